@@ -1,0 +1,2 @@
+# Warnings are errors everywhere in this tree.
+add_compile_options(-Wall -Wextra -Werror)

@@ -1,0 +1,63 @@
+// The component framework's registries. All functions are static, process
+// wide and safe to call from any thread.
+//
+// Components are shared libraries "<name>.so" that export
+//   extern "C" void InstFactoryEntry();
+// which registers the component's factories. LoadLibraryFactory(name) looks
+// for the library in the folders of the environment variable
+// CIT_COMPONENT_PATH (separated by ':'), then in the folder of the framework
+// library itself; it loads a name at most once and reports a library that
+// cannot be loaded through the message manager (component "CitP") without
+// failing the caller.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "CitI_IInterface.h"
+#include "CommonI_IRefCount.h"
+#include "Port_StringBase.h"
+
+namespace CitP {
+
+class Factory {
+public:
+  // Registers `factory` for `classId`; a later registration replaces an
+  // earlier one. The framework never deletes factories.
+  static bool RegisterFactory(const Port::XUID& classId, CitI::IFactory* factory);
+  static bool UnRegisterFactory(const Port::XUID& classId);
+  static CitI::IFactory* FindFactory(const Port::XUID& classId);
+
+  // Loads the component library `name` and calls its InstFactoryEntry.
+  // Answers whether the library is loaded (true again for a second call).
+  static bool LoadLibraryFactory(const Port::StringBase& name);
+  // The folders LoadLibraryFactory searches, in order.
+  static std::vector<std::string> SearchPath();
+
+  // A new instance of `classId` from its factory, holding the instance's
+  // first reference; empty when no factory is registered or it creates none.
+  static CommonI::RefCountPtr<CitI::IInterface> CreateInstanceRef(const Port::XUID& classId);
+};
+
+// Well-known instances by class identifier (singletons of components).
+class InstanceTable {
+public:
+  static bool RegisterInstance(const Port::XUID& classId, CitI::IInterface* instance);
+  static CitI::IInterface* GetInstance(const Port::XUID& classId);  // null when none
+  static bool UnRegisterInstance(CitI::IInterface* instance);        // every entry holding it
+};
+
+}  // namespace CitP
+
+namespace Util::Details {
+
+// Process-wide map from a name to a pointer, for resources that several
+// components share. The manager never owns or frees the pointers.
+class SharedResourceMgr {
+public:
+  static bool insert(const Port::StringBase& name, void* resource);  // false when taken
+  static void* find(const Port::StringBase& name);                   // null when absent
+  static bool erase(const Port::StringBase& name);
+};
+
+}  // namespace Util::Details

@@ -1,0 +1,150 @@
+// Threads and locks of the thread library.
+//
+// Port_ThrThread starts its thread in the constructor and never kills it:
+//   - join() waits for the entry to return and answers its result. It throws
+//     Port_ThrException::NoSuchThread when the thread was joined before and
+//     Deadlock when a thread joins itself.
+//   - cancel() is cooperative: it raises a flag that the entry may poll with
+//     Port_ThrThread::cancelRequested(); the thread runs on until its entry
+//     returns.
+//   - exit(value) from another thread raises the cancel flag, then waits
+//     until the entry has returned, and makes `value` the thread's result.
+//     When exit() returns the worker no longer runs any code of its entry,
+//     so its owner may free what the worker used. Called on the worker's own
+//     thread it unwinds the entry (an internal exception, caught by the
+//     thread library) and ends the thread with `value`.
+//   - The destructor of a thread that was never joined waits for the entry
+//     to return, as exit() does.
+// Locks answer Port::Thread::Error: 0 when taken, otherwise a
+// Port_ThrException code (LockFailed). Port_ThrGuard takes a lock for a
+// scope and throws Port_ThrException::LockFailed when it cannot.
+//
+// Port_ThrFault lets tests make the next thread creation, join, lock or
+// thread-identifier text fail with a chosen code.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <pthread.h>
+
+#include "Port_Exception.h"
+
+class Port_ThrThreadID {
+public:
+  static Port_ThrThreadID getID();  // the calling thread's identifier
+  // Writes the identifier's text ("thread-<n>", n unique in the process) into
+  // `buffer`; answers 0, or Port_ThrException::BufferTooSmall when the text
+  // and its terminating NUL do not fit (the buffer then holds an empty text).
+  Port::Thread::Error getText(char* buffer, std::size_t size) const;
+  std::uint64_t number() const { return m_number; }
+  bool operator==(const Port_ThrThreadID& o) const { return m_number == o.m_number; }
+
+private:
+  explicit Port_ThrThreadID(std::uint64_t number) : m_number(number) {}
+  std::uint64_t m_number;
+};
+
+class Port_ThrThread {
+public:
+  using Entry = void* (*)(void*);
+
+  Port_ThrThread(Entry entry, void* arg);  // throws Port_ThrException::CreateFailed
+  ~Port_ThrThread();
+  Port_ThrThread(const Port_ThrThread&) = delete;
+  Port_ThrThread& operator=(const Port_ThrThread&) = delete;
+
+  void* join();
+  void cancel();
+  void exit(void* value);
+
+  bool isAlive() const;  // the entry has not returned yet
+  // Inside a thread of this library: whether cancel() or exit() was called on it.
+  static bool cancelRequested();
+
+private:
+  struct State;
+  static void* trampoline(void* state);
+  std::shared_ptr<State> m_state;
+};
+
+// Common face of the three lock kinds, so that one guard serves them all.
+class Port_ThrLockable {
+public:
+  virtual ~Port_ThrLockable() = default;
+  virtual Port::Thread::Error lock() = 0;
+  virtual Port::Thread::Error unlock() = 0;
+};
+
+class Port_ThrMutex : public Port_ThrLockable {
+public:
+  Port::Thread::Error lock() override;
+  Port::Thread::Error unlock() override;
+
+private:
+  std::mutex m_mutex;
+};
+
+class Port_ThrRecursiveLock : public Port_ThrLockable {
+public:
+  Port::Thread::Error lock() override;
+  Port::Thread::Error unlock() override;
+
+private:
+  std::recursive_mutex m_mutex;
+};
+
+// Many readers or one writer. unlock() releases whichever the caller holds.
+class Port_ThrReaderWriterLock : public Port_ThrLockable {
+public:
+  Port_ThrReaderWriterLock();
+  ~Port_ThrReaderWriterLock() override;
+  Port_ThrReaderWriterLock(const Port_ThrReaderWriterLock&) = delete;
+  Port_ThrReaderWriterLock& operator=(const Port_ThrReaderWriterLock&) = delete;
+
+  Port::Thread::Error readLock();
+  Port::Thread::Error writeLock();
+  Port::Thread::Error lock() override { return writeLock(); }
+  Port::Thread::Error unlock() override;
+
+private:
+  pthread_rwlock_t m_lock;
+};
+
+class Port_ThrGuard {
+public:
+  explicit Port_ThrGuard(Port_ThrLockable& lock);  // throws Port_ThrException::LockFailed
+  ~Port_ThrGuard();
+  Port_ThrGuard(const Port_ThrGuard&) = delete;
+  Port_ThrGuard& operator=(const Port_ThrGuard&) = delete;
+
+private:
+  Port_ThrLockable& m_lock;
+};
+
+// Fault injection for tests. Each Fail* call arms one failure (or `times`
+// failures) of the next matching operations of any thread; a lock failure
+// may be limited to one lock object. Disarm() clears everything. The armed
+// operation reports the code exactly as the real failure would: creation
+// and join throw it, locks and getText answer it.
+class Port_ThrFault {
+public:
+  enum class Op { Create, Join, Lock, IdText };
+  static void Fail(Op op, int code, int times = 1, const void* lockObject = nullptr);
+  static void Disarm();
+  // Used by the thread library: answers the armed code for `op` (consuming
+  // it), or 0.
+  static int Take(Op op, const void* object = nullptr);
+};
+
+// Disarms every armed fault when it goes out of scope.
+class Port_ThrFaultScope {
+public:
+  Port_ThrFaultScope() = default;
+  ~Port_ThrFaultScope() { Port_ThrFault::Disarm(); }
+  Port_ThrFaultScope(const Port_ThrFaultScope&) = delete;
+  Port_ThrFaultScope& operator=(const Port_ThrFaultScope&) = delete;
+};
