@@ -8,7 +8,8 @@
 // CIT_COMPONENT_PATH (separated by ':'), then in the folder of the framework
 // library itself; it loads a name at most once and reports a library that
 // cannot be loaded through the message manager (component "CitP") without
-// failing the caller.
+// failing the caller. A failed load is not remembered: the next call tries
+// again. Loaded libraries stay loaded for the life of the process.
 #pragma once
 
 #include <string>
@@ -23,7 +24,8 @@ namespace CitP {
 class Factory {
 public:
   // Registers `factory` for `classId`; a later registration replaces an
-  // earlier one. The framework never deletes factories.
+  // earlier one. The framework never deletes factories. A null identifier or
+  // factory is refused (false).
   static bool RegisterFactory(const Port::XUID& classId, CitI::IFactory* factory);
   static bool UnRegisterFactory(const Port::XUID& classId);
   static CitI::IFactory* FindFactory(const Port::XUID& classId);
@@ -42,6 +44,8 @@ public:
 // Well-known instances by class identifier (singletons of components).
 class InstanceTable {
 public:
+  // False, and the table unchanged, when the class already has an instance
+  // (or the identifier or instance is null).
   static bool RegisterInstance(const Port::XUID& classId, CitI::IInterface* instance);
   static CitI::IInterface* GetInstance(const Port::XUID& classId);  // null when none
   static bool UnRegisterInstance(CitI::IInterface* instance);        // every entry holding it
@@ -55,7 +59,9 @@ namespace Util::Details {
 // components share. The manager never owns or frees the pointers.
 class SharedResourceMgr {
 public:
-  static bool insert(const Port::StringBase& name, void* resource);  // false when taken
+  // False when the name is taken or `resource` is null (find() answers null
+  // for "absent", so a null resource could not be told apart).
+  static bool insert(const Port::StringBase& name, void* resource);
   static void* find(const Port::StringBase& name);                   // null when absent
   static bool erase(const Port::StringBase& name);
 };

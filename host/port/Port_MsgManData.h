@@ -5,13 +5,20 @@
 //
 // Errors, warnings and internal messages are written to standard error, one
 // line each: "<SEVERITY> [<component>] <text> (<source>:<line>)", the text's
-// trailing line feed dropped. Debug traces (debugStub) are written only when
-// the environment variable PORT_DEBUG is set to a non-empty value other
-// than "0".
+// trailing line feed dropped ("[<component>]" is left out when the component
+// is empty, "(<source>:<line>)" when the source is). Debug traces
+// (debugStub) are written only when the environment variable PORT_DEBUG is
+// set to a non-empty value other than "0".
 //
 // A sink installed with Port_MsgSink::Install receives every message,
 // traces included, instead of standard error; tests use Port_MsgCapture.
-// All functions here may be called from any thread.
+// Message formats are printf formats checked by the compiler (no %U; see
+// Port::StringBase::Format).
+//
+// All functions here may be called from any thread. Delivery is serialised:
+// a sink runs for one message at a time, and once Install has returned, the
+// sink it replaced is no longer running and will not be called again. A
+// sink may itself issue messages (they are delivered on the same thread).
 #pragma once
 
 #include <functional>
@@ -64,6 +71,8 @@ public:
   using Fn = std::function<void(const Port_Msg&)>;
   static Fn Install(Fn sink);
   static void Deliver(const Port_Msg& msg);  // to the sink, or to standard error
+  // The standard-error line of `msg`, without the line feed.
+  static std::string FormatLine(const Port_Msg& msg);
 };
 
 // Captures every message while it lives (restores the previous sink after).

@@ -7,7 +7,9 @@
 // folds ASCII letters. Callers that compare names and file names use Exact.
 //
 // Format()/doFormat() take printf formats. Besides the C conversions they
-// accept %U, an unsigned 32-bit decimal, used in identity strings.
+// accept %U, an unsigned 32-bit decimal, used in identity strings (with the
+// flags and width of %u). Because of %U the compiler cannot check these
+// formats, so they carry no printf format attribute.
 #pragma once
 
 #include <cstddef>
@@ -51,9 +53,9 @@ public:
   int Compare(const char* other, CompareType type = Exact) const;
 
   // Replaces the contents with the formatted text; answers the new length.
-  int Format(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  int Format(const char* format, ...);
   int FormatV(const char* format, va_list args);
-  static StringBase doFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
+  static StringBase doFormat(const char* format, ...);
 
   bool operator==(const StringBase& other) const { return m_text == other.m_text; }
   bool operator<(const StringBase& other) const { return m_text < other.m_text; }

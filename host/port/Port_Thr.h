@@ -14,7 +14,10 @@
 //     thread it unwinds the entry (an internal exception, caught by the
 //     thread library) and ends the thread with `value`.
 //   - The destructor of a thread that was never joined waits for the entry
-//     to return, as exit() does.
+//     to return, as exit() does, and releases the system thread. (Destroyed
+//     by its own worker, it cannot wait; the thread is then detached.)
+//   - An exception escaping the entry ends the thread with a null result
+//     and is reported as an internal message; it never ends the process.
 // Locks answer Port::Thread::Error: 0 when taken, otherwise a
 // Port_ThrException code (LockFailed). Port_ThrGuard takes a lock for a
 // scope and throws Port_ThrException::LockFailed when it cannot.
@@ -52,7 +55,8 @@ class Port_ThrThread {
 public:
   using Entry = void* (*)(void*);
 
-  Port_ThrThread(Entry entry, void* arg);  // throws Port_ThrException::CreateFailed
+  // Throws Port_ThrException::CreateFailed (InvalidArgument for a null entry).
+  Port_ThrThread(Entry entry, void* arg);
   ~Port_ThrThread();
   Port_ThrThread(const Port_ThrThread&) = delete;
   Port_ThrThread& operator=(const Port_ThrThread&) = delete;
@@ -129,7 +133,9 @@ private:
 // failures) of the next matching operations of any thread; a lock failure
 // may be limited to one lock object. Disarm() clears everything. The armed
 // operation reports the code exactly as the real failure would: creation
-// and join throw it, locks and getText answer it.
+// and join throw it, locks and getText answer it. A code of 0, or times <= 0,
+// arms nothing. The faults are process wide: a test that arms a lock failure
+// for any lock should limit it to its own lock object when other threads run.
 class Port_ThrFault {
 public:
   enum class Op { Create, Join, Lock, IdText };

@@ -1,0 +1,177 @@
+#include "CitP_Factory.h"
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <set>
+
+#include "Port_MsgManData.h"
+
+// Lock order: the load mutex before the factory mutex. A component's
+// InstFactoryEntry runs under the load mutex and calls RegisterFactory,
+// which takes the factory mutex. The framework uses plain std::mutex rather
+// than the Port_Thr locks so that lock fault injection in tests never
+// reaches the registries.
+
+namespace CitP {
+namespace {
+
+struct FactoryRegistry {
+  std::mutex mutex;
+  std::map<Port::XUID, CitI::IFactory*> factories;
+};
+
+FactoryRegistry& Factories() {
+  static FactoryRegistry registry;
+  return registry;
+}
+
+// Names loaded successfully. Their libraries are never closed: the
+// factories they registered live in them.
+struct LoadedLibraries {
+  std::mutex mutex;
+  std::set<std::string> names;
+};
+
+LoadedLibraries& Loaded() {
+  static LoadedLibraries loaded;
+  return loaded;
+}
+
+void ReportError(const std::string& text) {
+  Port_MsgManData::createObject("CitP", "CitP_Factory", __LINE__, "")
+      .issueError("%s\n", text.c_str());
+}
+
+// The folder holding the shared library that contains this function.
+std::string FrameworkFolder() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&FrameworkFolder), &info) == 0 || !info.dli_fname) return {};
+  std::error_code ec;
+  std::filesystem::path path = std::filesystem::absolute(info.dli_fname, ec);
+  if (ec) return {};
+  return path.lexically_normal().parent_path().string();
+}
+
+std::string JoinFolders(const std::vector<std::string>& folders) {
+  std::string text;
+  for (const std::string& f : folders)
+    text += (text.empty() ? "" : ", ") + f;
+  return text.empty() ? "(no folders)" : text;
+}
+
+// The first "<folder>/<file>" that exists, or empty.
+std::string FindLibrary(const std::string& file, const std::vector<std::string>& folders) {
+  for (const std::string& folder : folders) {
+    std::error_code ec;
+    std::filesystem::path candidate = std::filesystem::path(folder) / file;
+    if (std::filesystem::is_regular_file(candidate, ec)) return candidate.string();
+  }
+  return {};
+}
+
+// Opens `path` and runs its InstFactoryEntry; reports and answers false on
+// any failure. Called with the load mutex held.
+bool OpenAndEnter(const std::string& path) {
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) {
+    const char* why = dlerror();
+    ReportError("cannot load component library " + path + ": " + (why ? why : "unknown error"));
+    return false;
+  }
+  dlerror();
+  void* symbol = dlsym(handle, "InstFactoryEntry");
+  if (!symbol) {
+    const char* why = dlerror();
+    ReportError("component library " + path +
+                " has no InstFactoryEntry: " + (why ? why : "symbol not found"));
+    dlclose(handle);
+    return false;
+  }
+  using EntryFn = void (*)();
+  try {
+    reinterpret_cast<EntryFn>(symbol)();
+  } catch (const std::exception& e) {
+    ReportError("InstFactoryEntry of " + path + " failed: " + e.what());
+    return false;
+  } catch (...) {
+    ReportError("InstFactoryEntry of " + path + " failed with an unknown exception");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool Factory::RegisterFactory(const Port::XUID& classId, CitI::IFactory* factory) {
+  if (classId.IsNull() || !factory) return false;
+  FactoryRegistry& r = Factories();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  r.factories[classId] = factory;
+  return true;
+}
+
+bool Factory::UnRegisterFactory(const Port::XUID& classId) {
+  FactoryRegistry& r = Factories();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  return r.factories.erase(classId) > 0;
+}
+
+CitI::IFactory* Factory::FindFactory(const Port::XUID& classId) {
+  FactoryRegistry& r = Factories();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  auto it = r.factories.find(classId);
+  return it == r.factories.end() ? nullptr : it->second;
+}
+
+std::vector<std::string> Factory::SearchPath() {
+  std::vector<std::string> folders;
+  auto add = [&folders](std::string folder) {
+    if (folder.empty()) return;
+    for (const std::string& f : folders) {
+      if (f == folder) return;
+    }
+    folders.push_back(std::move(folder));
+  };
+  if (const char* env = std::getenv("CIT_COMPONENT_PATH")) {
+    std::string_view rest(env);
+    while (!rest.empty()) {
+      const std::size_t colon = rest.find(':');
+      add(std::string(rest.substr(0, colon)));
+      rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+    }
+  }
+  add(FrameworkFolder());
+  return folders;
+}
+
+bool Factory::LoadLibraryFactory(const Port::StringBase& name) {
+  const std::string key = name.str();
+  if (key.empty()) {
+    ReportError("cannot load a component library without a name");
+    return false;
+  }
+  LoadedLibraries& loaded = Loaded();
+  std::lock_guard<std::mutex> lock(loaded.mutex);
+  if (loaded.names.count(key)) return true;
+  const std::vector<std::string> folders = SearchPath();
+  const std::string path = FindLibrary(key + ".so", folders);
+  if (path.empty()) {
+    ReportError("component library " + key + ".so not found in: " + JoinFolders(folders));
+    return false;
+  }
+  if (!OpenAndEnter(path)) return false;
+  loaded.names.insert(key);
+  return true;
+}
+
+CommonI::RefCountPtr<CitI::IInterface> Factory::CreateInstanceRef(const Port::XUID& classId) {
+  CitI::IFactory* factory = FindFactory(classId);
+  if (!factory) return {};
+  return CommonI::RefCountPtr<CitI::IInterface>::Adopt(factory->CreateInstance(classId));
+}
+
+}  // namespace CitP

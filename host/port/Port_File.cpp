@@ -1,0 +1,50 @@
+#include "Port_File.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <system_error>
+
+namespace Port {
+
+bool File::canwrite(const StringBase& path) {
+  if (path.IsEmpty()) return false;
+  return ::access(path.c_str(), W_OK) == 0;
+}
+
+namespace {
+
+void SetPart(StringBase* part, const std::string& value) {
+  if (part) *part = StringBase(value);
+}
+
+}  // namespace
+
+// An empty path, or one whose absolute form cannot be computed (no current
+// folder), answers an empty name and empty parts.
+StringBase FileName::GetFullName(bool /*keepCase*/, StringBase* drive, StringBase* folder,
+                                 StringBase* baseName, StringBase* extension,
+                                 bool /*resolveLinks*/) const {
+  namespace fs = std::filesystem;
+  SetPart(drive, {});
+  SetPart(folder, {});
+  SetPart(baseName, {});
+  SetPart(extension, {});
+  if (m_path.IsEmpty()) return StringBase();
+
+  std::error_code ec;
+  fs::path full = fs::absolute(fs::path(m_path.str()), ec);
+  if (ec) return StringBase();
+  full = full.lexically_normal();
+  std::string text = full.string();
+  while (text.size() > 1 && text.back() == '/')
+    text.pop_back();
+  full = fs::path(text);
+
+  SetPart(folder, full.parent_path().string());
+  SetPart(baseName, full.stem().string());
+  SetPart(extension, full.extension().string());
+  return StringBase(std::move(text));
+}
+
+}  // namespace Port
