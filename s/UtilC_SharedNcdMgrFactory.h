@@ -1,0 +1,22 @@
+// UtilC::SharedNcd::MgrFactory: the one factory the component registers.
+// It creates nothing but the process-wide manager, holds no data, and is
+// never deleted by the component.
+#pragma once
+
+#include "CitI_IInterface.h"
+
+namespace UtilC::SharedNcd {
+
+class MgrFactory : public CitI::IFactory {
+public:
+  void* QueryInterface(const Port::XUID& iid) override;
+  // The manager (created on first use) for the manager's class; null for
+  // any other class.
+  CitI::IInterface* CreateInstance(const Port::XUID& classId) override;
+};
+
+}  // namespace UtilC::SharedNcd
+
+// The component library's only exported function: registers MgrFactory
+// under the manager's class identifier.
+extern "C" __attribute__((visibility("default"))) void InstFactoryEntry();
