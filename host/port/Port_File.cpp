@@ -1,5 +1,6 @@
 #include "Port_File.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -7,8 +8,15 @@
 
 namespace Port {
 
+// A file without any write permission bit counts as read-only even for a
+// privileged process that the kernel would let write it: the bits are the
+// owner's statement that the file is not to be changed, like the read-only
+// attribute on other platforms.
 bool File::canwrite(const StringBase& path) {
   if (path.IsEmpty()) return false;
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return false;
+  if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
   return ::access(path.c_str(), W_OK) == 0;
 }
 

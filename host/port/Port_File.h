@@ -7,7 +7,8 @@ namespace Port {
 
 class File {
 public:
-  // True when the file exists and this process may write to it.
+  // True when the file exists, has a write permission bit, and this process
+  // may write to it. A file without write bits is read-only, also for root.
   static bool canwrite(const StringBase& path);
 };
 

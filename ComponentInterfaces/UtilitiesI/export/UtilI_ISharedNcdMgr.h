@@ -1,0 +1,38 @@
+// UtilI::ISharedNcdMgr: the process-wide manager of shared designs.
+//
+// Protocol: Load(requester, file, owner, wait) starts or joins the read of
+// a design and answers its status (0 failed, 1 ready, 2 still loading);
+// Get() then hands out the design with a new reference, or CancelLoad()
+// gives up. A client gives a design back by releasing its reference; the
+// manager keeps the design released last loaded, so that asking for it
+// again needs no second read. Listeners hear one event per background read
+// that runs to its end (UtilI::SharedNcdLoadedID or SharedNcdLoadFailedID),
+// on the reading thread.
+//
+// Every operation may be called from any client thread.
+#pragma once
+
+#include "CommonI_IEvent.h"
+#include "CommonI_IRefCount.h"
+#include "Port_StringBase.h"
+#include "UtilI_ISharedNcd.h"
+
+namespace UtilI {
+
+inline constexpr Port::XUID IID_ISharedNcdMgr{0x2f0b0390876a4707ULL, 0x8c8fc34f09a0a798ULL};
+
+class ISharedNcdMgr : public CitI::IInterface {
+public:
+  virtual CitI::Result AddListener(CommonI::IEventListener* listener) = 0;
+  virtual CitI::Result RemoveListener(CommonI::IEventListener* listener) = 0;
+  virtual CitI::Result Load(const Port::XUID& requester, const Port::StringBase& fileName,
+                            const CommonI::RefCountPtr<CitI::IInterface>& owner, bool wait) = 0;
+  virtual CommonI::RefCountPtr<ISharedNcd> Get(const Port::XUID& requester, const Port::StringBase& fileName,
+                                               const CommonI::RefCountPtr<CitI::IInterface>& owner) = 0;
+  virtual CitI::Result CancelLoad(const Port::XUID& requester, const Port::StringBase& fileName,
+                                  const CommonI::RefCountPtr<CitI::IInterface>& owner) = 0;
+  virtual CitI::Result PurgeUnused() = 0;
+  virtual Port::StringBase Dump(const Port::StringBase& prefix) = 0;
+};
+
+}  // namespace UtilI

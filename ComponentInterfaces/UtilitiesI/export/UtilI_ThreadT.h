@@ -1,0 +1,254 @@
+// UtilI::ThreadT<Worker>: a thread object that runs one worker functor
+// (`bool (*worker)(ThreadT<Worker>*)`) on a thread of its own.
+//
+// Ownership: the thread object points at its worker without owning it; the
+// owner of both must free the worker only after the thread object.
+//
+// State: NotStarted -> Running (start) -> Completed (worker end, teardown)
+// or Canceled (cancel). getState/isRunning/isFinished read it under
+// m_stateLock, any thread may ask. Lock order: m_mutex before m_stateLock,
+// and only in start(); m_mutex also guards the worker's name.
+//
+// Teardown never frees anything the worker may still use: a running worker
+// is asked to stop (cooperatively) and the destructor returns only once the
+// worker's code has ended, so the owner may then free the worker and what
+// it reads.
+//
+// Misuse (operations before start(), or without a worker) is reported
+// through the message manager and the operation does nothing.
+#pragma once
+
+#include <cstdint>
+
+#include "Port_MsgManData.h"
+#include "Port_Thr.h"
+
+namespace UtilI {
+
+namespace ThreadMsg {
+inline constexpr const char* kSource = "UtilI_ThreadT";
+inline Port_MsgManData At(int line) { return Port_MsgManData::createObject("UtilitiesC", kSource, line, "1"); }
+// The calling thread's identifier text, or an empty text (with a report)
+// when it does not fit the 128-character buffer.
+inline Port::StringBase CurrentThreadText() {
+  char buffer[128];
+  if (Port_ThrThreadID::getID().getText(buffer, sizeof buffer) == Port_ThrException::BufferTooSmall) {
+    At(__LINE__).issueInternal("Buffer is too small at %s:%d\n", kSource, __LINE__);
+    return Port::StringBase();
+  }
+  return Port::StringBase(buffer);
+}
+}  // namespace ThreadMsg
+
+template <class Worker>
+class ThreadT {
+public:
+  enum State : std::uint32_t { NotStarted = 0, Running = 1, Completed = 2, Canceled = 4 };
+
+  explicit ThreadT(Worker* worker = nullptr) : m_worker(worker) {}
+  ~ThreadT() { Teardown(); }
+  ThreadT(const ThreadT&) = delete;
+  ThreadT& operator=(const ThreadT&) = delete;
+
+  void start();
+  void join();
+  std::uint32_t getState();
+  void setState(std::uint32_t state);
+  bool isRunning() { return Usable() && ReadState() == Running; }
+  bool isFinished() {
+    if (!Usable()) return false;
+    std::uint32_t state = ReadState();
+    return state == Completed || state == Canceled;
+  }
+  Port::StringBase getName();
+  void setName(const Port::StringBase& name);
+  void cancel();
+
+private:
+  static void* Entry(void* self);
+  void Teardown();
+  // True when both the thread and the worker exist; reports a missing worker.
+  bool Usable() {
+    if (!m_worker) return WorkerMissing(__LINE__);
+    return m_thread != nullptr;
+  }
+  bool WorkerMissing(int line) {
+    ThreadMsg::At(line).issueInternal("Worker functor is not initialized at %s:%d\n", ThreadMsg::kSource, line);
+    return false;
+  }
+  bool ReportNotStarted(int line) {
+    ThreadMsg::At(line).issueError("start() must be called before this point of execution %s:%d\n",
+                                   ThreadMsg::kSource, line);
+    return false;
+  }
+  // Reads the state (NotStarted, with a report, when the lock fails).
+  std::uint32_t ReadState();
+
+  Worker* m_worker;
+  Port_ThrThread* m_thread = nullptr;
+  std::uint32_t m_state = NotStarted;
+  Port_ThrReaderWriterLock m_stateLock;
+  Port::StringBase m_name;
+  Port_ThrMutex m_mutex;
+};
+
+template <class Worker>
+void ThreadT<Worker>::start() {
+  if (!m_worker) {
+    WorkerMissing(__LINE__);
+    return;
+  }
+  if (m_thread) return;
+  if (m_mutex.lock() != 0) return;
+  try {
+    m_thread = new Port_ThrThread(&ThreadT::Entry, this);
+    if (m_stateLock.writeLock() == 0) {
+      m_state = Running;
+      m_stateLock.unlock();
+    }
+  } catch (Port_ThrException::Exception code) {
+    if (code == Port_ThrException::CreateFailed)
+      ThreadMsg::At(__LINE__).issueInternal("Unable to create a thread at %s:%d\n", ThreadMsg::kSource, __LINE__);
+    else
+      ThreadMsg::At(__LINE__).issueInternal("Unhandle Exception at %s:%d\n", ThreadMsg::kSource, __LINE__);
+  }
+  m_mutex.unlock();
+}
+
+template <class Worker>
+void* ThreadT<Worker>::Entry(void* arg) {
+  auto* self = static_cast<ThreadT*>(arg);
+  // Start barrier: start() has stored m_thread and the Running state.
+  if (self->m_mutex.lock() == 0) self->m_mutex.unlock();
+  self->setName(ThreadMsg::CurrentThreadText());
+  if (self->m_worker)
+    (*self->m_worker)(self);
+  else
+    self->WorkerMissing(__LINE__);
+  self->setState(Completed);
+  return self;
+}
+
+template <class Worker>
+void ThreadT<Worker>::join() {
+  if (!m_thread) {
+    ReportNotStarted(__LINE__);
+    return;
+  }
+  if (!m_worker) {
+    WorkerMissing(__LINE__);
+    return;
+  }
+  void* exitValue = nullptr;
+  try {
+    exitValue = m_thread->join();
+  } catch (Port_ThrException::Exception code) {
+    static const struct { int code; const char* text; } kJoinErrors[] = {
+        {Port_ThrException::NoSuchThread, "Attempt to wait a thread that doesn't exist at %s:%d\n"},
+        {Port_ThrException::NotJoinable, "Attempt to wait a thread that can not be merged at  %s:%d\n"},
+        {Port_ThrException::Deadlock, "Detect dead lock wait at %s:%d\n"},
+    };
+    const char* text = nullptr;
+    for (const auto& e : kJoinErrors)
+      if (e.code == code) text = e.text;
+    if (text)
+      ThreadMsg::At(__LINE__).issueError(text, ThreadMsg::kSource, __LINE__);
+    else
+      ThreadMsg::At(__LINE__).issueInternal("Unhandle Exception at %s:%d\n", ThreadMsg::kSource, __LINE__);
+  }
+  Port::StringBase worker = getName();
+  Port::StringBase joiner = ThreadMsg::CurrentThreadText();
+  if (exitValue)
+    Port_MsgManData::debugStub("Join completed thread %s to thread %s.\n", worker.c_str(), joiner.c_str());
+  else
+    Port_MsgManData::debugStub("Join canceled thread %s to thread %s.\n", worker.c_str(), joiner.c_str());
+}
+
+template <class Worker>
+std::uint32_t ThreadT<Worker>::ReadState() {
+  if (m_stateLock.readLock() != 0) {
+    ThreadMsg::At(__LINE__).issueInternal("Unable to lock at line %s:%d\n", ThreadMsg::kSource, __LINE__);
+    return NotStarted;
+  }
+  std::uint32_t state = m_state;
+  m_stateLock.unlock();
+  return state;
+}
+
+template <class Worker>
+std::uint32_t ThreadT<Worker>::getState() {
+  if (!Usable()) return NotStarted;
+  return ReadState();
+}
+
+template <class Worker>
+void ThreadT<Worker>::setState(std::uint32_t state) {
+  if (!m_thread) {
+    ReportNotStarted(__LINE__);
+    return;
+  }
+  if (!m_worker) {
+    WorkerMissing(__LINE__);
+    return;
+  }
+  if (m_stateLock.writeLock() != 0) {
+    ThreadMsg::At(__LINE__).issueInternal("Unable to lock at line %s:%d\n", ThreadMsg::kSource, __LINE__);
+    return;
+  }
+  m_state = state;
+  m_stateLock.unlock();
+}
+
+template <class Worker>
+Port::StringBase ThreadT<Worker>::getName() {
+  if (!m_thread) return ReportNotStarted(__LINE__), Port::StringBase();
+  if (!m_worker) return WorkerMissing(__LINE__), Port::StringBase();
+  Port::StringBase name;
+  if (m_mutex.lock() == 0) {
+    name = m_name;
+    m_mutex.unlock();
+  }
+  return name;
+}
+
+template <class Worker>
+void ThreadT<Worker>::setName(const Port::StringBase& name) {
+  if (!m_thread) {
+    ReportNotStarted(__LINE__);
+    return;
+  }
+  if (!m_worker) {
+    WorkerMissing(__LINE__);
+    return;
+  }
+  if (m_mutex.lock() == 0) {
+    m_name = name;
+    m_mutex.unlock();
+  }
+}
+
+template <class Worker>
+void ThreadT<Worker>::cancel() {
+  if (!m_thread) return;
+  if (!m_worker) {
+    WorkerMissing(__LINE__);
+    return;
+  }
+  if (getState() == Running) {
+    setState(Canceled);
+    m_thread->cancel();
+  }
+}
+
+template <class Worker>
+void ThreadT<Worker>::Teardown() {
+  if (m_thread && m_worker && isRunning()) {
+    if (getState() != Completed) setState(Completed);
+    // Cooperative: returns once the worker's code has ended.
+    m_thread->exit(this);
+  }
+  delete m_thread;  // waits for a worker that is still unwinding
+  m_thread = nullptr;
+}
+
+}  // namespace UtilI

@@ -1,0 +1,400 @@
+// bench_load: how long the host loader takes over a generated design, and
+// how much memory it needs, against the bare parse of the same file by three
+// JSON libraries. Designs come from ncdgen_lib into a cache folder and are
+// reused on later runs. See bench/README.md for running it.
+#include <benchmark/benchmark.h>
+#include <rapidjson/filereadstream.h>
+#include <rapidjson/reader.h>
+#include <simdjson.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "NcdGen.h"
+#include "Pds_PahDesignLoader.h"
+#include "XCad_CadModel.h"
+#include "Xdm_Txn.h"
+#include "Xdm_View.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double Since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Wall and CPU time of this process since construction. The CPU times keep
+// the ratios meaningful on a machine busy with other work.
+struct Stopwatch {
+  static double CpuNow() {
+    timespec t{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+  }
+  double Wall() const { return Since(wall); }
+  double Cpu() const { return CpuNow() - cpu; }
+
+  Clock::time_point wall = Clock::now();
+  double cpu = CpuNow();
+};
+
+std::string DataDir() {
+  const char* dir = std::getenv("NCD_BENCH_DATA");
+  return dir && *dir ? dir : NCD_BENCH_DATA;
+}
+
+// Writes the design to `path` through a temporary name, so that an
+// interrupted run never leaves a truncated design to be reused.
+bool Generate(uint64_t blocks, const std::string& path, std::string& error) {
+  std::error_code ec;
+  fs::create_directories(DataDir(), ec);
+  std::string tmp = path + ".tmp" + std::to_string(::getpid());
+  std::FILE* out = std::fopen(tmp.c_str(), "wb");
+  if (!out) {
+    error = "cannot create " + tmp + ": " + std::strerror(errno);
+    return false;
+  }
+  try {
+    NcdGen::WriteDesign(NcdGen::Options{blocks, 1}, out);
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
+  if (std::fclose(out) != 0 && error.empty()) error = "cannot write " + tmp;
+  if (error.empty()) fs::rename(tmp, path, ec);
+  if (error.empty() && ec) error = "cannot rename " + tmp + ": " + ec.message();
+  if (!error.empty()) fs::remove(tmp, ec);
+  return error.empty();
+}
+
+// The design of `blocks` blocks (seed 1) in the cache folder, generated on
+// first use; empty on failure, with the reason in `error`.
+std::string DesignPath(uint64_t blocks, std::string& error) {
+  static std::map<uint64_t, std::string> cache;
+  if (auto it = cache.find(blocks); it != cache.end()) return it->second;
+  std::string path = DataDir() + "/ncdgen1_b" + std::to_string(blocks) + "_s1.json";
+  if (!fs::exists(path) && !Generate(blocks, path, error)) return {};
+  return cache[blocks] = path;
+}
+
+double FileMb(const std::string& path) {
+  std::error_code ec;
+  return static_cast<double>(fs::file_size(path, ec)) / 1e6;
+}
+
+// ---- Bare parses: every value is read and dropped. Each answers an empty
+// string on success, else what went wrong.
+
+std::string ReadOnly(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return "cannot open " + path;
+  static char buf[1 << 16];
+  while (std::fread(buf, 1, sizeof buf, f) == sizeof buf) {
+  }
+  std::fclose(f);
+  return {};
+}
+
+// `iterative` selects RapidJSON's explicit-stack parser (kParseIterativeFlag),
+// which some streaming readers use for its bounded native stack; otherwise
+// the default recursive parser runs. (The Debian RapidJSON, 1.1.0, has no
+// token-by-token pull interface to measure.)
+std::string ParseRapidJson(const std::string& path, bool iterative) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return "cannot open " + path;
+  static char buf[1 << 16];
+  rapidjson::FileReadStream in(f, buf, sizeof buf);
+  rapidjson::BaseReaderHandler<> handler;
+  rapidjson::Reader reader;
+  rapidjson::ParseResult result = iterative
+                                      ? reader.Parse<rapidjson::kParseIterativeFlag>(in, handler)
+                                      : reader.Parse(in, handler);
+  std::fclose(f);
+  if (!result.IsError()) return {};
+  return "rapidjson error at offset " + std::to_string(result.Offset());
+}
+
+uint64_t CountValues(simdjson::dom::element e) {
+  uint64_t n = 1;
+  if (e.is_array()) {
+    for (simdjson::dom::element child : e.get_array())
+      n += CountValues(child);
+  } else if (e.is_object()) {
+    for (simdjson::dom::key_value_pair field : e.get_object())
+      n += CountValues(field.value);
+  }
+  return n;
+}
+
+// DOM parse of the whole file (read into memory first), then a walk over
+// every value.
+std::string ParseSimdjson(const std::string& path) {
+  simdjson::dom::parser parser;
+  simdjson::dom::element doc;
+  if (auto err = parser.load(path).get(doc)) return simdjson::error_message(err);
+  benchmark::DoNotOptimize(CountValues(doc));
+  return {};
+}
+
+struct NullSax {
+  using json = nlohmann::json;
+  bool null() { return true; }
+  bool boolean(bool) { return true; }
+  bool number_integer(json::number_integer_t) { return true; }
+  bool number_unsigned(json::number_unsigned_t) { return true; }
+  bool number_float(json::number_float_t, const std::string&) { return true; }
+  bool string(std::string&) { return true; }
+  bool binary(json::binary_t&) { return true; }
+  bool start_object(std::size_t) { return true; }
+  bool key(std::string&) { return true; }
+  bool end_object() { return true; }
+  bool start_array(std::size_t) { return true; }
+  bool end_array() { return true; }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) {
+    error = e.what();
+    return false;
+  }
+  std::string error;
+};
+
+// From a buffered std::ifstream: nlohmann's FILE* input reads a character
+// at a time through fgetc, which would measure locking rather than parsing.
+std::string ParseNlohmann(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return "cannot open " + path;
+  NullSax sax;
+  nlohmann::json::sax_parse(in, &sax);
+  return sax.error;
+}
+
+}  // namespace
+
+namespace {
+
+// What a loading child reports back through its pipe.
+struct LoadReport {
+  double loadSeconds = 0;
+  double loadCpuSeconds = 0;
+  double abortSeconds = 0;
+  double baseMb = 0;  // resident size before loading
+  uint64_t blocks = 0;
+  uint64_t nets = 0;
+  char error[512] = {};
+};
+
+double ResidentMb() {
+  long pages = 0, resident = 0;
+  if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) / 1e6;
+}
+
+LoadReport LoadHere(const std::string& path) {
+  LoadReport r;
+  r.baseMb = ResidentMb();
+  try {
+    Pds_PahDesignLoaderT<XCad_CadTraits> loader;
+    Pds_PahDesignLoaderT<XCad_CadTraits>::InstantiatorT<> inst;
+    Stopwatch watch;
+    Xdm_View* view = loader.LoadAndSpecializeImpl(Port::StringBase(path), Port::StringBase("bench"),
+                                                  Xdm_Txn::XDM_TXN_READ_ONLY, &inst, nullptr);
+    r.loadSeconds = watch.Wall();
+    r.loadCpuSeconds = watch.Cpu();
+    r.blocks = view->GetMaxBlocks();
+    r.nets = view->GetMaxNetworks();
+    auto start = Clock::now();
+    loader.GetTxn()->Abort();
+    r.abortSeconds = Since(start);
+  } catch (const std::exception& e) {
+    std::snprintf(r.error, sizeof r.error, "%s", e.what());
+  }
+  return r;
+}
+
+// Loads in a child process so that its peak resident size (ru_maxrss from
+// wait4) belongs to this one load alone.
+LoadReport LoadInChild(const std::string& path, double& peakMb) {
+  LoadReport r;
+  int fds[2];
+  if (::pipe(fds) != 0) return std::snprintf(r.error, sizeof r.error, "pipe failed"), r;
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(fds[0]);
+    LoadReport mine = LoadHere(path);
+    ssize_t written = ::write(fds[1], &mine, sizeof mine);
+    ::_exit(written == static_cast<ssize_t>(sizeof mine) ? 0 : 1);
+  }
+  ::close(fds[1]);
+  size_t got = 0;
+  for (ssize_t n; got < sizeof r &&
+                  (n = ::read(fds[0], reinterpret_cast<char*>(&r) + got, sizeof r - got)) > 0;)
+    got += static_cast<size_t>(n);
+  ::close(fds[0]);
+  int status = 0;
+  rusage usage{};
+  if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid || got != sizeof r) {
+    r = LoadReport{};
+    std::snprintf(r.error, sizeof r.error, "the loading process failed (status %d)", status);
+  }
+  peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB
+  return r;
+}
+
+// The fastest bare RapidJSON parse seen per file (wall and CPU seconds),
+// the yardstick for loads.
+struct Times {
+  double wall = 1e300;
+  double cpu = 1e300;
+  void Keep(const Stopwatch& watch) {
+    wall = std::min(wall, watch.Wall());
+    cpu = std::min(cpu, watch.Cpu());
+  }
+};
+
+std::map<std::string, Times>& ParseBaseline() {
+  static std::map<std::string, Times> best;
+  return best;
+}
+
+// simdjson at its best: the file already in memory and a parser whose
+// buffers were sized by an earlier parse, so only the parse itself counts.
+void BenchSimdjsonWarm(benchmark::State& state, uint64_t blocks) {
+  std::string error;
+  std::string path = DesignPath(blocks, error);
+  if (path.empty()) return state.SkipWithError(error.c_str());
+  simdjson::padded_string text;
+  if (auto err = simdjson::padded_string::load(path).get(text))
+    return state.SkipWithError(simdjson::error_message(err));
+  simdjson::dom::parser parser;
+  simdjson::dom::element doc;
+  if (auto err = parser.parse(text).get(doc))
+    return state.SkipWithError(simdjson::error_message(err));
+  for (auto _ : state) {
+    Stopwatch watch;
+    if (auto err = parser.parse(text).get(doc))
+      return state.SkipWithError(simdjson::error_message(err));
+    benchmark::DoNotOptimize(CountValues(doc));
+    state.SetIterationTime(watch.Wall());
+  }
+  state.counters["file_MB"] = static_cast<double>(text.size()) / 1e6;
+  state.SetBytesProcessed(static_cast<int64_t>(text.size()) * state.iterations());
+}
+
+using ParseFn = std::string (*)(const std::string&);
+
+void BenchParse(benchmark::State& state, uint64_t blocks, ParseFn parse, bool baseline) {
+  std::string error;
+  std::string path = DesignPath(blocks, error);
+  if (path.empty()) return state.SkipWithError(error.c_str());
+  for (auto _ : state) {
+    Stopwatch watch;
+    error = parse(path);
+    if (!error.empty()) return state.SkipWithError(error.c_str());
+    state.SetIterationTime(watch.Wall());
+    if (baseline) ParseBaseline()[path].Keep(watch);
+  }
+  double mb = FileMb(path);
+  state.counters["file_MB"] = mb;
+  state.SetBytesProcessed(static_cast<int64_t>(mb * 1e6) * state.iterations());
+}
+
+// `ratio` compares wall times, `cpu_ratio` CPU times (the CPU column of a
+// load row is the parent's, waiting; `load_cpu_s` is the child's).
+void BenchLoad(benchmark::State& state, uint64_t blocks) {
+  std::string error;
+  std::string path = DesignPath(blocks, error);
+  if (path.empty()) return state.SkipWithError(error.c_str());
+  if (!ParseBaseline().count(path)) {
+    Stopwatch watch;
+    ParseRapidJson(path, false);
+    ParseBaseline()[path].Keep(watch);
+  }
+  double peakMb = 0, load = 0, cpu = 0, abort = 0, base = 0;
+  LoadReport r;
+  for (auto _ : state) {
+    double peak = 0;
+    r = LoadInChild(path, peak);
+    if (r.error[0]) return state.SkipWithError(r.error);
+    state.SetIterationTime(r.loadSeconds);
+    peakMb = std::max(peakMb, peak);
+    load += r.loadSeconds;
+    cpu += r.loadCpuSeconds;
+    abort += r.abortSeconds;
+    base = r.baseMb;
+  }
+  double n = static_cast<double>(state.iterations()), mb = FileMb(path);
+  const Times& yardstick = ParseBaseline()[path];
+  state.counters["file_MB"] = mb;
+  state.counters["ratio"] = load / n / yardstick.wall;
+  state.counters["cpu_ratio"] = cpu / n / yardstick.cpu;
+  state.counters["load_cpu_s"] = cpu / n;
+  state.counters["peak_MB"] = peakMb;
+  state.counters["base_MB"] = base;
+  state.counters["peak/file"] = peakMb / mb;
+  state.counters["abort_s"] = abort / n;
+  state.counters["blocks"] = static_cast<double>(r.blocks);
+  state.counters["nets"] = static_cast<double>(r.nets);
+}
+
+std::string ParseRapidSax(const std::string& path) {
+  return ParseRapidJson(path, false);
+}
+std::string ParseRapidIterative(const std::string& path) {
+  return ParseRapidJson(path, true);
+}
+
+void Register(uint64_t blocks, const std::string& tag) {
+  int runs = blocks >= 1000000 ? 1 : 3;
+  auto parse = [&](const char* name, ParseFn fn, bool baseline) {
+    benchmark::RegisterBenchmark((std::string(name) + "/" + tag).c_str(), BenchParse, blocks, fn,
+                                 baseline)
+        ->Iterations(runs)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
+  };
+  parse("read", ReadOnly, false);
+  parse("parse_rapidjson_sax", ParseRapidSax, true);
+  parse("parse_rapidjson_iterative", ParseRapidIterative, false);
+  parse("parse_simdjson_dom", ParseSimdjson, false);
+  benchmark::RegisterBenchmark(("parse_simdjson_dom_warm/" + tag).c_str(), BenchSimdjsonWarm,
+                               blocks)
+      ->Iterations(runs)
+      ->UseManualTime()
+      ->Unit(benchmark::kMillisecond);
+  parse("parse_nlohmann_sax", ParseNlohmann, false);
+  benchmark::RegisterBenchmark(("load/" + tag).c_str(), BenchLoad, blocks)
+      ->Iterations(runs)
+      ->UseManualTime()
+      ->Unit(benchmark::kMillisecond);
+}
+
+}  // namespace
+
+// The 1,000,000-block design (about half a gigabyte, and a minute or more
+// of runs) is measured only when NCD_BENCH_LARGE=1.
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  Register(100000, "100k");
+  const char* large = std::getenv("NCD_BENCH_LARGE");
+  if (large && std::strcmp(large, "1") == 0) Register(1000000, "1M");
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,180 @@
+// The design loader: what happens once the whole file has been read.
+#include "PM_PIC.h"
+#include "Pds_PahJsonLoader.h"
+
+namespace {
+using A = Xdm_Access;
+using S = Pds_PahJsonLoader;
+
+constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+constexpr std::size_t kLinearChildren = 16;
+
+// Turns per-owner counts into slices of one pool (owners in id order) and
+// leaves in `cursor` where each owner's next entry goes.
+template <class Owner, class Slot>
+std::size_t LayOut(const std::vector<Owner*>& owners, std::vector<std::uint32_t>& cursor,
+                   Slot slot) {
+  std::uint32_t next = 0;
+  for (std::size_t i = 0; i < owners.size(); ++i) {
+    const std::uint32_t count = cursor[i];
+    slot(*owners[i]) = Xdm_Slice{next, count};
+    cursor[i] = next;
+    next += count;
+  }
+  return next;
+}
+
+}  // namespace
+
+void S::Finish() {
+  for (const Pending& p : m_waitingNets.items) {
+    ResolveSignalNet(*m_store->m_signals.At(p.id), m_waitingNets.NameOf(p), p.offset, false);
+  }
+  for (const Pending& p : m_waitingSites.items) {
+    PlaceBlock(*m_store->m_blocks.At(p.id), m_waitingSites.NameOf(p), p.offset, false);
+  }
+  m_device->partName = m_store->m_partName;
+  m_device->pic = std::make_unique<PM_PIC>(m_device->partName);
+  BuildTables();
+  BuildChildLists();
+  BuildSignalPins();
+  BuildNetworkSignals();
+  BuildRugs();
+  ResolvePaths();
+}
+
+template <class Base, class T>
+void Fill(std::vector<Base*>& table, const Xdm_ObjectArena<T>& arena) {
+  table.resize(arena.Size());
+  for (std::size_t i = 0; i < table.size(); ++i)
+    table[i] = arena.At(i);
+}
+
+// The loader numbers objects in the order it makes them, so the arenas
+// hold them in bridge-id order.
+void S::BuildTables() {
+  Fill(m_store->m_blockTable, m_store->m_blocks);
+  Fill(m_store->m_pinTable, m_store->m_pins);
+  Fill(m_store->m_signalTable, m_store->m_signals);
+  Fill(m_store->m_networkTable, m_store->m_networks);
+  // A block's signals are a run of signal ids, as its pins are of pin ids.
+  m_store->m_blockSignalPool = m_store->m_signalTable;
+  m_store->m_netList = m_store->m_networkTable;
+}
+
+// Children in id order are children in file order.
+void S::BuildChildLists() {
+  const auto& blocks = m_store->m_blockTable;
+  std::vector<std::uint32_t> cursor(blocks.size(), 0);
+  for (const Xdm_Block* block : blocks) {
+    if (const Xdm_Block* parent = block->GetParent()) ++cursor[A::F(*parent).bridgeId];
+  }
+  auto& pool = m_store->m_childPool;
+  pool.resize(LayOut(blocks, cursor, [](Xdm_Block& b) -> Xdm_Slice& { return A::F(b).children; }));
+  for (Xdm_Block* block : blocks) {
+    if (const Xdm_Block* parent = block->GetParent())
+      pool[cursor[A::F(*parent).bridgeId]++] = block;
+  }
+}
+
+// Each signal's pins: those naming it as signal or child signal, pin order.
+void S::BuildSignalPins() {
+  const auto& pins = m_store->m_pinTable;
+  std::vector<std::uint32_t> cursor(m_store->m_signalTable.size(), 0);
+  for (const Xdm_Pin* pin : pins) {
+    const Xdm_PinFields& f = A::F(*pin);
+    if (f.signal != kNone) ++cursor[f.signal];
+    if (f.childSignal != kNone) ++cursor[f.childSignal];
+  }
+  auto& pool = m_store->m_signalPinPool;
+  pool.resize(LayOut(m_store->m_signalTable, cursor,
+                     [](Xdm_Signal& s) -> Xdm_Slice& { return A::F(s).pins; }));
+  for (Xdm_Pin* pin : pins) {
+    const Xdm_PinFields& f = A::F(*pin);
+    if (f.signal != kNone) pool[cursor[f.signal]++] = pin;
+    if (f.childSignal != kNone) pool[cursor[f.childSignal]++] = pin;
+  }
+}
+
+// Each network's signals, in signal order.
+void S::BuildNetworkSignals() {
+  const auto& signals = m_store->m_signalTable;
+  std::vector<std::uint32_t> cursor(m_store->m_networkTable.size(), 0);
+  for (const Xdm_Signal* signal : signals) {
+    if (const Xdm_Network* net = signal->GetNetwork()) ++cursor[A::F(*net).bridgeId];
+  }
+  auto& pool = m_store->m_netSignalPool;
+  pool.resize(LayOut(m_store->m_networkTable, cursor,
+                     [](Xdm_Network& n) -> Xdm_Slice& { return A::F(n).signals; }));
+  for (Xdm_Signal* signal : signals) {
+    if (const Xdm_Network* net = signal->GetNetwork()) pool[cursor[A::F(*net).bridgeId]++] = signal;
+  }
+}
+
+Xdm_Pin* S::NetDriver(const Xdm_Network* net) const {
+  Xdm_Pin* first = nullptr;
+  for (const Xdm_Signal* signal : net->GetSignalItr()) {
+    for (Xdm_Pin* pin : signal->GetPinItr()) {
+      if (!pin->IsSignalLoad()) return pin;
+      if (first == nullptr) first = pin;
+    }
+  }
+  return first;
+}
+
+void S::BuildRugs() {
+  enum { kFull = 1, kPartial = 2, kUnrouted = 3 };
+  for (Xdm_Network* net : m_store->m_networkTable) {
+    Xdm_NetworkFields& f = A::F(*net);
+    if (f.route == 0) continue;
+    XCad_RMedRug* rug = m_store->m_rugs.Create();
+    A::Network(*rug) = static_cast<XCad_CadNetwork*>(net);
+    A::Full(*rug) = f.route == kFull;
+    XCad_RMedRugNode* node = m_store->m_rugNodes.Create();
+    A::First(*rug) = node;
+    if (f.route != kUnrouted) A::Driver(*node) = NetDriver(net);
+    if (f.route == kPartial) A::Next(*node) = m_store->m_rugNodes.Create();
+    f.rug = rug;
+  }
+}
+
+Xdm_Block* S::FindChild(const Xdm_Block* block, std::string_view name, ChildIndexes& indexes) {
+  const Xdm_Range<Xdm_Block> children = block->GetBlocks();
+  if (children.size() <= kLinearChildren) {
+    for (Xdm_Block* child : children) {
+      if (name == child->GetName()) return child;
+    }
+    return nullptr;
+  }
+  auto [entry, made] = indexes.try_emplace(block);
+  if (made) {
+    for (Xdm_Block* child : children)
+      entry->second.Insert(child->GetName(), child);
+  }
+  return static_cast<Xdm_Block*>(entry->second.Find(name));
+}
+
+Xdm_Block* S::FindPath(std::string_view path, ChildIndexes& indexes) {
+  Xdm_Block* block = m_store->m_top;
+  while (block != nullptr && !path.empty()) {
+    const std::size_t slash = path.find('/');
+    block = FindChild(block, path.substr(0, slash), indexes);
+    if (slash == std::string_view::npos) break;
+    path.remove_prefix(slash + 1);
+    if (path.empty()) return nullptr;  // a trailing '/'
+  }
+  return block;
+}
+
+void S::ResolvePaths() {
+  ChildIndexes indexes;
+  for (const PathRef& ref : m_paths) {
+    Xdm_Block* block = FindPath(ref.path.text, indexes);
+    if (block == nullptr) m_in.Fail(ref.path.offset, "unknown block path '" + ref.path.text + "'");
+    if (ref.slot != nullptr) {
+      *ref.slot = block;
+    } else if (!m_store->m_rho.emplace(block, ref.groupNode).second) {
+      m_in.Fail(ref.path.offset, "block '" + ref.path.text + "' is in two relocation groups");
+    }
+  }
+}

@@ -1,0 +1,401 @@
+// The design loader: the file's top level, device, nets, shapes,
+// relocation groups and test hooks, and the reading helpers.
+#include "Pds_PahJsonLoader.h"
+
+#include <limits>
+
+#include "PM_PIC.h"
+
+namespace {
+using A = Xdm_Access;
+using S = Pds_PahJsonLoader;
+}  // namespace
+
+void S::PendingList::Add(std::uint32_t id, std::uint32_t which, std::string_view name,
+                         std::uint64_t offset) {
+  items.push_back({id, which, static_cast<std::uint32_t>(names.size()),
+                   static_cast<std::uint32_t>(name.size()), offset});
+  names.append(name);
+}
+
+S::Pds_PahJsonLoader(const std::string& fileName)
+    : m_in(fileName),
+      m_store(std::make_unique<Xdm_ViewStore>()),
+      m_net(std::make_unique<NetCtx>()) {
+  m_store->m_device = A::NewDevice("");
+  m_device = &A::Data(*m_store->m_device);
+}
+
+S::~Pds_PahJsonLoader() = default;
+
+// ---- reading helpers
+
+std::string_view S::ReadName(const char* label) {
+  const std::string_view name = m_in.ReadString(label);
+  if (name.empty()) m_in.Fail(m_in.ValueOffset(), std::string(label) + " must not be empty");
+  return name;
+}
+
+void S::ReadNamed(const char* label, Named& into) {
+  into.text = ReadName(label);
+  into.offset = m_in.ValueOffset();
+  into.present = true;
+}
+
+int S::ReadChoice(const char* label, std::initializer_list<std::string_view> choices) {
+  const std::string_view value = m_in.ReadString(label);
+  int index = 0;
+  std::string list;
+  for (std::string_view choice : choices) {
+    if (choice == value) return index;
+    list += (index++ ? ", " : "") + std::string(choice);
+  }
+  m_in.Fail(m_in.ValueOffset(),
+            std::string(label) + " must be one of " + list + " (got '" + std::string(value) + "')");
+}
+
+std::int32_t S::ReadInt32(const char* label) {
+  return static_cast<std::int32_t>(m_in.ReadInt(label, std::numeric_limits<std::int32_t>::min(),
+                                                std::numeric_limits<std::int32_t>::max()));
+}
+
+// An object of strings into the pair pool; names must be distinct.
+Xdm_Slice S::ReadStringMap(const char* label, const char* kind) {
+  Xdm_Slice slice{static_cast<std::uint32_t>(m_store->m_pairs.size()), 0};
+  m_scratch.Clear();
+  m_in.BeginObject(label);
+  while (m_in.NextMember()) {
+    const std::uint64_t at = m_in.KeyOffset();
+    const char* name = m_store->m_strings.Copy(m_in.Key());
+    if (name[0] == '\0') m_in.Fail(at, std::string("empty name in ") + kind);
+    if (!m_scratch.Insert(name, const_cast<char*>(name))) {
+      m_in.Fail(at, "duplicate name '" + std::string(name) + "' in " + kind);
+    }
+    const char* value =
+        m_store->m_strings.Copy(m_in.ReadString("each value of an object of strings"));
+    m_store->m_pairs.emplace_back(name, value);
+    ++slice.count;
+  }
+  return slice;
+}
+
+// An array of names into the pair pool (names only).
+Xdm_Slice S::ReadNameList(const char* label, std::uint64_t& start) {
+  Xdm_Slice slice{static_cast<std::uint32_t>(m_store->m_pairs.size()), 0};
+  start = ForEach(label, [&] {
+    m_store->m_pairs.emplace_back(m_store->m_strings.Copy(ReadName(label)), nullptr);
+    ++slice.count;
+  });
+  return slice;
+}
+
+void S::ReadPaths(const char* label, std::vector<Named>& into) {
+  ForEach(label, [&] {
+    Named& path = into.emplace_back();
+    path.text = m_in.ReadString(label);
+    path.offset = m_in.ValueOffset();
+    path.present = true;
+  });
+}
+
+const char* S::Intern(std::string_view name) {
+  if (void* known = m_pinNames.Find(name)) return static_cast<const char*>(known);
+  const char* copy = m_store->m_strings.Copy(name);
+  m_pinNames.Insert(copy, const_cast<char*>(copy));
+  return copy;
+}
+
+Pds_PdlBlock* S::TypeBlock(std::string_view name) {
+  if (void* known = m_typeNames.Find(name)) return static_cast<Pds_PdlBlock*>(known);
+  auto& types = m_store->m_typeBlocks;
+  types.push_back(std::make_unique<Pds_PdlBlock>(m_store->m_strings.Copy(name)));
+  m_typeNames.Insert(types.back()->GetTypeName(), types.back().get());
+  return types.back().get();
+}
+
+// ---- the top level
+
+std::unique_ptr<Xdm_ViewStore> S::Load() {
+  static constexpr Rule<RootCtx> kRules[] = {
+      {"format", true,
+       [](S& s, RootCtx&) {
+         const std::string_view format = s.m_in.ReadString("'format'");
+         if (format != "ncd-json") {
+           s.m_in.Fail(s.m_in.ValueOffset(), "unsupported format '" + std::string(format) +
+                                                 "' (this reader knows 'ncd-json')");
+         }
+       }},
+      {"version", true,
+       [](S& s, RootCtx&) {
+         const std::int64_t version = s.m_in.ReadInt("'version'", INT64_MIN, INT64_MAX);
+         if (version != 1) {
+           s.m_in.Fail(s.m_in.ValueOffset(),
+                       "unsupported version " + std::to_string(version) + " (this reader knows 1)");
+         }
+       }},
+      {"part", true, [](S& s, RootCtx&) { s.m_store->m_partName = s.ReadName("'part'"); }},
+      {"design", false, [](S& s, RootCtx&) { s.ReadDesignInfo(); }},
+      {"device", false, [](S& s, RootCtx&) { s.ReadDevice(); }},
+      {"nets", false,
+       [](S& s, RootCtx&) {
+         s.ForEach("'nets'", [&] { s.ReadNet(); });
+         s.m_netsRead = true;
+         for (const Pending& p : s.m_waitingNets.items) {
+           s.ResolveSignalNet(*s.m_store->m_signals.At(p.id), s.m_waitingNets.NameOf(p), p.offset,
+                              false);
+         }
+         s.m_waitingNets.Clear();
+       }},
+      {"top", true, [](S& s, RootCtx&) { s.ReadBlock(nullptr, 0); }},
+      {"shapes", false, [](S& s, RootCtx&) { s.ForEach("'shapes'", [&] { s.ReadShape(); }); }},
+      {"relocation", false,
+       [](S& s, RootCtx&) { s.ForEach("'relocation'", [&] { s.ReadGroup(); }); }},
+      {"faults", false, [](S& s, RootCtx&) { s.ReadFaults(); }},
+  };
+  if (m_in.FileSize() == 0) m_in.Fail(0, "the file is empty");
+  RootCtx root;
+  ReadMembers(kRules, root, "a design file", "the design file");
+  m_in.ExpectEnd();
+  Finish();
+  return std::move(m_store);
+}
+
+void S::ReadDesignInfo() {
+  struct Ctx {
+    std::string name, tool;
+  };
+  static constexpr Rule<Ctx> kRules[] = {
+      {"name", false, [](S& s, Ctx& c) { c.name = s.m_in.ReadString("'name'"); }},
+      {"tool", false, [](S& s, Ctx& c) { c.tool = s.m_in.ReadString("'tool'"); }},
+  };
+  Ctx ctx;
+  ReadMembers(kRules, ctx, "'design'", "'design'");
+  m_store->m_designInfo = std::make_unique<Xdm_DesignInfo>(ctx.name, ctx.tool);
+}
+
+void S::ReadFaults() {
+  static constexpr Rule<RootCtx> kRules[] = {
+      {"throw", false,
+       [](S& s, RootCtx&) {
+         s.m_faults.kind = static_cast<Pds_PahFaults::Kind>(
+             1 + s.ReadChoice("'throw'", {"pds", "xcad", "xdm", "other"}));
+       }},
+      {"message", false,
+       [](S& s, RootCtx&) { s.m_faults.message = s.m_in.ReadString("'message'"); }},
+      {"load_delay_ms", false,
+       [](S& s, RootCtx&) { s.m_faults.delayMs = s.m_in.ReadInt("'load_delay_ms'", 0, 600000); }},
+  };
+  RootCtx ctx;
+  ReadMembers(kRules, ctx, "'faults'", "'faults'");
+}
+
+// ---- device
+
+void S::ReadDevice() {
+  static constexpr Rule<DeviceCtx> kRules[] = {
+      {"clock_regions", false,
+       [](S& s, DeviceCtx&) {
+         s.ForEach("'clock_regions'", [&] {
+           const std::string_view name = s.ReadName("each element of 'clock_regions'");
+           if (!s.m_device->AddRegion(name)) {
+             s.m_in.Fail(s.m_in.ValueOffset(),
+                         "duplicate clock region name '" + std::string(name) + "'");
+           }
+         });
+       }},
+      {"cell_types", false,
+       [](S& s, DeviceCtx&) { s.ForEach("'cell_types'", [&] { s.ReadCellType(); }); }},
+      {"cells", false,
+       [](S& s, DeviceCtx& c) { s.ForEach("'cells'", [&] { s.ReadCell(c.cells); }); }},
+  };
+  DeviceCtx ctx;
+  ReadMembers(kRules, ctx, "'device'", "'device'");
+  ResolveCells(ctx.cells);
+  m_deviceRead = true;
+  for (const Pending& p : m_waitingSites.items) {
+    PlaceBlock(*m_store->m_blocks.At(p.id), m_waitingSites.NameOf(p), p.offset, false);
+  }
+  m_waitingSites.Clear();
+}
+
+void S::ReadCellType() {
+  static constexpr Rule<ModeDefCtx> kModeRules[] = {
+      {"name", true, [](S& s, ModeDefCtx& c) { s.ReadNamed("'name'", c.name); }},
+      {"string", false, [](S& s, ModeDefCtx& c) { c.isString = s.m_in.ReadBool("'string'"); }},
+      {"hidden", false, [](S& s, ModeDefCtx& c) { c.hidden = s.m_in.ReadBool("'hidden'"); }},
+      {"valid", false, [](S& s, ModeDefCtx& c) { c.valid = s.m_in.ReadBool("'valid'"); }},
+  };
+  static constexpr Rule<CellTypeCtx> kRules[] = {
+      {"name", true, [](S& s, CellTypeCtx& c) { s.ReadNamed("'name'", c.name); }},
+      {"modes", false,
+       [](S& s, CellTypeCtx& c) {
+         s.ForEach("'modes'", [&] {
+           s.ReadMembers(kModeRules, c.modes.emplace_back(), "each element of 'modes'",
+                         "mode definition");
+         });
+       }},
+  };
+  CellTypeCtx ctx;
+  ReadMembers(kRules, ctx, "each element of 'cell_types'", "cell type");
+  Rf_CellDef* def = m_device->AddDef(ctx.name.text);
+  if (def == nullptr) {
+    m_in.Fail(ctx.name.offset, "duplicate cell type name '" + ctx.name.text + "'");
+  }
+  auto& modes = A::Modes(*def->GetUsageDef());
+  for (const ModeDefCtx& mode : ctx.modes) {
+    if (def->GetUsageDef()->GetModeDef(mode.name.text.c_str()).GetName()[0] != '\0') {
+      m_in.Fail(mode.name.offset, "duplicate mode name '" + mode.name.text + "' in cell type '" +
+                                      ctx.name.text + "'");
+    }
+    modes.push_back(A::MakeModeDef(m_device->strings.Copy(mode.name.text), mode.valid, mode.hidden,
+                                   mode.isString));
+  }
+}
+
+void S::ReadCell(std::vector<CellCtx>& cells) {
+  static constexpr Rule<CellCtx> kRules[] = {
+      {"name", true, [](S& s, CellCtx& c) { s.ReadNamed("'name'", c.name); }},
+      {"type", true, [](S& s, CellCtx& c) { s.ReadNamed("'type'", c.type); }},
+      {"clock_region", false, [](S& s, CellCtx& c) { s.ReadNamed("'clock_region'", c.region); }},
+  };
+  CellCtx& ctx = cells.emplace_back();
+  ReadMembers(kRules, ctx, "each element of 'cells'", "cell");
+  ctx.cell = m_device->AddCell(ctx.name.text);
+  if (ctx.cell == nullptr)
+    m_in.Fail(ctx.name.offset, "duplicate cell name '" + ctx.name.text + "'");
+}
+
+// Cell types and clock regions may follow the cells that name them.
+void S::ResolveCells(std::vector<CellCtx>& cells) {
+  for (CellCtx& c : cells) {
+    c.cell->def = static_cast<Rf_CellDef*>(m_device->defIndex.Find(c.type.text));
+    if (c.cell->def == nullptr) m_in.Fail(c.type.offset, "unknown cell type '" + c.type.text + "'");
+    if (!c.region.present) continue;
+    c.cell->region = static_cast<Rf_ClockRegion*>(m_device->regionIndex.Find(c.region.text));
+    if (c.cell->region == nullptr) {
+      m_in.Fail(c.region.offset, "unknown clock region '" + c.region.text + "'");
+    }
+  }
+}
+
+// ---- nets
+
+const S::Rule<S::NetCtx> S::kNetRules[] = {
+    {"name", true, [](S& s, NetCtx& c) { s.ReadNamed("'name'", c.name); }},
+    {"type", false,
+     [](S& s, NetCtx& c) {
+       static constexpr std::uint8_t kTypes[] = {2, 1, 0};
+       c.type = kTypes[s.ReadChoice("'type'", {"logic", "power", "ground"})];
+     }},
+    {"master", false,
+     [](S& s, NetCtx& c) {
+       c.master = s.m_in.ReadBool("'master'");
+       c.masterOffset = s.m_in.ValueOffset();
+     }},
+    {"routable", false, [](S& s, NetCtx& c) { c.routable = s.m_in.ReadBool("'routable'"); }},
+    {"route", false,
+     [](S& s, NetCtx& c) {
+       c.route =
+           static_cast<std::uint8_t>(1 + s.ReadChoice("'route'", {"full", "partial", "unrouted"}));
+     }},
+    {"delay", false,
+     [](S& s, NetCtx& c) {
+       c.delay = s.ReadInt32("'delay'");
+       c.delaySet = true;
+     }},
+    {"delay_min", false, [](S& s, NetCtx& c) { c.delayMin = s.ReadInt32("'delay_min'"); }},
+    {"delay_type", false,
+     [](S& s, NetCtx& c) {
+       c.delayType = static_cast<std::uint8_t>(s.m_in.ReadInt("'delay_type'", 0, 2));
+       c.delayTypeSet = true;
+     }},
+};
+
+void S::ReadNet() {
+  NetCtx& c = *m_net;
+  c = NetCtx();
+  ReadMembers(kNetRules, c, "each element of 'nets'", "net");
+
+  XCad_CadNetwork* net = m_store->m_networks.Create();
+  Xdm_NetworkFields& f = A::F(*net);
+  A::SetName(*net, m_store->m_strings.Copy(c.name.text));
+  if (!m_netIndex.Insert(net->GetName(), net)) {
+    m_in.Fail(c.name.offset, "duplicate net name '" + c.name.text + "'");
+  }
+  f.store = m_store.get();
+  f.bridgeId = static_cast<std::uint32_t>(m_store->m_networks.Size() - 1);
+  f.type = c.type;
+  f.master = c.master;
+  f.routable = c.routable;
+  f.route = c.route;
+  f.delay = c.delay;
+  f.delayMin = c.delayMin;
+  f.delayType = c.delayTypeSet ? c.delayType : (c.delaySet ? 0 : 2);
+  if (!c.master) return;
+  if (c.type == Pds_PdmNetwork::NET_TYPE_LOGIC) {
+    m_in.Fail(c.masterOffset, "'master' applies to power and ground nets only");
+  }
+  Xdm_Network*& master =
+      c.type == Pds_PdmNetwork::NET_TYPE_POWER ? m_store->m_masterVcc : m_store->m_masterGnd;
+  if (master != nullptr) {
+    m_in.Fail(c.masterOffset, std::string("a second master ") + (c.type == 1 ? "power" : "ground") +
+                                  " net '" + c.name.text + "' (the first is '" + master->GetName() +
+                                  "')");
+  }
+  master = net;
+}
+
+// ---- shapes and relocation groups
+
+void S::ReadShape() {
+  static constexpr Rule<ShapeCtx> kRules[] = {
+      {"name", true, [](S& s, ShapeCtx& c) { s.ReadNamed("'name'", c.name); }},
+      {"user", false, [](S& s, ShapeCtx& c) { c.user = s.m_in.ReadBool("'user'"); }},
+      {"reference", false,
+       [](S& s, ShapeCtx& c) {
+         c.reference.text = s.m_in.ReadString("'reference'");
+         c.reference.offset = s.m_in.ValueOffset();
+         c.reference.present = true;
+       }},
+      {"members", false, [](S& s, ShapeCtx& c) { s.ReadPaths("'members'", c.members); }},
+      {"members_unavailable", false,
+       [](S& s, ShapeCtx& c) { c.unavailable = s.m_in.ReadBool("'members_unavailable'"); }},
+  };
+  ShapeCtx c;
+  ReadMembers(kRules, c, "each element of 'shapes'", "shape");
+  Xdm_PropertyHolder* holder = m_store->m_holders.Create();
+  Xdm_PropertyHolderFields& f = A::F(*holder);
+  A::SetName(*holder, m_store->m_strings.Copy(c.name.text));
+  if (!m_shapeNames.Insert(holder->GetName(), holder)) {
+    m_in.Fail(c.name.offset, "duplicate shape name '" + c.name.text + "'");
+  }
+  f.store = m_store.get();
+  f.bridgeId = static_cast<std::uint32_t>(m_store->m_holderTable.size());
+  f.user = c.user;
+  f.membersUnavailable = c.unavailable;
+  f.members.resize(c.members.size());
+  m_store->m_holderTable.push_back(holder);
+  m_store->m_shapeList.push_back(holder);
+  if (c.reference.present) m_paths.push_back({c.reference, &f.reference, nullptr});
+  for (std::size_t i = 0; i < c.members.size(); ++i) {
+    m_paths.push_back({c.members[i], &f.members[i], nullptr});
+  }
+}
+
+void S::ReadGroup() {
+  static constexpr Rule<GroupCtx> kRules[] = {
+      {"reference", true,
+       [](S& s, GroupCtx& c) {
+         c.reference.text = s.m_in.ReadString("'reference'");
+         c.reference.offset = s.m_in.ValueOffset();
+         c.reference.present = true;
+       }},
+      {"members", false, [](S& s, GroupCtx& c) { s.ReadPaths("'members'", c.members); }},
+  };
+  GroupCtx c;
+  ReadMembers(kRules, c, "each element of 'relocation'", "relocation group");
+  XCad_RhoNode* node = m_store->m_rhoNodes.Create();
+  m_paths.push_back({c.reference, &A::Reference(*node), nullptr});
+  for (const Named& member : c.members)
+    m_paths.push_back({member, nullptr, node});
+}

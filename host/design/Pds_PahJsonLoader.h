@@ -1,0 +1,309 @@
+// Pds_PahJsonLoader: reads one design file into a new view store
+// (internal; Pds_PahDesignLoader is the public face).
+//
+// Recursive descent over Pds_PahJsonReader's tokens: one function per
+// object kind, each with a table from key name to handler. Objects are
+// made as they are read, in file order, which gives the bridge ids.
+// References (pin to signal, signal to net, block to cell, cell to type and
+// clock region) are resolved at once when their target was read before;
+// otherwise the name and its offset wait until the target's scope ends
+// (the parent block for pins, the device for cells, the file for nets and
+// cells named by blocks). Block paths of shapes and relocation groups are
+// resolved at the end. Signal pin lists and network signal lists are built
+// in one counting pass after reading.
+//
+// Any error throws Pds_Exception with the file position; the partly built
+// store is then freed with the loader. One thread uses a loader.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "Pds_PahJsonReader.h"
+#include "Xdm_ViewStore.h"
+
+// The file's test hooks.
+struct Pds_PahFaults {
+  enum Kind { kNone, kPds, kXcad, kXdm, kOther };
+  Kind kind = kNone;
+  std::string message = "fault injected by the design file";
+  std::int64_t delayMs = 0;
+};
+
+class Pds_PahJsonLoader {
+ public:
+  explicit Pds_PahJsonLoader(const std::string& fileName);
+  ~Pds_PahJsonLoader();
+  Pds_PahJsonLoader(const Pds_PahJsonLoader&) = delete;
+  Pds_PahJsonLoader& operator=(const Pds_PahJsonLoader&) = delete;
+
+  // Reads and checks the whole file; answers the store (without a view).
+  std::unique_ptr<Xdm_ViewStore> Load();
+  const Pds_PahFaults& Faults() const { return m_faults; }
+
+  // A key of an object kind and what reading its value does.
+  template <class Ctx>
+  struct Rule {
+    std::string_view key;
+    bool required;
+    void (*read)(Pds_PahJsonLoader&, Ctx&);
+  };
+
+ private:
+  struct Named {  // a name read from the file, and where
+    std::string text;
+    std::uint64_t offset = 0;
+    bool present = false;
+  };
+  // A reference that waits for its target's scope to end.
+  struct Pending {
+    std::uint32_t id;     // object bridge id (or cell index)
+    std::uint32_t which;  // what refers: 0 signal, 1 child signal (pins)
+    std::uint32_t begin;  // name in the owner's name buffer
+    std::uint32_t length;
+    std::uint64_t offset;  // of the name in the file
+  };
+  struct PendingList {
+    std::vector<Pending> items;
+    std::string names;
+    void Add(std::uint32_t id, std::uint32_t which, std::string_view name, std::uint64_t offset);
+    std::string_view NameOf(const Pending& p) const { return {names.data() + p.begin, p.length}; }
+    void Clear() {
+      items.clear();
+      names.clear();
+    }
+  };
+  struct BlockFrame;
+  struct BlockCtx;
+  struct PinCtx;
+  struct SignalCtx;
+  struct NetCtx;
+  struct DeviceCtx;
+  struct CellTypeCtx;
+  struct ModeDefCtx;
+  struct CellCtx;
+  struct ShapeCtx;
+  struct GroupCtx;
+  struct RootCtx;
+  struct PathRef;
+
+  // The keys of the large object kinds.
+  static const Rule<BlockCtx> kBlockRules[16];
+  static const Rule<PinCtx> kPinRules[10];
+  static const Rule<NetCtx> kNetRules[8];
+
+  template <class Ctx, std::size_t N>
+  void ReadMembers(const Rule<Ctx> (&rules)[N], Ctx& ctx, const char* label, const char* kind);
+  // Answers the offset of the '['.
+  template <class Fn>
+  std::uint64_t ForEach(const char* label, Fn each);
+
+  // Values
+  std::string_view ReadName(const char* label);
+  void ReadNamed(const char* label, Named& into);
+  int ReadChoice(const char* label, std::initializer_list<std::string_view> choices);
+  std::int32_t ReadInt32(const char* label);
+  Xdm_Slice ReadStringMap(const char* label, const char* kind);
+  Xdm_Slice ReadNameList(const char* label, std::uint64_t& start);
+  void ReadPaths(const char* label, std::vector<Named>& into);
+  const char* Intern(std::string_view name);
+  Pds_PdlBlock* TypeBlock(std::string_view name);
+  Xdm_BlockExtra& Extra(Xdm_Block& block);
+
+  // Object kinds
+  void ReadDesignInfo();
+  void ReadDevice();
+  void ReadCellType();
+  void ReadCell(std::vector<CellCtx>& cells);
+  void ReadNet();
+  void ReadBlock(BlockFrame* parent, std::uint32_t depth);
+  void ReadSignal(BlockFrame& frame);
+  void ReadPin(BlockFrame& own, BlockFrame* parent);
+  void ReadIo(Xdm_Block& block);
+  void ReadShape();
+  void ReadGroup();
+  void ReadFaults();
+
+  // Completion
+  BlockFrame& Frame(std::uint32_t depth);
+  void EndBlock(BlockFrame& frame);
+  void BuildTables();
+  void BuildChildLists();
+  void ResolveSignalRefs(BlockFrame& frame);
+  void ResolvePinSignal(BlockFrame& frame, std::uint32_t pin, std::uint32_t which,
+                        std::string_view name, std::uint64_t offset, bool mayWait);
+  void ResolveSignalNet(Xdm_Signal& signal, std::string_view name, std::uint64_t offset,
+                        bool mayWait);
+  void PlaceBlock(Xdm_Block& block, std::string_view site, std::uint64_t offset, bool mayWait);
+  void ResolveCells(std::vector<CellCtx>& cells);
+  void Finish();
+  void BuildSignalPins();
+  void BuildNetworkSignals();
+  void BuildRugs();
+  using ChildIndexes = std::unordered_map<const Xdm_Block*, Xdm_NameIndex>;
+  void ResolvePaths();
+  Xdm_Block* FindPath(std::string_view path, ChildIndexes& indexes);
+  Xdm_Block* FindChild(const Xdm_Block* block, std::string_view name, ChildIndexes& indexes);
+  Xdm_Pin* NetDriver(const Xdm_Network* net) const;
+  std::string PathText(const Xdm_Block* block) const;
+
+  Pds_PahJsonReader m_in;
+  std::unique_ptr<Xdm_ViewStore> m_store;
+  Rf_DeviceData* m_device = nullptr;
+  Pds_PahFaults m_faults;
+
+  std::vector<std::unique_ptr<BlockFrame>> m_frames;  // one per depth, reused
+  std::unique_ptr<NetCtx> m_net;                      // reused: its name keeps its buffer
+  Xdm_NameIndex m_pinNames;                           // interned pin names
+  Xdm_NameIndex m_typeNames;                          // type name -> Pds_PdlBlock
+  Xdm_NameIndex m_netIndex;
+  Xdm_NameIndex m_shapeNames;
+  Xdm_NameIndex m_scratch;     // names of one small object (modes, gcd)
+  PendingList m_waitingNets;   // signal -> net, when nets come after the signal
+  PendingList m_waitingSites;  // block -> cell, when the device comes after the block
+  std::vector<PathRef> m_paths;
+  bool m_netsRead = false;
+  bool m_deviceRead = false;
+  bool m_topRead = false;
+};
+
+// ---- per-object state (defined here so the loader's sources share it)
+
+struct Pds_PahJsonLoader::BlockFrame {
+  void Reset(XCad_CadBlock* newBlock, BlockFrame* newParent);
+
+  XCad_CadBlock* block = nullptr;
+  BlockFrame* parent = nullptr;
+  std::uint64_t nameOffset = 0;
+  std::uint64_t levelOffset = 0;
+  std::uint64_t gcdInvalidOffset = 0;  // nonzero when "gcd_invalid" was read
+  bool signalsRead = false;
+  Xdm_NameIndex signals;
+  Xdm_NameIndex pins;
+  Xdm_NameIndex children;
+  PendingList waiting;  // pins' references to this block's signals
+};
+
+struct Pds_PahJsonLoader::BlockCtx {
+  BlockFrame& frame;
+  std::uint32_t depth;
+};
+
+struct Pds_PahJsonLoader::PinCtx {
+  XCad_CadPin* pin = nullptr;
+  BlockFrame* own = nullptr;
+  BlockFrame* parent = nullptr;
+  std::uint64_t nameOffset = 0;
+  std::uint8_t flags = 0;
+  bool loadSet = false;
+  bool load = false;
+  bool delaySet = false;
+  bool delayTypeSet = false;
+  std::int32_t delay = 0;
+  std::uint8_t delayType = 2;
+};
+
+struct Pds_PahJsonLoader::SignalCtx {
+  Xdm_Signal* signal = nullptr;
+  std::uint64_t nameOffset = 0;
+};
+
+struct Pds_PahJsonLoader::NetCtx {
+  Named name;
+  std::uint64_t masterOffset = 0;
+  std::uint8_t type = 2;
+  std::uint8_t route = 0;
+  bool master = false;
+  bool routable = true;
+  bool delaySet = false;
+  bool delayTypeSet = false;
+  std::int32_t delay = 0;
+  std::int32_t delayMin = 0;
+  std::uint8_t delayType = 2;
+};
+
+struct Pds_PahJsonLoader::CellCtx {
+  Named name;
+  Named type;
+  Named region;
+  Rf_CellData* cell = nullptr;
+};
+
+struct Pds_PahJsonLoader::DeviceCtx {
+  std::vector<CellCtx> cells;
+};
+
+struct Pds_PahJsonLoader::ModeDefCtx {
+  Named name;
+  bool isString = false;
+  bool hidden = false;
+  bool valid = true;
+};
+
+struct Pds_PahJsonLoader::CellTypeCtx {
+  Named name;
+  std::vector<ModeDefCtx> modes;
+};
+
+struct Pds_PahJsonLoader::ShapeCtx {
+  Named name;
+  Named reference;
+  std::vector<Named> members;
+  bool user = false;
+  bool unavailable = false;
+};
+
+struct Pds_PahJsonLoader::GroupCtx {
+  Named reference;
+  std::vector<Named> members;
+};
+
+struct Pds_PahJsonLoader::RootCtx {};
+
+// A block path to resolve at the end, and the slot it fills.
+struct Pds_PahJsonLoader::PathRef {
+  Named path;
+  Xdm_Block** slot = nullptr;         // shape reference or member
+  XCad_RhoNode* groupNode = nullptr;  // set for relocation group members
+};
+
+// ---- the two walks every object kind uses
+
+template <class Ctx, std::size_t N>
+void Pds_PahJsonLoader::ReadMembers(const Rule<Ctx> (&rules)[N], Ctx& ctx, const char* label,
+                                    const char* kind) {
+  static_assert(N <= 32, "a seen-mask bit per key");
+  const std::uint64_t start = m_in.BeginObject(label);
+  std::uint32_t seen = 0;
+  while (m_in.NextMember()) {
+    const std::string_view key = m_in.Key();
+    std::size_t i = 0;
+    while (i < N && (rules[i].key.size() != key.size() || rules[i].key[0] != key[0] ||
+                     rules[i].key != key)) {
+      ++i;
+    }
+    if (i == N) m_in.Fail(m_in.KeyOffset(), "unknown key '" + std::string(key) + "' in " + kind);
+    if (seen & (1u << i)) {
+      m_in.Fail(m_in.KeyOffset(), "duplicate key '" + std::string(key) + "' in " + kind);
+    }
+    seen |= 1u << i;
+    rules[i].read(*this, ctx);
+  }
+  for (std::size_t i = 0; i < N; ++i) {
+    if (rules[i].required && !(seen & (1u << i))) {
+      m_in.Fail(start, "missing required key '" + std::string(rules[i].key) + "' in " + kind);
+    }
+  }
+}
+
+template <class Fn>
+std::uint64_t Pds_PahJsonLoader::ForEach(const char* label, Fn each) {
+  const std::uint64_t start = m_in.BeginArray(label);
+  while (m_in.NextElement())
+    each();
+  return start;
+}

@@ -1,0 +1,78 @@
+// Pds_PahJsonReader: the token stream under the design loader (internal).
+//
+// Pulls JSON from a file through a 64 KiB buffer, never holding more. The
+// reader itself steps over the structure ({ } [ ] , :) and hands every
+// scalar (string, number, true/false/null) to RapidJSON's reader, which
+// parses exactly one value from the same stream and stops; so numbers,
+// escapes and syntax errors are RapidJSON's, with its messages.
+//
+// Every failure throws Pds_Exception "<file>:<line>:<column>: <cause>";
+// the line and column are found only then, by rescanning the file up to the
+// failing byte. Columns count characters (UTF-8), from 1.
+//
+// `label` arguments name the value for type errors: "'level'" gives
+// "'level' must be an integer". One thread uses a reader.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class Pds_PahJsonReader {
+ public:
+  explicit Pds_PahJsonReader(std::string fileName);
+  ~Pds_PahJsonReader();
+  Pds_PahJsonReader(const Pds_PahJsonReader&) = delete;
+  Pds_PahJsonReader& operator=(const Pds_PahJsonReader&) = delete;
+
+  std::uint64_t FileSize() const { return m_size; }
+  // The current position in the file.
+  std::uint64_t Tell() const;
+
+  // Answers the offset of the '{' / '['.
+  std::uint64_t BeginObject(const char* label);
+  std::uint64_t BeginArray(const char* label);
+  // The next member of the innermost object: false at its end; else the
+  // key is Key() and the reader stands before the member's value.
+  bool NextMember();
+  std::string_view Key() const { return m_key; }
+  std::uint64_t KeyOffset() const { return m_keyOffset; }
+  // The next element of the innermost array: false at its end.
+  bool NextElement();
+
+  // The text is valid until the next read.
+  std::string_view ReadString(const char* label);
+  std::int64_t ReadInt(const char* label, std::int64_t low, std::int64_t high);
+  bool ReadBool(const char* label);
+  // Offset of the first byte of the value read or begun last.
+  std::uint64_t ValueOffset() const { return m_valueOffset; }
+
+  // Only white space may follow the design's object.
+  void ExpectEnd();
+
+  [[noreturn]] void Fail(std::uint64_t offset, const std::string& cause) const;
+  [[noreturn]] void FailType(const char* label, const char* type) const;
+
+ private:
+  struct Stream;
+  struct Handler;
+  char SkipSpace();
+  void StartValue(const char* label, bool ok, const char* type);
+  void ParseScalar();
+  [[noreturn]] void FailSyntax(int rapidjsonCode, std::uint64_t offset) const;
+  std::string Position(std::uint64_t offset) const;
+
+  std::string m_fileName;
+  std::FILE* m_file = nullptr;
+  std::uint64_t m_size = 0;
+  std::unique_ptr<Stream> m_stream;
+  std::unique_ptr<Handler> m_handler;
+  std::vector<bool> m_first;  // per open container: no member read yet
+  std::string m_key;
+  std::string m_text;
+  std::uint64_t m_keyOffset = 0;
+  std::uint64_t m_valueOffset = 0;
+};

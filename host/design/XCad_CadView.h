@@ -1,0 +1,17 @@
+// XCad_CadView: the view of a CAD model, with its device. Made by
+// XCad_CadModel, which owns it; see Xdm_View.h for threading.
+#pragma once
+
+#include "Pds_PdmView.h"
+
+class Rf_Device;
+
+class XCad_CadView : public Pds_PdmView {
+ public:
+  // Present once the view is loaded; null before.
+  Rf_Device* GetDevice() const;
+
+ private:
+  friend class XCad_CadModel;
+  XCad_CadView() = default;
+};

@@ -1,0 +1,223 @@
+// Reading side of blocks, pins, signals, networks and views.
+#include <cstring>
+#include <string>
+
+#include "Xdm_Block.h"
+#include "Xdm_Network.h"
+#include "Xdm_Pin.h"
+#include "Xdm_Signal.h"
+#include "Xdm_View.h"
+#include "Xdm_ViewStore.h"
+
+namespace {
+
+using A = Xdm_Access;
+
+template <class T>
+T* At(const std::vector<T*>& table, std::uint32_t id) {
+  return id < table.size() ? table[id] : nullptr;
+}
+
+// "<block path>/<name>", or the name alone inside the top block.
+std::string MemberFullName(const Xdm_Block* block, const char* name) {
+  if (block == nullptr || block->GetParent() == nullptr) return name;
+  std::string text = block->GetFullName();
+  text += '/';
+  text += name;
+  return text;
+}
+
+}  // namespace
+
+Xdm_Object::~Xdm_Object() = default;
+
+// ---- blocks
+
+Xdm_View* Xdm_Block::GetView() const {
+  return m_f.store->m_view;
+}
+
+Xdm_Pin* Xdm_Block::GetPinByName(const char* name) const {
+  if (name == nullptr) return nullptr;
+  for (Xdm_Pin* pin : GetPinItr()) {
+    if (std::strcmp(pin->GetName(), name) == 0) return pin;
+  }
+  return nullptr;
+}
+
+Xdm_Range<Xdm_Block> Xdm_Block::GetBlocks() const {
+  return {m_f.store->m_childPool.data() + m_f.children.first, m_f.children.count};
+}
+
+Xdm_Itr<Xdm_Block> Xdm_Block::GetBlockItr() const {
+  const auto range = GetBlocks();
+  return {range.begin(), range.end()};
+}
+
+Xdm_Range<Xdm_Signal> Xdm_Block::GetSignals() const {
+  return {m_f.store->m_blockSignalPool.data() + m_f.signals.first, m_f.signals.count};
+}
+
+Xdm_Itr<Xdm_Signal> Xdm_Block::GetSignalItr() const {
+  const auto range = GetSignals();
+  return {range.begin(), range.end()};
+}
+
+Xdm_Itr<Xdm_Pin> Xdm_Block::GetPinItr() const {
+  Xdm_Pin* const* first = m_f.store->m_pinTable.data() + m_f.pins.first;
+  return {first, first + m_f.pins.count};
+}
+
+const char* Xdm_Block::GetFullName() const {
+  if (const char* name = m_fullName.load(std::memory_order_acquire)) return name;
+  const bool inTop = m_f.parent == nullptr || m_f.parent->m_f.parent == nullptr;
+  return m_f.store->StoreFullName(m_fullName,
+                                  inTop ? std::string(m_name) : MemberFullName(m_f.parent, m_name));
+}
+
+Xdm_Block* Xdm_Parent::GetParentObject(const Xdm_Pin* pin) {
+  return pin ? pin->GetParent() : nullptr;
+}
+
+Xdm_Block* Xdm_Parent::GetParentObject(const Xdm_Signal* signal) {
+  return signal ? A::F(*signal).block : nullptr;
+}
+
+// ---- pins
+
+Xdm_Signal* Xdm_Pin::GetSignal() const {
+  return At(A::Store(*this).m_signalTable, m_f.signal);
+}
+
+Xdm_Signal* Xdm_Pin::GetChildSignal() const {
+  return At(A::Store(*this).m_signalTable, m_f.childSignal);
+}
+
+Xdm_Network* Xdm_Pin::GetNetwork() const {
+  if (const Xdm_Signal* s = GetSignal(); s && s->GetNetwork()) return s->GetNetwork();
+  const Xdm_Signal* child = GetChildSignal();
+  return child ? child->GetNetwork() : nullptr;
+}
+
+const char* Xdm_Pin::GetFullName() const {
+  if (const char* name = m_fullName.load(std::memory_order_acquire)) return name;
+  return A::Store(*this).StoreFullName(m_fullName, MemberFullName(m_f.block, m_name));
+}
+
+// ---- signals
+
+Xdm_Itr<Xdm_Pin> Xdm_Signal::GetPinItr() const {
+  Xdm_Pin* const* first = A::Store(*this).m_signalPinPool.data() + m_f.pins.first;
+  return {first, first + m_f.pins.count};
+}
+
+const char* Xdm_Signal::GetFullName() const {
+  if (const char* name = m_fullName.load(std::memory_order_acquire)) return name;
+  return A::Store(*this).StoreFullName(m_fullName, MemberFullName(m_f.block, m_name));
+}
+
+// ---- networks
+
+Xdm_View* Xdm_Network::GetParent() const {
+  return m_f.store->m_view;
+}
+
+Xdm_Itr<Xdm_Signal> Xdm_Network::GetSignalItr() const {
+  Xdm_Signal* const* first = m_f.store->m_netSignalPool.data() + m_f.signals.first;
+  return {first, first + m_f.signals.count};
+}
+
+const char* Xdm_Network::GetFullName() const {
+  if (const char* name = m_fullName.load(std::memory_order_acquire)) return name;
+  const Xdm_Signal* first = GetSignalItr().Current();
+  return m_f.store->StoreFullName(m_fullName,
+                                  first ? std::string(first->GetFullName()) : std::string(m_name));
+}
+
+// ---- bridge ids
+
+std::uint32_t Xdm_BridgeId::GetBridgeId(const Xdm_Block* b) {
+  return b ? A::F(*b).bridgeId : kNone;
+}
+std::uint32_t Xdm_BridgeId::GetBridgeId(const Xdm_Network* n) {
+  return n ? A::F(*n).bridgeId : kNone;
+}
+std::uint32_t Xdm_BridgeId::GetBridgeId(const Xdm_Pin* p) {
+  return p ? A::F(*p).bridgeId : kNone;
+}
+std::uint32_t Xdm_BridgeId::GetBridgeId(const Xdm_Signal* s) {
+  return s ? A::F(*s).bridgeId : kNone;
+}
+std::uint32_t Xdm_BridgeId::GetBridgeId(const Xdm_PropertyHolder* h) {
+  return h ? A::F(*h).bridgeId : kNone;
+}
+
+// ---- views
+
+Xdm_View::Xdm_View() : m_store(std::make_unique<Xdm_ViewStore>()) {
+  m_store->m_view = this;
+}
+Xdm_View::~Xdm_View() = default;
+
+void Xdm_Access::Adopt(Xdm_View& view, std::unique_ptr<Xdm_ViewStore> store) {
+  store->m_view = &view;
+  view.m_store = std::move(store);
+}
+
+Xdm_Block* Xdm_View::GetBlock() const {
+  return m_store->m_top;
+}
+
+std::uint32_t Xdm_View::GetMaxBlocks() const {
+  return static_cast<std::uint32_t>(m_store->m_blockTable.size());
+}
+std::uint32_t Xdm_View::GetMaxNetworks() const {
+  return static_cast<std::uint32_t>(m_store->m_networkTable.size());
+}
+std::uint32_t Xdm_View::GetMaxPins() const {
+  return static_cast<std::uint32_t>(m_store->m_pinTable.size());
+}
+std::uint32_t Xdm_View::GetMaxSignals() const {
+  return static_cast<std::uint32_t>(m_store->m_signalTable.size());
+}
+std::uint32_t Xdm_View::GetMaxPropertyHolders() const {
+  return static_cast<std::uint32_t>(m_store->m_holderTable.size());
+}
+
+Xdm_Block* Xdm_View::GetBlockByBridgeId(std::uint32_t id) const {
+  return At(m_store->m_blockTable, id);
+}
+Xdm_Network* Xdm_View::GetNetworkByBridgeId(std::uint32_t id) const {
+  return At(m_store->m_networkTable, id);
+}
+Xdm_Pin* Xdm_View::GetPinByBridgeId(std::uint32_t id) const {
+  return At(m_store->m_pinTable, id);
+}
+Xdm_Signal* Xdm_View::GetSignalByBridgeId(std::uint32_t id) const {
+  return At(m_store->m_signalTable, id);
+}
+Xdm_PropertyHolder* Xdm_View::GetPropertyHolderByBridgeId(std::uint32_t id) const {
+  return At(m_store->m_holderTable, id);
+}
+
+Xdm_Itr<Xdm_Network> Xdm_View::GetNetworkItr() const {
+  const auto& list = m_store->m_netList;
+  return {list.data(), list.data() + list.size()};
+}
+
+Xdm_DesignInfo* Xdm_View::GetAppObject() const {
+  return m_store->m_designInfo.get();
+}
+
+// ---- store
+
+Xdm_ViewStore::Xdm_ViewStore() = default;
+Xdm_ViewStore::~Xdm_ViewStore() = default;
+
+const char* Xdm_ViewStore::StoreFullName(std::atomic<const char*>& slot, const std::string& text) {
+  Port_ThrGuard guard(m_nameLock);
+  if (const char* name = slot.load(std::memory_order_acquire)) return name;
+  const char* copy = m_fullNames.Copy(text);
+  slot.store(copy, std::memory_order_release);
+  return copy;
+}

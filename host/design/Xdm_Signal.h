@@ -1,0 +1,33 @@
+// Xdm_Signal: a wire inside one block, part of at most one network. Owned
+// by the view (see Xdm_Object.h for lifetime and threading).
+#pragma once
+
+#include <cstdint>
+
+#include "Xdm_Itr.h"
+#include "Xdm_Object.h"
+
+struct Xdm_SignalFields {
+  Xdm_Block* block = nullptr;
+  Xdm_Network* network = nullptr;
+  Xdm_Slice pins;  // in the view's signal-pin pool
+  std::uint32_t bridgeId = 0;
+};
+
+class Xdm_Signal : public Xdm_Object {
+ public:
+  // Null when the signal belongs to no network.
+  Xdm_Network* GetNetwork() const { return m_f.network; }
+  // The pins naming this signal as their signal or child signal, file order.
+  Xdm_Itr<Xdm_Pin> GetPinItr() const;
+
+  // "<block path>/<name>"; the name alone on the top block.
+  const char* GetFullName() const override;
+
+ private:
+  template <class>
+  friend class Xdm_ObjectArena;
+  friend struct Xdm_Access;
+  Xdm_Signal() = default;
+  Xdm_SignalFields m_f;
+};

@@ -1,0 +1,65 @@
+// Xdm_View: one loaded design. The view owns every object of the design
+// (blocks, pins, signals, networks, shape holders, the device) and frees
+// them all when it is destroyed; the model that holds it (XCad_CadModel)
+// decides when. A view that was never filled by the loader answers no top
+// block, zero maxima and null everywhere.
+//
+// Any number of threads may read a view at once; editing it
+// (Xdm_ViewEditor) must not run concurrently with reading. Loaded views are
+// XCad_CadView objects.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "Xdm_Itr.h"
+#include "Xdm_Object.h"
+
+// Information about the design (the file's "design" object).
+class Xdm_DesignInfo {
+ public:
+  Xdm_DesignInfo(std::string name, std::string tool)
+      : m_name(std::move(name)), m_tool(std::move(tool)) {}
+  const char* GetName() const { return m_name.c_str(); }
+  const char* GetTool() const { return m_tool.c_str(); }
+
+ private:
+  std::string m_name;
+  std::string m_tool;
+};
+
+class Xdm_View {
+ public:
+  virtual ~Xdm_View();
+  Xdm_View(const Xdm_View&) = delete;
+  Xdm_View& operator=(const Xdm_View&) = delete;
+
+  Xdm_Block* GetBlock() const;  // the top block
+
+  // Bridge ids run from 0 to GetMax*() - 1; a lookup answers null for an id
+  // out of range and for an object removed by editing.
+  std::uint32_t GetMaxBlocks() const;
+  std::uint32_t GetMaxNetworks() const;
+  std::uint32_t GetMaxPins() const;
+  std::uint32_t GetMaxSignals() const;
+  std::uint32_t GetMaxPropertyHolders() const;
+  Xdm_Block* GetBlockByBridgeId(std::uint32_t id) const;
+  Xdm_Network* GetNetworkByBridgeId(std::uint32_t id) const;
+  Xdm_Pin* GetPinByBridgeId(std::uint32_t id) const;
+  Xdm_Signal* GetSignalByBridgeId(std::uint32_t id) const;
+  Xdm_PropertyHolder* GetPropertyHolderByBridgeId(std::uint32_t id) const;
+
+  // All networks, in the order of the file's "nets".
+  Xdm_Itr<Xdm_Network> GetNetworkItr() const;
+
+  // The design information; null when the file has none.
+  Xdm_DesignInfo* GetAppObject() const;
+
+ protected:
+  Xdm_View();
+  std::unique_ptr<Xdm_ViewStore> m_store;
+
+ private:
+  friend struct Xdm_Access;
+};

@@ -1,0 +1,183 @@
+// The storage behind a view (internal to host_design).
+//
+// Xdm_ViewStore holds every object of one view in arenas, the bridge-id
+// tables, and the pointer pools that the objects' lists are slices of. The
+// loader fills a store, then hands it to the view; the editor changes it
+// in place. Xdm_Access is the one door through which this library's own
+// code reaches the objects' private fields.
+//
+// After loading, the only state that changes while readers run is the
+// full-name cache: objects' full-name slots are set once, under
+// m_nameLock, into m_fullNames.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "Port_Thr.h"
+#include "Rf_Device.h"
+#include "Rf_Usage.h"
+#include "XCad_CadBlock.h"
+#include "XCad_CadNetwork.h"
+#include "XCad_CadPin.h"
+#include "XCad_RMed.h"
+#include "XCad_Rho.h"
+#include "Xdm_Arena.h"
+#include "Xdm_PropertyHolder.h"
+#include "Xdm_Signal.h"
+#include "Xdm_View.h"
+
+class PM_PIC;
+
+// IO usage of a block: values (null when absent) and the rejection kind.
+struct Xdm_IoData {
+  enum Reject : std::uint8_t { kNone = 0, kInvalidType = 1, kCorruptDatabase = 2 };
+  enum Key : int { kInput = 0, kOutput = 1, kDrive = 2, kSlew = 3 };
+  const char* value[4] = {nullptr, nullptr, nullptr, nullptr};
+  Reject reject = kNone;
+};
+
+// The rarely used attributes of a block.
+struct Xdm_BlockExtra {
+  int configSecurity = 0;
+  int netlistSecurity = 0;
+  bool hasUsage = false;
+  bool hasModes = false;
+  Pds_PdmUsage usage;        // its slices are in the pair pool
+  Xdm_Slice modes;           // in the pair pool
+  Xdm_IoData* io = nullptr;  // null without "io"
+};
+
+struct Rf_DeviceData {
+  explicit Rf_DeviceData(const char* part);
+  ~Rf_DeviceData();
+  Rf_ClockRegion* AddRegion(std::string_view name);  // null when the name is taken
+  Rf_CellDef* AddDef(std::string_view name);
+  Rf_CellData* AddCell(std::string_view name);
+
+  std::string partName;
+  std::unique_ptr<PM_PIC> pic;
+  Xdm_StringArena strings;
+  std::vector<std::unique_ptr<Rf_ClockRegion>> regions;
+  std::vector<Rf_ClockRegion*> regionList;
+  std::vector<std::unique_ptr<Rf_CellDef>> defs;
+  std::vector<Rf_CellDef*> defList;
+  Xdm_ObjectArena<Rf_CellData> cells;
+  std::vector<Rf_Cell> cellList;
+  Xdm_NameIndex regionIndex;
+  Xdm_NameIndex defIndex;
+  Xdm_NameIndex cellIndex;
+};
+
+class Xdm_ViewStore {
+ public:
+  Xdm_ViewStore();
+  ~Xdm_ViewStore();
+  Xdm_ViewStore(const Xdm_ViewStore&) = delete;
+  Xdm_ViewStore& operator=(const Xdm_ViewStore&) = delete;
+
+  // Sets `slot` to a view-owned copy of `text` unless another thread did
+  // first; answers the slot's value.
+  const char* StoreFullName(std::atomic<const char*>& slot, const std::string& text);
+
+  Xdm_View* m_view = nullptr;
+  std::string m_partName;
+  Xdm_StringArena m_strings;
+
+  Xdm_ObjectArena<XCad_CadBlock> m_blocks;
+  Xdm_ObjectArena<XCad_CadPin> m_pins;
+  Xdm_ObjectArena<Xdm_Signal> m_signals;
+  Xdm_ObjectArena<XCad_CadNetwork> m_networks;
+  Xdm_ObjectArena<Xdm_PropertyHolder> m_holders;
+  Xdm_ObjectArena<Xdm_BlockExtra> m_extras;
+  Xdm_ObjectArena<Xdm_IoData> m_ioData;
+  Xdm_ObjectArena<XCad_RMedRug> m_rugs;
+  Xdm_ObjectArena<XCad_RMedRugNode> m_rugNodes;
+  Xdm_ObjectArena<XCad_RhoNode> m_rhoNodes;
+  std::vector<std::unique_ptr<Pds_PdlBlock>> m_typeBlocks;
+
+  // Bridge-id tables: slot i holds the object of id i, or null. The loader
+  // makes them, and the pools below, once it has read the file.
+  std::vector<Xdm_Block*> m_blockTable;
+  std::vector<Xdm_Pin*> m_pinTable;
+  std::vector<Xdm_Signal*> m_signalTable;
+  std::vector<Xdm_Network*> m_networkTable;
+  std::vector<Xdm_PropertyHolder*> m_holderTable;
+
+  // Pools that lists are slices of.
+  std::vector<Xdm_Block*> m_childPool;
+  std::vector<Xdm_Signal*> m_blockSignalPool;
+  std::vector<Xdm_Pin*> m_signalPinPool;
+  std::vector<Xdm_Signal*> m_netSignalPool;
+  std::vector<std::pair<const char*, const char*>> m_pairs;  // modes and gcd
+
+  std::vector<Xdm_Network*> m_netList;           // file order
+  std::vector<Xdm_PropertyHolder*> m_shapeList;  // file order
+  bool m_shapesAvailable = true;
+  Xdm_Block* m_top = nullptr;
+  Xdm_Network* m_masterVcc = nullptr;
+  Xdm_Network* m_masterGnd = nullptr;
+  std::unique_ptr<Xdm_DesignInfo> m_designInfo;
+  std::unique_ptr<Rf_Device> m_device;
+  std::unordered_map<const Xdm_Block*, XCad_RhoNode*> m_rho;
+
+ private:
+  Port_ThrMutex m_nameLock;  // guards m_fullNames; taken last, held briefly
+  Xdm_StringArena m_fullNames;
+};
+
+struct Xdm_Access {
+  static Xdm_BlockFields& F(const Xdm_Block& b) { return const_cast<Xdm_Block&>(b).m_f; }
+  static Xdm_PinFields& F(const Xdm_Pin& p) { return const_cast<Xdm_Pin&>(p).m_f; }
+  static Xdm_SignalFields& F(const Xdm_Signal& s) { return const_cast<Xdm_Signal&>(s).m_f; }
+  static Xdm_NetworkFields& F(const Xdm_Network& n) { return const_cast<Xdm_Network&>(n).m_f; }
+  static Xdm_PropertyHolderFields& F(const Xdm_PropertyHolder& h) {
+    return const_cast<Xdm_PropertyHolder&>(h).m_f;
+  }
+  static void SetName(const Xdm_Object& o, const char* name) {
+    const_cast<Xdm_Object&>(o).m_name = name;
+  }
+  static std::atomic<const char*>& FullNameSlot(const Xdm_Object& o) { return o.m_fullName; }
+  static Xdm_ViewStore& Store(const Xdm_View& v) { return *v.m_store; }
+  static Xdm_ViewStore& Store(const Xdm_Block& b) { return *b.m_f.store; }
+  static Xdm_ViewStore& Store(const Xdm_Pin& p) { return *p.m_f.block->m_f.store; }
+  static Xdm_ViewStore& Store(const Xdm_Signal& s) { return *s.m_f.block->m_f.store; }
+  static Xdm_ViewStore& Store(const Xdm_Network& n) { return *n.m_f.store; }
+  // Gives the view its loaded contents.
+  static void Adopt(Xdm_View& view, std::unique_ptr<Xdm_ViewStore> store);
+
+  static const Xdm_ViewStore*& UsageStore(Pds_PdmUsage& u) { return u.m_store; }
+  static Xdm_Slice& UsageData(Pds_PdmUsage& u) { return u.m_data; }
+  static Xdm_Slice& UsageInvalid(Pds_PdmUsage& u) { return u.m_invalid; }
+  static Rf_Usage MakeRfUsage(const Xdm_ViewStore* s, Xdm_Slice modes) {
+    Rf_Usage u;
+    u.m_store = s;
+    u.m_modes = modes;
+    return u;
+  }
+  static XCad_RMedRugNode*& Next(XCad_RMedRugNode& n) { return n.m_next; }
+  static Xdm_Pin*& Driver(XCad_RMedRugNode& n) { return n.m_driver; }
+  static XCad_RMedRugNode*& First(XCad_RMedRug& r) { return r.m_first; }
+  static XCad_CadNetwork*& Network(XCad_RMedRug& r) { return r.m_network; }
+  static bool& Full(XCad_RMedRug& r) { return r.m_full; }
+  static bool IsFull(const XCad_RMedRug& r) { return r.m_full; }
+  static Xdm_Block*& Reference(XCad_RhoNode& n) { return n.m_reference; }
+  static std::vector<Rf_UsageDef::ModeDef>& Modes(Rf_UsageDef& u) { return u.m_modes; }
+  static Rf_UsageDef::ModeDef MakeModeDef(const char* name, bool valid, bool hidden,
+                                          bool isString) {
+    Rf_UsageDef::ModeDef d;
+    d.m_name = name;
+    d.m_valid = valid;
+    d.m_hidden = hidden;
+    d.m_string = isString;
+    return d;
+  }
+  static std::unique_ptr<Rf_Device> NewDevice(const char* partName) {
+    return std::unique_ptr<Rf_Device>(new Rf_Device(partName));
+  }
+  static Rf_DeviceData& Data(const Rf_Device& d) { return *d.m_d; }
+};

@@ -1,0 +1,68 @@
+// UtilC::SharedFileT<Key, Mgr, File>: the counted base of a shared file
+// (a design object). It holds the reference count, the file's key and a
+// reference to the key's owner.
+//
+// Counting: a file starts with a count of 1, which belongs to its manager
+// for the file's whole life; each client reference adds one. When a
+// release leaves only the manager's reference (the count falls to 1), the
+// file hands itself back: it withdraws what it published for its owner
+// (File::WithdrawSearchSource) and calls Mgr::Instance()->ReleaseFile(key),
+// which caches or frees it. The manager's own Release takes the count to 0
+// and deletes the file. The decision is taken on the value the caller's own
+// atomic decrement produced, so two concurrent releases never both hand
+// back.
+#pragma once
+
+#include <atomic>
+
+#include "CommonI_IRefCount.h"
+#include "Port_Atomic.h"
+
+namespace UtilC {
+
+template <class Key, class Mgr, class File>
+class SharedFileT : public CommonI::IRefCount {
+public:
+  explicit SharedFileT(const Key& key) : m_key(key), m_ownerRef(key.m_owner) { ++s_live; }
+  ~SharedFileT() override { --s_live; }
+  SharedFileT(const SharedFileT&) = delete;
+  SharedFileT& operator=(const SharedFileT&) = delete;
+
+  void* QueryInterface(const Port::XUID& iid) override {
+    if (iid == CommonI::IID_IRefCount || iid == CitI::IID_IInterface) return static_cast<CommonI::IRefCount*>(this);
+    return nullptr;
+  }
+  CitI::Result AddRef() override {
+    Port::SafeIncr(m_refCount);
+    return 1;
+  }
+  CitI::Result Release() override {
+    int count = Port::SafeDecr(m_refCount);
+    if (count == 1) {
+      if (m_key.m_owner) static_cast<File*>(this)->WithdrawSearchSource();
+      Mgr::Instance()->ReleaseFile(m_key);
+    } else if (count <= 0) {
+      delete this;
+    }
+    return 1;
+  }
+  CitI::Result GetRefCount(int* count) override {
+    if (!count) return 0;
+    *count = Port::SafeRead(m_refCount);
+    return 1;
+  }
+
+  const Key& GetKey() const { return m_key; }
+  // Files of this kind alive in the process (tests use it to catch leaks).
+  static int LiveCount() { return s_live.load(); }
+
+protected:
+  int m_refCount = 1;
+  Key m_key;
+  CommonI::RefCountPtr<CitI::IInterface> m_ownerRef;
+
+private:
+  static inline std::atomic<int> s_live{0};
+};
+
+}  // namespace UtilC

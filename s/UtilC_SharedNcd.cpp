@@ -1,0 +1,191 @@
+// The shared design object: lifetime, faces, the view and its services, and
+// the seams the collectables fill in later. Classification and queries live
+// in UtilC_SharedNcdClassify.cpp and UtilC_SharedNcdQueries.cpp.
+#include "UtilC_SharedNcd.h"
+
+#include <memory>
+
+#include "PM_PIC.h"
+#include "Port_MsgManData.h"
+#include "Rf_Device.h"
+#include "Tw_DlyMed.h"
+#include "UtilC_SharedNcdMsg.h"
+#include "UtilSharedObject.h"
+#include "XCad_CadView.h"
+#include "XCad_RMed.h"
+#include "XCad_Rho.h"
+#include "Xdh_ShapeMgr.h"
+#include "Xdm_Txn.h"
+
+namespace UtilC::SharedNcd {
+
+namespace {
+
+template <class Service>
+using Registry = Util::SharedObjectT<Service, XCad_CadView>;
+
+// The design's use of the view's shared `Service`, taken on first request.
+template <class Service>
+Service* SharedService(XCad_CadView* view, std::atomic<Service*>& field) {
+  Port_ThrGuard guard(SharedNcd::DesignLock());
+  Service* service = field.load(std::memory_order_relaxed);
+  if (view == nullptr || service != nullptr) return service;
+  service = Registry<Service>::Acquire(view);
+  field.store(service, std::memory_order_release);
+  return service;
+}
+
+template <class Service>
+void ReleaseService(XCad_CadView* view, std::atomic<Service*>& field) {
+  if (field.exchange(nullptr) != nullptr) Registry<Service>::Release(view);
+}
+
+CitI::Result Answer(bool value) { return value ? 1 : 0; }
+
+}  // namespace
+
+SharedNcd::SharedNcd(const Key& key) : SharedFileT(key), m_loader(new Loader()) {}
+
+SharedNcd::~SharedNcd() {
+  ReleaseViewServices();
+  if (Xdm_Txn* txn = m_loader->GetTxn()) txn->Abort();
+  m_blockVisible = BitCache();
+  m_netVisible = BitCache();
+  m_pinCounts.clear();
+  delete m_loader;
+  delete m_shapeMgr.load();
+}
+
+// The services must go before the view they point into (the loader's
+// transaction frees it next). A destructor cannot throw: when the design
+// lock cannot be taken the services stay with their registries (never
+// deleted under another thread's feet) and the failure is reported.
+void SharedNcd::ReleaseViewServices() noexcept {
+  if (m_view == nullptr) return;
+  try {
+    Port_ThrGuard guard(DesignLock());
+    ReleaseService(m_view, m_delayMediator);
+    ReleaseService(m_view, m_relocService);
+    ReleaseService(m_view, m_routeMediator);
+  } catch (Port_ThrException::Exception code) {
+    Port_MsgManData::createObject(Msg::kComponent, "UtilC_SharedNcd", __LINE__, "1")
+        .issueInternal("Design lock failed (%d): view services of '%s' not released\n",
+                       static_cast<int>(code), m_key.m_fileName.c_str());
+  } catch (...) {
+    Msg::ReportUnhandledException("UtilC_SharedNcd", __LINE__);
+  }
+}
+
+void* SharedNcd::QueryInterface(const Port::XUID& iid) {
+  if (iid == UtilI::IID_ISharedNcd) return static_cast<UtilI::ISharedNcd*>(this);
+  return SharedFileT::QueryInterface(iid);
+}
+
+Port_ThrRecursiveLock& SharedNcd::DesignLock() {
+  static Port_ThrRecursiveLock lock;
+  return lock;
+}
+
+void SharedNcd::SetView(Xdm_View* view) { m_view = dynamic_cast<XCad_CadView*>(view); }
+
+CommonI::RefCountPtr<CitI::IInterface> SharedNcd::ReservedReference() { return {}; }
+void SharedNcd::PublishSearchSource() {}
+void SharedNcd::WithdrawSearchSource() {}
+
+CitI::Result SharedNcd::GetSharedRf(CommonI::RefCountPtr<CitI::IInterface>& out) {
+  out.Reset();
+  return 0;
+}
+
+// ---- the view
+
+Port::StringBase SharedNcd::GetFileName() { return m_key.m_fileName; }
+
+CitI::Result SharedNcd::GetViewObject(ViewObject*& out) {
+  if (m_view == nullptr) return 0;
+  out = m_view->GetAppObject();
+  return 1;
+}
+
+CitI::Result SharedNcd::FindViewObject(ViewObject*& out) {
+  ViewObject* object = m_view ? m_view->GetAppObject() : nullptr;
+  if (object == nullptr) return 0;
+  out = object;
+  return 1;
+}
+
+XCad_CadView* SharedNcd::GetView() { return m_view; }
+
+Port::StringBase SharedNcd::GetPartName() {
+  const Rf_Device* device = m_view ? m_view->GetDevice() : nullptr;
+  const PM_PIC* pic = device ? device->GetPmPic() : nullptr;
+  if (pic == nullptr) return {};
+  std::unique_ptr<char[]> name(pic->get_partname());
+  return Port::StringBase(name.get());
+}
+
+CommonI::RefCountPtr<CitI::IInterface> SharedNcd::GetOwner() { return m_ownerRef; }
+
+// ---- view services
+
+CitI::Result SharedNcd::HasRouteMediator() { return Answer(m_routeMediator.load() != nullptr); }
+XCad_RMed* SharedNcd::GetRouteMediator() { return SharedService(m_view, m_routeMediator); }
+
+CitI::Result SharedNcd::HasRelocService() { return Answer(m_relocService.load() != nullptr); }
+XCad_Rho* SharedNcd::GetRelocService() { return SharedService(m_view, m_relocService); }
+
+CitI::Result SharedNcd::HasDelayMediator() { return Answer(m_delayMediator.load() != nullptr); }
+Tw_DlyMed* SharedNcd::GetDelayMediator() { return SharedService(m_view, m_delayMediator); }
+
+CitI::Result SharedNcd::HasShapeMgr() { return Answer(m_shapeMgr.load() != nullptr); }
+
+// The shape manager is the design's own (not shared between designs), made
+// on first request.
+Xdh_ShapeMgr* SharedNcd::GetShapeMgr() {
+  Port_ThrGuard guard(DesignLock());
+  Xdh_ShapeMgr* shapes = m_shapeMgr.load(std::memory_order_relaxed);
+  if (m_view == nullptr || shapes != nullptr) return shapes;
+  shapes = new Xdh_ShapeMgr(Xdh_ShapeMgr::CreateShapeMgr(*m_view));
+  m_shapeMgr.store(shapes, std::memory_order_release);
+  return shapes;
+}
+
+// ---- collectables (they arrive in a later step; until then every
+// question answers its empty result)
+
+CommonI::RefCountPtr<UtilI::ITclCollectable> SharedNcd::MakeCollectable(const Xdm_PropertyHolder*) {
+  return {};
+}
+CommonI::RefCountPtr<UtilI::ITclCollectable> SharedNcd::MakeCollectable(const Xdm_Signal*) { return {}; }
+CommonI::RefCountPtr<UtilI::ITclCollectable> SharedNcd::MakeCollectable(const Xdm_Network*) { return {}; }
+CommonI::RefCountPtr<UtilI::ITclCollectable> SharedNcd::MakeCollectable(const Xdm_Pin*) { return {}; }
+CommonI::RefCountPtr<UtilI::ITclCollectable> SharedNcd::MakeCollectable(const Pds_PdmBlock*) { return {}; }
+
+Pds_PdmBlock* SharedNcd::GetBlockOf(const CommonI::RefCountPtr<UtilI::ITclCollectable>&) { return nullptr; }
+Xdm_Pin* SharedNcd::GetPinOf(const CommonI::RefCountPtr<UtilI::ITclCollectable>&) { return nullptr; }
+Xdm_Network* SharedNcd::GetNetworkOf(const CommonI::RefCountPtr<UtilI::ITclCollectable>&) { return nullptr; }
+Xdm_Signal* SharedNcd::GetSignalOf(const CommonI::RefCountPtr<UtilI::ITclCollectable>&) { return nullptr; }
+Xdm_PropertyHolder* SharedNcd::GetRpmOf(const CommonI::RefCountPtr<UtilI::ITclCollectable>&) { return nullptr; }
+
+CommonI::RefCountPtr<UtilI::IPropertyValue> SharedNcd::GetRpmPropertyValue(const Xdm_PropertyHolder*,
+                                                                           const Port::StringBase&) {
+  return {};
+}
+CommonI::RefCountPtr<UtilI::IPropertyValue> SharedNcd::GetSignalPropertyValue(const Xdm_Signal*,
+                                                                              const Port::StringBase&) {
+  return {};
+}
+CommonI::RefCountPtr<UtilI::IPropertyValue> SharedNcd::GetNetPropertyValue(const Xdm_Network*,
+                                                                           const Port::StringBase&) {
+  return {};
+}
+CommonI::RefCountPtr<UtilI::IPropertyValue> SharedNcd::GetPinPropertyValue(const Xdm_Pin*,
+                                                                           const Port::StringBase&) {
+  return {};
+}
+CommonI::RefCountPtr<UtilI::IPropertyValue> SharedNcd::GetBlockPropertyValue(const Pds_PdmBlock*,
+                                                                             const Port::StringBase&) {
+  return {};
+}
+
+}  // namespace UtilC::SharedNcd

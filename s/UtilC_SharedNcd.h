@@ -1,0 +1,159 @@
+// UtilC::SharedNcd::SharedNcd: one shared design, the object behind
+// UtilI::ISharedNcd.
+//
+// The manager (Mgr) creates a design for a key and owns its first
+// reference; clients hold further references (see UtilC_SharedFileT.h). The
+// design owns its loader, and through the loader's transaction the loaded
+// model and view; its reader fills the view once (SetView). The design
+// also owns its shape manager and its caches, and holds one use of each
+// view service it handed out (route mediator, relocation service, delay
+// mediator). Those services are shared by every design object of the same
+// view in the process (Util::SharedObjectT registries) and are released
+// when the design is destroyed, before its view is freed.
+//
+// Threads: once the view is set, any client thread may ask. Every
+// operation that fills shared state (the view-service and shape-manager
+// getters, the visibility and pin-count caches, and the release of view
+// services on destruction) runs under one process-wide recursive design
+// lock, DesignLock(); those operations throw Port_ThrException::LockFailed
+// when it cannot be taken. The view-service registries rely on that lock.
+// Lock order: the collectables' class locks, then the manager's lock, then
+// the design lock.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "Pds_PahDesignLoader.h"
+#include "Port_Thr.h"
+#include "UtilC_SharedFileT.h"
+#include "UtilC_SharedNcdKey.h"
+#include "UtilC_SharedNcdMgr.h"
+#include "UtilI_ISharedNcd.h"
+#include "XCad_CadModel.h"
+
+class Xdm_View;
+
+namespace UtilC::SharedNcd {
+
+class SharedNcd : public UtilC::SharedFileT<Key, Mgr, SharedNcd>, public UtilI::ISharedNcd {
+public:
+  using Loader = Pds_PahDesignLoaderT<XCad_CadTraits>;
+
+  // Count 1 (the manager's), one more count on the key's owner, a new loader
+  // and nothing loaded.
+  explicit SharedNcd(const Key& key);
+  ~SharedNcd() override;
+  SharedNcd(const SharedNcd&) = delete;
+  SharedNcd& operator=(const SharedNcd&) = delete;
+
+  // The first face's own operations, in this order, after IRefCount's.
+  virtual CommonI::RefCountPtr<CitI::IInterface> ReservedReference();
+  virtual CitI::Result IsSignalVisible(const Xdm_Signal* signal);
+  virtual CitI::Result IsPinVisible(const Xdm_Pin* pin);
+  virtual CitI::Result IsNetVisible(const Xdm_Network* network);      // cached
+  virtual CitI::Result IsBlockVisible(const Xdm_Block* block);        // cached
+  // Publishes the design as a Tcl search source of its owner. Empty until
+  // the search source arrives with the collectables.
+  virtual void PublishSearchSource();
+
+  // ISharedNcd answers for IID_ISharedNcd; IRefCount for IID_IRefCount and
+  // IID_IInterface; null otherwise. Counts do not change.
+  void* QueryInterface(const Port::XUID& iid) override;
+
+  // The process-wide design lock (see the preamble).
+  static Port_ThrRecursiveLock& DesignLock();
+
+  // The reader loads through this loader and then stores the view it got;
+  // a view that is not a XCad_CadView is stored as none.
+  Loader* GetLoader() { return m_loader; }
+  void SetView(Xdm_View* view);
+  // Takes back what PublishSearchSource published; called by the base when
+  // the design returns to its manager. Empty until the search source
+  // arrives with the collectables.
+  void WithdrawSearchSource();
+  // The shared routing-resource face; none yet (clears `out`, answers 0).
+  CitI::Result GetSharedRf(CommonI::RefCountPtr<CitI::IInterface>& out);
+
+  // Whether `block` is a comp whose contents its parent does not hide.
+  // Not cached.
+  bool IsCompVisible(const Xdm_Block* block);
+
+  // ISharedNcd.
+  Port::StringBase GetFileName() override;
+  CitI::Result GetViewObject(ViewObject*& out) override;
+  CitI::Result FindViewObject(ViewObject*& out) override;
+  XCad_CadView* GetView() override;
+  Port::StringBase GetPartName() override;
+  CitI::Result HasRouteMediator() override;
+  XCad_RMed* GetRouteMediator() override;
+  CitI::Result HasRelocService() override;
+  XCad_Rho* GetRelocService() override;
+  CitI::Result HasDelayMediator() override;
+  Tw_DlyMed* GetDelayMediator() override;
+  CitI::Result HasShapeMgr() override;
+  Xdh_ShapeMgr* GetShapeMgr() override;
+  std::uint32_t GetPinCount(const Xdm_Network* network) override;
+  Port::StringBase GetIoDirection(const Pds_PdmBlock* block) override;
+  CitI::Result IsDiffPairIob(const Pds_PdmBlock* block) override;
+  Port::StringBase GetIobClockName(const Pds_PdmBlock* block) override;
+  Port::StringBase GetIoStandard(const Pds_PdmBlock* block) override;
+  CommonI::RefCountPtr<CitI::IInterface> GetOwner() override;
+  Port::StringBase GetBlockSubtype(const Pds_PdmBlock* block) override;
+  CommonI::RefCountPtr<UtilI::ITclCollectable> MakeCollectable(const Xdm_PropertyHolder* rpm) override;
+  CommonI::RefCountPtr<UtilI::ITclCollectable> MakeCollectable(const Xdm_Signal* signal) override;
+  CommonI::RefCountPtr<UtilI::ITclCollectable> MakeCollectable(const Xdm_Network* network) override;
+  CommonI::RefCountPtr<UtilI::ITclCollectable> MakeCollectable(const Xdm_Pin* pin) override;
+  CommonI::RefCountPtr<UtilI::ITclCollectable> MakeCollectable(const Pds_PdmBlock* block) override;
+  Pds_PdmBlock* GetBlockOf(const CommonI::RefCountPtr<UtilI::ITclCollectable>& coll) override;
+  Xdm_Pin* GetPinOf(const CommonI::RefCountPtr<UtilI::ITclCollectable>& coll) override;
+  Xdm_Network* GetNetworkOf(const CommonI::RefCountPtr<UtilI::ITclCollectable>& coll) override;
+  Xdm_Signal* GetSignalOf(const CommonI::RefCountPtr<UtilI::ITclCollectable>& coll) override;
+  Xdm_PropertyHolder* GetRpmOf(const CommonI::RefCountPtr<UtilI::ITclCollectable>& coll) override;
+  std::uint32_t GetTypeCode1(const Pds_PdmBlock* block) override;
+  std::uint32_t GetTypeCode2(const Pds_PdmBlock* block) override;
+  std::uint32_t GetTypeCode3(const Pds_PdmBlock* block) override;
+  std::uint32_t GetBelTypeCode(const Pds_PdmBlock* block) override;
+  CommonI::RefCountPtr<UtilI::IPropertyValue> GetRpmPropertyValue(const Xdm_PropertyHolder* rpm,
+                                                                  const Port::StringBase& name) override;
+  CommonI::RefCountPtr<UtilI::IPropertyValue> GetSignalPropertyValue(const Xdm_Signal* signal,
+                                                                     const Port::StringBase& name) override;
+  CommonI::RefCountPtr<UtilI::IPropertyValue> GetNetPropertyValue(const Xdm_Network* network,
+                                                                  const Port::StringBase& name) override;
+  CommonI::RefCountPtr<UtilI::IPropertyValue> GetPinPropertyValue(const Xdm_Pin* pin,
+                                                                  const Port::StringBase& name) override;
+  CommonI::RefCountPtr<UtilI::IPropertyValue> GetBlockPropertyValue(const Pds_PdmBlock* block,
+                                                                    const Port::StringBase& name) override;
+
+private:
+  // One bit per bridge id: whether the answer is known, and the answer.
+  struct BitCache {
+    std::vector<std::uint32_t> value;
+    std::vector<std::uint32_t> known;
+    std::uint32_t valueBits = 0;
+    std::uint32_t knownBits = 0;
+  };
+
+  void ReleaseViewServices() noexcept;
+  bool IsNetVisibleUncached(const Xdm_Network* network);
+  // The cached answer for `id` of `cache`, sized for `max` ids; `evaluate`
+  // computes it when unknown. Runs under the design lock.
+  template <class Evaluate>
+  bool Cached(BitCache& cache, std::uint32_t max, std::uint32_t id, Evaluate evaluate);
+  std::uint32_t CountTerminalLoads(const Xdm_Network* network);
+
+  Loader* m_loader;
+  XCad_CadView* m_view = nullptr;
+  // Written under the design lock, read by the Has* questions without it.
+  std::atomic<XCad_RMed*> m_routeMediator{nullptr};
+  std::atomic<XCad_Rho*> m_relocService{nullptr};
+  std::atomic<Tw_DlyMed*> m_delayMediator{nullptr};
+  std::atomic<Xdh_ShapeMgr*> m_shapeMgr{nullptr};
+  // Under the design lock.
+  BitCache m_blockVisible;
+  BitCache m_netVisible;
+  std::vector<std::uint32_t> m_pinCounts;  // 0xFFFFFFFF: not counted yet
+};
+
+}  // namespace UtilC::SharedNcd

@@ -1,0 +1,349 @@
+// Questions about a design's objects: what a client may see (a hard macro
+// or comp with netlist or configuration security hides its contents), how
+// many loads a net has, and what an IOB is connected to.
+//
+// Every object handed in comes from a loaded view, so blocks, pins,
+// networks and views are of the physical classes (Pds_Pdm*); the loader
+// makes no others.
+#include <cstdint>
+#include <cstring>
+
+#include "Pds_Exception.h"
+#include "Pds_PahIoUsage.h"
+#include "Pds_PdmBlock.h"
+#include "Pds_PdmNetwork.h"
+#include "Pds_PdmPin.h"
+#include "Pds_PdmView.h"
+#include "UtilC_SharedNcd.h"
+#include "UtilC_SharedNcdMsg.h"
+#include "XCad_CadView.h"
+#include "Xdm_Network.h"
+#include "Xdm_Signal.h"
+
+namespace UtilC::SharedNcd {
+
+namespace {
+
+constexpr const char* kSource = "UtilC_SharedNcd";
+// The line the unhandled-exception report of GetIoStandard names; fixed so
+// that the report reads the same from build to build.
+constexpr int kUnhandledIoLine = 1147;
+constexpr std::uint32_t kNotCounted = 0xFFFFFFFFu;
+
+const Pds_PdmBlock* Pdm(const Xdm_Block* block) { return static_cast<const Pds_PdmBlock*>(block); }
+const Pds_PdmPin* Pdm(const Xdm_Pin* pin) { return static_cast<const Pds_PdmPin*>(pin); }
+
+CitI::Result Answer(bool value) { return value ? 1 : 0; }
+
+// Security of either kind hides a block's contents.
+bool IsSecured(const Xdm_Block* block) {
+  return Pdm(block)->GetNetlistSecurity() != 0 || Pdm(block)->GetConfigSecurity() != 0;
+}
+
+bool IsBlockVisibleUncached(const Xdm_Block* block) {
+  const Xdm_Block* parent = block->GetParent();
+  return parent == nullptr || !IsSecured(parent);
+}
+
+bool IsIob(const Pds_PdmBlock* block) { return block && block->IsComp() && block->IsExternal(); }
+
+const char* TypeName(const Xdm_Block* block) {
+  const Pds_PdlBlock* type = block ? Pdm(block)->GetTypeBlock() : nullptr;
+  return type ? type->GetTypeName() : nullptr;
+}
+
+// Whether `visit` answers true for some pin of `network`, walking its
+// signals in order and each signal's pins in order; stops at the first.
+template <class Visit>
+bool AnyPin(const Xdm_Network* network, Visit visit) {
+  for (Xdm_Signal* signal : network->GetSignalItr()) {
+    for (Xdm_Pin* pin : signal->GetPinItr()) {
+      if (visit(pin)) return true;
+    }
+  }
+  return false;
+}
+
+// The first pin of `network` named exactly `name`; null when none.
+const Xdm_Pin* FindPinByName(const Xdm_Network* network, const Port::StringBase& name) {
+  const Xdm_Pin* found = nullptr;
+  AnyPin(network, [&](const Xdm_Pin* pin) {
+    if (name.Compare(pin->GetName(), Port::StringBase::Exact) != 0) return false;
+    found = pin;
+    return true;
+  });
+  return found;
+}
+
+// Sizes `cache` for `max` ids: existing words are kept, new ones are
+// unknown, and bits at or above `max` in the last word are cleared.
+template <class Cache>
+void Fit(Cache& cache, std::uint32_t max) {
+  if (cache.valueBits == max) return;
+  const std::size_t words = (static_cast<std::size_t>(max) + 31) / 32;
+  cache.value.resize(words, 0);
+  cache.known.resize(words, 0);
+  cache.valueBits = max;
+  cache.knownBits = max;
+  if (max % 32 != 0) {
+    const std::uint32_t keep = (1u << (max % 32)) - 1;
+    cache.value.back() &= keep;
+    cache.known.back() &= keep;
+  }
+}
+
+}  // namespace
+
+// ---- visibility
+
+template <class Evaluate>
+bool SharedNcd::Cached(BitCache& cache, std::uint32_t max, std::uint32_t id, Evaluate evaluate) {
+  Fit(cache, max);
+  // An id the view's maximum does not cover (an object of another view, or
+  // a null object's id) is answered uncached: it must never index past the
+  // vectors.
+  if (id >= max) return evaluate();
+  const std::uint32_t word = id / 32;
+  const std::uint32_t bit = 1u << (id % 32);
+  if ((cache.known[word] & bit) == 0) {
+    const bool value = evaluate();
+    cache.known[word] |= bit;
+    cache.value[word] = value ? (cache.value[word] | bit) : (cache.value[word] & ~bit);
+  }
+  return (cache.value[word] & bit) != 0;
+}
+
+CitI::Result SharedNcd::IsBlockVisible(const Xdm_Block* block) {
+  if (block == nullptr) return 0;
+  Port_ThrGuard guard(DesignLock());
+  const std::uint32_t max = m_view ? m_view->GetMaxBlocks() : 0;
+  return Answer(Cached(m_blockVisible, max, Xdm_BridgeId::GetBridgeId(block),
+                       [block] { return IsBlockVisibleUncached(block); }));
+}
+
+bool SharedNcd::IsCompVisible(const Xdm_Block* block) {
+  return block != nullptr && Pdm(block)->IsComp() && IsBlockVisibleUncached(block);
+}
+
+// A pin is hidden by its block's parent's security. Implicit pins are the
+// tool's own; of those only a bel's pad pin is shown.
+CitI::Result SharedNcd::IsPinVisible(const Xdm_Pin* pin) {
+  if (pin == nullptr) return 0;
+  const Xdm_Block* block = Xdm_Parent::GetParentObject(pin);
+  const Xdm_Block* parent = block ? block->GetParent() : nullptr;
+  if (parent != nullptr && IsSecured(parent)) return 0;
+  if (!Pdm(pin)->IsImplicit()) return 1;
+  return Answer(block != nullptr && Pdm(block)->GetHierLevel() == Pds_PdmBlock::HIER_LEVEL_BEL &&
+                Pdm(pin)->GetExtendedPinType().IsPad());
+}
+
+CitI::Result SharedNcd::IsSignalVisible(const Xdm_Signal* signal) {
+  if (signal == nullptr) return 0;
+  const Xdm_Block* holder = Xdm_Parent::GetParentObject(signal);
+  if (holder != nullptr && IsSecured(holder)) return 0;
+  for (Xdm_Pin* pin : signal->GetPinItr()) {
+    if (IsPinVisible(pin)) return 1;
+  }
+  return 0;
+}
+
+// Only the master supply nets are shown; a logic net is shown when one of
+// its pins is.
+bool SharedNcd::IsNetVisibleUncached(const Xdm_Network* network) {
+  const auto* view = static_cast<const Pds_PdmView*>(network->GetParent());
+  switch (static_cast<const Pds_PdmNetwork*>(network)->GetType()) {
+    case Pds_PdmNetwork::NET_TYPE_POWER:
+      return view != nullptr && view->GetMasterVccNetwork() == network;
+    case Pds_PdmNetwork::NET_TYPE_GROUND:
+      return view != nullptr && view->GetMasterGndNetwork() == network;
+    default:
+      return AnyPin(network, [this](const Xdm_Pin* pin) { return IsPinVisible(pin) != 0; });
+  }
+}
+
+CitI::Result SharedNcd::IsNetVisible(const Xdm_Network* network) {
+  if (network == nullptr) return 0;
+  Port_ThrGuard guard(DesignLock());
+  const std::uint32_t max = m_view ? m_view->GetMaxNetworks() : 0;
+  return Answer(Cached(m_netVisible, max, Xdm_BridgeId::GetBridgeId(network),
+                       [this, network] { return IsNetVisibleUncached(network); }));
+}
+
+// ---- pin counts
+
+// Visible input and bidirectional pins that end the net (not a pin that
+// only passes it into or out of a block); a pin met through two signals
+// counts twice.
+std::uint32_t SharedNcd::CountTerminalLoads(const Xdm_Network* network) {
+  std::uint32_t count = 0;
+  AnyPin(network, [&](const Xdm_Pin* pin) {
+    const bool terminal = pin->GetSignal() == nullptr || pin->GetChildSignal() == nullptr;
+    const bool load = pin->IsBlockInput() || pin->IsBlockBidir();
+    if (terminal && load && IsPinVisible(pin)) ++count;
+    return false;
+  });
+  return count;
+}
+
+std::uint32_t SharedNcd::GetPinCount(const Xdm_Network* network) {
+  if (network == nullptr || m_view == nullptr) return 0;
+  Port_ThrGuard guard(DesignLock());
+  const std::uint32_t max = m_view->GetMaxNetworks();
+  m_pinCounts.resize(max, kNotCounted);
+  const std::uint32_t id = Xdm_BridgeId::GetBridgeId(network);
+  if (id >= max) return 0;
+  if (m_pinCounts[id] == kNotCounted) m_pinCounts[id] = CountTerminalLoads(network);
+  return m_pinCounts[id];
+}
+
+// ---- IOBs
+
+namespace {
+
+struct DirectionRow {
+  bool (Xdm_Pin::*test)() const;
+  const char* name;
+};
+constexpr DirectionRow kDirections[] = {
+    {&Xdm_Pin::IsBlockBidir, "InOut"},
+    {&Xdm_Pin::IsBlockOutput, "Output"},
+    {&Xdm_Pin::IsBlockInput, "Input"},
+};
+
+// The two pins of a differential pair, each way round.
+struct DiffPairRow {
+  const char* pin;
+  const char* partner;
+};
+constexpr DiffPairRow kDiffPairs[] = {
+    {"PADOUT", "DIFFI_IN"},
+    {"DIFFI_IN", "PADOUT"},
+    {"DIFFO_OUT", "DIFFO_IN"},
+    {"DIFFO_IN", "DIFFO_OUT"},
+};
+
+// How an IOB pin reaches a register: the register's data pins and type.
+struct RegisterRow {
+  const char* iobPin;
+  const char* dataPins[2];
+  const char* registerType;
+};
+constexpr RegisterRow kRegisters[] = {
+    {"O", {"Q", nullptr}, "OLOGIC_OUTFF"},
+    {"I", {"DDLY", "D"}, "ILOGIC_IFF"},
+};
+
+const Xdm_Pin* PadPin(const Pds_PdmBlock* block) {
+  for (Xdm_Pin* pin : block->GetPinItr()) {
+    if (Pdm(pin)->GetExtendedPinType().IsPad()) return pin;
+  }
+  return nullptr;
+}
+
+const char* PartnerOf(const char* pinName) {
+  for (const DiffPairRow& row : kDiffPairs) {
+    if (std::strcmp(pinName, row.pin) == 0) return row.partner;
+  }
+  return nullptr;
+}
+
+const RegisterRow* RegisterOf(const char* iobPinName) {
+  for (const RegisterRow& row : kRegisters) {
+    if (std::strcmp(iobPinName, row.iobPin) == 0) return &row;
+  }
+  return nullptr;
+}
+
+// Whether `pin` is a data pin of a register of the row's type.
+bool IsRegisterData(const Xdm_Pin* pin, const RegisterRow& row) {
+  const char* type = TypeName(pin->GetParent());
+  if (type == nullptr || std::strcmp(type, row.registerType) != 0) return false;
+  for (const char* name : row.dataPins) {
+    if (name != nullptr && std::strcmp(pin->GetName(), name) == 0) return true;
+  }
+  return false;
+}
+
+// The name of the clock signal of a register `network` feeds. On each
+// signal the first register found decides: its CK pin's signal, or nothing
+// for that signal when CK has none.
+Port::StringBase RegisterClock(const Xdm_Network* network, const RegisterRow& row) {
+  Port::StringBase clock;
+  if (network == nullptr) return clock;
+  for (Xdm_Signal* signal : network->GetSignalItr()) {
+    for (Xdm_Pin* pin : signal->GetPinItr()) {
+      if (!IsRegisterData(pin, row)) continue;
+      const Xdm_Pin* clockPin = pin->GetParent()->GetPinByName("CK");
+      if (const Xdm_Signal* clockSignal = clockPin ? clockPin->GetSignal() : nullptr) {
+        clock = clockSignal->GetName();
+      }
+      break;
+    }
+    if (!clock.IsEmpty()) break;
+  }
+  return clock;
+}
+
+}  // namespace
+
+// The direction of the top-level port an IOB's pad connects to. The port
+// is the first pin on the pad's net named like the IOB; it must be a pin of
+// the top block.
+Port::StringBase SharedNcd::GetIoDirection(const Pds_PdmBlock* block) {
+  if (!IsIob(block)) return {};
+  const Xdm_Pin* pad = PadPin(block);
+  const Xdm_Network* network = pad ? pad->GetNetwork() : nullptr;
+  if (network == nullptr) return {};
+  const Xdm_Pin* port = FindPinByName(network, block->GetName());
+  const Xdm_Block* portBlock = port ? port->GetParent() : nullptr;
+  if (portBlock == nullptr || portBlock->GetParent() != nullptr) return {};
+  for (const DirectionRow& row : kDirections) {
+    if ((port->*row.test)()) return row.name;
+  }
+  return {};
+}
+
+// An input port reads the input standard, every other IOB the output one.
+// IO usage the database rejects is reported and answers empty.
+Port::StringBase SharedNcd::GetIoStandard(const Pds_PdmBlock* block) {
+  if (!IsIob(block)) return {};
+  try {
+    const bool input = GetIoDirection(block).Compare("Input", Port::StringBase::Exact) == 0;
+    bool found = false;
+    return input ? Pds_PahIoUsage::GetInputStandard(block, found)
+                 : Pds_PahIoUsage::GetOutputStandard(block, found);
+  } catch (const Pds_ExceptionInvalidTypeBlock& e) {
+    e.report();
+  } catch (const Pds_ExceptionCorruptDatabase& e) {
+    e.report();
+  } catch (...) {
+    Msg::ReportUnhandledException(kSource, kUnhandledIoLine);
+  }
+  return {};
+}
+
+// The partner pin may lie on any block, the IOB itself included.
+CitI::Result SharedNcd::IsDiffPairIob(const Pds_PdmBlock* block) {
+  if (!IsIob(block)) return 0;
+  for (Xdm_Pin* pin : block->GetPinItr()) {
+    const char* partner = PartnerOf(pin->GetName());
+    const Xdm_Network* network = partner ? pin->GetNetwork() : nullptr;
+    if (network != nullptr && FindPinByName(network, partner) != nullptr) return 1;
+  }
+  return 0;
+}
+
+// The clock of the register behind the IOB's "O" (output) or "I" (input)
+// pin, for the first such pin, in pin order, that leads to one.
+Port::StringBase SharedNcd::GetIobClockName(const Pds_PdmBlock* block) {
+  if (!IsIob(block)) return {};
+  for (Xdm_Pin* pin : block->GetPinItr()) {
+    const RegisterRow* row = RegisterOf(pin->GetName());
+    if (row == nullptr) continue;
+    Port::StringBase clock = RegisterClock(pin->GetNetwork(), *row);
+    if (!clock.IsEmpty()) return clock;
+  }
+  return {};
+}
+
+}  // namespace UtilC::SharedNcd

@@ -1,0 +1,123 @@
+// Helpers shared by the design database tests: loading a file into a fresh
+// loader, writing small design files, and a model that counts its instances
+// so that tests can see that nothing of a load is left behind.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "Pds_PahDesignLoader.h"
+#include "XCad_CadBlock.h"
+#include "XCad_CadModel.h"
+#include "XCad_CadNetwork.h"
+#include "XCad_CadView.h"
+#include "Xdm_Network.h"
+#include "Xdm_Pin.h"
+#include "Xdm_Signal.h"
+#include "Xdm_View.h"
+
+namespace design_test {
+
+inline std::string DemoPath() {
+  return std::string(NCD_EXAMPLES) + "/demo.ncd.json";
+}
+inline std::string DataPath(const char* name) {
+  return std::string(NCD_TEST_DATA) + "/" + name;
+}
+
+// A model that counts the live instances of itself.
+class CountingModel : public XCad_CadModel {
+ public:
+  CountingModel(const char* file, const char* app, const char* part)
+      : XCad_CadModel(file, app, part) {
+    ++Live();
+  }
+  ~CountingModel() override { --Live(); }
+  static std::atomic<int>& Live() {
+    static std::atomic<int> live{0};
+    return live;
+  }
+};
+
+using Loader = Pds_PahDesignLoaderT<XCad_CadTraits>;
+using CountingInstantiator = Loader::InstantiatorT<CountingModel>;
+
+// A loader with its loaded view.
+struct Loaded {
+  std::unique_ptr<Loader> loader = std::make_unique<Loader>();
+  Xdm_View* view = nullptr;
+  XCad_CadView* cad() const { return dynamic_cast<XCad_CadView*>(view); }
+};
+
+inline Loaded Load(const std::string& path,
+                   Xdm_Txn::XDM_TXN_TYPE type = Xdm_Txn::XDM_TXN_READ_ONLY) {
+  Loaded loaded;
+  CountingInstantiator instantiator;
+  loaded.view =
+      loaded.loader->LoadAndSpecializeImpl(path, "design_test", type, &instantiator, nullptr);
+  return loaded;
+}
+
+// A directory of its own for one test program, removed at exit.
+class TempDir {
+ public:
+  TempDir() {
+    m_path =
+        std::filesystem::temp_directory_path() / ("host_design_test." + std::to_string(::getpid()));
+    std::filesystem::create_directories(m_path);
+  }
+  ~TempDir() { std::filesystem::remove_all(m_path); }
+  std::string Write(const std::string& name, const std::string& text) const {
+    const std::string path = (m_path / name).string();
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+  }
+  std::string Path(const std::string& name) const { return (m_path / name).string(); }
+
+ private:
+  std::filesystem::path m_path;
+};
+
+// Names (or full names) of a list, joined with spaces.
+template <class List>
+std::string Names(const List& list) {
+  std::string text;
+  for (auto* object : list)
+    text += (text.empty() ? "" : " ") + std::string(object->GetName());
+  return text;
+}
+template <class List>
+std::string FullNames(const List& list) {
+  std::string text;
+  for (auto* object : list)
+    text += (text.empty() ? "" : " ") + std::string(object->GetFullName());
+  return text;
+}
+
+inline Xdm_Network* NetNamed(const Xdm_View* view, const char* name) {
+  for (Xdm_Network* net : view->GetNetworkItr()) {
+    if (std::string(net->GetName()) == name) return net;
+  }
+  return nullptr;
+}
+
+// A block by path below the top ("" is the top).
+inline Xdm_Block* BlockAt(const Xdm_View* view, const std::string& path) {
+  for (std::uint32_t id = 0; id < view->GetMaxBlocks(); ++id) {
+    Xdm_Block* block = view->GetBlockByBridgeId(id);
+    if (block == nullptr) continue;
+    if (path.empty() ? block->GetParent() == nullptr
+                     : block->GetParent() && path == block->GetFullName()) {
+      return block;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace design_test

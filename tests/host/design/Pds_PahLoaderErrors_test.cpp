@@ -1,0 +1,270 @@
+// Every kind of bad design file is refused with its position and cause,
+// and leaves nothing behind.
+//
+// In each case the text holds one '`' where the error must point; the
+// test removes it and expects "<file>:<line>:<column>: <cause>".
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "DesignTestSupport.h"
+#include "Pds_Exception.h"
+
+namespace {
+
+using namespace design_test;
+
+struct Case {
+  const char* what;
+  std::string text;
+  std::string cause;
+};
+
+const std::string kHead = R"({"format": "ncd-json", "version": 1, "part": "p", )";
+const std::string kTop = R"("top": {"name": "t", "level": 0})";
+
+// A design whose top block has `inside` after its name and level.
+std::string TopWith(const std::string& inside) {
+  return kHead + R"("top": {"name": "t", "level": 0, )" + inside + "}}";
+}
+
+class LoaderErrors : public ::testing::Test {
+ protected:
+  // The position of the marker, and the text without it.
+  static std::string Where(std::string& text) {
+    const std::size_t at = text.find('`');
+    EXPECT_NE(at, std::string::npos) << text;
+    text.erase(at, 1);
+    int line = 1, column = 1;
+    for (std::size_t i = 0; i < at; ++i) {
+      if (text[i] == '\n') {
+        ++line;
+        column = 1;
+      } else {
+        ++column;
+      }
+    }
+    return std::to_string(line) + ":" + std::to_string(column);
+  }
+
+  void Expect(const std::vector<Case>& cases) {
+    for (Case c : cases) {
+      SCOPED_TRACE(c.what);
+      const std::string where = Where(c.text);
+      const std::string path = m_dir.Write("case.ncd.json", c.text);
+      EXPECT_EQ(Refusal(path), path + ":" + where + ": " + c.cause);
+    }
+  }
+
+  // The message of the load's Pds_Exception; checks that nothing was kept.
+  static std::string Refusal(const std::string& path) {
+    const int before = CountingModel::Live();
+    Loader loader;
+    CountingInstantiator instantiator;
+    std::string message = "(loaded)";
+    try {
+      loader.LoadAndSpecializeImpl(path, "t", Xdm_Txn::XDM_TXN_READ_ONLY, &instantiator, nullptr);
+    } catch (const Pds_Exception& e) {
+      message = e.what();
+    }
+    EXPECT_EQ(loader.GetTxn(), nullptr);
+    EXPECT_EQ(CountingModel::Live(), before);
+    return message;
+  }
+
+  TempDir m_dir;
+};
+
+TEST_F(LoaderErrors, FilesThatCannotBeRead) {
+  const std::string missing = m_dir.Path("missing.ncd.json");
+  EXPECT_EQ(Refusal(missing), missing + ": cannot open design file: No such file or directory");
+  const std::string folder = m_dir.Path("folder");
+  std::filesystem::create_directories(folder);
+  EXPECT_EQ(Refusal(folder), folder + ": cannot open design file: Is a directory");
+  Expect({{"empty", "`", "the file is empty"},
+          {"not an object", "`[1, 2]", "a design file must be an object"}});
+}
+
+TEST_F(LoaderErrors, MalformedJson) {
+  Expect({
+      {"missing comma", R"({"format": "ncd-json" `"version": 1})",
+       "missing a comma or '}' after an object member"},
+      {"missing colon", R"({"format" `"ncd-json"})",
+       "missing a colon after a name of object member"},
+      {"trailing comma", "{\"format\": \"ncd-json\",\n  `}", "missing a name for object member"},
+      {"array comma", kHead + R"("nets": [{"name": "a"} `{"name": "b"}]})",
+       "missing a comma or ']' after an array element"},
+      {"bad literal", kHead + R"("shapes": [{"name": "s", "user": tru`}]})", "invalid value"},
+      {"bad escape", R"({"format": "ncd`\q"})", "invalid escape character in string"},
+      {"truncated", "{\"format\": \"ncd-json\",\n`", "unexpected end of file"},
+      {"truncated string", R"({"format": "ncd-js`)", "unexpected end of file"},
+      {"trailing value", kHead + kTop + "}\n  `x",
+       "the document root must not be followed by other values"},
+      {"NUL byte", std::string("{\"format\": \"ncd-json\",`") + '\0' + "}", "unexpected NUL byte"},
+  });
+}
+
+TEST_F(LoaderErrors, FormatVersionAndRequiredKeys) {
+  Expect({
+      {"format", R"({"format": `"xdl"})",
+       "unsupported format 'xdl' (this reader knows 'ncd-json')"},
+      {"version", R"({"format": "ncd-json", "version": `2})",
+       "unsupported version 2 (this reader knows 1)"},
+      {"version type", R"({"format": "ncd-json", "version": `"1"})",
+       "'version' must be an integer"},
+      {"no part", "`" + std::string(R"({"format": "ncd-json", "version": 1, )") + kTop + "}",
+       "missing required key 'part' in the design file"},
+      {"no top", "`" + kHead + R"("nets": []})", "missing required key 'top' in the design file"},
+      {"no pin name", TopWith(R"("pins": [`{"dir": "input"}])"),
+       "missing required key 'name' in pin"},
+      {"no cell type", kHead + R"("device": {"cells": [`{"name": "C"}]}, )" + kTop + "}",
+       "missing required key 'type' in cell"},
+      {"unknown top-level key", kHead + R"(`"nett": []})", "unknown key 'nett' in the design file"},
+      {"unknown pin key", TopWith(R"("pins": [{"name": "a", `"sig": "x"}])"),
+       "unknown key 'sig' in pin"},
+      {"duplicate key", kHead + R"("top": {"name": "t", "level": 0, `"level": 0}})",
+       "duplicate key 'level' in block"},
+  });
+}
+
+TEST_F(LoaderErrors, WrongTypesRangesAndChoices) {
+  Expect({
+      {"level string", kHead + R"("top": {"name": "t", "level": `"0"}})",
+       "'level' must be an integer"},
+      {"level fraction", kHead + R"("top": {"name": "t", "level": `0.5}})",
+       "'level' must be an integer"},
+      {"pad number", TopWith(R"("pins": [{"name": "a", "pad": `1}])"),
+       "'pad' must be true or false"},
+      {"pins object", TopWith(R"("pins": `{})"), "'pins' must be an array"},
+      {"block not object", TopWith(R"("blocks": [`"b"])"),
+       "each element of 'blocks' must be an object"},
+      {"name number", kHead + R"("top": {"name": `7, "level": 0}})", "'name' must be a string"},
+      {"empty name", kHead + R"("top": {"name": `"", "level": 0}})", "'name' must not be empty"},
+      {"level range", TopWith(R"("blocks": [{"name": "b", "level": `300}])"),
+       "'level' is out of range (0..255)"},
+      {"delay_type range", TopWith(R"("pins": [{"name": "a", "delay_type": `3}])"),
+       "'delay_type' is out of range (0..2)"},
+      {"delay range", kHead + R"("nets": [{"name": "n", "delay": `3000000000}], )" + kTop + "}",
+       "'delay' is out of range (-2147483648..2147483647)"},
+      {"direction", TopWith(R"("pins": [{"name": "a", "dir": `"in"}])"),
+       "'dir' must be one of input, output, bidir (got 'in')"},
+      {"net type", kHead + R"("nets": [{"name": "n", "type": `"vcc"}], )" + kTop + "}",
+       "'type' must be one of logic, power, ground (got 'vcc')"},
+      {"route", kHead + R"("nets": [{"name": "n", "route": `"some"}], )" + kTop + "}",
+       "'route' must be one of full, partial, unrouted (got 'some')"},
+      {"reject", TopWith(R"("io": {"reject": `"maybe"})"),
+       "'reject' must be one of invalid_type, corrupt_database (got 'maybe')"},
+      {"fault", kHead + kTop + R"(, "faults": {"throw": `"all"}})",
+       "'throw' must be one of pds, xcad, xdm, other (got 'all')"},
+  });
+}
+
+TEST_F(LoaderErrors, DuplicateNames) {
+  Expect({
+      {"sibling blocks",
+       TopWith(R"("blocks": [{"name": "b", "level": 3}, {"name": `"b", "level": 3}])"),
+       "duplicate block name 'b' in block 't'"},
+      {"pins", TopWith(R"("pins": [{"name": "p"}, {"name": `"p"}])"),
+       "duplicate pin name 'p' in block 't'"},
+      {"signals",
+       TopWith(
+           R"("blocks": [{"name": "b", "level": 3, "signals": [{"name": "s"}, {"name": `"s"}]}])"),
+       "duplicate signal name 's' in block 'b'"},
+      {"nets", kHead + R"("nets": [{"name": "n"}, {"name": `"n"}], )" + kTop + "}",
+       "duplicate net name 'n'"},
+      {"cells",
+       kHead +
+           R"("device": {"cell_types": [{"name": "T"}], "cells": [{"name": "C", "type": "T"}, {"name": `"C", "type": "T"}]}, )" +
+           kTop + "}",
+       "duplicate cell name 'C'"},
+      {"cell types",
+       kHead + R"("device": {"cell_types": [{"name": "T"}, {"name": `"T"}]}, )" + kTop + "}",
+       "duplicate cell type name 'T'"},
+      {"mode definitions",
+       kHead +
+           R"("device": {"cell_types": [{"name": "T", "modes": [{"name": "M"}, {"name": `"M"}]}]}, )" +
+           kTop + "}",
+       "duplicate mode name 'M' in cell type 'T'"},
+      {"clock regions", kHead + R"("device": {"clock_regions": ["R", `"R"]}, )" + kTop + "}",
+       "duplicate clock region name 'R'"},
+      {"shapes", kHead + kTop + R"(, "shapes": [{"name": "s"}, {"name": `"s"}]})",
+       "duplicate shape name 's'"},
+      {"gcd names", TopWith(R"("gcd": {"A": "1", `"A": "2"})"), "duplicate name 'A' in 'gcd'"},
+  });
+}
+
+TEST_F(LoaderErrors, UnknownReferences) {
+  const std::string device =
+      R"("device": {"clock_regions": ["R"], "cell_types": [{"name": "T"}], "cells": [{"name": "C", "type": "T"}]}, )";
+  Expect({
+      {"pin signal",
+       TopWith(
+           R"("signals": [{"name": "s"}], "blocks": [{"name": "b", "level": 3, "pins": [{"name": "p", "signal": `"x"}]}])"),
+       "unknown signal 'x' in block 't'"},
+      {"pin signal before the signals",
+       TopWith(
+           R"("blocks": [{"name": "b", "level": 3, "pins": [{"name": "p", "signal": `"x"}]}], "signals": [{"name": "s"}])"),
+       "unknown signal 'x' in block 't'"},
+      {"child signal",
+       TopWith(
+           R"("blocks": [{"name": "b", "level": 3, "pins": [{"name": "p", "child_signal": `"x"}]}])"),
+       "unknown signal 'x' in block 'b'"},
+      {"net",
+       kHead + R"("nets": [{"name": "n"}], )" +
+           std::string(
+               R"("top": {"name": "t", "level": 0, "signals": [{"name": "s", "net": `"m"}]}})"),
+       "unknown net 'm'"},
+      {"net without nets", TopWith(R"("signals": [{"name": "s", "net": `"m"}])"),
+       "unknown net 'm'"},
+      {"cell", kHead + device + R"("top": {"name": "t", "level": 0, "site": `"D"}})",
+       "unknown cell 'D'"},
+      {"cell before the device",
+       kHead + R"("top": {"name": "t", "level": 0, "site": `"D"}, )" +
+           device.substr(0, device.size() - 2) + "}",
+       "unknown cell 'D'"},
+      {"cell type", kHead + R"("device": {"cells": [{"name": "C", "type": `"U"}]}, )" + kTop + "}",
+       "unknown cell type 'U'"},
+      {"clock region",
+       kHead +
+           R"("device": {"cell_types": [{"name": "T"}], "cells": [{"name": "C", "type": "T", "clock_region": `"Q"}]}, )" +
+           kTop + "}",
+       "unknown clock region 'Q'"},
+      {"shape path",
+       kHead +
+           R"("top": {"name": "t", "level": 0, "blocks": [{"name": "b", "level": 3}]}, "shapes": [{"name": "s", "members": ["b", `"b/x"]}]})",
+       "unknown block path 'b/x'"},
+      {"relocation path", kHead + kTop + R"(, "relocation": [{"reference": `"nope"}]})",
+       "unknown block path 'nope'"},
+  });
+}
+
+TEST_F(LoaderErrors, DesignRules) {
+  Expect({
+      {"top pin with signal",
+       TopWith(R"("signals": [{"name": "s"}], "pins": [{"name": "p", "signal": `"s"}])"),
+       "a pin of the top block cannot have a 'signal'"},
+      {"top level", kHead + R"("top": {"name": "t", "level": `1}})",
+       "the top block's level must be 0"},
+      {"second master",
+       kHead +
+           R"("nets": [{"name": "v1", "type": "power", "master": true}, {"name": "v2", "type": "power", "master": `true}], )" +
+           kTop + "}",
+       "a second master power net 'v2' (the first is 'v1')"},
+      {"logic master", kHead + R"("nets": [{"name": "n", "master": `true}], )" + kTop + "}",
+       "'master' applies to power and ground nets only"},
+      {"gcd_invalid alone", TopWith(R"("gcd_invalid": `["A"])"), "'gcd_invalid' without 'gcd'"},
+      {"two relocation groups",
+       kHead +
+           R"("top": {"name": "t", "level": 0, "blocks": [{"name": "b", "level": 3}]}, "relocation": [{"reference": "b", "members": ["b"]}, {"reference": "b", "members": [`"b"]}]})",
+       "block 'b' is in two relocation groups"},
+  });
+  std::string deep = kHead + R"("top": {"name": "t", "level": 0)";
+  for (int i = 0; i < 300; ++i) {
+    deep += std::string(R"(, "blocks": [)") + (i == 256 ? "`" : "") + R"({"name": "b", "level": 1)";
+  }
+  // The file ends here: the loader stops before it gets so far.
+  Expect({{"nesting", deep, "blocks nested deeper than 256 levels"}});
+}
+
+}  // namespace
