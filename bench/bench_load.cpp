@@ -181,10 +181,6 @@ std::string ParseNlohmann(const std::string& path) {
   return sax.error;
 }
 
-}  // namespace
-
-namespace {
-
 // What a loading child reports back through its pipe.
 struct LoadReport {
   double loadSeconds = 0;
@@ -232,8 +228,12 @@ LoadReport LoadHere(const std::string& path) {
 LoadReport LoadInChild(const std::string& path, double& peakMb) {
   LoadReport r;
   int fds[2];
-  if (::pipe(fds) != 0) return std::snprintf(r.error, sizeof r.error, "pipe failed"), r;
-  pid_t pid = ::fork();
+  pid_t pid = ::pipe(fds) == 0 ? ::fork() : -1;
+  if (pid < 0) {
+    std::snprintf(r.error, sizeof r.error, "cannot start a loading process: %s",
+                  std::strerror(errno));
+    return r;
+  }
   if (pid == 0) {
     ::close(fds[0]);
     LoadReport mine = LoadHere(path);
@@ -248,11 +248,11 @@ LoadReport LoadInChild(const std::string& path, double& peakMb) {
   ::close(fds[0]);
   int status = 0;
   rusage usage{};
-  if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid || got != sizeof r) {
+  if (::wait4(pid, &status, 0, &usage) != pid || got != sizeof r) {
     r = LoadReport{};
     std::snprintf(r.error, sizeof r.error, "the loading process failed (status %d)", status);
   }
-  peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB
+  peakMb = static_cast<double>(usage.ru_maxrss) * 1024 / 1e6;  // ru_maxrss is in KiB
   return r;
 }
 

@@ -6,11 +6,11 @@
 // for the file's whole life; each client reference adds one. When a
 // release leaves only the manager's reference (the count falls to 1), the
 // file hands itself back: it withdraws what it published for its owner
-// (File::WithdrawSearchSource) and calls Mgr::Instance()->ReleaseFile(key),
-// which caches or frees it. The manager's own Release takes the count to 0
-// and deletes the file. The decision is taken on the value the caller's own
-// atomic decrement produced, so two concurrent releases never both hand
-// back.
+// (File::WithdrawSearchSource) and the manager's ReleaseFile(key) caches or
+// frees it. The manager's own Release takes the count to 0 and deletes the
+// file. The decision is taken on the value the caller's own atomic
+// decrement produced, so two concurrent releases never both hand back; the
+// whole step runs under the manager's lock (Mgr::ReleaseReference).
 #pragma once
 
 #include <atomic>
@@ -36,16 +36,15 @@ public:
     Port::SafeIncr(m_refCount);
     return 1;
   }
+  // The manager takes the step under its lock (Mgr::ReleaseReference), so
+  // that no other client can take the file from the cache and have it freed
+  // while its hand-back is still under way.
   CitI::Result Release() override {
-    int count = Port::SafeDecr(m_refCount);
-    if (count == 1) {
-      if (m_key.m_owner) static_cast<File*>(this)->WithdrawSearchSource();
-      Mgr::Instance()->ReleaseFile(m_key);
-    } else if (count <= 0) {
-      delete this;
-    }
+    Mgr::Instance()->ReleaseReference(static_cast<File*>(this));
     return 1;
   }
+  // The atomic decrement itself; answers the count it produced.
+  int DropReference() { return Port::SafeDecr(m_refCount); }
   CitI::Result GetRefCount(int* count) override {
     if (!count) return 0;
     *count = Port::SafeRead(m_refCount);

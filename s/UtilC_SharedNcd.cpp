@@ -40,7 +40,9 @@ void ReleaseService(XCad_CadView* view, std::atomic<Service*>& field) {
   if (field.exchange(nullptr) != nullptr) Registry<Service>::Release(view);
 }
 
-CitI::Result Answer(bool value) { return value ? 1 : 0; }
+CitI::Result Answer(bool value) {
+  return value ? 1 : 0;
+}
 
 }  // namespace
 
@@ -86,9 +88,13 @@ Port_ThrRecursiveLock& SharedNcd::DesignLock() {
   return lock;
 }
 
-void SharedNcd::SetView(Xdm_View* view) { m_view = dynamic_cast<XCad_CadView*>(view); }
+void SharedNcd::SetView(Xdm_View* view) {
+  m_view = dynamic_cast<XCad_CadView*>(view);
+}
 
-CommonI::RefCountPtr<CitI::IInterface> SharedNcd::ReservedReference() { return {}; }
+CommonI::RefCountPtr<CitI::IInterface> SharedNcd::ReservedReference() {
+  return {};
+}
 void SharedNcd::PublishSearchSource() {}
 void SharedNcd::WithdrawSearchSource() {}
 
@@ -99,7 +105,9 @@ CitI::Result SharedNcd::GetSharedRf(CommonI::RefCountPtr<CitI::IInterface>& out)
 
 // ---- the view
 
-Port::StringBase SharedNcd::GetFileName() { return m_key.m_fileName; }
+Port::StringBase SharedNcd::GetFileName() {
+  return m_key.m_fileName;
+}
 
 CitI::Result SharedNcd::GetViewObject(ViewObject*& out) {
   if (m_view == nullptr) return 0;
@@ -114,7 +122,9 @@ CitI::Result SharedNcd::FindViewObject(ViewObject*& out) {
   return 1;
 }
 
-XCad_CadView* SharedNcd::GetView() { return m_view; }
+XCad_CadView* SharedNcd::GetView() {
+  return m_view;
+}
 
 Port::StringBase SharedNcd::GetPartName() {
   const Rf_Device* device = m_view ? m_view->GetDevice() : nullptr;
@@ -124,20 +134,36 @@ Port::StringBase SharedNcd::GetPartName() {
   return Port::StringBase(name.get());
 }
 
-CommonI::RefCountPtr<CitI::IInterface> SharedNcd::GetOwner() { return m_ownerRef; }
+CommonI::RefCountPtr<CitI::IInterface> SharedNcd::GetOwner() {
+  return m_ownerRef;
+}
 
 // ---- view services
 
-CitI::Result SharedNcd::HasRouteMediator() { return Answer(m_routeMediator.load() != nullptr); }
-XCad_RMed* SharedNcd::GetRouteMediator() { return SharedService(m_view, m_routeMediator); }
+CitI::Result SharedNcd::HasRouteMediator() {
+  return Answer(m_routeMediator.load() != nullptr);
+}
+XCad_RMed* SharedNcd::GetRouteMediator() {
+  return SharedService(m_view, m_routeMediator);
+}
 
-CitI::Result SharedNcd::HasRelocService() { return Answer(m_relocService.load() != nullptr); }
-XCad_Rho* SharedNcd::GetRelocService() { return SharedService(m_view, m_relocService); }
+CitI::Result SharedNcd::HasRelocService() {
+  return Answer(m_relocService.load() != nullptr);
+}
+XCad_Rho* SharedNcd::GetRelocService() {
+  return SharedService(m_view, m_relocService);
+}
 
-CitI::Result SharedNcd::HasDelayMediator() { return Answer(m_delayMediator.load() != nullptr); }
-Tw_DlyMed* SharedNcd::GetDelayMediator() { return SharedService(m_view, m_delayMediator); }
+CitI::Result SharedNcd::HasDelayMediator() {
+  return Answer(m_delayMediator.load() != nullptr);
+}
+Tw_DlyMed* SharedNcd::GetDelayMediator() {
+  return SharedService(m_view, m_delayMediator);
+}
 
-CitI::Result SharedNcd::HasShapeMgr() { return Answer(m_shapeMgr.load() != nullptr); }
+CitI::Result SharedNcd::HasShapeMgr() {
+  return Answer(m_shapeMgr.load() != nullptr);
+}
 
 // The shape manager is the design's own (not shared between designs), made
 // on first request.
@@ -153,38 +179,52 @@ Xdh_ShapeMgr* SharedNcd::GetShapeMgr() {
 // ---- collectables (they arrive in a later step; until then every
 // question answers its empty result)
 
-CommonI::RefCountPtr<UtilI::ITclCollectable> SharedNcd::MakeCollectable(const Xdm_PropertyHolder*) {
+SharedNcd::CollectablePtr SharedNcd::MakeCollectable(const Xdm_PropertyHolder*) {
   return {};
 }
-CommonI::RefCountPtr<UtilI::ITclCollectable> SharedNcd::MakeCollectable(const Xdm_Signal*) { return {}; }
-CommonI::RefCountPtr<UtilI::ITclCollectable> SharedNcd::MakeCollectable(const Xdm_Network*) { return {}; }
-CommonI::RefCountPtr<UtilI::ITclCollectable> SharedNcd::MakeCollectable(const Xdm_Pin*) { return {}; }
-CommonI::RefCountPtr<UtilI::ITclCollectable> SharedNcd::MakeCollectable(const Pds_PdmBlock*) { return {}; }
+SharedNcd::CollectablePtr SharedNcd::MakeCollectable(const Xdm_Signal*) {
+  return {};
+}
+SharedNcd::CollectablePtr SharedNcd::MakeCollectable(const Xdm_Network*) {
+  return {};
+}
+SharedNcd::CollectablePtr SharedNcd::MakeCollectable(const Xdm_Pin*) {
+  return {};
+}
+SharedNcd::CollectablePtr SharedNcd::MakeCollectable(const Pds_PdmBlock*) {
+  return {};
+}
 
-Pds_PdmBlock* SharedNcd::GetBlockOf(const CommonI::RefCountPtr<UtilI::ITclCollectable>&) { return nullptr; }
-Xdm_Pin* SharedNcd::GetPinOf(const CommonI::RefCountPtr<UtilI::ITclCollectable>&) { return nullptr; }
-Xdm_Network* SharedNcd::GetNetworkOf(const CommonI::RefCountPtr<UtilI::ITclCollectable>&) { return nullptr; }
-Xdm_Signal* SharedNcd::GetSignalOf(const CommonI::RefCountPtr<UtilI::ITclCollectable>&) { return nullptr; }
-Xdm_PropertyHolder* SharedNcd::GetRpmOf(const CommonI::RefCountPtr<UtilI::ITclCollectable>&) { return nullptr; }
+Pds_PdmBlock* SharedNcd::GetBlockOf(const SharedNcd::CollectablePtr&) {
+  return nullptr;
+}
+Xdm_Pin* SharedNcd::GetPinOf(const SharedNcd::CollectablePtr&) {
+  return nullptr;
+}
+Xdm_Network* SharedNcd::GetNetworkOf(const SharedNcd::CollectablePtr&) {
+  return nullptr;
+}
+Xdm_Signal* SharedNcd::GetSignalOf(const SharedNcd::CollectablePtr&) {
+  return nullptr;
+}
+Xdm_PropertyHolder* SharedNcd::GetRpmOf(const SharedNcd::CollectablePtr&) {
+  return nullptr;
+}
 
-CommonI::RefCountPtr<UtilI::IPropertyValue> SharedNcd::GetRpmPropertyValue(const Xdm_PropertyHolder*,
-                                                                           const Port::StringBase&) {
+SharedNcd::ValuePtr SharedNcd::GetRpmPropertyValue(const Xdm_PropertyHolder*,
+                                                   const Port::StringBase&) {
   return {};
 }
-CommonI::RefCountPtr<UtilI::IPropertyValue> SharedNcd::GetSignalPropertyValue(const Xdm_Signal*,
-                                                                              const Port::StringBase&) {
+SharedNcd::ValuePtr SharedNcd::GetSignalPropertyValue(const Xdm_Signal*, const Port::StringBase&) {
   return {};
 }
-CommonI::RefCountPtr<UtilI::IPropertyValue> SharedNcd::GetNetPropertyValue(const Xdm_Network*,
-                                                                           const Port::StringBase&) {
+SharedNcd::ValuePtr SharedNcd::GetNetPropertyValue(const Xdm_Network*, const Port::StringBase&) {
   return {};
 }
-CommonI::RefCountPtr<UtilI::IPropertyValue> SharedNcd::GetPinPropertyValue(const Xdm_Pin*,
-                                                                           const Port::StringBase&) {
+SharedNcd::ValuePtr SharedNcd::GetPinPropertyValue(const Xdm_Pin*, const Port::StringBase&) {
   return {};
 }
-CommonI::RefCountPtr<UtilI::IPropertyValue> SharedNcd::GetBlockPropertyValue(const Pds_PdmBlock*,
-                                                                             const Port::StringBase&) {
+SharedNcd::ValuePtr SharedNcd::GetBlockPropertyValue(const Pds_PdmBlock*, const Port::StringBase&) {
   return {};
 }
 

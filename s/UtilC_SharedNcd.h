@@ -38,8 +38,10 @@ class Xdm_View;
 namespace UtilC::SharedNcd {
 
 class SharedNcd : public UtilC::SharedFileT<Key, Mgr, SharedNcd>, public UtilI::ISharedNcd {
-public:
+ public:
   using Loader = Pds_PahDesignLoaderT<XCad_CadTraits>;
+  using CollectablePtr = CommonI::RefCountPtr<UtilI::ITclCollectable>;
+  using ValuePtr = CommonI::RefCountPtr<UtilI::IPropertyValue>;
 
   // Count 1 (the manager's), one more count on the key's owner, a new loader
   // and nothing loaded.
@@ -52,8 +54,8 @@ public:
   virtual CommonI::RefCountPtr<CitI::IInterface> ReservedReference();
   virtual CitI::Result IsSignalVisible(const Xdm_Signal* signal);
   virtual CitI::Result IsPinVisible(const Xdm_Pin* pin);
-  virtual CitI::Result IsNetVisible(const Xdm_Network* network);      // cached
-  virtual CitI::Result IsBlockVisible(const Xdm_Block* block);        // cached
+  virtual CitI::Result IsNetVisible(const Xdm_Network* network);  // cached
+  virtual CitI::Result IsBlockVisible(const Xdm_Block* block);    // cached
   // Publishes the design as a Tcl search source of its owner. Empty until
   // the search source arrives with the collectables.
   virtual void PublishSearchSource();
@@ -101,32 +103,28 @@ public:
   Port::StringBase GetIoStandard(const Pds_PdmBlock* block) override;
   CommonI::RefCountPtr<CitI::IInterface> GetOwner() override;
   Port::StringBase GetBlockSubtype(const Pds_PdmBlock* block) override;
-  CommonI::RefCountPtr<UtilI::ITclCollectable> MakeCollectable(const Xdm_PropertyHolder* rpm) override;
-  CommonI::RefCountPtr<UtilI::ITclCollectable> MakeCollectable(const Xdm_Signal* signal) override;
-  CommonI::RefCountPtr<UtilI::ITclCollectable> MakeCollectable(const Xdm_Network* network) override;
-  CommonI::RefCountPtr<UtilI::ITclCollectable> MakeCollectable(const Xdm_Pin* pin) override;
-  CommonI::RefCountPtr<UtilI::ITclCollectable> MakeCollectable(const Pds_PdmBlock* block) override;
-  Pds_PdmBlock* GetBlockOf(const CommonI::RefCountPtr<UtilI::ITclCollectable>& coll) override;
-  Xdm_Pin* GetPinOf(const CommonI::RefCountPtr<UtilI::ITclCollectable>& coll) override;
-  Xdm_Network* GetNetworkOf(const CommonI::RefCountPtr<UtilI::ITclCollectable>& coll) override;
-  Xdm_Signal* GetSignalOf(const CommonI::RefCountPtr<UtilI::ITclCollectable>& coll) override;
-  Xdm_PropertyHolder* GetRpmOf(const CommonI::RefCountPtr<UtilI::ITclCollectable>& coll) override;
+  CollectablePtr MakeCollectable(const Xdm_PropertyHolder* rpm) override;
+  CollectablePtr MakeCollectable(const Xdm_Signal* signal) override;
+  CollectablePtr MakeCollectable(const Xdm_Network* network) override;
+  CollectablePtr MakeCollectable(const Xdm_Pin* pin) override;
+  CollectablePtr MakeCollectable(const Pds_PdmBlock* block) override;
+  Pds_PdmBlock* GetBlockOf(const CollectablePtr& coll) override;
+  Xdm_Pin* GetPinOf(const CollectablePtr& coll) override;
+  Xdm_Network* GetNetworkOf(const CollectablePtr& coll) override;
+  Xdm_Signal* GetSignalOf(const CollectablePtr& coll) override;
+  Xdm_PropertyHolder* GetRpmOf(const CollectablePtr& coll) override;
   std::uint32_t GetTypeCode1(const Pds_PdmBlock* block) override;
   std::uint32_t GetTypeCode2(const Pds_PdmBlock* block) override;
   std::uint32_t GetTypeCode3(const Pds_PdmBlock* block) override;
   std::uint32_t GetBelTypeCode(const Pds_PdmBlock* block) override;
-  CommonI::RefCountPtr<UtilI::IPropertyValue> GetRpmPropertyValue(const Xdm_PropertyHolder* rpm,
-                                                                  const Port::StringBase& name) override;
-  CommonI::RefCountPtr<UtilI::IPropertyValue> GetSignalPropertyValue(const Xdm_Signal* signal,
-                                                                     const Port::StringBase& name) override;
-  CommonI::RefCountPtr<UtilI::IPropertyValue> GetNetPropertyValue(const Xdm_Network* network,
-                                                                  const Port::StringBase& name) override;
-  CommonI::RefCountPtr<UtilI::IPropertyValue> GetPinPropertyValue(const Xdm_Pin* pin,
-                                                                  const Port::StringBase& name) override;
-  CommonI::RefCountPtr<UtilI::IPropertyValue> GetBlockPropertyValue(const Pds_PdmBlock* block,
-                                                                    const Port::StringBase& name) override;
+  ValuePtr GetRpmPropertyValue(const Xdm_PropertyHolder* rpm,
+                               const Port::StringBase& name) override;
+  ValuePtr GetSignalPropertyValue(const Xdm_Signal* signal, const Port::StringBase& name) override;
+  ValuePtr GetNetPropertyValue(const Xdm_Network* network, const Port::StringBase& name) override;
+  ValuePtr GetPinPropertyValue(const Xdm_Pin* pin, const Port::StringBase& name) override;
+  ValuePtr GetBlockPropertyValue(const Pds_PdmBlock* block, const Port::StringBase& name) override;
 
-private:
+ private:
   // One bit per bridge id: whether the answer is known, and the answer.
   struct BitCache {
     std::vector<std::uint32_t> value;

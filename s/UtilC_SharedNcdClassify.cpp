@@ -111,8 +111,14 @@ Port::StringBase SharedNcd::GetBlockSubtype(const Pds_PdmBlock* block) {
 
 // The Tcl layer's further type codes; this component defines none, so they
 // always answer "no code".
-std::uint32_t SharedNcd::GetTypeCode1(const Pds_PdmBlock*) { return kNoCode; }
-std::uint32_t SharedNcd::GetTypeCode2(const Pds_PdmBlock*) { return kNoCode; }
-std::uint32_t SharedNcd::GetTypeCode3(const Pds_PdmBlock*) { return kNoCode; }
+std::uint32_t SharedNcd::GetTypeCode1(const Pds_PdmBlock*) {
+  return kNoCode;
+}
+std::uint32_t SharedNcd::GetTypeCode2(const Pds_PdmBlock*) {
+  return kNoCode;
+}
+std::uint32_t SharedNcd::GetTypeCode3(const Pds_PdmBlock*) {
+  return kNoCode;
+}
 
 }  // namespace UtilC::SharedNcd

@@ -239,9 +239,28 @@ CitI::Result Mgr::PurgeUnused() {
   return 1;
 }
 
+void Mgr::ReleaseReference(SharedNcd* design) {
+  Disposal disposal;
+  bool destroy = false;
+  {
+    Port_ThrGuard guard(m_lock);
+    int count = design->DropReference();
+    if (count == 1) {
+      if (design->GetKey().m_owner) design->WithdrawSearchSource();
+      ReleaseFile(design->GetKey(), disposal);
+    }
+    destroy = count <= 0;
+  }
+  if (destroy) delete design;
+}
+
 void Mgr::ReleaseFile(const Key& key) {
   Disposal disposal;
   Port_ThrGuard guard(m_lock);
+  ReleaseFile(key, disposal);
+}
+
+void Mgr::ReleaseFile(const Key& key, Disposal& disposal) {
   auto ref = m_refFiles.find(key);
   if (ref == m_refFiles.end()) return;
   int count = 0;

@@ -69,8 +69,13 @@ public:
   // A design's hand-back, when its count has fallen to the manager's one
   // reference. Does nothing when a client took a new reference meanwhile.
   void ReleaseFile(const Key& key);
+  // One Release of a design: the decrement, and the hand-back (count 1) or
+  // the deletion (count 0) it calls for, atomic with respect to the registries.
+  void ReleaseReference(SharedNcd* design);
   // Calls every listener, in address order, on the calling thread.
   void NotifyListeners(CommonI::IEvent& event);
+  // The registries' lock, for tests that need to hold the manager still.
+  Port_ThrRecursiveLock& RegistryLock() { return m_lock; }
 
 private:
   struct LoadRecord;
@@ -87,6 +92,7 @@ private:
   RecordPtr& FileRecord(const Key& key, SharedNcd* design, const Port::XUID& requester);
   SharedNcd* TakeUnused(const Key& key);
   void MoveToUnused(SharedNcd* design, Disposal& disposal);
+  void ReleaseFile(const Key& key, Disposal& disposal);
   void RemoveRequester(std::map<Key, RecordPtr>::iterator it, const Port::XUID& requester, Disposal& disposal);
   void Dispose(RecordPtr record, Disposal& disposal);
   static Port::StringBase FileEntry(const char* format, const SharedNcd* design);

@@ -30,10 +30,16 @@ constexpr const char* kSource = "UtilC_SharedNcd";
 constexpr int kUnhandledIoLine = 1147;
 constexpr std::uint32_t kNotCounted = 0xFFFFFFFFu;
 
-const Pds_PdmBlock* Pdm(const Xdm_Block* block) { return static_cast<const Pds_PdmBlock*>(block); }
-const Pds_PdmPin* Pdm(const Xdm_Pin* pin) { return static_cast<const Pds_PdmPin*>(pin); }
+const Pds_PdmBlock* Pdm(const Xdm_Block* block) {
+  return static_cast<const Pds_PdmBlock*>(block);
+}
+const Pds_PdmPin* Pdm(const Xdm_Pin* pin) {
+  return static_cast<const Pds_PdmPin*>(pin);
+}
 
-CitI::Result Answer(bool value) { return value ? 1 : 0; }
+CitI::Result Answer(bool value) {
+  return value ? 1 : 0;
+}
 
 // Security of either kind hides a block's contents.
 bool IsSecured(const Xdm_Block* block) {
@@ -45,7 +51,9 @@ bool IsBlockVisibleUncached(const Xdm_Block* block) {
   return parent == nullptr || !IsSecured(parent);
 }
 
-bool IsIob(const Pds_PdmBlock* block) { return block && block->IsComp() && block->IsExternal(); }
+bool IsIob(const Pds_PdmBlock* block) {
+  return block && block->IsComp() && block->IsExternal();
+}
 
 const char* TypeName(const Xdm_Block* block) {
   const Pds_PdlBlock* type = block ? Pdm(block)->GetTypeBlock() : nullptr;

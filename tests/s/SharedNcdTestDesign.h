@@ -1,15 +1,12 @@
-// Design objects for the shared design's tests: small designs written as
-// JSON text into a temporary file and loaded through the design object's
-// own loader, as the reader does. A design no client holds is destroyed by
-// releasing the manager's reference (count 1 to 0).
+// Design objects for the shared design's tests, loaded from JSON text
+// through their own loader as the reader does. A design no client holds is
+// destroyed by releasing the manager's reference (count 1 to 0).
 #pragma once
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -31,64 +28,59 @@ struct ReleaseDesign {
 };
 using DesignPtr = std::unique_ptr<SharedNcd, ReleaseDesign>;
 
-inline DesignPtr NewDesign(const std::string& fileName,
+inline DesignPtr NewDesign(const std::string& file,
                            const CommonI::RefCountPtr<CitI::IInterface>& owner = {}) {
-  return DesignPtr(new SharedNcd(UtilC::SharedNcd::Key(fileName, owner)));
+  return DesignPtr(new SharedNcd(UtilC::SharedNcd::Key(file, owner)));
 }
 
 inline DesignPtr LoadFile(const std::string& path) {
   DesignPtr design = NewDesign(path);
   SharedNcd::Loader::InstantiatorT<> make;
-  design->SetView(design->GetLoader()->LoadAndSpecializeImpl(path, "test", Xdm_Txn::XDM_TXN_READ_ONLY,
-                                                              &make, nullptr));
+  design->SetView(design->GetLoader()->LoadAndSpecializeImpl(
+      path, "test", Xdm_Txn::XDM_TXN_READ_ONLY, &make, nullptr));
   return design;
 }
 
-// A design of part xc5vlx30ff324-1 with these nets (JSON array items) and
-// this top block (JSON object).
+// A design of part xc5vlx30ff324-1 with these nets (JSON array items) and top block.
 inline DesignPtr Load(const std::string& nets, const std::string& top) {
   static std::atomic<int> serial{0};
-  const std::filesystem::path path = std::filesystem::temp_directory_path() /
-      ("s_design_test_" + std::to_string(getpid()) + "_" + std::to_string(serial++) + ".ncd.json");
-  std::ofstream(path) << R"({"format": "ncd-json", "version": 1, "part": "xc5vlx30ff324-1", "nets": [)"
-                      << nets << R"(], "top": )" << top << "}";
-  DesignPtr design = LoadFile(path.string());
+  const std::string path =
+      std::filesystem::temp_directory_path() /
+      ("s_design_test_" + std::to_string(getpid()) + "_" + std::to_string(serial++) + ".json");
+  std::ofstream(path)
+      << R"({"format": "ncd-json", "version": 1, "part": "xc5vlx30ff324-1", "nets": [)" << nets
+      << R"(], "top": )" << top << "}";
+  DesignPtr design = LoadFile(path);
   std::filesystem::remove(path);
   return design;
 }
 
-// The block at `path` ("a/b"; "" is the top block); null when none.
+template <class Range>
+auto Named(const Range& range, const std::string& name) -> decltype(*range.begin()) {
+  for (auto* object : range) {
+    if (name == object->GetName()) return object;
+  }
+  return nullptr;
+}
+
+// The block at `path` ("a/b"; "" is the top block).
 inline Pds_PdmBlock* Block(SharedNcd& design, const std::string& path) {
   Xdm_Block* block = design.GetView()->GetBlock();
-  for (std::size_t start = 0; block != nullptr && start < path.size();) {
-    const std::size_t end = std::min(path.find('/', start), path.size());
-    const std::string name = path.substr(start, end - start);
-    Xdm_Block* child = nullptr;
-    for (Xdm_Block* candidate : block->GetBlocks()) {
-      if (name == candidate->GetName()) child = candidate;
-    }
-    block = child;
-    start = end + 1;
+  for (std::size_t start = 0, end; block && start < path.size(); start = end + 1) {
+    end = std::min(path.find('/', start), path.size());
+    block = Named(block->GetBlockItr(), path.substr(start, end - start));
   }
   return static_cast<Pds_PdmBlock*>(block);
 }
 
-inline Xdm_Pin* Pin(SharedNcd& design, const std::string& blockPath, const char* name) {
-  return Block(design, blockPath)->GetPinByName(name);
+inline Xdm_Pin* Pin(SharedNcd& d, const std::string& block, const char* name) {
+  return Block(d, block)->GetPinByName(name);
 }
-
-inline Xdm_Signal* Signal(SharedNcd& design, const std::string& blockPath, const char* name) {
-  for (Xdm_Signal* signal : Block(design, blockPath)->GetSignalItr()) {
-    if (std::strcmp(signal->GetName(), name) == 0) return signal;
-  }
-  return nullptr;
+inline Xdm_Signal* Signal(SharedNcd& d, const std::string& block, const char* name) {
+  return Named(Block(d, block)->GetSignalItr(), name);
 }
-
-inline Xdm_Network* Net(SharedNcd& design, const char* name) {
-  for (Xdm_Network* network : design.GetView()->GetNetworkItr()) {
-    if (std::strcmp(network->GetName(), name) == 0) return network;
-  }
-  return nullptr;
+inline Xdm_Network* Net(SharedNcd& d, const char* name) {
+  return Named(d.GetView()->GetNetworkItr(), name);
 }
 
 }  // namespace ncdtest

@@ -251,6 +251,27 @@ TEST_F(MgrProtocol, PurgeUnusedFreesTheCache) {
   EXPECT_EQ(SharedNcd::LiveCount(), liveDesigns);
 }
 
+// A client's hand-back waits for the manager as a whole: while it waits,
+// other clients may take the design again, release it and evict it, and
+// the waiting hand-back must still find a live design.
+TEST_F(MgrProtocol, HandBackIsAtomicWithRespectToOtherClients) {
+  ASSERT_EQ(mgr->Load(R1, a, {}, true), 1u);
+  DesignRef design = mgr->Get(R1, a, {});
+  ASSERT_EQ(mgr->Load(R1, b, {}, true), 1u);
+  mgr->RegistryLock().lock();
+  std::thread client([&] { design.Reset(); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // let the client reach the manager
+  // This thread holds the manager: take the design again, give it back,
+  // and push it out of the cache with another design.
+  DesignRef again = mgr->Get(R2, a, {});
+  again.Reset();
+  DesignRef other = mgr->Get(R1, b, {});
+  other.Reset();
+  mgr->RegistryLock().unlock();
+  client.join();
+  EXPECT_EQ(Dump(), "m_refFiles{} m_loadFiles{} m_unusedFiles{" + Entry(a, 1) + "}");
+}
+
 TEST(Event, FieldsAreSetOnlyFromRealValues) {
   UtilI::Event event;
   CitI::IInterface* out = nullptr;

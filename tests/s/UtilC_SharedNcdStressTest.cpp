@@ -102,3 +102,38 @@ TEST(ManagerStress, ClientsRaceAndNothingLeaks) {
 }
 
 }  // namespace
+
+namespace {
+
+// Clients hand designs back while others take them from the cache again and
+// evict them: a hand-back must never touch a design that another client's
+// eviction has freed meanwhile.
+TEST(ManagerStress, HandBacksRaceWithEvictions) {
+  ncdtest::TempDir dir;
+  std::vector<std::string> files = {dir.Write("x.ncd", ncdtest::MinimalDesign()),
+                                    dir.Write("y.ncd", ncdtest::MinimalDesign()),
+                                    dir.Write("z.ncd", ncdtest::MinimalDesign())};
+  Mgr* mgr = Mgr::Instance();
+  int liveDesigns = SharedNcd::LiveCount();
+  const Port::XUID loader{0xC11E47ULL, 0x99ULL};
+  for (const std::string& file : files) ASSERT_EQ(mgr->Load(loader, file, {}, true), 1u);
+  for (const std::string& file : files) mgr->CancelLoad(loader, file, {});
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<int>(StressSeconds() * 300));
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      Port::XUID me(0xC11E47ULL, 0x100ULL + t);
+      for (unsigned i = t; std::chrono::steady_clock::now() < end; ++i) {
+        const std::string& file = files[i % files.size()];
+        if (mgr->Load(me, file, {}, true) == 1) DesignRef held = mgr->Get(me, file, {});
+        mgr->CancelLoad(me, file, {});
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  mgr->PurgeUnused();
+  EXPECT_EQ(mgr->Dump("").str(), "m_refFiles{} m_loadFiles{} m_unusedFiles{}");
+  EXPECT_EQ(SharedNcd::LiveCount(), liveDesigns);
+}
+
+}  // namespace

@@ -79,6 +79,7 @@ class Emitter {
   void NodePins(uint32_t node);
   void IobBlock(const Iob& iob);
   void IobIo(const Iob& iob);
+  void IobPins(const Iob& iob);
   void ModuleBlock(uint32_t node);
   void MacroBlock(uint32_t node);
   void CompBlock(uint32_t ci);

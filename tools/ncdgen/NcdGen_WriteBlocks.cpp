@@ -132,6 +132,15 @@ void Emitter::IobBlock(const Iob& iob) {
     m_j.Str("config", kConfig[static_cast<int>(iob.dir)]);
   }
   IobIo(iob);
+  IobPins(iob);
+  m_j.EndObject();
+  ++m_s.blocks;
+  ++m_s.comps;
+}
+
+// PAD on the port's pad net; I drives the port's data net, O loads a net
+// of the logic.
+void Emitter::IobPins(const Iob& iob) {
   m_j.Key("pins");
   m_j.BeginArray();
   m_j.BeginObject();
@@ -153,14 +162,12 @@ void Emitter::IobBlock(const Iob& iob) {
     m_j.Str("name", "O");
     m_j.Key("signal");
     NetName(iob.out);
+    // Counted down from the top so as not to meet a comp number.
     if (uint32_t d = PinDelay(iob.out, ~uint64_t{0} - iob.site)) m_j.Int("delay", d);
     m_j.EndObject();
   }
   m_j.EndArray();
-  m_j.EndObject();
   m_s.pins += 1 + (iob.in != kNone) + (iob.out != kNone);
-  ++m_s.blocks;
-  ++m_s.comps;
 }
 
 void Emitter::IobIo(const Iob& iob) {

@@ -33,7 +33,7 @@ namespace Util {
 
 template <class Service, class View>
 class SharedObjectT {
-public:
+ public:
   // The line Create reports when the view has a service already; part of
   // the message callers and tests see, so it stays fixed.
   static constexpr int kAlreadyExistsLine = 524;
@@ -123,7 +123,7 @@ public:
   }
   View* LastView() const { return m_lastView; }
 
-private:
+ private:
   struct Entry {
     Service* service;
     int uses;
