@@ -71,8 +71,8 @@ class SharedNcd : public UtilC::SharedFileT<Key, Mgr, SharedNcd>, public UtilI::
   // a view that is not a XCad_CadView is stored as none.
   Loader* GetLoader() { return m_loader; }
   void SetView(Xdm_View* view);
-  // Takes back what PublishSearchSource published; called by the base when
-  // the design returns to its manager. Empty until the search source
+  // Takes back what PublishSearchSource published; called when the design
+  // returns to its manager. Empty until the search source
   // arrives with the collectables.
   void WithdrawSearchSource();
   // The shared routing-resource face; none yet (clears `out`, answers 0).

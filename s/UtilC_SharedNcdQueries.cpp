@@ -193,6 +193,8 @@ std::uint32_t SharedNcd::CountTerminalLoads(const Xdm_Network* network) {
   return count;
 }
 
+// The counts are shared by every client thread, so they are filled under
+// the design lock.
 std::uint32_t SharedNcd::GetPinCount(const Xdm_Network* network) {
   if (network == nullptr || m_view == nullptr) return 0;
   Port_ThrGuard guard(DesignLock());

@@ -107,7 +107,7 @@ TEST_F(ViewEditor, NetworksRemoveAndReplace) {
   m_edit.RemoveNetwork(vcc);
   EXPECT_EQ(view()->GetNetworkByBridgeId(10), nullptr);
   EXPECT_EQ(m_demo.cad()->GetMasterVccNetwork(), nullptr);
-  EXPECT_EQ(view()->GetNetworkItr().Count(), 11u);
+  EXPECT_EQ(view()->GetNetworkItr().Count(), 16u);
   EXPECT_EQ(BlockAt(view(), "u_cnt/c0/AFF")->GetPinByName("CE")->GetNetwork(), nullptr);
   EXPECT_THROW(m_edit.RemoveNetwork(vcc), Xdm_Exception::Base);
 }
@@ -167,11 +167,11 @@ TEST_F(ViewEditor, ShapesAddRemoveAndAvailability) {
 
 TEST_F(ViewEditor, MaximaOnlyGrow) {
   m_edit.GrowMaxBlocks(30);
-  m_edit.GrowMaxNetworks(20);
+  m_edit.GrowMaxNetworks(25);
   EXPECT_EQ(view()->GetMaxBlocks(), 30u);
-  EXPECT_EQ(view()->GetMaxNetworks(), 20u);
+  EXPECT_EQ(view()->GetMaxNetworks(), 25u);
   EXPECT_EQ(view()->GetBlockByBridgeId(29), nullptr);
-  EXPECT_EQ(view()->GetNetworkByBridgeId(12), nullptr);
+  EXPECT_EQ(view()->GetNetworkByBridgeId(17), nullptr);
   EXPECT_NE(view()->GetBlockByBridgeId(23), nullptr);
   m_edit.GrowMaxBlocks(5);
   EXPECT_EQ(view()->GetMaxBlocks(), 30u);

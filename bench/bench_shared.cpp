@@ -1,0 +1,174 @@
+// bench_shared: the shared design manager and the design object's caches.
+//
+//   CachedCycle      Load/Get/release of a design that waits in the manager's
+//                    cache; the "reads" counter must stay 0 (no second read).
+//   *FirstPass       a question over every object of a generated design, on a
+//                    design object whose caches are empty;
+//   *SecondPass      the same question again, answered from the caches;
+//   BareBitLoop      a loop that reads one bit per object by bridge id: the
+//                    floor the second passes are measured against.
+// The ns_per_object counters are the figures to compare. The design has
+// about 100,000 blocks, or 1,000,000 with NCD_BENCH_LARGE=1.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "BenchDesigns.h"
+#include "Pds_PahDesignLoader.h"
+#include "UtilC_SharedNcd.h"
+#include "UtilC_SharedNcdMgr.h"
+#include "Xdm_Block.h"
+#include "Xdm_Network.h"
+#include "Xdm_Object.h"
+#include "XCad_CadView.h"
+#include "Xdm_View.h"
+
+namespace {
+
+using UtilC::SharedNcd::Key;
+using UtilC::SharedNcd::Mgr;
+using UtilC::SharedNcd::SharedNcd;
+using DesignRef = CommonI::RefCountPtr<UtilI::ISharedNcd>;
+using Clock = std::chrono::steady_clock;
+
+const Port::XUID kRequester{0xbe4c4ULL, 0x1ULL};
+
+std::uint64_t DesignBlocks() {
+  const char* large = std::getenv("NCD_BENCH_LARGE");
+  return large && *large && *large != '0' ? 1000000 : 100000;
+}
+
+// One loaded design, held for the whole run, with every block and network.
+struct Subject {
+  std::string file;
+  DesignRef design;
+  std::vector<Xdm_Block*> blocks;
+  std::vector<Xdm_Network*> networks;
+  std::string error;
+
+  Subject() {
+    file = DesignPath(DesignBlocks(), error);
+    if (file.empty()) return;
+    Mgr* mgr = Mgr::Instance();
+    if (mgr->Load(kRequester, file, {}, true) != 1) {
+      error = "cannot load " + file;
+      return;
+    }
+    design = mgr->Get(kRequester, file, {});
+    Xdm_View* view = design->GetView();
+    std::vector<Xdm_Block*> pending{view->GetBlock()};
+    while (!pending.empty()) {
+      Xdm_Block* block = pending.back();
+      pending.pop_back();
+      blocks.push_back(block);
+      for (Xdm_Block* child : block->GetBlocks()) pending.push_back(child);
+    }
+    for (Xdm_Network* net : view->GetNetworkItr()) networks.push_back(net);
+  }
+  // A second design object over the same view, with empty caches.
+  SharedNcd* FreshDesign() {
+    auto* fresh = new SharedNcd(Key(file + "#fresh", {}));
+    fresh->SetView(design->GetView());
+    return fresh;
+  }
+};
+
+Subject& TheSubject() {
+  static Subject subject;
+  return subject;
+}
+
+// Adds the measured time of one pass; reports ns per object at the end.
+struct PassTimer {
+  double seconds = 0;
+  std::size_t passes = 0;
+  void Add(benchmark::State& state, Clock::time_point start) {
+    double s = std::chrono::duration<double>(Clock::now() - start).count();
+    state.SetIterationTime(s);
+    seconds += s;
+    ++passes;
+  }
+  void Report(benchmark::State& state, std::size_t objects) const {
+    state.counters["objects"] = static_cast<double>(objects);
+    if (passes && objects) state.counters["ns_per_object"] = seconds * 1e9 / static_cast<double>(passes * objects);
+  }
+};
+
+template <class Object, class Ask>
+void Pass(benchmark::State& state, const std::vector<Object*>& objects, bool warm, Ask ask) {
+  Subject& subject = TheSubject();
+  if (!subject.error.empty()) return state.SkipWithError(subject.error.c_str());
+  PassTimer timer;
+  for (auto _ : state) {
+    SharedNcd* design = subject.FreshDesign();
+    if (warm)
+      for (Object* object : objects) ask(*design, object);
+    auto start = Clock::now();
+    for (Object* object : objects) benchmark::DoNotOptimize(ask(*design, object));
+    timer.Add(state, start);
+    static_cast<CommonI::IRefCount*>(design)->Release();
+  }
+  timer.Report(state, objects.size());
+}
+
+auto IsBlockVisible = [](SharedNcd& d, Xdm_Block* b) { return d.IsBlockVisible(b); };
+auto IsNetVisible = [](SharedNcd& d, Xdm_Network* n) { return d.IsNetVisible(n); };
+auto PinCount = [](SharedNcd& d, Xdm_Network* n) { return d.GetPinCount(n); };
+
+void BM_IsBlockVisible_FirstPass(benchmark::State& s) { Pass(s, TheSubject().blocks, false, IsBlockVisible); }
+void BM_IsBlockVisible_SecondPass(benchmark::State& s) { Pass(s, TheSubject().blocks, true, IsBlockVisible); }
+void BM_IsNetVisible_FirstPass(benchmark::State& s) { Pass(s, TheSubject().networks, false, IsNetVisible); }
+void BM_IsNetVisible_SecondPass(benchmark::State& s) { Pass(s, TheSubject().networks, true, IsNetVisible); }
+void BM_GetPinCount_FirstPass(benchmark::State& s) { Pass(s, TheSubject().networks, false, PinCount); }
+void BM_GetPinCount_SecondPass(benchmark::State& s) { Pass(s, TheSubject().networks, true, PinCount); }
+
+// Reads one bit per block, found by the block's bridge id.
+void BM_BareBitLoop(benchmark::State& state) {
+  Subject& subject = TheSubject();
+  if (!subject.error.empty()) return state.SkipWithError(subject.error.c_str());
+  std::vector<std::uint32_t> bits(subject.design->GetView()->GetMaxBlocks() / 32 + 1, 0x55555555u);
+  PassTimer timer;
+  for (auto _ : state) {
+    auto start = Clock::now();
+    for (Xdm_Block* block : subject.blocks) {
+      std::uint32_t id = Xdm_BridgeId::GetBridgeId(block);
+      benchmark::DoNotOptimize((bits[id / 32] >> (id % 32)) & 1u);
+    }
+    timer.Add(state, start);
+  }
+  timer.Report(state, subject.blocks.size());
+}
+
+// Load/Get/release of the cached small design: no read after the first.
+void BM_CachedCycle(benchmark::State& state) {
+  Subject& subject = TheSubject();
+  if (!subject.error.empty()) return state.SkipWithError(subject.error.c_str());
+  Mgr* mgr = Mgr::Instance();
+  const std::string& file = subject.file;
+  subject.design.Reset();  // now the cached design
+  std::uint64_t reads = Pds_PahDesignLoader::LoadCount();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(mgr->Load(kRequester, file, {}, false));
+    DesignRef design = mgr->Get(kRequester, file, {});
+    benchmark::DoNotOptimize(design.get());
+  }
+  state.counters["reads"] = static_cast<double>(Pds_PahDesignLoader::LoadCount() - reads);
+  subject.design = mgr->Get(kRequester, file, {});
+}
+
+}  // namespace
+
+BENCHMARK(BM_BareBitLoop)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IsBlockVisible_FirstPass)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IsBlockVisible_SecondPass)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IsNetVisible_FirstPass)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IsNetVisible_SecondPass)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetPinCount_FirstPass)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetPinCount_SecondPass)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CachedCycle)->Unit(benchmark::kMicrosecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,44 @@
+// NcdTcl::Error: why a command of the `ncd` package failed.
+//
+// Commands report every failure as a Tcl error whose -errorcode is a list
+// "NCD <class> ?subject ...?", so that scripts can `trap {NCD LOAD}`:
+//   LOAD      a design could not be read (missing file, malformed design);
+//             the message is the loader's "<file>:<line>:<column>: <cause>"
+//   HANDLE    an unknown or closed design handle
+//   OPTION    a bad option, a missing option value or wrong arguments
+//   STATE     the handle is not in a state the command works on
+//   INTERNAL  the component failed in a way a script cannot cause
+// The subject words name the file or handle concerned (see each thrower).
+#pragma once
+
+#include <exception>
+#include <string>
+#include <vector>
+
+#include <tcl.h>
+
+namespace NcdTcl {
+
+enum class ErrorClass { Load, Handle, Option, State, Internal };
+
+// "LOAD", "HANDLE", ...: the second word of the -errorcode.
+const char* ClassName(ErrorClass errorClass);
+
+class Error : public std::exception {
+public:
+  Error(ErrorClass errorClass, std::string message, std::vector<std::string> subject = {})
+      : m_class(errorClass), m_message(std::move(message)), m_subject(std::move(subject)) {}
+
+  const char* what() const noexcept override { return m_message.c_str(); }
+  ErrorClass Class() const { return m_class; }
+
+  // Sets the interpreter's result and -errorcode; answers TCL_ERROR.
+  int Report(Tcl_Interp* interp) const;
+
+private:
+  ErrorClass m_class;
+  std::string m_message;
+  std::vector<std::string> m_subject;
+};
+
+}  // namespace NcdTcl

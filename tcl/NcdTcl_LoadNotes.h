@@ -1,0 +1,37 @@
+// NcdTcl::LoadNotes: the loader's messages of failed reads, kept so that
+// the Tcl error of a failed load can carry them.
+//
+// The manager reads designs on reader threads, and the loader reports a
+// bad file through the message manager on that thread
+// ("<file>:<line>:<column>: <cause>"); the read's load event follows on the
+// same thread. The package therefore installs one message sink for the
+// process. Messages issued on a thread that runs an interpreter pass on at
+// once (to the sink installed before, or to standard error as usual).
+// Messages of any other thread wait on their thread until that thread's
+// load event claims them: a failed read files its errors as the failure
+// text of its (owner, file), a successful one passes them on; a thread
+// that ends with messages still waiting passes them on then. So a failed
+// load is reported once, as a Tcl error, and nothing is lost.
+//
+// All functions may be called from any thread.
+#pragma once
+
+#include <string>
+
+#include "NcdTcl_ReadKey.h"
+
+namespace NcdTcl::LoadNotes {
+
+// Installs the sink (once per process) and marks the calling thread as an
+// interpreter's thread.
+void Install();
+
+// In a load event, on the reader thread: claims the messages waiting on
+// this thread for the read `key`.
+void ClaimForRead(const ReadKey& key, bool failed);
+
+// The failure text of the last failed read of `key` (several messages
+// joined by line feeds), or an empty text.
+std::string FailureText(const ReadKey& key);
+
+}  // namespace NcdTcl::LoadNotes
