@@ -51,9 +51,6 @@ SharedNcd::SharedNcd(const Key& key) : SharedFileT(key), m_loader(new Loader()) 
 SharedNcd::~SharedNcd() {
   ReleaseViewServices();
   if (Xdm_Txn* txn = m_loader->GetTxn()) txn->Abort();
-  m_blockVisible = BitCache();
-  m_netVisible = BitCache();
-  m_pinCounts.clear();
   delete m_loader;
   delete m_shapeMgr.load();
 }

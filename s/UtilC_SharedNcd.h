@@ -28,6 +28,7 @@
 #include "Pds_PahDesignLoader.h"
 #include "Port_Thr.h"
 #include "UtilC_SharedFileT.h"
+#include "UtilC_SharedNcdCache.h"
 #include "UtilC_SharedNcdKey.h"
 #include "UtilC_SharedNcdMgr.h"
 #include "UtilI_ISharedNcd.h"
@@ -125,20 +126,20 @@ class SharedNcd : public UtilC::SharedFileT<Key, Mgr, SharedNcd>, public UtilI::
   ValuePtr GetBlockPropertyValue(const Pds_PdmBlock* block, const Port::StringBase& name) override;
 
  private:
-  // One bit per bridge id: whether the answer is known, and the answer.
-  struct BitCache {
-    std::vector<std::uint32_t> value;
-    std::vector<std::uint32_t> known;
-    std::uint32_t valueBits = 0;
-    std::uint32_t knownBits = 0;
-  };
-
   void ReleaseViewServices() noexcept;
   bool IsNetVisibleUncached(const Xdm_Network* network);
   // The cached answer for `id` of `cache`, sized for `max` ids; `evaluate`
   // computes it when unknown. Runs under the design lock.
   template <class Evaluate>
   bool Cached(BitCache& cache, std::uint32_t max, std::uint32_t id, Evaluate evaluate);
+  // The slow paths of the cached questions: under the design lock, fill
+  // the cache. Kept out of line so that the lock-free paths stay small.
+  [[gnu::noinline]] CitI::Result IsBlockVisibleLocked(const Xdm_Block* block, std::uint32_t id);
+  [[gnu::noinline]] CitI::Result IsNetVisibleLocked(const Xdm_Network* network, std::uint32_t id);
+  [[gnu::noinline]] std::uint32_t GetPinCountLocked(const Xdm_Network* network, std::uint32_t id);
+  // The view's maximum block or network count (0 without a view).
+  std::uint32_t MaxBlocks() const;
+  std::uint32_t MaxNetworks() const;
   std::uint32_t CountTerminalLoads(const Xdm_Network* network);
 
   Loader* m_loader;
@@ -148,10 +149,10 @@ class SharedNcd : public UtilC::SharedFileT<Key, Mgr, SharedNcd>, public UtilI::
   std::atomic<XCad_Rho*> m_relocService{nullptr};
   std::atomic<Tw_DlyMed*> m_delayMediator{nullptr};
   std::atomic<Xdh_ShapeMgr*> m_shapeMgr{nullptr};
-  // Under the design lock.
+  // Filled under the design lock; known answers are read without it.
   BitCache m_blockVisible;
   BitCache m_netVisible;
-  std::vector<std::uint32_t> m_pinCounts;  // 0xFFFFFFFF: not counted yet
+  CountCache m_pinCounts;
 };
 
 }  // namespace UtilC::SharedNcd

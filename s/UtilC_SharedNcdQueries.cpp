@@ -28,7 +28,6 @@ constexpr const char* kSource = "UtilC_SharedNcd";
 // The line the unhandled-exception report of GetIoStandard names; fixed so
 // that the report reads the same from build to build.
 constexpr int kUnhandledIoLine = 1147;
-constexpr std::uint32_t kNotCounted = 0xFFFFFFFFu;
 
 const Pds_PdmBlock* Pdm(const Xdm_Block* block) {
   return static_cast<const Pds_PdmBlock*>(block);
@@ -83,50 +82,39 @@ const Xdm_Pin* FindPinByName(const Xdm_Network* network, const Port::StringBase&
   return found;
 }
 
-// Sizes `cache` for `max` ids: existing words are kept, new ones are
-// unknown, and bits at or above `max` in the last word are cleared.
-template <class Cache>
-void Fit(Cache& cache, std::uint32_t max) {
-  if (cache.valueBits == max) return;
-  const std::size_t words = (static_cast<std::size_t>(max) + 31) / 32;
-  cache.value.resize(words, 0);
-  cache.known.resize(words, 0);
-  cache.valueBits = max;
-  cache.knownBits = max;
-  if (max % 32 != 0) {
-    const std::uint32_t keep = (1u << (max % 32)) - 1;
-    cache.value.back() &= keep;
-    cache.known.back() &= keep;
-  }
-}
-
 }  // namespace
 
 // ---- visibility
 
+std::uint32_t SharedNcd::MaxBlocks() const { return m_view ? m_view->GetMaxBlocks() : 0; }
+std::uint32_t SharedNcd::MaxNetworks() const { return m_view ? m_view->GetMaxNetworks() : 0; }
+
 template <class Evaluate>
 bool SharedNcd::Cached(BitCache& cache, std::uint32_t max, std::uint32_t id, Evaluate evaluate) {
-  Fit(cache, max);
+  cache.Fit(max);
   // An id the view's maximum does not cover (an object of another view, or
   // a null object's id) is answered uncached: it must never index past the
   // vectors.
   if (id >= max) return evaluate();
-  const std::uint32_t word = id / 32;
-  const std::uint32_t bit = 1u << (id % 32);
-  if ((cache.known[word] & bit) == 0) {
-    const bool value = evaluate();
-    cache.known[word] |= bit;
-    cache.value[word] = value ? (cache.value[word] | bit) : (cache.value[word] & ~bit);
-  }
-  return (cache.value[word] & bit) != 0;
+  int known = cache.Peek(id);
+  if (known >= 0) return known != 0;
+  const bool value = evaluate();
+  cache.Store(id, value);
+  return value;
 }
 
+// A known answer is read without the design lock: after the first pass over
+// a design, visibility costs a few bit reads per object.
 CitI::Result SharedNcd::IsBlockVisible(const Xdm_Block* block) {
   if (block == nullptr) return 0;
+  const std::uint32_t id = Xdm_BridgeId::GetBridgeId(block);
+  if (int known = m_blockVisible.Peek(id); known >= 0) return Answer(known != 0);
+  return IsBlockVisibleLocked(block, id);
+}
+
+CitI::Result SharedNcd::IsBlockVisibleLocked(const Xdm_Block* block, std::uint32_t id) {
   Port_ThrGuard guard(DesignLock());
-  const std::uint32_t max = m_view ? m_view->GetMaxBlocks() : 0;
-  return Answer(Cached(m_blockVisible, max, Xdm_BridgeId::GetBridgeId(block),
-                       [block] { return IsBlockVisibleUncached(block); }));
+  return Answer(Cached(m_blockVisible, MaxBlocks(), id, [block] { return IsBlockVisibleUncached(block); }));
 }
 
 bool SharedNcd::IsCompVisible(const Xdm_Block* block) {
@@ -171,10 +159,14 @@ bool SharedNcd::IsNetVisibleUncached(const Xdm_Network* network) {
 
 CitI::Result SharedNcd::IsNetVisible(const Xdm_Network* network) {
   if (network == nullptr) return 0;
+  const std::uint32_t id = Xdm_BridgeId::GetBridgeId(network);
+  if (int known = m_netVisible.Peek(id); known >= 0) return Answer(known != 0);
+  return IsNetVisibleLocked(network, id);
+}
+
+CitI::Result SharedNcd::IsNetVisibleLocked(const Xdm_Network* network, std::uint32_t id) {
   Port_ThrGuard guard(DesignLock());
-  const std::uint32_t max = m_view ? m_view->GetMaxNetworks() : 0;
-  return Answer(Cached(m_netVisible, max, Xdm_BridgeId::GetBridgeId(network),
-                       [this, network] { return IsNetVisibleUncached(network); }));
+  return Answer(Cached(m_netVisible, MaxNetworks(), id, [this, network] { return IsNetVisibleUncached(network); }));
 }
 
 // ---- pin counts
@@ -194,16 +186,25 @@ std::uint32_t SharedNcd::CountTerminalLoads(const Xdm_Network* network) {
 }
 
 // The counts are shared by every client thread, so they are filled under
-// the design lock.
+// the design lock; a count once stored is read without it.
 std::uint32_t SharedNcd::GetPinCount(const Xdm_Network* network) {
   if (network == nullptr || m_view == nullptr) return 0;
+  const std::uint32_t id = Xdm_BridgeId::GetBridgeId(network);
+  if (std::uint32_t count = m_pinCounts.Peek(id); count != CountCache::kNotCounted) return count;
+  return GetPinCountLocked(network, id);
+}
+
+std::uint32_t SharedNcd::GetPinCountLocked(const Xdm_Network* network, std::uint32_t id) {
   Port_ThrGuard guard(DesignLock());
   const std::uint32_t max = m_view->GetMaxNetworks();
-  m_pinCounts.resize(max, kNotCounted);
-  const std::uint32_t id = Xdm_BridgeId::GetBridgeId(network);
+  m_pinCounts.Fit(max);
   if (id >= max) return 0;
-  if (m_pinCounts[id] == kNotCounted) m_pinCounts[id] = CountTerminalLoads(network);
-  return m_pinCounts[id];
+  std::uint32_t count = m_pinCounts.Peek(id);
+  if (count == CountCache::kNotCounted) {
+    count = CountTerminalLoads(network);
+    m_pinCounts.Store(id, count);
+  }
+  return count;
 }
 
 // ---- IOBs
