@@ -14,6 +14,7 @@
 
 #include "CommonI_IEvent.h"
 #include "CommonI_IRefCount.h"
+#include "CountedObject.h"
 
 namespace ncdtest {
 
@@ -55,35 +56,12 @@ inline std::string MinimalDesign(const std::string& faults = {}) {
 
 // A counted object that stands for a client (an owner of designs). Counts
 // the live owners of the process, so that tests can catch leaked references.
-class Owner : public CommonI::IRefCount {
+class Owner : public CountedObject<Owner> {
 public:
   static Owner* Create() { return new Owner(); }
-  static int Live() { return s_live.load(); }
-
-  void* QueryInterface(const Port::XUID& iid) override {
-    return iid == CommonI::IID_IRefCount || iid == CitI::IID_IInterface ? this : nullptr;
-  }
-  CitI::Result AddRef() override {
-    ++m_count;
-    return 1;
-  }
-  CitI::Result Release() override {
-    if (--m_count == 0) delete this;
-    return 1;
-  }
-  CitI::Result GetRefCount(int* count) override {
-    *count = m_count.load();
-    return 1;
-  }
-
-private:
-  Owner() { ++s_live; }
-  ~Owner() override { --s_live; }
-  std::atomic<int> m_count{1};
-  static inline std::atomic<int> s_live{0};
 };
 
-// A owner reference that takes over the new owner's first reference.
+// An owner reference that takes over the new owner's first reference.
 inline CommonI::RefCountPtr<CitI::IInterface> NewOwner() {
   return CommonI::RefCountPtr<CitI::IInterface>::Adopt(Owner::Create());
 }

@@ -76,6 +76,13 @@ private:
     ThreadMsg::At(line).issueInternal("Worker functor is not initialized at %s:%d\n", ThreadMsg::kSource, line);
     return false;
   }
+  // True when the thread was started and has a worker; else reports which
+  // is missing.
+  bool Started(int line) {
+    if (!m_thread) return ReportNotStarted(line);
+    if (!m_worker) return WorkerMissing(line);
+    return true;
+  }
   bool ReportNotStarted(int line) {
     ThreadMsg::At(line).issueError("start() must be called before this point of execution %s:%d\n",
                                    ThreadMsg::kSource, line);
@@ -131,14 +138,7 @@ void* ThreadT<Worker>::Entry(void* arg) {
 
 template <class Worker>
 void ThreadT<Worker>::join() {
-  if (!m_thread) {
-    ReportNotStarted(__LINE__);
-    return;
-  }
-  if (!m_worker) {
-    WorkerMissing(__LINE__);
-    return;
-  }
+  if (!Started(__LINE__)) return;
   void* exitValue = nullptr;
   try {
     exitValue = m_thread->join();
@@ -183,14 +183,7 @@ std::uint32_t ThreadT<Worker>::getState() {
 
 template <class Worker>
 void ThreadT<Worker>::setState(std::uint32_t state) {
-  if (!m_thread) {
-    ReportNotStarted(__LINE__);
-    return;
-  }
-  if (!m_worker) {
-    WorkerMissing(__LINE__);
-    return;
-  }
+  if (!Started(__LINE__)) return;
   if (m_stateLock.writeLock() != 0) {
     ThreadMsg::At(__LINE__).issueInternal("Unable to lock at line %s:%d\n", ThreadMsg::kSource, __LINE__);
     return;
@@ -201,8 +194,7 @@ void ThreadT<Worker>::setState(std::uint32_t state) {
 
 template <class Worker>
 Port::StringBase ThreadT<Worker>::getName() {
-  if (!m_thread) return ReportNotStarted(__LINE__), Port::StringBase();
-  if (!m_worker) return WorkerMissing(__LINE__), Port::StringBase();
+  if (!Started(__LINE__)) return Port::StringBase();
   Port::StringBase name;
   if (m_mutex.lock() == 0) {
     name = m_name;
@@ -213,14 +205,7 @@ Port::StringBase ThreadT<Worker>::getName() {
 
 template <class Worker>
 void ThreadT<Worker>::setName(const Port::StringBase& name) {
-  if (!m_thread) {
-    ReportNotStarted(__LINE__);
-    return;
-  }
-  if (!m_worker) {
-    WorkerMissing(__LINE__);
-    return;
-  }
+  if (!Started(__LINE__)) return;
   if (m_mutex.lock() == 0) {
     m_name = name;
     m_mutex.unlock();

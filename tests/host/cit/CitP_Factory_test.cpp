@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CitTestComponent.h"
+#include "CountedObject.h"
 #include "Port_Atomic.h"
 #include "Port_MsgManData.h"
 
@@ -25,27 +26,7 @@ constexpr XUID kClass{0x1111, 0x2222};
 constexpr XUID kOther{0x1111, 0x3333};
 
 // A counted object that tracks how many of its kind are alive.
-class Counted : public CommonI::IRefCount {
- public:
-  static inline std::atomic<int> live{0};
-  Counted() { ++live; }
-  ~Counted() override { --live; }
-  void* QueryInterface(const XUID& iid) override {
-    return iid == CommonI::IID_IRefCount ? this : nullptr;
-  }
-  CitI::Result AddRef() override { return Port::SafeIncr(m_count) > 0; }
-  CitI::Result Release() override {
-    if (Port::SafeDecr(m_count) == 0) delete this;
-    return 1;
-  }
-  CitI::Result GetRefCount(int* count) override {
-    *count = Port::SafeRead(m_count);
-    return 1;
-  }
-
- private:
-  int m_count = 1;
-};
+class Counted : public ncdtest::CountedObject<Counted> {};
 
 // An uncounted object: it offers no IRefCount face.
 class Plain : public CitI::IInterface {
@@ -112,12 +93,12 @@ TEST(Factory, CreateInstanceRefAdoptsTheFirstReference) {
   {
     auto ref = Factory::CreateInstanceRef(kClass);
     ASSERT_TRUE(ref);
-    EXPECT_EQ(Counted::live, 1);
+    EXPECT_EQ(Counted::Live(), 1);
     EXPECT_EQ(RefCount(ref.get()), 1);
     auto copy = ref;
     EXPECT_EQ(RefCount(ref.get()), 2);
   }
-  EXPECT_EQ(Counted::live, 0);
+  EXPECT_EQ(Counted::Live(), 0);
 
   Plain singleton;
   TestFactory plain(&singleton), none(nullptr, true);

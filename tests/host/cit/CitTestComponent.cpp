@@ -2,28 +2,11 @@
 #include "CitTestComponent.h"
 
 #include "CitP_Factory.h"
-#include "Port_Atomic.h"
+#include "CountedObject.h"
 
 namespace {
 
-class Counted : public CommonI::IRefCount {
- public:
-  void* QueryInterface(const Port::XUID& iid) override {
-    return iid == CommonI::IID_IRefCount || iid == CitI::IID_IInterface ? this : nullptr;
-  }
-  CitI::Result AddRef() override { return Port::SafeIncr(m_count) > 0; }
-  CitI::Result Release() override {
-    if (Port::SafeDecr(m_count) == 0) delete this;
-    return 1;
-  }
-  CitI::Result GetRefCount(int* count) override {
-    *count = Port::SafeRead(m_count);
-    return 1;
-  }
-
- private:
-  int m_count = 1;
-};
+class Counted : public ncdtest::CountedObject<Counted> {};
 
 class Factory : public CitI::IFactory {
  public:
