@@ -49,6 +49,9 @@ Mgr::Mgr() {
 
 Mgr::~Mgr() {
   if (CitP::InstanceTable::GetInstance(CLSID_Mgr) == this) CitP::InstanceTable::UnRegisterInstance(this);
+  // Designs that clients still hold hand themselves back to Instance() when
+  // released: they must find a manager, not this one's remains.
+  if (s_instance == this) s_instance = nullptr;
   Disposal disposal;
   {
     Port_ThrGuard guard(m_lock);
