@@ -25,8 +25,10 @@ struct FactoryRegistry {
 };
 
 FactoryRegistry& Factories() {
-  static FactoryRegistry registry;
-  return registry;
+  // Never destroyed: components may use it until the process ends, and what
+  // it points at stays reachable.
+  static FactoryRegistry* registry = new FactoryRegistry;
+  return *registry;
 }
 
 // Names loaded successfully. Their libraries are never closed: the
@@ -37,8 +39,10 @@ struct LoadedLibraries {
 };
 
 LoadedLibraries& Loaded() {
-  static LoadedLibraries loaded;
-  return loaded;
+  // Never destroyed: components may use it until the process ends, and what
+  // it points at stays reachable.
+  static LoadedLibraries* loaded = new LoadedLibraries;
+  return *loaded;
 }
 
 void ReportError(const std::string& text) {

@@ -12,8 +12,10 @@ struct Instances {
 };
 
 Instances& Table() {
-  static Instances table;
-  return table;
+  // Never destroyed: components may use it until the process ends, and what
+  // it points at stays reachable.
+  static Instances* table = new Instances;
+  return *table;
 }
 
 }  // namespace

@@ -13,8 +13,10 @@ struct Resources {
 };
 
 Resources& Table() {
-  static Resources table;
-  return table;
+  // Never destroyed: components may use it until the process ends, and what
+  // it points at stays reachable.
+  static Resources* table = new Resources;
+  return *table;
 }
 
 }  // namespace
