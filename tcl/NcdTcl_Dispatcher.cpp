@@ -63,7 +63,8 @@ CitI::Result Dispatcher::OnEvent(CommonI::IEvent* event) {
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     ++m_generation;
-    for (Mailbox* mailbox : m_mailboxes) mailbox->ReadEnded(key, ok);
+    for (Mailbox* mailbox : m_mailboxes)
+      mailbox->ReadEnded(key, ok);
   }
   m_changed.notify_all();
   return 1;

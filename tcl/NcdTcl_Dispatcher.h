@@ -33,17 +33,17 @@
 namespace NcdTcl {
 
 class Mailbox {
-public:
+ public:
   // The read `key` ended, successfully or not. Called on a reader thread,
   // under the dispatcher's lock: must not block.
   virtual void ReadEnded(const ReadKey& key, bool ok) = 0;
 
-protected:
+ protected:
   ~Mailbox() = default;
 };
 
 class Dispatcher : public CommonI::IEventListener {
-public:
+ public:
   // The process's dispatcher; never freed, because reader threads may call
   // it while the process exits.
   static Dispatcher& Instance();
@@ -59,7 +59,7 @@ public:
   void* QueryInterface(const Port::XUID& iid) override;
   CitI::Result OnEvent(CommonI::IEvent* event) override;
 
-private:
+ private:
   Dispatcher() = default;
 
   std::mutex m_mutex;  // guards everything below

@@ -11,11 +11,11 @@
 // The subject words name the file or handle concerned (see each thrower).
 #pragma once
 
+#include <tcl.h>
+
 #include <exception>
 #include <string>
 #include <vector>
-
-#include <tcl.h>
 
 namespace NcdTcl {
 
@@ -25,7 +25,7 @@ enum class ErrorClass { Load, Handle, Option, State, Internal };
 const char* ClassName(ErrorClass errorClass);
 
 class Error : public std::exception {
-public:
+ public:
   Error(ErrorClass errorClass, std::string message, std::vector<std::string> subject = {})
       : m_class(errorClass), m_message(std::move(message)), m_subject(std::move(subject)) {}
 
@@ -35,7 +35,7 @@ public:
   // Sets the interpreter's result and -errorcode; answers TCL_ERROR.
   int Report(Tcl_Interp* interp) const;
 
-private:
+ private:
   ErrorClass m_class;
   std::string m_message;
   std::vector<std::string> m_subject;

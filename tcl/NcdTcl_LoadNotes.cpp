@@ -21,6 +21,7 @@ constexpr std::size_t kMaxWaiting = 32;
 // Process-wide state; allocated once and never freed, because reader
 // threads may still deliver messages while the process exits.
 struct Registry {
+  std::mutex previousMutex;  // guards previous
   Port_MsgSink::Fn previous;
   std::mutex mutex;  // guards notes and order
   std::map<ReadKey, std::string> notes;
@@ -38,7 +39,14 @@ thread_local bool t_passThrough = false;  // delivering messages that waited
 // Where a message goes when nobody claims it: what Port_MsgSink does
 // without a sink of ours.
 void PassOn(const Port_Msg& msg) {
-  if (const Port_MsgSink::Fn& previous = TheRegistry().previous) {
+  Port_MsgSink::Fn previous;
+  {
+    // Copied, so that a sink that issues messages itself cannot deadlock.
+    Registry& registry = TheRegistry();
+    std::lock_guard<std::mutex> lock(registry.previousMutex);
+    previous = registry.previous;
+  }
+  if (previous) {
     previous(msg);
     return;
   }
@@ -52,7 +60,8 @@ void PassOn(const Port_Msg& msg) {
 // serialised with every other message, and straight on to PassOn.
 void Redeliver(const std::vector<Port_Msg>& messages) {
   t_passThrough = true;
-  for (const Port_Msg& msg : messages) Port_MsgSink::Deliver(msg);
+  for (const Port_Msg& msg : messages)
+    Port_MsgSink::Deliver(msg);
   t_passThrough = false;
 }
 
@@ -80,7 +89,8 @@ bool IsFailureText(const Port_Msg& msg) {
 }
 
 std::string Trimmed(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+    text.pop_back();
   return text;
 }
 
@@ -106,7 +116,12 @@ void Forget(const ReadKey& key) {
 
 void Install() {
   static std::once_flag once;
-  std::call_once(once, [] { TheRegistry().previous = Port_MsgSink::Install(Sink); });
+  std::call_once(once, [] {
+    Port_MsgSink::Fn previous = Port_MsgSink::Install(Sink);
+    Registry& registry = TheRegistry();
+    std::lock_guard<std::mutex> lock(registry.previousMutex);
+    registry.previous = std::move(previous);
+  });
   t_interpThread = true;
 }
 

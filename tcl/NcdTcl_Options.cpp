@@ -15,26 +15,31 @@ namespace {
   throw Error(ErrorClass::Option, Tcl_GetString(Tcl_GetObjResult(interp)));
 }
 
-bool LooksLikeOption(Tcl_Obj* word) { return Tcl_GetString(word)[0] == '-'; }
+bool LooksLikeOption(Tcl_Obj* word) {
+  return Tcl_GetString(word)[0] == '-';
+}
 
 }  // namespace
 
-ParsedOptions ParseOptions(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[], const OptionSpec* table) {
+ParsedOptions ParseOptions(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[],
+                           const OptionEntry* table) {
   ParsedOptions parsed;
   int i = 1;
   while (i < objc && LooksLikeOption(objv[i])) {
     int index = 0;
-    if (Tcl_GetIndexFromObjStruct(interp, objv[i], table, sizeof(OptionSpec), "option", 0, &index) != TCL_OK)
+    if (Tcl_GetIndexFromObjStruct(interp, objv[i], table, sizeof(OptionEntry), "option", 0,
+                                  &index) != TCL_OK)
       ThrowResult(interp);
-    const OptionSpec& spec = table[index];
+    const OptionEntry& entry = table[index];
     ++i;
-    if (!std::strcmp(spec.name, "--")) break;
-    if (!spec.valueName) {
+    if (!std::strcmp(entry.name, "--")) break;
+    if (!entry.valueName) {
       parsed.m_values[index] = objv[i - 1];
       continue;
     }
     if (i >= objc) {
-      throw Error(ErrorClass::Option, std::string("missing value for option \"") + spec.name + "\"");
+      throw Error(ErrorClass::Option,
+                  std::string("missing value for option \"") + entry.name + "\"");
     }
     parsed.m_values[index] = objv[i++];
   }
@@ -45,7 +50,7 @@ ParsedOptions ParseOptions(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[], 
 void RequireArgs(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[], int first, int count,
                  const char* usage) {
   if (objc - first == count) return;
-  Tcl_WrongNumArgs(interp, 1, objv, usage);
+  Tcl_WrongNumArgs(interp, 1, objv, *usage ? usage : nullptr);
   ThrowResult(interp);
 }
 

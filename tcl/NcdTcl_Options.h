@@ -9,21 +9,21 @@
 // parsing has succeeded.
 #pragma once
 
-#include <array>
-
 #include <tcl.h>
+
+#include <array>
 
 namespace NcdTcl {
 
 // One entry of a command's option table. The table ends with {"--"} and then
 // {nullptr}; its order is the order of the standard message.
-struct OptionSpec {
+struct OptionEntry {
   const char* name;
   const char* valueName = nullptr;  // null for a flag
 };
 
 class ParsedOptions {
-public:
+ public:
   static constexpr int kMaxOptions = 8;
 
   // The value given for table entry `index`; for a flag, a non-null marker
@@ -33,14 +33,15 @@ public:
   // objv index of the first argument after the options.
   int First() const { return m_first; }
 
-private:
-  friend ParsedOptions ParseOptions(Tcl_Interp*, int, Tcl_Obj* const[], const OptionSpec*);
+ private:
+  friend ParsedOptions ParseOptions(Tcl_Interp*, int, Tcl_Obj* const[], const OptionEntry*);
   std::array<Tcl_Obj*, kMaxOptions> m_values{};
   int m_first = 1;
 };
 
 // Parses the options of objv[1..]; a later occurrence of an option wins.
-ParsedOptions ParseOptions(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[], const OptionSpec* table);
+ParsedOptions ParseOptions(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[],
+                           const OptionEntry* table);
 
 // Requires exactly `count` arguments from objv[first]; otherwise throws
 // "wrong # args: should be "<objv[0]> <usage>"".

@@ -16,7 +16,7 @@
 namespace NcdTcl {
 
 class Owner : public CommonI::IRefCount {
-public:
+ public:
   // A new owner, its first reference held by the answer.
   static CommonI::RefCountPtr<CitI::IInterface> Create() {
     return CommonI::RefCountPtr<CitI::IInterface>::Adopt(new Owner());
@@ -39,7 +39,7 @@ public:
     return 1;
   }
 
-private:
+ private:
   Owner() = default;
   ~Owner() override = default;
   std::atomic<int> m_count{1};

@@ -15,7 +15,9 @@ struct ReadKey {
   const CitI::IInterface* owner = nullptr;  // compared by address only, never used
   std::string path;
 
-  bool operator<(const ReadKey& o) const { return std::tie(owner, path) < std::tie(o.owner, o.path); }
+  bool operator<(const ReadKey& o) const {
+    return std::tie(owner, path) < std::tie(o.owner, o.path);
+  }
   bool operator==(const ReadKey& o) const { return owner == o.owner && path == o.path; }
 };
 

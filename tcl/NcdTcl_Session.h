@@ -14,24 +14,29 @@
 // request that ends without a design is cancelled at once: after an
 // error, nothing stays filed with the manager.
 //
-// Asynchronous opens end from the interpreter's event loop: the dispatcher
-// posts a Tcl event when any read ends; the session then asks the manager
-// about each loading handle and runs the -command callbacks that are due.
-// Callbacks never run inside a command of the package. The session lives
-// as long as its interpreter (it is the interpreter's "ncd" association);
-// at its end it stops listening, drops its queued events, cancels pending
-// loads and hands every design back.
+// Asynchronous opens end in the interpreter's event loop: the dispatcher
+// tells the session which reads ended, the session queues a Tcl event to
+// its thread and, from that event, settles the loading handles and runs
+// the -command callbacks that are due. The manager counts a read as
+// finished only just after its event, so a failure the manager does not
+// confirm yet is asked about again after kEndingRecheckMs; and while a
+// handle is loading a timer asks every kRecheckMs in any case, so that no
+// ordering of threads can leave a handle loading for good. Callbacks never
+// run inside a command of the package.
 //
-// Threads: everything but Post() runs on the interpreter's thread.
+// The session lives as long as its interpreter (the interpreter's "ncd"
+// association). At its end it stops listening, drops its queued events and
+// timer, cancels pending loads and hands every design back.
+//
+// Threads: everything but ReadEnded() runs on the interpreter's thread.
 #pragma once
 
-#include <atomic>
+#include <tcl.h>
+
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <string>
-#include <vector>
-
-#include <tcl.h>
 
 #include "NcdTcl_Dispatcher.h"
 #include "UtilI_ISharedNcdMgr.h"
@@ -45,25 +50,30 @@ const char* StateName(LoadState state);
 
 struct OpenRequest {
   std::string file;
-  std::string ownerName;       // empty for no owner
+  std::string ownerName;  // empty for no owner
   bool async = false;
   Tcl_Obj* command = nullptr;  // a command prefix, or null
 };
 
 class Session final : public Mailbox {
-public:
+ public:
   struct Handle {
     std::uint64_t number = 0;
     std::string file;
     std::string ownerName;
     CommonI::RefCountPtr<CitI::IInterface> owner;
     Port::XUID requester;
+    ReadKey key;  // set for asynchronous opens only
     LoadState state = LoadState::Loading;
     CommonI::RefCountPtr<UtilI::ISharedNcd> design;  // set exactly when ready
-    std::string failure;                             // the loader's text, when failed
+    std::string failure;                             // the error message, when failed
     Tcl_Obj* command = nullptr;                      // counted; null when none
     bool callbackDue = false;                        // the -command has not run yet
+    bool watched = false;                            // counted in m_watched
   };
+
+  static constexpr int kRecheckMs = 100;
+  static constexpr int kEndingRecheckMs = 2;
 
   Session(Tcl_Interp* interp, UtilI::ISharedNcdMgr* mgr);
   ~Session();
@@ -72,8 +82,8 @@ public:
 
   UtilI::ISharedNcdMgr& Mgr() { return *m_mgr; }
 
-  // A blocking open answers a ready handle or throws the load's error; an
-  // asynchronous one answers a handle in any state.
+  // A blocking open answers a ready handle or throws the load's error (LOAD);
+  // an asynchronous one answers a handle in any state.
   Handle& Open(const OpenRequest& request);
   // The handle a name stands for; throws HANDLE for unknown and closed names.
   Handle& Find(Tcl_Obj* name);
@@ -86,38 +96,53 @@ public:
   void Close(Handle& handle);
   // The open handles' names, oldest first.
   Tcl_Obj* Names() const;
-  Tcl_Obj* NameOf(const Handle& handle) const;
+  static Tcl_Obj* NameOf(const Handle& handle);
 
-  // Mailbox: queues one Tcl event to the interpreter's thread (at most one
-  // is queued at a time). Safe on any thread.
-  void Post() override;
+  void ReadEnded(const ReadKey& key, bool ok) override;
 
-private:
+ private:
   using HandleMap = std::map<std::uint64_t, Handle>;
 
-  Port::XUID RequesterFor(std::uint64_t number) const;
+  Handle NewHandle(const OpenRequest& request);
   CommonI::RefCountPtr<CitI::IInterface> OwnerNamed(const std::string& name);
-  Handle& OpenBlocking(Handle& handle);
-  CitI::Result WaitForRead(Handle& handle, CitI::Result status);
+  Handle& Insert(Handle&& handle);
+  Handle& OpenBlocking(Handle&& proto);
+  CitI::Result WaitForRead(const Handle& handle, CitI::Result status);
   void Settle(Handle& handle, CitI::Result status);
+  bool SettleEnded(Handle& handle, bool ok);
   void Fail(Handle& handle);
+  void Leave(Handle& handle, LoadState state);
+  void Watch(Handle& handle);
+  void Unwatch(Handle& handle);
   void Erase(Handle& handle);
-  [[noreturn]] void ThrowUnknown(Tcl_Obj* name) const;
 
+  void QueueEvent();  // with m_lock held
+  void ScheduleService();
   void ServiceEvents();
+  void RunCallbacks();
   void RunCallback(std::uint64_t number);
+  void ArmTimer(int ms);
+  static void ServiceFromLoop(Session* session);
   static int EventProc(Tcl_Event* event, int flags);
   static int IsOurEvent(Tcl_Event* event, ClientData session);
+  static void TimerProc(ClientData session);
 
   Tcl_Interp* m_interp;
   UtilI::ISharedNcdMgr* m_mgr;
   Tcl_ThreadId m_thread;
-  std::uint64_t m_number;      // this session's number in the process, from 1
+  std::uint64_t m_number;  // this session's number in the process, from 1
   std::uint64_t m_nextHandle = 1;
   HandleMap m_handles;
   std::map<std::string, CommonI::RefCountPtr<CitI::IInterface>> m_owners;
-  std::atomic<bool> m_eventQueued{false};
-  bool m_servicing = false;    // polling inside ServiceEvents: no new Tcl event needed
+  Tcl_TimerToken m_timer = nullptr;
+  int m_timerMs = 0;
+  bool m_servicing = false;  // settling handles inside ServiceEvents
+
+  // Shared with reader threads (ReadEnded).
+  std::mutex m_lock;                 // guards the three members below
+  std::map<ReadKey, int> m_watched;  // loading asynchronous handles per read
+  std::map<ReadKey, bool> m_ended;   // watched reads that ended: succeeded?
+  bool m_eventQueued = false;
 };
 
 }  // namespace NcdTcl

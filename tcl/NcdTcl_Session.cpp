@@ -1,0 +1,393 @@
+#include "NcdTcl_Session.h"
+
+#include <atomic>
+#include <charconv>
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+#include "NcdTcl_Error.h"
+#include "NcdTcl_LoadNotes.h"
+#include "NcdTcl_Owner.h"
+
+namespace NcdTcl {
+
+namespace {
+
+constexpr std::uint64_t kRequesterTag = 0x6e636474636c0000ULL;  // "ncdtcl", then the session number
+// A blocking open that joined another request's read asks again this often
+// when the read's event came before the manager counted it as finished.
+constexpr std::chrono::milliseconds kJoinedReadRecheck{20};
+
+// The Tcl event a session queues to its own thread.
+struct ServiceEvent {
+  Tcl_Event header;  // first: Tcl frees the event through it
+  Session* session;
+};
+
+std::atomic<std::uint64_t> g_sessions{0};
+
+// The message of a failed load: the loader's text, which names the file.
+std::string LoadMessage(const std::string& file, const std::string& text) {
+  if (text.empty()) return file + ": the design could not be read";
+  if (text.compare(0, file.size(), file) == 0) return text;
+  return file + ": " + text;
+}
+
+std::string NameText(std::uint64_t number) {
+  return "ncd" + std::to_string(number);
+}
+
+// Sets a flag for the life of a scope.
+class Servicing {
+ public:
+  explicit Servicing(bool& flag) : m_flag(flag) { m_flag = true; }
+  ~Servicing() { m_flag = false; }
+  Servicing(const Servicing&) = delete;
+  Servicing& operator=(const Servicing&) = delete;
+
+ private:
+  bool& m_flag;
+};
+
+}  // namespace
+
+const char* StateName(LoadState state) {
+  static const char* const kNames[] = {"loading", "ready", "failed"};
+  return kNames[static_cast<int>(state)];
+}
+
+Session::Session(Tcl_Interp* interp, UtilI::ISharedNcdMgr* mgr)
+    : m_interp(interp), m_mgr(mgr), m_thread(Tcl_GetCurrentThread()), m_number(++g_sessions) {
+  // Tcl creates a thread's event queue lock on first use, unsynchronised
+  // with its readers; this (empty) deletion creates it here, before any
+  // reader thread queues an event to this thread.
+  Tcl_DeleteEvents(IsOurEvent, this);
+  Dispatcher::Instance().Subscribe(this, mgr);
+}
+
+Session::~Session() {
+  Dispatcher::Instance().Unsubscribe(this);  // from here on nobody queues events for us
+  Tcl_DeleteEvents(IsOurEvent, this);
+  if (m_timer) Tcl_DeleteTimerHandler(m_timer);
+  while (!m_handles.empty()) {
+    try {
+      Close(m_handles.begin()->second);
+    } catch (const std::exception&) {
+      // Close forgets the handle before it can fail; nothing is left to do.
+    }
+  }
+}
+
+// ---- opening ----
+
+Session::Handle Session::NewHandle(const OpenRequest& request) {
+  Handle handle;
+  handle.number = m_nextHandle;
+  handle.file = request.file;
+  handle.ownerName = request.ownerName;
+  handle.owner = OwnerNamed(request.ownerName);
+  handle.requester = Port::XUID(kRequesterTag + m_number, handle.number);
+  return handle;
+}
+
+CommonI::RefCountPtr<CitI::IInterface> Session::OwnerNamed(const std::string& name) {
+  if (name.empty()) return {};
+  CommonI::RefCountPtr<CitI::IInterface>& owner = m_owners[name];
+  if (!owner) owner = Owner::Create();
+  return owner;
+}
+
+Session::Handle& Session::Insert(Handle&& handle) {
+  ++m_nextHandle;
+  return m_handles.emplace(handle.number, std::move(handle)).first->second;
+}
+
+Session::Handle& Session::Open(const OpenRequest& request) {
+  Handle proto = NewHandle(request);
+  if (!request.async) return OpenBlocking(std::move(proto));
+  proto.key = KeyOf(proto.owner.get(), proto.file);
+  Handle& handle = Insert(std::move(proto));
+  if (request.command) {
+    handle.command = request.command;
+    Tcl_IncrRefCount(handle.command);
+    handle.callbackDue = true;
+  }
+  // Watching before asking, so that a read that ends at once is not missed.
+  Watch(handle);
+  try {
+    Settle(handle, m_mgr->Load(handle.requester, handle.file, handle.owner, false));
+  } catch (...) {
+    Close(handle);
+    throw;
+  }
+  return handle;
+}
+
+Session::Handle& Session::OpenBlocking(Handle&& proto) {
+  try {
+    CitI::Result status = m_mgr->Load(proto.requester, proto.file, proto.owner, true);
+    if (WaitForRead(proto, status) == 1)
+      proto.design = m_mgr->Get(proto.requester, proto.file, proto.owner);
+  } catch (...) {
+    m_mgr->CancelLoad(proto.requester, proto.file, proto.owner);
+    throw;
+  }
+  if (!proto.design) {
+    m_mgr->CancelLoad(proto.requester, proto.file, proto.owner);
+    std::string text = LoadNotes::FailureText(KeyOf(proto.owner.get(), proto.file));
+    throw Error(ErrorClass::Load, LoadMessage(proto.file, text), {proto.file});
+  }
+  proto.state = LoadState::Ready;
+  return Insert(std::move(proto));
+}
+
+// While another request's read runs, Load answers 2 at once, whatever
+// `wait` says; so a blocking open waits for the dispatcher's next event.
+CitI::Result Session::WaitForRead(const Handle& handle, CitI::Result status) {
+  Dispatcher& dispatcher = Dispatcher::Instance();
+  while (status == 2) {
+    std::uint64_t seen = dispatcher.Generation();
+    status = m_mgr->Load(handle.requester, handle.file, handle.owner, false);
+    if (status == 2) dispatcher.WaitPast(seen, kJoinedReadRecheck);
+  }
+  return status;
+}
+
+// ---- state changes ----
+
+void Session::Settle(Handle& handle, CitI::Result status) {
+  if (status == 2) return;
+  if (status == 1) handle.design = m_mgr->Get(handle.requester, handle.file, handle.owner);
+  if (handle.design)
+    Leave(handle, LoadState::Ready);
+  else
+    Fail(handle);
+}
+
+// The manager counts a read as finished only after its event: a successful
+// read is taken by Get (which needs the read's success only), a failure is
+// believed once Load answers it. Answers whether the handle is still loading.
+bool Session::SettleEnded(Handle& handle, bool ok) {
+  if (ok) {
+    handle.design = m_mgr->Get(handle.requester, handle.file, handle.owner);
+    if (handle.design) Leave(handle, LoadState::Ready);
+  }
+  Refresh(handle);
+  return handle.state == LoadState::Loading;
+}
+
+void Session::Fail(Handle& handle) {
+  m_mgr->CancelLoad(handle.requester, handle.file, handle.owner);
+  handle.failure =
+      LoadMessage(handle.file, LoadNotes::FailureText(KeyOf(handle.owner.get(), handle.file)));
+  Leave(handle, LoadState::Failed);
+}
+
+void Session::Leave(Handle& handle, LoadState state) {
+  handle.state = state;
+  Unwatch(handle);
+  if (handle.callbackDue) ScheduleService();
+}
+
+void Session::Refresh(Handle& handle) {
+  if (handle.state == LoadState::Loading)
+    Settle(handle, m_mgr->Load(handle.requester, handle.file, handle.owner, false));
+}
+
+// ---- closing ----
+
+void Session::Cancel(Handle& handle) {
+  if (handle.state != LoadState::Loading) {
+    std::string name = NameText(handle.number), state = StateName(handle.state);
+    throw Error(ErrorClass::State,
+                "design handle \"" + name + "\" is not loading (it is " + state + ")",
+                {name, state});
+  }
+  Close(handle);
+}
+
+void Session::Close(Handle& handle) {
+  bool loading = handle.state == LoadState::Loading;
+  Port::XUID requester = handle.requester;
+  std::string file = handle.file;
+  CommonI::RefCountPtr<CitI::IInterface> owner = handle.owner;
+  Erase(handle);  // hands a ready design back
+  if (loading) m_mgr->CancelLoad(requester, file, owner);
+}
+
+void Session::Erase(Handle& handle) {
+  Unwatch(handle);
+  if (handle.command) Tcl_DecrRefCount(handle.command);
+  m_handles.erase(handle.number);
+}
+
+// ---- names ----
+
+Session::Handle& Session::Find(Tcl_Obj* name) {
+  const char* text = Tcl_GetString(name);
+  const char* end = text + std::strlen(text);
+  std::uint64_t number = 0;
+  bool wellFormed = !std::strncmp(text, "ncd", 3) && text[3] >= '1' && text[3] <= '9';
+  if (wellFormed) {
+    auto [last, ec] = std::from_chars(text + 3, end, number);
+    wellFormed = ec == std::errc() && last == end;
+  }
+  if (wellFormed) {
+    if (auto it = m_handles.find(number); it != m_handles.end()) return it->second;
+  }
+  bool closed = wellFormed && number < m_nextHandle;
+  std::string quoted = std::string("\"") + text + "\"";
+  throw Error(ErrorClass::Handle,
+              closed ? "design handle " + quoted + " is closed" : "unknown design handle " + quoted,
+              {text});
+}
+
+Tcl_Obj* Session::NameOf(const Handle& handle) {
+  return Tcl_NewStringObj(NameText(handle.number).c_str(), -1);
+}
+
+Tcl_Obj* Session::Names() const {
+  Tcl_Obj* names = Tcl_NewListObj(0, nullptr);
+  for (const auto& [number, handle] : m_handles)
+    Tcl_ListObjAppendElement(nullptr, names, NameOf(handle));
+  return names;
+}
+
+// ---- events ----
+
+void Session::Watch(Handle& handle) {
+  {
+    std::lock_guard<std::mutex> lock(m_lock);
+    ++m_watched[handle.key];
+    handle.watched = true;
+  }
+  ArmTimer(kRecheckMs);
+}
+
+void Session::Unwatch(Handle& handle) {
+  if (!handle.watched) return;
+  handle.watched = false;
+  std::lock_guard<std::mutex> lock(m_lock);
+  auto it = m_watched.find(handle.key);
+  if (it == m_watched.end() || --it->second > 0) return;
+  m_watched.erase(it);
+  m_ended.erase(handle.key);
+}
+
+void Session::ReadEnded(const ReadKey& key, bool ok) {
+  std::lock_guard<std::mutex> lock(m_lock);
+  if (!m_watched.count(key)) return;
+  m_ended[key] = ok;
+  QueueEvent();
+}
+
+void Session::QueueEvent() {
+  if (m_eventQueued) return;
+  m_eventQueued = true;
+  auto* event = reinterpret_cast<ServiceEvent*>(ckalloc(sizeof(ServiceEvent)));
+  event->header.proc = EventProc;
+  event->header.nextPtr = nullptr;
+  event->session = this;
+  Tcl_ThreadQueueEvent(m_thread, &event->header, TCL_QUEUE_TAIL);
+  Tcl_ThreadAlert(m_thread);
+}
+
+void Session::ScheduleService() {
+  if (m_servicing) return;  // ServiceEvents runs the callbacks itself
+  std::lock_guard<std::mutex> lock(m_lock);
+  QueueEvent();
+}
+
+void Session::ArmTimer(int ms) {
+  if (m_timer && m_timerMs <= ms) return;
+  if (m_timer) Tcl_DeleteTimerHandler(m_timer);
+  m_timer = Tcl_CreateTimerHandler(ms, TimerProc, this);
+  m_timerMs = ms;
+}
+
+void Session::ServiceEvents() {
+  std::map<ReadKey, bool> ended;
+  {
+    std::lock_guard<std::mutex> lock(m_lock);
+    ended.swap(m_ended);
+    m_eventQueued = false;  // reads that end from here on queue a new event
+  }
+  bool loading = false, ending = false;
+  {
+    Servicing servicing(m_servicing);
+    for (auto& [number, handle] : m_handles) {
+      if (handle.state != LoadState::Loading) continue;
+      auto it = handle.watched ? ended.find(handle.key) : ended.end();
+      if (it != ended.end())
+        ending |= SettleEnded(handle, it->second);
+      else
+        Refresh(handle);
+      loading |= handle.state == LoadState::Loading;
+    }
+  }
+  if (loading) ArmTimer(ending ? kEndingRecheckMs : kRecheckMs);
+  RunCallbacks();
+}
+
+void Session::RunCallbacks() {
+  std::vector<std::uint64_t> due;
+  for (const auto& [number, handle] : m_handles)
+    if (handle.callbackDue && handle.state != LoadState::Loading) due.push_back(number);
+  // A callback may close or open handles, or enter the event loop again:
+  // each one is looked up afresh and runs at most once.
+  for (std::uint64_t number : due) {
+    if (Tcl_InterpDeleted(m_interp)) return;
+    RunCallback(number);
+  }
+}
+
+void Session::RunCallback(std::uint64_t number) {
+  auto it = m_handles.find(number);
+  if (it == m_handles.end() || !it->second.callbackDue) return;
+  Handle& handle = it->second;
+  handle.callbackDue = false;
+  Tcl_Obj* script = Tcl_DuplicateObj(handle.command);
+  Tcl_IncrRefCount(script);
+  int code = Tcl_ListObjAppendElement(m_interp, script, NameOf(handle));
+  if (code == TCL_OK)
+    code =
+        Tcl_ListObjAppendElement(m_interp, script, Tcl_NewStringObj(StateName(handle.state), -1));
+  if (code == TCL_OK) code = Tcl_EvalObjEx(m_interp, script, TCL_EVAL_GLOBAL);
+  Tcl_DecrRefCount(script);
+  if (code != TCL_OK) Tcl_BackgroundException(m_interp, code);
+}
+
+// The interpreter is preserved while its session works, so that a callback
+// that deletes it frees the session only once the session is done.
+void Session::ServiceFromLoop(Session* session) {
+  Tcl_Interp* interp = session->m_interp;
+  Tcl_Preserve(interp);
+  try {
+    session->ServiceEvents();
+  } catch (const std::exception& e) {
+    if (!Tcl_InterpDeleted(interp)) {
+      Error(ErrorClass::Internal, e.what()).Report(interp);
+      Tcl_BackgroundException(interp, TCL_ERROR);
+    }
+  }
+  Tcl_Release(interp);
+}
+
+int Session::EventProc(Tcl_Event* event, int flags) {
+  if (!(flags & TCL_FILE_EVENTS)) return 0;  // like a channel's events
+  ServiceFromLoop(reinterpret_cast<ServiceEvent*>(event)->session);
+  return 1;
+}
+
+int Session::IsOurEvent(Tcl_Event* event, ClientData session) {
+  return event->proc == EventProc && reinterpret_cast<ServiceEvent*>(event)->session == session;
+}
+
+void Session::TimerProc(ClientData data) {
+  auto* session = static_cast<Session*>(data);
+  session->m_timer = nullptr;
+  ServiceFromLoop(session);
+}
+
+}  // namespace NcdTcl
