@@ -9,6 +9,12 @@
 // that runs to its end (UtilI::SharedNcdLoadedID or SharedNcdLoadFailedID),
 // on the reading thread.
 //
+// Waiting: only the Load that starts a read waits for it (wait true); a
+// Load of a key whose read another request started answers the status at
+// once. The load event is sent just before the reader's thread counts as
+// finished, so a listener that calls Load at once may still see 2; Get
+// already hands out a design whose read succeeded.
+//
 // Every operation may be called from any client thread.
 #pragma once
 
