@@ -11,6 +11,7 @@ constexpr std::uint32_t kMaxDepth = 256;
 void S::BlockFrame::Reset(XCad_CadBlock* newBlock, BlockFrame* newParent) {
   block = newBlock;
   parent = newParent;
+  name = {};
   nameOffset = 0;
   levelOffset = 0;
   gcdInvalidOffset = 0;
@@ -33,19 +34,23 @@ Xdm_BlockExtra& S::Extra(Xdm_Block& block) {
   return *f.extra;
 }
 
+// In the order writers usually list them (ReadMembers tries the rule after
+// the one matched last first); 'name' stays before 'level' so that a block
+// missing both is refused for its name.
 const S::Rule<S::BlockCtx> S::kBlockRules[] = {
     {"name", true,
      [](S& s, BlockCtx& c) {
-       A::SetName(*c.frame.block, s.m_store->m_strings.Copy(s.ReadName("'name'")));
+       c.frame.name = s.Copy(s.ReadName("'name'"));
+       A::SetName(*c.frame.block, c.frame.name.data());
        c.frame.nameOffset = s.m_in.ValueOffset();
      }},
+    {"type", false,
+     [](S& s, BlockCtx& c) { A::F(*c.frame.block).type = s.TypeBlock(s.ReadName("'type'")); }},
     {"level", true,
      [](S& s, BlockCtx& c) {
        A::F(*c.frame.block).level = static_cast<std::uint8_t>(s.m_in.ReadInt("'level'", 0, 255));
        c.frame.levelOffset = s.m_in.ValueOffset();
      }},
-    {"type", false,
-     [](S& s, BlockCtx& c) { A::F(*c.frame.block).type = s.TypeBlock(s.ReadName("'type'")); }},
     {"external", false,
      [](S& s, BlockCtx& c) {
        if (s.m_in.ReadBool("'external'")) A::F(*c.frame.block).flags |= Xdm_BlockFields::kExternal;
@@ -56,6 +61,16 @@ const S::Rule<S::BlockCtx> S::kBlockRules[] = {
          A::F(*c.frame.block).flags |= Xdm_BlockFields::kPartition;
        }
      }},
+    {"site", false,
+     [](S& s, BlockCtx& c) {
+       const std::string_view site = s.ReadName("'site'");
+       const Xdm_NameIndex& cells = s.m_device->cellIndex;
+       if (!s.m_deviceRead || !cells.IsLarge()) {
+         return s.PlaceBlock(*c.frame.block, site, s.m_in.ValueOffset(), !s.m_deviceRead);
+       }
+       s.Defer(Deferred::kSite, A::F(*c.frame.block).bridgeId, nullptr, cells, site,
+               s.m_in.ValueOffset());
+     }},
     {"netlist_security", false,
      [](S& s, BlockCtx& c) {
        s.Extra(*c.frame.block).netlistSecurity = s.ReadInt32("'netlist_security'");
@@ -64,32 +79,9 @@ const S::Rule<S::BlockCtx> S::kBlockRules[] = {
      [](S& s, BlockCtx& c) {
        s.Extra(*c.frame.block).configSecurity = s.ReadInt32("'config_security'");
      }},
-    {"site", false,
-     [](S& s, BlockCtx& c) {
-       const std::string_view site = s.ReadName("'site'");
-       s.PlaceBlock(*c.frame.block, site, s.m_in.ValueOffset(), !s.m_deviceRead);
-     }},
     {"config", false,
      [](S& s, BlockCtx& c) {
        A::F(*c.frame.block).config = s.m_store->m_strings.Copy(s.m_in.ReadString("'config'"));
-     }},
-    {"modes", false,
-     [](S& s, BlockCtx& c) {
-       Xdm_BlockExtra& extra = s.Extra(*c.frame.block);
-       extra.modes = s.ReadStringMap("'modes'", "'modes'");
-       extra.hasModes = true;
-     }},
-    {"gcd", false,
-     [](S& s, BlockCtx& c) {
-       Xdm_BlockExtra& extra = s.Extra(*c.frame.block);
-       A::UsageData(extra.usage) = s.ReadStringMap("'gcd'", "'gcd'");
-       A::UsageStore(extra.usage) = s.m_store.get();
-       extra.hasUsage = true;
-     }},
-    {"gcd_invalid", false,
-     [](S& s, BlockCtx& c) {
-       A::UsageInvalid(s.Extra(*c.frame.block).usage) =
-           s.ReadNameList("'gcd_invalid'", c.frame.gcdInvalidOffset);
      }},
     {"io", false, [](S& s, BlockCtx& c) { s.ReadIo(*c.frame.block); }},
     {"signals", false,
@@ -107,8 +99,26 @@ const S::Rule<S::BlockCtx> S::kBlockRules[] = {
        const auto count = static_cast<std::uint32_t>(s.m_store->m_pins.Size()) - first;
        A::F(*c.frame.block).pins = {first, count};
      }},
+    {"modes", false,
+     [](S& s, BlockCtx& c) {
+       Xdm_BlockExtra& extra = s.Extra(*c.frame.block);
+       extra.modes = s.ReadStringMap("'modes'", "'modes'");
+       extra.hasModes = true;
+     }},
     {"blocks", false,
      [](S& s, BlockCtx& c) { s.ForEach("'blocks'", [&] { s.ReadBlock(&c.frame, c.depth + 1); }); }},
+    {"gcd", false,
+     [](S& s, BlockCtx& c) {
+       Xdm_BlockExtra& extra = s.Extra(*c.frame.block);
+       A::UsageData(extra.usage) = s.ReadStringMap("'gcd'", "'gcd'");
+       A::UsageStore(extra.usage) = s.m_store.get();
+       extra.hasUsage = true;
+     }},
+    {"gcd_invalid", false,
+     [](S& s, BlockCtx& c) {
+       A::UsageInvalid(s.Extra(*c.frame.block).usage) =
+           s.ReadNameList("'gcd_invalid'", c.frame.gcdInvalidOffset);
+     }},
 };
 
 // Blocks are made when their object opens, so that they are numbered
@@ -132,6 +142,7 @@ void S::ReadBlock(BlockFrame* parent, std::uint32_t depth) {
 }
 
 void S::EndBlock(BlockFrame& frame) {
+  ResolveDeferred();
   const Xdm_BlockFields& f = A::F(*frame.block);
   if (frame.parent == nullptr && f.level != 0) {
     m_in.Fail(frame.levelOffset, "the top block's level must be 0");
@@ -141,7 +152,7 @@ void S::EndBlock(BlockFrame& frame) {
   }
   ResolveSignalRefs(frame);
   if (BlockFrame* parent = frame.parent) {
-    if (!parent->children.Insert(frame.block->GetName(), frame.block)) {
+    if (!parent->children.Insert(frame.name, frame.block)) {
       m_in.Fail(frame.nameOffset, std::string("duplicate block name '") + frame.block->GetName() +
                                       "' in block '" + PathText(parent->block) + "'");
     }
@@ -152,36 +163,63 @@ void S::ReadSignal(BlockFrame& frame) {
   static constexpr Rule<SignalCtx> kRules[] = {
       {"name", true,
        [](S& s, SignalCtx& c) {
-         A::SetName(*c.signal, s.m_store->m_strings.Copy(s.ReadName("'name'")));
+         c.name = s.Copy(s.ReadName("'name'"));
+         A::SetName(*c.signal, c.name.data());
          c.nameOffset = s.m_in.ValueOffset();
        }},
       {"net", false,
        [](S& s, SignalCtx& c) {
          const std::string_view net = s.ReadName("'net'");
-         s.ResolveSignalNet(*c.signal, net, s.m_in.ValueOffset(), !s.m_netsRead);
+         const std::uint64_t at = s.m_in.ValueOffset();
+         if (!s.m_netsRead) return s.ResolveSignalNet(*c.signal, net, at, true);
+         s.Defer(Deferred::kNet, A::F(*c.signal).bridgeId, nullptr, s.m_netIndex.Names(), net, at);
        }},
   };
   Xdm_Signal* signal = m_store->m_signals.Create();
   Xdm_SignalFields& f = A::F(*signal);
   f.block = frame.block;
   f.bridgeId = static_cast<std::uint32_t>(m_store->m_signals.Size() - 1);
-  SignalCtx c{signal, 0};
+  m_signalPins.push_back(0);
+  m_signalNet.push_back(IdIndex::kNone);
+  SignalCtx c{signal, {}, 0};
   ReadMembers(kRules, c, "each element of 'signals'", "signal");
-  if (!frame.signals.Insert(signal->GetName(), signal)) {
+  if (!frame.signals.Insert(c.name, f.bridgeId)) {
     m_in.Fail(c.nameOffset, std::string("duplicate signal name '") + signal->GetName() +
                                 "' in block '" + PathText(frame.block) + "'");
   }
 }
 
+// In the order writers usually list them.
 const S::Rule<S::PinCtx> S::kPinRules[] = {
     {"name", true,
      [](S& s, PinCtx& c) {
-       A::SetName(*c.pin, s.Intern(s.ReadName("'name'")));
+       // Blocks of a library type repeat the same few pin names: those are
+       // shared. Other blocks' pins mostly have names of their own.
+       const std::string_view name = s.ReadName("'name'");
+       c.name = A::F(*c.own->block).type != nullptr ? s.Intern(name) : s.Copy(name);
+       A::SetName(*c.pin, c.name.data());
        c.nameOffset = s.m_in.ValueOffset();
      }},
     {"dir", false,
      [](S& s, PinCtx& c) {
        c.flags |= static_cast<std::uint8_t>(s.ReadChoice("'dir'", {"input", "output", "bidir"}));
+     }},
+    {"load", false,
+     [](S& s, PinCtx& c) {
+       c.load = s.m_in.ReadBool("'load'");
+       c.loadSet = true;
+     }},
+    {"clock", false,
+     [](S& s, PinCtx& c) {
+       if (s.m_in.ReadBool("'clock'")) c.flags |= Xdm_PinFields::kClock;
+     }},
+    {"pad", false,
+     [](S& s, PinCtx& c) {
+       if (s.m_in.ReadBool("'pad'")) c.flags |= Xdm_PinFields::kPad;
+     }},
+    {"implicit", false,
+     [](S& s, PinCtx& c) {
+       if (s.m_in.ReadBool("'implicit'")) c.flags |= Xdm_PinFields::kImplicit;
      }},
     {"signal", false,
      [](S& s, PinCtx& c) {
@@ -189,31 +227,12 @@ const S::Rule<S::PinCtx> S::kPinRules[] = {
        if (c.parent == nullptr) {
          s.m_in.Fail(s.m_in.ValueOffset(), "a pin of the top block cannot have a 'signal'");
        }
-       s.ResolvePinSignal(*c.parent, A::F(*c.pin).bridgeId, 0, name, s.m_in.ValueOffset(),
-                          !c.parent->signalsRead);
+       s.LinkPinSignal(*c.parent, A::F(*c.pin).bridgeId, 0, name, s.m_in.ValueOffset());
      }},
     {"child_signal", false,
      [](S& s, PinCtx& c) {
        const std::string_view name = s.ReadName("'child_signal'");
-       s.ResolvePinSignal(*c.own, A::F(*c.pin).bridgeId, 1, name, s.m_in.ValueOffset(),
-                          !c.own->signalsRead);
-     }},
-    {"pad", false,
-     [](S& s, PinCtx& c) {
-       if (s.m_in.ReadBool("'pad'")) c.flags |= Xdm_PinFields::kPad;
-     }},
-    {"clock", false,
-     [](S& s, PinCtx& c) {
-       if (s.m_in.ReadBool("'clock'")) c.flags |= Xdm_PinFields::kClock;
-     }},
-    {"implicit", false,
-     [](S& s, PinCtx& c) {
-       if (s.m_in.ReadBool("'implicit'")) c.flags |= Xdm_PinFields::kImplicit;
-     }},
-    {"load", false,
-     [](S& s, PinCtx& c) {
-       c.load = s.m_in.ReadBool("'load'");
-       c.loadSet = true;
+       s.LinkPinSignal(*c.own, A::F(*c.pin).bridgeId, 1, name, s.m_in.ValueOffset());
      }},
     {"delay", false,
      [](S& s, PinCtx& c) {
@@ -232,10 +251,13 @@ void S::ReadPin(BlockFrame& own, BlockFrame* parent) {
   Xdm_PinFields& f = A::F(*pin);
   f.block = own.block;
   f.bridgeId = static_cast<std::uint32_t>(m_store->m_pins.Size() - 1);
-  PinCtx c{pin, &own, parent};
+  PinCtx c;
+  c.pin = pin;
+  c.own = &own;
+  c.parent = parent;
   ReadMembers(kPinRules, c, "each element of 'pins'", "pin");
 
-  if (!own.pins.Insert(pin->GetName(), pin)) {
+  if (!own.pins.Insert(c.name, pin)) {
     m_in.Fail(c.nameOffset, std::string("duplicate pin name '") + pin->GetName() + "' in block '" +
                                 PathText(own.block) + "'");
   }
@@ -287,24 +309,112 @@ void S::ResolveSignalRefs(BlockFrame& frame) {
 
 void S::ResolvePinSignal(BlockFrame& frame, std::uint32_t pin, std::uint32_t which,
                          std::string_view name, std::uint64_t offset, bool mayWait) {
-  const auto* signal = static_cast<const Xdm_Signal*>(frame.signals.Find(name));
-  if (signal == nullptr) {
-    if (mayWait) return frame.waiting.Add(pin, which, name, offset);
+  const std::uint32_t signal = frame.signals.Find(name);
+  if (signal == IdIndex::kNone && mayWait) return frame.waiting.Add(pin, which, name, offset);
+  SetPinSignal(frame, pin, which, signal, name, offset);
+}
+
+void S::SetPinSignal(BlockFrame& frame, std::uint32_t pin, std::uint32_t which,
+                     std::uint32_t signal, std::string_view name, std::uint64_t offset) {
+  if (signal == IdIndex::kNone) {
     m_in.Fail(offset, "unknown signal '" + std::string(name) + "' in block '" +
                           PathText(frame.block) + "'");
   }
   Xdm_PinFields& f = A::F(*m_store->m_pins.At(pin));
-  (which == 0 ? f.signal : f.childSignal) = A::F(*signal).bridgeId;
+  (which == 0 ? f.signal : f.childSignal) = signal;
+  ++m_signalPins[signal];
 }
 
 void S::ResolveSignalNet(Xdm_Signal& signal, std::string_view name, std::uint64_t offset,
                          bool mayWait) {
-  auto* net = static_cast<Xdm_Network*>(m_netIndex.Find(name));
-  if (net == nullptr) {
-    if (mayWait) return m_waitingNets.Add(A::F(signal).bridgeId, 0, name, offset);
+  const std::uint32_t id = A::F(signal).bridgeId;
+  const std::uint32_t net = m_netIndex.Find(name);
+  if (net == IdIndex::kNone) {
+    if (mayWait) return m_waitingNets.Add(id, 0, name, offset);
     m_in.Fail(offset, "unknown net '" + std::string(name) + "'");
   }
-  A::F(signal).network = net;
+  SetSignalNet(id, net);
+}
+
+void S::SetSignalNet(std::uint32_t signal, std::uint32_t net) {
+  A::F(*m_store->m_signals.At(signal)).network = m_store->m_networks.At(net);
+  m_signalNet[signal] = net;
+  ++m_netSignals[net];
+}
+
+// Large indexes outgrow the caches: a lookup made at once would wait for
+// memory each time. A deferred lookup fetches its slot now and is resolved
+// up to kDeferredDepth lookups later, or at the end of its block (the
+// frames it refers to live until then), by when the slot has arrived.
+void S::Defer(Deferred::Kind kind, std::uint32_t id, BlockFrame* frame, const Xdm_NameIndex& index,
+              std::string_view name, std::uint64_t offset) {
+  Deferred& ref = m_deferred[m_deferredNext++ % kDeferredDepth];
+  if (m_deferredPending == kDeferredDepth) {
+    --m_deferredPending;
+    Resolve(ref);
+  }
+  ref.hash = Xdm_NameIndex::Hash(name);
+  index.Prefetch(ref.hash);
+  ref.kind = kind;
+  ref.id = id;
+  ref.frame = frame;
+  ref.offset = offset;
+  ref.name.assign(name);
+  ++m_deferredPending;
+}
+
+// `ref` is the oldest pending lookup. When it fails, the later ones are
+// dropped: the error to report is this one, the first in the file.
+void S::Resolve(const Deferred& ref) {
+  switch (ref.kind) {
+    case Deferred::kNetName: {
+      const std::string_view name(m_store->m_networks.At(ref.id)->GetName(), ref.name.size());
+      if (!m_netIndex.Insert(name, ref.id)) FailDeferred(ref, "duplicate net name");
+      return;
+    }
+    case Deferred::kNet: {
+      const std::uint32_t net = IdIndex::IdOf(m_netIndex.Names().Find(ref.name, ref.hash));
+      if (net == IdIndex::kNone) FailDeferred(ref, "unknown net");
+      return SetSignalNet(ref.id, net);
+    }
+    case Deferred::kSite: {
+      const auto* cell =
+          static_cast<const Rf_CellData*>(m_device->cellIndex.Find(ref.name, ref.hash));
+      if (cell == nullptr) FailDeferred(ref, "unknown cell");
+      A::F(*m_store->m_blocks.At(ref.id)).site = cell->index + 1;
+      return;
+    }
+    case Deferred::kSignal:
+    case Deferred::kChildSignal: {
+      const std::uint32_t signal =
+          IdIndex::IdOf(ref.frame->signals.Names().Find(ref.name, ref.hash));
+      if (signal == IdIndex::kNone) m_deferredPending = 0;
+      return SetPinSignal(*ref.frame, ref.id, ref.kind == Deferred::kChildSignal ? 1 : 0, signal,
+                          ref.name, ref.offset);
+    }
+  }
+}
+
+void S::FailDeferred(const Deferred& ref, const char* cause) {
+  m_deferredPending = 0;
+  m_in.Fail(ref.offset, std::string(cause) + " '" + ref.name + "'");
+}
+
+void S::ResolveDeferred() {
+  while (m_deferredPending > 0) {
+    Resolve(m_deferred[(m_deferredNext - m_deferredPending--) % kDeferredDepth]);
+  }
+}
+
+// A pin's reference to a signal of `frame`'s block: deferred when the block
+// has many signals, kept waiting when its signals are still to come.
+void S::LinkPinSignal(BlockFrame& frame, std::uint32_t pin, std::uint32_t which,
+                      std::string_view name, std::uint64_t offset) {
+  if (frame.signalsRead && frame.signals.Names().IsLarge()) {
+    return Defer(which == 0 ? Deferred::kSignal : Deferred::kChildSignal, pin, &frame,
+                 frame.signals.Names(), name, offset);
+  }
+  ResolvePinSignal(frame, pin, which, name, offset, !frame.signalsRead);
 }
 
 void S::PlaceBlock(Xdm_Block& block, std::string_view site, std::uint64_t offset, bool mayWait) {

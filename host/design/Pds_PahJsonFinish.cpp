@@ -33,6 +33,10 @@ void S::Finish() {
   for (const Pending& p : m_waitingSites.items) {
     PlaceBlock(*m_store->m_blocks.At(p.id), m_waitingSites.NameOf(p), p.offset, false);
   }
+  // Every name is resolved: the reading indexes make room for the lists.
+  m_netIndex.Clear();
+  m_pinNames.Clear();
+  m_frames.clear();
   m_device->partName = m_store->m_partName;
   m_device->pic = std::make_unique<PM_PIC>(m_device->partName);
   BuildTables();
@@ -78,37 +82,33 @@ void S::BuildChildLists() {
 }
 
 // Each signal's pins: those naming it as signal or child signal, pin order.
+// SetPinSignal counted them.
 void S::BuildSignalPins() {
-  const auto& pins = m_store->m_pinTable;
-  std::vector<std::uint32_t> cursor(m_store->m_signalTable.size(), 0);
-  for (const Xdm_Pin* pin : pins) {
-    const Xdm_PinFields& f = A::F(*pin);
-    if (f.signal != kNone) ++cursor[f.signal];
-    if (f.childSignal != kNone) ++cursor[f.childSignal];
-  }
+  std::vector<std::uint32_t>& cursor = m_signalPins;
   auto& pool = m_store->m_signalPinPool;
   pool.resize(LayOut(m_store->m_signalTable, cursor,
                      [](Xdm_Signal& s) -> Xdm_Slice& { return A::F(s).pins; }));
-  for (Xdm_Pin* pin : pins) {
+  for (Xdm_Pin* pin : m_store->m_pinTable) {
     const Xdm_PinFields& f = A::F(*pin);
     if (f.signal != kNone) pool[cursor[f.signal]++] = pin;
     if (f.childSignal != kNone) pool[cursor[f.childSignal]++] = pin;
   }
+  std::vector<std::uint32_t>().swap(m_signalPins);
 }
 
-// Each network's signals, in signal order.
+// Each network's signals, in signal order. SetSignalNet counted them and
+// noted each signal's network id.
 void S::BuildNetworkSignals() {
   const auto& signals = m_store->m_signalTable;
-  std::vector<std::uint32_t> cursor(m_store->m_networkTable.size(), 0);
-  for (const Xdm_Signal* signal : signals) {
-    if (const Xdm_Network* net = signal->GetNetwork()) ++cursor[A::F(*net).bridgeId];
-  }
+  std::vector<std::uint32_t>& cursor = m_netSignals;
   auto& pool = m_store->m_netSignalPool;
   pool.resize(LayOut(m_store->m_networkTable, cursor,
                      [](Xdm_Network& n) -> Xdm_Slice& { return A::F(n).signals; }));
-  for (Xdm_Signal* signal : signals) {
-    if (const Xdm_Network* net = signal->GetNetwork()) pool[cursor[A::F(*net).bridgeId]++] = signal;
+  for (std::size_t i = 0; i < signals.size(); ++i) {
+    if (m_signalNet[i] != kNone) pool[cursor[m_signalNet[i]]++] = signals[i];
   }
+  std::vector<std::uint32_t>().swap(m_signalNet);
+  std::vector<std::uint32_t>().swap(m_netSignals);
 }
 
 Xdm_Pin* S::NetDriver(const Xdm_Network* net) const {

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "PM_PIC.h"
+#include "Pds_Exception.h"
 
 namespace {
 using A = Xdm_Access;
@@ -98,10 +99,14 @@ void S::ReadPaths(const char* label, std::vector<Named>& into) {
   });
 }
 
-const char* S::Intern(std::string_view name) {
-  if (void* known = m_pinNames.Find(name)) return static_cast<const char*>(known);
-  const char* copy = m_store->m_strings.Copy(name);
-  m_pinNames.Insert(copy, const_cast<char*>(copy));
+std::string_view S::Copy(std::string_view text) {
+  return {m_store->m_strings.Copy(text), text.size()};
+}
+
+std::string_view S::Intern(std::string_view name) {
+  if (void* known = m_pinNames.Find(name)) return {static_cast<const char*>(known), name.size()};
+  const std::string_view copy = Copy(name);
+  m_pinNames.Insert(copy, const_cast<char*>(copy.data()));
   return copy;
 }
 
@@ -139,6 +144,7 @@ std::unique_ptr<Xdm_ViewStore> S::Load() {
       {"nets", false,
        [](S& s, RootCtx&) {
          s.ForEach("'nets'", [&] { s.ReadNet(); });
+         s.ResolveDeferred();
          s.m_netsRead = true;
          for (const Pending& p : s.m_waitingNets.items) {
            s.ResolveSignalNet(*s.m_store->m_signals.At(p.id), s.m_waitingNets.NameOf(p), p.offset,
@@ -154,8 +160,15 @@ std::unique_ptr<Xdm_ViewStore> S::Load() {
   };
   if (m_in.FileSize() == 0) m_in.Fail(0, "the file is empty");
   RootCtx root;
-  ReadMembers(kRules, root, "a design file", "the design file");
-  m_in.ExpectEnd();
+  try {
+    ReadMembers(kRules, root, "a design file", "the design file");
+    m_in.ExpectEnd();
+  } catch (const Pds_Exception&) {
+    // A deferred reference to an unknown name lies before the fault found
+    // since: it is the one to report.
+    ResolveDeferred();
+    throw;
+  }
   Finish();
   return std::move(m_store);
 }
@@ -205,12 +218,11 @@ void S::ReadDevice() {
        }},
       {"cell_types", false,
        [](S& s, DeviceCtx&) { s.ForEach("'cell_types'", [&] { s.ReadCellType(); }); }},
-      {"cells", false,
-       [](S& s, DeviceCtx& c) { s.ForEach("'cells'", [&] { s.ReadCell(c.cells); }); }},
+      {"cells", false, [](S& s, DeviceCtx& c) { s.ForEach("'cells'", [&] { s.ReadCell(c); }); }},
   };
   DeviceCtx ctx;
   ReadMembers(kRules, ctx, "'device'", "'device'");
-  ResolveCells(ctx.cells);
+  ResolveCells(ctx.waiting);
   m_deviceRead = true;
   for (const Pending& p : m_waitingSites.items) {
     PlaceBlock(*m_store->m_blocks.At(p.id), m_waitingSites.NameOf(p), p.offset, false);
@@ -252,28 +264,35 @@ void S::ReadCellType() {
   }
 }
 
-void S::ReadCell(std::vector<CellCtx>& cells) {
+void S::ReadCell(DeviceCtx& device) {
   static constexpr Rule<CellCtx> kRules[] = {
       {"name", true, [](S& s, CellCtx& c) { s.ReadNamed("'name'", c.name); }},
       {"type", true, [](S& s, CellCtx& c) { s.ReadNamed("'type'", c.type); }},
       {"clock_region", false, [](S& s, CellCtx& c) { s.ReadNamed("'clock_region'", c.region); }},
   };
-  CellCtx& ctx = cells.emplace_back();
-  ReadMembers(kRules, ctx, "each element of 'cells'", "cell");
-  ctx.cell = m_device->AddCell(ctx.name.text);
-  if (ctx.cell == nullptr)
-    m_in.Fail(ctx.name.offset, "duplicate cell name '" + ctx.name.text + "'");
+  CellCtx& c = device.cell;
+  c.region.present = false;
+  ReadMembers(kRules, c, "each element of 'cells'", "cell");
+  Rf_CellData* cell = m_device->AddCell(c.name.text);
+  if (cell == nullptr) m_in.Fail(c.name.offset, "duplicate cell name '" + c.name.text + "'");
+  cell->def = static_cast<Rf_CellDef*>(m_device->defIndex.Find(c.type.text));
+  if (cell->def == nullptr) device.waiting.Add(cell->index, 0, c.type.text, c.type.offset);
+  if (!c.region.present) return;
+  cell->region = static_cast<Rf_ClockRegion*>(m_device->regionIndex.Find(c.region.text));
+  if (cell->region == nullptr) device.waiting.Add(cell->index, 1, c.region.text, c.region.offset);
 }
 
 // Cell types and clock regions may follow the cells that name them.
-void S::ResolveCells(std::vector<CellCtx>& cells) {
-  for (CellCtx& c : cells) {
-    c.cell->def = static_cast<Rf_CellDef*>(m_device->defIndex.Find(c.type.text));
-    if (c.cell->def == nullptr) m_in.Fail(c.type.offset, "unknown cell type '" + c.type.text + "'");
-    if (!c.region.present) continue;
-    c.cell->region = static_cast<Rf_ClockRegion*>(m_device->regionIndex.Find(c.region.text));
-    if (c.cell->region == nullptr) {
-      m_in.Fail(c.region.offset, "unknown clock region '" + c.region.text + "'");
+void S::ResolveCells(const PendingList& waiting) {
+  for (const Pending& p : waiting.items) {
+    Rf_CellData& cell = *m_device->cells.At(p.id);
+    const std::string name(waiting.NameOf(p));
+    if (p.which == 0) {
+      cell.def = static_cast<Rf_CellDef*>(m_device->defIndex.Find(name));
+      if (cell.def == nullptr) m_in.Fail(p.offset, "unknown cell type '" + name + "'");
+    } else {
+      cell.region = static_cast<Rf_ClockRegion*>(m_device->regionIndex.Find(name));
+      if (cell.region == nullptr) m_in.Fail(p.offset, "unknown clock region '" + name + "'");
     }
   }
 }
@@ -318,12 +337,12 @@ void S::ReadNet() {
 
   XCad_CadNetwork* net = m_store->m_networks.Create();
   Xdm_NetworkFields& f = A::F(*net);
-  A::SetName(*net, m_store->m_strings.Copy(c.name.text));
-  if (!m_netIndex.Insert(net->GetName(), net)) {
-    m_in.Fail(c.name.offset, "duplicate net name '" + c.name.text + "'");
-  }
   f.store = m_store.get();
   f.bridgeId = static_cast<std::uint32_t>(m_store->m_networks.Size() - 1);
+  m_netSignals.push_back(0);
+  const std::string_view name = Copy(c.name.text);
+  A::SetName(*net, name.data());
+  Defer(Deferred::kNetName, f.bridgeId, nullptr, m_netIndex.Names(), name, c.name.offset);
   f.type = c.type;
   f.master = c.master;
   f.routable = c.routable;

@@ -5,17 +5,21 @@
 // object kind, each with a table from key name to handler. Objects are
 // made as they are read, in file order, which gives the bridge ids.
 // References (pin to signal, signal to net, block to cell, cell to type and
-// clock region) are resolved at once when their target was read before;
-// otherwise the name and its offset wait until the target's scope ends
-// (the parent block for pins, the device for cells, the file for nets and
-// cells named by blocks). Block paths of shapes and relocation groups are
-// resolved at the end. Signal pin lists and network signal lists are built
-// in one counting pass after reading.
+// clock region) are resolved while reading when their target was read
+// before (lookups in large indexes a few lookups later, so that memory is
+// fetched ahead: see Defer); otherwise the name and its offset wait until
+// the target's scope ends (the parent block for pins, the device for cells,
+// the file for nets and cells named by blocks). Block paths of shapes and
+// relocation groups are resolved at the end. Signal pin lists and network
+// signal lists are laid out after reading from counts kept while resolving.
 //
-// Any error throws Pds_Exception with the file position; the partly built
-// store is then freed with the loader. One thread uses a loader.
+// Any error throws Pds_Exception with the file position; of several errors
+// the one reported is the first met reading the file in order (a deferred
+// lookup is resolved before another error is let through). The partly
+// built store is then freed with the loader. One thread uses a loader.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -77,7 +81,38 @@ class Pds_PahJsonLoader {
       names.clear();
     }
   };
+  // Name to bridge id. Ids rather than objects, so that resolving a
+  // reference reads nothing but the index; kept in the Xdm_NameIndex as
+  // id + 1, which no id turns into the null that means "absent".
+  class IdIndex {
+   public:
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    bool Insert(std::string_view name, std::uint32_t id) { return m_names.Insert(name, Value(id)); }
+    std::uint32_t Find(std::string_view name) const { return IdOf(m_names.Find(name)); }
+    const Xdm_NameIndex& Names() const { return m_names; }
+    void Clear() { m_names.Clear(); }
+    // The id a value of Names() stands for (kNone for null).
+    static std::uint32_t IdOf(const void* value) {
+      return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(value) - 1);
+    }
+
+   private:
+    static void* Value(std::uint32_t id) { return reinterpret_cast<void*>(std::uintptr_t{id} + 1); }
+    Xdm_NameIndex m_names;
+  };
   struct BlockFrame;
+  // A reference to look up in a large index, held back in m_deferred.
+  struct Deferred {
+    // kNetName enters a net's name in the index (and checks that it is new).
+    enum Kind : std::uint8_t { kNetName, kNet, kSite, kSignal, kChildSignal };
+    Kind kind = kNet;
+    std::uint32_t id = 0;         // the net named, or the signal, block or pin that refers
+    BlockFrame* frame = nullptr;  // the block whose signals a pin names
+    std::uint64_t hash = 0;
+    std::uint64_t offset = 0;
+    std::string name;
+  };
+  static constexpr std::size_t kDeferredDepth = 32;
   struct BlockCtx;
   struct PinCtx;
   struct SignalCtx;
@@ -98,6 +133,9 @@ class Pds_PahJsonLoader {
 
   template <class Ctx, std::size_t N>
   void ReadMembers(const Rule<Ctx> (&rules)[N], Ctx& ctx, const char* label, const char* kind);
+  static bool SameKey(std::string_view a, std::string_view b);
+  template <class Ctx, std::size_t N>
+  static std::size_t FindRule(const Rule<Ctx> (&rules)[N], std::string_view key, std::size_t from);
   // Answers the offset of the '['.
   template <class Fn>
   std::uint64_t ForEach(const char* label, Fn each);
@@ -110,7 +148,10 @@ class Pds_PahJsonLoader {
   Xdm_Slice ReadStringMap(const char* label, const char* kind);
   Xdm_Slice ReadNameList(const char* label, std::uint64_t& start);
   void ReadPaths(const char* label, std::vector<Named>& into);
-  const char* Intern(std::string_view name);
+  // A copy owned by the store.
+  std::string_view Copy(std::string_view text);
+  // The store's one copy of a pin name (see the pin's "name" rule).
+  std::string_view Intern(std::string_view name);
   Pds_PdlBlock* TypeBlock(std::string_view name);
   Xdm_BlockExtra& Extra(Xdm_Block& block);
 
@@ -118,7 +159,7 @@ class Pds_PahJsonLoader {
   void ReadDesignInfo();
   void ReadDevice();
   void ReadCellType();
-  void ReadCell(std::vector<CellCtx>& cells);
+  void ReadCell(DeviceCtx& device);
   void ReadNet();
   void ReadBlock(BlockFrame* parent, std::uint32_t depth);
   void ReadSignal(BlockFrame& frame);
@@ -136,10 +177,20 @@ class Pds_PahJsonLoader {
   void ResolveSignalRefs(BlockFrame& frame);
   void ResolvePinSignal(BlockFrame& frame, std::uint32_t pin, std::uint32_t which,
                         std::string_view name, std::uint64_t offset, bool mayWait);
+  void LinkPinSignal(BlockFrame& frame, std::uint32_t pin, std::uint32_t which,
+                     std::string_view name, std::uint64_t offset);
+  void SetPinSignal(BlockFrame& frame, std::uint32_t pin, std::uint32_t which, std::uint32_t signal,
+                    std::string_view name, std::uint64_t offset);
+  void SetSignalNet(std::uint32_t signal, std::uint32_t net);
   void ResolveSignalNet(Xdm_Signal& signal, std::string_view name, std::uint64_t offset,
                         bool mayWait);
+  void Defer(Deferred::Kind kind, std::uint32_t id, BlockFrame* frame, const Xdm_NameIndex& index,
+             std::string_view name, std::uint64_t offset);
+  void Resolve(const Deferred& ref);
+  [[noreturn]] void FailDeferred(const Deferred& ref, const char* cause);
+  void ResolveDeferred();
   void PlaceBlock(Xdm_Block& block, std::string_view site, std::uint64_t offset, bool mayWait);
-  void ResolveCells(std::vector<CellCtx>& cells);
+  void ResolveCells(const PendingList& waiting);
   void Finish();
   void BuildSignalPins();
   void BuildNetworkSignals();
@@ -158,14 +209,26 @@ class Pds_PahJsonLoader {
 
   std::vector<std::unique_ptr<BlockFrame>> m_frames;  // one per depth, reused
   std::unique_ptr<NetCtx> m_net;                      // reused: its name keeps its buffer
-  Xdm_NameIndex m_pinNames;                           // interned pin names
+  Xdm_NameIndex m_pinNames;                           // pin names of typed blocks
   Xdm_NameIndex m_typeNames;                          // type name -> Pds_PdlBlock
-  Xdm_NameIndex m_netIndex;
+  IdIndex m_netIndex;                                 // net name -> network id
   Xdm_NameIndex m_shapeNames;
-  Xdm_NameIndex m_scratch;     // names of one small object (modes, gcd)
-  PendingList m_waitingNets;   // signal -> net, when nets come after the signal
+  Xdm_NameIndex m_scratch;    // names of one small object (modes, gcd)
+  PendingList m_waitingNets;  // signal -> net, when nets come after the signal
+  // Signal -> net and pin -> signal lookups in large indexes: a ring whose
+  // oldest entry is resolved when a new one needs its slot, and all at the
+  // end of each block. The pending ones are the last before m_deferredNext.
+  std::array<Deferred, kDeferredDepth> m_deferred;
+  std::size_t m_deferredNext = 0;  // the slot to fill next
+  std::size_t m_deferredPending = 0;
   PendingList m_waitingSites;  // block -> cell, when the device comes after the block
   std::vector<PathRef> m_paths;
+  // Counted as references are resolved, for laying out the lists at the
+  // end without another pass over the pins and signals: per signal, the
+  // pins naming it and its net's id (or kNone); per net, its signals.
+  std::vector<std::uint32_t> m_signalPins;
+  std::vector<std::uint32_t> m_signalNet;
+  std::vector<std::uint32_t> m_netSignals;
   bool m_netsRead = false;
   bool m_deviceRead = false;
   bool m_topRead = false;
@@ -178,11 +241,12 @@ struct Pds_PahJsonLoader::BlockFrame {
 
   XCad_CadBlock* block = nullptr;
   BlockFrame* parent = nullptr;
+  std::string_view name;  // the block's own copy
   std::uint64_t nameOffset = 0;
   std::uint64_t levelOffset = 0;
   std::uint64_t gcdInvalidOffset = 0;  // nonzero when "gcd_invalid" was read
   bool signalsRead = false;
-  Xdm_NameIndex signals;
+  IdIndex signals;
   Xdm_NameIndex pins;
   Xdm_NameIndex children;
   PendingList waiting;  // pins' references to this block's signals
@@ -197,6 +261,7 @@ struct Pds_PahJsonLoader::PinCtx {
   XCad_CadPin* pin = nullptr;
   BlockFrame* own = nullptr;
   BlockFrame* parent = nullptr;
+  std::string_view name;  // the pin's own (interned) copy
   std::uint64_t nameOffset = 0;
   std::uint8_t flags = 0;
   bool loadSet = false;
@@ -209,6 +274,7 @@ struct Pds_PahJsonLoader::PinCtx {
 
 struct Pds_PahJsonLoader::SignalCtx {
   Xdm_Signal* signal = nullptr;
+  std::string_view name;  // the signal's own copy
   std::uint64_t nameOffset = 0;
 };
 
@@ -230,11 +296,13 @@ struct Pds_PahJsonLoader::CellCtx {
   Named name;
   Named type;
   Named region;
-  Rf_CellData* cell = nullptr;
 };
 
 struct Pds_PahJsonLoader::DeviceCtx {
-  std::vector<CellCtx> cells;
+  CellCtx cell;  // reused: its names keep their buffers
+  // Cell types (which 0) and clock regions (which 1) not declared yet when
+  // a cell named them.
+  PendingList waiting;
 };
 
 struct Pds_PahJsonLoader::ModeDefCtx {
@@ -273,24 +341,43 @@ struct Pds_PahJsonLoader::PathRef {
 
 // ---- the two walks every object kind uses
 
+// Keys are a few bytes long: comparing them in place beats calling memcmp.
+inline bool Pds_PahJsonLoader::SameKey(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
+// The index of the rule for `key`, N for none. The search starts at `from`
+// and wraps around: writers tend to list the keys of every object of a kind
+// in one order, so the rule after the one matched last is usually the one.
+template <class Ctx, std::size_t N>
+std::size_t Pds_PahJsonLoader::FindRule(const Rule<Ctx> (&rules)[N], std::string_view key,
+                                        std::size_t from) {
+  for (std::size_t tried = 0, i = from; tried < N; ++tried, i = i + 1 == N ? 0 : i + 1) {
+    if (SameKey(rules[i].key, key)) return i;
+  }
+  return N;
+}
+
 template <class Ctx, std::size_t N>
 void Pds_PahJsonLoader::ReadMembers(const Rule<Ctx> (&rules)[N], Ctx& ctx, const char* label,
                                     const char* kind) {
   static_assert(N <= 32, "a seen-mask bit per key");
   const std::uint64_t start = m_in.BeginObject(label);
   std::uint32_t seen = 0;
+  std::size_t next = 0;
   while (m_in.NextMember()) {
     const std::string_view key = m_in.Key();
-    std::size_t i = 0;
-    while (i < N && (rules[i].key.size() != key.size() || rules[i].key[0] != key[0] ||
-                     rules[i].key != key)) {
-      ++i;
-    }
+    const std::size_t i = FindRule(rules, key, next);
     if (i == N) m_in.Fail(m_in.KeyOffset(), "unknown key '" + std::string(key) + "' in " + kind);
     if (seen & (1u << i)) {
       m_in.Fail(m_in.KeyOffset(), "duplicate key '" + std::string(key) + "' in " + kind);
     }
     seen |= 1u << i;
+    next = i + 1 == N ? 0 : i + 1;
     rules[i].read(*this, ctx);
   }
   for (std::size_t i = 0; i < N; ++i) {

@@ -1,9 +1,9 @@
 #include "Pds_PahJsonReader.h"
 
 #include <rapidjson/error/en.h>
-#include <rapidjson/filereadstream.h>
 #include <rapidjson/reader.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -16,13 +16,27 @@ namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr unsigned kScalarFlags = rapidjson::kParseStopWhenDoneFlag;
+// Fewer digits than this can neither overflow an int64 nor need a double.
+constexpr std::ptrdiff_t kPlainDigits = 18;
 
 bool IsSpace(char c) {
   return c == ' ' || c == '\n' || c == '\r' || c == '\t';
 }
-bool StartsNumber(char c) {
-  return c == '-' || (c >= '0' && c <= '9');
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
 }
+bool StartsNumber(char c) {
+  return c == '-' || IsDigit(c);
+}
+
+// Bytes that stand for themselves inside a string: not the closing quote,
+// not an escape, not a control character (the buffer's closing NUL is one).
+constexpr std::array<bool, 256> kPlain = [] {
+  std::array<bool, 256> plain{};
+  for (int c = 0x20; c < 256; ++c)
+    plain[c] = c != '"' && c != '\\';
+  return plain;
+}();
 
 // RapidJSON's English text, in the style of our other causes.
 std::string SyntaxText(rapidjson::ParseErrorCode code) {
@@ -32,18 +46,8 @@ std::string SyntaxText(rapidjson::ParseErrorCode code) {
   return text;
 }
 
-}  // namespace
-
-struct Pds_PahJsonReader::Stream {
-  explicit Stream(std::FILE* file) : buffer(kBufferSize), in(file, buffer.data(), buffer.size()) {}
-  std::vector<char> buffer;
-  rapidjson::FileReadStream in;
-  rapidjson::Reader reader;
-};
-
 // Records the one scalar RapidJSON reports.
-struct Pds_PahJsonReader::Handler
-    : rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Pds_PahJsonReader::Handler> {
+struct Handler : rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Handler> {
   enum Kind { kNull, kBool, kInt, kHugeInt, kDouble, kString };
   bool Null() { return Set(kNull); }
   bool Bool(bool v) {
@@ -79,6 +83,36 @@ struct Pds_PahJsonReader::Handler
   std::string* text = nullptr;
 };
 
+}  // namespace
+
+struct Pds_PahJsonReader::Parser {
+  rapidjson::Reader reader;
+  Handler handler;
+};
+
+// RapidJSON's input stream over the reader's buffer: it reads on from where
+// the reader stands and refills the buffer as it goes.
+struct Pds_PahJsonReader::Stream {
+  using Ch = char;
+  explicit Stream(Pds_PahJsonReader& r) : reader(r) {}
+  Ch Peek() const {
+    if (reader.m_cur == reader.m_end) reader.Refill();
+    return *reader.m_cur;
+  }
+  Ch Take() {
+    const Ch c = Peek();
+    if (reader.m_cur != reader.m_end) ++reader.m_cur;
+    return c;
+  }
+  std::size_t Tell() const { return static_cast<std::size_t>(reader.Tell()); }
+  // Only parsing in place writes to the input; this reader never asks for it.
+  Ch* PutBegin() { return nullptr; }
+  void Put(Ch) {}
+  std::size_t PutEnd(Ch*) { return 0; }
+
+  Pds_PahJsonReader& reader;
+};
+
 Pds_PahJsonReader::Pds_PahJsonReader(std::string fileName) : m_fileName(std::move(fileName)) {
   m_file = std::fopen(m_fileName.c_str(), "rb");
   int error = m_file ? 0 : errno;
@@ -92,131 +126,198 @@ Pds_PahJsonReader::Pds_PahJsonReader(std::string fileName) : m_fileName(std::mov
                         Port::StringBase::doFormat("%s: cannot open design file: %s",
                                                    m_fileName.c_str(), std::strerror(error)));
   }
-  m_stream = std::make_unique<Stream>(m_file);
-  m_handler = std::make_unique<Handler>();
+  m_buffer.assign(kBufferSize + 1, '\0');
+  m_cur = m_end = Data();
+  m_parser = std::make_unique<Parser>();
 }
 
 Pds_PahJsonReader::~Pds_PahJsonReader() {
-  m_stream.reset();
   if (m_file) std::fclose(m_file);
 }
 
-std::uint64_t Pds_PahJsonReader::Tell() const {
-  return m_stream->in.Tell();
+// Reads the next part of the file once the buffer is used up (m_cur at
+// m_end); false at the end of the file. A key read in place is copied
+// first, so that Key() outlives the buffer's contents.
+bool Pds_PahJsonReader::Refill() {
+  if (m_keyInBuffer) {
+    m_keyCopy.assign(m_key);
+    m_key = m_keyCopy;
+    m_keyInBuffer = false;
+  }
+  m_bufferOffset += static_cast<std::uint64_t>(m_end - Data());
+  const std::size_t got = std::fread(m_buffer.data(), 1, kBufferSize, m_file);
+  m_buffer[got] = '\0';
+  m_cur = Data();
+  m_end = m_cur + got;
+  return got > 0;
 }
 
-char Pds_PahJsonReader::SkipSpace() {
-  auto& in = m_stream->in;
-  while (IsSpace(in.Peek()))
-    in.Take();
-  const char c = in.Peek();
-  if (c == '\0') {
-    const std::uint64_t at = in.Tell();
-    if (at >= m_size) Fail(at, "unexpected end of file");
-    Fail(at, "unexpected NUL byte");
-  }
-  return c;
+// Also reads on past the end of the buffer, and stops at a NUL byte.
+char Pds_PahJsonReader::SkipSpaceSlowly() {
+  do {
+    while (IsSpace(*m_cur))
+      ++m_cur;
+  } while (m_cur == m_end && Refill());
+  if (*m_cur != '\0') return *m_cur;
+  const std::uint64_t at = Tell();
+  if (at >= m_size) Fail(at, "unexpected end of file");
+  Fail(at, "unexpected NUL byte");
 }
 
 void Pds_PahJsonReader::StartValue(const char* label, bool ok, const char* type) {
-  m_valueOffset = m_stream->in.Tell();
+  m_valueOffset = Tell();
   if (!ok) FailType(label, type);
 }
 
 std::uint64_t Pds_PahJsonReader::BeginObject(const char* label) {
   StartValue(label, SkipSpace() == '{', "an object");
-  m_stream->in.Take();
-  m_first.push_back(true);
+  ++m_cur;
+  m_opened = true;
   return m_valueOffset;
 }
 
 std::uint64_t Pds_PahJsonReader::BeginArray(const char* label) {
   StartValue(label, SkipSpace() == '[', "an array");
-  m_stream->in.Take();
-  m_first.push_back(true);
+  ++m_cur;
+  m_opened = true;
   return m_valueOffset;
 }
 
 bool Pds_PahJsonReader::NextMember() {
-  auto& in = m_stream->in;
   char c = SkipSpace();
   if (c == '}') {  // an empty object, or the end after a member
-    in.Take();
-    m_first.pop_back();
+    ++m_cur;
+    m_opened = false;
     return false;
   }
-  if (!m_first.back()) {
-    if (c != ',') FailSyntax(rapidjson::kParseErrorObjectMissCommaOrCurlyBracket, in.Tell());
-    in.Take();
+  if (!m_opened) {
+    if (c != ',') FailSyntax(rapidjson::kParseErrorObjectMissCommaOrCurlyBracket, Tell());
+    ++m_cur;
     c = SkipSpace();
   }
-  m_first.back() = false;
-  if (c != '"') FailSyntax(rapidjson::kParseErrorObjectMissName, in.Tell());
-  m_keyOffset = in.Tell();
-  m_handler->text = &m_key;
-  ParseScalar();
-  if (SkipSpace() != ':') FailSyntax(rapidjson::kParseErrorObjectMissColon, in.Tell());
-  in.Take();
+  m_opened = false;
+  if (c != '"') FailSyntax(rapidjson::kParseErrorObjectMissName, Tell());
+  m_keyOffset = Tell();
+  m_keyInBuffer = ScanString(m_key);
+  if (!m_keyInBuffer) m_key = ParseText(m_keyCopy);
+  if (SkipSpace() != ':') FailSyntax(rapidjson::kParseErrorObjectMissColon, Tell());
+  ++m_cur;
   return true;
 }
 
 bool Pds_PahJsonReader::NextElement() {
-  auto& in = m_stream->in;
   if (SkipSpace() == ']') {  // an empty array, or the end after an element
-    in.Take();
-    m_first.pop_back();
+    ++m_cur;
+    m_opened = false;
     return false;
   }
-  if (!m_first.back()) {
-    if (in.Peek() != ',')
-      FailSyntax(rapidjson::kParseErrorArrayMissCommaOrSquareBracket, in.Tell());
-    in.Take();
-    if (SkipSpace() == ']') FailSyntax(rapidjson::kParseErrorValueInvalid, in.Tell());
+  if (!m_opened) {
+    if (*m_cur != ',') FailSyntax(rapidjson::kParseErrorArrayMissCommaOrSquareBracket, Tell());
+    ++m_cur;
+    if (SkipSpace() == ']') FailSyntax(rapidjson::kParseErrorValueInvalid, Tell());
   }
-  m_first.back() = false;
+  m_opened = false;
+  return true;
+}
+
+// A string that has no escape or control character and ends inside the
+// buffer is answered in place (the reader stands at its opening quote).
+bool Pds_PahJsonReader::ScanString(std::string_view& text) {
+  const char* p = m_cur + 1;
+  while (kPlain[static_cast<unsigned char>(*p)])
+    ++p;
+  if (*p != '"') return false;
+  text = std::string_view(m_cur + 1, static_cast<std::size_t>(p - m_cur - 1));
+  m_cur = p + 1;
+  return true;
+}
+
+// The string at the reader, in place when it can be, else in `copy`.
+std::string_view Pds_PahJsonReader::ReadText(std::string& copy) {
+  std::string_view text;
+  return ScanString(text) ? text : ParseText(copy);
+}
+
+// The string at the reader, by RapidJSON, into `copy`.
+std::string_view Pds_PahJsonReader::ParseText(std::string& copy) {
+  m_parser->handler.text = &copy;
+  ParseScalar();
+  return copy;
+}
+
+// A plain integer: an optional minus, then 0 or fewer than 19 digits
+// without a leading zero, ending inside the buffer before anything that
+// could continue a number. Any other number is RapidJSON's.
+bool Pds_PahJsonReader::ScanInt(std::int64_t& value) {
+  const char* const digits = m_cur + (*m_cur == '-' ? 1 : 0);
+  const char* p = digits;
+  std::int64_t magnitude = 0;
+  while (p - digits < kPlainDigits && IsDigit(*p)) {
+    magnitude = magnitude * 10 + (*p - '0');
+    ++p;
+  }
+  if (p == digits || IsDigit(*p) || (p - digits > 1 && *digits == '0')) return false;
+  if (p == m_end || *p == '.' || *p == 'e' || *p == 'E') return false;
+  value = digits == m_cur ? magnitude : -magnitude;
+  m_cur = p;
   return true;
 }
 
 void Pds_PahJsonReader::ParseScalar() {
-  auto& s = *m_stream;
-  s.reader.Parse<kScalarFlags>(s.in, *m_handler);
-  if (s.reader.HasParseError()) {
-    FailSyntax(s.reader.GetParseErrorCode(), s.reader.GetErrorOffset());
+  Parser& p = *m_parser;
+  Stream in(*this);
+  p.reader.Parse<kScalarFlags>(in, p.handler);
+  if (p.reader.HasParseError()) {
+    FailSyntax(p.reader.GetParseErrorCode(), p.reader.GetErrorOffset());
   }
 }
 
 std::string_view Pds_PahJsonReader::ReadString(const char* label) {
   StartValue(label, SkipSpace() == '"', "a string");
-  m_handler->text = &m_text;
-  ParseScalar();
-  return m_text;
+  return ReadText(m_textCopy);
 }
 
 std::int64_t Pds_PahJsonReader::ReadInt(const char* label, std::int64_t low, std::int64_t high) {
   StartValue(label, StartsNumber(SkipSpace()), "an integer");
-  ParseScalar();
-  const Handler& h = *m_handler;
-  if (h.kind == Handler::kDouble) FailType(label, "an integer");
-  if (h.kind == Handler::kHugeInt || h.integer < low || h.integer > high) {
+  std::int64_t value = 0;
+  bool inRange = true;
+  if (!ScanInt(value)) {
+    ParseScalar();
+    const Handler& h = m_parser->handler;
+    if (h.kind == Handler::kDouble) FailType(label, "an integer");
+    inRange = h.kind != Handler::kHugeInt;
+    value = h.integer;
+  }
+  if (!inRange || value < low || value > high) {
     Fail(m_valueOffset, std::string(label) + " is out of range (" + std::to_string(low) + ".." +
                             std::to_string(high) + ")");
   }
-  return h.integer;
+  return value;
 }
 
 bool Pds_PahJsonReader::ReadBool(const char* label) {
   const char c = SkipSpace();
   StartValue(label, c == 't' || c == 'f', "true or false");
+  const std::ptrdiff_t left = m_end - m_cur;
+  if (left >= 4 && std::memcmp(m_cur, "true", 4) == 0) {
+    m_cur += 4;
+    return true;
+  }
+  if (left >= 5 && std::memcmp(m_cur, "false", 5) == 0) {
+    m_cur += 5;
+    return false;
+  }
   ParseScalar();
-  return m_handler->boolean;
+  return m_parser->handler.boolean;
 }
 
 void Pds_PahJsonReader::ExpectEnd() {
-  auto& in = m_stream->in;
-  while (IsSpace(in.Peek()))
-    in.Take();
-  if (in.Peek() != '\0') FailSyntax(rapidjson::kParseErrorDocumentRootNotSingular, in.Tell());
-  if (in.Tell() < m_size) Fail(in.Tell(), "unexpected NUL byte");
+  do {
+    while (IsSpace(*m_cur))
+      ++m_cur;
+  } while (m_cur == m_end && Refill());
+  if (*m_cur != '\0') FailSyntax(rapidjson::kParseErrorDocumentRootNotSingular, Tell());
+  if (Tell() < m_size) Fail(Tell(), "unexpected NUL byte");
 }
 
 void Pds_PahJsonReader::FailType(const char* label, const char* type) const {

@@ -1,10 +1,13 @@
 // Pds_PahJsonReader: the token stream under the design loader (internal).
 //
 // Pulls JSON from a file through a 64 KiB buffer, never holding more. The
-// reader itself steps over the structure ({ } [ ] , :) and hands every
-// scalar (string, number, true/false/null) to RapidJSON's reader, which
-// parses exactly one value from the same stream and stops; so numbers,
-// escapes and syntax errors are RapidJSON's, with its messages.
+// reader steps over the structure ({ } [ ] , :) itself and reads the common
+// scalars in place: strings without escapes, integers of at most 18 digits,
+// true and false. Anything else (escapes, fractions, exponents, huge
+// numbers, a token cut by the end of the buffer, malformed text) goes to
+// RapidJSON's reader, which parses exactly one value from the same buffer
+// and stops; so unusual numbers, escapes and syntax errors are RapidJSON's,
+// with its messages.
 //
 // Every failure throws Pds_Exception "<file>:<line>:<column>: <cause>";
 // the line and column are found only then, by rescanning the file up to the
@@ -30,13 +33,14 @@ class Pds_PahJsonReader {
 
   std::uint64_t FileSize() const { return m_size; }
   // The current position in the file.
-  std::uint64_t Tell() const;
+  std::uint64_t Tell() const { return m_bufferOffset + static_cast<std::uint64_t>(m_cur - Data()); }
 
   // Answers the offset of the '{' / '['.
   std::uint64_t BeginObject(const char* label);
   std::uint64_t BeginArray(const char* label);
   // The next member of the innermost object: false at its end; else the
-  // key is Key() and the reader stands before the member's value.
+  // key is Key() and the reader stands before the member's value. The key
+  // stays valid until the member's value is read.
   bool NextMember();
   std::string_view Key() const { return m_key; }
   std::uint64_t KeyOffset() const { return m_keyOffset; }
@@ -58,9 +62,21 @@ class Pds_PahJsonReader {
 
  private:
   struct Stream;
-  struct Handler;
-  char SkipSpace();
+  struct Parser;
+  const char* Data() const { return m_buffer.data(); }
+  bool Refill();
+  // The next byte that is not white space. Compact text has none between
+  // most tokens, so that case is decided here and the rest out of line.
+  char SkipSpace() {
+    const char c = *m_cur;
+    return static_cast<unsigned char>(c) > ' ' ? c : SkipSpaceSlowly();
+  }
+  char SkipSpaceSlowly();
   void StartValue(const char* label, bool ok, const char* type);
+  std::string_view ReadText(std::string& copy);
+  std::string_view ParseText(std::string& copy);
+  bool ScanString(std::string_view& text);
+  bool ScanInt(std::int64_t& value);
   void ParseScalar();
   [[noreturn]] void FailSyntax(int rapidjsonCode, std::uint64_t offset) const;
   std::string Position(std::uint64_t offset) const;
@@ -68,11 +84,19 @@ class Pds_PahJsonReader {
   std::string m_fileName;
   std::FILE* m_file = nullptr;
   std::uint64_t m_size = 0;
-  std::unique_ptr<Stream> m_stream;
-  std::unique_ptr<Handler> m_handler;
-  std::vector<bool> m_first;  // per open container: no member read yet
-  std::string m_key;
-  std::string m_text;
+  // The bytes of the file from m_bufferOffset on; *m_end is a NUL that
+  // stops every scan at the end of the data read.
+  std::vector<char> m_buffer;
+  const char* m_cur = nullptr;
+  const char* m_end = nullptr;
+  std::uint64_t m_bufferOffset = 0;
+  std::unique_ptr<Parser> m_parser;
+  // True right after '{' or '[': the next member or element needs no comma.
+  bool m_opened = false;
+  std::string_view m_key;  // in the buffer, or in m_keyCopy
+  bool m_keyInBuffer = false;
+  std::string m_keyCopy;
+  std::string m_textCopy;  // strings RapidJSON read
   std::uint64_t m_keyOffset = 0;
   std::uint64_t m_valueOffset = 0;
 };

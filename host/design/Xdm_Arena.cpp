@@ -1,6 +1,6 @@
 #include "Xdm_Arena.h"
 
-#include <functional>
+#include <cstring>
 
 const char* Xdm_StringArena::Copy(std::string_view text) {
   if (text.empty()) return "";
@@ -29,68 +29,143 @@ const char* Xdm_StringArena::Copy(std::string_view text) {
 
 namespace {
 
-constexpr std::uint64_t kIndexMask = 0xFFFFFFFFu;
+constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15u;
 
-std::uint64_t HashOf(std::string_view name) {
-  return std::hash<std::string_view>{}(name) | (std::uint64_t{1} << 63);  // never 0
+std::uint64_t Load8(const char* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+std::uint64_t Load4(const char* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// Up to 8 bytes as one word, the first byte lowest, zero-padded; two
+// overlapping loads stand in for a byte loop from 4 bytes on.
+std::uint64_t Pack(const char* p, std::size_t n) {
+  if (n >= 4) return Load4(p) | (Load4(p + n - 4) << (8 * (n - 4)));
+  std::uint64_t word = 0;
+  for (std::size_t i = 0; i < n; ++i)
+    word |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+  return word;
+}
+
+// Spreads every input bit over the whole word (MurmurHash3's finaliser).
+std::uint64_t Finish(std::uint64_t h) {
+  h ^= h >> 33;
+  h *= 0xFF51AFD7ED558CCDu;
+  h ^= h >> 33;
+  h *= 0xC4CEB9FE1A85EC53u;
+  return h ^ (h >> 33);
+}
+
+std::uint64_t HashWord(std::uint64_t word, std::size_t n) {
+  return Finish(word ^ (n * kMultiplier));
+}
+
+std::uint64_t HashLong(const char* p, std::size_t n) {
+  std::uint64_t h = n * kMultiplier;
+  for (; n > 8; n -= 8, p += 8) {
+    h = (h ^ Load8(p)) * kMultiplier;
+    h ^= h >> 32;
+  }
+  return Finish(h ^ Load8(p + n - 8));
 }
 
 }  // namespace
 
-std::size_t Xdm_NameIndex::Probe(std::string_view name, std::uint64_t hash) const {
-  const std::size_t mask = m_slots.size() - 1;
-  const std::uint64_t tag = hash & ~kIndexMask;
-  for (std::size_t s = hash & mask;; s = (s + 1) & mask) {
-    const std::uint64_t slot = m_slots[s];
-    if (slot == 0) return s;
-    if ((slot & ~kIndexMask) == tag && m_items[(slot & kIndexMask) - 1].first == name) return s;
+std::uint64_t Xdm_NameIndex::KeyOf(std::string_view name) {
+  if (name.size() <= kShort) return Pack(name.data(), name.size());
+  return reinterpret_cast<std::uintptr_t>(name.data());
+}
+
+std::uint64_t Xdm_NameIndex::HashOf(std::string_view name, std::uint64_t key) {
+  if (name.size() <= kShort) return HashWord(key, name.size());
+  return HashLong(name.data(), name.size());
+}
+
+std::uint64_t Xdm_NameIndex::Hash(std::string_view name) {
+  return HashOf(name, KeyOf(name));
+}
+
+std::size_t Xdm_NameIndex::Search(std::string_view name, std::uint64_t key) const {
+  std::size_t i = 0;
+  while (i < m_size && !Same(m_entries[i], name, key))
+    ++i;
+  return i;
+}
+
+std::size_t Xdm_NameIndex::Probe(std::string_view name, std::uint64_t key,
+                                 std::uint64_t hash) const {
+  const std::uint32_t tag = TagOf(hash);
+  for (std::size_t s = hash & m_mask;; s = (s + 1) & m_mask) {
+    const Entry& e = m_entries[s];
+    if (e.tag == 0 || (e.tag == tag && Same(e, name, key))) return s;
   }
 }
 
 void Xdm_NameIndex::Rehash(std::size_t slots) {
-  m_slots.assign(slots, 0);
-  for (std::size_t i = 0; i < m_items.size(); ++i) {
-    const std::uint64_t hash = HashOf(m_items[i].first);
-    std::size_t s = hash & (slots - 1);
-    while (m_slots[s] != 0)
-      s = (s + 1) & (slots - 1);
-    m_slots[s] = (hash & ~kIndexMask) | (i + 1);
+  const bool wasList = m_mask == 0;
+  std::vector<Entry> old(slots);
+  old.swap(m_entries);
+  m_mask = slots - 1;
+  for (Entry e : old) {
+    if (!wasList && e.tag == 0) continue;
+    const std::uint64_t hash = e.size <= kShort
+                                   ? HashWord(e.key, e.size)
+                                   : HashLong(reinterpret_cast<const char*>(e.key), e.size);
+    e.tag = TagOf(hash);
+    std::size_t s = hash & m_mask;
+    while (m_entries[s].tag != 0)
+      s = (s + 1) & m_mask;
+    m_entries[s] = e;
   }
 }
 
 void* Xdm_NameIndex::Find(std::string_view name) const {
-  if (m_slots.empty()) {
-    for (const auto& item : m_items) {
-      if (item.first == name) return item.second;
-    }
-    return nullptr;
+  const std::uint64_t key = KeyOf(name);
+  if (m_mask == 0) {
+    const std::size_t i = Search(name, key);
+    return i < m_size ? m_entries[i].value : nullptr;
   }
-  const std::uint64_t slot = m_slots[Probe(name, HashOf(name))];
-  return slot == 0 ? nullptr : m_items[(slot & kIndexMask) - 1].second;
+  return m_entries[Probe(name, key, HashOf(name, key))].value;
+}
+
+void* Xdm_NameIndex::Find(std::string_view name, std::uint64_t hash) const {
+  const std::uint64_t key = KeyOf(name);
+  if (m_mask == 0) {
+    const std::size_t i = Search(name, key);
+    return i < m_size ? m_entries[i].value : nullptr;
+  }
+  return m_entries[Probe(name, key, hash)].value;
 }
 
 bool Xdm_NameIndex::Insert(std::string_view name, void* value) {
-  if (m_slots.empty()) {
-    if (Find(name) != nullptr) return false;
-    m_items.emplace_back(name, value);
-    if (m_items.size() > kLinearLimit) Rehash(64);
+  const std::uint64_t key = KeyOf(name);
+  const auto size = static_cast<std::uint32_t>(name.size());
+  if (m_mask == 0) {
+    if (Search(name, key) < m_size) return false;
+    m_entries.push_back({key, size, 0, value});
+    if (++m_size > kLinearLimit) Rehash(4 * kLinearLimit);
     return true;
   }
-  const std::uint64_t hash = HashOf(name);
-  const std::size_t s = Probe(name, hash);
-  if (m_slots[s] != 0) return false;
-  m_items.emplace_back(name, value);
-  m_slots[s] = (hash & ~kIndexMask) | m_items.size();
-  if (m_items.size() * 2 > m_slots.size()) Rehash(m_slots.size() * 2);
+  const std::uint64_t hash = HashOf(name, key);
+  Entry& slot = m_entries[Probe(name, key, hash)];
+  if (slot.tag != 0) return false;
+  slot = {key, size, TagOf(hash), value};
+  if (++m_size * 2 > m_entries.size()) Rehash(m_entries.size() * 2);
   return true;
 }
 
 void Xdm_NameIndex::Clear() {
-  if (m_items.size() > 4096) {
-    std::vector<std::pair<std::string_view, void*>>().swap(m_items);
-    std::vector<std::uint64_t>().swap(m_slots);
-    return;
+  if (m_entries.size() > 4096) {
+    std::vector<Entry>().swap(m_entries);
+  } else {
+    m_entries.clear();
   }
-  m_items.clear();
-  m_slots.clear();
+  m_size = 0;
+  m_mask = 0;
 }

@@ -74,23 +74,61 @@ class Xdm_ObjectArena {
 };
 
 // Name to pointer. Keys are views of strings owned elsewhere that must
-// outlive their entries.
+// outlive their entries. Find may run on several threads at once.
 class Xdm_NameIndex {
  public:
+  // The hash of `name` in a large index. A caller that will look a name up
+  // a little later may hash it and Prefetch its slot now.
+  static std::uint64_t Hash(std::string_view name);
+
   // Answers false (and keeps the first entry) when `name` is present.
   bool Insert(std::string_view name, void* value);
   void* Find(std::string_view name) const;
-  std::size_t Size() const { return m_items.size(); }
+  // The same for a name whose Hash is known.
+  void* Find(std::string_view name, std::uint64_t hash) const;
+  // Starts fetching the slot a name of this hash lands on, so that a Find
+  // with it a little later need not wait for memory.
+  void Prefetch(std::uint64_t hash) const {
+    __builtin_prefetch(m_entries.data() + (hash & m_mask));
+  }
+  std::size_t Size() const { return m_size; }
+  // Whether lookups go through the hash table (more than a few names): the
+  // index is large enough for a Prefetch to be worth its while.
+  bool IsLarge() const { return m_mask != 0; }
   // Forgets every entry; memory of a large table is given back.
   void Clear();
 
  private:
-  static constexpr std::size_t kLinearLimit = 12;
+  // A name of up to kShort bytes is kept in its entry, as one word, so that
+  // comparing it reads no other memory; a longer one is kept by address.
+  struct Entry {
+    std::uint64_t key = 0;
+    std::uint32_t size = 0;
+    std::uint32_t tag = 0;  // in the table: part of the hash, never 0; 0 marks a free slot
+    void* value = nullptr;
+  };
+  static constexpr std::size_t kShort = 8;
+  static constexpr std::size_t kLinearLimit = 16;
+  static std::uint64_t KeyOf(std::string_view name);
+  static std::uint64_t HashOf(std::string_view name, std::uint64_t key);
+  static std::uint32_t TagOf(std::uint64_t hash) {
+    return static_cast<std::uint32_t>(hash >> 32) | 1;
+  }
+  static bool Same(const Entry& e, std::string_view name, std::uint64_t key) {
+    if (e.size != name.size()) return false;
+    if (e.size <= kShort) return e.key == key;
+    return std::memcmp(reinterpret_cast<const char*>(e.key), name.data(), e.size) == 0;
+  }
+  // The entry holding `name` while the entries are a list; m_size if none.
+  std::size_t Search(std::string_view name, std::uint64_t key) const;
+  // The slot holding `name` in the table, or the free slot where it would go.
+  std::size_t Probe(std::string_view name, std::uint64_t key, std::uint64_t hash) const;
   void Rehash(std::size_t slots);
-  // The slot holding `name`, or the empty slot where it would go.
-  std::size_t Probe(std::string_view name, std::uint64_t hash) const;
-  std::vector<std::pair<std::string_view, void*>> m_items;
-  // Upper half: the name's hash, so that most mismatches are seen without
-  // touching the item; lower half: item index + 1 (0: empty).
-  std::vector<std::uint64_t> m_slots;
+
+  // Up to kLinearLimit names: the entries in insertion order, searched in
+  // turn. Beyond: an open-addressing table, at most half full, whose size
+  // less one is m_mask (0 while the entries are a list).
+  std::vector<Entry> m_entries;
+  std::size_t m_size = 0;
+  std::size_t m_mask = 0;
 };
