@@ -46,11 +46,13 @@ void S::ReadNamed(const char* label, Named& into) {
 int S::ReadChoice(const char* label, std::initializer_list<std::string_view> choices) {
   const std::string_view value = m_in.ReadString(label);
   int index = 0;
-  std::string list;
   for (std::string_view choice : choices) {
     if (choice == value) return index;
-    list += (index++ ? ", " : "") + std::string(choice);
+    ++index;
   }
+  std::string list;
+  for (std::string_view choice : choices)
+    list += (list.empty() ? "" : ", ") + std::string(choice);
   m_in.Fail(m_in.ValueOffset(),
             std::string(label) + " must be one of " + list + " (got '" + std::string(value) + "')");
 }
