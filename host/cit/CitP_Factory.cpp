@@ -45,6 +45,29 @@ LoadedLibraries& Loaded() {
   return *loaded;
 }
 
+struct Faults {
+  std::mutex mutex;
+  std::set<std::string> hiddenLibraries;
+  std::set<Port::XUID> refusedClasses;
+};
+
+Faults& ArmedFaults() {
+  static Faults* faults = new Faults;  // never destroyed, as the registries
+  return *faults;
+}
+
+bool IsHidden(const std::string& name) {
+  Faults& f = ArmedFaults();
+  std::lock_guard<std::mutex> lock(f.mutex);
+  return f.hiddenLibraries.count(name) > 0;
+}
+
+bool IsRefused(const Port::XUID& classId) {
+  Faults& f = ArmedFaults();
+  std::lock_guard<std::mutex> lock(f.mutex);
+  return f.refusedClasses.count(classId) > 0;
+}
+
 void ReportError(const std::string& text) {
   Port_MsgManData::createObject("CitP", "CitP_Factory", __LINE__, "")
       .issueError("%s\n", text.c_str());
@@ -160,9 +183,10 @@ bool Factory::LoadLibraryFactory(const Port::StringBase& name) {
   }
   LoadedLibraries& loaded = Loaded();
   std::lock_guard<std::mutex> lock(loaded.mutex);
-  if (loaded.names.count(key)) return true;
+  const bool hidden = IsHidden(key);
+  if (loaded.names.count(key) && !hidden) return true;
   const std::vector<std::string> folders = SearchPath();
-  const std::string path = FindLibrary(key + ".so", folders);
+  const std::string path = hidden ? std::string() : FindLibrary(key + ".so", folders);
   if (path.empty()) {
     ReportError("component library " + key + ".so not found in: " + JoinFolders(folders));
     return false;
@@ -173,9 +197,28 @@ bool Factory::LoadLibraryFactory(const Port::StringBase& name) {
 }
 
 CommonI::RefCountPtr<CitI::IInterface> Factory::CreateInstanceRef(const Port::XUID& classId) {
-  CitI::IFactory* factory = FindFactory(classId);
+  CitI::IFactory* factory = IsRefused(classId) ? nullptr : FindFactory(classId);
   if (!factory) return {};
   return CommonI::RefCountPtr<CitI::IInterface>::Adopt(factory->CreateInstance(classId));
+}
+
+void FactoryFault::HideLibrary(const Port::StringBase& name) {
+  Faults& f = ArmedFaults();
+  std::lock_guard<std::mutex> lock(f.mutex);
+  f.hiddenLibraries.insert(name.str());
+}
+
+void FactoryFault::RefuseClass(const Port::XUID& classId) {
+  Faults& f = ArmedFaults();
+  std::lock_guard<std::mutex> lock(f.mutex);
+  f.refusedClasses.insert(classId);
+}
+
+void FactoryFault::Disarm() {
+  Faults& f = ArmedFaults();
+  std::lock_guard<std::mutex> lock(f.mutex);
+  f.hiddenLibraries.clear();
+  f.refusedClasses.clear();
 }
 
 }  // namespace CitP

@@ -41,6 +41,18 @@ public:
   static CommonI::RefCountPtr<CitI::IInterface> CreateInstanceRef(const Port::XUID& classId);
 };
 
+// Fault injection for tests: make a component library look absent, or a
+// class identifier refused by its factory, until Disarm(). Process wide.
+class FactoryFault {
+public:
+  // LoadLibraryFactory(name) reports the library as not found and answers
+  // false (a library loaded before stays loaded).
+  static void HideLibrary(const Port::StringBase& name);
+  // CreateInstanceRef(classId) answers an empty reference.
+  static void RefuseClass(const Port::XUID& classId);
+  static void Disarm();
+};
+
 // Well-known instances by class identifier (singletons of components).
 class InstanceTable {
 public:

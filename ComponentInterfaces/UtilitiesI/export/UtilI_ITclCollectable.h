@@ -5,21 +5,19 @@
 // design is gone they are stale and answer no values.
 //
 // IPropertyValue, IPropertyInfo and IObjectList are the value, property
-// information and list objects of the Tcl helper component; the
-// collectables create them and hand them to their callers.
+// information and list objects of the Tcl helper component
+// (UtilI_TcltaskHelpers.h); the collectables create them and hand them to
+// their callers, who own them.
 #pragma once
 
 #include "CommonI_IRefCount.h"
 #include "Port_StringBase.h"
+#include "UtilI_TcltaskHelpers.h"
 
 namespace UtilI {
 
 inline constexpr Port::XUID IID_ITclCollectable{0xdae8c38b4c444839ULL, 0x93666c2227a85b8eULL};
 
-class IStringIterator;
-
-class IPropertyValue : public CitI::IInterface {};
-class IPropertyInfo : public CitI::IInterface {};
 
 class ITclCollectable : public CitI::IInterface {
 public:

@@ -195,3 +195,23 @@ TEST(LoadLibraryFactory, SearchPathEndsWithTheFrameworkFolder) {
   EXPECT_FALSE(Factory::LoadLibraryFactory("libCitTestNoEntry"));
   EXPECT_EQ(capture.count("has no InstFactoryEntry"), 1u);
 }
+
+TEST(FactoryFault, HiddenLibrariesAndRefusedClassesUntilDisarmed) {
+  TestFactory factory;
+  ASSERT_TRUE(Factory::RegisterFactory(kOther, &factory));
+  ASSERT_TRUE(Factory::LoadLibraryFactory("libCitTestComponent"));
+  CitP::FactoryFault::HideLibrary("libCitTestComponent");
+  CitP::FactoryFault::RefuseClass(kOther);
+  {
+    Port_MsgCapture capture;
+    EXPECT_FALSE(Factory::LoadLibraryFactory("libCitTestComponent"));
+    EXPECT_EQ(capture.count(Port_MsgKind::Error, "libCitTestComponent.so not found"), 1u);
+  }
+  EXPECT_FALSE(Factory::CreateInstanceRef(kOther));
+  EXPECT_TRUE(Factory::CreateInstanceRef(CitTest::CLSID_Component));  // only kOther is refused
+  CitP::FactoryFault::Disarm();
+  EXPECT_TRUE(Factory::LoadLibraryFactory("libCitTestComponent"));
+  EXPECT_TRUE(Factory::CreateInstanceRef(kOther));
+  EXPECT_EQ(Counted::Live(), 0);
+  Factory::UnRegisterFactory(kOther);
+}
