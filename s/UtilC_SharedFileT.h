@@ -1,6 +1,6 @@
 // UtilC::SharedFileT<Key, Mgr, File>: the counted base of a shared file
-// (a design object). It holds the reference count, the file's key and a
-// reference to the key's owner.
+// (a design object). It holds the reference count, the file's key, a
+// reference to the key's owner and the file's search source.
 //
 // Counting: a file starts with a count of 1, which belongs to its manager
 // for the file's whole life; each client reference adds one. When a
@@ -17,6 +17,7 @@
 
 #include "CommonI_IRefCount.h"
 #include "Port_Atomic.h"
+#include "UtilC_SrchSrcImpT.h"
 
 namespace UtilC {
 
@@ -59,6 +60,8 @@ protected:
   int m_refCount = 1;
   Key m_key;
   CommonI::RefCountPtr<CitI::IInterface> m_ownerRef;
+  // Destroyed first: the file has withdrawn it from every context by then.
+  UtilC::SrchSrcImpT<File> m_searchSource;
 
 private:
   static inline std::atomic<int> s_live{0};

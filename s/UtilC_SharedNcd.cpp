@@ -1,15 +1,20 @@
-// The shared design object: lifetime, faces, the view and its services, and
-// the seams the collectables fill in later. Classification and queries live
-// in UtilC_SharedNcdClassify.cpp and UtilC_SharedNcdQueries.cpp.
+// The shared design object: lifetime, faces, the view and its services, the
+// search source and the shared device. Classification, queries and
+// collectables live in UtilC_SharedNcdClassify.cpp,
+// UtilC_SharedNcdQueries.cpp and UtilC_SharedNcdCollectables.cpp.
 #include "UtilC_SharedNcd.h"
 
 #include <memory>
+#include <mutex>
 
+#include "CitP_Factory.h"
 #include "PM_PIC.h"
 #include "Port_MsgManData.h"
 #include "Rf_Device.h"
 #include "Tw_DlyMed.h"
+#include "UtilC_SharedNcdIds.h"
 #include "UtilC_SharedNcdMsg.h"
+#include "UtilI_SharedRf.h"
 #include "UtilSharedObject.h"
 #include "XCad_CadView.h"
 #include "XCad_RMed.h"
@@ -46,7 +51,9 @@ CitI::Result Answer(bool value) {
 
 }  // namespace
 
-SharedNcd::SharedNcd(const Key& key) : SharedFileT(key), m_loader(new Loader()) {}
+SharedNcd::SharedNcd(const Key& key) : SharedFileT(key), m_loader(new Loader()) {
+  m_searchSource.SetDesign(this);
+}
 
 SharedNcd::~SharedNcd() {
   ReleaseViewServices();
@@ -77,6 +84,7 @@ void SharedNcd::ReleaseViewServices() noexcept {
 
 void* SharedNcd::QueryInterface(const Port::XUID& iid) {
   if (iid == UtilI::IID_ISharedNcd) return static_cast<UtilI::ISharedNcd*>(this);
+  if (iid == UtilI::IID_ITclSearchSource) return static_cast<UtilI::ITclSearchSource*>(&m_searchSource);
   return SharedFileT::QueryInterface(iid);
 }
 
@@ -92,12 +100,28 @@ void SharedNcd::SetView(Xdm_View* view) {
 CommonI::RefCountPtr<CitI::IInterface> SharedNcd::ReservedReference() {
   return {};
 }
-void SharedNcd::PublishSearchSource() {}
-void SharedNcd::WithdrawSearchSource() {}
+void SharedNcd::PublishSearchSource() {
+  m_searchSource.Publish();
+}
+void SharedNcd::WithdrawSearchSource() {
+  m_searchSource.Withdraw();
+}
 
+// The shared device object comes from the shared-device manager of
+// "libUtilC_SharedRf", which this design asks as the design manager.
 CitI::Result SharedNcd::GetSharedRf(CommonI::RefCountPtr<CitI::IInterface>& out) {
   out.Reset();
-  return 0;
+  static std::once_flag loaded;
+  std::call_once(loaded, [] { CitP::Factory::LoadLibraryFactory(UtilI::kSharedRfLibrary); });
+  CommonI::RefCountPtr<CitI::IInterface> instance = CitP::Factory::CreateInstanceRef(UtilI::CLSID_SharedRfMgr);
+  CommonI::RefCountPtr<UtilI::ISharedRfMgr> devices(
+      instance ? static_cast<UtilI::ISharedRfMgr*>(instance->QueryInterface(UtilI::IID_ISharedRfMgr)) : nullptr);
+  if (!devices) return 0;
+  const CommonI::RefCountPtr<CitI::IInterface> owner = GetOwner();
+  const Port::StringBase partName = GetPartName();
+  devices->Load(CLSID_Mgr, partName, owner, true);
+  devices->Get(out, CLSID_Mgr, partName, owner);
+  return out ? 1 : 0;
 }
 
 // ---- the view
@@ -171,58 +195,6 @@ Xdh_ShapeMgr* SharedNcd::GetShapeMgr() {
   shapes = new Xdh_ShapeMgr(Xdh_ShapeMgr::CreateShapeMgr(*m_view));
   m_shapeMgr.store(shapes, std::memory_order_release);
   return shapes;
-}
-
-// ---- collectables (they arrive in a later step; until then every
-// question answers its empty result)
-
-SharedNcd::CollectablePtr SharedNcd::MakeCollectable(const Xdm_PropertyHolder*) {
-  return {};
-}
-SharedNcd::CollectablePtr SharedNcd::MakeCollectable(const Xdm_Signal*) {
-  return {};
-}
-SharedNcd::CollectablePtr SharedNcd::MakeCollectable(const Xdm_Network*) {
-  return {};
-}
-SharedNcd::CollectablePtr SharedNcd::MakeCollectable(const Xdm_Pin*) {
-  return {};
-}
-SharedNcd::CollectablePtr SharedNcd::MakeCollectable(const Pds_PdmBlock*) {
-  return {};
-}
-
-Pds_PdmBlock* SharedNcd::GetBlockOf(const SharedNcd::CollectablePtr&) {
-  return nullptr;
-}
-Xdm_Pin* SharedNcd::GetPinOf(const SharedNcd::CollectablePtr&) {
-  return nullptr;
-}
-Xdm_Network* SharedNcd::GetNetworkOf(const SharedNcd::CollectablePtr&) {
-  return nullptr;
-}
-Xdm_Signal* SharedNcd::GetSignalOf(const SharedNcd::CollectablePtr&) {
-  return nullptr;
-}
-Xdm_PropertyHolder* SharedNcd::GetRpmOf(const SharedNcd::CollectablePtr&) {
-  return nullptr;
-}
-
-SharedNcd::ValuePtr SharedNcd::GetRpmPropertyValue(const Xdm_PropertyHolder*,
-                                                   const Port::StringBase&) {
-  return {};
-}
-SharedNcd::ValuePtr SharedNcd::GetSignalPropertyValue(const Xdm_Signal*, const Port::StringBase&) {
-  return {};
-}
-SharedNcd::ValuePtr SharedNcd::GetNetPropertyValue(const Xdm_Network*, const Port::StringBase&) {
-  return {};
-}
-SharedNcd::ValuePtr SharedNcd::GetPinPropertyValue(const Xdm_Pin*, const Port::StringBase&) {
-  return {};
-}
-SharedNcd::ValuePtr SharedNcd::GetBlockPropertyValue(const Pds_PdmBlock*, const Port::StringBase&) {
-  return {};
 }
 
 }  // namespace UtilC::SharedNcd

@@ -57,12 +57,13 @@ class SharedNcd : public UtilC::SharedFileT<Key, Mgr, SharedNcd>, public UtilI::
   virtual CitI::Result IsPinVisible(const Xdm_Pin* pin);
   virtual CitI::Result IsNetVisible(const Xdm_Network* network);  // cached
   virtual CitI::Result IsBlockVisible(const Xdm_Block* block);    // cached
-  // Publishes the design as a Tcl search source of its owner. Empty until
-  // the search source arrives with the collectables.
+  // Publishes the design's search source in its owner's search context
+  // (see UtilC_SrchSrcImpT.h); called each time the manager hands it out.
   virtual void PublishSearchSource();
 
   // ISharedNcd answers for IID_ISharedNcd; IRefCount for IID_IRefCount and
-  // IID_IInterface; null otherwise. Counts do not change.
+  // IID_IInterface; the search source for IID_ITclSearchSource; null
+  // otherwise. Counts do not change.
   void* QueryInterface(const Port::XUID& iid) override;
 
   // The process-wide design lock (see the preamble).
@@ -73,11 +74,21 @@ class SharedNcd : public UtilC::SharedFileT<Key, Mgr, SharedNcd>, public UtilI::
   Loader* GetLoader() { return m_loader; }
   void SetView(Xdm_View* view);
   // Takes back what PublishSearchSource published; called when the design
-  // returns to its manager. Empty until the search source
-  // arrives with the collectables.
+  // returns to its manager.
   void WithdrawSearchSource();
-  // The shared routing-resource face; none yet (clears `out`, answers 0).
+  // The shared device object of the design's part ("libUtilC_SharedRf"),
+  // counted in `out`; empty (and 0) when that component gives none.
   CitI::Result GetSharedRf(CommonI::RefCountPtr<CitI::IInterface>& out);
+
+  // Points the collectable in `holder` at `object` (through its data face,
+  // without a visibility test), or fills an empty holder with
+  // MakeCollectable(object). A null object changes nothing. The searches
+  // walk a design with one probe collectable this way.
+  void AttachCollectable(const Pds_PdmBlock* block, CollectablePtr& holder);
+  void AttachCollectable(const Xdm_Network* network, CollectablePtr& holder);
+  void AttachCollectable(const Xdm_Pin* pin, CollectablePtr& holder);
+  void AttachCollectable(const Xdm_Signal* signal, CollectablePtr& holder);
+  void AttachCollectable(const Xdm_PropertyHolder* rpm, CollectablePtr& holder);
 
   // Whether `block` is a comp whose contents its parent does not hide.
   // Not cached.

@@ -1,0 +1,57 @@
+// UtilC::SearchAlg: a search algorithm of one searchable type of a design
+// ("ncd_block", "ncd_net", "ncd_rpm"). The design's search source owns one
+// per type and hands each search request of that type to it.
+//
+// An algorithm never judges a match itself: it walks its objects, presents
+// each to the request through one reusable probe collectable (MatchPattern
+// when the caller prepared a pattern, MatchText otherwise) and appends a
+// fresh collectable of every accepted object to the caller's result list.
+// It holds nothing between searches; it may search on any thread, and
+// exceptions of the request or of the design database pass to the caller.
+#pragma once
+
+#include "CommonI_IRefCount.h"
+#include "Port_StringBase.h"
+#include "UtilI_ITclCollectable.h"
+#include "UtilI_TclSearch.h"
+
+namespace UtilC {
+
+// What one search passes to each match call.
+struct SearchCall {
+  const CommonI::RefCountPtr<UtilI::ISearchRequest>& request;
+  const CommonI::RefCountPtr<CitI::IInterface>& pattern;  // empty: match the text
+  const Port::StringBase& text;
+  bool flag1;
+  bool flag2;
+  bool flag3;
+  UtilI::IObjectList* results;
+  void* passThrough;
+
+  // Presents `probe` to the request with `strings`; sets `matched`.
+  // Nonzero: go on with the object; 0: abandon it.
+  CitI::Result Present(UtilI::ITclCollectable* probe, UtilI::IStringContainer* strings,
+                       bool& matched) const;
+  // Appends a collectable to the results (which take their own reference).
+  void Append(const CommonI::RefCountPtr<UtilI::ITclCollectable>& match) const;
+};
+
+class SearchAlg {
+ public:
+  explicit SearchAlg(const Port::StringBase& name) : name(name) {}
+  virtual ~SearchAlg() = default;
+  SearchAlg(const SearchAlg&) = delete;
+  SearchAlg& operator=(const SearchAlg&) = delete;
+
+  // Nonzero for success. `patternHolder` holds a prepared pattern of the
+  // search service, or is empty and `text` with the three flags is used.
+  virtual CitI::Result Search(const CommonI::RefCountPtr<UtilI::ISearchRequest>& request,
+                              const CommonI::RefCountPtr<CitI::IInterface>& patternHolder,
+                              const Port::StringBase& text, bool flag1, bool flag2, bool flag3,
+                              UtilI::IObjectList* results, void* passThrough) = 0;
+
+  // The type name the algorithm is registered under.
+  const Port::StringBase name;
+};
+
+}  // namespace UtilC
