@@ -14,6 +14,7 @@
 #include "Port_StringBase.h"
 #include "UtilI_ITclCollectable.h"
 #include "UtilI_TclSearch.h"
+#include "UtilI_VectorHelper.h"
 
 namespace UtilC {
 
@@ -35,6 +36,14 @@ struct SearchCall {
   // Appends a collectable to the results (which take their own reference).
   void Append(const CommonI::RefCountPtr<UtilI::ITclCollectable>& match) const;
 };
+
+// One process-wide empty string container per search class (Tag), made
+// on first use and never released; handed to every match request.
+template <class Tag>
+UtilI::IStringContainer* SearchStrings() {
+  static UtilI::IStringContainer* strings = UtilI::MakeStringContainer().Detach();
+  return strings;
+}
 
 class SearchAlg {
  public:

@@ -93,6 +93,9 @@ class SharedNcd : public UtilC::SharedFileT<Key, Mgr, SharedNcd>, public UtilI::
   // Whether `block` is a comp whose contents its parent does not hide.
   // Not cached.
   bool IsCompVisible(const Xdm_Block* block);
+  // Whether `pin` is a visible pin at the end of its net: it lacks a
+  // signal or a child signal.
+  bool IsTerminalPin(const Xdm_Pin* pin);
 
   // ISharedNcd.
   Port::StringBase GetFileName() override;

@@ -93,4 +93,17 @@ class HmInstColl : public DerivedCollT<HmInstColl, BlockColl> {
   CitI::Result GetStatus(UtilI::IPropertyValue** value);
 };
 
+// The design's top block: the design-wide lists. A list that cannot be
+// made is delivered as null.
+class TopColl : public DerivedCollT<TopColl, BlockColl> {
+ public:
+  static std::span<const PropertySpec<TopColl>> Properties();
+  using DerivedCollT::DerivedCollT;
+
+ private:
+  CitI::Result GetNets(UtilI::IPropertyValue** value);
+  CitI::Result GetRpms(UtilI::IPropertyValue** value);
+  CitI::Result GetProbes(UtilI::IPropertyValue** value);
+};
+
 }  // namespace UtilC::SharedNcd

@@ -1,26 +1,13 @@
-#include "UtilC_SharedNcdBlockSearchAlg.h"
-
 #include "Pds_PdmBlock.h"
 #include "UtilC_SharedNcd.h"
-#include "UtilI_VectorHelper.h"
+#include "UtilC_SharedNcdSearchAlgs.h"
 #include "XCad_CadView.h"
 
 namespace UtilC::SharedNcd {
 
-namespace {
-
-// The empty string container every block search hands to its requests;
-// made with the first block search, kept until the process ends.
-UtilI::IStringContainer* SharedStrings() {
-  static UtilI::IStringContainer* strings = UtilI::MakeStringContainer().Detach();
-  return strings;
-}
-
-}  // namespace
-
 BlockSearchAlg::BlockSearchAlg(const Port::StringBase& name, SharedNcd* design)
-    : SearchAlg(name), m_design(design) {
-  SharedStrings();
+    : DesignSearchAlg(name, design) {
+  SearchStrings<BlockSearchAlg>();
 }
 
 CitI::Result BlockSearchAlg::Search(const CommonI::RefCountPtr<UtilI::ISearchRequest>& request,
@@ -41,7 +28,7 @@ CitI::Result BlockSearchAlg::Visit(const SearchCall& call, Xdm_Block* block,
   const auto* pdm = static_cast<const Pds_PdmBlock*>(block);
   m_design->AttachCollectable(pdm, probe);
   bool matched = false;
-  const CitI::Result answer = call.Present(probe.get(), SharedStrings(), matched);
+  const CitI::Result answer = call.Present(probe.get(), SearchStrings<BlockSearchAlg>(), matched);
   if (answer == 0) return 0;
   if (matched) call.Append(m_design->MakeCollectable(pdm));
   for (Xdm_Block* child : block->GetBlockItr()) {

@@ -23,7 +23,11 @@
 #include "UtilC_SharedNcdDataI.h"
 #include "UtilC_SharedNcdPropertyTable.h"
 #include "XCad_CadView.h"
-#include "Xdm_Object.h"
+#include "Xdm_Block.h"
+#include "Xdm_Network.h"
+#include "Xdm_Pin.h"
+#include "Xdm_PropertyHolder.h"
+#include "Xdm_Signal.h"
 #include "Xdm_View.h"
 
 namespace UtilC::SharedNcd {
@@ -91,7 +95,7 @@ class CollT : public CommonI::IRefCount,
 
   CitI::Result GetName(Port::StringBase& out) override {
     if (IsStale()) return 0;
-    out = ItemName();
+    out = Current()->GetName();
     return 1;
   }
   CitI::Result GetTypeName(Port::StringBase& out) override {
@@ -137,7 +141,6 @@ class CollT : public CommonI::IRefCount,
 
   // The wrapped item (getters run under the class lock, after IsStale).
   Item* Current() const { return m_item.load(std::memory_order_relaxed); }
-  virtual Port::StringBase ItemName() { return Current()->GetName(); }
 
   // The data face's operations.
   Item* LockedItem() {
@@ -164,13 +167,22 @@ class CollT : public CommonI::IRefCount,
   }
   template <class Owner, class Range, class Make>
   static CitI::Result DeliverList(UtilI::IPropertyValue** value, Range&& range, Make make) {
+    return DeliverFilledList<Owner>(value, [&](UtilI::IObjectList& list) {
+      for (auto* item : range) AppendTo(list, make(item));
+    });
+  }
+  // The same with a list that `fill` fills (with AppendTo). When no list
+  // can be made, nothing is delivered (false), or null when `nullForNoList`.
+  template <class Owner, class Fill>
+  static CitI::Result DeliverFilledList(UtilI::IPropertyValue** value, Fill fill, bool nullForNoList = false) {
     CommonI::RefCountPtr<UtilI::IObjectList> list =
         CreateService<UtilI::IObjectList>(ClassStatics<Owner>::Get().services);
-    if (!list) return 0;
-    for (auto* item : range) {
-      if (CommonI::RefCountPtr<UtilI::ITclCollectable> coll = make(item)) list->Append(coll.get());
-    }
+    if (!list) return nullForNoList ? (*value)->SetObject(nullptr) : 0;
+    fill(*list);
     return (*value)->SetObject(static_cast<CitI::IInterface*>(list->QueryInterface(CitI::IID_IInterface)));
+  }
+  static void AppendTo(UtilI::IObjectList& list, const CommonI::RefCountPtr<UtilI::ITclCollectable>& coll) {
+    if (coll) list.Append(coll.get());
   }
 
  private:

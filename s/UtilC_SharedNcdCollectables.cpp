@@ -7,6 +7,10 @@
 #include "UtilC_SharedNcd.h"
 #include "UtilC_SharedNcdBlockColl.h"
 #include "UtilC_SharedNcdDataI.h"
+#include "UtilC_SharedNcdNetColl.h"
+#include "UtilC_SharedNcdPinColl.h"
+#include "UtilC_SharedNcdRpmColl.h"
+#include "UtilC_SharedNcdSignalColl.h"
 
 namespace UtilC::SharedNcd {
 
@@ -71,8 +75,7 @@ SharedNcd::ValuePtr PropertyOf(SharedNcd& design, const Object* object, const Po
 
 CollectablePtr SharedNcd::MakeCollectable(const Pds_PdmBlock* block) {
   if (!block || !IsBlockVisible(block)) return Make<BlockColl>(static_cast<const Xdm_Block*>(nullptr), this);
-  // The top block: TopColl arrives with the design-wide lists.
-  if (!block->GetParent()) return Make<BlockColl>(block, this);
+  if (!block->GetParent()) return Make<TopColl>(block, this);
   return MakeChildBlock(block, this);
 }
 
@@ -92,25 +95,45 @@ SharedNcd::ValuePtr SharedNcd::GetBlockPropertyValue(const Pds_PdmBlock* block, 
   return PropertyOf(*this, block, name);
 }
 
-// ---- networks, pins, signals and RPMs: their collectables arrive with
-// the design-wide lists; until then they wrap nothing.
+// ---- networks, pins, signals and RPMs
 
-CollectablePtr SharedNcd::MakeCollectable(const Xdm_PropertyHolder*) {
-  return {};
+CollectablePtr SharedNcd::MakeCollectable(const Xdm_PropertyHolder* rpm) {
+  return Make<RpmColl>(rpm, this);
 }
-CollectablePtr SharedNcd::MakeCollectable(const Xdm_Signal*) {
-  return {};
+CollectablePtr SharedNcd::MakeCollectable(const Xdm_Signal* signal) {
+  return Make<SignalColl>(IsSignalVisible(signal) ? signal : nullptr, this);
 }
-CollectablePtr SharedNcd::MakeCollectable(const Xdm_Network*) {
-  return {};
+CollectablePtr SharedNcd::MakeCollectable(const Xdm_Network* network) {
+  return Make<NetColl>(IsNetVisible(network) ? network : nullptr, this);
 }
-CollectablePtr SharedNcd::MakeCollectable(const Xdm_Pin*) {
-  return {};
+CollectablePtr SharedNcd::MakeCollectable(const Xdm_Pin* pin) {
+  return Make<PinColl>(IsPinVisible(pin) ? pin : nullptr, this);
 }
-void SharedNcd::AttachCollectable(const Xdm_Network*, CollectablePtr&) {}
-void SharedNcd::AttachCollectable(const Xdm_Pin*, CollectablePtr&) {}
-void SharedNcd::AttachCollectable(const Xdm_Signal*, CollectablePtr&) {}
-void SharedNcd::AttachCollectable(const Xdm_PropertyHolder*, CollectablePtr&) {}
+
+void SharedNcd::AttachCollectable(const Xdm_Network* network, CollectablePtr& holder) {
+  if (!network) return;
+  Attach<INetData>(
+      holder, IID_INetData, [network](INetData& d) { d.SetNetwork(const_cast<Xdm_Network*>(network)); },
+      [this, network] { return MakeCollectable(network); });
+}
+void SharedNcd::AttachCollectable(const Xdm_Pin* pin, CollectablePtr& holder) {
+  if (!pin) return;
+  Attach<IPinData>(
+      holder, IID_IPinData, [pin](IPinData& d) { d.SetPin(const_cast<Xdm_Pin*>(pin)); },
+      [this, pin] { return MakeCollectable(pin); });
+}
+void SharedNcd::AttachCollectable(const Xdm_Signal* signal, CollectablePtr& holder) {
+  if (!signal) return;
+  Attach<ISignalData>(
+      holder, IID_ISignalData, [signal](ISignalData& d) { d.SetSignal(const_cast<Xdm_Signal*>(signal)); },
+      [this, signal] { return MakeCollectable(signal); });
+}
+void SharedNcd::AttachCollectable(const Xdm_PropertyHolder* rpm, CollectablePtr& holder) {
+  if (!rpm) return;
+  Attach<IRpmData>(
+      holder, IID_IRpmData, [rpm](IRpmData& d) { d.SetRpm(const_cast<Xdm_PropertyHolder*>(rpm)); },
+      [this, rpm] { return MakeCollectable(rpm); });
+}
 
 Xdm_Pin* SharedNcd::GetPinOf(const CollectablePtr& coll) {
   return ItemOf<IPinData>(coll, IID_IPinData, [](IPinData& d) { return d.GetPin(); });

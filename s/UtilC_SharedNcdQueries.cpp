@@ -174,12 +174,14 @@ CitI::Result SharedNcd::IsNetVisibleLocked(const Xdm_Network* network, std::uint
 // Visible input and bidirectional pins that end the net (not a pin that
 // only passes it into or out of a block); a pin met through two signals
 // counts twice.
+bool SharedNcd::IsTerminalPin(const Xdm_Pin* pin) {
+  return IsPinVisible(pin) && (pin->GetSignal() == nullptr || pin->GetChildSignal() == nullptr);
+}
+
 std::uint32_t SharedNcd::CountTerminalLoads(const Xdm_Network* network) {
   std::uint32_t count = 0;
   AnyPin(network, [&](const Xdm_Pin* pin) {
-    const bool terminal = pin->GetSignal() == nullptr || pin->GetChildSignal() == nullptr;
-    const bool load = pin->IsBlockInput() || pin->IsBlockBidir();
-    if (terminal && load && IsPinVisible(pin)) ++count;
+    if ((pin->IsBlockInput() || pin->IsBlockBidir()) && IsTerminalPin(pin)) ++count;
     return false;
   });
   return count;

@@ -4,7 +4,7 @@
 #include "CitP_Factory.h"
 #include "UtilC_SearchAlg.h"
 #include "UtilC_SharedNcd.h"
-#include "UtilC_SharedNcdBlockSearchAlg.h"
+#include "UtilC_SharedNcdSearchAlgs.h"
 #include "UtilC_SrchSrcImpT.h"
 #include "UtilI_VectorHelper.h"
 
@@ -22,11 +22,14 @@ struct AlgorithmMaker {
   const char* typeName;
   SearchAlg* (*make)(const Port::StringBase& name, NcdDesign* design);
 };
+template <class Algorithm>
+SearchAlg* MakeAlgorithm(const Port::StringBase& name, NcdDesign* design) {
+  return new Algorithm(name, design);
+}
 constexpr AlgorithmMaker kAlgorithms[] = {
-    {"ncd_block",
-     [](const Port::StringBase& name, NcdDesign* design) -> SearchAlg* {
-       return new SharedNcd::BlockSearchAlg(name, design);
-     }},
+    {"ncd_block", &MakeAlgorithm<SharedNcd::BlockSearchAlg>},
+    {"ncd_net", &MakeAlgorithm<SharedNcd::NetSearchAlg>},
+    {"ncd_rpm", &MakeAlgorithm<SharedNcd::RpmSearchAlg>},
 };
 
 // The type prototypes MakeEmptyCollectable hands out, in the order the
