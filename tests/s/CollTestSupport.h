@@ -13,6 +13,7 @@
 
 #include "CitP_Factory.h"
 #include "Pds_PdmBlock.h"
+#include "SharedNcdTestDesign.h"
 #include "TestDesigns.h"
 #include "UtilC_SharedNcd.h"
 #include "UtilC_SharedNcdColl.h"

@@ -27,7 +27,8 @@ TEST(ComparePropertyNames, CaseAndSeparatorRules) {
       {"Full Name", "full name", 0},    {"Full Name", "FULL_NAME", 0},  {"Full Name", "full--name", 0},
       {"Full Name", "Full Name ", 0},   {"Full Name", "Full  Name", 0}, {"Full Name", " Full Name", 1},
       {"Full Name", "FullName", -1},    {"", "   ", 0},                 {"", "-", 0},
-      {"a", "", 1},                     {"a1", "a_", -1},               {"a_", "ab", -1},
+      {"a", "", 1},                     {"a1", "a_b", -1},              {"a_b", "ab", -1},
+      {"a_", "a", 0},
       {"Icon Name", "icon-name", 0},    {"IO Standard", "io_standard", 0},
       {"x\xc3\xa9y", "x__y", 0},        {"Max Delay", "MAX_DELAY", 0},  {"Nets", "Net", 1},
   };
