@@ -1,6 +1,12 @@
 // ncdclient: opens design files through the shared design manager, prints
 // what the shared design answers and the manager's registries, and hands
-// the designs back. Exit status 0 when every design loaded, 1 otherwise.
+// the designs back. With --walk it prints every visible block's class,
+// properties and values, walking the hierarchy through "Children"; with
+// --describe each property's kind and description; with --nets the nets,
+// the pins of one net and the RPMs. Exit status 0 when every design
+// loaded, 1 otherwise, 2 for bad usage.
+#include <getopt.h>
+
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -8,6 +14,7 @@
 #include <vector>
 
 #include "CitP_Factory.h"
+#include "CollPrinter.h"
 #include "Pds_PdmBlock.h"
 #include "UtilI_ISharedNcdMgr.h"
 #include "XCad_CadView.h"
@@ -76,6 +83,101 @@ void Describe(UtilI::ISharedNcd& design) {
   PrintIobs(design, blocks);
 }
 
+struct Options {
+  bool walk = false;
+  bool describe = false;
+  bool nets = false;
+  std::string net;  // whose pins --nets shows; the first net with pins by default
+  std::vector<std::string> files;
+};
+
+using ncdclient::CollPtr;
+
+void Walk(const CollPtr& block, int depth, const Options& options) {
+  const std::string indent(2 + 2 * depth, ' ');
+  const char* className = ncdclient::BlockClass(block);
+  std::printf("%s%s (%s)\n", indent.c_str(), ncdclient::NameOf(block).c_str(), className);
+  if (options.walk) ncdclient::PrintProperties(stdout, block, indent + "    ");
+  if (options.describe) ncdclient::PrintDescriptions(stdout, block, className);
+  for (const CollPtr& child : ncdclient::Items(ncdclient::ValueOf(block, "Children"))) Walk(child, depth + 1, options);
+}
+
+void PrintNetPins(const CollPtr& net) {
+  std::printf("  pins of net %s:\n", ncdclient::NameOf(net).c_str());
+  for (const CollPtr& pin : ncdclient::Items(ncdclient::ValueOf(net, "Pins"))) {
+    std::printf("    %-28s direction %-7s clock region %s\n",
+                ncdclient::Render(ncdclient::ValueOf(pin, "Full Name")).c_str(),
+                ncdclient::Render(ncdclient::ValueOf(pin, "Direction")).c_str(),
+                ncdclient::Render(ncdclient::ValueOf(pin, "Clock Region")).c_str());
+  }
+}
+
+void PrintNets(const CollPtr& top, const Options& options) {
+  std::printf("  nets:\n");
+  CollPtr shown;
+  for (const CollPtr& net : ncdclient::Items(ncdclient::ValueOf(top, "Nets"))) {
+    std::printf("    %-16s status %-18s fanout %-3s max delay %s\n", ncdclient::NameOf(net).c_str(),
+                ncdclient::Render(ncdclient::ValueOf(net, "Status")).c_str(),
+                ncdclient::Render(ncdclient::ValueOf(net, "Fanout")).c_str(),
+                ncdclient::Render(ncdclient::ValueOf(net, "Max Delay")).c_str());
+    const bool wanted = options.net.empty() ? !shown && !ncdclient::Items(ncdclient::ValueOf(net, "Pins")).empty()
+                                            : ncdclient::NameOf(net) == options.net;
+    if (wanted) shown = net;
+  }
+  if (shown) PrintNetPins(shown);
+  std::printf("  RPMs:\n");
+  for (const CollPtr& rpm : ncdclient::Items(ncdclient::ValueOf(top, "RPMs"))) {
+    std::printf("    %-16s %-5s reference %-8s members %s\n", ncdclient::NameOf(rpm).c_str(),
+                ncdclient::Render(ncdclient::ValueOf(rpm, "Subtype")).c_str(),
+                ncdclient::Render(ncdclient::ValueOf(rpm, "Reference Block")).c_str(),
+                ncdclient::Render(ncdclient::ValueOf(rpm, "Members")).c_str());
+  }
+}
+
+void PrintCollectables(UtilI::ISharedNcd& design, const Options& options) {
+  XCad_CadView* view = design.GetView();
+  const auto* top = view ? static_cast<const Pds_PdmBlock*>(view->GetBlock()) : nullptr;
+  CollPtr topColl = design.MakeCollectable(top);
+  if (options.walk || options.describe) {
+    std::printf("  blocks:\n");
+    Walk(topColl, 1, options);
+  }
+  if (options.nets) PrintNets(topColl, options);
+}
+
+const char kUsage[] =
+    "usage: ncdclient [--walk] [--describe] [--nets] [--net NAME] FILE...\n"
+    "Opens each design through the shared design manager, describes it,\n"
+    "prints the manager's registries and hands the design back.\n"
+    "  --walk        every visible block with its class, properties and values\n"
+    "  --describe    each property's kind and description, once per class\n"
+    "  --nets        the nets (status, fanout, max delay), the pins of one net\n"
+    "                (direction, clock region) and the RPMs with their members\n"
+    "  --net NAME    the net whose pins --nets shows\n";
+
+// 0 to go on, else the exit status.
+int ParseOptions(int argc, char** argv, Options& options) {
+  static const option kLong[] = {{"walk", no_argument, nullptr, 'w'},     {"describe", no_argument, nullptr, 'd'},
+                                 {"nets", no_argument, nullptr, 'n'},     {"net", required_argument, nullptr, 'N'},
+                                 {"help", no_argument, nullptr, 'h'},     {nullptr, 0, nullptr, 0}};
+  for (int c; (c = getopt_long(argc, argv, "h", kLong, nullptr)) != -1;) {
+    switch (c) {
+      case 'w': options.walk = true; break;
+      case 'd': options.describe = true; break;
+      case 'n': options.nets = true; break;
+      case 'N': options.nets = true, options.net = optarg; break;
+      case 'h': std::printf("%s", kUsage); return -1;
+      default: std::fprintf(stderr, "%s", kUsage); return 2;
+    }
+  }
+  options.files.assign(argv + optind, argv + argc);
+  if (options.files.empty()) {
+    std::fprintf(stderr, "%s", kUsage);
+    return 2;
+  }
+  return 0;
+}
+
 UtilI::ISharedNcdMgr* OpenManager() {
   if (!CitP::Factory::LoadLibraryFactory("libUtilC_SharedNcd")) return nullptr;
   CommonI::RefCountPtr<CitI::IInterface> instance = CitP::Factory::CreateInstanceRef(kMgrClass);
@@ -86,27 +188,25 @@ UtilI::ISharedNcdMgr* OpenManager() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help")) {
-    std::printf("usage: ncdclient FILE...\nOpens each design through the shared design manager, describes it,\n"
-                "prints the manager's registries and hands the design back.\n");
-    return argc < 2 ? 2 : 0;
-  }
+  Options options;
+  if (int status = ParseOptions(argc, argv, options)) return status < 0 ? 0 : status;
   UtilI::ISharedNcdMgr* mgr = OpenManager();
   if (!mgr) {
     std::fprintf(stderr, "ncdclient: the shared design component could not be loaded\n");
     return 1;
   }
   bool ok = true;
-  for (int i = 1; i < argc; ++i) {
-    CitI::Result status = mgr->Load(kRequester, argv[i], {}, true);
-    std::printf("%s: %s\n", argv[i], kStatusWords[status < 3 ? status : 0]);
-    CommonI::RefCountPtr<UtilI::ISharedNcd> design = mgr->Get(kRequester, argv[i], {});
+  for (const std::string& file : options.files) {
+    CitI::Result status = mgr->Load(kRequester, file, {}, true);
+    std::printf("%s: %s\n", file.c_str(), kStatusWords[status < 3 ? status : 0]);
+    CommonI::RefCountPtr<UtilI::ISharedNcd> design = mgr->Get(kRequester, file, {});
     if (!design) {
-      mgr->CancelLoad(kRequester, argv[i], {});
+      mgr->CancelLoad(kRequester, file, {});
       ok = false;
       continue;
     }
     Describe(*design);
+    PrintCollectables(*design, options);
     std::printf("  manager     %s\n", mgr->Dump("").c_str());
     design.Reset();
     std::printf("  handed back %s\n", mgr->Dump("").c_str());
