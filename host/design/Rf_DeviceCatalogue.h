@@ -34,8 +34,8 @@ struct Rf_DevicePartData;
 // One cell as the catalogue knows it. Texts are the catalogue's own copies.
 struct Rf_CatalogueCell {
   const char* name = "";
-  const char* type = "";            // the cell type's name
-  const char* region = nullptr;     // the clock region's name; null: no region
+  const char* type = "";         // the cell type's name
+  const char* region = nullptr;  // the clock region's name; null: no region
 };
 
 class Rf_DevicePart {

@@ -125,8 +125,7 @@ class CollectableT : public CountedT<UtilI::ITclCollectable, Faces...> {
 
  protected:
   void* FindFace(const Port::XUID& iid) override {
-    return iid == UtilI::IID_ITclCollectable ? static_cast<UtilI::ITclCollectable*>(this)
-                                              : nullptr;
+    return iid == UtilI::IID_ITclCollectable ? static_cast<UtilI::ITclCollectable*>(this) : nullptr;
   }
 
  private:

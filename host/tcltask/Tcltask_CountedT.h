@@ -51,6 +51,21 @@ CommonI::RefCountPtr<I> MakeCounted(Args&&... args) {
   }
 }
 
+// One live-object counter per kind of object of a component.
+template <std::uint32_t Kinds>
+class LiveCountersT {
+ public:
+  std::atomic<std::int64_t>& operator[](std::uint32_t kind) { return m_counts[kind]; }
+  // 0 for a kind out of range.
+  std::uint64_t Read(std::uint32_t kind) const {
+    const std::int64_t n = kind < Kinds ? m_counts[kind].load(std::memory_order_relaxed) : 0;
+    return n > 0 ? static_cast<std::uint64_t>(n) : 0;
+  }
+
+ private:
+  std::atomic<std::int64_t> m_counts[Kinds]{};
+};
+
 class LiveToken {
  public:
   explicit LiveToken(std::atomic<std::int64_t>& count) : m_count(count) {

@@ -21,8 +21,7 @@ class HelperFactory final : public CountedT<UtilI::INamedValueFactory> {
                             std::int32_t value) override;
   CitI::Result MakeDoubleValue(CommonI::RefCountPtr<UtilI::IPropertyValue>& out,
                                double value) override;
-  CitI::Result MakeBoolValue(CommonI::RefCountPtr<UtilI::IPropertyValue>& out,
-                             bool value) override;
+  CitI::Result MakeBoolValue(CommonI::RefCountPtr<UtilI::IPropertyValue>& out, bool value) override;
   CitI::Result MakeObjectValue(CommonI::RefCountPtr<UtilI::IPropertyValue>& out,
                                CitI::IInterface* object) override;
   std::uint64_t GetLiveCount(std::uint32_t kind) override;

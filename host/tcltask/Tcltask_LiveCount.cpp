@@ -1,14 +1,11 @@
 #include "Tcltask_LiveCount.h"
 
+#include "Tcltask_CountedT.h"
+
 namespace Tcltask {
 namespace {
 
-std::atomic<std::int64_t> g_live[UtilI::kHelperAll];
-
-std::uint64_t Read(std::uint32_t kind) {
-  const std::int64_t n = g_live[kind].load(std::memory_order_relaxed);
-  return n > 0 ? static_cast<std::uint64_t>(n) : 0;
-}
+LiveCountersT<UtilI::kHelperAll> g_live;
 
 }  // namespace
 
@@ -17,11 +14,10 @@ std::atomic<std::int64_t>& LiveCounter(UtilI::HelperObjectKind kind) {
 }
 
 std::uint64_t LiveCount(std::uint32_t kind) {
-  if (kind < UtilI::kHelperAll) return Read(kind);
-  if (kind > UtilI::kHelperAll) return 0;
+  if (kind != UtilI::kHelperAll) return g_live.Read(kind);
   std::uint64_t all = 0;
   for (std::uint32_t k = 0; k < UtilI::kHelperAll; ++k)
-    all += Read(k);
+    all += g_live.Read(k);
   return all;
 }
 

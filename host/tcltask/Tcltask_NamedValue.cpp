@@ -45,7 +45,8 @@ CitI::Result NamedValue::GetValue(CommonI::RefCountPtr<UtilI::IPropertyValue>& o
 }
 
 Port::StringBase NamedValue::Id() const {
-  return Port::StringBase::doFormat("%s#%llu", kTypeName, static_cast<unsigned long long>(m_serial));
+  return Port::StringBase::doFormat("%s#%llu", kTypeName,
+                                    static_cast<unsigned long long>(m_serial));
 }
 
 std::uint32_t NamedValue::KindOf(const Property& property) const {

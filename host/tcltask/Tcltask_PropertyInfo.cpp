@@ -61,7 +61,8 @@ CitI::Result PropertyInfo::SetDefault(UtilI::IPropertyValue* value) {
 }
 
 CitI::Result PropertyInfo::GetDefault(CommonI::RefCountPtr<UtilI::IPropertyValue>& out) {
-  out = m_default ? PropertyValue::Create(*m_default) : CommonI::RefCountPtr<UtilI::IPropertyValue>();
+  out =
+      m_default ? PropertyValue::Create(*m_default) : CommonI::RefCountPtr<UtilI::IPropertyValue>();
   return out ? 1 : 0;
 }
 

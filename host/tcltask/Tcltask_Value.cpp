@@ -21,11 +21,11 @@ struct KindInfo {
 };
 
 // In the order of the alternatives of Value::Data.
-constexpr KindInfo kKinds[] = {
-    {UtilI::kValueNone, "none"},     {UtilI::kValueInt, "int"},       {UtilI::kValueDouble, "double"},
-    {UtilI::kValueString, "string"}, {UtilI::kValueBool, "bool"},     {UtilI::kValueObject, "object"},
-    {UtilI::kValueList, "list"},     {UtilI::kValueInt64, "int64"},   {UtilI::kValueUInt, "uint"},
-    {UtilI::kValueStrings, "strings"}};
+constexpr KindInfo kKinds[] = {{UtilI::kValueNone, "none"},     {UtilI::kValueInt, "int"},
+                               {UtilI::kValueDouble, "double"}, {UtilI::kValueString, "string"},
+                               {UtilI::kValueBool, "bool"},     {UtilI::kValueObject, "object"},
+                               {UtilI::kValueList, "list"},     {UtilI::kValueInt64, "int64"},
+                               {UtilI::kValueUInt, "uint"},     {UtilI::kValueStrings, "strings"}};
 
 // One address per object, whichever face it was given by.
 const void* Identity(const Value::Object& object) {
@@ -36,24 +36,12 @@ const void* Identity(const Value::Object& object) {
 // An object's name, or "" for null, a non-collectable or a nameless one.
 Port::StringBase NameOf(CitI::IInterface* object) {
   Port::StringBase name;
-  auto* collectable = object ? static_cast<UtilI::ITclCollectable*>(
-                                   object->QueryInterface(UtilI::IID_ITclCollectable))
-                             : nullptr;
+  auto* collectable =
+      object
+          ? static_cast<UtilI::ITclCollectable*>(object->QueryInterface(UtilI::IID_ITclCollectable))
+          : nullptr;
   if (collectable && !collectable->GetName(name)) name.Empty();
   return name;
-}
-
-Port::StringBase ListText(CitI::IInterface* object) {
-  auto* list = static_cast<UtilI::IObjectList*>(object->QueryInterface(UtilI::IID_IObjectList));
-  Port::StringBase text;
-  const std::uint64_t size = list ? list->GetSize() : 0;
-  for (std::uint64_t i = 0; i < size; ++i) {
-    CommonI::RefCountPtr<UtilI::ITclCollectable> item;
-    list->GetItem(i, item);
-    if (i > 0) text += ' ';
-    text += NameOf(item.get());
-  }
-  return text;
 }
 
 Port::StringBase DoubleText(double v) {
@@ -69,10 +57,60 @@ Port::StringBase Printed(const char* format, T v) {
   return buffer;
 }
 
-template <class T, CitI::Result (UtilI::IPropertyValue::*Getter)(T&)>
-void ReadAs(UtilI::IPropertyValue& source, Value& out) {
+using I = UtilI::IPropertyValue;
+
+template <class T, CitI::Result (I::*Getter)(T&)>
+void ReadAs(I& source, Value& out) {
   T v{};
   if ((source.*Getter)(v)) out.Set(v);
+}
+
+void ReadObject(I& source, Value& out) {
+  Value::Object object;
+  if (source.GetObject(object)) out.SetObject(object.get());
+}
+
+void ReadStrings(I& source, Value& out) {
+  CommonI::RefCountPtr<UtilI::IStringContainer> strings;
+  if (source.GetStrings(strings)) out.SetStrings(strings);
+}
+
+// How a value of each kind is read through the interface.
+struct Reader {
+  std::uint32_t kind;
+  void (*read)(I& source, Value& out);
+};
+constexpr Reader kReaders[] = {
+    {UtilI::kValueInt, &ReadAs<std::int32_t, &I::GetInt>},
+    {UtilI::kValueDouble, &ReadAs<double, &I::GetDouble>},
+    {UtilI::kValueString, &ReadAs<Port::StringBase, &I::GetString>},
+    {UtilI::kValueBool, &ReadAs<bool, &I::GetBool>},
+    {UtilI::kValueObject, &ReadObject},
+    {UtilI::kValueList, &ReadObject},
+    {UtilI::kValueInt64, &ReadAs<std::int64_t, &I::GetInt64>},
+    {UtilI::kValueUInt, &ReadAs<std::uint32_t, &I::GetUInt>},
+    {UtilI::kValueStrings, &ReadStrings},
+};
+
+Port::StringBase Joined(const Value::Strings& strings) {
+  Port::StringBase text;
+  for (std::size_t i = 0; i < strings.size(); ++i) {
+    if (i > 0) text += ' ';
+    text += strings[i];
+  }
+  return text;
+}
+
+// The names of a list's items.
+Port::StringBase ListText(CitI::IInterface* object) {
+  auto* list = static_cast<UtilI::IObjectList*>(object->QueryInterface(UtilI::IID_IObjectList));
+  Value::Strings names(list ? list->GetSize() : 0);
+  for (std::uint64_t i = 0; i < names.size(); ++i) {
+    CommonI::RefCountPtr<UtilI::ITclCollectable> item;
+    list->GetItem(i, item);
+    names[i] = NameOf(item.get());
+  }
+  return Joined(names);
 }
 
 }  // namespace
@@ -144,25 +182,17 @@ bool Value::GetStrings(CommonI::RefCountPtr<UtilI::IStringContainer>& out) const
 
 bool Value::GetText(Port::StringBase& out) const {
   if (IsEmpty()) return false;
-  out = std::visit(
-      Overloaded{[](std::monostate) { return Port::StringBase(); },
-                 [](std::int32_t v) { return Printed("%" PRId32, v); },
-                 [](double v) { return DoubleText(v); },
-                 [](const Port::StringBase& v) { return v; },
-                 [](bool v) { return Port::StringBase(v ? "true" : "false"); },
-                 [](const ObjectRef& v) { return NameOf(v.ptr.get()); },
-                 [](const ListRef& v) { return ListText(v.ptr.get()); },
-                 [](std::int64_t v) { return Printed("%" PRId64, v); },
-                 [](std::uint32_t v) { return Printed("%" PRIu32, v); },
-                 [](const Strings& v) {
-                   Port::StringBase text;
-                   for (std::size_t i = 0; i < v.size(); ++i) {
-                     if (i > 0) text += ' ';
-                     text += v[i];
-                   }
-                   return text;
-                 }},
-      m_data);
+  out = std::visit(Overloaded{[](std::monostate) { return Port::StringBase(); },
+                              [](std::int32_t v) { return Printed("%" PRId32, v); },
+                              [](double v) { return DoubleText(v); },
+                              [](const Port::StringBase& v) { return v; },
+                              [](bool v) { return Port::StringBase(v ? "true" : "false"); },
+                              [](const ObjectRef& v) { return NameOf(v.ptr.get()); },
+                              [](const ListRef& v) { return ListText(v.ptr.get()); },
+                              [](std::int64_t v) { return Printed("%" PRId64, v); },
+                              [](std::uint32_t v) { return Printed("%" PRIu32, v); },
+                              [](const Strings& v) { return Joined(v); }},
+                   m_data);
   return true;
 }
 
@@ -171,47 +201,30 @@ bool Value::operator==(const Value& other) const {
 }
 
 Value Value::From(UtilI::IPropertyValue& source) {
-  using I = UtilI::IPropertyValue;
   Value out;
-  switch (source.GetKind()) {
-    case UtilI::kValueInt: ReadAs<std::int32_t, &I::GetInt>(source, out); break;
-    case UtilI::kValueDouble: ReadAs<double, &I::GetDouble>(source, out); break;
-    case UtilI::kValueString: ReadAs<Port::StringBase, &I::GetString>(source, out); break;
-    case UtilI::kValueBool: ReadAs<bool, &I::GetBool>(source, out); break;
-    case UtilI::kValueInt64: ReadAs<std::int64_t, &I::GetInt64>(source, out); break;
-    case UtilI::kValueUInt: ReadAs<std::uint32_t, &I::GetUInt>(source, out); break;
-    case UtilI::kValueObject:
-    case UtilI::kValueList: {
-      Object object;
-      if (source.GetObject(object)) out.SetObject(object.get());
-      break;
-    }
-    case UtilI::kValueStrings: {
-      CommonI::RefCountPtr<UtilI::IStringContainer> strings;
-      if (source.GetStrings(strings)) out.SetStrings(strings);
-      break;
-    }
-    default: break;
+  const std::uint32_t kind = source.GetKind();
+  for (const Reader& reader : kReaders) {
+    if (reader.kind == kind) reader.read(source, out);
   }
   return out;
 }
 
 CitI::Result Value::StoreInto(UtilI::IPropertyValue& target) const {
-  return std::visit(
-      Overloaded{[&](std::monostate) { return target.Clear(); },
-                 [&](std::int32_t v) { return target.SetInt(v); },
-                 [&](double v) { return target.SetDouble(v); },
-                 [&](const Port::StringBase& v) { return target.SetString(v); },
-                 [&](bool v) { return target.SetBool(v); },
-                 [&](const ObjectRef& v) { return target.SetObject(v.ptr.get()); },
-                 [&](const ListRef& v) { return target.SetObject(v.ptr.get()); },
-                 [&](std::int64_t v) { return target.SetInt64(v); },
-                 [&](std::uint32_t v) { return target.SetUInt(v); },
-                 [&](const Strings&) {
-                   CommonI::RefCountPtr<UtilI::IStringContainer> strings;
-                   return GetStrings(strings) ? target.SetStrings(strings) : CitI::Result{0};
-                 }},
-      m_data);
+  return std::visit(Overloaded{[&](std::monostate) { return target.Clear(); },
+                               [&](std::int32_t v) { return target.SetInt(v); },
+                               [&](double v) { return target.SetDouble(v); },
+                               [&](const Port::StringBase& v) { return target.SetString(v); },
+                               [&](bool v) { return target.SetBool(v); },
+                               [&](const ObjectRef& v) { return target.SetObject(v.ptr.get()); },
+                               [&](const ListRef& v) { return target.SetObject(v.ptr.get()); },
+                               [&](std::int64_t v) { return target.SetInt64(v); },
+                               [&](std::uint32_t v) { return target.SetUInt(v); },
+                               [&](const Strings&) {
+                                 CommonI::RefCountPtr<UtilI::IStringContainer> strings;
+                                 return GetStrings(strings) ? target.SetStrings(strings)
+                                                            : CitI::Result{0};
+                               }},
+                    m_data);
 }
 
 }  // namespace Tcltask

@@ -180,9 +180,13 @@ TEST_F(Helpers, DoubleTextIsTheShortestThatReadsBack) {
   const struct {
     double value;
     const char* text;
-  } cases[] = {{0.1 + 0.2, "0.30000000000000004"}, {3.0, "3"},          {-0.0, "-0"},
-               {1e300, "1e+300"},                  {DBL_MIN, "2.2250738585072014e-308"},
-               {-1.0 / 3, "-0.3333333333333333"},  {HUGE_VAL, "inf"}};
+  } cases[] = {{0.1 + 0.2, "0.30000000000000004"},
+               {3.0, "3"},
+               {-0.0, "-0"},
+               {1e300, "1e+300"},
+               {DBL_MIN, "2.2250738585072014e-308"},
+               {-1.0 / 3, "-0.3333333333333333"},
+               {HUGE_VAL, "inf"}};
   RefCountPtr<IPropertyValue> value = NewValue();
   for (const auto& c : cases) {
     value->SetDouble(c.value);
