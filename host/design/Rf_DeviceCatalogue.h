@@ -16,6 +16,11 @@
 // cells handed out, and every text they point at, stay valid and unchanged
 // until the process ends.
 //
+// Cost: recording a part's first design copies its cell names (about 10 ms
+// for 250,000 cells); a design whose cells the part has, in the same order,
+// costs one comparison per cell. The name index and the regions' cell lists
+// are built by the first FindCell or GetCellsOf after cells were added.
+//
 // Threads: any thread may call anything. One process-wide reader/writer
 // lock guards the catalogue: recording writes, every query reads; no other
 // lock is taken while it is held. It is a standard-library lock rather than

@@ -6,7 +6,9 @@
 //
 // Threads: any. The registry's mutex is held only to find or file a device;
 // the device catalogue is asked before it is taken, and nothing is called
-// while it is held.
+// while it is held. It is a standard-library mutex, as the framework's
+// registries use, so that tests injecting Port_Thr lock faults into their
+// own code never reach it.
 #pragma once
 
 #include "Tcltask_CountedT.h"
