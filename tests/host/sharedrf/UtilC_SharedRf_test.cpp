@@ -217,7 +217,7 @@ TEST_F(SharedRf, ClockRegionsListTheirSites) {
 // after the design is freed (the address sanitizer checks for texts read
 // from the freed view).
 TEST_F(SharedRf, SitesOfCellsOutliveTheirDesign) {
-  RefCountPtr<ITclCollectable> kept;
+  RefCountPtr<ITclCollectable> kept, stranger;
   {
     design_test::Loaded loaded = LoadFour(Part("rf-cells"));
     RefCountPtr<CitI::IInterface> device = DeviceOf(*m_mgr, Part("rf-cells"));
@@ -234,7 +234,16 @@ TEST_F(SharedRf, SitesOfCellsOutliveTheirDesign) {
     EXPECT_EQ(Sites(device)->GetSite(Rf_Cell(), invalid), 0u);
     EXPECT_FALSE(invalid);
     Sites(device)->GetSite(loaded.cad()->GetDevice()->FindCell("S2"), kept);
+
+    // A cell the part does not know describes itself.
+    design_test::Loaded other =
+        LoadDevice(m_dir, "other.ncd.json", Part("rf-cells-other"), {"Q0"}, {{"Z9", "ZT", "Q0"}});
+    Sites(device)->GetSite(other.cad()->GetDevice()->FindCell("Z9"), stranger);
   }
+  ASSERT_TRUE(stranger);
+  EXPECT_EQ(NameOf(stranger.get()) + "/" + PropertyText(stranger.get(), "Type") + "/" +
+                PropertyText(stranger.get(), "Clock Region"),
+            "Z9/ZT/Q0");
   ASSERT_TRUE(kept);
   EXPECT_EQ(NameOf(kept.get()), "S2");
   EXPECT_EQ(PropertyText(kept.get(), "Type"), "SLICEL");
