@@ -10,6 +10,8 @@
 #include "Pds_Exception.h"
 #include "Pds_PahJsonLoader.h"
 #include "Port_Thr.h"
+#include "Rf_Device.h"
+#include "Rf_DeviceCatalogue.h"
 #include "XCad_CadException.h"
 #include "XCad_CadView.h"
 #include "Xdm_Exception.h"
@@ -95,6 +97,8 @@ Xdm_View* Pds_PahDesignLoader::LoadAndSpecializeImpl(const Port::StringBase& fil
   Xdm_Access::Adopt(*model->GetView(), std::move(loaded.store));
   Delay(loaded.faults.delayMs);
   ThrowFault(loaded.faults);
+  // Only designs that load are described: a failed load leaves nothing behind.
+  if (const Rf_Device* device = model->GetView()->GetDevice()) Rf_DeviceCatalogue::Record(*device);
   m_txn.reset(new Xdm_Txn(type, this, std::move(model)));
   g_loads.fetch_add(1);
   return m_txn->GetView();

@@ -13,7 +13,8 @@
 // throws; nothing of the load is left allocated and the loader has no
 // transaction. The file's "faults" object adds test hooks (a delay that
 // ends early when the loading thread is asked to cancel, then a chosen
-// exception).
+// exception). A successful load records the design's device in the
+// process-wide device catalogue (Rf_DeviceCatalogue.h).
 //
 // One loader is used by one thread; distinct loaders may load at once.
 #pragma once

@@ -43,6 +43,16 @@ inline constexpr Port::XUID IID_IDeviceSites{0x19616bd68b304093ULL, 0xa9ce15dff7
 
 inline constexpr const char* kSharedRfLibrary = "libUtilC_SharedRf";
 
+// Which objects ISharedRfMgr::GetLiveCount counts. Device objects live as
+// long as the process (the component keeps one reference on each); sites
+// and clock regions only as long as their references. Any other number: 0.
+enum SharedRfObjectKind : std::uint32_t {
+  kSharedRfManagers = 0,
+  kSharedRfDevices = 1,
+  kSharedRfSites = 2,
+  kSharedRfClockRegions = 3
+};
+
 class ISharedRf : public CitI::IInterface {
  public:
   virtual Port::StringBase GetPartName() = 0;  // 2
@@ -78,6 +88,8 @@ class ISharedRfMgr : public CitI::IInterface {
                            const CommonI::RefCountPtr<CitI::IInterface>& owner) = 0;  // 3
   // The parts known so far.
   virtual CitI::Result GetPartNames(CommonI::RefCountPtr<IStringContainer>& out) = 0;  // 4
+  // Objects of the component alive now (tests use it to catch leaks).
+  virtual std::uint64_t GetLiveCount(std::uint32_t kind) = 0;  // 5
 };
 
 }  // namespace UtilI

@@ -93,10 +93,13 @@ class IPropertyValue : public CitI::IInterface {
   virtual CitI::Result Equals(IPropertyValue* other) = 0;                   // 23
   // Writes the kind and text form to standard output; answers 0.
   virtual int Dump() = 0;                                                   // 24
-  // The text form: numbers in C locale ("%d", "%.17g" shortest round trip),
-  // bools "true"/"false", strings as they are, an object by its name
-  // (ITclCollectable::GetName; "" for null), a list or string list as its
-  // items' texts separated by one blank. 0 for an empty value.
+  // The text form: integers in decimal ("%d", "%lld", "%u"), doubles as
+  // the shortest text that reads back to the same double ("1.8", "1e+300",
+  // "inf", "nan"), bools "true"/"false", strings as they are, an object by
+  // its name (ITclCollectable::GetName; "" for null, for an object that is
+  // not a collectable and for one that answers no name), a list or string
+  // list as its items' texts separated by one blank. 0, and `out`
+  // untouched, for an empty value.
   virtual CitI::Result GetText(Port::StringBase& out) = 0;                  // 25
 };
 
@@ -111,7 +114,10 @@ class IObjectList : public CitI::IInterface {
   virtual CitI::Result Clear() = 0;                                         // 5
 };
 
-// What a client may know of one property of a collectable. Setters copy.
+// What a client may know of one property of a collectable. Setters copy;
+// getters hand out copies. A new object has an empty name, kind 0, no
+// ranges, default, aux text or choices, an empty description, and is
+// read-only (every property of this tool family is).
 class IPropertyInfo : public CitI::IInterface {
  public:
   virtual CitI::Result SetName(const Port::StringBase& name) = 0;           // 2
@@ -139,10 +145,13 @@ class IPropertyInfo : public CitI::IInterface {
 class INamedValue : public CitI::IInterface {
  public:
   virtual Port::StringBase GetValueName() = 0;                              // 2
+  // A new value object holding a copy of the value (of kind kValueNone when
+  // the named value holds none); 0 and `out` empty when it cannot be made.
   virtual CitI::Result GetValue(CommonI::RefCountPtr<IPropertyValue>& out) = 0;  // 3
 };
 
-// Which objects IHelperFactory::GetLiveCount counts.
+// Which objects INamedValueFactory::GetLiveCount counts; kHelperAll is the
+// sum of the four kinds (factories are not counted). Any other number: 0.
 enum HelperObjectKind : std::uint32_t {
   kHelperValues = 0,
   kHelperLists = 1,
