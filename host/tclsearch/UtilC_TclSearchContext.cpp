@@ -41,6 +41,7 @@ RefCountPtr<Context> Context::Create(CitI::IInterface* owner) {
 void Context::Close() {
   Port_ThrGuard guard(m_lock);
   m_owner = nullptr;
+  m_sources.clear();
 }
 
 void* Context::QueryInterface(const Port::XUID& iid) {
@@ -87,11 +88,13 @@ CitI::Result Context::GetSourceNames(RefCountPtr<UtilI::IStringContainer>& out) 
   std::vector<Port::StringBase> names;
   {
     Port_ThrGuard guard(m_lock);
-    for (const Source& s : m_sources) names.push_back(s.name);
+    for (const Source& s : m_sources)
+      names.push_back(s.name);
   }
   out = UtilI::MakeStringContainer();
   if (!out) return 0;
-  for (const Port::StringBase& name : names) out->Add(name);
+  for (const Port::StringBase& name : names)
+    out->Add(name);
   return 1;
 }
 
@@ -103,7 +106,8 @@ CitI::Result Context::SearchSources(const Call& call) {
     Port_ThrGuard guard(m_lock);
     if (!m_owner) return 0;
     owner.Reset(m_owner);
-    for (const Source& s : m_sources) sources.push_back(s.source);
+    for (const Source& s : m_sources)
+      sources.push_back(s.source);
   }
   CitI::Result answer = 1;
   for (UtilI::ITclSearchSource* source : sources) {
@@ -125,10 +129,10 @@ CitI::Result Context::SearchText(const RefCountPtr<UtilI::IStringContainer>& typ
                                  UtilI::IObjectList* results) {
   ResetSearch();
   if (!typeNames || !results || !TextMatcher(text, flag1, flag2)) return 0;
-  return SearchSources([&](UtilI::ITclSearchSource& source,
-                           const RefCountPtr<CitI::IInterface>& owner) {
-    return source.SearchWithText(owner, text, typeNames, flag1, flag2, flag3, results, nullptr);
-  });
+  return SearchSources(
+      [&](UtilI::ITclSearchSource& source, const RefCountPtr<CitI::IInterface>& owner) {
+        return source.SearchWithText(owner, text, typeNames, flag1, flag2, flag3, results, nullptr);
+      });
 }
 
 CitI::Result Context::SearchPattern(const RefCountPtr<UtilI::IStringContainer>& typeNames,
@@ -140,10 +144,10 @@ CitI::Result Context::SearchPattern(const RefCountPtr<UtilI::IStringContainer>& 
     SetError(kNoPattern);
     return 0;
   }
-  return SearchSources([&](UtilI::ITclSearchSource& source,
-                           const RefCountPtr<CitI::IInterface>& owner) {
-    return source.SearchWithPattern(owner, pattern, typeNames, results, nullptr);
-  });
+  return SearchSources(
+      [&](UtilI::ITclSearchSource& source, const RefCountPtr<CitI::IInterface>& owner) {
+        return source.SearchWithPattern(owner, pattern, typeNames, results, nullptr);
+      });
 }
 
 CitI::Result Context::MakePattern(RefCountPtr<CitI::IInterface>& out, const Port::StringBase& text,
@@ -230,8 +234,9 @@ CitI::Result Context::MatchText(UtilI::ITclCollectable* probe, const Port::Strin
   if (StopRequested()) return 0;
   const std::shared_ptr<const Matcher> matcher = TextMatcher(text, flag1, flag2);
   if (!matcher) return 0;
-  return MatchProbe(probe, flag3, matched,
-                    [&matcher](const Port::StringBase& name) { return matcher->Matches(name.c_str()); });
+  return MatchProbe(probe, flag3, matched, [&matcher](const Port::StringBase& name) {
+    return matcher->Matches(name.c_str());
+  });
 }
 
 CitI::Result Context::SetMatchLimit(std::uint64_t limit) {
@@ -250,7 +255,9 @@ CitI::Result Context::StopRequested() {
   return limit != 0 && m_matches.load(std::memory_order_relaxed) >= limit ? 1 : 0;
 }
 
-std::uint64_t Context::GetMatchCount() { return m_matches.load(std::memory_order_relaxed); }
+std::uint64_t Context::GetMatchCount() {
+  return m_matches.load(std::memory_order_relaxed);
+}
 
 CitI::Result Context::ResetSearch() {
   m_matches.store(0, std::memory_order_relaxed);

@@ -2,9 +2,9 @@
 // search request of every search through it (UtilI::ISearchRequest; the
 // rules for callers are in UtilI_TclSearch.h).
 //
-// State: the owner (a plain pointer, forgotten when the context is closed),
-// the sources in registration order (plain pointers; their owners remove
-// them), the compiled text of the last MatchText, the last pattern error,
+// State: the owner (a plain pointer) and the sources in registration order
+// (plain pointers; their owners remove them), both forgotten when the
+// context is closed; the compiled text of the last MatchText, the last pattern error,
 // and the search state: stop flag, match count and match limit, atomics
 // that the match calls read without a lock.
 //
@@ -30,7 +30,8 @@ class Context final : public UtilI::ISearchRequest, private LiveT<UtilI::kSearch
  public:
   // A new context of `owner` with its first reference (empty when out of memory).
   static CommonI::RefCountPtr<Context> Create(CitI::IInterface* owner);
-  // Forgets the owner: searches through the context answer 0 from now on.
+  // Forgets the owner and the sources: searches through the context
+  // answer 0 from now on, and no source can be found in it.
   void Close();
 
   void* QueryInterface(const Port::XUID& iid) override;
@@ -45,8 +46,9 @@ class Context final : public UtilI::ISearchRequest, private LiveT<UtilI::kSearch
   CitI::Result SearchPattern(const CommonI::RefCountPtr<UtilI::IStringContainer>& typeNames,
                              const CommonI::RefCountPtr<CitI::IInterface>& pattern,
                              UtilI::IObjectList* results) override;
-  CitI::Result MakePattern(CommonI::RefCountPtr<CitI::IInterface>& out, const Port::StringBase& text,
-                           bool flag1, bool flag2, bool flag3) override;
+  CitI::Result MakePattern(CommonI::RefCountPtr<CitI::IInterface>& out,
+                           const Port::StringBase& text, bool flag1, bool flag2,
+                           bool flag3) override;
   Port::StringBase GetLastError() override;
   CitI::Result SetMatchLimit(std::uint64_t limit) override;
   CitI::Result MatchPattern(UtilI::ITclCollectable* probe,

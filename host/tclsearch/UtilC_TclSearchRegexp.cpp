@@ -29,7 +29,9 @@ struct ThreadTclData {
   }
 };
 
-void UsingTclOnThisThread() { thread_local ThreadTclData data; }
+void UsingTclOnThisThread() {
+  thread_local ThreadTclData data;
+}
 
 struct CompileJob {
   CompileJob(const std::string& t, int f) : text(t), flags(f) {}

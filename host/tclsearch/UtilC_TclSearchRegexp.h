@@ -41,7 +41,7 @@ class TclRegexp {
  private:
   TclRegexp(Tcl_Obj* holder, Tcl_RegExp_* program) : m_holder(holder), m_program(program) {}
 
-  Tcl_Obj* m_holder;        // holds the only reference on the program
+  Tcl_Obj* m_holder;  // holds the only reference on the program
   Tcl_RegExp_* m_program;
   mutable Port_ThrMutex m_lock;  // a leaf lock: the program keeps its match state
 };

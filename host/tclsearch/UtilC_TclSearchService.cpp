@@ -29,7 +29,9 @@ class ServiceFactory : public CitI::IFactory {
 
 }  // namespace
 
-Service* Service::Create() { return new (std::nothrow) Service; }
+Service* Service::Create() {
+  return new (std::nothrow) Service;
+}
 
 void* Service::QueryInterface(const Port::XUID& iid) {
   if (iid == UtilI::IID_ITclSearch) return static_cast<UtilI::ITclSearch*>(this);
@@ -53,9 +55,13 @@ CitI::Result Service::CloseContext(const RefCountPtr<CitI::IInterface>& owner) {
   return Registry::Instance().Close(owner.get()) ? 1 : 0;
 }
 
-std::uint64_t Service::GetContextCount() { return Registry::Instance().Count(); }
+std::uint64_t Service::GetContextCount() {
+  return Registry::Instance().Count();
+}
 
-std::uint64_t Service::GetLiveCount(std::uint32_t kind) { return LiveCount(kind); }
+std::uint64_t Service::GetLiveCount(std::uint32_t kind) {
+  return LiveCount(kind);
+}
 
 }  // namespace UtilC::TclSearch
 
