@@ -155,7 +155,8 @@ class ITclSearch : public CitI::IInterface {
   // The owner's context, or empty (and 0) when it has none.
   virtual CitI::Result GetContext(CommonI::RefCountPtr<ISearchRequest>& out,
                                   const CommonI::RefCountPtr<CitI::IInterface>& owner) = 0;  // 3
-  // Forgets the owner's context (references to it stay valid); 0 when none.
+  // Forgets the owner's context; 0 when none. References to it stay valid,
+  // but it has no owner and no sources any more (its searches answer 0).
   virtual CitI::Result CloseContext(const CommonI::RefCountPtr<CitI::IInterface>& owner) = 0;  // 4
   virtual std::uint64_t GetContextCount() = 0;  // 5
   // Objects of the component alive now (tests use it to catch leaks); an
