@@ -32,6 +32,35 @@ bool ProbeText(UtilI::ITclCollectable& probe, bool fullName, Port::StringBase& o
   return found && held && held->GetText(out) != 0;
 }
 
+// The pass-through value that SearchText hands its sources: the compiled
+// text of that search, recognised by the match calls on the searching
+// thread while the search runs (a value of any other caller never equals
+// it), so that they need neither the context's lock nor a reference.
+class SearchScope {
+ public:
+  explicit SearchScope(const Matcher& matcher) : m_matcher(&matcher), m_outer(t_current) {
+    t_current = this;
+  }
+  ~SearchScope() { t_current = m_outer; }
+  SearchScope(const SearchScope&) = delete;
+  SearchScope& operator=(const SearchScope&) = delete;
+
+  void* PassThrough() const { return const_cast<SearchScope*>(this); }
+  static const Matcher* MatcherOf(const void* passThrough) {
+    for (const SearchScope* s = t_current; passThrough && s; s = s->m_outer) {
+      if (s == passThrough) return s->m_matcher;
+    }
+    return nullptr;
+  }
+
+ private:
+  const Matcher* m_matcher;
+  const SearchScope* m_outer;  // of an enclosing search on this thread
+  static thread_local const SearchScope* t_current;
+};
+
+thread_local const SearchScope* SearchScope::t_current = nullptr;
+
 }  // namespace
 
 RefCountPtr<Context> Context::Create(CitI::IInterface* owner) {
@@ -128,11 +157,15 @@ CitI::Result Context::SearchText(const RefCountPtr<UtilI::IStringContainer>& typ
                                  const Port::StringBase& text, bool flag1, bool flag2, bool flag3,
                                  UtilI::IObjectList* results) {
   ResetSearch();
-  if (!typeNames || !results || !TextMatcher(text, flag1, flag2)) return 0;
-  return SearchSources(
-      [&](UtilI::ITclSearchSource& source, const RefCountPtr<CitI::IInterface>& owner) {
-        return source.SearchWithText(owner, text, typeNames, flag1, flag2, flag3, results, nullptr);
-      });
+  if (!typeNames || !results) return 0;
+  const std::shared_ptr<const Matcher> matcher = TextMatcher(text, flag1, flag2);
+  if (!matcher) return 0;
+  const SearchScope scope(*matcher);
+  return SearchSources([&](UtilI::ITclSearchSource& source,
+                           const RefCountPtr<CitI::IInterface>& owner) {
+    return source.SearchWithText(owner, text, typeNames, flag1, flag2, flag3, results,
+                                 scope.PassThrough());
+  });
 }
 
 CitI::Result Context::SearchPattern(const RefCountPtr<UtilI::IStringContainer>& typeNames,
@@ -229,14 +262,19 @@ CitI::Result Context::MatchPattern(UtilI::ITclCollectable* probe,
 
 CitI::Result Context::MatchText(UtilI::ITclCollectable* probe, const Port::StringBase& text,
                                 UtilI::IStringContainer*, bool flag1, bool flag2, bool flag3,
-                                bool& matched, void*) {
+                                bool& matched, void* passThrough) {
   matched = false;
   if (StopRequested()) return 0;
+  auto match = [](const Matcher& m) {
+    return [&m](const Port::StringBase& name) { return m.Matches(name.c_str()); };
+  };
+  // Within SearchText on this thread: its compiled text, without the lock.
+  const Matcher* searching = SearchScope::MatcherOf(passThrough);
+  if (searching && searching->Is(text, flag1, flag2))
+    return MatchProbe(probe, flag3, matched, match(*searching));
   const std::shared_ptr<const Matcher> matcher = TextMatcher(text, flag1, flag2);
   if (!matcher) return 0;
-  return MatchProbe(probe, flag3, matched, [&matcher](const Port::StringBase& name) {
-    return matcher->Matches(name.c_str());
-  });
+  return MatchProbe(probe, flag3, matched, match(*matcher));
 }
 
 CitI::Result Context::SetMatchLimit(std::uint64_t limit) {

@@ -125,8 +125,9 @@ class ISearchRequest : public CitI::IInterface {
   virtual CitI::Result SetMatchLimit(std::uint64_t limit) = 0;  // 10
   // Matches the probe against the prepared pattern in `pattern`; sets
   // `matched`. Answers nonzero to go on with the object, 0 to abandon it
-  // (a probe without a name, a missing pattern, or a stop). `strings` and
-  // `passThrough` are not used.
+  // (a probe without a name, a missing pattern, or a stop). `strings` is
+  // not used; `passThrough` is the value the search handed its sources
+  // (SearchText's own lets its match calls skip the context's lock).
   virtual CitI::Result MatchPattern(ITclCollectable* probe,
                                     const CommonI::RefCountPtr<CitI::IInterface>& pattern,
                                     IStringContainer* strings, bool& matched,

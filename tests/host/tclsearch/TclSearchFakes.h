@@ -186,6 +186,8 @@ class FakeSource : public UtilI::ITclSearchSource {
     if (iid == UtilI::IID_ITclSearchSource || iid == CitI::IID_IInterface) return this;
     return nullptr;
   }
+  const std::vector<FakeItem>& Items() const { return m_items; }
+
   Port::StringBase GetName() override { return m_name; }
   RefCountPtr<UtilI::IStringContainer> GetSearchableTypes() override { return {}; }
   RefCountPtr<UtilI::ITclCollectable> MakeEmptyCollectable(const Port::StringBase&) override {
