@@ -31,6 +31,26 @@ inline RefCountPtr<UtilI::IStringContainer> Types(const std::vector<std::string>
   return types;
 }
 
+// A probe collectable over an item of its own.
+class Probe {
+ public:
+  explicit Probe(const char* name, const char* fullName = "") : m_item{name, fullName} {}
+  Probe(const Probe&) = delete;
+  Probe& operator=(const Probe&) = delete;
+
+  FakeCollectable* get() const { return m_object; }
+  // The answer of the context's MatchText for this probe; `matched` gets its flag.
+  CitI::Result Match(UtilI::ISearchRequest& context, const char* text, bool regexp, bool nocase,
+                     bool fullName, bool& matched) const {
+    return context.MatchText(m_object, text, nullptr, regexp, nocase, fullName, matched, nullptr);
+  }
+
+ private:
+  FakeItem m_item;
+  FakeCollectable* m_object = new FakeCollectable(&m_item);
+  RefCountPtr<UtilI::ITclCollectable> m_held = Hold<UtilI::ITclCollectable>(m_object);
+};
+
 class TclSearchFixture : public ::testing::Test {
  protected:
   void SetUp() override {

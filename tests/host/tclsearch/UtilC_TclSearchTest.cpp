@@ -10,23 +10,17 @@
 #include "Port_Thr.h"
 #include "TclSearchTestSupport.h"
 
-using CommonI::RefCountPtr;
-using tclsearchtest::FakeCollectable;
-using tclsearchtest::FakeItem;
-using tclsearchtest::FakeList;
-using tclsearchtest::Hold;
-using tclsearchtest::Items;
-using tclsearchtest::Types;
+using namespace tclsearchtest;
 using UtilI::ISearchRequest;
 
 namespace {
 
-using TclSearchLibrary = tclsearchtest::TclSearchFixture;
-using TclSearchContexts = tclsearchtest::TclSearchFixture;
-using TclSearchSources = tclsearchtest::TclSearchFixture;
-using TclSearchSearch = tclsearchtest::TclSearchFixture;
-using TclSearchMatch = tclsearchtest::TclSearchFixture;
-using TclSearchStop = tclsearchtest::TclSearchFixture;
+using TclSearchLibrary = TclSearchFixture;
+using TclSearchContexts = TclSearchFixture;
+using TclSearchSources = TclSearchFixture;
+using TclSearchSearch = TclSearchFixture;
+using TclSearchMatch = TclSearchFixture;
+using TclSearchStop = TclSearchFixture;
 
 int Count(CitI::IInterface* object) {
   int n = -1;
@@ -58,7 +52,7 @@ TEST_F(TclSearchLibrary, LoadsByNameAndCreatesByClassId) {
 
 TEST_F(TclSearchContexts, OnePerOwnerSharedByEveryServiceInstance) {
   auto a = NewOwner(), b = NewOwner();
-  auto other = tclsearchtest::SearchService();
+  auto other = SearchService();
   ASSERT_NE(other.get(), m_service.get());
   RefCountPtr<ISearchRequest> contextA = Open(a), found;
   EXPECT_EQ(other->GetContext(found, a), 1u);
@@ -115,8 +109,8 @@ TEST_F(TclSearchSources, AddFindRemoveByName) {
   auto context = Open(owner);
   auto& first = AddSource(owner, "implemented", {});
   auto& second = AddSource(owner, "second", {});
-  tclsearchtest::FakeSource twin("implemented", owner.get(), {});
-  tclsearchtest::FakeSource unnamed("", owner.get(), {});
+  FakeSource twin("implemented", owner.get(), {});
+  FakeSource unnamed("", owner.get(), {});
   EXPECT_EQ(context->AddSource(AsSource(twin)), 0u);
   EXPECT_EQ(context->AddSource(AsSource(first)), 0u);
   EXPECT_EQ(context->AddSource(RefCountPtr<UtilI::ITclSearchSource>()), 0u);
@@ -173,7 +167,7 @@ TEST_F(TclSearchSearch, TextAndPatternAskEverySourceWithTheOwner) {
 TEST_F(TclSearchSearch, SourceOfAnotherOwnerFailsTheSearchButOthersStillRun) {
   auto owner = NewOwner(), other = NewOwner();
   auto context = Open(owner);
-  tclsearchtest::FakeSource foreign("foreign", other.get(), Items("f", 2));
+  FakeSource foreign("foreign", other.get(), Items("f", 2));
   ASSERT_EQ(context->AddSource(AsSource(foreign)), 1u);
   AddSource(owner, "own", Items("n", 2));
   Results results;
@@ -254,19 +248,15 @@ TEST_F(TclSearchMatch, TextAndPreparedPatternsFollowTclsMatchers) {
   for (const MatchCase& c : kMatchCases) {
     SCOPED_TRACE(std::string(c.pattern) + (c.regexp ? " regexp" : " glob") +
                  (c.nocase ? " nocase" : "") + (c.fullName ? " fullname" : "") + " on " + c.name);
-    const FakeItem item{c.name, c.fullNameText};
-    auto* probe = new FakeCollectable(&item);
-    const auto held = Hold<UtilI::ITclCollectable>(probe);
+    const Probe probe(c.name, c.fullNameText);
     bool matched = !c.matches;
-    EXPECT_EQ(context->MatchText(probe, c.pattern, nullptr, c.regexp, c.nocase, c.fullName, matched,
-                                 nullptr),
-              1u);
+    EXPECT_EQ(probe.Match(*context, c.pattern, c.regexp, c.nocase, c.fullName, matched), 1u);
     EXPECT_EQ(matched, c.matches);
 
     RefCountPtr<CitI::IInterface> pattern;
     ASSERT_EQ(context->MakePattern(pattern, c.pattern, c.regexp, c.nocase, c.fullName), 1u);
     matched = !c.matches;
-    EXPECT_EQ(context->MatchPattern(probe, pattern, nullptr, matched, nullptr), 1u);
+    EXPECT_EQ(context->MatchPattern(probe.get(), pattern, nullptr, matched, nullptr), 1u);
     EXPECT_EQ(matched, c.matches);
     auto* prepared =
         static_cast<UtilI::ISearchPattern*>(pattern->QueryInterface(UtilI::IID_ISearchPattern));
@@ -281,12 +271,10 @@ TEST_F(TclSearchMatch, TextAndPreparedPatternsFollowTclsMatchers) {
 
 TEST_F(TclSearchMatch, TextPatternFollowsChangesOfTextAndFlags) {
   auto context = Open(NewOwner());
-  const FakeItem item{"b1", "top/b1"};
-  auto* probe = new FakeCollectable(&item);
-  const auto held = Hold<UtilI::ITclCollectable>(probe);
+  const Probe probe("b1");
   auto match = [&](const char* text, bool regexp, bool nocase) {
     bool matched = false;
-    context->MatchText(probe, text, nullptr, regexp, nocase, false, matched, nullptr);
+    probe.Match(*context, text, regexp, nocase, false, matched);
     return matched;
   };
   EXPECT_FALSE(match("B*", false, false));
@@ -340,13 +328,11 @@ TEST_F(TclSearchMatch, InvalidRegexpIsRefusedWithTclsMessage) {
   EXPECT_EQ(context->GetLastError().str(), message);
   EXPECT_EQ(source.searches, 0);
 
-  const FakeItem item{"a(b", ""};
-  auto* probe = new FakeCollectable(&item);
-  const auto held = Hold<UtilI::ITclCollectable>(probe);
+  const Probe probe("a(b");
   bool matched = true;
-  EXPECT_EQ(context->MatchText(probe, "a(b", nullptr, true, false, false, matched, nullptr), 0u);
+  EXPECT_EQ(probe.Match(*context, "a(b", true, false, false, matched), 0u);
   EXPECT_FALSE(matched);
-  EXPECT_EQ(context->MatchText(probe, "a(b", nullptr, false, false, false, matched, nullptr), 1u);
+  EXPECT_EQ(probe.Match(*context, "a(b", false, false, false, matched), 1u);
   EXPECT_TRUE(matched);
 }
 
@@ -377,11 +363,9 @@ TEST_F(TclSearchStop, MatchLimitEndsTheSearch) {
   EXPECT_EQ(source.presented, 10u);
 
   // A walk that does not ask StopRequested still gets no sixth match.
-  const FakeItem item{"n99", ""};
-  auto* probe = new FakeCollectable(&item);
-  const auto held = Hold<UtilI::ITclCollectable>(probe);
+  const Probe probe("n99");
   bool matched = true;
-  EXPECT_EQ(context->MatchText(probe, "n*", nullptr, false, false, false, matched, nullptr), 0u);
+  EXPECT_EQ(probe.Match(*context, "n*", false, false, false, matched), 0u);
   EXPECT_FALSE(matched);
   EXPECT_EQ(context->GetMatchCount(), 5u);
 

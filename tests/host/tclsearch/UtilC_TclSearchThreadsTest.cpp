@@ -10,18 +10,12 @@
 
 #include "TclSearchTestSupport.h"
 
-using CommonI::RefCountPtr;
-using tclsearchtest::FakeCollectable;
-using tclsearchtest::FakeItem;
-using tclsearchtest::FakeList;
-using tclsearchtest::Hold;
-using tclsearchtest::Items;
-using tclsearchtest::Types;
+using namespace tclsearchtest;
 using UtilI::ISearchRequest;
 
 namespace {
 
-using TclSearchThreads = tclsearchtest::TclSearchFixture;
+using TclSearchThreads = TclSearchFixture;
 
 constexpr int kRounds = 20;
 
@@ -116,8 +110,8 @@ TEST_F(TclSearchThreads, SearchesStopsAndSharedPatternsOnSeveralThreads) {
 
   threads.emplace_back([&] {
     for (int round = 0; round < kRounds; ++round) {
-      auto owner = RefCountPtr<CitI::IInterface>::Adopt(new tclsearchtest::FakeOwner);
-      auto service = tclsearchtest::SearchService();
+      auto owner = RefCountPtr<CitI::IInterface>::Adopt(new FakeOwner);
+      auto service = SearchService();
       RefCountPtr<ISearchRequest> context;
       service->OpenContext(context, owner);
       RefCountPtr<CitI::IInterface> made;
