@@ -92,10 +92,11 @@ CitI::Result Context::AddSource(const RefCountPtr<UtilI::ITclSearchSource>& sour
 }
 
 CitI::Result Context::RemoveSource(const RefCountPtr<UtilI::ITclSearchSource>& source) {
+  if (!source) return 0;
   Port_ThrGuard guard(m_lock);
   const auto it = std::find_if(m_sources.begin(), m_sources.end(),
                                [&](const Source& s) { return s.source == source.get(); });
-  if (!source || it == m_sources.end()) return 0;
+  if (it == m_sources.end()) return 0;
   m_sources.erase(it);
   return 1;
 }
@@ -105,9 +106,9 @@ CitI::Result Context::FindSource(RefCountPtr<UtilI::ITclSearchSource>& out,
   UtilI::ITclSearchSource* found = nullptr;
   {
     Port_ThrGuard guard(m_lock);
-    for (const Source& s : m_sources) {
-      if (s.name == name) found = s.source;
-    }
+    const auto it = std::find_if(m_sources.begin(), m_sources.end(),
+                                 [&](const Source& s) { return s.name == name; });
+    if (it != m_sources.end()) found = it->source;
   }
   out.Reset(found);
   return found ? 1 : 0;
@@ -134,7 +135,7 @@ CitI::Result Context::SearchSources(const Call& call) {
   {
     Port_ThrGuard guard(m_lock);
     if (!m_owner) return 0;
-    owner.Reset(m_owner);
+    owner.Reset(m_owner);  // under the lock: the owner closes its context before it goes
     for (const Source& s : m_sources)
       sources.push_back(s.source);
   }
@@ -161,11 +162,11 @@ CitI::Result Context::SearchText(const RefCountPtr<UtilI::IStringContainer>& typ
   const std::shared_ptr<const Matcher> matcher = TextMatcher(text, flag1, flag2);
   if (!matcher) return 0;
   const SearchScope scope(*matcher);
-  return SearchSources([&](UtilI::ITclSearchSource& source,
-                           const RefCountPtr<CitI::IInterface>& owner) {
-    return source.SearchWithText(owner, text, typeNames, flag1, flag2, flag3, results,
-                                 scope.PassThrough());
-  });
+  return SearchSources(
+      [&](UtilI::ITclSearchSource& source, const RefCountPtr<CitI::IInterface>& owner) {
+        return source.SearchWithText(owner, text, typeNames, flag1, flag2, flag3, results,
+                                     scope.PassThrough());
+      });
 }
 
 CitI::Result Context::SearchPattern(const RefCountPtr<UtilI::IStringContainer>& typeNames,

@@ -42,7 +42,9 @@
 //
 // Locks: the registry of contexts, then one context's lock; a compiled
 // regular expression's lock is taken alone. No lock is held while a source,
-// a probe or a foreign pattern is called.
+// a probe or a foreign pattern is called; a search takes its reference on
+// the owner under the context's lock (an owner's counting must not call
+// back into the service).
 //
 // Operation order is fixed (the search algorithms call MatchPattern 11,
 // MatchText 12 and StopRequested 14 by position, and the design object
