@@ -32,7 +32,8 @@ std::set<std::pair<int, int>> RoutedTiles(const std::string& routing) {
 }  // namespace
 
 // A net with a driving cell and loading cells is routed in full when a
-// routed wire reaches the tile of every load, partially when it reaches
+// routed wire reaches the tile of every load (the chip database that would
+// name each load pin's wire is not at hand; the tiles are in the names), partially when it reaches
 // some, unrouted without wires. Pad nets join a port to its IO inside the
 // pad and need no routing.
 void Mapper::RouteStatus() {
@@ -60,7 +61,10 @@ void Mapper::RouteStatus() {
     const auto tiles = RoutedTiles(routing);
     const bool all = std::all_of(loads.begin(), loads.end(), [&](std::uint32_t cell) {
       BelName bel;
-      return ParseBel(m_bels[cell], bel) && tiles.count({bel.x, bel.y});
+      if (!ParseBel(m_bels[cell], bel)) return false;
+      // A block RAM spans its tile and the one above; either may hold the pin.
+      const bool ram = m_n.cells[cell].type == "ICESTORM_RAM";
+      return tiles.count({bel.x, bel.y}) || (ram && tiles.count({bel.x, bel.y + 1}));
     });
     net.route = all ? "full" : "partial";
   }
