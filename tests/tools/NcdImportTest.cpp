@@ -322,7 +322,9 @@ TEST_F(Import, CellNamesGiveTheModuleHierarchy) {
       {"g[3].u_lane.acc_LC", "g[3].u_lane/acc_LC"},
       {"$abc$12$auto$blifparse.cc:396$7", "$abc$12$auto$blifparse.cc:396$7"},
       {"u_a.$abc$3$x.y", "u_a/$abc$3$x.y"},
-      {"trailing.", "trailing."}};
+      {"trailing.", "trailing."},
+      {"u_ram.mem.0.0_RAM", "u_ram/mem.0.0_RAM"},
+      {"7seg.x", "7seg.x"}};
   std::vector<CellSpec> cells;
   for (const auto& [name, path] : cases) cells.push_back(Lc(name, "", false, false));
   const Imported r = Run(Netlist({}, cells, {}));

@@ -1,6 +1,7 @@
 // The mapping's frame: settings, nets, the hierarchy, the design's ports
 // and the device.
 #include <algorithm>
+#include <cctype>
 
 #include "NcdImport_Input.h"
 #include "NcdImport_Mapper.h"
@@ -169,25 +170,24 @@ void Mapper::MapPorts() {
 }
 
 // Flattening names a cell after its instance path, "u_uart.u_tx.shift_SB_DFF_Q";
-// names the tools make start with '$' and may hold dots of their own. The
-// path is what lies before the last dot ahead of the first '$'; a scope of
-// a generate loop ("g[3]") joins the instance after it ("g[3].u_lane").
+// names the tools make start with '$' and may hold dots of their own, and
+// memories add numbers ("mem.0.0_RAM"). So an instance is an identifier
+// before a dot ahead of the first '$', followed by something that is not a
+// number; a scope of a generate loop ("g[3]") joins the instance after it
+// ("g[3].u_lane").
 Block& Mapper::ParentOf(const std::string& cellName, std::string& leaf) {
-  const std::size_t dollar = cellName.find('$');
-  const std::size_t dot = cellName.rfind('.', dollar == std::string::npos ? dollar : dollar - 1);
-  if (dot == std::string::npos || dot == 0 || dot + 1 == cellName.size() ||
-      (dollar != std::string::npos && dot > dollar)) {
-    leaf = cellName;
-    return m_d.top;
-  }
-  leaf = cellName.substr(dot + 1);
+  const std::size_t limit = std::min(cellName.find('$'), cellName.size());
   Block* block = &m_d.top;
   std::string scope;
-  for (std::size_t start = 0; start <= dot;) {
-    const std::size_t end = std::min(cellName.find('.', start), dot);
-    scope += cellName.substr(start, end - start);
-    start = end + 1;
-    if (!scope.empty() && scope.back() == ']' && start <= dot) {
+  std::size_t start = 0;
+  for (std::size_t dot; (dot = cellName.find('.', start)) < limit;) {
+    const std::string_view part(cellName.data() + start, dot - start);
+    const char next = dot + 1 < cellName.size() ? cellName[dot + 1] : '\0';
+    const bool instance = !part.empty() && (std::isalpha(static_cast<unsigned char>(part[0])) || part[0] == '_');
+    if (!instance || next == '\0' || std::isdigit(static_cast<unsigned char>(next))) break;
+    scope += part;
+    start = dot + 1;
+    if (part.back() == ']') {
       scope += '.';
       continue;
     }
@@ -200,6 +200,7 @@ Block& Mapper::ParentOf(const std::string& cellName, std::string& leaf) {
     block = child;
     scope.clear();
   }
+  leaf = scope + cellName.substr(start);
   return *block;
 }
 
