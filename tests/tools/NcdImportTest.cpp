@@ -91,14 +91,14 @@ const NcdImport::Net* NetNamed(const Design& d, const std::string& name) {
   return nullptr;
 }
 
-std::vector<NetSpec> Nets(std::initializer_list<int> bits, const std::string& routing = "X1/Y1/w;;1") {
-  std::vector<NetSpec> nets;
+std::vector<NetDesc> Nets(std::initializer_list<int> bits, const std::string& routing = "X1/Y1/w;;1") {
+  std::vector<NetDesc> nets;
   for (int b : bits) nets.push_back({"n" + std::to_string(b), b, routing});
   return nets;
 }
 
 TEST_F(Import, LogicCellHasItsLutFlipFlopAndCarryBels) {
-  CellSpec lc = Lc("u_core.sum_LC", "X1/Y1/lc2", true, true);
+  CellDesc lc = Lc("u_core.sum_LC", "X1/Y1/lc2", true, true);
   lc.inputs = {{"I1", 11}, {"I2", 12}, {"CIN", 13}, {"CLK", 14}, {"CEN", 15}, {"SR", 16}};
   lc.outputs = {{"O", 17}, {"COUT", 18}};
   const Imported r = Run(Netlist({}, {lc}, Nets({11, 12, 13, 14, 15, 16, 17, 18})));
@@ -152,7 +152,7 @@ TEST_F(Import, FlipFlopTypeFollowsItsFlags) {
                         {"1", "0", "1", false, true, "SB_DFFNSS", "S"},
                         {"0", "0", "0", true, true, "SB_DFFESR", "R"}};
   for (const Case& c : cases) {
-    CellSpec lc = Lc("ff", "X1/Y1/lc0", true, false);
+    CellDesc lc = Lc("ff", "X1/Y1/lc0", true, false);
     lc.params["NEG_CLK"] = c.neg;
     lc.params["ASYNC_SR"] = c.async;
     lc.params["SET_NORESET"] = c.set;
@@ -172,13 +172,13 @@ TEST_F(Import, FlipFlopTypeFollowsItsFlags) {
 }
 
 TEST_F(Import, EveryKindOfBelAndTheDeviceGrid) {
-  CellSpec lc = Lc("lc", "X1/Y1/lc0", false, false);
+  CellDesc lc = Lc("lc", "X1/Y1/lc0", false, false);
   lc.inputs = {{"I0", 2}};
   lc.outputs = {{"O", 3}};
-  CellSpec io{"io", "SB_IO", "X0/Y1/io0", {{"IO_STANDARD", "SB_LVCMOS"}}, {{"D_IN_0", 2}}, {}, {}, {}};
-  CellSpec ram{"mem", "ICESTORM_RAM", "X3/Y1/ram", {{"READ_MODE", "0"}}, {{"RDATA_0", 4}},
+  CellDesc io{"io", "SB_IO", "X0/Y1/io0", {{"IO_STANDARD", "SB_LVCMOS"}}, {{"D_IN_0", 2}}, {}, {}, {}};
+  CellDesc ram{"mem", "ICESTORM_RAM", "X3/Y1/ram", {{"READ_MODE", "0"}}, {{"RDATA_0", 4}},
                {{"RADDR_0", 3}, {"RCLK", 5}}, {}, {}};
-  CellSpec gb{"gb", "SB_GB", "X0/Y8/gb", {}, {{"GLOBAL_BUFFER_OUTPUT", 5}},
+  CellDesc gb{"gb", "SB_GB", "X0/Y8/gb", {}, {{"GLOBAL_BUFFER_OUTPUT", 5}},
               {{"USER_SIGNAL_TO_GLOBAL_BUFFER", 6}}, {}, {}};
   const Imported r = Run(Netlist({}, {lc, io, ram, gb}, Nets({2, 3, 4, 5, 6})));
   const Design& d = r.design;
@@ -214,7 +214,7 @@ TEST_F(Import, EveryKindOfBelAndTheDeviceGrid) {
 
 TEST_F(Import, IosTakeTheirPortsNameAndTheirPinFromThePcf) {
   auto io = [](const std::string& name, const char* bel, int pad, bool out, int data) {
-    CellSpec c{name, "SB_IO", bel, {{"IO_STANDARD", "SB_LVCMOS"}, {"PULLUP", "0"}}, {}, {}, {}, {}};
+    CellDesc c{name, "SB_IO", bel, {{"IO_STANDARD", "SB_LVCMOS"}, {"PULLUP", "0"}}, {}, {}, {}, {}};
     c.inouts = {{"PACKAGE_PIN", pad}};
     (out ? c.inputs : c.outputs).push_back({out ? "D_OUT_0" : "D_IN_0", data});
     return c;
@@ -251,7 +251,7 @@ TEST_F(Import, IosTakeTheirPortsNameAndTheirPinFromThePcf) {
 }
 
 TEST_F(Import, RoutingDecidesFullPartialAndUnroutedNets) {
-  CellSpec a = Lc("a", "X1/Y1/lc0", false, false), b = Lc("b", "X2/Y1/lc0", false, false),
+  CellDesc a = Lc("a", "X1/Y1/lc0", false, false), b = Lc("b", "X2/Y1/lc0", false, false),
            c = Lc("c", "X5/Y5/lc0", false, false);
   a.inputs = {{"I0", 9}};
   a.outputs = {{"O", 10}, {"LO", 11}};
@@ -275,7 +275,7 @@ TEST_F(Import, RoutingDecidesFullPartialAndUnroutedNets) {
 }
 
 TEST_F(Import, CarryChainsBecomeToolShapesInChainOrder) {
-  CellSpec a = Lc("u_add.a", "X1/Y1/lc0", false, true), b = Lc("u_add.b", "X1/Y1/lc1", false, true),
+  CellDesc a = Lc("u_add.a", "X1/Y1/lc0", false, true), b = Lc("u_add.b", "X1/Y1/lc1", false, true),
            c = Lc("u_add.c", "X1/Y1/lc2", false, true), lone = Lc("lone", "X4/Y4/lc0", false, true);
   c.inputs = {{"CIN", 21}, {"I1", 2}};
   a.outputs = {{"COUT", 20}};
@@ -293,11 +293,11 @@ TEST_F(Import, CarryChainsBecomeToolShapesInChainOrder) {
 }
 
 TEST_F(Import, WhatCannotBeMappedIsReportedOncePerKind) {
-  CellSpec w1{"boot1", "SB_WARMBOOT", "X12/Y0/warmboot", {{"X", "1"}}, {}, {{"BOOT", 2}}, {}, {{"src", "a.v:1"}}};
-  CellSpec w2 = w1;
+  CellDesc w1{"boot1", "SB_WARMBOOT", "X12/Y0/warmboot", {{"X", "1"}}, {}, {{"BOOT", 2}}, {}, {{"src", "a.v:1"}}};
+  CellDesc w2 = w1;
   w2.name = "boot2";
   w2.bel = "";  // not placed
-  CellSpec lc = Lc("lc", "X1/Y1/lc0", false, false);
+  CellDesc lc = Lc("lc", "X1/Y1/lc0", false, false);
   lc.outputs = {{"O", 2}};
   lc.attributes = {{"src", "b.v:2"}, {"BEL_STRENGTH", "1"}};
   const Imported r = Run(Netlist({}, {w1, w2, lc}, Nets({2})));
@@ -325,7 +325,7 @@ TEST_F(Import, CellNamesGiveTheModuleHierarchy) {
       {"trailing.", "trailing."},
       {"u_ram.mem.0.0_RAM", "u_ram/mem.0.0_RAM"},
       {"7seg.x", "7seg.x"}};
-  std::vector<CellSpec> cells;
+  std::vector<CellDesc> cells;
   for (const auto& [name, path] : cases) cells.push_back(Lc(name, "", false, false));
   const Imported r = Run(Netlist({}, cells, {}));
   for (const auto& [name, path] : cases) EXPECT_NE(Find(r.design.top, path), nullptr) << name;
@@ -333,7 +333,7 @@ TEST_F(Import, CellNamesGiveTheModuleHierarchy) {
 }
 
 TEST_F(Import, SdfDelaysGoToLoadPinsAndNets) {
-  CellSpec drv = Lc("$drv", "X1/Y1/lc0", false, false), l1 = Lc("l1", "X2/Y1/lc0", false, false),
+  CellDesc drv = Lc("$drv", "X1/Y1/lc0", false, false), l1 = Lc("l1", "X2/Y1/lc0", false, false),
            l2 = Lc("u.l2", "X3/Y1/lc0", false, false);
   drv.outputs = {{"O", 2}};
   l1.inputs = {{"I0", 2}};

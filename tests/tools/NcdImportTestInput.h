@@ -10,7 +10,7 @@
 
 namespace ncdimport_test {
 
-struct CellSpec {
+struct CellDesc {
   std::string name, type, bel;
   std::map<std::string, std::string> params;
   std::vector<std::pair<std::string, int>> outputs;  // port, net bit
@@ -19,14 +19,14 @@ struct CellSpec {
   std::map<std::string, std::string> attributes;
 };
 
-struct NetSpec {
+struct NetDesc {
   std::string name;
   int bit;
   std::string routing;  // "-" for no ROUTING attribute
   bool hidden = false;
 };
 
-struct PortSpec {
+struct PortDesc {
   std::string name, dir;
   std::vector<int> bits;
 };
@@ -35,7 +35,7 @@ inline std::string Quote(const std::string& s) {
   return "\"" + s + "\"";
 }
 
-inline std::string Cell(const CellSpec& c) {
+inline std::string Cell(const CellDesc& c) {
   std::string params, attrs = R"("NEXTPNR_BEL": )" + Quote(c.bel), dirs, conns;
   if (c.bel.empty()) attrs.clear();
   for (const auto& [k, v] : c.params) params += (params.empty() ? "" : ", ") + Quote(k) + ": " + Quote(v);
@@ -55,8 +55,8 @@ inline std::string Cell(const CellSpec& c) {
          R"(}, "connections": {)" + conns + "}}";
 }
 
-inline std::string Netlist(const std::vector<PortSpec>& ports, const std::vector<CellSpec>& cells,
-                           const std::vector<NetSpec>& nets, const std::string& arch = "hx1k") {
+inline std::string Netlist(const std::vector<PortDesc>& ports, const std::vector<CellDesc>& cells,
+                           const std::vector<NetDesc>& nets, const std::string& arch = "hx1k") {
   std::string text = R"({"creator": "test flow", "modules": {"top": {"settings": {"arch.type": )" +
                      Quote(arch) + R"(, "arch.package": "tq144"}, "attributes": {"top": "1", "hdlname": "\\chip"}, "ports": {)";
   for (std::size_t i = 0; i < ports.size(); ++i) {
@@ -69,7 +69,7 @@ inline std::string Netlist(const std::vector<PortSpec>& ports, const std::vector
   for (std::size_t i = 0; i < cells.size(); ++i) text += (i ? ",\n" : "\n") + Cell(cells[i]);
   text += R"(}, "netnames": {)";
   for (std::size_t i = 0; i < nets.size(); ++i) {
-    const NetSpec& n = nets[i];
+    const NetDesc& n = nets[i];
     text += (i ? ",\n" : "\n") + Quote(n.name) + R"(: {"hide_name": )" + (n.hidden ? "1" : "0") +
             R"(, "bits": [)" + std::to_string(n.bit) + R"(], "attributes": {)" +
             (n.routing == "-" ? "" : R"("ROUTING": )" + Quote(n.routing)) + "}}";
@@ -78,9 +78,9 @@ inline std::string Netlist(const std::vector<PortSpec>& ports, const std::vector
 }
 
 // A logic cell with the flags set and ports joined to bits.
-inline CellSpec Lc(const std::string& name, const std::string& bel, bool dff, bool carry,
+inline CellDesc Lc(const std::string& name, const std::string& bel, bool dff, bool carry,
                    const std::string& lutInit = "0110100110010110") {
-  CellSpec c{name, "ICESTORM_LC", bel, {}, {}, {}, {}, {}};
+  CellDesc c{name, "ICESTORM_LC", bel, {}, {}, {}, {}, {}};
   c.params = {{"LUT_INIT", lutInit},
               {"DFF_ENABLE", dff ? "1" : "0"},
               {"CARRY_ENABLE", carry ? "1" : "0"},

@@ -121,7 +121,7 @@ TEST(NcdPlot, OneElementPerPlacedCompAndPerRpm) {
 TEST(NcdPlot, NetsAreDrawnAsTheirRoutingIs) {
   using namespace ncdimport_test;
   ncdtest::TempDir dir;
-  CellSpec a = Lc("a", "X1/Y1/lc0", false, false), b = Lc("b", "X2/Y1/lc0", false, false),
+  CellDesc a = Lc("a", "X1/Y1/lc0", false, false), b = Lc("b", "X2/Y1/lc0", false, false),
            c = Lc("c", "X5/Y5/lc0", false, false);
   a.outputs = {{"O", 10}, {"LO", 11}};
   b.inputs = {{"I0", 10}, {"I1", 11}};
