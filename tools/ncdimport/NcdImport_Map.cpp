@@ -98,15 +98,16 @@ std::string Mapper::UniqueNetName(const std::string& name, Bit bit) {
   return unique;
 }
 
-std::uint32_t Mapper::NetOf(Bit bit, const std::string& where) {
+// `owner` and `port` name the connection in notes.
+std::uint32_t Mapper::NetOf(Bit bit, const std::string& owner, const std::string& port) {
   if (bit == kConst0 || bit == kConst1) return ConstantNet(bit == kConst1);
   if (bit < 0) {
-    m_notes.Add("undriven connection ('x' or 'z')", where);
+    m_notes.Add("undriven connection ('x' or 'z')", owner + " " + port);
     return kNoNet;
   }
   auto [it, added] = m_netOfBit.try_emplace(bit, static_cast<std::uint32_t>(m_d.nets.size()));
   if (added) {
-    m_notes.Add("connection to a bit without a net name", where);
+    m_notes.Add("connection to a bit without a net name", owner + " " + port);
     m_d.nets.push_back(Net{});
     m_d.nets.back().name = UniqueNetName("$bit" + std::to_string(bit), bit);
     m_info.emplace_back();
@@ -137,18 +138,20 @@ std::uint32_t Mapper::ConstantNet(bool one) {
 void Mapper::Connect() {
   for (const Port& port : m_n.ports) {
     for (std::size_t i = 0; i < port.bits.size(); ++i) {
-      const std::uint32_t id = NetOf(port.bits[i], "port " + port.BitName(i));
+      const std::string bitName = port.BitName(i);
+      const std::uint32_t id = NetOf(port.bits[i], "port", bitName);
       if (id == kNoNet) continue;
       m_info[id].ends.push_back({kTopPort, &port.name, port.dir});
       m_info[id].pad = true;
-      m_portNets.emplace(port.BitName(i), id);
+      m_portNets.emplace(bitName, id);
+      m_portOfNet.emplace(id, bitName);  // the first port bit on the net names its IO
     }
   }
   for (std::uint32_t c = 0; c < m_n.cells.size(); ++c) {
     const Cell& cell = m_n.cells[c];
     for (const CellPort& port : cell.ports) {
       for (Bit bit : port.bits) {
-        const std::uint32_t id = NetOf(bit, "cell " + cell.name + " port " + port.name);
+        const std::uint32_t id = NetOf(bit, cell.name, port.name);
         if (id != kNoNet) m_info[id].ends.push_back({c, &port.name, port.dir});
       }
     }

@@ -140,10 +140,8 @@ void Mapper::MapIo(std::uint32_t cell, Block& parent, const std::string& leaf) {
   std::string name = leaf;
   const CellPort* pad = c.Port("PACKAGE_PIN");
   const std::uint32_t padNet = pad && pad->bits.size() == 1 ? NetAt(pad->bits[0]) : kNoNet;
-  std::string portBit;
-  for (const auto& [bitName, net] : m_portNets) {
-    if (net == padNet && padNet != kNoNet) portBit = bitName;
-  }
+  auto port = m_portOfNet.find(padNet);
+  const std::string portBit = port == m_portOfNet.end() ? std::string() : port->second;
   if (!portBit.empty()) name = portBit;
   Block& comp = NewComp(cell, name, parent);
   comp.external = true;

@@ -45,7 +45,7 @@ class Mapper {
   void ReadSettings();
   void NameNets();
   std::string UniqueNetName(const std::string& name, Bit bit);
-  std::uint32_t NetOf(Bit bit, const std::string& where);
+  std::uint32_t NetOf(Bit bit, const std::string& owner, const std::string& port);
   std::uint32_t NetAt(Bit bit) const;  // kNoNet for none
   std::uint32_t ConstantNet(bool one);
   void Connect();
@@ -98,6 +98,7 @@ class Mapper {
   };
   std::unordered_map<std::string, PinRef> m_pinOf;
   std::unordered_map<std::string, std::uint32_t> m_portNets;  // port bit name -> net
+  std::unordered_map<std::uint32_t, std::string> m_portOfNet;  // net -> its first port bit
   std::unordered_set<std::string> m_cellNames;
   std::unordered_map<std::string, std::size_t> m_cellTypeIndex;
 };
