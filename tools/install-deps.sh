@@ -1,10 +1,21 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those that are missing.
 # Run as root (or with sudo available) on Debian 12.
+#
+#   tools/install-deps.sh          the build, the tests and the benchmarks
+#   tools/install-deps.sh --flow   only the open iCE40 flow (yosys, nextpnr-ice40)
+#                                  that examples/ice40/flow.sh runs to regenerate
+#                                  the imported examples; nothing else needs it
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          rapidjson-dev libsimdjson-dev nlohmann-json3-dev tcl-dev binutils)
+          rapidjson-dev libsimdjson-dev nlohmann-json3-dev tcl-dev binutils
+          zlib1g-dev libexpat1-dev)
+case "${1:-}" in
+  "") ;;
+  --flow) packages=(yosys nextpnr-ice40) ;;
+  *) echo "usage: tools/install-deps.sh [--flow]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -2,6 +2,7 @@
 
 #include <rapidjson/error/en.h>
 #include <rapidjson/reader.h>
+#include <zlib.h>
 
 #include <array>
 #include <cerrno>
@@ -129,10 +130,43 @@ Pds_PahJsonReader::Pds_PahJsonReader(std::string fileName) : m_fileName(std::mov
   m_buffer.assign(kBufferSize + 1, '\0');
   m_cur = m_end = Data();
   m_parser = std::make_unique<Parser>();
+  OpenCompressed();
 }
 
 Pds_PahJsonReader::~Pds_PahJsonReader() {
   if (m_file) std::fclose(m_file);
+  if (m_gz) gzclose(m_gz);
+}
+
+// Switches to zlib for a gzip file, and reads its first block so that an
+// empty one is known as such.
+void Pds_PahJsonReader::OpenCompressed() {
+  unsigned char magic[2] = {0, 0};
+  const bool gzip = std::fread(magic, 1, 2, m_file) == 2 && magic[0] == 0x1f && magic[1] == 0x8b;
+  std::rewind(m_file);
+  if (!gzip) return;
+  m_gz = gzopen(m_fileName.c_str(), "rb");
+  std::fclose(m_file);
+  m_file = nullptr;
+  if (m_gz == nullptr) {
+    throw Pds_Exception("Pds_PahJsonReader", __LINE__,
+                        Port::StringBase::doFormat("%s: cannot open design file: %s",
+                                                   m_fileName.c_str(), std::strerror(errno)));
+  }
+  m_size = std::numeric_limits<std::uint64_t>::max();
+  try {
+    Refill();
+  } catch (...) {
+    gzclose(m_gz);  // the destructor does not run for a constructor that throws
+    m_gz = nullptr;
+    throw;
+  }
+}
+
+std::size_t Pds_PahJsonReader::ReadRaw(char* into, std::size_t want) const {
+  if (m_gz == nullptr) return std::fread(into, 1, want, m_file);
+  const int got = gzread(m_gz, into, static_cast<unsigned>(want));
+  return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 
 // Reads the next part of the file once the buffer is used up (m_cur at
@@ -145,10 +179,20 @@ bool Pds_PahJsonReader::Refill() {
     m_keyInBuffer = false;
   }
   m_bufferOffset += static_cast<std::uint64_t>(m_end - Data());
-  const std::size_t got = std::fread(m_buffer.data(), 1, kBufferSize, m_file);
+  const std::size_t got = ReadRaw(m_buffer.data(), kBufferSize);
   m_buffer[got] = '\0';
   m_cur = Data();
   m_end = m_cur + got;
+  if (got == 0 && m_gz != nullptr) {
+    int code = Z_OK;
+    const char* message = gzerror(m_gz, &code);
+    if (code != Z_OK && code != Z_BUF_ERROR) {
+      Fail(m_bufferOffset, std::string("corrupt compressed data: ") + message);
+    }
+    // Z_BUF_ERROR: the compressed data ends in the middle of the text.
+    m_size = m_bufferOffset;
+    if (code == Z_BUF_ERROR) Fail(m_bufferOffset, "the compressed data is cut short");
+  }
   return got > 0;
 }
 
@@ -333,11 +377,15 @@ std::string Pds_PahJsonReader::Position(std::uint64_t offset) const {
   std::uint64_t line = 1;
   std::uint64_t column = 1;
   std::vector<char> buffer(kBufferSize);
-  std::rewind(m_file);
+  if (m_gz != nullptr) {
+    gzrewind(m_gz);
+  } else {
+    std::rewind(m_file);
+  }
   for (std::uint64_t done = 0; done < offset;) {
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), offset - done));
-    const std::size_t got = std::fread(buffer.data(), 1, want, m_file);
+    const std::size_t got = ReadRaw(buffer.data(), want);
     if (got == 0) break;
     for (std::size_t i = 0; i < got; ++i) {
       const unsigned char b = static_cast<unsigned char>(buffer[i]);

@@ -1,6 +1,8 @@
 // Pds_PahJsonReader: the token stream under the design loader (internal).
 //
-// Pulls JSON from a file through a 64 KiB buffer, never holding more. The
+// Pulls JSON from a file through a 64 KiB buffer, never holding more. A
+// file that starts with gzip's magic bytes is decompressed as it is read;
+// offsets, lines and columns then count in the decompressed text. The
 // reader steps over the structure ({ } [ ] , :) itself and reads the common
 // scalars in place: strings without escapes, integers of at most 18 digits,
 // true and false. Anything else (escapes, fractions, exponents, huge
@@ -24,6 +26,8 @@
 #include <string_view>
 #include <vector>
 
+struct gzFile_s;
+
 class Pds_PahJsonReader {
  public:
   explicit Pds_PahJsonReader(std::string fileName);
@@ -31,6 +35,8 @@ class Pds_PahJsonReader {
   Pds_PahJsonReader(const Pds_PahJsonReader&) = delete;
   Pds_PahJsonReader& operator=(const Pds_PahJsonReader&) = delete;
 
+  // The bytes of JSON text; for a compressed file known only once its end
+  // has been read (until then the largest value), but 0 for an empty one.
   std::uint64_t FileSize() const { return m_size; }
   // The current position in the file.
   std::uint64_t Tell() const { return m_bufferOffset + static_cast<std::uint64_t>(m_cur - Data()); }
@@ -65,6 +71,9 @@ class Pds_PahJsonReader {
   struct Parser;
   const char* Data() const { return m_buffer.data(); }
   bool Refill();
+  void OpenCompressed();
+  // Up to `want` bytes of text from the current position; 0 at the end.
+  std::size_t ReadRaw(char* into, std::size_t want) const;
   // The next byte that is not white space. Compact text has none between
   // most tokens, so that case is decided here and the rest out of line.
   char SkipSpace() {
@@ -83,6 +92,7 @@ class Pds_PahJsonReader {
 
   std::string m_fileName;
   std::FILE* m_file = nullptr;
+  gzFile_s* m_gz = nullptr;  // instead of m_file for a compressed file
   std::uint64_t m_size = 0;
   // The bytes of the file from m_bufferOffset on; *m_end is a NUL that
   // stops every scan at the end of the data read.

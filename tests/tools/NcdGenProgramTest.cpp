@@ -1,10 +1,6 @@
 // The ncdgen program: bad options end with a clear message and a non-zero
 // status, and good ones write what the library writes.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -13,52 +9,17 @@
 #include <vector>
 
 #include "NcdGen.h"
-
-extern char** environ;
+#include "RunProgram.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using ncdtest::RunResult;
+using ncdtest::RunProgram;
+using ncdtest::Slurp;
 
-struct RunResult {
-  int status = -1;  // exit status, or -1 when the program did not exit normally
-  std::string out, err;
-};
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// Runs ncdgen with `args`, its output and errors going to files.
 RunResult RunNcdgen(const std::vector<std::string>& args) {
-  fs::path dir = fs::temp_directory_path() / ("ncdgen_prog_" + std::to_string(::getpid()));
-  fs::create_directories(dir);
-  std::string program = std::string(NCD_BIN_DIR) + "/ncdgen";
-  std::vector<char*> argv{program.data()};
-  std::vector<std::string> copy = args;
-  for (std::string& a : copy)
-    argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, (dir / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  posix_spawn_file_actions_addopen(&actions, 2, (dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  RunResult run;
-  pid_t pid;
-  int wait = 0;
-  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0 &&
-      waitpid(pid, &wait, 0) == pid && WIFEXITED(wait))
-    run.status = WEXITSTATUS(wait);
-  posix_spawn_file_actions_destroy(&actions);
-  run.out = Slurp(dir / "out");
-  run.err = Slurp(dir / "err");
-  fs::remove_all(dir);
-  return run;
+  return RunProgram("ncdgen", args);
 }
 
 std::string Library(uint64_t blocks, uint64_t seed) {

@@ -19,4 +19,28 @@ void Sink::Flush() {
   m_buf.clear();
 }
 
+// Quotes, backslashes and control characters are escaped; other bytes,
+// UTF-8 sequences included, are copied as they are.
+void Json::PutEscaped(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  m_sink.Put('"');
+  std::size_t plain = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    m_sink.Put(text.substr(plain, i - plain));
+    plain = i + 1;
+    if (c == '"' || c == '\\') {
+      m_sink.Put('\\');
+      m_sink.Put(static_cast<char>(c));
+    } else {
+      m_sink.Put("\\u00");
+      m_sink.Put(kHex[c >> 4]);
+      m_sink.Put(kHex[c & 15]);
+    }
+  }
+  m_sink.Put(text.substr(plain));
+  m_sink.Put('"');
+}
+
 }  // namespace NcdGen

@@ -1,6 +1,7 @@
-// Compact JSON output for the generator: a buffered sink over a stream or a
-// FILE*, and a writer that places commas itself. Names written here are
-// generated and never need escaping, so strings are copied as they are.
+// Compact JSON output for the generator and the importer: a buffered sink
+// over a stream or a FILE*, and a writer that places commas itself. The
+// generator's names never need escaping, so String() copies its text as it
+// is; Text() escapes, for names that come from elsewhere.
 #pragma once
 
 #include <charconv>
@@ -84,6 +85,12 @@ class Json {
     m_sink.Put('"');
     m_comma = true;
   }
+  // A string value with JSON's escapes where the text needs them.
+  void Text(std::string_view text) {
+    Before();
+    PutEscaped(text);
+    m_comma = true;
+  }
   void Uint(uint64_t value) {
     Before();
     m_sink.PutU(value);
@@ -105,6 +112,10 @@ class Json {
     Key(key);
     String(text, number);
   }
+  void Txt(std::string_view key, std::string_view text) {
+    Key(key);
+    Text(text);
+  }
   void Int(std::string_view key, uint64_t value) {
     Key(key);
     Uint(value);
@@ -123,6 +134,8 @@ class Json {
     if (m_newline) m_sink.Put('\n');
     m_newline = false;
   }
+
+  void PutEscaped(std::string_view text);
 
   Sink& m_sink;
   bool m_comma = false;

@@ -3,7 +3,6 @@
 // usage error.
 #include <getopt.h>
 
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +10,7 @@
 #include <string>
 
 #include "NcdGen.h"
+#include "NcdGen_Output.h"
 
 namespace {
 
@@ -95,26 +95,10 @@ int ParseArgs(int argc, char** argv, Args& args) {
 // Writes to the named file, or standard output. A failed write removes
 // the partial file.
 int Generate(const Args& args) {
-  std::FILE* out = args.output.empty() ? stdout : std::fopen(args.output.c_str(), "wb");
-  if (!out) {
-    std::fprintf(stderr, "ncdgen: cannot open '%s': %s\n", args.output.c_str(),
-                 std::strerror(errno));
-    return 1;
-  }
-  std::string error;
-  try {
-    NcdGen::WriteDesign(args.options, out);
-  } catch (const std::exception& e) {
-    error = e.what();
-  }
-  if (std::fflush(out) != 0 && error.empty())
-    error = std::string("cannot write: ") + std::strerror(errno);
-  if (out != stdout && std::fclose(out) != 0 && error.empty())
-    error = std::string("cannot write: ") + std::strerror(errno);
+  const std::string error = NcdGen::WriteOutput(
+      args.output, [&](std::FILE* out) { NcdGen::WriteDesign(args.options, out); });
   if (error.empty()) return 0;
-  std::fprintf(stderr, "ncdgen: %s%s%s\n", args.output.empty() ? "" : args.output.c_str(),
-               args.output.empty() ? "" : ": ", error.c_str());
-  if (!args.output.empty()) std::remove(args.output.c_str());
+  std::fprintf(stderr, "ncdgen: %s\n", error.c_str());
   return 1;
 }
 

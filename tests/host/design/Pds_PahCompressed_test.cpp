@@ -1,0 +1,86 @@
+// Design files stored gzip-compressed load as their plain text does, and
+// report errors at positions in the decompressed text.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "DesignTestSupport.h"
+#include "Pds_Exception.h"
+
+namespace {
+
+using namespace design_test;
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// `text` compressed into `name` in `dir`.
+std::string WriteCompressed(const TempDir& dir, const std::string& name, const std::string& text) {
+  const std::string path = dir.Path(name);
+  gzFile out = gzopen(path.c_str(), "wb9");
+  EXPECT_NE(out, nullptr);
+  const auto size = static_cast<unsigned>(text.size());
+  if (size > 0) {
+    EXPECT_EQ(gzwrite(out, text.data(), size), static_cast<int>(size));
+  }
+  gzclose(out);
+  return path;
+}
+
+std::string Refusal(const std::string& path) {
+  const int before = CountingModel::Live();
+  Loader loader;
+  CountingInstantiator instantiator;
+  std::string message = "(loaded)";
+  try {
+    loader.LoadAndSpecializeImpl(path, "t", Xdm_Txn::XDM_TXN_READ_ONLY, &instantiator, nullptr);
+  } catch (const Pds_Exception& e) {
+    message = e.what();
+  }
+  EXPECT_EQ(CountingModel::Live(), before);
+  return message;
+}
+
+TEST(CompressedDesign, LoadsLikeItsPlainText) {
+  TempDir dir;
+  const std::string path = WriteCompressed(dir, "demo.ncd.json.gz", Slurp(DemoPath()));
+  Loaded plain = Load(DemoPath());
+  Loaded packed = Load(path);
+  ASSERT_NE(packed.view, nullptr);
+  EXPECT_EQ(packed.view->GetMaxBlocks(), plain.view->GetMaxBlocks());
+  EXPECT_EQ(packed.view->GetMaxNetworks(), plain.view->GetMaxNetworks());
+  EXPECT_STREQ(BlockAt(packed.view, "u_cnt/c0")->GetName(), "c0");
+  EXPECT_NE(NetNamed(packed.view, "count<1>"), nullptr);
+}
+
+TEST(CompressedDesign, ErrorsArePlacedInTheDecompressedText) {
+  TempDir dir;
+  const std::string bad = "{\"format\": \"ncd-json\",\n  \"version\": 1 \"part\": \"p\"}";
+  const std::string path = WriteCompressed(dir, "bad.gz", bad);
+  EXPECT_EQ(Refusal(path), path + ":2:16: missing a comma or '}' after an object member");
+  const std::string empty = WriteCompressed(dir, "empty.gz", "");
+  EXPECT_EQ(Refusal(empty), empty + ":1:1: the file is empty");
+}
+
+// A file cut short or with damaged bytes is refused, never read as a
+// shorter design.
+TEST(CompressedDesign, DamagedDataIsRefused) {
+  TempDir dir;
+  std::string text = Slurp(DemoPath());
+  const std::string whole = Slurp(WriteCompressed(dir, "whole.gz", text));
+  const std::string cut = dir.Write("cut.gz", whole.substr(0, whole.size() / 2));
+  EXPECT_NE(Refusal(cut).find(": the compressed data is cut short"), std::string::npos)
+      << Refusal(cut);
+  std::string damaged = whole;
+  for (std::size_t i = 40; i < 60; ++i) damaged[i] = static_cast<char>(damaged[i] ^ 0x55);
+  const std::string broken = dir.Write("broken.gz", damaged);
+  EXPECT_NE(Refusal(broken).find(": corrupt compressed data: "), std::string::npos)
+      << Refusal(broken);
+}
+
+}  // namespace

@@ -1,0 +1,441 @@
+// The importer's mapping, rule by rule, on small netlists written for each
+// rule; and the LUT equations, checked against every table.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <sstream>
+#include <string>
+
+#include "NcdImport.h"
+#include "NcdImportTestInput.h"
+#include "NcdImport_Input.h"
+#include "NcdImport_Lut.h"
+#include "TestDesigns.h"
+
+namespace {
+
+using namespace ncdimport_test;
+using NcdImport::Block;
+using NcdImport::Design;
+using NcdImport::Pin;
+
+struct Imported {
+  Design design;
+  NcdImport::Notes notes;
+  std::uint64_t Count(const std::string& kind) const {
+    const auto* k = notes.Find(kind);
+    return k ? k->count : 0;
+  }
+};
+
+class Import : public ::testing::Test {
+ protected:
+  Imported Run(const std::string& netlist, const std::string& pcf = {}, const std::string& sdf = {}) {
+    NcdImport::Inputs in;
+    in.netlist = m_dir.Write("design.pnr.json", netlist);
+    if (!pcf.empty()) in.pcf = m_dir.Write("design.pcf", pcf);
+    if (!sdf.empty()) in.sdf = m_dir.Write("design.sdf", sdf);
+    Imported out;
+    out.design = NcdImport::Import(in, out.notes);
+    return out;
+  }
+  std::string Refusal(const std::string& name, const std::string& text) {
+    NcdImport::Inputs in;
+    in.netlist = m_dir.Write(name, text);
+    NcdImport::Notes notes;
+    try {
+      NcdImport::Import(in, notes);
+    } catch (const NcdImport::Error& e) {
+      return std::string(e.what()).substr(m_dir.path().string().size() + 1);
+    }
+    return "(imported)";
+  }
+  ncdtest::TempDir m_dir;
+};
+
+const Block* Find(const Block& top, const std::string& path) {
+  const Block* b = &top;
+  for (std::size_t start = 0; b && start < path.size();) {
+    const std::size_t end = std::min(path.find('/', start), path.size());
+    const std::string name = path.substr(start, end - start);
+    const Block* next = nullptr;
+    for (const auto& child : b->blocks) {
+      if (child->name == name) next = child.get();
+    }
+    b = next;
+    start = end + 1;
+  }
+  return b;
+}
+
+const Pin* PinOf(const Block* block, const std::string& name) {
+  if (!block) return nullptr;
+  for (const Pin& p : block->pins) {
+    if (p.name == name) return &p;
+  }
+  return nullptr;
+}
+
+std::string Gcd(const Block* block, const std::string& key) {
+  for (const auto& [k, v] : block->gcd) {
+    if (k == key) return v;
+  }
+  return "(none)";
+}
+
+const NcdImport::Net* NetNamed(const Design& d, const std::string& name) {
+  for (const auto& n : d.nets) {
+    if (n.name == name) return &n;
+  }
+  return nullptr;
+}
+
+std::vector<NetDesc> Nets(std::initializer_list<int> bits, const std::string& routing = "X1/Y1/w;;1") {
+  std::vector<NetDesc> nets;
+  for (int b : bits) nets.push_back({"n" + std::to_string(b), b, routing});
+  return nets;
+}
+
+TEST_F(Import, LogicCellHasItsLutFlipFlopAndCarryBels) {
+  CellDesc lc = Lc("u_core.sum_LC", "X1/Y1/lc2", true, true);
+  lc.inputs = {{"I1", 11}, {"I2", 12}, {"CIN", 13}, {"CLK", 14}, {"CEN", 15}, {"SR", 16}};
+  lc.outputs = {{"O", 17}, {"COUT", 18}};
+  const Imported r = Run(Netlist({}, {lc}, Nets({11, 12, 13, 14, 15, 16, 17, 18})));
+  const Block* comp = Find(r.design.top, "u_core/sum_LC");
+  ASSERT_NE(comp, nullptr);
+  EXPECT_EQ(comp->parent->level, 1);
+  EXPECT_EQ(comp->level, 3);
+  EXPECT_EQ(comp->type, "ICESTORM_LC");
+  EXPECT_EQ(comp->site, "X1/Y1/lc2");
+  EXPECT_EQ(comp->config, "LUT:#LUT:O=I0@I1@I2@I3 DFF:#SB_DFFESR CARRY:#SB_CARRY");
+  EXPECT_EQ(Gcd(comp, "LUT_INIT"), "0110100110010110");
+  ASSERT_EQ(comp->blocks.size(), 3u);
+  const Block& lut = *comp->blocks[0];
+  const Block& dff = *comp->blocks[1];
+  const Block& carry = *comp->blocks[2];
+  EXPECT_EQ(lut.type + " " + dff.type + " " + carry.type, "SB_LUT4 SB_DFFESR SB_CARRY");
+  EXPECT_EQ(lut.level, 4);
+  ASSERT_EQ(lut.modes.size(), 1u);
+  EXPECT_EQ(lut.modes[0].second, "O=I0@I1@I2@I3");
+  // The LUT feeds the flip-flop through a signal without a net.
+  EXPECT_EQ(PinOf(&lut, "O")->signal, "LUT_O");
+  EXPECT_EQ(PinOf(&dff, "D")->signal, "LUT_O");
+  const auto link = std::find_if(comp->signals.begin(), comp->signals.end(),
+                                 [](const NcdImport::Signal& s) { return s.name == "LUT_O"; });
+  ASSERT_NE(link, comp->signals.end());
+  EXPECT_EQ(link->net, "");
+  EXPECT_EQ(PinOf(&dff, "Q")->signal, "O");
+  EXPECT_EQ(PinOf(&dff, "R")->signal, "SR");
+  EXPECT_TRUE(PinOf(&dff, "C")->clock);
+  EXPECT_EQ(PinOf(&carry, "I0")->signal, "I1");
+  EXPECT_EQ(PinOf(&carry, "I1")->signal, "I2");
+  EXPECT_EQ(PinOf(&carry, "CO")->dir, NcdImport::Dir::Out);
+  // The comp's pins join the module's signals to the comp's own.
+  const Pin* clk = PinOf(comp, "CLK");
+  EXPECT_EQ(clk->signal, "n14");
+  EXPECT_EQ(clk->child, "CLK");
+  EXPECT_TRUE(clk->clock);
+  EXPECT_EQ(comp->pins.size(), 8u);
+}
+
+TEST_F(Import, FlipFlopTypeFollowsItsFlags) {
+  struct Case {
+    const char *neg, *async, *set;
+    bool cen, sr;
+    const char *type, *srPin;
+  };
+  const Case cases[] = {{"0", "0", "0", false, false, "SB_DFF", ""},
+                        {"1", "0", "0", true, false, "SB_DFFNE", ""},
+                        {"0", "1", "0", false, true, "SB_DFFR", "R"},
+                        {"0", "1", "1", true, true, "SB_DFFES", "S"},
+                        {"1", "0", "1", false, true, "SB_DFFNSS", "S"},
+                        {"0", "0", "0", true, true, "SB_DFFESR", "R"}};
+  for (const Case& c : cases) {
+    CellDesc lc = Lc("ff", "X1/Y1/lc0", true, false);
+    lc.params["NEG_CLK"] = c.neg;
+    lc.params["ASYNC_SR"] = c.async;
+    lc.params["SET_NORESET"] = c.set;
+    lc.inputs = {{"I0", 2}, {"CLK", 3}};
+    if (c.cen) lc.inputs.push_back({"CEN", 4});
+    if (c.sr) lc.inputs.push_back({"SR", 5});
+    lc.outputs = {{"O", 6}};
+    const Imported r = Run(Netlist({}, {lc}, Nets({2, 3, 4, 5, 6})));
+    const Block* dff = Find(r.design.top, "ff/DFF");
+    ASSERT_NE(dff, nullptr) << c.type;
+    EXPECT_EQ(dff->type, c.type);
+    EXPECT_EQ(PinOf(dff, "E") != nullptr, c.cen) << c.type;
+    if (c.sr) {
+      EXPECT_NE(PinOf(dff, c.srPin), nullptr) << c.type;
+    }
+  }
+}
+
+TEST_F(Import, EveryKindOfBelAndTheDeviceGrid) {
+  CellDesc lc = Lc("lc", "X1/Y1/lc0", false, false);
+  lc.inputs = {{"I0", 2}};
+  lc.outputs = {{"O", 3}};
+  CellDesc io{"io", "SB_IO", "X0/Y1/io0", {{"IO_STANDARD", "SB_LVCMOS"}}, {{"D_IN_0", 2}}, {}, {}, {}};
+  CellDesc ram{"mem", "ICESTORM_RAM", "X3/Y1/ram", {{"READ_MODE", "0"}}, {{"RDATA_0", 4}},
+               {{"RADDR_0", 3}, {"RCLK", 5}}, {}, {}};
+  CellDesc gb{"gb", "SB_GB", "X0/Y8/gb", {}, {{"GLOBAL_BUFFER_OUTPUT", 5}},
+              {{"USER_SIGNAL_TO_GLOBAL_BUFFER", 6}}, {}, {}};
+  const Imported r = Run(Netlist({}, {lc, io, ram, gb}, Nets({2, 3, 4, 5, 6})));
+  const Design& d = r.design;
+  EXPECT_EQ(d.part, "iCE40HX1K-TQ144");
+  EXPECT_EQ(d.name, "chip");
+  EXPECT_EQ(d.tool, "test flow");
+  std::map<std::string, int> byType;
+  for (const auto& cell : d.cells) ++byType[cell.type];
+  const std::map<std::string, int> expected = {
+      {"LOGIC", 160}, {"ICESTORM_LC", 1280}, {"IO", 56},   {"SB_IO", 112},
+      {"RAMB", 8 * 2}, {"RAMT", 8 * 2},      {"ICESTORM_RAM", 16}, {"SB_GB", 1}};
+  EXPECT_EQ(byType, expected);
+  EXPECT_EQ(d.regions, (std::vector<std::string>{"X0Y0", "X0Y1", "X1Y0", "X1Y1"}));
+  std::map<std::string, std::string> regions;
+  for (const auto& cell : d.cells) regions[cell.name] = cell.region;
+  EXPECT_EQ(regions["X1/Y1/lc0"], "X0Y0");
+  EXPECT_EQ(regions["X12/Y16/lc7"], "X1Y1");
+  EXPECT_EQ(regions["X0/Y8/gb"], "X0Y0");
+  EXPECT_EQ(Find(d.top, "lc")->type, "ICESTORM_LC");
+  EXPECT_TRUE(Find(d.top, "io")->external);
+  const Block* mem = Find(d.top, "mem");
+  ASSERT_EQ(mem->blocks.size(), 1u);
+  EXPECT_EQ(mem->blocks[0]->type, "SB_RAM40_4K");
+  EXPECT_EQ(PinOf(mem->blocks[0].get(), "RDATA_0")->dir, NcdImport::Dir::Out);
+  EXPECT_TRUE(PinOf(mem, "RCLK")->clock);
+  const Block* buffer = Find(d.top, "gb");
+  EXPECT_EQ(buffer->site, "X0/Y8/gb");
+  EXPECT_TRUE(buffer->blocks.empty());
+  // Pins of comps without bels end there: they have no inside signal.
+  EXPECT_EQ(PinOf(buffer, "GLOBAL_BUFFER_OUTPUT")->child, "");
+  EXPECT_EQ(r.Count("cell type 'SB_GB' (imported as a comp without bels)"), 0u);
+}
+
+TEST_F(Import, IosTakeTheirPortsNameAndTheirPinFromThePcf) {
+  auto io = [](const std::string& name, const char* bel, int pad, bool out, int data) {
+    CellDesc c{name, "SB_IO", bel, {{"IO_STANDARD", "SB_LVCMOS"}, {"PULLUP", "0"}}, {}, {}, {}, {}};
+    c.inouts = {{"PACKAGE_PIN", pad}};
+    (out ? c.inputs : c.outputs).push_back({out ? "D_OUT_0" : "D_IN_0", data});
+    return c;
+  };
+  const std::string pcf =
+      "# pins\nset_io led[0] 99\nset_io -pullup yes btn 10\nset_io ghost 11\nset_frequency clk 12\n";
+  const Imported r =
+      Run(Netlist({{"led", "output", {2, 3}}, {"btn", "input", {4}}},
+                  {io("led[0]$sb_io", "X13/Y12/io0", 2, true, 5), io("led[1]$sb_io", "X13/Y12/io1", 3, true, 6),
+                   io("btn$sb_io", "X0/Y2/io0", 4, false, 7)},
+                  {{"led", 2, " "}, {"led_hi", 3, " "}, {"btn", 4, " "}, {"d5", 5, "-"}, {"d6", 6, "-"}, {"d7", 7, "-"}}),
+          pcf);
+  const Design& d = r.design;
+  const Block* led0 = Find(d.top, "led[0]");
+  const Block* led1 = Find(d.top, "led[1]");
+  const Block* btn = Find(d.top, "btn");
+  ASSERT_TRUE(led0 && led1 && btn);
+  EXPECT_TRUE(led0->external);
+  EXPECT_EQ(led0->ioStandard, "SB_LVCMOS");
+  EXPECT_EQ(Gcd(led0, "PACKAGE_PIN"), "99");
+  EXPECT_EQ(Gcd(btn, "PACKAGE_PIN"), "10");
+  EXPECT_EQ(Gcd(led1, "PACKAGE_PIN"), "(none)");
+  const Pin* pad = PinOf(led1, "PACKAGE_PIN");
+  EXPECT_TRUE(pad->pad);
+  EXPECT_EQ(pad->dir, NcdImport::Dir::InOut);
+  // The port bits are the top's pins, on the nets the pads are on.
+  EXPECT_EQ(PinOf(&d.top, "led[1]")->dir, NcdImport::Dir::Out);
+  EXPECT_EQ(PinOf(&d.top, "led[1]")->child, pad->signal);
+  EXPECT_EQ(PinOf(&d.top, "btn")->dir, NcdImport::Dir::In);
+  EXPECT_FALSE(NetNamed(d, "led_hi")->routable);
+  EXPECT_EQ(NetNamed(d, "led_hi")->route, "");
+  EXPECT_EQ(r.Count("PCF constraint on a port the design lacks"), 1u);
+  EXPECT_EQ(r.Count("PCF command 'set_frequency'"), 1u);
+}
+
+TEST_F(Import, RoutingDecidesFullPartialAndUnroutedNets) {
+  CellDesc a = Lc("a", "X1/Y1/lc0", false, false), b = Lc("b", "X2/Y1/lc0", false, false),
+           c = Lc("c", "X5/Y5/lc0", false, false);
+  a.inputs = {{"I0", 9}};
+  a.outputs = {{"O", 10}, {"LO", 11}};
+  b.inputs = {{"I0", 10}, {"I1", 11}, {"I2", 12}};
+  b.outputs = {{"O", 13}};
+  c.inputs = {{"I0", 10}, {"I1", 11}, {"I3", 14}};
+  c.outputs = {{"O", 12}, {"LO", 14}};
+  const Imported r = Run(Netlist({}, {a, b, c},
+                                 {{"in", 9, "-"},
+                                  {"full", 10, "X1/Y1/o;;1;X2/Y1/i;X2/Y1/p;1;X5/Y5/i;X5/Y5/p;1"},
+                                  {"partial", 11, "X1/Y1/o;;1;X2/Y1/i;X2/Y1/p;1"},
+                                  {"unrouted", 12, " "},
+                                  {"dangling", 13, "X2/Y1/o;;1"},
+                                  {"no_routing", 14, "-"}}));
+  EXPECT_EQ(NetNamed(r.design, "full")->route, "full");
+  EXPECT_EQ(NetNamed(r.design, "partial")->route, "partial");
+  EXPECT_EQ(NetNamed(r.design, "unrouted")->route, "unrouted");
+  EXPECT_EQ(NetNamed(r.design, "no_routing")->route, "unrouted");
+  EXPECT_EQ(NetNamed(r.design, "dangling")->route, "");  // nothing to route to
+  EXPECT_EQ(NetNamed(r.design, "in")->route, "");        // no driver
+}
+
+TEST_F(Import, CarryChainsBecomeToolShapesInChainOrder) {
+  CellDesc a = Lc("u_add.a", "X1/Y1/lc0", false, true), b = Lc("u_add.b", "X1/Y1/lc1", false, true),
+           c = Lc("u_add.c", "X1/Y1/lc2", false, true), lone = Lc("lone", "X4/Y4/lc0", false, true);
+  c.inputs = {{"CIN", 21}, {"I1", 2}};
+  a.outputs = {{"COUT", 20}};
+  b.inputs = {{"CIN", 20}, {"I3", 20}};
+  b.outputs = {{"COUT", 21}};
+  lone.inputs = {{"I1", 2}};
+  lone.outputs = {{"COUT", 22}};
+  // Listed out of chain order: the chain follows the connections.
+  const Imported r = Run(Netlist({}, {c, lone, b, a}, Nets({2, 20, 21, 22})));
+  ASSERT_EQ(r.design.shapes.size(), 1u);
+  const NcdImport::Shape& s = r.design.shapes[0];
+  EXPECT_EQ(s.name, "carry0");
+  EXPECT_EQ(s.reference, "u_add/a");
+  EXPECT_EQ(s.members, (std::vector<std::string>{"u_add/a", "u_add/b", "u_add/c"}));
+}
+
+TEST_F(Import, WhatCannotBeMappedIsReportedOncePerKind) {
+  CellDesc w1{"boot1", "SB_WARMBOOT", "X12/Y0/warmboot", {{"X", "1"}}, {}, {{"BOOT", 2}}, {}, {{"src", "a.v:1"}}};
+  CellDesc w2 = w1;
+  w2.name = "boot2";
+  w2.bel = "";  // not placed
+  CellDesc lc = Lc("lc", "X1/Y1/lc0", false, false);
+  lc.outputs = {{"O", 2}};
+  lc.attributes = {{"src", "b.v:2"}, {"BEL_STRENGTH", "1"}};
+  const Imported r = Run(Netlist({}, {w1, w2, lc}, Nets({2})));
+  EXPECT_EQ(r.Count("cell type 'SB_WARMBOOT' (imported as a comp without bels)"), 2u);
+  EXPECT_EQ(r.Count("cell attribute 'src'"), 3u);
+  EXPECT_EQ(r.Count("cell attribute 'BEL_STRENGTH'"), 1u);
+  EXPECT_EQ(r.notes.Find("cell attribute 'src'")->first, "boot1");
+  const Block* boot = Find(r.design.top, "boot1");
+  EXPECT_EQ(boot->type, "SB_WARMBOOT");
+  EXPECT_EQ(Gcd(boot, "X"), "1");
+  EXPECT_EQ(Find(r.design.top, "boot2")->site, "");
+  // A bel the grid does not list still becomes a cell of the device.
+  EXPECT_EQ(std::count_if(r.design.cells.begin(), r.design.cells.end(),
+                          [](const auto& c) { return c.name == "X12/Y0/warmboot"; }),
+            1);
+  EXPECT_EQ(r.Count("flow setting"), 0u);
+}
+
+TEST_F(Import, CellNamesGiveTheModuleHierarchy) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"u_uart.u_tx.shift_LC", "u_uart/u_tx/shift_LC"},
+      {"g[3].u_lane.acc_LC", "g[3].u_lane/acc_LC"},
+      {"$abc$12$auto$blifparse.cc:396$7", "$abc$12$auto$blifparse.cc:396$7"},
+      {"u_a.$abc$3$x.y", "u_a/$abc$3$x.y"},
+      {"trailing.", "trailing."},
+      {"u_ram.mem.0.0_RAM", "u_ram/mem.0.0_RAM"},
+      {"7seg.x", "7seg.x"}};
+  std::vector<CellDesc> cells;
+  for (const auto& [name, path] : cases) cells.push_back(Lc(name, "", false, false));
+  const Imported r = Run(Netlist({}, cells, {}));
+  for (const auto& [name, path] : cases) EXPECT_NE(Find(r.design.top, path), nullptr) << name;
+  EXPECT_EQ(Find(r.design.top, "u_uart/u_tx")->level, 1);
+}
+
+TEST_F(Import, SdfDelaysGoToLoadPinsAndNets) {
+  CellDesc drv = Lc("$drv", "X1/Y1/lc0", false, false), l1 = Lc("l1", "X2/Y1/lc0", false, false),
+           l2 = Lc("u.l2", "X3/Y1/lc0", false, false);
+  drv.outputs = {{"O", 2}};
+  l1.inputs = {{"I0", 2}};
+  l2.inputs = {{"I1", 2}};
+  const std::string sdf = R"((DELAYFILE (SDFVERSION "3.0") (DIVIDER /) (TIMESCALE 1 ns)
+  (CELL (CELLTYPE "top") (INSTANCE )
+    (DELAY (ABSOLUTE
+      (INTERCONNECT \$drv/O l1/I0 (0.5:0.6:0.7) (0.4:0.5:0.6))
+      (INTERCONNECT \$drv/O u.l2/I1 (1.2) ())
+      (INTERCONNECT \$drv/O ghost/I0 (1))
+      (IOPATH I0 O (1:1:1) (1:1:1)))))
+  (CELL (CELLTYPE "LC") (INSTANCE l1) (TIMINGCHECK (SETUP I0 (posedge CLK) (1)))))
+)";
+  const Imported r = Run(Netlist({}, {drv, l1, l2}, Nets({2})), "", sdf);
+  EXPECT_EQ(PinOf(Find(r.design.top, "l1"), "I0")->delay, 700);
+  EXPECT_EQ(PinOf(Find(r.design.top, "u/l2"), "I1")->delay, 1200);
+  const NcdImport::Net* net = NetNamed(r.design, "n2");
+  EXPECT_TRUE(net->hasDelay);
+  EXPECT_EQ(net->delay, 1200);
+  EXPECT_EQ(net->delayMin, 400);
+  EXPECT_EQ(r.Count("SDF cell delays (IOPATH)"), 1u);
+  EXPECT_EQ(r.Count("SDF timing checks"), 1u);
+  EXPECT_EQ(r.Count("SDF interconnect to a pin the netlist lacks"), 1u);
+}
+
+TEST_F(Import, BadInputsAreRefusedWithTheirPosition) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"{\"creator\": \"x\",\n  \"modules\": {} \"y\": 1}",
+       "bad.json:2:17: missing a comma or '}' after an object member"},
+      {"", "bad.json:1:1: the document is empty"},
+      {R"({"modules": {"top": {"cells": {"c": {"parameters": {}}}}}})", "bad.json: cell 'c': missing 'type'"},
+      {R"({"modules": {"a": {}, "b": {}}})", "bad.json: modules: no top module (none is marked \"top\")"},
+      {R"({"modules": {"top": {"ports": {"p": {"direction": "sideways", "bits": [2]}}}}})",
+       "bad.json: port 'p': direction must be input, output or inout (got 'sideways')"},
+      {R"({"modules": {"top": {"netnames": {"n": {"bits": [2, "q"]}}}}})",
+       "bad.json: net 'n': a bit must be a net number or one of \"0\", \"1\", \"x\", \"z\""}};
+  for (const auto& [text, message] : cases) EXPECT_EQ(Refusal("bad.json", text), message);
+  NcdImport::Inputs missing;
+  missing.netlist = m_dir.Write("ok.json", Netlist({}, {}, {}));
+  missing.pcf = (m_dir.path() / "none.pcf").string();
+  NcdImport::Notes notes;
+  EXPECT_THROW(NcdImport::Import(missing, notes), NcdImport::Error);
+  missing.pcf = m_dir.Write("bad.pcf", "set_io a\n");
+  try {
+    NcdImport::Import(missing, notes);
+    ADD_FAILURE() << "a set_io line without a pin was accepted";
+  } catch (const NcdImport::Error& e) {
+    EXPECT_EQ(std::string(e.what()), missing.pcf + ":1: set_io wants a port and a pin");
+  }
+  missing.pcf.clear();
+  missing.sdf = m_dir.Write("bad.sdf", "(DELAYFILE\n  (CELL (INSTANCE x) (DELAY (ABSOLUTE (INTERCONNECT a/O b/I (1:2:x))))))");
+  try {
+    NcdImport::Import(missing, notes);
+    ADD_FAILURE() << "a bad delay value was accepted";
+  } catch (const NcdImport::Error& e) {
+    EXPECT_EQ(std::string(e.what()), missing.sdf + ":2:62: bad delay value '1:2:x'");
+  }
+}
+
+// Evaluates an equation of LutEquation's form for one input assignment.
+bool Evaluate(const std::string& eq, unsigned inputs) {
+  const std::string body = eq.substr(2);
+  if (body == "0" || body == "1") return body == "1";
+  bool any = false;
+  std::size_t start = 0;
+  while (start <= body.size()) {
+    const std::size_t end = std::min(body.find('+', start), body.size());
+    const std::string term = body.substr(start, end - start);
+    bool value = true, parity = term.find('@') != std::string::npos;
+    bool x = false;
+    for (std::size_t i = 0; i < term.size();) {
+      const bool negated = term[i] == '~';
+      if (negated) ++i;
+      const bool bit = ((inputs >> (term[i + 1] - '0')) & 1) != negated;
+      i += 2;
+      if (i < term.size()) ++i;  // the operator
+      if (parity) x = x != bit; else value = value && bit;
+    }
+    any = any || (parity ? x : value);
+    start = end + 1;
+  }
+  return any;
+}
+
+TEST(LutEquation, ReadableFormsAndEveryTableRoundTrips) {
+  const std::pair<std::uint16_t, const char*> known[] = {
+      {0x0000, "O=0"}, {0xFFFF, "O=1"}, {0x6996, "O=I0@I1@I2@I3"}, {0x9669, "O=~I0@I1@I2@I3"},
+      {0x00FF, "O=~I3"}, {0x8888, "O=I0*I1"}, {0xEEEE, "O=I0+I1"}, {0x6666, "O=I0@I1"}};
+  for (const auto& [table, text] : known) EXPECT_EQ(NcdImport::LutEquation(table), text) << table;
+  for (unsigned table = 0; table < 0x10000; ++table) {
+    const std::string eq = NcdImport::LutEquation(static_cast<std::uint16_t>(table));
+    for (unsigned m = 0; m < 16; ++m) {
+      ASSERT_EQ(Evaluate(eq, m), ((table >> m) & 1) != 0) << table << " " << eq;
+    }
+  }
+  std::uint16_t t = 0;
+  EXPECT_TRUE(NcdImport::ParseLutInit("0000000011111111", t));
+  EXPECT_EQ(t, 0x00FF);
+  EXPECT_TRUE(NcdImport::ParseLutInit("43690", t));
+  EXPECT_EQ(t, 0xAAAA);
+  EXPECT_FALSE(NcdImport::ParseLutInit("11111111111111111", t));  // 17 bits
+  EXPECT_FALSE(NcdImport::ParseLutInit("12a", t));
+}
+
+}  // namespace

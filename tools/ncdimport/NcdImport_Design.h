@@ -1,0 +1,94 @@
+// The imported design as the writer emits it: a plain tree in the terms of
+// the ncd-json format (docs/design-format.md). The mapping fills it; the
+// writer turns it into text in the order the loader reads fastest.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "NcdImport_Netlist.h"
+
+namespace NcdImport {
+
+struct Signal {
+  std::string name;
+  std::string net;  // empty: a signal without a net (a link inside a comp)
+};
+
+struct Pin {
+  std::string name;
+  Dir dir = Dir::In;
+  std::string signal;  // in the parent block
+  std::string child;   // in the pin's own block
+  bool pad = false;
+  bool clock = false;
+  bool hasDelay = false;
+  std::int32_t delay = 0;
+};
+
+struct Block {
+  std::string name, type;
+  int level = 0;
+  bool external = false;
+  std::string site, config;
+  Attributes modes, gcd;
+  std::string ioStandard;  // an IOB's standard, for input and output alike
+  std::vector<Signal> signals;
+  std::vector<Pin> pins;
+  std::vector<std::unique_ptr<Block>> blocks;
+  Block* parent = nullptr;
+
+  // The block's signal for a net, named after the net; made on first use.
+  const std::string& SignalFor(const std::string& net);
+  Signal& AddSignal(std::string name, std::string net);
+  // A new child; `name` made unique among the children ("x", "x$2", ...).
+  Block& AddChild(const std::string& name, int level, bool* clashed = nullptr);
+  Block* FindChild(const std::string& name) const;
+  std::string Path() const;  // "" for the top, "u_uart/u_tx/c" below it
+
+ private:
+  std::unordered_map<std::string, std::size_t> m_signalIndex;
+  std::unordered_map<std::string, Block*> m_childIndex;
+};
+
+struct Net {
+  enum Type { kLogic, kPower, kGround };
+  std::string name;
+  Type type = kLogic;
+  bool master = false;
+  bool routable = true;
+  std::string route;  // "", "full", "partial", "unrouted"
+  bool hasDelay = false;
+  std::int32_t delay = 0, delayMin = 0;
+};
+
+struct Shape {
+  std::string name;
+  std::string reference;
+  std::vector<std::string> members;
+};
+
+struct CellType {
+  std::string name;
+  bool equation = false;  // a usage with the string mode "EQN"
+};
+
+struct DeviceCell {
+  std::string name, type, region;
+};
+
+struct Design {
+  std::string part, name, tool;
+  std::vector<std::string> regions;
+  std::vector<CellType> cellTypes;
+  std::vector<DeviceCell> cells;
+  std::vector<Net> nets;
+  Block top;
+  std::vector<Shape> shapes;
+};
+
+}  // namespace NcdImport

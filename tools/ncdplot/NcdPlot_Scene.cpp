@@ -1,0 +1,200 @@
+#include "NcdPlot_Scene.h"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <unordered_map>
+
+#include "NcdPlot_Site.h"
+#include "Pds_PdmBlock.h"
+#include "Rf_Device.h"
+#include "XCad_CadNetwork.h"
+#include "XCad_CadView.h"
+#include "XCad_RMed.h"
+#include "Xdh_ShapeMgr.h"
+#include "Xdm_Block.h"
+#include "Xdm_Network.h"
+#include "Xdm_Pin.h"
+#include "Xdm_PropertyHolder.h"
+#include "Xdm_Signal.h"
+#include "Xdm_View.h"
+
+namespace NcdPlot {
+
+namespace {
+
+class Builder {
+ public:
+  Builder(Xdm_View& view, std::uint32_t maxFanout)
+      : m_view(view), m_cad(dynamic_cast<XCad_CadView*>(&view)), m_maxFanout(maxFanout) {}
+  Scene Run();
+
+ private:
+  void Tiles(const Rf_Device& device);
+  void Comps();
+  void AddComp(Xdm_Block* block, const XCad_RMed& rmed);
+  int ModuleOf(const Xdm_Block* block);
+  std::uint32_t CompOf(const Xdm_Pin* pin) const;
+  void Wires(const XCad_RMed& rmed);
+  void Rpms();
+
+  static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+  Xdm_View& m_view;
+  XCad_CadView* m_cad;
+  std::uint32_t m_maxFanout;
+  Scene m_s;
+  std::unordered_map<const Xdm_Block*, std::uint32_t> m_compIndex;
+  std::map<std::string, int> m_moduleIndex;
+};
+
+Scene Builder::Run() {
+  if (Xdm_DesignInfo* info = m_view.GetAppObject()) m_s.design = info->GetName();
+  if (m_s.design.empty() && m_view.GetBlock()) m_s.design = m_view.GetBlock()->GetName();
+  Rf_Device* device = m_cad ? m_cad->GetDevice() : nullptr;
+  if (device) {
+    m_s.part = device->GetName();
+    Tiles(*device);
+  }
+  if (!m_cad) return std::move(m_s);
+  XCad_RMed rmed(m_cad);
+  if (m_view.GetBlock()) {
+    std::vector<Xdm_Block*> pending{m_view.GetBlock()};
+    while (!pending.empty()) {
+      Xdm_Block* block = pending.back();
+      pending.pop_back();
+      AddComp(block, rmed);
+      auto children = block->GetBlocks();
+      pending.insert(pending.end(), std::make_reverse_iterator(children.end()),
+                     std::make_reverse_iterator(children.begin()));
+    }
+  }
+  Wires(rmed);
+  Rpms();
+  return std::move(m_s);
+}
+
+// A cell that names a whole tile gives the tile its type; otherwise the
+// tile takes the type of its first cell.
+void Builder::Tiles(const Rf_Device& device) {
+  std::map<std::pair<int, int>, std::size_t> index;
+  for (const Rf_Cell& cell : device.GetCells()) {
+    SitePlace place;
+    if (!PlaceOfSite(cell.GetName(), place)) continue;
+    const char* type = cell.GetCellDef() ? cell.GetCellDef()->GetName() : "";
+    auto [it, added] = index.try_emplace({place.x, place.y}, m_s.tiles.size());
+    if (added) m_s.tiles.push_back({place.x, place.y, type});
+    if (place.tile) m_s.tiles[it->second].type = type;
+    m_s.width = std::max(m_s.width, place.x + 1);
+    m_s.height = std::max(m_s.height, place.y + 1);
+  }
+}
+
+void Builder::AddComp(Xdm_Block* block, const XCad_RMed& rmed) {
+  auto* pdm = dynamic_cast<Pds_PdmBlock*>(block);
+  if (!pdm || !pdm->IsComp()) return;
+  const Rf_Cell cell = rmed.GetPlacement(block);
+  SitePlace place;
+  if (!cell.IsValid() || !PlaceOfSite(cell.GetName(), place)) {
+    ++m_s.unplaced;
+    return;
+  }
+  Comp& c = m_s.comps.emplace_back();
+  c.path = block->GetFullName();
+  c.type = pdm->GetTypeBlock() && pdm->GetTypeBlock()->GetTypeName()
+               ? pdm->GetTypeBlock()->GetTypeName()
+               : "";
+  c.site = cell.GetName();
+  c.iob = pdm->IsExternal();
+  c.module = ModuleOf(block);
+  c.x = place.x;
+  c.y = place.y;
+  c.slot = place.slot;
+  c.slots = place.slots;
+  m_s.width = std::max(m_s.width, place.x + 1);
+  m_s.height = std::max(m_s.height, place.y + 1);
+  m_compIndex.emplace(block, static_cast<std::uint32_t>(m_s.comps.size() - 1));
+}
+
+// The comp's outermost enclosing block below the top, when that is a
+// module (hierarchy level 1).
+int Builder::ModuleOf(const Xdm_Block* block) {
+  const Xdm_Block* outer = nullptr;
+  for (const Xdm_Block* b = block->GetParent(); b && b->GetParent(); b = b->GetParent()) outer = b;
+  auto* pdm = dynamic_cast<const Pds_PdmBlock*>(outer);
+  if (!pdm || pdm->GetHierLevel() != 1) return -1;
+  auto [it, added] = m_moduleIndex.try_emplace(outer->GetFullName(), 0);
+  if (added) {
+    it->second = static_cast<int>(m_s.modules.size());
+    m_s.modules.push_back(it->first);
+  }
+  return it->second;
+}
+
+std::uint32_t Builder::CompOf(const Xdm_Pin* pin) const {
+  for (const Xdm_Block* b = pin->GetParent(); b; b = b->GetParent()) {
+    auto it = m_compIndex.find(b);
+    if (it != m_compIndex.end()) return it->second;
+  }
+  return kNone;
+}
+
+// A routing record drawn from the net's driving comp to each comp it
+// loads; a partial record has a driven node, an unrouted one none.
+void Builder::Wires(const XCad_RMed& rmed) {
+  for (Xdm_Network* net : m_view.GetNetworkItr()) {
+    auto* cadNet = dynamic_cast<XCad_CadNetwork*>(net);
+    XCad_RMedRug* rug = cadNet ? rmed.GetRug(cadNet) : nullptr;
+    if (!rug) continue;
+    Wire w;
+    w.name = net->GetName();
+    const XCad_RMedRugNode* first = rug->GetFirstRugNode();
+    w.route = rmed.IsFullyRouted(rug)             ? Route::Full
+              : first && first->GetDriver() ? Route::Partial
+                                                  : Route::Unrouted;
+    w.driver = kNone;
+    for (Xdm_Signal* signal : net->GetSignalItr()) {
+      for (Xdm_Pin* pin : signal->GetPinItr()) {
+        const std::uint32_t comp = CompOf(pin);
+        if (comp == kNone) continue;
+        if (!pin->IsSignalLoad() && w.driver == kNone) {
+          w.driver = comp;
+        } else if (pin->IsSignalLoad() &&
+                   std::find(w.loads.begin(), w.loads.end(), comp) == w.loads.end()) {
+          w.loads.push_back(comp);
+        }
+      }
+    }
+    std::erase(w.loads, w.driver);
+    if (w.driver == kNone || w.loads.empty()) continue;
+    if (w.loads.size() > m_maxFanout) {
+      ++m_s.skippedNets;
+      continue;
+    }
+    m_s.wires.push_back(std::move(w));
+  }
+}
+
+void Builder::Rpms() {
+  std::vector<Xdh_Shape> shapes;
+  if (!Xdh_ShapeMgr::CreateShapeMgr(m_view).GetShapes(shapes)) return;
+  for (const Xdh_Shape& shape : shapes) {
+    Rpm rpm;
+    rpm.name = shape.GetNativeXdmObject() ? shape.GetNativeXdmObject()->GetName() : "";
+    rpm.user = shape.IsUserShape();
+    std::vector<Xdm_Block*> blocks;
+    if (!shape.GetBlocks(blocks)) continue;
+    for (const Xdm_Block* b : blocks) {
+      auto it = m_compIndex.find(b);
+      if (it != m_compIndex.end()) rpm.comps.push_back(it->second);
+    }
+    if (!rpm.comps.empty()) m_s.rpms.push_back(std::move(rpm));
+  }
+}
+
+}  // namespace
+
+Scene BuildScene(Xdm_View& view, std::uint32_t maxFanout) {
+  return Builder(view, maxFanout).Run();
+}
+
+}  // namespace NcdPlot

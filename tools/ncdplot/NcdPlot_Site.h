@@ -1,0 +1,20 @@
+// Where a device cell lies on the drawing's grid, from its name: iCE40
+// names ("X11/Y15/lc5": tile X11/Y15, slot 5 of the tile's 8 logic cells)
+// and the family names of our hand-written designs ("SLICE_X0Y1").
+#pragma once
+
+#include <string_view>
+
+namespace NcdPlot {
+
+struct SitePlace {
+  int x = 0, y = 0;
+  int slot = 0;   // position inside the tile
+  int slots = 1;  // how many such positions the tile has
+  bool tile = false;  // the name is a whole tile ("X11/Y15")
+};
+
+// False when the name gives no position.
+bool PlaceOfSite(std::string_view name, SitePlace& place);
+
+}  // namespace NcdPlot
