@@ -116,17 +116,21 @@ CommonI::RefCountPtr<UtilI::ITclSearchSource> SrchSrcImpT<Design>::Self() {
       static_cast<UtilI::ITclSearchSource*>(face->QueryInterface(UtilI::IID_ITclSearchSource)));
 }
 
+// A source is registered while its design is in client hands: each hand-out
+// registers it again after the hand-back withdrew it. A design whose owner's
+// context holds another source of that name registers nothing, but still
+// gets its algorithms, so that a client can search it through its own
+// source.
 template <class Design>
 void SrchSrcImpT<Design>::Publish() {
   Port_ThrGuard guard(m_lock);
-  if (!m_algorithms.empty() && !m_name.IsEmpty()) return;
+  if (m_registered) return;
   m_name = kPublishedName;
   CommonI::RefCountPtr<UtilI::ISearchRequest> context = ContextOf(m_design->GetKey().m_owner);
   if (!context) return;
   CommonI::RefCountPtr<UtilI::ITclSearchSource> found;
   context->FindSource(found, m_name);
-  if (found) return;
-  context->AddSource(Self());
+  if (!found) m_registered = context->AddSource(Self()) != 0;
   for (const AlgorithmMaker& maker : kAlgorithms) {
     if (!m_algorithms.count(maker.typeName)) m_algorithms.emplace(maker.typeName, maker.make(maker.typeName, m_design));
   }
@@ -135,6 +139,8 @@ void SrchSrcImpT<Design>::Publish() {
 template <class Design>
 void SrchSrcImpT<Design>::Withdraw() {
   Port_ThrGuard guard(m_lock);
+  if (!m_registered) return;
+  m_registered = false;
   if (CommonI::RefCountPtr<UtilI::ISearchRequest> context = ContextOf(m_design->GetKey().m_owner))
     context->RemoveSource(Self());
 }

@@ -7,7 +7,10 @@
 // owner (the Tcl search service, "libUtilC_TclSearch"), unless that
 // context has a source of that name already, and creates its search
 // algorithms ("ncd_block", "ncd_net", "ncd_rpm"). When the design goes back
-// to its manager it withdraws the source from the context. A design
+// to its manager it withdraws the source from the context; the next
+// hand-out registers it again. A design that found another source
+// registered keeps its algorithms, so that it can be searched through its
+// own source (QueryInterface for UtilI::IID_ITclSearchSource). A design
 // without owner has no context: it is never published.
 //
 // Searching: the search service asks the source for some type names; the
@@ -73,7 +76,10 @@ class SrchSrcImpT : public UtilI::ITclSearchSource {
   Design* m_design = nullptr;
   std::map<Port::StringBase, SearchAlg*> m_algorithms;  // owned
   Port::StringBase m_name;
-  Port_ThrMutex m_lock;  // publishing and withdrawal
+  bool m_registered = false;  // in the owner's context now
+  // Publishing and withdrawal; recursive, because the context asks the
+  // source its name while it registers it.
+  Port_ThrRecursiveLock m_lock;
 };
 
 }  // namespace UtilC

@@ -18,6 +18,7 @@
 #include "UtilC_SharedNcd.h"
 #include "UtilC_SharedNcdColl.h"
 #include "UtilC_SharedNcdMgr.h"
+#include "UtilI_TclSearch.h"
 #include "UtilI_TcltaskHelpers.h"
 #include "XCad_CadView.h"
 #include "Xdm_Network.h"
@@ -174,6 +175,20 @@ inline std::uint64_t LiveHelpers(UtilI::HelperObjectKind kind) {
   return factory ? factory->GetLiveCount(kind) : 0;
 }
 
+// The search service, and the search context of an owner (opened for it).
+inline CommonI::RefCountPtr<UtilI::ITclSearch> SearchService() {
+  CitP::Factory::LoadLibraryFactory(UtilI::kTclSearchLibrary);
+  auto instance = CitP::Factory::CreateInstanceRef(UtilI::CLSID_TclSearch);
+  return CommonI::RefCountPtr<UtilI::ITclSearch>(
+      instance ? static_cast<UtilI::ITclSearch*>(instance->QueryInterface(UtilI::IID_ITclSearch)) : nullptr);
+}
+
+inline CommonI::RefCountPtr<UtilI::ISearchRequest> OpenContext(const CommonI::RefCountPtr<CitI::IInterface>& owner) {
+  CommonI::RefCountPtr<UtilI::ISearchRequest> context;
+  if (auto service = SearchService()) service->OpenContext(context, owner);
+  return context;
+}
+
 // Fixture base: at the end of every test no collectable, value, list or
 // named value is left alive, and the manager's cache is emptied.
 class CollTest : public ::testing::Test {
@@ -181,6 +196,9 @@ class CollTest : public ::testing::Test {
   void TearDown() override {
     UtilC::SharedNcd::Mgr::Instance()->PurgeUnused();
     CitP::FactoryFault::Disarm();
+    if (auto service = SearchService()) {
+      EXPECT_EQ(service->GetLiveCount(UtilI::kSearchContexts), 0u);
+    }
     EXPECT_EQ(UtilC::SharedNcd::Coll::LiveCount(), 0);
     EXPECT_EQ(LiveHelpers(UtilI::kHelperValues), 0u);
     EXPECT_EQ(LiveHelpers(UtilI::kHelperLists), 0u);
