@@ -87,6 +87,32 @@ CommonI::RefCountPtr<UtilI::IPropertyValue> DefaultObject(const DefaultValue& de
   return value;
 }
 
+// As printf's "%u".
+void AppendDecimal(std::string& text, std::uint32_t value) {
+  char digits[10];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (n > 0) text += digits[--n];
+}
+
+// As the C library's "%p": "(nil)" for null, else "0x" and lower-case hex.
+void AppendPointer(std::string& text, const void* pointer) {
+  if (!pointer) {
+    text += "(nil)";
+    return;
+  }
+  static constexpr char kHex[] = "0123456789abcdef";
+  auto value = reinterpret_cast<std::uintptr_t>(pointer);
+  char digits[2 * sizeof value];
+  int n = 0;
+  for (; value != 0; value >>= 4) digits[n++] = kHex[value & 0xF];
+  text += "0x";
+  while (n > 0) text += digits[--n];
+}
+
 }  // namespace
 
 int ComparePropertyNames(const char* a, const char* b) {
@@ -140,14 +166,38 @@ bool PropertyDefBase::RefreshInfo(ServiceFlags& flags) {
 }
 
 void Coll::BuildId(const char* typeName, std::uint32_t bridgeId, Port::StringBase& out) const {
+  FormatId(typeName, bridgeId, CaptureId(), out);
+}
+
+IdSource Coll::CaptureId() const {
   Port_ThrGuard guard(IdLock());
-  if (IsDesignAlive(design)) {
+  IdSource source;
+  source.set = true;
+  source.alive = IsDesignAlive(design);
+  if (source.alive) {
     const Key& key = design->GetKey();
-    out.Format("%s%U%p%p", typeName, bridgeId, static_cast<const void*>(key.m_owner),
-               static_cast<const void*>(key.m_fileName.c_str()));
-  } else {
-    out.Format("%s%p", typeName, static_cast<const void*>(this));
+    source.owner = key.m_owner;
+    source.file = key.m_fileName.c_str();
   }
+  return source;
+}
+
+// The text Port::StringBase::Format gives for "%s%U%p%p" or "%s%p", written
+// directly: identities are made for every collectable and probe.
+void Coll::FormatId(const char* typeName, std::uint32_t bridgeId, const IdSource& source,
+                    Port::StringBase& out) const {
+  std::string text;
+  if (!source.set) return out.Empty();
+  text.reserve(64);
+  text += typeName;
+  if (source.alive) {
+    AppendDecimal(text, bridgeId);
+    AppendPointer(text, source.owner);
+    AppendPointer(text, source.file);
+  } else {
+    AppendPointer(text, static_cast<const void*>(this));
+  }
+  out = std::move(text);
 }
 
 bool Coll::IsDesignAlive(const SharedNcd* design) {

@@ -181,6 +181,15 @@ struct ClassStatics {
   }
 };
 
+// What a collectable's identity is made of, taken when the identity is
+// built; the text is formatted from it when first asked for.
+struct IdSource {
+  bool set = false;    // false: the identity is empty
+  bool alive = false;  // the design was in client hands
+  const void* owner = nullptr;
+  const void* file = nullptr;
+};
+
 // The shared base of every collectable: its design.
 class Coll {
  public:
@@ -190,8 +199,13 @@ class Coll {
   Coll& operator=(const Coll&) = delete;
 
   // The identity of (type, item, design instance) while the design is in
-  // client hands; otherwise (type, this collectable).
+  // client hands ("%s%U%p%p": type name, bridge id, the key's owner and the
+  // address of its file name); otherwise (type, this collectable: "%s%p").
   void BuildId(const char* typeName, std::uint32_t bridgeId, Port::StringBase& out) const;
+  // BuildId in two steps: what the identity is made of (under the identity
+  // lock), and its text.
+  IdSource CaptureId() const;
+  void FormatId(const char* typeName, std::uint32_t bridgeId, const IdSource& source, Port::StringBase& out) const;
   // Whether `design` is in client hands (asks the manager, creating it on
   // first use). False for null.
   static bool IsDesignAlive(const SharedNcd* design);

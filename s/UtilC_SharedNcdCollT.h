@@ -65,9 +65,10 @@ class CollT : public CommonI::IRefCount,
   using ItemType = Item;
 
   CollT(const Item* item, SharedNcd* design)
-      : Coll(design), m_item(const_cast<Item*>(item)), m_bridgeId(Xdm_BridgeId::GetBridgeId(item)) {
-    BuildId(Self::kTypeName, m_bridgeId.load(std::memory_order_relaxed), m_id);
-  }
+      : Coll(design),
+        m_item(const_cast<Item*>(item)),
+        m_idSource(CaptureId()),
+        m_bridgeId(Xdm_BridgeId::GetBridgeId(item)) {}
 
   void* QueryInterface(const Port::XUID& iid) override {
     if (iid == CommonI::IID_IRefCount) return static_cast<CommonI::IRefCount*>(this);
@@ -102,8 +103,11 @@ class CollT : public CommonI::IRefCount,
     out = Self::kTypeName;
     return 1;
   }
+  // Formatted on the first request after the identity was built: a probe
+  // re-targeted for every object of a search never formats one.
   Port::StringBase GetId() override {
     Port_ThrGuard guard(RootLock());
+    if (m_id.IsEmpty()) FormatId(Self::kTypeName, m_bridgeId.load(std::memory_order_relaxed), m_idSource, m_id);
     return m_id;
   }
   CitI::Result ReservedPredicate() override { return 0; }
@@ -151,11 +155,8 @@ class CollT : public CommonI::IRefCount,
     Port_ThrGuard guard(RootLock());
     m_item.store(item, std::memory_order_relaxed);
     m_bridgeId.store(Xdm_BridgeId::GetBridgeId(item), std::memory_order_relaxed);
-    if (item) {
-      BuildId(Self::kTypeName, m_bridgeId.load(std::memory_order_relaxed), m_id);
-    } else {
-      m_id.Empty();
-    }
+    m_idSource = item ? CaptureId() : IdSource();
+    m_id.Empty();
   }
 
   // Getter helpers: deliver one collectable (null allowed), or a list of
@@ -187,7 +188,8 @@ class CollT : public CommonI::IRefCount,
 
  private:
   std::atomic<Item*> m_item;
-  Port::StringBase m_id;
+  IdSource m_idSource;    // what the identity is made of
+  Port::StringBase m_id;  // its text, once asked for
   std::atomic<std::uint32_t> m_bridgeId;
   int m_refCount = 1;
 };

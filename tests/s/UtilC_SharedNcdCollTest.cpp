@@ -59,7 +59,19 @@ TEST_F(CollFramework, IdsNameTypeItemAndDesignInstance) {
   EXPECT_EQ(a->GetId().str(), b->GetId().str());
   EXPECT_NE(a->GetId().str(), c->GetId().str());
   EXPECT_NE(a->GetId().str(), first.Coll("u_cnt/c1")->GetId().str());
-  EXPECT_EQ(a->GetId().str().rfind("ncd_block", 0), 0u) << a->GetId().str();
+  // The text is the portability layer's formatting of type, bridge id, the
+  // key's owner and the address of its file name.
+  for (OpenDesign* design : {&first, &second}) {
+    const UtilC::SharedNcd::Key& key = (*design)->GetKey();
+    Pds_PdmBlock* block = design->Block("u_cnt/c0");
+    EXPECT_EQ(design->Coll("u_cnt/c0")->GetId().str(),
+              Port::StringBase::doFormat("%s%U%p%p", "ncd_block", Xdm_BridgeId::GetBridgeId(block),
+                                         static_cast<const void*>(key.m_owner),
+                                         static_cast<const void*>(key.m_fileName.c_str()))
+                  .str());
+  }
+  OpenDesign unowned(Demo(), {});
+  EXPECT_NE(unowned.Coll("")->GetId().str().find("(nil)"), std::string::npos);
 }
 
 TEST_F(CollFramework, ClosingTheDesignMakesCollectablesStale) {
