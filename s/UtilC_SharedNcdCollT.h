@@ -82,9 +82,13 @@ class CollT : public CommonI::IRefCount,
     Port::SafeIncr(m_refCount);
     return 1;
   }
+  // The decrement is atomic; the Release that takes the count below 1
+  // destroys the object under the class lock.
   CitI::Result Release() override {
-    Port_ThrGuard guard(RootLock());
-    if (Port::SafeDecr(m_refCount) < 1) delete this;
+    if (Port::SafeDecr(m_refCount) < 1) {
+      Port_ThrGuard guard(RootLock());
+      delete this;
+    }
     return 1;
   }
   CitI::Result GetRefCount(int* count) override {
