@@ -15,7 +15,9 @@ void S::BlockFrame::Reset(XCad_CadBlock* newBlock, BlockFrame* newParent) {
   nameOffset = 0;
   levelOffset = 0;
   gcdInvalidOffset = 0;
+  modeDefsOffset = 0;
   signalsRead = false;
+  siteRead = false;
   signals.Clear();
   pins.Clear();
   children.Clear();
@@ -45,7 +47,10 @@ const S::Rule<S::BlockCtx> S::kBlockRules[] = {
        c.frame.nameOffset = s.m_in.ValueOffset();
      }},
     {"type", false,
-     [](S& s, BlockCtx& c) { A::F(*c.frame.block).type = s.TypeBlock(s.ReadName("'type'")); }},
+     [](S& s, BlockCtx& c) {
+       // An empty type name is a type all the same (unlike a missing "type").
+       A::F(*c.frame.block).type = s.TypeBlock(s.m_in.ReadString("'type'"));
+     }},
     {"level", true,
      [](S& s, BlockCtx& c) {
        A::F(*c.frame.block).level = static_cast<std::uint8_t>(s.m_in.ReadInt("'level'", 0, 255));
@@ -64,6 +69,7 @@ const S::Rule<S::BlockCtx> S::kBlockRules[] = {
     {"site", false,
      [](S& s, BlockCtx& c) {
        const std::string_view site = s.ReadName("'site'");
+       c.frame.siteRead = true;
        const Xdm_NameIndex& cells = s.m_device->cellIndex;
        if (!s.m_deviceRead || !cells.IsLarge()) {
          return s.PlaceBlock(*c.frame.block, site, s.m_in.ValueOffset(), !s.m_deviceRead);
@@ -119,7 +125,21 @@ const S::Rule<S::BlockCtx> S::kBlockRules[] = {
        A::UsageInvalid(s.Extra(*c.frame.block).usage) =
            s.ReadNameList("'gcd_invalid'", c.frame.gcdInvalidOffset);
      }},
+    {"mode_defs", false, [](S& s, BlockCtx& c) { s.ReadBlockModeDefs(c.frame); }},
 };
+
+// The block's own usage definition; the cell it is placed on names it at
+// the end (NameBlockCellDefs).
+void S::ReadBlockModeDefs(BlockFrame& frame) {
+  std::vector<ModeDefCtx> modes;
+  frame.modeDefsOffset = ReadModeDefs("'mode_defs'", modes);
+  auto& defs = m_store->m_blockCellDefs;
+  defs.push_back(A::NewCellDef(""));
+  AddModeDefs(*defs.back()->GetUsageDef(), modes, m_store->m_strings,
+              "the 'mode_defs' of block " + Quote(PathText(frame.block)));
+  Extra(*frame.block).cellDef = defs.back().get();
+  m_blocksWithModeDefs.push_back(A::F(*frame.block).bridgeId);
+}
 
 // Blocks are made when their object opens, so that they are numbered
 // before their children; their lists are laid out once the file is read.
@@ -149,6 +169,9 @@ void S::EndBlock(BlockFrame& frame) {
   }
   if (frame.gcdInvalidOffset != 0 && !f.extra->hasUsage) {
     m_in.Fail(frame.gcdInvalidOffset, "'gcd_invalid' without 'gcd'");
+  }
+  if (frame.modeDefsOffset != 0 && !frame.siteRead) {
+    m_in.Fail(frame.modeDefsOffset, "'mode_defs' without 'site'");
   }
   ResolveSignalRefs(frame);
   if (BlockFrame* parent = frame.parent) {
@@ -202,7 +225,8 @@ const S::Rule<S::PinCtx> S::kPinRules[] = {
      }},
     {"dir", false,
      [](S& s, PinCtx& c) {
-       c.flags |= static_cast<std::uint8_t>(s.ReadChoice("'dir'", {"input", "output", "bidir"}));
+       c.flags |=
+           static_cast<std::uint8_t>(s.ReadChoice("'dir'", {"input", "output", "bidir", "none"}));
      }},
     {"load", false,
      [](S& s, PinCtx& c) {
@@ -261,41 +285,50 @@ void S::ReadPin(BlockFrame& own, BlockFrame* parent) {
     m_in.Fail(c.nameOffset, std::string("duplicate pin name '") + pin->GetName() + "' in block '" +
                                 PathText(own.block) + "'");
   }
-  const bool output = (c.flags & Xdm_PinFields::kDirMask) == 1;
+  // Inputs and bidirectional pins are loads unless the file says otherwise.
+  const int dir = c.flags & Xdm_PinFields::kDirMask;
   f.flags = c.flags;
-  if (c.loadSet ? c.load : !output) f.flags |= Xdm_PinFields::kLoad;
+  if (c.loadSet ? c.load : dir == 0 || dir == 2) f.flags |= Xdm_PinFields::kLoad;
   f.delayType = c.delayTypeSet ? c.delayType : (c.delaySet ? 0 : 2);
 }
 
 void S::ReadIo(Xdm_Block& block) {
-  static constexpr Rule<Xdm_IoData> kRules[] = {
+  struct Ctx {
+    Xdm_IoData& io;
+    std::uint64_t onlyOffset = 0;  // of "reject_only", when read
+  };
+  static constexpr auto kValue = [](S& s, Ctx& c, Xdm_IoData::Key key, const char* label) {
+    c.io.value[key] = s.m_store->m_strings.Copy(s.m_in.ReadString(label));
+  };
+  static constexpr Rule<Ctx> kRules[] = {
       {"input_standard", false,
-       [](S& s, Xdm_IoData& io) {
-         io.value[Xdm_IoData::kInput] =
-             s.m_store->m_strings.Copy(s.m_in.ReadString("'input_standard'"));
-       }},
+       [](S& s, Ctx& c) { kValue(s, c, Xdm_IoData::kInput, "'input_standard'"); }},
       {"output_standard", false,
-       [](S& s, Xdm_IoData& io) {
-         io.value[Xdm_IoData::kOutput] =
-             s.m_store->m_strings.Copy(s.m_in.ReadString("'output_standard'"));
-       }},
-      {"drive", false,
-       [](S& s, Xdm_IoData& io) {
-         io.value[Xdm_IoData::kDrive] = s.m_store->m_strings.Copy(s.m_in.ReadString("'drive'"));
-       }},
-      {"slew", false,
-       [](S& s, Xdm_IoData& io) {
-         io.value[Xdm_IoData::kSlew] = s.m_store->m_strings.Copy(s.m_in.ReadString("'slew'"));
-       }},
+       [](S& s, Ctx& c) { kValue(s, c, Xdm_IoData::kOutput, "'output_standard'"); }},
+      {"drive", false, [](S& s, Ctx& c) { kValue(s, c, Xdm_IoData::kDrive, "'drive'"); }},
+      {"slew", false, [](S& s, Ctx& c) { kValue(s, c, Xdm_IoData::kSlew, "'slew'"); }},
       {"reject", false,
-       [](S& s, Xdm_IoData& io) {
-         io.reject = static_cast<Xdm_IoData::Reject>(
-             1 + s.ReadChoice("'reject'", {"invalid_type", "corrupt_database"}));
+       [](S& s, Ctx& c) {
+         c.io.reject = static_cast<Xdm_IoData::Reject>(
+             1 + s.ReadChoice("'reject'", {"invalid_type", "corrupt_database", "other"}));
+       }},
+      {"reject_only", false,
+       [](S& s, Ctx& c) {
+         c.io.rejected = 0;
+         c.onlyOffset = s.ForEach("'reject_only'", [&] {
+           c.io.rejected |= static_cast<std::uint8_t>(
+               1u << s.ReadChoice("each element of 'reject_only'",
+                                  {"input_standard", "output_standard", "drive", "slew"}));
+         });
        }},
   };
   Xdm_IoData* io = m_store->m_ioData.Create();
   Extra(block).io = io;
-  ReadMembers(kRules, *io, "'io'", "'io'");
+  Ctx ctx{*io};
+  ReadMembers(kRules, ctx, "'io'", "'io'");
+  if (ctx.onlyOffset != 0 && io->reject == Xdm_IoData::kNone) {
+    m_in.Fail(ctx.onlyOffset, "'reject_only' without 'reject'");
+  }
 }
 
 // ---- references

@@ -45,6 +45,35 @@ void S::Finish() {
   BuildNetworkSignals();
   BuildRugs();
   ResolvePaths();
+  NameBlockCellDefs();
+  ApplyViewFaults();
+}
+
+// A block's own cell definition is named after the type of its cell.
+void S::NameBlockCellDefs() {
+  for (std::uint32_t id : m_blocksWithModeDefs) {
+    const Xdm_BlockFields& f = A::F(*m_store->m_blocks.At(id));
+    const Rf_CellDef* type = m_device->cells.At(f.site - 1)->def;
+    A::Name(*f.extra->cellDef) = type->GetName();
+  }
+}
+
+// Runs last: the tables may end in null slots, which the steps before
+// would not expect.
+void S::ApplyViewFaults() {
+  using F = Pds_PahFaults;
+  if (m_faults.noDevice) {
+    m_store->m_device.reset();
+    m_device = nullptr;
+  }
+  if (m_faults.shapesUnavailable) m_store->m_shapesAvailable = false;
+  const auto& spare = m_faults.spareIds;
+  auto grow = [](auto& table, std::uint32_t more) { table.resize(table.size() + more, nullptr); };
+  grow(m_store->m_blockTable, spare[F::kBlocks]);
+  grow(m_store->m_networkTable, spare[F::kNetworks]);
+  grow(m_store->m_pinTable, spare[F::kPins]);
+  grow(m_store->m_signalTable, spare[F::kSignals]);
+  grow(m_store->m_holderTable, spare[F::kShapes]);
 }
 
 template <class Base, class T>

@@ -165,6 +165,9 @@ std::unique_ptr<Xdm_ViewStore> S::Load() {
   try {
     ReadMembers(kRules, root, "a design file", "the design file");
     m_in.ExpectEnd();
+    if (m_faults.noDevice && m_deviceRead) {
+      m_in.Fail(m_noDeviceOffset, "'no_device' in a design file with a 'device'");
+    }
   } catch (const Pds_Exception&) {
     // A deferred reference to an unknown name lies before the fault found
     // since: it is the one to report.
@@ -199,9 +202,35 @@ void S::ReadFaults() {
        [](S& s, RootCtx&) { s.m_faults.message = s.m_in.ReadString("'message'"); }},
       {"load_delay_ms", false,
        [](S& s, RootCtx&) { s.m_faults.delayMs = s.m_in.ReadInt("'load_delay_ms'", 0, 600000); }},
+      {"no_device", false,
+       [](S& s, RootCtx&) {
+         s.m_faults.noDevice = s.m_in.ReadBool("'no_device'");
+         s.m_noDeviceOffset = s.m_in.ValueOffset();
+       }},
+      {"shapes_unavailable", false,
+       [](S& s, RootCtx&) {
+         s.m_faults.shapesUnavailable = s.m_in.ReadBool("'shapes_unavailable'");
+       }},
+      {"spare_ids", false, [](S& s, RootCtx&) { s.ReadSpareIds(); }},
   };
   RootCtx ctx;
   ReadMembers(kRules, ctx, "'faults'", "'faults'");
+}
+
+void S::ReadSpareIds() {
+  using F = Pds_PahFaults;
+  static constexpr auto kRead = [](S& s, F::Ids kind, const char* label) {
+    s.m_faults.spareIds[kind] = static_cast<std::uint32_t>(s.m_in.ReadInt(label, 0, kMaxSpareIds));
+  };
+  static constexpr Rule<RootCtx> kRules[] = {
+      {"blocks", false, [](S& s, RootCtx&) { kRead(s, F::kBlocks, "'blocks'"); }},
+      {"networks", false, [](S& s, RootCtx&) { kRead(s, F::kNetworks, "'networks'"); }},
+      {"pins", false, [](S& s, RootCtx&) { kRead(s, F::kPins, "'pins'"); }},
+      {"signals", false, [](S& s, RootCtx&) { kRead(s, F::kSignals, "'signals'"); }},
+      {"shapes", false, [](S& s, RootCtx&) { kRead(s, F::kShapes, "'shapes'"); }},
+  };
+  RootCtx ctx;
+  ReadMembers(kRules, ctx, "'spare_ids'", "'spare_ids'");
 }
 
 // ---- device
@@ -232,38 +261,43 @@ void S::ReadDevice() {
   m_waitingSites.Clear();
 }
 
-void S::ReadCellType() {
-  static constexpr Rule<ModeDefCtx> kModeRules[] = {
+std::uint64_t S::ReadModeDefs(const char* label, std::vector<ModeDefCtx>& into) {
+  static constexpr Rule<ModeDefCtx> kRules[] = {
       {"name", true, [](S& s, ModeDefCtx& c) { s.ReadNamed("'name'", c.name); }},
       {"string", false, [](S& s, ModeDefCtx& c) { c.isString = s.m_in.ReadBool("'string'"); }},
       {"hidden", false, [](S& s, ModeDefCtx& c) { c.hidden = s.m_in.ReadBool("'hidden'"); }},
       {"valid", false, [](S& s, ModeDefCtx& c) { c.valid = s.m_in.ReadBool("'valid'"); }},
   };
+  const std::string each = std::string("each element of ") + label;
+  return ForEach(
+      label, [&] { ReadMembers(kRules, into.emplace_back(), each.c_str(), "mode definition"); });
+}
+
+void S::AddModeDefs(Rf_UsageDef& usage, const std::vector<ModeDefCtx>& modes,
+                    Xdm_StringArena& strings, const std::string& owner) {
+  auto& list = A::Modes(usage);
+  for (const ModeDefCtx& mode : modes) {
+    if (usage.GetModeDef(mode.name.text.c_str()).GetName()[0] != '\0') {
+      m_in.Fail(mode.name.offset, "duplicate mode name " + Quote(mode.name.text) + " in " + owner);
+    }
+    list.push_back(
+        A::MakeModeDef(strings.Copy(mode.name.text), mode.valid, mode.hidden, mode.isString));
+  }
+}
+
+void S::ReadCellType() {
   static constexpr Rule<CellTypeCtx> kRules[] = {
       {"name", true, [](S& s, CellTypeCtx& c) { s.ReadNamed("'name'", c.name); }},
-      {"modes", false,
-       [](S& s, CellTypeCtx& c) {
-         s.ForEach("'modes'", [&] {
-           s.ReadMembers(kModeRules, c.modes.emplace_back(), "each element of 'modes'",
-                         "mode definition");
-         });
-       }},
+      {"modes", false, [](S& s, CellTypeCtx& c) { s.ReadModeDefs("'modes'", c.modes); }},
   };
   CellTypeCtx ctx;
   ReadMembers(kRules, ctx, "each element of 'cell_types'", "cell type");
   Rf_CellDef* def = m_device->AddDef(ctx.name.text);
   if (def == nullptr) {
-    m_in.Fail(ctx.name.offset, "duplicate cell type name '" + ctx.name.text + "'");
+    m_in.Fail(ctx.name.offset, "duplicate cell type name " + Quote(ctx.name.text));
   }
-  auto& modes = A::Modes(*def->GetUsageDef());
-  for (const ModeDefCtx& mode : ctx.modes) {
-    if (def->GetUsageDef()->GetModeDef(mode.name.text.c_str()).GetName()[0] != '\0') {
-      m_in.Fail(mode.name.offset, "duplicate mode name '" + mode.name.text + "' in cell type '" +
-                                      ctx.name.text + "'");
-    }
-    modes.push_back(A::MakeModeDef(m_device->strings.Copy(mode.name.text), mode.valid, mode.hidden,
-                                   mode.isString));
-  }
+  AddModeDefs(*def->GetUsageDef(), ctx.modes, m_device->strings,
+              "cell type " + Quote(ctx.name.text));
 }
 
 void S::ReadCell(DeviceCtx& device) {
@@ -271,14 +305,21 @@ void S::ReadCell(DeviceCtx& device) {
       {"name", true, [](S& s, CellCtx& c) { s.ReadNamed("'name'", c.name); }},
       {"type", true, [](S& s, CellCtx& c) { s.ReadNamed("'type'", c.type); }},
       {"clock_region", false, [](S& s, CellCtx& c) { s.ReadNamed("'clock_region'", c.region); }},
+      {"clock_region_text", false,
+       [](S& s, CellCtx& c) {
+         c.regionText.text = s.m_in.ReadString("'clock_region_text'");
+         c.regionText.present = true;
+       }},
   };
   CellCtx& c = device.cell;
   c.region.present = false;
+  c.regionText.present = false;
   ReadMembers(kRules, c, "each element of 'cells'", "cell");
   Rf_CellData* cell = m_device->AddCell(c.name.text);
   if (cell == nullptr) m_in.Fail(c.name.offset, "duplicate cell name '" + c.name.text + "'");
   cell->def = static_cast<Rf_CellDef*>(m_device->defIndex.Find(c.type.text));
   if (cell->def == nullptr) device.waiting.Add(cell->index, 0, c.type.text, c.type.offset);
+  if (c.regionText.present) cell->regionText = m_device->strings.Copy(c.regionText.text);
   if (!c.region.present) return;
   cell->region = static_cast<Rf_ClockRegion*>(m_device->regionIndex.Find(c.region.text));
   if (cell->region == nullptr) device.waiting.Add(cell->index, 1, c.region.text, c.region.offset);
@@ -313,7 +354,11 @@ const S::Rule<S::NetCtx> S::kNetRules[] = {
        c.master = s.m_in.ReadBool("'master'");
        c.masterOffset = s.m_in.ValueOffset();
      }},
-    {"routable", false, [](S& s, NetCtx& c) { c.routable = s.m_in.ReadBool("'routable'"); }},
+    {"routable", false,
+     [](S& s, NetCtx& c) {
+       c.routable = s.m_in.ReadBool("'routable'");
+       c.routableSet = true;
+     }},
     {"route", false,
      [](S& s, NetCtx& c) {
        c.route =
@@ -347,7 +392,7 @@ void S::ReadNet() {
   Defer(Deferred::kNetName, f.bridgeId, nullptr, m_netIndex.Names(), name, c.name.offset);
   f.type = c.type;
   f.master = c.master;
-  f.routable = c.routable;
+  f.routable = c.routableSet ? c.routable : c.type == Pds_PdmNetwork::NET_TYPE_LOGIC;
   f.route = c.route;
   f.delay = c.delay;
   f.delayMin = c.delayMin;
@@ -405,7 +450,7 @@ void S::ReadShape() {
 
 void S::ReadGroup() {
   static constexpr Rule<GroupCtx> kRules[] = {
-      {"reference", true,
+      {"reference", false,
        [](S& s, GroupCtx& c) {
          c.reference.text = s.m_in.ReadString("'reference'");
          c.reference.offset = s.m_in.ValueOffset();
@@ -416,7 +461,7 @@ void S::ReadGroup() {
   GroupCtx c;
   ReadMembers(kRules, c, "each element of 'relocation'", "relocation group");
   XCad_RhoNode* node = m_store->m_rhoNodes.Create();
-  m_paths.push_back({c.reference, &A::Reference(*node), nullptr});
+  if (c.reference.present) m_paths.push_back({c.reference, &A::Reference(*node), nullptr});
   for (const Named& member : c.members)
     m_paths.push_back({member, nullptr, node});
 }

@@ -30,12 +30,18 @@
 #include "Pds_PahJsonReader.h"
 #include "Xdm_ViewStore.h"
 
-// The file's test hooks.
+// The file's test hooks. The loader plays those that shape the view
+// (no_device, shapes_unavailable, spare_ids); Pds_PahDesignLoader the rest.
 struct Pds_PahFaults {
   enum Kind { kNone, kPds, kXcad, kXdm, kOther };
+  // Kinds of object that "spare_ids" raises the view's maximum of.
+  enum Ids { kBlocks, kNetworks, kPins, kSignals, kShapes, kIdKinds };
   Kind kind = kNone;
   std::string message = "fault injected by the design file";
   std::int64_t delayMs = 0;
+  bool noDevice = false;
+  bool shapesUnavailable = false;
+  std::array<std::uint32_t, kIdKinds> spareIds{};
 };
 
 class Pds_PahJsonLoader {
@@ -113,6 +119,7 @@ class Pds_PahJsonLoader {
     std::string name;
   };
   static constexpr std::size_t kDeferredDepth = 32;
+  static constexpr std::int64_t kMaxSpareIds = 1 << 20;
   struct BlockCtx;
   struct PinCtx;
   struct SignalCtx;
@@ -126,14 +133,16 @@ class Pds_PahJsonLoader {
   struct RootCtx;
   struct PathRef;
 
-  // The keys of the large object kinds.
-  static const Rule<BlockCtx> kBlockRules[16];
+  // The keys of the large object kinds, and of mode definitions (cell
+  // types and blocks have them).
+  static const Rule<BlockCtx> kBlockRules[17];
   static const Rule<PinCtx> kPinRules[10];
   static const Rule<NetCtx> kNetRules[8];
 
   template <class Ctx, std::size_t N>
   void ReadMembers(const Rule<Ctx> (&rules)[N], Ctx& ctx, const char* label, const char* kind);
   static bool SameKey(std::string_view a, std::string_view b);
+  static std::string Quote(std::string_view text) { return Pds_PahJsonReader::Quote(text); }
   template <class Ctx, std::size_t N>
   static std::size_t FindRule(const Rule<Ctx> (&rules)[N], std::string_view key, std::size_t from);
   // Answers the offset of the '['.
@@ -148,6 +157,12 @@ class Pds_PahJsonLoader {
   Xdm_Slice ReadStringMap(const char* label, const char* kind);
   Xdm_Slice ReadNameList(const char* label, std::uint64_t& start);
   void ReadPaths(const char* label, std::vector<Named>& into);
+  // Answers the offset of the '['.
+  std::uint64_t ReadModeDefs(const char* label, std::vector<ModeDefCtx>& into);
+  // Gives `usage` the modes read; `owner` names the cell type or block for
+  // a duplicate's message.
+  void AddModeDefs(Rf_UsageDef& usage, const std::vector<ModeDefCtx>& modes,
+                   Xdm_StringArena& strings, const std::string& owner);
   // A copy owned by the store.
   std::string_view Copy(std::string_view text);
   // The store's one copy of a pin name (see the pin's "name" rule).
@@ -165,9 +180,11 @@ class Pds_PahJsonLoader {
   void ReadSignal(BlockFrame& frame);
   void ReadPin(BlockFrame& own, BlockFrame* parent);
   void ReadIo(Xdm_Block& block);
+  void ReadBlockModeDefs(BlockFrame& frame);
   void ReadShape();
   void ReadGroup();
   void ReadFaults();
+  void ReadSpareIds();
 
   // Completion
   BlockFrame& Frame(std::uint32_t depth);
@@ -192,6 +209,8 @@ class Pds_PahJsonLoader {
   void PlaceBlock(Xdm_Block& block, std::string_view site, std::uint64_t offset, bool mayWait);
   void ResolveCells(const PendingList& waiting);
   void Finish();
+  void NameBlockCellDefs();
+  void ApplyViewFaults();
   void BuildSignalPins();
   void BuildNetworkSignals();
   void BuildRugs();
@@ -223,6 +242,8 @@ class Pds_PahJsonLoader {
   std::size_t m_deferredPending = 0;
   PendingList m_waitingSites;  // block -> cell, when the device comes after the block
   std::vector<PathRef> m_paths;
+  std::vector<std::uint32_t> m_blocksWithModeDefs;  // bridge ids
+  std::uint64_t m_noDeviceOffset = 0;
   // Counted as references are resolved, for laying out the lists at the
   // end without another pass over the pins and signals: per signal, the
   // pins naming it and its net's id (or kNone); per net, its signals.
@@ -245,7 +266,9 @@ struct Pds_PahJsonLoader::BlockFrame {
   std::uint64_t nameOffset = 0;
   std::uint64_t levelOffset = 0;
   std::uint64_t gcdInvalidOffset = 0;  // nonzero when "gcd_invalid" was read
+  std::uint64_t modeDefsOffset = 0;    // nonzero when "mode_defs" was read
   bool signalsRead = false;
+  bool siteRead = false;
   IdIndex signals;
   Xdm_NameIndex pins;
   Xdm_NameIndex children;
@@ -285,6 +308,7 @@ struct Pds_PahJsonLoader::NetCtx {
   std::uint8_t route = 0;
   bool master = false;
   bool routable = true;
+  bool routableSet = false;
   bool delaySet = false;
   bool delayTypeSet = false;
   std::int32_t delay = 0;
@@ -296,6 +320,7 @@ struct Pds_PahJsonLoader::CellCtx {
   Named name;
   Named type;
   Named region;
+  Named regionText;  // may be empty
 };
 
 struct Pds_PahJsonLoader::DeviceCtx {

@@ -401,6 +401,34 @@ std::string Pds_PahJsonReader::Position(std::uint64_t offset) const {
   return m_fileName + ":" + std::to_string(line) + ":" + std::to_string(column);
 }
 
+std::string Pds_PahJsonReader::Quote(std::string_view text) {
+  std::string out = "'";
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const bool starts = (c & 0xC0) != 0x80;
+    if (starts && characters++ == kQuoteLimit) {
+      out += "...";
+      break;
+    }
+    if (c >= 0x20 && c != 0x7F) {
+      out += static_cast<char>(c);
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else {
+      static constexpr char kHex[] = "0123456789abcdef";
+      out += "\\u00";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out + "'";
+}
+
 void Pds_PahJsonReader::Fail(std::uint64_t offset, const std::string& cause) const {
   throw Pds_Exception("Pds_PahJsonReader", __LINE__, Position(offset) + ": " + cause);
 }

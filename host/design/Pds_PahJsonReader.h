@@ -64,6 +64,13 @@ class Pds_PahJsonReader {
   void ExpectEnd();
 
   [[noreturn]] void Fail(std::uint64_t offset, const std::string& cause) const;
+
+  // `text` in single quotes, for a message: at most kQuoteLimit characters
+  // of it, cut between characters and marked "..." when cut, with control
+  // characters written as escapes, so that a message never carries more
+  // than a bounded piece of the input.
+  static constexpr std::size_t kQuoteLimit = 64;
+  static std::string Quote(std::string_view text);
   [[noreturn]] void FailType(const char* label, const char* type) const;
 
  private:
