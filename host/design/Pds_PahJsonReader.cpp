@@ -16,7 +16,12 @@
 namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
-constexpr unsigned kScalarFlags = rapidjson::kParseStopWhenDoneFlag;
+// In situ: RapidJSON writes what it decodes to the input stream (Stream's
+// Put, into the reader's copy) instead of its own stack, which it would
+// first grow from a null pointer (undefined behaviour). Numbers never use
+// the stack with these flags.
+constexpr unsigned kScalarFlags = rapidjson::kParseStopWhenDoneFlag | rapidjson::kParseInsituFlag |
+                                  rapidjson::kParseValidateEncodingFlag;
 // Fewer digits than this can neither overflow an int64 nor need a double.
 constexpr std::ptrdiff_t kPlainDigits = 18;
 
@@ -30,11 +35,13 @@ bool StartsNumber(char c) {
   return c == '-' || IsDigit(c);
 }
 
-// Bytes that stand for themselves inside a string: not the closing quote,
-// not an escape, not a control character (the buffer's closing NUL is one).
+// Bytes that stand for themselves inside a string: ASCII but not the
+// closing quote, not an escape, not a control character (the buffer's
+// closing NUL is one). Strings with other bytes go to RapidJSON, which
+// checks that they are UTF-8.
 constexpr std::array<bool, 256> kPlain = [] {
   std::array<bool, 256> plain{};
-  for (int c = 0x20; c < 256; ++c)
+  for (int c = 0x20; c < 0x80; ++c)
     plain[c] = c != '"' && c != '\\';
   return plain;
 }();
@@ -65,8 +72,9 @@ struct Handler : rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Handler> {
     return SetInt(static_cast<std::int64_t>(v));
   }
   bool Double(double) { return Set(kDouble); }
-  bool String(const char* s, rapidjson::SizeType n, bool) {
-    text->assign(s, n);
+  // The text is in *text already (Stream::Put), with the closing NUL.
+  bool String(const char*, rapidjson::SizeType n, bool) {
+    text->resize(n);
     return Set(kString);
   }
   bool Set(Kind k) {
@@ -106,10 +114,16 @@ struct Pds_PahJsonReader::Stream {
     return c;
   }
   std::size_t Tell() const { return static_cast<std::size_t>(reader.Tell()); }
-  // Only parsing in place writes to the input; this reader never asks for it.
-  Ch* PutBegin() { return nullptr; }
-  void Put(Ch) {}
-  std::size_t PutEnd(Ch*) { return 0; }
+  // What RapidJSON decodes goes to the handler's text; the pointer it hands
+  // back to the handler is never read.
+  Ch* PutBegin() {
+    Text().clear();
+    static Ch unused;
+    return &unused;
+  }
+  void Put(Ch c) { Text().push_back(c); }
+  std::size_t PutEnd(Ch*) { return Text().size(); }
+  std::string& Text() const { return *reader.m_parser->handler.text; }
 
   Pds_PahJsonReader& reader;
 };
@@ -130,6 +144,7 @@ Pds_PahJsonReader::Pds_PahJsonReader(std::string fileName) : m_fileName(std::mov
   m_buffer.assign(kBufferSize + 1, '\0');
   m_cur = m_end = Data();
   m_parser = std::make_unique<Parser>();
+  m_parser->handler.text = &m_textCopy;
   OpenCompressed();
 }
 
@@ -243,7 +258,7 @@ bool Pds_PahJsonReader::NextMember() {
   if (c != '"') FailSyntax(rapidjson::kParseErrorObjectMissName, Tell());
   m_keyOffset = Tell();
   m_keyInBuffer = ScanString(m_key);
-  if (!m_keyInBuffer) m_key = ParseText(m_keyCopy);
+  if (!m_keyInBuffer) m_key = ParseText(m_keyCopy, m_keyOffset);
   if (SkipSpace() != ':') FailSyntax(rapidjson::kParseErrorObjectMissColon, Tell());
   ++m_cur;
   return true;
@@ -279,13 +294,25 @@ bool Pds_PahJsonReader::ScanString(std::string_view& text) {
 // The string at the reader, in place when it can be, else in `copy`.
 std::string_view Pds_PahJsonReader::ReadText(std::string& copy) {
   std::string_view text;
-  return ScanString(text) ? text : ParseText(copy);
+  return ScanString(text) ? text : ParseText(copy, m_valueOffset);
 }
 
-// The string at the reader, by RapidJSON, into `copy`.
-std::string_view Pds_PahJsonReader::ParseText(std::string& copy) {
+// The string at the reader (which starts at `offset`), by RapidJSON, into
+// `copy`. Escapes may make what no name or value may hold: a NUL, which
+// would cut the text short, or a lone low surrogate, which RapidJSON
+// writes as three bytes that are not UTF-8.
+std::string_view Pds_PahJsonReader::ParseText(std::string& copy, std::uint64_t offset) {
   m_parser->handler.text = &copy;
   ParseScalar();
+  if (copy.find('\0') != std::string::npos) {
+    Fail(offset, "a string must not contain the NUL character (\\u0000)");
+  }
+  for (std::size_t at = copy.find('\xED'); at != std::string::npos;
+       at = copy.find('\xED', at + 1)) {
+    if (at + 1 < copy.size() && static_cast<unsigned char>(copy[at + 1]) >= 0xA0) {
+      FailSyntax(rapidjson::kParseErrorStringUnicodeSurrogateInvalid, offset);
+    }
+  }
   return copy;
 }
 

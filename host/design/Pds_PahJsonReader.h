@@ -90,7 +90,7 @@ class Pds_PahJsonReader {
   char SkipSpaceSlowly();
   void StartValue(const char* label, bool ok, const char* type);
   std::string_view ReadText(std::string& copy);
-  std::string_view ParseText(std::string& copy);
+  std::string_view ParseText(std::string& copy, std::uint64_t offset);
   bool ScanString(std::string_view& text);
   bool ScanInt(std::int64_t& value);
   void ParseScalar();
