@@ -42,7 +42,12 @@ Xdm_BlockExtra& S::Extra(Xdm_Block& block) {
 const S::Rule<S::BlockCtx> S::kBlockRules[] = {
     {"name", true,
      [](S& s, BlockCtx& c) {
-       c.frame.name = s.Copy(s.ReadName("'name'"));
+       const std::string_view name = s.ReadName("'name'");
+       if (name.find('/') != std::string_view::npos) {
+         s.m_in.Fail(s.m_in.ValueOffset(),
+                     "a block name must not contain '/' (it joins block paths)");
+       }
+       c.frame.name = s.Copy(name);
        A::SetName(*c.frame.block, c.frame.name.data());
        c.frame.nameOffset = s.m_in.ValueOffset();
      }},
@@ -176,8 +181,8 @@ void S::EndBlock(BlockFrame& frame) {
   ResolveSignalRefs(frame);
   if (BlockFrame* parent = frame.parent) {
     if (!parent->children.Insert(frame.name, frame.block)) {
-      m_in.Fail(frame.nameOffset, std::string("duplicate block name '") + frame.block->GetName() +
-                                      "' in block '" + PathText(parent->block) + "'");
+      m_in.Fail(frame.nameOffset, "duplicate block name " + Quote(frame.block->GetName()) +
+                                      " in block " + Quote(PathText(parent->block)));
     }
   }
 }
@@ -207,8 +212,8 @@ void S::ReadSignal(BlockFrame& frame) {
   SignalCtx c{signal, {}, 0};
   ReadMembers(kRules, c, "each element of 'signals'", "signal");
   if (!frame.signals.Insert(c.name, f.bridgeId)) {
-    m_in.Fail(c.nameOffset, std::string("duplicate signal name '") + signal->GetName() +
-                                "' in block '" + PathText(frame.block) + "'");
+    m_in.Fail(c.nameOffset, "duplicate signal name " + Quote(signal->GetName()) + " in block " +
+                                Quote(PathText(frame.block)));
   }
 }
 
@@ -282,8 +287,8 @@ void S::ReadPin(BlockFrame& own, BlockFrame* parent) {
   ReadMembers(kPinRules, c, "each element of 'pins'", "pin");
 
   if (!own.pins.Insert(c.name, pin)) {
-    m_in.Fail(c.nameOffset, std::string("duplicate pin name '") + pin->GetName() + "' in block '" +
-                                PathText(own.block) + "'");
+    m_in.Fail(c.nameOffset, "duplicate pin name " + Quote(pin->GetName()) + " in block " +
+                                Quote(PathText(own.block)));
   }
   // Inputs and bidirectional pins are loads unless the file says otherwise.
   const int dir = c.flags & Xdm_PinFields::kDirMask;
@@ -350,8 +355,8 @@ void S::ResolvePinSignal(BlockFrame& frame, std::uint32_t pin, std::uint32_t whi
 void S::SetPinSignal(BlockFrame& frame, std::uint32_t pin, std::uint32_t which,
                      std::uint32_t signal, std::string_view name, std::uint64_t offset) {
   if (signal == IdIndex::kNone) {
-    m_in.Fail(offset, "unknown signal '" + std::string(name) + "' in block '" +
-                          PathText(frame.block) + "'");
+    m_in.Fail(offset,
+              "unknown signal " + Quote(name) + " in block " + Quote(PathText(frame.block)));
   }
   Xdm_PinFields& f = A::F(*m_store->m_pins.At(pin));
   (which == 0 ? f.signal : f.childSignal) = signal;
@@ -364,7 +369,7 @@ void S::ResolveSignalNet(Xdm_Signal& signal, std::string_view name, std::uint64_
   const std::uint32_t net = m_netIndex.Find(name);
   if (net == IdIndex::kNone) {
     if (mayWait) return m_waitingNets.Add(id, 0, name, offset);
-    m_in.Fail(offset, "unknown net '" + std::string(name) + "'");
+    m_in.Fail(offset, "unknown net " + Quote(name));
   }
   SetSignalNet(id, net);
 }
@@ -430,7 +435,7 @@ void S::Resolve(const Deferred& ref) {
 
 void S::FailDeferred(const Deferred& ref, const char* cause) {
   m_deferredPending = 0;
-  m_in.Fail(ref.offset, std::string(cause) + " '" + ref.name + "'");
+  m_in.Fail(ref.offset, std::string(cause) + " " + Quote(ref.name));
 }
 
 void S::ResolveDeferred() {
@@ -454,7 +459,7 @@ void S::PlaceBlock(Xdm_Block& block, std::string_view site, std::uint64_t offset
   const auto* cell = static_cast<const Rf_CellData*>(m_device->cellIndex.Find(site));
   if (cell == nullptr) {
     if (mayWait) return m_waitingSites.Add(A::F(block).bridgeId, 0, site, offset);
-    m_in.Fail(offset, "unknown cell '" + std::string(site) + "'");
+    m_in.Fail(offset, "unknown cell " + Quote(site));
   }
   A::F(block).site = cell->index + 1;
 }

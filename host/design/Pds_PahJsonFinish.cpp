@@ -199,11 +199,11 @@ void S::ResolvePaths() {
   ChildIndexes indexes;
   for (const PathRef& ref : m_paths) {
     Xdm_Block* block = FindPath(ref.path.text, indexes);
-    if (block == nullptr) m_in.Fail(ref.path.offset, "unknown block path '" + ref.path.text + "'");
+    if (block == nullptr) m_in.Fail(ref.path.offset, "unknown block path " + Quote(ref.path.text));
     if (ref.slot != nullptr) {
       *ref.slot = block;
     } else if (!m_store->m_rho.emplace(block, ref.groupNode).second) {
-      m_in.Fail(ref.path.offset, "block '" + ref.path.text + "' is in two relocation groups");
+      m_in.Fail(ref.path.offset, "block " + Quote(ref.path.text) + " is in two relocation groups");
     }
   }
 }

@@ -54,7 +54,7 @@ int S::ReadChoice(const char* label, std::initializer_list<std::string_view> cho
   for (std::string_view choice : choices)
     list += (list.empty() ? "" : ", ") + std::string(choice);
   m_in.Fail(m_in.ValueOffset(),
-            std::string(label) + " must be one of " + list + " (got '" + std::string(value) + "')");
+            std::string(label) + " must be one of " + list + " (got " + Quote(value) + ")");
 }
 
 std::int32_t S::ReadInt32(const char* label) {
@@ -72,7 +72,7 @@ Xdm_Slice S::ReadStringMap(const char* label, const char* kind) {
     const char* name = m_store->m_strings.Copy(m_in.Key());
     if (name[0] == '\0') m_in.Fail(at, std::string("empty name in ") + kind);
     if (!m_scratch.Insert(name, const_cast<char*>(name))) {
-      m_in.Fail(at, "duplicate name '" + std::string(name) + "' in " + kind);
+      m_in.Fail(at, "duplicate name " + Quote(name) + " in " + kind);
     }
     const char* value =
         m_store->m_strings.Copy(m_in.ReadString("each value of an object of strings"));
@@ -128,16 +128,16 @@ std::unique_ptr<Xdm_ViewStore> S::Load() {
        [](S& s, RootCtx&) {
          const std::string_view format = s.m_in.ReadString("'format'");
          if (format != "ncd-json") {
-           s.m_in.Fail(s.m_in.ValueOffset(), "unsupported format '" + std::string(format) +
-                                                 "' (this reader knows 'ncd-json')");
+           s.m_in.Fail(s.m_in.ValueOffset(),
+                       "unsupported format " + Quote(format) + " (this reader knows 'ncd-json')");
          }
        }},
       {"version", true,
        [](S& s, RootCtx&) {
-         const std::int64_t version = s.m_in.ReadInt("'version'", INT64_MIN, INT64_MAX);
-         if (version != 1) {
+         std::int64_t version = 0;
+         if (!s.m_in.ReadInteger("'version'", version) || version != 1) {
            s.m_in.Fail(s.m_in.ValueOffset(),
-                       "unsupported version " + std::to_string(version) + " (this reader knows 1)");
+                       "unsupported version " + s.m_in.ValueText() + " (this reader knows 1)");
          }
        }},
       {"part", true, [](S& s, RootCtx&) { s.m_store->m_partName = s.ReadName("'part'"); }},
@@ -161,6 +161,7 @@ std::unique_ptr<Xdm_ViewStore> S::Load() {
       {"faults", false, [](S& s, RootCtx&) { s.ReadFaults(); }},
   };
   if (m_in.FileSize() == 0) m_in.Fail(0, "the file is empty");
+  m_in.RefuseByteOrderMark();
   RootCtx root;
   try {
     ReadMembers(kRules, root, "a design file", "the design file");
@@ -242,8 +243,7 @@ void S::ReadDevice() {
          s.ForEach("'clock_regions'", [&] {
            const std::string_view name = s.ReadName("each element of 'clock_regions'");
            if (!s.m_device->AddRegion(name)) {
-             s.m_in.Fail(s.m_in.ValueOffset(),
-                         "duplicate clock region name '" + std::string(name) + "'");
+             s.m_in.Fail(s.m_in.ValueOffset(), "duplicate clock region name " + Quote(name));
            }
          });
        }},
@@ -316,7 +316,7 @@ void S::ReadCell(DeviceCtx& device) {
   c.regionText.present = false;
   ReadMembers(kRules, c, "each element of 'cells'", "cell");
   Rf_CellData* cell = m_device->AddCell(c.name.text);
-  if (cell == nullptr) m_in.Fail(c.name.offset, "duplicate cell name '" + c.name.text + "'");
+  if (cell == nullptr) m_in.Fail(c.name.offset, "duplicate cell name " + Quote(c.name.text));
   cell->def = static_cast<Rf_CellDef*>(m_device->defIndex.Find(c.type.text));
   if (cell->def == nullptr) device.waiting.Add(cell->index, 0, c.type.text, c.type.offset);
   if (c.regionText.present) cell->regionText = m_device->strings.Copy(c.regionText.text);
@@ -332,10 +332,10 @@ void S::ResolveCells(const PendingList& waiting) {
     const std::string name(waiting.NameOf(p));
     if (p.which == 0) {
       cell.def = static_cast<Rf_CellDef*>(m_device->defIndex.Find(name));
-      if (cell.def == nullptr) m_in.Fail(p.offset, "unknown cell type '" + name + "'");
+      if (cell.def == nullptr) m_in.Fail(p.offset, "unknown cell type " + Quote(name));
     } else {
       cell.region = static_cast<Rf_ClockRegion*>(m_device->regionIndex.Find(name));
-      if (cell.region == nullptr) m_in.Fail(p.offset, "unknown clock region '" + name + "'");
+      if (cell.region == nullptr) m_in.Fail(p.offset, "unknown clock region " + Quote(name));
     }
   }
 }
@@ -405,8 +405,8 @@ void S::ReadNet() {
       c.type == Pds_PdmNetwork::NET_TYPE_POWER ? m_store->m_masterVcc : m_store->m_masterGnd;
   if (master != nullptr) {
     m_in.Fail(c.masterOffset, std::string("a second master ") + (c.type == 1 ? "power" : "ground") +
-                                  " net '" + c.name.text + "' (the first is '" + master->GetName() +
-                                  "')");
+                                  " net " + Quote(c.name.text) + " (the first is " +
+                                  Quote(master->GetName()) + ")");
   }
   master = net;
 }
@@ -433,7 +433,7 @@ void S::ReadShape() {
   Xdm_PropertyHolderFields& f = A::F(*holder);
   A::SetName(*holder, m_store->m_strings.Copy(c.name.text));
   if (!m_shapeNames.Insert(holder->GetName(), holder)) {
-    m_in.Fail(c.name.offset, "duplicate shape name '" + c.name.text + "'");
+    m_in.Fail(c.name.offset, "duplicate shape name " + Quote(c.name.text));
   }
   f.store = m_store.get();
   f.bridgeId = static_cast<std::uint32_t>(m_store->m_holderTable.size());

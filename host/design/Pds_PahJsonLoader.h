@@ -397,9 +397,9 @@ void Pds_PahJsonLoader::ReadMembers(const Rule<Ctx> (&rules)[N], Ctx& ctx, const
   while (m_in.NextMember()) {
     const std::string_view key = m_in.Key();
     const std::size_t i = FindRule(rules, key, next);
-    if (i == N) m_in.Fail(m_in.KeyOffset(), "unknown key '" + std::string(key) + "' in " + kind);
+    if (i == N) m_in.Fail(m_in.KeyOffset(), "unknown key " + Quote(key) + " in " + kind);
     if (seen & (1u << i)) {
-      m_in.Fail(m_in.KeyOffset(), "duplicate key '" + std::string(key) + "' in " + kind);
+      m_in.Fail(m_in.KeyOffset(), "duplicate key " + Quote(key) + " in " + kind);
     }
     seen |= 1u << i;
     next = i + 1 == N ? 0 : i + 1;

@@ -348,18 +348,23 @@ std::string_view Pds_PahJsonReader::ReadString(const char* label) {
   return ReadText(m_textCopy);
 }
 
-std::int64_t Pds_PahJsonReader::ReadInt(const char* label, std::int64_t low, std::int64_t high) {
+bool Pds_PahJsonReader::ReadInteger(const char* label, std::int64_t& value) {
   StartValue(label, StartsNumber(SkipSpace()), "an integer");
+  if (ScanInt(value)) return true;
+  ParseScalar();
+  const Handler& h = m_parser->handler;
+  value = h.integer;
+  if (h.kind != Handler::kDouble) return h.kind != Handler::kHugeInt;
+  // RapidJSON reads integers too large for 64 bits as doubles too.
+  const std::string text = ValueText();
+  if (text.find_first_of(".eE") != std::string::npos) FailType(label, "an integer");
+  return false;
+}
+
+std::int64_t Pds_PahJsonReader::ReadInt(const char* label, std::int64_t low, std::int64_t high) {
   std::int64_t value = 0;
-  bool inRange = true;
-  if (!ScanInt(value)) {
-    ParseScalar();
-    const Handler& h = m_parser->handler;
-    if (h.kind == Handler::kDouble) FailType(label, "an integer");
-    inRange = h.kind != Handler::kHugeInt;
-    value = h.integer;
-  }
-  if (!inRange || value < low || value > high) {
+  const bool fits = ReadInteger(label, value);
+  if (!fits || value < low || value > high) {
     Fail(m_valueOffset, std::string(label) + " is out of range (" + std::to_string(low) + ".." +
                             std::to_string(high) + ")");
   }
@@ -389,6 +394,30 @@ void Pds_PahJsonReader::ExpectEnd() {
   } while (m_cur == m_end && Refill());
   if (*m_cur != '\0') FailSyntax(rapidjson::kParseErrorDocumentRootNotSingular, Tell());
   if (Tell() < m_size) Fail(Tell(), "unexpected NUL byte");
+}
+
+std::string Pds_PahJsonReader::ValueText() const {
+  // One more character than shown tells whether to mark the text cut.
+  const std::uint64_t length = std::min<std::uint64_t>(Tell() - m_valueOffset, 4 * kQuoteLimit + 4);
+  std::string text(static_cast<std::size_t>(length), '\0');
+  const std::uint64_t inBuffer = static_cast<std::uint64_t>(m_cur - Data());
+  if (Tell() - m_valueOffset <= inBuffer) {
+    text.assign(m_cur - (Tell() - m_valueOffset), text.size());
+  } else {  // the value began before the buffer's contents: read it again
+    const long resume = std::ftell(m_file);
+    std::fseek(m_file, static_cast<long>(m_valueOffset), SEEK_SET);
+    text.resize(std::fread(text.data(), 1, text.size(), m_file));
+    std::fseek(m_file, resume, SEEK_SET);
+  }
+  const std::string quoted = Quote(text);
+  return quoted.substr(1, quoted.size() - 2);
+}
+
+void Pds_PahJsonReader::RefuseByteOrderMark() {
+  if (m_cur == m_end) Refill();
+  if (m_end - m_cur >= 3 && std::memcmp(m_cur, "\xEF\xBB\xBF", 3) == 0) {
+    Fail(Tell(), "the file starts with a byte-order mark (design files are UTF-8 without one)");
+  }
 }
 
 void Pds_PahJsonReader::FailType(const char* label, const char* type) const {

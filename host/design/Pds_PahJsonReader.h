@@ -56,12 +56,20 @@ class Pds_PahJsonReader {
   // The text is valid until the next read.
   std::string_view ReadString(const char* label);
   std::int64_t ReadInt(const char* label, std::int64_t low, std::int64_t high);
+  // The integer at the reader into `value`; false (and `value` unspecified)
+  // when it does not fit 64 bits. Fails for anything but an integer.
+  bool ReadInteger(const char* label, std::int64_t& value);
+  // The text of the value read last, at most kQuoteLimit characters of it
+  // (then "..."): for messages about numbers.
+  std::string ValueText() const;
   bool ReadBool(const char* label);
   // Offset of the first byte of the value read or begun last.
   std::uint64_t ValueOffset() const { return m_valueOffset; }
 
   // Only white space may follow the design's object.
   void ExpectEnd();
+  // Refuses a file that starts with a byte-order mark (call first).
+  void RefuseByteOrderMark();
 
   [[noreturn]] void Fail(std::uint64_t offset, const std::string& cause) const;
 

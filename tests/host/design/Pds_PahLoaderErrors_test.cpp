@@ -239,6 +239,48 @@ TEST_F(LoaderErrors, UnknownReferences) {
   });
 }
 
+// Nothing is silently changed or cut, and messages quote a bounded piece
+// of the input with control characters escaped.
+TEST_F(LoaderErrors, StrictInput) {
+  const std::string longKey(1 << 20, 'k');
+  Expect({
+      {"NUL in a name",
+       TopWith(R"("blocks": [{"name": `"x\u0000a", "level": 3}, {"name": "x\u0000b", "level": 3}])"),
+       "a string must not contain the NUL character (\\u0000)"},
+      {"NUL in a key", kHead + R"(`"top\u0000": {}})",
+       "a string must not contain the NUL character (\\u0000)"},
+      {"byte that is no UTF-8", kHead + "\"nets\": [{\"name\": \"a`\xFF\"}], " + kTop + "}",
+       "invalid encoding in string"},
+      {"overlong encoding", kHead + "\"nets\": [{\"name\": \"`\xC0\xAF\"}], " + kTop + "}",
+       "invalid encoding in string"},
+      {"encoded surrogate", kHead + "\"nets\": [{\"name\": \"`\xED\xA0\x80\"}], " + kTop + "}",
+       "invalid encoding in string"},
+      {"lone low surrogate escape", kHead + R"("nets": [{"name": `"a\udc00"}], )" + kTop + "}",
+       "the surrogate pair in string is invalid"},
+      {"lone high surrogate escape", kHead + R"("nets": [{"name": "a`\ud800b"}], )" + kTop + "}",
+       "the surrogate pair in string is invalid"},
+      {"slash in a block name", TopWith(R"("blocks": [{"name": `"a/b", "level": 3}])"),
+       "a block name must not contain '/' (it joins block paths)"},
+      {"long unknown key", kHead + "`\"" + longKey + "\": 1}",
+       "unknown key '" + longKey.substr(0, 64) + "...' in the design file"},
+      {"control characters quoted",
+       kHead + R"("nets": [{"name": "a\nb\u0001"}, {"name": `"a\nb\u0001"}], )" + kTop + "}",
+       "duplicate net name 'a\\nb\\u0001'"},
+      {"version past 64 bits", R"({"format": "ncd-json", "version": `99999999999999999999})",
+       "unsupported version 99999999999999999999 (this reader knows 1)"},
+      {"version past int64", R"({"format": "ncd-json", "version": `9223372036854775808})",
+       "unsupported version 9223372036854775808 (this reader knows 1)"},
+      {"version as a fraction", R"({"format": "ncd-json", "version": `1.0})",
+       "'version' must be an integer"},
+      {"level with an exponent", kHead + R"("top": {"name": "t", "level": `0e0}})",
+       "'level' must be an integer"},
+      {"level past 64 bits", kHead + R"("top": {"name": "t", "level": `-99999999999999999999}})",
+       "'level' is out of range (0..255)"},
+      {"byte-order mark", "`\xEF\xBB\xBF" + kHead + kTop + "}",
+       "the file starts with a byte-order mark (design files are UTF-8 without one)"},
+  });
+}
+
 TEST_F(LoaderErrors, DesignRules) {
   Expect({
       {"top pin with signal",
