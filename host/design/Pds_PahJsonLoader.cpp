@@ -19,8 +19,8 @@ void S::PendingList::Add(std::uint32_t id, std::uint32_t which, std::string_view
   names.append(name);
 }
 
-S::Pds_PahJsonLoader(const std::string& fileName)
-    : m_in(fileName),
+S::Pds_PahJsonLoader(const std::string& fileName, Pds_PahJsonReader::StopTest stop)
+    : m_in(fileName, stop),
       m_store(std::make_unique<Xdm_ViewStore>()),
       m_net(std::make_unique<NetCtx>()) {
   m_store->m_device = A::NewDevice("");
@@ -148,11 +148,7 @@ std::unique_ptr<Xdm_ViewStore> S::Load() {
          s.ForEach("'nets'", [&] { s.ReadNet(); });
          s.ResolveDeferred();
          s.m_netsRead = true;
-         for (const Pending& p : s.m_waitingNets.items) {
-           s.ResolveSignalNet(*s.m_store->m_signals.At(p.id), s.m_waitingNets.NameOf(p), p.offset,
-                              false);
-         }
-         s.m_waitingNets.Clear();
+         s.ResolveWaitingNets();
        }},
       {"top", true, [](S& s, RootCtx&) { s.ReadBlock(nullptr, 0); }},
       {"shapes", false, [](S& s, RootCtx&) { s.ForEach("'shapes'", [&] { s.ReadShape(); }); }},
@@ -255,10 +251,7 @@ void S::ReadDevice() {
   ReadMembers(kRules, ctx, "'device'", "'device'");
   ResolveCells(ctx.waiting);
   m_deviceRead = true;
-  for (const Pending& p : m_waitingSites.items) {
-    PlaceBlock(*m_store->m_blocks.At(p.id), m_waitingSites.NameOf(p), p.offset, false);
-  }
-  m_waitingSites.Clear();
+  ResolveWaitingSites();
 }
 
 std::uint64_t S::ReadModeDefs(const char* label, std::vector<ModeDefCtx>& into) {
@@ -325,9 +318,34 @@ void S::ReadCell(DeviceCtx& device) {
   if (cell->region == nullptr) device.waiting.Add(cell->index, 1, c.region.text, c.region.offset);
 }
 
+template <class Fn>
+void S::ResolveWaiting(PendingList& waiting, Fn resolve) {
+  for (std::size_t i = 0; i < waiting.items.size(); ++i) {
+    Poll(i);
+    resolve(waiting.items[i], waiting.NameOf(waiting.items[i]));
+  }
+  waiting.Clear();
+}
+
+// Signals that named nets before the nets were read.
+void S::ResolveWaitingNets() {
+  ResolveWaiting(m_waitingNets, [&](const Pending& p, std::string_view name) {
+    ResolveSignalNet(*m_store->m_signals.At(p.id), name, p.offset, false);
+  });
+}
+
+// Blocks that named cells before the device was read.
+void S::ResolveWaitingSites() {
+  ResolveWaiting(m_waitingSites, [&](const Pending& p, std::string_view name) {
+    PlaceBlock(*m_store->m_blocks.At(p.id), name, p.offset, false);
+  });
+}
+
 // Cell types and clock regions may follow the cells that name them.
 void S::ResolveCells(const PendingList& waiting) {
-  for (const Pending& p : waiting.items) {
+  for (std::size_t i = 0; i < waiting.items.size(); ++i) {
+    Poll(i);
+    const Pending& p = waiting.items[i];
     Rf_CellData& cell = *m_device->cells.At(p.id);
     const std::string name(waiting.NameOf(p));
     if (p.which == 0) {

@@ -13,6 +13,9 @@
 // relocation groups are resolved at the end. Signal pin lists and network
 // signal lists are laid out after reading from counts kept while resolving.
 //
+// A stop test that answers true ends the load with Pds_Exception "<file>:
+// reading cancelled" within one buffer fill or a few thousand objects.
+//
 // Any error throws Pds_Exception with the file position; of several errors
 // the one reported is the first met reading the file in order (a deferred
 // lookup is resolved before another error is let through). The partly
@@ -46,7 +49,9 @@ struct Pds_PahFaults {
 
 class Pds_PahJsonLoader {
  public:
-  explicit Pds_PahJsonLoader(const std::string& fileName);
+  // `stop` is asked while reading and finishing (see Pds_PahJsonReader).
+  explicit Pds_PahJsonLoader(const std::string& fileName,
+                             Pds_PahJsonReader::StopTest stop = nullptr);
   ~Pds_PahJsonLoader();
   Pds_PahJsonLoader(const Pds_PahJsonLoader&) = delete;
   Pds_PahJsonLoader& operator=(const Pds_PahJsonLoader&) = delete;
@@ -54,6 +59,11 @@ class Pds_PahJsonLoader {
   // Reads and checks the whole file; answers the store (without a view).
   std::unique_ptr<Xdm_ViewStore> Load();
   const Pds_PahFaults& Faults() const { return m_faults; }
+  // Asks the stop test every kPollEvery steps of a long loop.
+  static constexpr std::size_t kPollEvery = 4096;
+  void Poll(std::size_t step) const {
+    if (step % kPollEvery == 0) m_in.PollStop();
+  }
 
   // A key of an object kind and what reading its value does.
   template <class Ctx>
@@ -208,6 +218,10 @@ class Pds_PahJsonLoader {
   void ResolveDeferred();
   void PlaceBlock(Xdm_Block& block, std::string_view site, std::uint64_t offset, bool mayWait);
   void ResolveCells(const PendingList& waiting);
+  template <class Fn>
+  void ResolveWaiting(PendingList& waiting, Fn resolve);
+  void ResolveWaitingNets();
+  void ResolveWaitingSites();
   void Finish();
   void NameBlockCellDefs();
   void ApplyViewFaults();

@@ -1,15 +1,16 @@
 #include "Pds_PahJsonReader.h"
 
+#include <fcntl.h>
 #include <rapidjson/error/en.h>
 #include <rapidjson/reader.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <limits>
-#include <system_error>
 
 #include "Pds_Exception.h"
 
@@ -128,19 +129,9 @@ struct Pds_PahJsonReader::Stream {
   Pds_PahJsonReader& reader;
 };
 
-Pds_PahJsonReader::Pds_PahJsonReader(std::string fileName) : m_fileName(std::move(fileName)) {
-  m_file = std::fopen(m_fileName.c_str(), "rb");
-  int error = m_file ? 0 : errno;
-  std::error_code status;
-  if (error == 0 && std::filesystem::is_directory(m_fileName, status)) error = EISDIR;
-  if (error == 0) m_size = std::filesystem::file_size(m_fileName, status);
-  if (error == 0 && status) error = status.value();
-  if (error != 0) {
-    if (m_file) std::fclose(m_file);
-    throw Pds_Exception("Pds_PahJsonReader", __LINE__,
-                        Port::StringBase::doFormat("%s: cannot open design file: %s",
-                                                   m_fileName.c_str(), std::strerror(error)));
-  }
+Pds_PahJsonReader::Pds_PahJsonReader(std::string fileName, StopTest stop)
+    : m_fileName(std::move(fileName)), m_stop(stop) {
+  m_file = Open(m_fileName, m_size);
   m_buffer.assign(kBufferSize + 1, '\0');
   m_cur = m_end = Data();
   m_parser = std::make_unique<Parser>();
@@ -184,6 +175,38 @@ std::size_t Pds_PahJsonReader::ReadRaw(char* into, std::size_t want) const {
   return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 
+// Opening without blocking, then looking at what was opened, refuses a
+// FIFO or a device before a read could wait for a writer forever (and
+// without the race of looking first and opening after).
+std::FILE* Pds_PahJsonReader::Open(const std::string& fileName, std::uint64_t& size) {
+  const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  std::string reason = fd < 0 ? std::strerror(errno) : "";
+  struct stat status {};
+  if (fd >= 0 && ::fstat(fd, &status) != 0) reason = std::strerror(errno);
+  if (reason.empty() && S_ISDIR(status.st_mode)) reason = std::strerror(EISDIR);
+  if (reason.empty() && !S_ISREG(status.st_mode)) reason = "not a regular design file";
+  if (reason.empty() && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    reason = std::strerror(errno);
+  }
+  std::FILE* file = reason.empty() ? ::fdopen(fd, "rb") : nullptr;
+  if (reason.empty() && file == nullptr) reason = std::strerror(errno);
+  if (!reason.empty()) {
+    if (fd >= 0) ::close(fd);
+    throw Pds_Exception("Pds_PahJsonReader", __LINE__,
+                        Port::StringBase::doFormat("%s: cannot open design file: %s",
+                                                   fileName.c_str(), reason.c_str()));
+  }
+  size = static_cast<std::uint64_t>(status.st_size);
+  return file;
+}
+
+void Pds_PahJsonReader::PollStop() const {
+  if (m_stop != nullptr && m_stop()) {
+    throw Pds_Exception("Pds_PahJsonReader", __LINE__,
+                        Port::StringBase::doFormat("%s: reading cancelled", m_fileName.c_str()));
+  }
+}
+
 // Reads the next part of the file once the buffer is used up (m_cur at
 // m_end); false at the end of the file. A key read in place is copied
 // first, so that Key() outlives the buffer's contents.
@@ -193,6 +216,7 @@ bool Pds_PahJsonReader::Refill() {
     m_key = m_keyCopy;
     m_keyInBuffer = false;
   }
+  PollStop();
   m_bufferOffset += static_cast<std::uint64_t>(m_end - Data());
   const std::size_t got = ReadRaw(m_buffer.data(), kBufferSize);
   m_buffer[got] = '\0';
@@ -443,6 +467,7 @@ std::string Pds_PahJsonReader::Position(std::uint64_t offset) const {
         static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), offset - done));
     const std::size_t got = ReadRaw(buffer.data(), want);
     if (got == 0) break;
+    PollStop();
     for (std::size_t i = 0; i < got; ++i) {
       const unsigned char b = static_cast<unsigned char>(buffer[i]);
       if (b == '\n') {

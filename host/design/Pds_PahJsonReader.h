@@ -17,6 +17,12 @@
 //
 // `label` arguments name the value for type errors: "'level'" gives
 // "'level' must be an integer". One thread uses a reader.
+//
+// A reader asks its stop test at every buffer fill (and while it looks for
+// an error's line) and throws Pds_Exception "<file>: reading cancelled" once
+// it answers true, so that a cancelled read ends within one buffer.
+// Opening refuses what is not a regular file ("<file>: cannot open design
+// file: not a regular design file") without waiting for a FIFO's writer.
 #pragma once
 
 #include <cstdint>
@@ -30,7 +36,9 @@ struct gzFile_s;
 
 class Pds_PahJsonReader {
  public:
-  explicit Pds_PahJsonReader(std::string fileName);
+  using StopTest = bool (*)();
+  // `stop` may be null (never stop).
+  explicit Pds_PahJsonReader(std::string fileName, StopTest stop = nullptr);
   ~Pds_PahJsonReader();
   Pds_PahJsonReader(const Pds_PahJsonReader&) = delete;
   Pds_PahJsonReader& operator=(const Pds_PahJsonReader&) = delete;
@@ -72,6 +80,9 @@ class Pds_PahJsonReader {
   void RefuseByteOrderMark();
 
   [[noreturn]] void Fail(std::uint64_t offset, const std::string& cause) const;
+  // Throws the cancellation when the stop test answers true; for long
+  // steps of the reader's user.
+  void PollStop() const;
 
   // `text` in single quotes, for a message: at most kQuoteLimit characters
   // of it, cut between characters and marked "..." when cut, with control
@@ -84,6 +95,7 @@ class Pds_PahJsonReader {
  private:
   struct Stream;
   struct Parser;
+  static std::FILE* Open(const std::string& fileName, std::uint64_t& size);
   const char* Data() const { return m_buffer.data(); }
   bool Refill();
   void OpenCompressed();
@@ -106,6 +118,7 @@ class Pds_PahJsonReader {
   std::string Position(std::uint64_t offset) const;
 
   std::string m_fileName;
+  StopTest m_stop;
   std::FILE* m_file = nullptr;
   gzFile_s* m_gz = nullptr;  // instead of m_file for a compressed file
   std::uint64_t m_size = 0;

@@ -15,6 +15,7 @@
 #include <memory>
 #include <new>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -36,6 +37,12 @@ class Xdm_StringArena {
   std::size_t m_reserved = 0;
 };
 
+// Whether an arena of T calls its objects' destructors. A type whose
+// destructor has no effect may say no (see Xdm_ViewStore.h): freeing
+// millions of objects then touches none of them.
+template <class T>
+inline constexpr bool Xdm_ArenaDestroys = !std::is_trivially_destructible_v<T>;
+
 // Objects of one type in chunks of kChunk; destroyed with the arena, in
 // reverse order of creation. T's constructor may be private if T befriends
 // the arena.
@@ -46,8 +53,10 @@ class Xdm_ObjectArena {
   Xdm_ObjectArena(const Xdm_ObjectArena&) = delete;
   Xdm_ObjectArena& operator=(const Xdm_ObjectArena&) = delete;
   ~Xdm_ObjectArena() {
-    for (std::size_t i = m_count; i-- > 0;)
-      At(i)->~T();
+    if constexpr (Xdm_ArenaDestroys<T>) {
+      for (std::size_t i = m_count; i-- > 0;)
+        At(i)->~T();
+    }
     for (T* chunk : m_chunks)
       ::operator delete (chunk, std::align_val_t{alignof(T)});
   }

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -57,6 +58,25 @@ struct Xdm_BlockExtra {
   // its cell with this definition. Null without them.
   Rf_CellDef* cellDef = nullptr;
 };
+
+// Blocks, pins, signals and networks hold pointers and numbers only, and
+// their destructors do nothing: their arenas free them without calling
+// them, which keeps freeing (or cancelling the read of) a large view quick.
+static_assert(std::is_trivially_destructible_v<Xdm_BlockFields> &&
+              sizeof(XCad_CadBlock) == sizeof(Xdm_Block));
+static_assert(std::is_trivially_destructible_v<Xdm_PinFields> &&
+              sizeof(XCad_CadPin) == sizeof(Xdm_Pin));
+static_assert(std::is_trivially_destructible_v<Xdm_SignalFields>);
+static_assert(std::is_trivially_destructible_v<Xdm_NetworkFields> &&
+              sizeof(XCad_CadNetwork) == sizeof(Xdm_Network));
+template <>
+inline constexpr bool Xdm_ArenaDestroys<XCad_CadBlock> = false;
+template <>
+inline constexpr bool Xdm_ArenaDestroys<XCad_CadPin> = false;
+template <>
+inline constexpr bool Xdm_ArenaDestroys<Xdm_Signal> = false;
+template <>
+inline constexpr bool Xdm_ArenaDestroys<XCad_CadNetwork> = false;
 
 struct Rf_DeviceData {
   explicit Rf_DeviceData(const char* part);

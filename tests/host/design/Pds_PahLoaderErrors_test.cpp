@@ -245,7 +245,8 @@ TEST_F(LoaderErrors, StrictInput) {
   const std::string longKey(1 << 20, 'k');
   Expect({
       {"NUL in a name",
-       TopWith(R"("blocks": [{"name": `"x\u0000a", "level": 3}, {"name": "x\u0000b", "level": 3}])"),
+       TopWith(
+           R"("blocks": [{"name": `"x\u0000a", "level": 3}, {"name": "x\u0000b", "level": 3}])"),
        "a string must not contain the NUL character (\\u0000)"},
       {"NUL in a key", kHead + R"(`"top\u0000": {}})",
        "a string must not contain the NUL character (\\u0000)"},
