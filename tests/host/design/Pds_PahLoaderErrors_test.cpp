@@ -5,11 +5,17 @@
 // test removes it and expects "<file>:<line>:<column>: <cause>".
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "DesignTestSupport.h"
 #include "Pds_Exception.h"
+#include "Pds_PahJsonLoader.h"
+#include "Pds_PdmBlock.h"
+#include "Tw_DlyMed.h"
+#include "Xdm_ViewStore.h"
 
 namespace {
 
@@ -319,6 +325,126 @@ TEST_F(LoaderErrors, DesignRules) {
   }
   // The file ends here: the loader stops before it gets so far.
   Expect({{"nesting", deep, "blocks nested deeper than 256 levels"}});
+}
+
+// Every range of the format takes its two ends and refuses one past each.
+TEST_F(LoaderErrors, EveryRangeTakesItsEndsAndRefusesOnePast) {
+  struct Range {
+    const char* key;
+    std::int64_t low, high;
+    std::function<std::string(const std::string&)> design;  // with the value's text
+    std::function<std::int64_t(const Loaded&)> read;        // the value back
+  };
+  const std::string net = kHead + R"("nets": [{"name": "n", )";
+  auto netDelays = [](const Loaded& l, bool second) -> std::int64_t {
+    int first = 0, other = 0;
+    Tw_DlyMed mediator(l.cad());
+    const auto type =
+        mediator.GetDelay(dynamic_cast<XCad_CadNetwork*>(NetNamed(l.view, "n")), &first, &other);
+    return second ? other : type == Tw_DlyMed::DELAYTYPE_NONE ? -1 : first;
+  };
+  auto pinField = [](const Loaded& l) -> const Xdm_PinFields& {
+    return Xdm_Access::F(*l.view->GetPinByBridgeId(0));
+  };
+  auto block = [](const Loaded& l) {
+    return dynamic_cast<Pds_PdmBlock*>(l.view->GetBlockByBridgeId(1));
+  };
+  const std::int64_t i32min = INT32_MIN, i32max = INT32_MAX;
+  const std::vector<Range> ranges = {
+      {"level", 0, 255,
+       [](const std::string& v) {
+         return TopWith(R"("blocks": [{"name": "b", "level": )" + v + "}]");
+       },
+       [&](const Loaded& l) { return block(l)->GetHierLevel(); }},
+      {"netlist_security", i32min, i32max,
+       [](const std::string& v) {
+         return TopWith(R"("blocks": [{"name": "b", "level": 3, "netlist_security": )" + v + "}]");
+       },
+       [&](const Loaded& l) { return block(l)->GetNetlistSecurity(); }},
+      {"config_security", i32min, i32max,
+       [](const std::string& v) {
+         return TopWith(R"("blocks": [{"name": "b", "level": 3, "config_security": )" + v + "}]");
+       },
+       [&](const Loaded& l) { return block(l)->GetConfigSecurity(); }},
+      {"delay", i32min, i32max,
+       [](const std::string& v) {
+         return TopWith(R"("pins": [{"name": "p", "delay": )" + v + "}]");
+       },
+       [&](const Loaded& l) { return pinField(l).delay; }},
+      {"delay_type", 0, 2,
+       [](const std::string& v) {
+         return TopWith(R"("pins": [{"name": "p", "delay_type": )" + v + "}]");
+       },
+       [&](const Loaded& l) { return pinField(l).delayType; }},
+      {"delay", i32min, i32max,
+       [&](const std::string& v) { return net + R"("delay": )" + v + "}], " + kTop + "}"; },
+       [&](const Loaded& l) { return netDelays(l, false); }},
+      {"delay_min", i32min, i32max,
+       [&](const std::string& v) {
+         return net + R"("delay": 0, "delay_min": )" + v + "}], " + kTop + "}";
+       },
+       [&](const Loaded& l) { return netDelays(l, true); }},
+      {"delay_type", 0, 2,
+       [&](const std::string& v) {
+         return net + R"("delay": 7, "delay_type": )" + v + "}], " + kTop + "}";
+       },
+       [&](const Loaded& l) {
+         Tw_DlyMed mediator(l.cad());
+         return static_cast<std::int64_t>(mediator.GetDelay(
+             dynamic_cast<XCad_CadNetwork*>(NetNamed(l.view, "n")), nullptr, nullptr));
+       }},
+      {"blocks", 0, 1 << 20,
+       [](const std::string& v) {
+         return kHead + kTop + R"(, "faults": {"spare_ids": {"blocks": )" + v + "}}}";
+       },
+       [](const Loaded& l) { return l.view->GetMaxBlocks() - 1; }},
+      {"shapes", 0, 1 << 20,
+       [](const std::string& v) {
+         return kHead + kTop + R"(, "faults": {"spare_ids": {"shapes": )" + v + "}}}";
+       },
+       [](const Loaded& l) { return l.view->GetMaxPropertyHolders(); }},
+  };
+  for (const Range& range : ranges) {
+    for (const std::int64_t value : {range.low, range.high}) {
+      SCOPED_TRACE(std::string(range.key) + " " + std::to_string(value));
+      const Loaded loaded =
+          Load(m_dir.Write("range.ncd.json", range.design(std::to_string(value))));
+      EXPECT_EQ(range.read(loaded), value);
+    }
+    for (const std::int64_t value : {range.low - 1, range.high + 1}) {
+      SCOPED_TRACE(std::string(range.key) + " " + std::to_string(value));
+      const std::string path = m_dir.Write("range.ncd.json", range.design(std::to_string(value)));
+      const std::string cause = "'" + std::string(range.key) + "' is out of range (" +
+                                std::to_string(range.low) + ".." + std::to_string(range.high) + ")";
+      const std::string message = Refusal(path);
+      EXPECT_EQ(message.substr(message.size() - std::min(message.size(), cause.size())), cause);
+    }
+  }
+}
+
+// The load delay (read by the loader, played by the public loader) and the
+// nesting depth, at their ends.
+TEST_F(LoaderErrors, DelayAndNestingAtTheirEnds) {
+  const auto delay = [](const std::string& v) {
+    return kHead + kTop + R"(, "faults": {"load_delay_ms": )" + v + "}}";
+  };
+  Pds_PahJsonLoader longest(m_dir.Write("delay.ncd.json", delay("600000")));
+  longest.Load();
+  EXPECT_EQ(longest.Faults().delayMs, 600000);
+  const std::string past = m_dir.Write("delay.ncd.json", delay("600001"));
+  EXPECT_NE(Refusal(past).find(": 'load_delay_ms' is out of range (0..600000)"), std::string::npos);
+  EXPECT_NE(Refusal(m_dir.Write("delay.ncd.json", delay("-1"))).find("out of range (0..600000)"),
+            std::string::npos);
+
+  // 256 levels below the top load; one more is refused (DesignRules).
+  std::string deep = kHead + R"("top": {"name": "t", "level": 0)";
+  for (int i = 0; i < 256; ++i)
+    deep += R"(, "blocks": [{"name": "b", "level": 1)";
+  for (int i = 0; i < 256; ++i)
+    deep += "}]";
+  const Loaded loaded = Load(m_dir.Write("deep.ncd.json", deep + "}}"));
+  EXPECT_EQ(loaded.view->GetMaxBlocks(), 257u);
+  EXPECT_EQ(std::string(loaded.view->GetBlockByBridgeId(256)->GetFullName()).size(), 256u * 2 - 1);
 }
 
 }  // namespace
