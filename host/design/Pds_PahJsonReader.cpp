@@ -169,6 +169,15 @@ void Pds_PahJsonReader::OpenCompressed() {
   }
 }
 
+// Compressed: zlib reads the data again up to the offset when it lies before.
+void Pds_PahJsonReader::SeekRaw(std::uint64_t offset) const {
+  if (m_gz != nullptr) {
+    gzseek(m_gz, static_cast<z_off_t>(offset), SEEK_SET);
+  } else {
+    fseeko(m_file, static_cast<off_t>(offset), SEEK_SET);
+  }
+}
+
 std::size_t Pds_PahJsonReader::ReadRaw(char* into, std::size_t want) const {
   if (m_gz == nullptr) return std::fread(into, 1, want, m_file);
   const int got = gzread(m_gz, into, static_cast<unsigned>(want));
@@ -428,10 +437,10 @@ std::string Pds_PahJsonReader::ValueText() const {
   if (Tell() - m_valueOffset <= inBuffer) {
     text.assign(m_cur - (Tell() - m_valueOffset), text.size());
   } else {  // the value began before the buffer's contents: read it again
-    const long resume = std::ftell(m_file);
-    std::fseek(m_file, static_cast<long>(m_valueOffset), SEEK_SET);
-    text.resize(std::fread(text.data(), 1, text.size(), m_file));
-    std::fseek(m_file, resume, SEEK_SET);
+    const std::uint64_t resume = m_bufferOffset + static_cast<std::uint64_t>(m_end - Data());
+    SeekRaw(m_valueOffset);
+    text.resize(ReadRaw(text.data(), text.size()));
+    SeekRaw(resume);
   }
   const std::string quoted = Quote(text);
   return quoted.substr(1, quoted.size() - 2);
@@ -457,11 +466,7 @@ std::string Pds_PahJsonReader::Position(std::uint64_t offset) const {
   std::uint64_t line = 1;
   std::uint64_t column = 1;
   std::vector<char> buffer(kBufferSize);
-  if (m_gz != nullptr) {
-    gzrewind(m_gz);
-  } else {
-    std::rewind(m_file);
-  }
+  SeekRaw(0);
   for (std::uint64_t done = 0; done < offset;) {
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), offset - done));

@@ -101,6 +101,7 @@ class Pds_PahJsonReader {
   void OpenCompressed();
   // Up to `want` bytes of text from the current position; 0 at the end.
   std::size_t ReadRaw(char* into, std::size_t want) const;
+  void SeekRaw(std::uint64_t offset) const;
   // The next byte that is not white space. Compact text has none between
   // most tokens, so that case is decided here and the rest out of line.
   char SkipSpace() {
