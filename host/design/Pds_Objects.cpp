@@ -1,5 +1,7 @@
 // Physical attributes of blocks and views, usages, and the exceptions.
 #include <cstring>
+#include <stdexcept>
+#include <string>
 
 #include "Pds_Exception.h"
 #include "Pds_PahIoUsage.h"
@@ -26,23 +28,29 @@ const Xdm_BlockExtra* ExtraOf(const Xdm_Block* block) {
   return block ? A::F(*block).extra : nullptr;
 }
 
+[[noreturn]] void Reject(const Pds_PdmBlock* block, Xdm_IoData::Reject reject) {
+  const char* name = block->GetFullName();
+  switch (reject) {
+    case Xdm_IoData::kInvalidType:
+      throw Pds_ExceptionInvalidTypeBlock(
+          "Pds_PahIoUsage", __LINE__,
+          Port::StringBase::doFormat("block '%s' is not of a type with IO usage", name));
+    case Xdm_IoData::kCorruptDatabase:
+      throw Pds_ExceptionCorruptDatabase(
+          "Pds_PahIoUsage", __LINE__,
+          Port::StringBase::doFormat("IO usage of block '%s' is corrupt", name));
+    default:
+      throw std::runtime_error(std::string("IO usage of block '") + name + "' failed");
+  }
+}
+
 // One IO usage query: rejection first, then the IOB test, then the value.
 std::string IoValue(const Pds_PdmBlock* block, bool& found, Xdm_IoData::Key key) {
   found = false;
   const Xdm_BlockExtra* extra = ExtraOf(block);
   if (extra == nullptr || extra->io == nullptr) return {};
   const Xdm_IoData& io = *extra->io;
-  if (io.reject == Xdm_IoData::kInvalidType) {
-    throw Pds_ExceptionInvalidTypeBlock(
-        "Pds_PahIoUsage", __LINE__,
-        Port::StringBase::doFormat("block '%s' is not of a type with IO usage",
-                                   block->GetFullName()));
-  }
-  if (io.reject == Xdm_IoData::kCorruptDatabase) {
-    throw Pds_ExceptionCorruptDatabase(
-        "Pds_PahIoUsage", __LINE__,
-        Port::StringBase::doFormat("IO usage of block '%s' is corrupt", block->GetFullName()));
-  }
+  if (io.reject != Xdm_IoData::kNone && (io.rejected & (1u << key)) != 0) Reject(block, io.reject);
   if (!block->IsExternal() || io.value[key] == nullptr) return {};
   found = true;
   return io.value[key];

@@ -27,19 +27,25 @@ struct Loaded {
 
 // Reading in a scope of its own frees the reader's indexes before the
 // model is made.
+// Cancelling the loading thread stops the read early.
 Loaded ReadFile(const std::string& fileName) {
-  Pds_PahJsonLoader reader(fileName);
+  Pds_PahJsonLoader reader(fileName, &Port_ThrThread::cancelRequested);
   Loaded loaded;
   loaded.store = reader.Load();
   loaded.faults = reader.Faults();
   return loaded;
 }
 
-// Waits in short steps so that a cancelled loading thread stops early.
-void Delay(std::int64_t milliseconds) {
+// Waits in short steps; a cancelled loading thread stops early and fails
+// as a cancelled read does.
+void Delay(const std::string& fileName, std::int64_t milliseconds) {
   using Clock = std::chrono::steady_clock;
   const auto end = Clock::now() + std::chrono::milliseconds(milliseconds);
-  while (Clock::now() < end && !Port_ThrThread::cancelRequested()) {
+  while (Clock::now() < end) {
+    if (Port_ThrThread::cancelRequested()) {
+      throw Pds_Exception("Pds_PahDesignLoader", __LINE__,
+                          Port::StringBase::doFormat("%s: reading cancelled", fileName.c_str()));
+    }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
     std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(5)));
   }
@@ -95,7 +101,7 @@ Xdm_View* Pds_PahDesignLoader::LoadAndSpecializeImpl(const Port::StringBase& fil
     throw Pds_Exception("Pds_PahDesignLoader", __LINE__, "the instantiator made no model");
   }
   Xdm_Access::Adopt(*model->GetView(), std::move(loaded.store));
-  Delay(loaded.faults.delayMs);
+  Delay(fileName.str(), loaded.faults.delayMs);
   ThrowFault(loaded.faults);
   // Only designs that load are described: a failed load leaves nothing behind.
   if (const Rf_Device* device = model->GetView()->GetDevice()) Rf_DeviceCatalogue::Record(*device);

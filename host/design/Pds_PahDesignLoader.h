@@ -11,10 +11,13 @@
 // Errors throw Pds_Exception ("<file>:<line>:<column>: <cause>", or
 // "<file>: cannot open design file: <reason>") or whatever the instantiator
 // throws; nothing of the load is left allocated and the loader has no
-// transaction. The file's "faults" object adds test hooks (a delay that
-// ends early when the loading thread is asked to cancel, then a chosen
-// exception). A successful load records the design's device in the
-// process-wide device catalogue (Rf_DeviceCatalogue.h).
+// transaction. A loading thread that is asked to cancel
+// (Port_ThrThread::cancel) stops reading within one buffer fill or a few
+// thousand objects and throws Pds_Exception "<file>: reading cancelled".
+// The file's "faults" object adds test hooks (a delay, which a cancel ends
+// with that exception, then a chosen exception).
+// A successful load records the design's device in the process-wide device
+// catalogue (Rf_DeviceCatalogue.h).
 //
 // One loader is used by one thread; distinct loaders may load at once.
 #pragma once

@@ -15,7 +15,9 @@ void S::BlockFrame::Reset(XCad_CadBlock* newBlock, BlockFrame* newParent) {
   nameOffset = 0;
   levelOffset = 0;
   gcdInvalidOffset = 0;
+  modeDefsOffset = 0;
   signalsRead = false;
+  siteRead = false;
   signals.Clear();
   pins.Clear();
   children.Clear();
@@ -40,12 +42,20 @@ Xdm_BlockExtra& S::Extra(Xdm_Block& block) {
 const S::Rule<S::BlockCtx> S::kBlockRules[] = {
     {"name", true,
      [](S& s, BlockCtx& c) {
-       c.frame.name = s.Copy(s.ReadName("'name'"));
+       const std::string_view name = s.ReadName("'name'");
+       if (name.find('/') != std::string_view::npos) {
+         s.m_in.Fail(s.m_in.ValueOffset(),
+                     "a block name must not contain '/' (it joins block paths)");
+       }
+       c.frame.name = s.Copy(name);
        A::SetName(*c.frame.block, c.frame.name.data());
        c.frame.nameOffset = s.m_in.ValueOffset();
      }},
     {"type", false,
-     [](S& s, BlockCtx& c) { A::F(*c.frame.block).type = s.TypeBlock(s.ReadName("'type'")); }},
+     [](S& s, BlockCtx& c) {
+       // An empty type name is a type all the same (unlike a missing "type").
+       A::F(*c.frame.block).type = s.TypeBlock(s.m_in.ReadString("'type'"));
+     }},
     {"level", true,
      [](S& s, BlockCtx& c) {
        A::F(*c.frame.block).level = static_cast<std::uint8_t>(s.m_in.ReadInt("'level'", 0, 255));
@@ -64,6 +74,7 @@ const S::Rule<S::BlockCtx> S::kBlockRules[] = {
     {"site", false,
      [](S& s, BlockCtx& c) {
        const std::string_view site = s.ReadName("'site'");
+       c.frame.siteRead = true;
        const Xdm_NameIndex& cells = s.m_device->cellIndex;
        if (!s.m_deviceRead || !cells.IsLarge()) {
          return s.PlaceBlock(*c.frame.block, site, s.m_in.ValueOffset(), !s.m_deviceRead);
@@ -119,7 +130,21 @@ const S::Rule<S::BlockCtx> S::kBlockRules[] = {
        A::UsageInvalid(s.Extra(*c.frame.block).usage) =
            s.ReadNameList("'gcd_invalid'", c.frame.gcdInvalidOffset);
      }},
+    {"mode_defs", false, [](S& s, BlockCtx& c) { s.ReadBlockModeDefs(c.frame); }},
 };
+
+// The block's own usage definition; the cell it is placed on names it at
+// the end (NameBlockCellDefs).
+void S::ReadBlockModeDefs(BlockFrame& frame) {
+  std::vector<ModeDefCtx> modes;
+  frame.modeDefsOffset = ReadModeDefs("'mode_defs'", modes);
+  auto& defs = m_store->m_blockCellDefs;
+  defs.push_back(A::NewCellDef(""));
+  AddModeDefs(*defs.back()->GetUsageDef(), modes, m_store->m_strings,
+              "the 'mode_defs' of block " + Quote(PathText(frame.block)));
+  Extra(*frame.block).cellDef = defs.back().get();
+  m_blocksWithModeDefs.push_back(A::F(*frame.block).bridgeId);
+}
 
 // Blocks are made when their object opens, so that they are numbered
 // before their children; their lists are laid out once the file is read.
@@ -150,11 +175,14 @@ void S::EndBlock(BlockFrame& frame) {
   if (frame.gcdInvalidOffset != 0 && !f.extra->hasUsage) {
     m_in.Fail(frame.gcdInvalidOffset, "'gcd_invalid' without 'gcd'");
   }
+  if (frame.modeDefsOffset != 0 && !frame.siteRead) {
+    m_in.Fail(frame.modeDefsOffset, "'mode_defs' without 'site'");
+  }
   ResolveSignalRefs(frame);
   if (BlockFrame* parent = frame.parent) {
     if (!parent->children.Insert(frame.name, frame.block)) {
-      m_in.Fail(frame.nameOffset, std::string("duplicate block name '") + frame.block->GetName() +
-                                      "' in block '" + PathText(parent->block) + "'");
+      m_in.Fail(frame.nameOffset, "duplicate block name " + Quote(frame.block->GetName()) +
+                                      " in block " + Quote(PathText(parent->block)));
     }
   }
 }
@@ -184,8 +212,8 @@ void S::ReadSignal(BlockFrame& frame) {
   SignalCtx c{signal, {}, 0};
   ReadMembers(kRules, c, "each element of 'signals'", "signal");
   if (!frame.signals.Insert(c.name, f.bridgeId)) {
-    m_in.Fail(c.nameOffset, std::string("duplicate signal name '") + signal->GetName() +
-                                "' in block '" + PathText(frame.block) + "'");
+    m_in.Fail(c.nameOffset, "duplicate signal name " + Quote(signal->GetName()) + " in block " +
+                                Quote(PathText(frame.block)));
   }
 }
 
@@ -202,7 +230,8 @@ const S::Rule<S::PinCtx> S::kPinRules[] = {
      }},
     {"dir", false,
      [](S& s, PinCtx& c) {
-       c.flags |= static_cast<std::uint8_t>(s.ReadChoice("'dir'", {"input", "output", "bidir"}));
+       c.flags |=
+           static_cast<std::uint8_t>(s.ReadChoice("'dir'", {"input", "output", "bidir", "none"}));
      }},
     {"load", false,
      [](S& s, PinCtx& c) {
@@ -258,44 +287,53 @@ void S::ReadPin(BlockFrame& own, BlockFrame* parent) {
   ReadMembers(kPinRules, c, "each element of 'pins'", "pin");
 
   if (!own.pins.Insert(c.name, pin)) {
-    m_in.Fail(c.nameOffset, std::string("duplicate pin name '") + pin->GetName() + "' in block '" +
-                                PathText(own.block) + "'");
+    m_in.Fail(c.nameOffset, "duplicate pin name " + Quote(pin->GetName()) + " in block " +
+                                Quote(PathText(own.block)));
   }
-  const bool output = (c.flags & Xdm_PinFields::kDirMask) == 1;
+  // Inputs and bidirectional pins are loads unless the file says otherwise.
+  const int dir = c.flags & Xdm_PinFields::kDirMask;
   f.flags = c.flags;
-  if (c.loadSet ? c.load : !output) f.flags |= Xdm_PinFields::kLoad;
+  if (c.loadSet ? c.load : dir == 0 || dir == 2) f.flags |= Xdm_PinFields::kLoad;
   f.delayType = c.delayTypeSet ? c.delayType : (c.delaySet ? 0 : 2);
 }
 
 void S::ReadIo(Xdm_Block& block) {
-  static constexpr Rule<Xdm_IoData> kRules[] = {
+  struct Ctx {
+    Xdm_IoData& io;
+    std::uint64_t onlyOffset = 0;  // of "reject_only", when read
+  };
+  static constexpr auto kValue = [](S& s, Ctx& c, Xdm_IoData::Key key, const char* label) {
+    c.io.value[key] = s.m_store->m_strings.Copy(s.m_in.ReadString(label));
+  };
+  static constexpr Rule<Ctx> kRules[] = {
       {"input_standard", false,
-       [](S& s, Xdm_IoData& io) {
-         io.value[Xdm_IoData::kInput] =
-             s.m_store->m_strings.Copy(s.m_in.ReadString("'input_standard'"));
-       }},
+       [](S& s, Ctx& c) { kValue(s, c, Xdm_IoData::kInput, "'input_standard'"); }},
       {"output_standard", false,
-       [](S& s, Xdm_IoData& io) {
-         io.value[Xdm_IoData::kOutput] =
-             s.m_store->m_strings.Copy(s.m_in.ReadString("'output_standard'"));
-       }},
-      {"drive", false,
-       [](S& s, Xdm_IoData& io) {
-         io.value[Xdm_IoData::kDrive] = s.m_store->m_strings.Copy(s.m_in.ReadString("'drive'"));
-       }},
-      {"slew", false,
-       [](S& s, Xdm_IoData& io) {
-         io.value[Xdm_IoData::kSlew] = s.m_store->m_strings.Copy(s.m_in.ReadString("'slew'"));
-       }},
+       [](S& s, Ctx& c) { kValue(s, c, Xdm_IoData::kOutput, "'output_standard'"); }},
+      {"drive", false, [](S& s, Ctx& c) { kValue(s, c, Xdm_IoData::kDrive, "'drive'"); }},
+      {"slew", false, [](S& s, Ctx& c) { kValue(s, c, Xdm_IoData::kSlew, "'slew'"); }},
       {"reject", false,
-       [](S& s, Xdm_IoData& io) {
-         io.reject = static_cast<Xdm_IoData::Reject>(
-             1 + s.ReadChoice("'reject'", {"invalid_type", "corrupt_database"}));
+       [](S& s, Ctx& c) {
+         c.io.reject = static_cast<Xdm_IoData::Reject>(
+             1 + s.ReadChoice("'reject'", {"invalid_type", "corrupt_database", "other"}));
+       }},
+      {"reject_only", false,
+       [](S& s, Ctx& c) {
+         c.io.rejected = 0;
+         c.onlyOffset = s.ForEach("'reject_only'", [&] {
+           c.io.rejected |= static_cast<std::uint8_t>(
+               1u << s.ReadChoice("each element of 'reject_only'",
+                                  {"input_standard", "output_standard", "drive", "slew"}));
+         });
        }},
   };
   Xdm_IoData* io = m_store->m_ioData.Create();
   Extra(block).io = io;
-  ReadMembers(kRules, *io, "'io'", "'io'");
+  Ctx ctx{*io};
+  ReadMembers(kRules, ctx, "'io'", "'io'");
+  if (ctx.onlyOffset != 0 && io->reject == Xdm_IoData::kNone) {
+    m_in.Fail(ctx.onlyOffset, "'reject_only' without 'reject'");
+  }
 }
 
 // ---- references
@@ -317,8 +355,8 @@ void S::ResolvePinSignal(BlockFrame& frame, std::uint32_t pin, std::uint32_t whi
 void S::SetPinSignal(BlockFrame& frame, std::uint32_t pin, std::uint32_t which,
                      std::uint32_t signal, std::string_view name, std::uint64_t offset) {
   if (signal == IdIndex::kNone) {
-    m_in.Fail(offset, "unknown signal '" + std::string(name) + "' in block '" +
-                          PathText(frame.block) + "'");
+    m_in.Fail(offset,
+              "unknown signal " + Quote(name) + " in block " + Quote(PathText(frame.block)));
   }
   Xdm_PinFields& f = A::F(*m_store->m_pins.At(pin));
   (which == 0 ? f.signal : f.childSignal) = signal;
@@ -331,7 +369,7 @@ void S::ResolveSignalNet(Xdm_Signal& signal, std::string_view name, std::uint64_
   const std::uint32_t net = m_netIndex.Find(name);
   if (net == IdIndex::kNone) {
     if (mayWait) return m_waitingNets.Add(id, 0, name, offset);
-    m_in.Fail(offset, "unknown net '" + std::string(name) + "'");
+    m_in.Fail(offset, "unknown net " + Quote(name));
   }
   SetSignalNet(id, net);
 }
@@ -397,7 +435,7 @@ void S::Resolve(const Deferred& ref) {
 
 void S::FailDeferred(const Deferred& ref, const char* cause) {
   m_deferredPending = 0;
-  m_in.Fail(ref.offset, std::string(cause) + " '" + ref.name + "'");
+  m_in.Fail(ref.offset, std::string(cause) + " " + Quote(ref.name));
 }
 
 void S::ResolveDeferred() {
@@ -421,7 +459,7 @@ void S::PlaceBlock(Xdm_Block& block, std::string_view site, std::uint64_t offset
   const auto* cell = static_cast<const Rf_CellData*>(m_device->cellIndex.Find(site));
   if (cell == nullptr) {
     if (mayWait) return m_waitingSites.Add(A::F(block).bridgeId, 0, site, offset);
-    m_in.Fail(offset, "unknown cell '" + std::string(site) + "'");
+    m_in.Fail(offset, "unknown cell " + Quote(site));
   }
   A::F(block).site = cell->index + 1;
 }

@@ -12,10 +12,11 @@ constexpr std::size_t kLinearChildren = 16;
 // Turns per-owner counts into slices of one pool (owners in id order) and
 // leaves in `cursor` where each owner's next entry goes.
 template <class Owner, class Slot>
-std::size_t LayOut(const std::vector<Owner*>& owners, std::vector<std::uint32_t>& cursor,
-                   Slot slot) {
+std::size_t LayOut(const S& loader, const std::vector<Owner*>& owners,
+                   std::vector<std::uint32_t>& cursor, Slot slot) {
   std::uint32_t next = 0;
   for (std::size_t i = 0; i < owners.size(); ++i) {
+    loader.Poll(i);
     const std::uint32_t count = cursor[i];
     slot(*owners[i]) = Xdm_Slice{next, count};
     cursor[i] = next;
@@ -26,13 +27,11 @@ std::size_t LayOut(const std::vector<Owner*>& owners, std::vector<std::uint32_t>
 
 }  // namespace
 
+// Every step polls the stop test: on a design of a million blocks each
+// takes a good part of a second.
 void S::Finish() {
-  for (const Pending& p : m_waitingNets.items) {
-    ResolveSignalNet(*m_store->m_signals.At(p.id), m_waitingNets.NameOf(p), p.offset, false);
-  }
-  for (const Pending& p : m_waitingSites.items) {
-    PlaceBlock(*m_store->m_blocks.At(p.id), m_waitingSites.NameOf(p), p.offset, false);
-  }
+  ResolveWaitingNets();
+  ResolveWaitingSites();
   // Every name is resolved: the reading indexes make room for the lists.
   m_netIndex.Clear();
   m_pinNames.Clear();
@@ -45,22 +44,53 @@ void S::Finish() {
   BuildNetworkSignals();
   BuildRugs();
   ResolvePaths();
+  NameBlockCellDefs();
+  ApplyViewFaults();
+}
+
+// A block's own cell definition is named after the type of its cell.
+void S::NameBlockCellDefs() {
+  for (std::uint32_t id : m_blocksWithModeDefs) {
+    const Xdm_BlockFields& f = A::F(*m_store->m_blocks.At(id));
+    const Rf_CellDef* type = m_device->cells.At(f.site - 1)->def;
+    A::Name(*f.extra->cellDef) = type->GetName();
+  }
+}
+
+// Runs last: the tables may end in null slots, which the steps before
+// would not expect.
+void S::ApplyViewFaults() {
+  using F = Pds_PahFaults;
+  if (m_faults.noDevice) {
+    m_store->m_device.reset();
+    m_device = nullptr;
+  }
+  if (m_faults.shapesUnavailable) m_store->m_shapesAvailable = false;
+  const auto& spare = m_faults.spareIds;
+  auto grow = [](auto& table, std::uint32_t more) { table.resize(table.size() + more, nullptr); };
+  grow(m_store->m_blockTable, spare[F::kBlocks]);
+  grow(m_store->m_networkTable, spare[F::kNetworks]);
+  grow(m_store->m_pinTable, spare[F::kPins]);
+  grow(m_store->m_signalTable, spare[F::kSignals]);
+  grow(m_store->m_holderTable, spare[F::kShapes]);
 }
 
 template <class Base, class T>
-void Fill(std::vector<Base*>& table, const Xdm_ObjectArena<T>& arena) {
+void Fill(const S& loader, std::vector<Base*>& table, const Xdm_ObjectArena<T>& arena) {
   table.resize(arena.Size());
-  for (std::size_t i = 0; i < table.size(); ++i)
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    loader.Poll(i);
     table[i] = arena.At(i);
+  }
 }
 
 // The loader numbers objects in the order it makes them, so the arenas
 // hold them in bridge-id order.
 void S::BuildTables() {
-  Fill(m_store->m_blockTable, m_store->m_blocks);
-  Fill(m_store->m_pinTable, m_store->m_pins);
-  Fill(m_store->m_signalTable, m_store->m_signals);
-  Fill(m_store->m_networkTable, m_store->m_networks);
+  Fill(*this, m_store->m_blockTable, m_store->m_blocks);
+  Fill(*this, m_store->m_pinTable, m_store->m_pins);
+  Fill(*this, m_store->m_signalTable, m_store->m_signals);
+  Fill(*this, m_store->m_networkTable, m_store->m_networks);
   // A block's signals are a run of signal ids, as its pins are of pin ids.
   m_store->m_blockSignalPool = m_store->m_signalTable;
   m_store->m_netList = m_store->m_networkTable;
@@ -70,14 +100,17 @@ void S::BuildTables() {
 void S::BuildChildLists() {
   const auto& blocks = m_store->m_blockTable;
   std::vector<std::uint32_t> cursor(blocks.size(), 0);
-  for (const Xdm_Block* block : blocks) {
-    if (const Xdm_Block* parent = block->GetParent()) ++cursor[A::F(*parent).bridgeId];
+  for (std::size_t i = 0; i < blocks.size(); ++i) {
+    Poll(i);
+    if (const Xdm_Block* parent = blocks[i]->GetParent()) ++cursor[A::F(*parent).bridgeId];
   }
   auto& pool = m_store->m_childPool;
-  pool.resize(LayOut(blocks, cursor, [](Xdm_Block& b) -> Xdm_Slice& { return A::F(b).children; }));
-  for (Xdm_Block* block : blocks) {
-    if (const Xdm_Block* parent = block->GetParent())
-      pool[cursor[A::F(*parent).bridgeId]++] = block;
+  pool.resize(
+      LayOut(*this, blocks, cursor, [](Xdm_Block& b) -> Xdm_Slice& { return A::F(b).children; }));
+  for (std::size_t i = 0; i < blocks.size(); ++i) {
+    Poll(i);
+    if (const Xdm_Block* parent = blocks[i]->GetParent())
+      pool[cursor[A::F(*parent).bridgeId]++] = blocks[i];
   }
 }
 
@@ -86,9 +119,12 @@ void S::BuildChildLists() {
 void S::BuildSignalPins() {
   std::vector<std::uint32_t>& cursor = m_signalPins;
   auto& pool = m_store->m_signalPinPool;
-  pool.resize(LayOut(m_store->m_signalTable, cursor,
+  pool.resize(LayOut(*this, m_store->m_signalTable, cursor,
                      [](Xdm_Signal& s) -> Xdm_Slice& { return A::F(s).pins; }));
-  for (Xdm_Pin* pin : m_store->m_pinTable) {
+  const auto& pins = m_store->m_pinTable;
+  for (std::size_t i = 0; i < pins.size(); ++i) {
+    Poll(i);
+    Xdm_Pin* pin = pins[i];
     const Xdm_PinFields& f = A::F(*pin);
     if (f.signal != kNone) pool[cursor[f.signal]++] = pin;
     if (f.childSignal != kNone) pool[cursor[f.childSignal]++] = pin;
@@ -102,9 +138,10 @@ void S::BuildNetworkSignals() {
   const auto& signals = m_store->m_signalTable;
   std::vector<std::uint32_t>& cursor = m_netSignals;
   auto& pool = m_store->m_netSignalPool;
-  pool.resize(LayOut(m_store->m_networkTable, cursor,
+  pool.resize(LayOut(*this, m_store->m_networkTable, cursor,
                      [](Xdm_Network& n) -> Xdm_Slice& { return A::F(n).signals; }));
   for (std::size_t i = 0; i < signals.size(); ++i) {
+    Poll(i);
     if (m_signalNet[i] != kNone) pool[cursor[m_signalNet[i]]++] = signals[i];
   }
   std::vector<std::uint32_t>().swap(m_signalNet);
@@ -124,7 +161,10 @@ Xdm_Pin* S::NetDriver(const Xdm_Network* net) const {
 
 void S::BuildRugs() {
   enum { kFull = 1, kPartial = 2, kUnrouted = 3 };
-  for (Xdm_Network* net : m_store->m_networkTable) {
+  const auto& nets = m_store->m_networkTable;
+  for (std::size_t i = 0; i < nets.size(); ++i) {
+    Poll(i);
+    Xdm_Network* net = nets[i];
     Xdm_NetworkFields& f = A::F(*net);
     if (f.route == 0) continue;
     XCad_RMedRug* rug = m_store->m_rugs.Create();
@@ -168,13 +208,15 @@ Xdm_Block* S::FindPath(std::string_view path, ChildIndexes& indexes) {
 
 void S::ResolvePaths() {
   ChildIndexes indexes;
-  for (const PathRef& ref : m_paths) {
+  for (std::size_t i = 0; i < m_paths.size(); ++i) {
+    Poll(i);
+    const PathRef& ref = m_paths[i];
     Xdm_Block* block = FindPath(ref.path.text, indexes);
-    if (block == nullptr) m_in.Fail(ref.path.offset, "unknown block path '" + ref.path.text + "'");
+    if (block == nullptr) m_in.Fail(ref.path.offset, "unknown block path " + Quote(ref.path.text));
     if (ref.slot != nullptr) {
       *ref.slot = block;
     } else if (!m_store->m_rho.emplace(block, ref.groupNode).second) {
-      m_in.Fail(ref.path.offset, "block '" + ref.path.text + "' is in two relocation groups");
+      m_in.Fail(ref.path.offset, "block " + Quote(ref.path.text) + " is in two relocation groups");
     }
   }
 }

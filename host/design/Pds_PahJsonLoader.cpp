@@ -19,8 +19,8 @@ void S::PendingList::Add(std::uint32_t id, std::uint32_t which, std::string_view
   names.append(name);
 }
 
-S::Pds_PahJsonLoader(const std::string& fileName)
-    : m_in(fileName),
+S::Pds_PahJsonLoader(const std::string& fileName, Pds_PahJsonReader::StopTest stop)
+    : m_in(fileName, stop),
       m_store(std::make_unique<Xdm_ViewStore>()),
       m_net(std::make_unique<NetCtx>()) {
   m_store->m_device = A::NewDevice("");
@@ -54,7 +54,7 @@ int S::ReadChoice(const char* label, std::initializer_list<std::string_view> cho
   for (std::string_view choice : choices)
     list += (list.empty() ? "" : ", ") + std::string(choice);
   m_in.Fail(m_in.ValueOffset(),
-            std::string(label) + " must be one of " + list + " (got '" + std::string(value) + "')");
+            std::string(label) + " must be one of " + list + " (got " + Quote(value) + ")");
 }
 
 std::int32_t S::ReadInt32(const char* label) {
@@ -72,7 +72,7 @@ Xdm_Slice S::ReadStringMap(const char* label, const char* kind) {
     const char* name = m_store->m_strings.Copy(m_in.Key());
     if (name[0] == '\0') m_in.Fail(at, std::string("empty name in ") + kind);
     if (!m_scratch.Insert(name, const_cast<char*>(name))) {
-      m_in.Fail(at, "duplicate name '" + std::string(name) + "' in " + kind);
+      m_in.Fail(at, "duplicate name " + Quote(name) + " in " + kind);
     }
     const char* value =
         m_store->m_strings.Copy(m_in.ReadString("each value of an object of strings"));
@@ -128,16 +128,16 @@ std::unique_ptr<Xdm_ViewStore> S::Load() {
        [](S& s, RootCtx&) {
          const std::string_view format = s.m_in.ReadString("'format'");
          if (format != "ncd-json") {
-           s.m_in.Fail(s.m_in.ValueOffset(), "unsupported format '" + std::string(format) +
-                                                 "' (this reader knows 'ncd-json')");
+           s.m_in.Fail(s.m_in.ValueOffset(),
+                       "unsupported format " + Quote(format) + " (this reader knows 'ncd-json')");
          }
        }},
       {"version", true,
        [](S& s, RootCtx&) {
-         const std::int64_t version = s.m_in.ReadInt("'version'", INT64_MIN, INT64_MAX);
-         if (version != 1) {
+         std::int64_t version = 0;
+         if (!s.m_in.ReadInteger("'version'", version) || version != 1) {
            s.m_in.Fail(s.m_in.ValueOffset(),
-                       "unsupported version " + std::to_string(version) + " (this reader knows 1)");
+                       "unsupported version " + s.m_in.ValueText() + " (this reader knows 1)");
          }
        }},
       {"part", true, [](S& s, RootCtx&) { s.m_store->m_partName = s.ReadName("'part'"); }},
@@ -148,11 +148,7 @@ std::unique_ptr<Xdm_ViewStore> S::Load() {
          s.ForEach("'nets'", [&] { s.ReadNet(); });
          s.ResolveDeferred();
          s.m_netsRead = true;
-         for (const Pending& p : s.m_waitingNets.items) {
-           s.ResolveSignalNet(*s.m_store->m_signals.At(p.id), s.m_waitingNets.NameOf(p), p.offset,
-                              false);
-         }
-         s.m_waitingNets.Clear();
+         s.ResolveWaitingNets();
        }},
       {"top", true, [](S& s, RootCtx&) { s.ReadBlock(nullptr, 0); }},
       {"shapes", false, [](S& s, RootCtx&) { s.ForEach("'shapes'", [&] { s.ReadShape(); }); }},
@@ -161,10 +157,14 @@ std::unique_ptr<Xdm_ViewStore> S::Load() {
       {"faults", false, [](S& s, RootCtx&) { s.ReadFaults(); }},
   };
   if (m_in.FileSize() == 0) m_in.Fail(0, "the file is empty");
+  m_in.RefuseByteOrderMark();
   RootCtx root;
   try {
     ReadMembers(kRules, root, "a design file", "the design file");
     m_in.ExpectEnd();
+    if (m_faults.noDevice && m_deviceRead) {
+      m_in.Fail(m_noDeviceOffset, "'no_device' in a design file with a 'device'");
+    }
   } catch (const Pds_Exception&) {
     // A deferred reference to an unknown name lies before the fault found
     // since: it is the one to report.
@@ -199,9 +199,35 @@ void S::ReadFaults() {
        [](S& s, RootCtx&) { s.m_faults.message = s.m_in.ReadString("'message'"); }},
       {"load_delay_ms", false,
        [](S& s, RootCtx&) { s.m_faults.delayMs = s.m_in.ReadInt("'load_delay_ms'", 0, 600000); }},
+      {"no_device", false,
+       [](S& s, RootCtx&) {
+         s.m_faults.noDevice = s.m_in.ReadBool("'no_device'");
+         s.m_noDeviceOffset = s.m_in.ValueOffset();
+       }},
+      {"shapes_unavailable", false,
+       [](S& s, RootCtx&) {
+         s.m_faults.shapesUnavailable = s.m_in.ReadBool("'shapes_unavailable'");
+       }},
+      {"spare_ids", false, [](S& s, RootCtx&) { s.ReadSpareIds(); }},
   };
   RootCtx ctx;
   ReadMembers(kRules, ctx, "'faults'", "'faults'");
+}
+
+void S::ReadSpareIds() {
+  using F = Pds_PahFaults;
+  static constexpr auto kRead = [](S& s, F::Ids kind, const char* label) {
+    s.m_faults.spareIds[kind] = static_cast<std::uint32_t>(s.m_in.ReadInt(label, 0, kMaxSpareIds));
+  };
+  static constexpr Rule<RootCtx> kRules[] = {
+      {"blocks", false, [](S& s, RootCtx&) { kRead(s, F::kBlocks, "'blocks'"); }},
+      {"networks", false, [](S& s, RootCtx&) { kRead(s, F::kNetworks, "'networks'"); }},
+      {"pins", false, [](S& s, RootCtx&) { kRead(s, F::kPins, "'pins'"); }},
+      {"signals", false, [](S& s, RootCtx&) { kRead(s, F::kSignals, "'signals'"); }},
+      {"shapes", false, [](S& s, RootCtx&) { kRead(s, F::kShapes, "'shapes'"); }},
+  };
+  RootCtx ctx;
+  ReadMembers(kRules, ctx, "'spare_ids'", "'spare_ids'");
 }
 
 // ---- device
@@ -213,8 +239,7 @@ void S::ReadDevice() {
          s.ForEach("'clock_regions'", [&] {
            const std::string_view name = s.ReadName("each element of 'clock_regions'");
            if (!s.m_device->AddRegion(name)) {
-             s.m_in.Fail(s.m_in.ValueOffset(),
-                         "duplicate clock region name '" + std::string(name) + "'");
+             s.m_in.Fail(s.m_in.ValueOffset(), "duplicate clock region name " + Quote(name));
            }
          });
        }},
@@ -226,44 +251,46 @@ void S::ReadDevice() {
   ReadMembers(kRules, ctx, "'device'", "'device'");
   ResolveCells(ctx.waiting);
   m_deviceRead = true;
-  for (const Pending& p : m_waitingSites.items) {
-    PlaceBlock(*m_store->m_blocks.At(p.id), m_waitingSites.NameOf(p), p.offset, false);
-  }
-  m_waitingSites.Clear();
+  ResolveWaitingSites();
 }
 
-void S::ReadCellType() {
-  static constexpr Rule<ModeDefCtx> kModeRules[] = {
+std::uint64_t S::ReadModeDefs(const char* label, std::vector<ModeDefCtx>& into) {
+  static constexpr Rule<ModeDefCtx> kRules[] = {
       {"name", true, [](S& s, ModeDefCtx& c) { s.ReadNamed("'name'", c.name); }},
       {"string", false, [](S& s, ModeDefCtx& c) { c.isString = s.m_in.ReadBool("'string'"); }},
       {"hidden", false, [](S& s, ModeDefCtx& c) { c.hidden = s.m_in.ReadBool("'hidden'"); }},
       {"valid", false, [](S& s, ModeDefCtx& c) { c.valid = s.m_in.ReadBool("'valid'"); }},
   };
+  const std::string each = std::string("each element of ") + label;
+  return ForEach(
+      label, [&] { ReadMembers(kRules, into.emplace_back(), each.c_str(), "mode definition"); });
+}
+
+void S::AddModeDefs(Rf_UsageDef& usage, const std::vector<ModeDefCtx>& modes,
+                    Xdm_StringArena& strings, const std::string& owner) {
+  auto& list = A::Modes(usage);
+  for (const ModeDefCtx& mode : modes) {
+    if (usage.GetModeDef(mode.name.text.c_str()).GetName()[0] != '\0') {
+      m_in.Fail(mode.name.offset, "duplicate mode name " + Quote(mode.name.text) + " in " + owner);
+    }
+    list.push_back(
+        A::MakeModeDef(strings.Copy(mode.name.text), mode.valid, mode.hidden, mode.isString));
+  }
+}
+
+void S::ReadCellType() {
   static constexpr Rule<CellTypeCtx> kRules[] = {
       {"name", true, [](S& s, CellTypeCtx& c) { s.ReadNamed("'name'", c.name); }},
-      {"modes", false,
-       [](S& s, CellTypeCtx& c) {
-         s.ForEach("'modes'", [&] {
-           s.ReadMembers(kModeRules, c.modes.emplace_back(), "each element of 'modes'",
-                         "mode definition");
-         });
-       }},
+      {"modes", false, [](S& s, CellTypeCtx& c) { s.ReadModeDefs("'modes'", c.modes); }},
   };
   CellTypeCtx ctx;
   ReadMembers(kRules, ctx, "each element of 'cell_types'", "cell type");
   Rf_CellDef* def = m_device->AddDef(ctx.name.text);
   if (def == nullptr) {
-    m_in.Fail(ctx.name.offset, "duplicate cell type name '" + ctx.name.text + "'");
+    m_in.Fail(ctx.name.offset, "duplicate cell type name " + Quote(ctx.name.text));
   }
-  auto& modes = A::Modes(*def->GetUsageDef());
-  for (const ModeDefCtx& mode : ctx.modes) {
-    if (def->GetUsageDef()->GetModeDef(mode.name.text.c_str()).GetName()[0] != '\0') {
-      m_in.Fail(mode.name.offset, "duplicate mode name '" + mode.name.text + "' in cell type '" +
-                                      ctx.name.text + "'");
-    }
-    modes.push_back(A::MakeModeDef(m_device->strings.Copy(mode.name.text), mode.valid, mode.hidden,
-                                   mode.isString));
-  }
+  AddModeDefs(*def->GetUsageDef(), ctx.modes, m_device->strings,
+              "cell type " + Quote(ctx.name.text));
 }
 
 void S::ReadCell(DeviceCtx& device) {
@@ -271,30 +298,62 @@ void S::ReadCell(DeviceCtx& device) {
       {"name", true, [](S& s, CellCtx& c) { s.ReadNamed("'name'", c.name); }},
       {"type", true, [](S& s, CellCtx& c) { s.ReadNamed("'type'", c.type); }},
       {"clock_region", false, [](S& s, CellCtx& c) { s.ReadNamed("'clock_region'", c.region); }},
+      {"clock_region_text", false,
+       [](S& s, CellCtx& c) {
+         c.regionText.text = s.m_in.ReadString("'clock_region_text'");
+         c.regionText.present = true;
+       }},
   };
   CellCtx& c = device.cell;
   c.region.present = false;
+  c.regionText.present = false;
   ReadMembers(kRules, c, "each element of 'cells'", "cell");
   Rf_CellData* cell = m_device->AddCell(c.name.text);
-  if (cell == nullptr) m_in.Fail(c.name.offset, "duplicate cell name '" + c.name.text + "'");
+  if (cell == nullptr) m_in.Fail(c.name.offset, "duplicate cell name " + Quote(c.name.text));
   cell->def = static_cast<Rf_CellDef*>(m_device->defIndex.Find(c.type.text));
   if (cell->def == nullptr) device.waiting.Add(cell->index, 0, c.type.text, c.type.offset);
+  if (c.regionText.present) cell->regionText = m_device->strings.Copy(c.regionText.text);
   if (!c.region.present) return;
   cell->region = static_cast<Rf_ClockRegion*>(m_device->regionIndex.Find(c.region.text));
   if (cell->region == nullptr) device.waiting.Add(cell->index, 1, c.region.text, c.region.offset);
 }
 
+template <class Fn>
+void S::ResolveWaiting(PendingList& waiting, Fn resolve) {
+  for (std::size_t i = 0; i < waiting.items.size(); ++i) {
+    Poll(i);
+    resolve(waiting.items[i], waiting.NameOf(waiting.items[i]));
+  }
+  waiting.Clear();
+}
+
+// Signals that named nets before the nets were read.
+void S::ResolveWaitingNets() {
+  ResolveWaiting(m_waitingNets, [&](const Pending& p, std::string_view name) {
+    ResolveSignalNet(*m_store->m_signals.At(p.id), name, p.offset, false);
+  });
+}
+
+// Blocks that named cells before the device was read.
+void S::ResolveWaitingSites() {
+  ResolveWaiting(m_waitingSites, [&](const Pending& p, std::string_view name) {
+    PlaceBlock(*m_store->m_blocks.At(p.id), name, p.offset, false);
+  });
+}
+
 // Cell types and clock regions may follow the cells that name them.
 void S::ResolveCells(const PendingList& waiting) {
-  for (const Pending& p : waiting.items) {
+  for (std::size_t i = 0; i < waiting.items.size(); ++i) {
+    Poll(i);
+    const Pending& p = waiting.items[i];
     Rf_CellData& cell = *m_device->cells.At(p.id);
     const std::string name(waiting.NameOf(p));
     if (p.which == 0) {
       cell.def = static_cast<Rf_CellDef*>(m_device->defIndex.Find(name));
-      if (cell.def == nullptr) m_in.Fail(p.offset, "unknown cell type '" + name + "'");
+      if (cell.def == nullptr) m_in.Fail(p.offset, "unknown cell type " + Quote(name));
     } else {
       cell.region = static_cast<Rf_ClockRegion*>(m_device->regionIndex.Find(name));
-      if (cell.region == nullptr) m_in.Fail(p.offset, "unknown clock region '" + name + "'");
+      if (cell.region == nullptr) m_in.Fail(p.offset, "unknown clock region " + Quote(name));
     }
   }
 }
@@ -313,7 +372,11 @@ const S::Rule<S::NetCtx> S::kNetRules[] = {
        c.master = s.m_in.ReadBool("'master'");
        c.masterOffset = s.m_in.ValueOffset();
      }},
-    {"routable", false, [](S& s, NetCtx& c) { c.routable = s.m_in.ReadBool("'routable'"); }},
+    {"routable", false,
+     [](S& s, NetCtx& c) {
+       c.routable = s.m_in.ReadBool("'routable'");
+       c.routableSet = true;
+     }},
     {"route", false,
      [](S& s, NetCtx& c) {
        c.route =
@@ -347,7 +410,7 @@ void S::ReadNet() {
   Defer(Deferred::kNetName, f.bridgeId, nullptr, m_netIndex.Names(), name, c.name.offset);
   f.type = c.type;
   f.master = c.master;
-  f.routable = c.routable;
+  f.routable = c.routableSet ? c.routable : c.type == Pds_PdmNetwork::NET_TYPE_LOGIC;
   f.route = c.route;
   f.delay = c.delay;
   f.delayMin = c.delayMin;
@@ -360,8 +423,8 @@ void S::ReadNet() {
       c.type == Pds_PdmNetwork::NET_TYPE_POWER ? m_store->m_masterVcc : m_store->m_masterGnd;
   if (master != nullptr) {
     m_in.Fail(c.masterOffset, std::string("a second master ") + (c.type == 1 ? "power" : "ground") +
-                                  " net '" + c.name.text + "' (the first is '" + master->GetName() +
-                                  "')");
+                                  " net " + Quote(c.name.text) + " (the first is " +
+                                  Quote(master->GetName()) + ")");
   }
   master = net;
 }
@@ -388,7 +451,7 @@ void S::ReadShape() {
   Xdm_PropertyHolderFields& f = A::F(*holder);
   A::SetName(*holder, m_store->m_strings.Copy(c.name.text));
   if (!m_shapeNames.Insert(holder->GetName(), holder)) {
-    m_in.Fail(c.name.offset, "duplicate shape name '" + c.name.text + "'");
+    m_in.Fail(c.name.offset, "duplicate shape name " + Quote(c.name.text));
   }
   f.store = m_store.get();
   f.bridgeId = static_cast<std::uint32_t>(m_store->m_holderTable.size());
@@ -405,7 +468,7 @@ void S::ReadShape() {
 
 void S::ReadGroup() {
   static constexpr Rule<GroupCtx> kRules[] = {
-      {"reference", true,
+      {"reference", false,
        [](S& s, GroupCtx& c) {
          c.reference.text = s.m_in.ReadString("'reference'");
          c.reference.offset = s.m_in.ValueOffset();
@@ -416,7 +479,7 @@ void S::ReadGroup() {
   GroupCtx c;
   ReadMembers(kRules, c, "each element of 'relocation'", "relocation group");
   XCad_RhoNode* node = m_store->m_rhoNodes.Create();
-  m_paths.push_back({c.reference, &A::Reference(*node), nullptr});
+  if (c.reference.present) m_paths.push_back({c.reference, &A::Reference(*node), nullptr});
   for (const Named& member : c.members)
     m_paths.push_back({member, nullptr, node});
 }

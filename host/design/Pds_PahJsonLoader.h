@@ -13,6 +13,9 @@
 // relocation groups are resolved at the end. Signal pin lists and network
 // signal lists are laid out after reading from counts kept while resolving.
 //
+// A stop test that answers true ends the load with Pds_Exception "<file>:
+// reading cancelled" within one buffer fill or a few thousand objects.
+//
 // Any error throws Pds_Exception with the file position; of several errors
 // the one reported is the first met reading the file in order (a deferred
 // lookup is resolved before another error is let through). The partly
@@ -30,17 +33,25 @@
 #include "Pds_PahJsonReader.h"
 #include "Xdm_ViewStore.h"
 
-// The file's test hooks.
+// The file's test hooks. The loader plays those that shape the view
+// (no_device, shapes_unavailable, spare_ids); Pds_PahDesignLoader the rest.
 struct Pds_PahFaults {
   enum Kind { kNone, kPds, kXcad, kXdm, kOther };
+  // Kinds of object that "spare_ids" raises the view's maximum of.
+  enum Ids { kBlocks, kNetworks, kPins, kSignals, kShapes, kIdKinds };
   Kind kind = kNone;
   std::string message = "fault injected by the design file";
   std::int64_t delayMs = 0;
+  bool noDevice = false;
+  bool shapesUnavailable = false;
+  std::array<std::uint32_t, kIdKinds> spareIds{};
 };
 
 class Pds_PahJsonLoader {
  public:
-  explicit Pds_PahJsonLoader(const std::string& fileName);
+  // `stop` is asked while reading and finishing (see Pds_PahJsonReader).
+  explicit Pds_PahJsonLoader(const std::string& fileName,
+                             Pds_PahJsonReader::StopTest stop = nullptr);
   ~Pds_PahJsonLoader();
   Pds_PahJsonLoader(const Pds_PahJsonLoader&) = delete;
   Pds_PahJsonLoader& operator=(const Pds_PahJsonLoader&) = delete;
@@ -48,6 +59,11 @@ class Pds_PahJsonLoader {
   // Reads and checks the whole file; answers the store (without a view).
   std::unique_ptr<Xdm_ViewStore> Load();
   const Pds_PahFaults& Faults() const { return m_faults; }
+  // Asks the stop test every kPollEvery steps of a long loop.
+  static constexpr std::size_t kPollEvery = 4096;
+  void Poll(std::size_t step) const {
+    if (step % kPollEvery == 0) m_in.PollStop();
+  }
 
   // A key of an object kind and what reading its value does.
   template <class Ctx>
@@ -113,6 +129,7 @@ class Pds_PahJsonLoader {
     std::string name;
   };
   static constexpr std::size_t kDeferredDepth = 32;
+  static constexpr std::int64_t kMaxSpareIds = 1 << 20;
   struct BlockCtx;
   struct PinCtx;
   struct SignalCtx;
@@ -126,14 +143,16 @@ class Pds_PahJsonLoader {
   struct RootCtx;
   struct PathRef;
 
-  // The keys of the large object kinds.
-  static const Rule<BlockCtx> kBlockRules[16];
+  // The keys of the large object kinds, and of mode definitions (cell
+  // types and blocks have them).
+  static const Rule<BlockCtx> kBlockRules[17];
   static const Rule<PinCtx> kPinRules[10];
   static const Rule<NetCtx> kNetRules[8];
 
   template <class Ctx, std::size_t N>
   void ReadMembers(const Rule<Ctx> (&rules)[N], Ctx& ctx, const char* label, const char* kind);
   static bool SameKey(std::string_view a, std::string_view b);
+  static std::string Quote(std::string_view text) { return Pds_PahJsonReader::Quote(text); }
   template <class Ctx, std::size_t N>
   static std::size_t FindRule(const Rule<Ctx> (&rules)[N], std::string_view key, std::size_t from);
   // Answers the offset of the '['.
@@ -148,6 +167,12 @@ class Pds_PahJsonLoader {
   Xdm_Slice ReadStringMap(const char* label, const char* kind);
   Xdm_Slice ReadNameList(const char* label, std::uint64_t& start);
   void ReadPaths(const char* label, std::vector<Named>& into);
+  // Answers the offset of the '['.
+  std::uint64_t ReadModeDefs(const char* label, std::vector<ModeDefCtx>& into);
+  // Gives `usage` the modes read; `owner` names the cell type or block for
+  // a duplicate's message.
+  void AddModeDefs(Rf_UsageDef& usage, const std::vector<ModeDefCtx>& modes,
+                   Xdm_StringArena& strings, const std::string& owner);
   // A copy owned by the store.
   std::string_view Copy(std::string_view text);
   // The store's one copy of a pin name (see the pin's "name" rule).
@@ -165,9 +190,11 @@ class Pds_PahJsonLoader {
   void ReadSignal(BlockFrame& frame);
   void ReadPin(BlockFrame& own, BlockFrame* parent);
   void ReadIo(Xdm_Block& block);
+  void ReadBlockModeDefs(BlockFrame& frame);
   void ReadShape();
   void ReadGroup();
   void ReadFaults();
+  void ReadSpareIds();
 
   // Completion
   BlockFrame& Frame(std::uint32_t depth);
@@ -191,7 +218,13 @@ class Pds_PahJsonLoader {
   void ResolveDeferred();
   void PlaceBlock(Xdm_Block& block, std::string_view site, std::uint64_t offset, bool mayWait);
   void ResolveCells(const PendingList& waiting);
+  template <class Fn>
+  void ResolveWaiting(PendingList& waiting, Fn resolve);
+  void ResolveWaitingNets();
+  void ResolveWaitingSites();
   void Finish();
+  void NameBlockCellDefs();
+  void ApplyViewFaults();
   void BuildSignalPins();
   void BuildNetworkSignals();
   void BuildRugs();
@@ -223,6 +256,8 @@ class Pds_PahJsonLoader {
   std::size_t m_deferredPending = 0;
   PendingList m_waitingSites;  // block -> cell, when the device comes after the block
   std::vector<PathRef> m_paths;
+  std::vector<std::uint32_t> m_blocksWithModeDefs;  // bridge ids
+  std::uint64_t m_noDeviceOffset = 0;
   // Counted as references are resolved, for laying out the lists at the
   // end without another pass over the pins and signals: per signal, the
   // pins naming it and its net's id (or kNone); per net, its signals.
@@ -245,7 +280,9 @@ struct Pds_PahJsonLoader::BlockFrame {
   std::uint64_t nameOffset = 0;
   std::uint64_t levelOffset = 0;
   std::uint64_t gcdInvalidOffset = 0;  // nonzero when "gcd_invalid" was read
+  std::uint64_t modeDefsOffset = 0;    // nonzero when "mode_defs" was read
   bool signalsRead = false;
+  bool siteRead = false;
   IdIndex signals;
   Xdm_NameIndex pins;
   Xdm_NameIndex children;
@@ -285,6 +322,7 @@ struct Pds_PahJsonLoader::NetCtx {
   std::uint8_t route = 0;
   bool master = false;
   bool routable = true;
+  bool routableSet = false;
   bool delaySet = false;
   bool delayTypeSet = false;
   std::int32_t delay = 0;
@@ -296,6 +334,7 @@ struct Pds_PahJsonLoader::CellCtx {
   Named name;
   Named type;
   Named region;
+  Named regionText;  // may be empty
 };
 
 struct Pds_PahJsonLoader::DeviceCtx {
@@ -372,9 +411,9 @@ void Pds_PahJsonLoader::ReadMembers(const Rule<Ctx> (&rules)[N], Ctx& ctx, const
   while (m_in.NextMember()) {
     const std::string_view key = m_in.Key();
     const std::size_t i = FindRule(rules, key, next);
-    if (i == N) m_in.Fail(m_in.KeyOffset(), "unknown key '" + std::string(key) + "' in " + kind);
+    if (i == N) m_in.Fail(m_in.KeyOffset(), "unknown key " + Quote(key) + " in " + kind);
     if (seen & (1u << i)) {
-      m_in.Fail(m_in.KeyOffset(), "duplicate key '" + std::string(key) + "' in " + kind);
+      m_in.Fail(m_in.KeyOffset(), "duplicate key " + Quote(key) + " in " + kind);
     }
     seen |= 1u << i;
     next = i + 1 == N ? 0 : i + 1;

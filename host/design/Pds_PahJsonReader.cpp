@@ -1,22 +1,28 @@
 #include "Pds_PahJsonReader.h"
 
+#include <fcntl.h>
 #include <rapidjson/error/en.h>
 #include <rapidjson/reader.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <limits>
-#include <system_error>
 
 #include "Pds_Exception.h"
 
 namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
-constexpr unsigned kScalarFlags = rapidjson::kParseStopWhenDoneFlag;
+// In situ: RapidJSON writes what it decodes to the input stream (Stream's
+// Put, into the reader's copy) instead of its own stack, which it would
+// first grow from a null pointer (undefined behaviour). Numbers never use
+// the stack with these flags.
+constexpr unsigned kScalarFlags = rapidjson::kParseStopWhenDoneFlag | rapidjson::kParseInsituFlag |
+                                  rapidjson::kParseValidateEncodingFlag;
 // Fewer digits than this can neither overflow an int64 nor need a double.
 constexpr std::ptrdiff_t kPlainDigits = 18;
 
@@ -30,11 +36,13 @@ bool StartsNumber(char c) {
   return c == '-' || IsDigit(c);
 }
 
-// Bytes that stand for themselves inside a string: not the closing quote,
-// not an escape, not a control character (the buffer's closing NUL is one).
+// Bytes that stand for themselves inside a string: ASCII but not the
+// closing quote, not an escape, not a control character (the buffer's
+// closing NUL is one). Strings with other bytes go to RapidJSON, which
+// checks that they are UTF-8.
 constexpr std::array<bool, 256> kPlain = [] {
   std::array<bool, 256> plain{};
-  for (int c = 0x20; c < 256; ++c)
+  for (int c = 0x20; c < 0x80; ++c)
     plain[c] = c != '"' && c != '\\';
   return plain;
 }();
@@ -65,8 +73,9 @@ struct Handler : rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Handler> {
     return SetInt(static_cast<std::int64_t>(v));
   }
   bool Double(double) { return Set(kDouble); }
-  bool String(const char* s, rapidjson::SizeType n, bool) {
-    text->assign(s, n);
+  // The text is in *text already (Stream::Put), with the closing NUL.
+  bool String(const char*, rapidjson::SizeType n, bool) {
+    text->resize(n);
     return Set(kString);
   }
   bool Set(Kind k) {
@@ -106,30 +115,27 @@ struct Pds_PahJsonReader::Stream {
     return c;
   }
   std::size_t Tell() const { return static_cast<std::size_t>(reader.Tell()); }
-  // Only parsing in place writes to the input; this reader never asks for it.
-  Ch* PutBegin() { return nullptr; }
-  void Put(Ch) {}
-  std::size_t PutEnd(Ch*) { return 0; }
+  // What RapidJSON decodes goes to the handler's text; the pointer it hands
+  // back to the handler is never read.
+  Ch* PutBegin() {
+    Text().clear();
+    static Ch unused;
+    return &unused;
+  }
+  void Put(Ch c) { Text().push_back(c); }
+  std::size_t PutEnd(Ch*) { return Text().size(); }
+  std::string& Text() const { return *reader.m_parser->handler.text; }
 
   Pds_PahJsonReader& reader;
 };
 
-Pds_PahJsonReader::Pds_PahJsonReader(std::string fileName) : m_fileName(std::move(fileName)) {
-  m_file = std::fopen(m_fileName.c_str(), "rb");
-  int error = m_file ? 0 : errno;
-  std::error_code status;
-  if (error == 0 && std::filesystem::is_directory(m_fileName, status)) error = EISDIR;
-  if (error == 0) m_size = std::filesystem::file_size(m_fileName, status);
-  if (error == 0 && status) error = status.value();
-  if (error != 0) {
-    if (m_file) std::fclose(m_file);
-    throw Pds_Exception("Pds_PahJsonReader", __LINE__,
-                        Port::StringBase::doFormat("%s: cannot open design file: %s",
-                                                   m_fileName.c_str(), std::strerror(error)));
-  }
+Pds_PahJsonReader::Pds_PahJsonReader(std::string fileName, StopTest stop)
+    : m_fileName(std::move(fileName)), m_stop(stop) {
+  m_file = Open(m_fileName, m_size);
   m_buffer.assign(kBufferSize + 1, '\0');
   m_cur = m_end = Data();
   m_parser = std::make_unique<Parser>();
+  m_parser->handler.text = &m_textCopy;
   OpenCompressed();
 }
 
@@ -163,10 +169,51 @@ void Pds_PahJsonReader::OpenCompressed() {
   }
 }
 
+// Compressed: zlib reads the data again up to the offset when it lies before.
+void Pds_PahJsonReader::SeekRaw(std::uint64_t offset) const {
+  if (m_gz != nullptr) {
+    gzseek(m_gz, static_cast<z_off_t>(offset), SEEK_SET);
+  } else {
+    fseeko(m_file, static_cast<off_t>(offset), SEEK_SET);
+  }
+}
+
 std::size_t Pds_PahJsonReader::ReadRaw(char* into, std::size_t want) const {
   if (m_gz == nullptr) return std::fread(into, 1, want, m_file);
   const int got = gzread(m_gz, into, static_cast<unsigned>(want));
   return got > 0 ? static_cast<std::size_t>(got) : 0;
+}
+
+// Opening without blocking, then looking at what was opened, refuses a
+// FIFO or a device before a read could wait for a writer forever (and
+// without the race of looking first and opening after).
+std::FILE* Pds_PahJsonReader::Open(const std::string& fileName, std::uint64_t& size) {
+  const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  std::string reason = fd < 0 ? std::strerror(errno) : "";
+  struct stat status {};
+  if (fd >= 0 && ::fstat(fd, &status) != 0) reason = std::strerror(errno);
+  if (reason.empty() && S_ISDIR(status.st_mode)) reason = std::strerror(EISDIR);
+  if (reason.empty() && !S_ISREG(status.st_mode)) reason = "not a regular design file";
+  if (reason.empty() && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    reason = std::strerror(errno);
+  }
+  std::FILE* file = reason.empty() ? ::fdopen(fd, "rb") : nullptr;
+  if (reason.empty() && file == nullptr) reason = std::strerror(errno);
+  if (!reason.empty()) {
+    if (fd >= 0) ::close(fd);
+    throw Pds_Exception("Pds_PahJsonReader", __LINE__,
+                        Port::StringBase::doFormat("%s: cannot open design file: %s",
+                                                   fileName.c_str(), reason.c_str()));
+  }
+  size = static_cast<std::uint64_t>(status.st_size);
+  return file;
+}
+
+void Pds_PahJsonReader::PollStop() const {
+  if (m_stop != nullptr && m_stop()) {
+    throw Pds_Exception("Pds_PahJsonReader", __LINE__,
+                        Port::StringBase::doFormat("%s: reading cancelled", m_fileName.c_str()));
+  }
 }
 
 // Reads the next part of the file once the buffer is used up (m_cur at
@@ -178,6 +225,7 @@ bool Pds_PahJsonReader::Refill() {
     m_key = m_keyCopy;
     m_keyInBuffer = false;
   }
+  PollStop();
   m_bufferOffset += static_cast<std::uint64_t>(m_end - Data());
   const std::size_t got = ReadRaw(m_buffer.data(), kBufferSize);
   m_buffer[got] = '\0';
@@ -243,7 +291,7 @@ bool Pds_PahJsonReader::NextMember() {
   if (c != '"') FailSyntax(rapidjson::kParseErrorObjectMissName, Tell());
   m_keyOffset = Tell();
   m_keyInBuffer = ScanString(m_key);
-  if (!m_keyInBuffer) m_key = ParseText(m_keyCopy);
+  if (!m_keyInBuffer) m_key = ParseText(m_keyCopy, m_keyOffset);
   if (SkipSpace() != ':') FailSyntax(rapidjson::kParseErrorObjectMissColon, Tell());
   ++m_cur;
   return true;
@@ -279,13 +327,25 @@ bool Pds_PahJsonReader::ScanString(std::string_view& text) {
 // The string at the reader, in place when it can be, else in `copy`.
 std::string_view Pds_PahJsonReader::ReadText(std::string& copy) {
   std::string_view text;
-  return ScanString(text) ? text : ParseText(copy);
+  return ScanString(text) ? text : ParseText(copy, m_valueOffset);
 }
 
-// The string at the reader, by RapidJSON, into `copy`.
-std::string_view Pds_PahJsonReader::ParseText(std::string& copy) {
+// The string at the reader (which starts at `offset`), by RapidJSON, into
+// `copy`. Escapes may make what no name or value may hold: a NUL, which
+// would cut the text short, or a lone low surrogate, which RapidJSON
+// writes as three bytes that are not UTF-8.
+std::string_view Pds_PahJsonReader::ParseText(std::string& copy, std::uint64_t offset) {
   m_parser->handler.text = &copy;
   ParseScalar();
+  if (copy.find('\0') != std::string::npos) {
+    Fail(offset, "a string must not contain the NUL character (\\u0000)");
+  }
+  for (std::size_t at = copy.find('\xED'); at != std::string::npos;
+       at = copy.find('\xED', at + 1)) {
+    if (at + 1 < copy.size() && static_cast<unsigned char>(copy[at + 1]) >= 0xA0) {
+      FailSyntax(rapidjson::kParseErrorStringUnicodeSurrogateInvalid, offset);
+    }
+  }
   return copy;
 }
 
@@ -321,18 +381,23 @@ std::string_view Pds_PahJsonReader::ReadString(const char* label) {
   return ReadText(m_textCopy);
 }
 
-std::int64_t Pds_PahJsonReader::ReadInt(const char* label, std::int64_t low, std::int64_t high) {
+bool Pds_PahJsonReader::ReadInteger(const char* label, std::int64_t& value) {
   StartValue(label, StartsNumber(SkipSpace()), "an integer");
+  if (ScanInt(value)) return true;
+  ParseScalar();
+  const Handler& h = m_parser->handler;
+  value = h.integer;
+  if (h.kind != Handler::kDouble) return h.kind != Handler::kHugeInt;
+  // RapidJSON reads integers too large for 64 bits as doubles too.
+  const std::string text = ValueText();
+  if (text.find_first_of(".eE") != std::string::npos) FailType(label, "an integer");
+  return false;
+}
+
+std::int64_t Pds_PahJsonReader::ReadInt(const char* label, std::int64_t low, std::int64_t high) {
   std::int64_t value = 0;
-  bool inRange = true;
-  if (!ScanInt(value)) {
-    ParseScalar();
-    const Handler& h = m_parser->handler;
-    if (h.kind == Handler::kDouble) FailType(label, "an integer");
-    inRange = h.kind != Handler::kHugeInt;
-    value = h.integer;
-  }
-  if (!inRange || value < low || value > high) {
+  const bool fits = ReadInteger(label, value);
+  if (!fits || value < low || value > high) {
     Fail(m_valueOffset, std::string(label) + " is out of range (" + std::to_string(low) + ".." +
                             std::to_string(high) + ")");
   }
@@ -364,6 +429,30 @@ void Pds_PahJsonReader::ExpectEnd() {
   if (Tell() < m_size) Fail(Tell(), "unexpected NUL byte");
 }
 
+std::string Pds_PahJsonReader::ValueText() const {
+  // One more character than shown tells whether to mark the text cut.
+  const std::uint64_t length = std::min<std::uint64_t>(Tell() - m_valueOffset, 4 * kQuoteLimit + 4);
+  std::string text(static_cast<std::size_t>(length), '\0');
+  const std::uint64_t inBuffer = static_cast<std::uint64_t>(m_cur - Data());
+  if (Tell() - m_valueOffset <= inBuffer) {
+    text.assign(m_cur - (Tell() - m_valueOffset), text.size());
+  } else {  // the value began before the buffer's contents: read it again
+    const std::uint64_t resume = m_bufferOffset + static_cast<std::uint64_t>(m_end - Data());
+    SeekRaw(m_valueOffset);
+    text.resize(ReadRaw(text.data(), text.size()));
+    SeekRaw(resume);
+  }
+  const std::string quoted = Quote(text);
+  return quoted.substr(1, quoted.size() - 2);
+}
+
+void Pds_PahJsonReader::RefuseByteOrderMark() {
+  if (m_cur == m_end) Refill();
+  if (m_end - m_cur >= 3 && std::memcmp(m_cur, "\xEF\xBB\xBF", 3) == 0) {
+    Fail(Tell(), "the file starts with a byte-order mark (design files are UTF-8 without one)");
+  }
+}
+
 void Pds_PahJsonReader::FailType(const char* label, const char* type) const {
   Fail(m_valueOffset, std::string(label) + " must be " + type);
 }
@@ -377,16 +466,13 @@ std::string Pds_PahJsonReader::Position(std::uint64_t offset) const {
   std::uint64_t line = 1;
   std::uint64_t column = 1;
   std::vector<char> buffer(kBufferSize);
-  if (m_gz != nullptr) {
-    gzrewind(m_gz);
-  } else {
-    std::rewind(m_file);
-  }
+  SeekRaw(0);
   for (std::uint64_t done = 0; done < offset;) {
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), offset - done));
     const std::size_t got = ReadRaw(buffer.data(), want);
     if (got == 0) break;
+    PollStop();
     for (std::size_t i = 0; i < got; ++i) {
       const unsigned char b = static_cast<unsigned char>(buffer[i]);
       if (b == '\n') {
@@ -399,6 +485,34 @@ std::string Pds_PahJsonReader::Position(std::uint64_t offset) const {
     done += got;
   }
   return m_fileName + ":" + std::to_string(line) + ":" + std::to_string(column);
+}
+
+std::string Pds_PahJsonReader::Quote(std::string_view text) {
+  std::string out = "'";
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const bool starts = (c & 0xC0) != 0x80;
+    if (starts && characters++ == kQuoteLimit) {
+      out += "...";
+      break;
+    }
+    if (c >= 0x20 && c != 0x7F) {
+      out += static_cast<char>(c);
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else {
+      static constexpr char kHex[] = "0123456789abcdef";
+      out += "\\u00";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out + "'";
 }
 
 void Pds_PahJsonReader::Fail(std::uint64_t offset, const std::string& cause) const {

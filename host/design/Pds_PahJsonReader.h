@@ -17,6 +17,12 @@
 //
 // `label` arguments name the value for type errors: "'level'" gives
 // "'level' must be an integer". One thread uses a reader.
+//
+// A reader asks its stop test at every buffer fill (and while it looks for
+// an error's line) and throws Pds_Exception "<file>: reading cancelled" once
+// it answers true, so that a cancelled read ends within one buffer.
+// Opening refuses what is not a regular file ("<file>: cannot open design
+// file: not a regular design file") without waiting for a FIFO's writer.
 #pragma once
 
 #include <cstdint>
@@ -30,7 +36,9 @@ struct gzFile_s;
 
 class Pds_PahJsonReader {
  public:
-  explicit Pds_PahJsonReader(std::string fileName);
+  using StopTest = bool (*)();
+  // `stop` may be null (never stop).
+  explicit Pds_PahJsonReader(std::string fileName, StopTest stop = nullptr);
   ~Pds_PahJsonReader();
   Pds_PahJsonReader(const Pds_PahJsonReader&) = delete;
   Pds_PahJsonReader& operator=(const Pds_PahJsonReader&) = delete;
@@ -56,24 +64,44 @@ class Pds_PahJsonReader {
   // The text is valid until the next read.
   std::string_view ReadString(const char* label);
   std::int64_t ReadInt(const char* label, std::int64_t low, std::int64_t high);
+  // The integer at the reader into `value`; false (and `value` unspecified)
+  // when it does not fit 64 bits. Fails for anything but an integer.
+  bool ReadInteger(const char* label, std::int64_t& value);
+  // The text of the value read last, at most kQuoteLimit characters of it
+  // (then "..."): for messages about numbers.
+  std::string ValueText() const;
   bool ReadBool(const char* label);
   // Offset of the first byte of the value read or begun last.
   std::uint64_t ValueOffset() const { return m_valueOffset; }
 
   // Only white space may follow the design's object.
   void ExpectEnd();
+  // Refuses a file that starts with a byte-order mark (call first).
+  void RefuseByteOrderMark();
 
   [[noreturn]] void Fail(std::uint64_t offset, const std::string& cause) const;
+  // Throws the cancellation when the stop test answers true; for long
+  // steps of the reader's user.
+  void PollStop() const;
+
+  // `text` in single quotes, for a message: at most kQuoteLimit characters
+  // of it, cut between characters and marked "..." when cut, with control
+  // characters written as escapes, so that a message never carries more
+  // than a bounded piece of the input.
+  static constexpr std::size_t kQuoteLimit = 64;
+  static std::string Quote(std::string_view text);
   [[noreturn]] void FailType(const char* label, const char* type) const;
 
  private:
   struct Stream;
   struct Parser;
+  static std::FILE* Open(const std::string& fileName, std::uint64_t& size);
   const char* Data() const { return m_buffer.data(); }
   bool Refill();
   void OpenCompressed();
   // Up to `want` bytes of text from the current position; 0 at the end.
   std::size_t ReadRaw(char* into, std::size_t want) const;
+  void SeekRaw(std::uint64_t offset) const;
   // The next byte that is not white space. Compact text has none between
   // most tokens, so that case is decided here and the rest out of line.
   char SkipSpace() {
@@ -83,7 +111,7 @@ class Pds_PahJsonReader {
   char SkipSpaceSlowly();
   void StartValue(const char* label, bool ok, const char* type);
   std::string_view ReadText(std::string& copy);
-  std::string_view ParseText(std::string& copy);
+  std::string_view ParseText(std::string& copy, std::uint64_t offset);
   bool ScanString(std::string_view& text);
   bool ScanInt(std::int64_t& value);
   void ParseScalar();
@@ -91,6 +119,7 @@ class Pds_PahJsonReader {
   std::string Position(std::uint64_t offset) const;
 
   std::string m_fileName;
+  StopTest m_stop;
   std::FILE* m_file = nullptr;
   gzFile_s* m_gz = nullptr;  // instead of m_file for a compressed file
   std::uint64_t m_size = 0;

@@ -20,6 +20,12 @@ Rf_UsageDef::ModeDef Rf_UsageDef::GetModeDef(const char* name) const {
   return ModeDef();
 }
 
+const char* Rf_Cell::GetClockRegionText() const {
+  if (m_data == nullptr) return "";
+  if (m_data->regionText != nullptr) return m_data->regionText;
+  return m_data->region ? m_data->region->GetName() : "";
+}
+
 Rf_DeviceData::Rf_DeviceData(const char* part)
     : partName(part ? part : ""), pic(std::make_unique<PM_PIC>(partName)) {}
 

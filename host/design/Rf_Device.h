@@ -78,26 +78,34 @@ struct Rf_CellData {
   const char* name = "";
   Rf_CellDef* def = nullptr;
   Rf_ClockRegion* region = nullptr;
+  const char* regionText = nullptr;  // the file's "clock_region_text"; null without one
   std::uint32_t index = 0;
 };
 
 // A cell of the device, or the invalid cell. Cells compare equal when they
-// are the same cell.
+// are the same cell. A block's placement may answer its cell with a cell
+// definition of the block's own (the file's "mode_defs" of a block): the
+// same cell, seen with other mode definitions.
 class Rf_Cell {
  public:
   using BoolFlag = const void*;
 
   Rf_Cell() = default;
-  explicit Rf_Cell(const Rf_CellData* data) : m_data(data) {}
+  explicit Rf_Cell(const Rf_CellData* data, Rf_CellDef* def = nullptr)
+      : m_data(data), m_def(data ? def : nullptr) {}
 
   // Null (false) for the invalid cell.
   operator BoolFlag() const { return m_data; }  // NOLINT: truth test by design
   bool IsValid() const { return m_data != nullptr; }
 
   // For the invalid cell: null, "" and null.
-  Rf_CellDef* GetCellDef() const { return m_data ? m_data->def : nullptr; }
+  Rf_CellDef* GetCellDef() const { return m_def ? m_def : m_data ? m_data->def : nullptr; }
   const char* GetName() const { return m_data ? m_data->name : ""; }
   Rf_ClockRegion* GetClockRegion() const { return m_data ? m_data->region : nullptr; }
+  // The text the device shows as the cell's clock region: the file's
+  // "clock_region_text" when it sets one (it need not name a declared
+  // region), else the name of the cell's clock region, else "".
+  const char* GetClockRegionText() const;
   // Position in Rf_Device::GetCells(); 0xFFFFFFFF for the invalid cell.
   std::uint32_t GetIndex() const { return m_data ? m_data->index : 0xFFFFFFFFu; }
 
@@ -105,6 +113,7 @@ class Rf_Cell {
 
  private:
   const Rf_CellData* m_data = nullptr;
+  Rf_CellDef* m_def = nullptr;  // the placed block's own definition, or null
 };
 
 class Rf_Device {

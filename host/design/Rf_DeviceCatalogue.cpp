@@ -103,6 +103,12 @@ struct Rf_DevicePartData {
       const std::uint32_t i = region->GetIndex();
       entry->region = i < map.regions.size() ? map.regions[i] : AddRegion(region->GetName())->name;
     }
+    const char* text = cell.GetClockRegionText();
+    if (entry->region != nullptr && std::strcmp(text, entry->region) == 0) {
+      entry->regionText = entry->region;
+    } else if (text[0] != '\0') {
+      entry->regionText = strings.Copy(text);
+    }
   }
 
   // A design of the part usually lists the cells the catalogue has, in the

@@ -41,6 +41,10 @@ struct Rf_CatalogueCell {
   const char* name = "";
   const char* type = "";         // the cell type's name
   const char* region = nullptr;  // the clock region's name; null: no region
+  // What a site shows as the cell's clock region (Rf_Cell::GetClockRegionText):
+  // the region's name, or a text of the design file's that need not name a
+  // region of the part; null for nothing.
+  const char* regionText = nullptr;
 };
 
 class Rf_DevicePart {

@@ -3,8 +3,9 @@
 
 class Xdm_Network;
 
-// Accepts the networks a router would route: logic networks not marked
-// unroutable. Power and ground networks never pass; nor does null.
+// Accepts the networks a router would route: those the file marks routable
+// (logic networks unless marked unroutable; power and ground networks only
+// when marked routable). Null never passes.
 class XCad_CadHelpersRoutableNetworkFilter {
  public:
   bool operator()(const Xdm_Network* network) const;

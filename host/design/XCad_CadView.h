@@ -8,7 +8,8 @@ class Rf_Device;
 
 class XCad_CadView : public Pds_PdmView {
  public:
-  // Present once the view is loaded; null before.
+  // Present once the view is loaded (null before, and for a design loaded
+  // with the test hook "no_device").
   Rf_Device* GetDevice() const;
 
  private:

@@ -56,8 +56,7 @@ Rf_Device* XCad_CadView::GetDevice() const {
 
 bool XCad_CadHelpersRoutableNetworkFilter::operator()(const Xdm_Network* network) const {
   if (network == nullptr) return false;
-  const Xdm_NetworkFields& f = A::F(*network);
-  return f.type == Pds_PdmNetwork::NET_TYPE_LOGIC && f.routable;
+  return A::F(*network).routable;
 }
 
 // ---- route mediator
@@ -78,7 +77,10 @@ std::uint64_t XCad_RMed::ConstructionCount() {
 Rf_Cell XCad_RMed::GetPlacement(const Xdm_Block* block) const {
   if (block == nullptr || A::F(*block).site == 0) return Rf_Cell();
   const Rf_Device* device = A::Store(*block).m_device.get();
-  return device ? device->GetCells()[A::F(*block).site - 1] : Rf_Cell();
+  if (device == nullptr) return Rf_Cell();
+  const Rf_CellData* cell = A::Data(*device).cells.At(A::F(*block).site - 1);
+  const Xdm_BlockExtra* extra = A::F(*block).extra;
+  return Rf_Cell(cell, extra ? extra->cellDef : nullptr);
 }
 
 XCad_RMedRug* XCad_RMed::GetRug(const XCad_CadNetwork* network) const {

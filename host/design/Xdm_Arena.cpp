@@ -1,22 +1,25 @@
 #include "Xdm_Arena.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 
 const char* Xdm_StringArena::Copy(std::string_view text) {
   if (text.empty()) return "";
   const std::size_t need = text.size() + 1;
   char* out = nullptr;
-  if (need > kChunk / 8) {
+  if (need > kLastChunk / 8) {
     // Long texts get a chunk of their own so that the shared chunk is not cut short.
-    m_chunks.push_back(std::make_unique<char[]>(need));
+    m_chunks.push_back(std::make_unique_for_overwrite<char[]>(need));
     m_reserved += need;
     out = m_chunks.back().get();
   } else {
     if (need > m_left) {
-      m_chunks.push_back(std::make_unique<char[]>(kChunk));
-      m_reserved += kChunk;
+      m_chunk = std::min(kLastChunk, std::max(2 * m_chunk, std::bit_ceil(need)));
+      m_chunks.push_back(std::make_unique_for_overwrite<char[]>(m_chunk));
+      m_reserved += m_chunk;
       m_next = m_chunks.back().get();
-      m_left = kChunk;
+      m_left = m_chunk;
     }
     out = m_next;
     m_next += need;

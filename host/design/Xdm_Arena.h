@@ -3,18 +3,22 @@
 // Xdm_StringArena and Xdm_ObjectArena hand out memory that never moves and
 // lives as long as the arena: objects and names of a view keep their
 // addresses until the view is freed, which is what lets callers hold plain
-// pointers. Xdm_NameIndex is the loader's name lookup: small sets are
+// pointers. Both start with a small chunk and double the next one up to a
+// limit, so that a tiny design costs little and a large one is made of
+// large chunks. Xdm_NameIndex is the loader's name lookup: small sets are
 // searched in place, larger ones through a hash table, so that one index can
 // be reused for millions of small blocks without paying for its largest use.
 // None of these classes locks; their owners serialise access.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -28,35 +32,53 @@ class Xdm_StringArena {
   const char* Copy(std::string_view text);
   std::size_t BytesReserved() const { return m_reserved; }
 
+  static constexpr std::size_t kFirstChunk = 256;
+  static constexpr std::size_t kLastChunk = std::size_t{1} << 20;
+
  private:
-  static constexpr std::size_t kChunk = std::size_t{1} << 20;
   std::vector<std::unique_ptr<char[]>> m_chunks;
   char* m_next = nullptr;
   std::size_t m_left = 0;
   std::size_t m_reserved = 0;
+  std::size_t m_chunk = kFirstChunk / 2;  // the size of the last shared chunk
 };
 
-// Objects of one type in chunks of kChunk; destroyed with the arena, in
-// reverse order of creation. T's constructor may be private if T befriends
-// the arena.
+// Whether an arena of T calls its objects' destructors. A type whose
+// destructor has no effect may say no (see Xdm_ViewStore.h): freeing
+// millions of objects then touches none of them.
+template <class T>
+inline constexpr bool Xdm_ArenaDestroys = !std::is_trivially_destructible_v<T>;
+
+// Objects of one type; destroyed with the arena, in reverse order of
+// creation. Chunk k holds kFirst << k objects up to kLast, then kLast each.
+// T's constructor may be private if T befriends the arena.
 template <class T>
 class Xdm_ObjectArena {
  public:
+  static constexpr std::size_t kFirst = 16;
+  static constexpr std::size_t kLast = 4096;
+
   Xdm_ObjectArena() = default;
   Xdm_ObjectArena(const Xdm_ObjectArena&) = delete;
   Xdm_ObjectArena& operator=(const Xdm_ObjectArena&) = delete;
   ~Xdm_ObjectArena() {
-    for (std::size_t i = m_count; i-- > 0;)
-      At(i)->~T();
+    if constexpr (Xdm_ArenaDestroys<T>) {
+      for (std::size_t i = m_count; i-- > 0;)
+        At(i)->~T();
+    }
     for (T* chunk : m_chunks)
       ::operator delete (chunk, std::align_val_t{alignof(T)});
   }
 
   template <class... Args>
   T* Create(Args&&... args) {
-    if (m_count == m_chunks.size() * kChunk) {
+    if (m_count == m_capacity) {
+      const std::size_t size = ChunkSize(m_chunks.size());
+      // Room first: a chunk allocated before a failing push_back would leak.
+      if (m_chunks.size() == m_chunks.capacity()) m_chunks.reserve(2 * m_chunks.size() + 8);
       m_chunks.push_back(
-          static_cast<T*>(::operator new (sizeof(T) * kChunk, std::align_val_t{alignof(T)})));
+          static_cast<T*>(::operator new (sizeof(T) * size, std::align_val_t{alignof(T)})));
+      m_capacity += size;
     }
     T* slot = At(m_count);
     new (slot) T(std::forward<Args>(args)...);
@@ -64,13 +86,30 @@ class Xdm_ObjectArena {
     return slot;
   }
   std::size_t Size() const { return m_count; }
+  std::size_t BytesReserved() const { return m_capacity * sizeof(T); }
   // The i-th object made (i < Size()).
-  T* At(std::size_t i) const { return m_chunks[i / kChunk] + i % kChunk; }
+  T* At(std::size_t i) const {
+    if (i < kGrown) {  // in the growing chunks: chunk k starts at kFirst * (2^k - 1)
+      const std::size_t shifted = i + kFirst;
+      const int chunk = std::bit_width(shifted) - 1 - kFirstShift;
+      return m_chunks[chunk] + (shifted - (kFirst << chunk));
+    }
+    return m_chunks[kGrowing + (i - kGrown) / kLast] + (i - kGrown) % kLast;
+  }
 
  private:
-  static constexpr std::size_t kChunk = 4096;
+  static constexpr int kFirstShift = std::countr_zero(kFirst);
+  // The chunks that grow (kFirst up to kLast / 2 objects) and what they hold.
+  static constexpr std::size_t kGrowing = std::countr_zero(kLast) - kFirstShift;
+  static constexpr std::size_t kGrown = kFirst * ((std::size_t{1} << kGrowing) - 1);
+  static_assert(std::has_single_bit(kFirst) && std::has_single_bit(kLast) && kFirst < kLast);
+  static std::size_t ChunkSize(std::size_t chunk) {
+    return chunk < kGrowing ? kFirst << chunk : kLast;
+  }
+
   std::vector<T*> m_chunks;
   std::size_t m_count = 0;
+  std::size_t m_capacity = 0;
 };
 
 // Name to pointer. Keys are views of strings owned elsewhere that must

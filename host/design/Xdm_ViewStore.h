@@ -14,6 +14,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -33,12 +34,15 @@
 
 class PM_PIC;
 
-// IO usage of a block: values (null when absent) and the rejection kind.
+// IO usage of a block: values (null when absent), the rejection kind and
+// the queries it applies to (bit 1 << Key; all four by default).
 struct Xdm_IoData {
-  enum Reject : std::uint8_t { kNone = 0, kInvalidType = 1, kCorruptDatabase = 2 };
+  enum Reject : std::uint8_t { kNone = 0, kInvalidType = 1, kCorruptDatabase = 2, kOther = 3 };
   enum Key : int { kInput = 0, kOutput = 1, kDrive = 2, kSlew = 3 };
+  static constexpr std::uint8_t kAllQueries = 0xF;
   const char* value[4] = {nullptr, nullptr, nullptr, nullptr};
   Reject reject = kNone;
+  std::uint8_t rejected = kAllQueries;
 };
 
 // The rarely used attributes of a block.
@@ -50,7 +54,29 @@ struct Xdm_BlockExtra {
   Pds_PdmUsage usage;        // its slices are in the pair pool
   Xdm_Slice modes;           // in the pair pool
   Xdm_IoData* io = nullptr;  // null without "io"
+  // The block's own mode definitions ("mode_defs"): its placement answers
+  // its cell with this definition. Null without them.
+  Rf_CellDef* cellDef = nullptr;
 };
+
+// Blocks, pins, signals and networks hold pointers and numbers only, and
+// their destructors do nothing: their arenas free them without calling
+// them, which keeps freeing (or cancelling the read of) a large view quick.
+static_assert(std::is_trivially_destructible_v<Xdm_BlockFields> &&
+              sizeof(XCad_CadBlock) == sizeof(Xdm_Block));
+static_assert(std::is_trivially_destructible_v<Xdm_PinFields> &&
+              sizeof(XCad_CadPin) == sizeof(Xdm_Pin));
+static_assert(std::is_trivially_destructible_v<Xdm_SignalFields>);
+static_assert(std::is_trivially_destructible_v<Xdm_NetworkFields> &&
+              sizeof(XCad_CadNetwork) == sizeof(Xdm_Network));
+template <>
+inline constexpr bool Xdm_ArenaDestroys<XCad_CadBlock> = false;
+template <>
+inline constexpr bool Xdm_ArenaDestroys<XCad_CadPin> = false;
+template <>
+inline constexpr bool Xdm_ArenaDestroys<Xdm_Signal> = false;
+template <>
+inline constexpr bool Xdm_ArenaDestroys<XCad_CadNetwork> = false;
 
 struct Rf_DeviceData {
   explicit Rf_DeviceData(const char* part);
@@ -99,6 +125,7 @@ class Xdm_ViewStore {
   Xdm_ObjectArena<XCad_RMedRugNode> m_rugNodes;
   Xdm_ObjectArena<XCad_RhoNode> m_rhoNodes;
   std::vector<std::unique_ptr<Pds_PdlBlock>> m_typeBlocks;
+  std::vector<std::unique_ptr<Rf_CellDef>> m_blockCellDefs;  // blocks' "mode_defs"
 
   // Bridge-id tables: slot i holds the object of id i, or null. The loader
   // makes them, and the pools below, once it has read the file.
@@ -176,6 +203,10 @@ struct Xdm_Access {
     d.m_string = isString;
     return d;
   }
+  static std::unique_ptr<Rf_CellDef> NewCellDef(const char* name) {
+    return std::unique_ptr<Rf_CellDef>(new Rf_CellDef(name));
+  }
+  static const char*& Name(Rf_CellDef& def) { return def.m_name; }
   static std::unique_ptr<Rf_Device> NewDevice(const char* partName) {
     return std::unique_ptr<Rf_Device>(new Rf_Device(partName));
   }

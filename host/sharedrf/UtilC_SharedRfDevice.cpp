@@ -51,7 +51,7 @@ CitI::Result Device::FindClockRegion(CommonI::RefCountPtr<UtilI::ITclCollectable
 CitI::Result Device::FindSite(CommonI::RefCountPtr<UtilI::ITclCollectable>& out,
                               const Port::StringBase& name) {
   const Rf_CatalogueCell* cell = m_part.FindCell(name.view());
-  return Give(out, cell ? Site::Create(m_part.GetName(), cell->name, cell->type, cell->region)
+  return Give(out, cell ? Site::Create(m_part.GetName(), cell->name, cell->type, cell->regionText)
                         : CommonI::RefCountPtr<UtilI::ITclCollectable>());
 }
 
@@ -59,12 +59,11 @@ CitI::Result Device::GetSite(const Rf_Cell& cell,
                              CommonI::RefCountPtr<UtilI::ITclCollectable>& out) {
   if (!cell) return Give(out, {});
   if (const Rf_CatalogueCell* known = m_part.FindCell(cell.GetName())) {
-    return Give(out, Site::Create(m_part.GetName(), known->name, known->type, known->region));
+    return Give(out, Site::Create(m_part.GetName(), known->name, known->type, known->regionText));
   }
   const Rf_CellDef* def = cell.GetCellDef();
-  const Rf_ClockRegion* region = cell.GetClockRegion();
   return Give(out, Site::Create(m_part.GetName(), cell.GetName(), def ? def->GetName() : "",
-                                region ? region->GetName() : nullptr));
+                                cell.GetClockRegionText()));
 }
 
 CitI::Result Device::GetSiteNames(CommonI::RefCountPtr<UtilI::IStringContainer>& out) {

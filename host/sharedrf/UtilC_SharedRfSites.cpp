@@ -79,7 +79,7 @@ CitI::Result ClockRegion::SitesProperty(UtilI::IPropertyValue& value) const {
   if (!list) return 0;
   for (const Rf_CatalogueCell* cell : m_part.GetCellsOf(m_name.view())) {
     CommonI::RefCountPtr<UtilI::ITclCollectable> site =
-        Site::Create(m_part.GetName(), cell->name, cell->type, cell->region);
+        Site::Create(m_part.GetName(), cell->name, cell->type, cell->regionText);
     if (!site || !list->Append(site.get())) return 0;  // never a list with sites missing
   }
   return value.SetObject(

@@ -14,6 +14,9 @@ template <class... F>
 struct Overloaded : F... {
   using F::operator()...;
 };
+// Spelt out for compilers without deduction for aggregates (clang before 17).
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
 
 struct KindInfo {
   std::uint32_t kind;

@@ -56,7 +56,8 @@ TEST(Key, EveryCopyCountsTheOwnerOnce) {
       Key copy(key);
       Key assigned;
       assigned = copy;
-      assigned = assigned;
+      const Key& itself = assigned;  // self-assignment, past the compiler's warning
+      assigned = itself;
       CommonI::RefCountOf(owner.get())->GetRefCount(&count);
       EXPECT_EQ(count, 4);
       EXPECT_EQ(assigned.m_owner, owner.get());

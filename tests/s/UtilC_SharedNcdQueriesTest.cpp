@@ -145,7 +145,7 @@ DesignPtr IoDesign() {
       "io": {"input_standard": "LVCMOS25", "output_standard": "LVDS_25"}, "pins": [)";
   std::string nets, signals;
   for (const char* n : {"din", "dout", "dio", "dq", "din_i", "dio_i", "dq_o", "clk", "clkm", "lvds",
-                        "lvds2", "solo", "self"}) {
+                        "lvds2", "solo", "self", "lone"}) {
     const std::string comma = nets.empty() ? "" : ", ";
     nets += comma + R"({"name": ")" + n + R"("})";
     signals += comma + R"({"name": ")" + n + R"(", "net": ")" + n + R"("})";
@@ -188,7 +188,10 @@ DesignPtr IoDesign() {
      {"name": "on", "level": 3, "external": true, "pins": [{"name": "DIFFO_IN", "signal": "lvds2"}]},
      {"name": "self", "level": 3, "external": true,
       "pins": [{"name": "DIFFO_OUT", "signal": "self"}, {"name": "DIFFO_IN", "signal": "self"}]},
-     {"name": "single", "level": 3, "external": true, "pins": [{"name": "PADOUT", "signal": "solo"}]}
+     {"name": "single", "level": 3, "external": true, "pins": [{"name": "PADOUT", "signal": "solo"}]},
+     {"name": "lone_in", "level": 3, "external": true, "pins": [{"name": "DIFFO_IN", "signal": "lone"}]},
+     {"name": "lone_other", "level": 3, "external": true,
+      "pins": [{"name": "DIFFI_IN", "signal": "lone"}, {"name": "PAD", "signal": "lone"}]}
     ]})");
 }
 
@@ -205,9 +208,12 @@ TEST(SharedNcdIo, DirectionClockAndDiffPairsOfIobs) {
     EXPECT_STREQ(d->GetIoStandard(Block(*d, name)), standard) << name;
     EXPECT_STREQ(d->GetIobClockName(Block(*d, name)), clock) << name;
   }
-  const std::pair<const char*, CitI::Result> pairs[] = {{"lp", 1},     {"ln", 1},   {"op", 1},
-                                                        {"on", 1},     {"self", 1}, {"single", 0},
-                                                        {"notiob", 0}, {"din", 0}};
+  // "lone_in" and "lone_other" share a net with each other's pair pins but
+  // not with their own partners: a partner table that pairs a pin with the
+  // wrong name (or with itself) would make one of them a pair.
+  const std::pair<const char*, CitI::Result> pairs[] = {
+      {"lp", 1},     {"ln", 1},     {"op", 1},  {"on", 1},      {"self", 1},
+      {"single", 0}, {"notiob", 0}, {"din", 0}, {"lone_in", 0}, {"lone_other", 0}};
   ExpectAll(pairs, [&](const char* name) { return d->IsDiffPairIob(Block(*d, name)); });
 }
 

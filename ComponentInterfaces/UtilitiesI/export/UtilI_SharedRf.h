@@ -10,7 +10,9 @@
 // belong to no design: they are never stale, keep copies of what they show
 // and stay valid after every design of the part is gone.
 //   site          type name "ncd_site"; properties "Name", "Type" (its
-//                 cell type), "Clock Region" (the region's name, or "None")
+//                 cell type), "Clock Region" (the region's name, or "None";
+//                 a design file's clock_region_text, which need not name a
+//                 region of the part, where it sets one)
 //   clock region  type name "ncd_clock_region"; properties "Name", "Sites"
 //                 (a list of its sites)
 // A part's sites and regions are those of the device sections of the

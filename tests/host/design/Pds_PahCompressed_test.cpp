@@ -77,10 +77,26 @@ TEST(CompressedDesign, DamagedDataIsRefused) {
   EXPECT_NE(Refusal(cut).find(": the compressed data is cut short"), std::string::npos)
       << Refusal(cut);
   std::string damaged = whole;
-  for (std::size_t i = 40; i < 60; ++i) damaged[i] = static_cast<char>(damaged[i] ^ 0x55);
+  for (std::size_t i = 40; i < 60; ++i)
+    damaged[i] = static_cast<char>(damaged[i] ^ 0x55);
   const std::string broken = dir.Write("broken.gz", damaged);
   EXPECT_NE(Refusal(broken).find(": corrupt compressed data: "), std::string::npos)
       << Refusal(broken);
+}
+
+// A message that quotes a number read again from the file (one the end of
+// the 64 KiB buffer cut) quotes it whole, compressed or not.
+TEST(CompressedDesign, NumbersCutByTheBufferAreQuotedWhole) {
+  TempDir dir;
+  const std::string head = "{\"format\": \"ncd-json\", \"version\": ";
+  const std::string text =
+      "{" + std::string(64 * 1024 - 10 - head.size() + 1, ' ') + head.substr(1) +
+      "99999999999999999999, \"part\": \"p\", \"top\": {\"name\": \"t\", \"level\": 0}}";
+  const std::string cause = ": unsupported version 99999999999999999999 (this reader knows 1)";
+  const std::string plain = dir.Write("cut.ncd.json", text);
+  const std::string packed = WriteCompressed(dir, "cut.ncd.json.gz", text);
+  EXPECT_EQ(Refusal(plain), plain + ":1:" + std::to_string(64 * 1024 - 8) + cause);
+  EXPECT_EQ(Refusal(packed), packed + ":1:" + std::to_string(64 * 1024 - 8) + cause);
 }
 
 }  // namespace

@@ -5,11 +5,17 @@
 // test removes it and expects "<file>:<line>:<column>: <cause>".
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "DesignTestSupport.h"
 #include "Pds_Exception.h"
+#include "Pds_PahJsonLoader.h"
+#include "Pds_PdmBlock.h"
+#include "Tw_DlyMed.h"
+#include "Xdm_ViewStore.h"
 
 namespace {
 
@@ -148,13 +154,13 @@ TEST_F(LoaderErrors, WrongTypesRangesAndChoices) {
       {"delay range", kHead + R"("nets": [{"name": "n", "delay": `3000000000}], )" + kTop + "}",
        "'delay' is out of range (-2147483648..2147483647)"},
       {"direction", TopWith(R"("pins": [{"name": "a", "dir": `"in"}])"),
-       "'dir' must be one of input, output, bidir (got 'in')"},
+       "'dir' must be one of input, output, bidir, none (got 'in')"},
       {"net type", kHead + R"("nets": [{"name": "n", "type": `"vcc"}], )" + kTop + "}",
        "'type' must be one of logic, power, ground (got 'vcc')"},
       {"route", kHead + R"("nets": [{"name": "n", "route": `"some"}], )" + kTop + "}",
        "'route' must be one of full, partial, unrouted (got 'some')"},
       {"reject", TopWith(R"("io": {"reject": `"maybe"})"),
-       "'reject' must be one of invalid_type, corrupt_database (got 'maybe')"},
+       "'reject' must be one of invalid_type, corrupt_database, other (got 'maybe')"},
       {"fault", kHead + kTop + R"(, "faults": {"throw": `"all"}})",
        "'throw' must be one of pds, xcad, xdm, other (got 'all')"},
   });
@@ -239,6 +245,49 @@ TEST_F(LoaderErrors, UnknownReferences) {
   });
 }
 
+// Nothing is silently changed or cut, and messages quote a bounded piece
+// of the input with control characters escaped.
+TEST_F(LoaderErrors, StrictInput) {
+  const std::string longKey(1 << 20, 'k');
+  Expect({
+      {"NUL in a name",
+       TopWith(
+           R"("blocks": [{"name": `"x\u0000a", "level": 3}, {"name": "x\u0000b", "level": 3}])"),
+       "a string must not contain the NUL character (\\u0000)"},
+      {"NUL in a key", kHead + R"(`"top\u0000": {}})",
+       "a string must not contain the NUL character (\\u0000)"},
+      {"byte that is no UTF-8", kHead + "\"nets\": [{\"name\": \"a`\xFF\"}], " + kTop + "}",
+       "invalid encoding in string"},
+      {"overlong encoding", kHead + "\"nets\": [{\"name\": \"`\xC0\xAF\"}], " + kTop + "}",
+       "invalid encoding in string"},
+      {"encoded surrogate", kHead + "\"nets\": [{\"name\": \"`\xED\xA0\x80\"}], " + kTop + "}",
+       "invalid encoding in string"},
+      {"lone low surrogate escape", kHead + R"("nets": [{"name": `"a\udc00"}], )" + kTop + "}",
+       "the surrogate pair in string is invalid"},
+      {"lone high surrogate escape", kHead + R"("nets": [{"name": "a`\ud800b"}], )" + kTop + "}",
+       "the surrogate pair in string is invalid"},
+      {"slash in a block name", TopWith(R"("blocks": [{"name": `"a/b", "level": 3}])"),
+       "a block name must not contain '/' (it joins block paths)"},
+      {"long unknown key", kHead + "`\"" + longKey + "\": 1}",
+       "unknown key '" + longKey.substr(0, 64) + "...' in the design file"},
+      {"control characters quoted",
+       kHead + R"("nets": [{"name": "a\nb\u0001"}, {"name": `"a\nb\u0001"}], )" + kTop + "}",
+       "duplicate net name 'a\\nb\\u0001'"},
+      {"version past 64 bits", R"({"format": "ncd-json", "version": `99999999999999999999})",
+       "unsupported version 99999999999999999999 (this reader knows 1)"},
+      {"version past int64", R"({"format": "ncd-json", "version": `9223372036854775808})",
+       "unsupported version 9223372036854775808 (this reader knows 1)"},
+      {"version as a fraction", R"({"format": "ncd-json", "version": `1.0})",
+       "'version' must be an integer"},
+      {"level with an exponent", kHead + R"("top": {"name": "t", "level": `0e0}})",
+       "'level' must be an integer"},
+      {"level past 64 bits", kHead + R"("top": {"name": "t", "level": `-99999999999999999999}})",
+       "'level' is out of range (0..255)"},
+      {"byte-order mark", "`\xEF\xBB\xBF" + kHead + kTop + "}",
+       "the file starts with a byte-order mark (design files are UTF-8 without one)"},
+  });
+}
+
 TEST_F(LoaderErrors, DesignRules) {
   Expect({
       {"top pin with signal",
@@ -254,6 +303,17 @@ TEST_F(LoaderErrors, DesignRules) {
       {"logic master", kHead + R"("nets": [{"name": "n", "master": `true}], )" + kTop + "}",
        "'master' applies to power and ground nets only"},
       {"gcd_invalid alone", TopWith(R"("gcd_invalid": `["A"])"), "'gcd_invalid' without 'gcd'"},
+      {"mode_defs without a site", TopWith(R"("mode_defs": `[{"name": "EQN"}])"),
+       "'mode_defs' without 'site'"},
+      {"mode_defs twice the same",
+       TopWith(
+           R"("blocks": [{"name": "b", "level": 4, "mode_defs": [{"name": "M"}, {"name": `"M"}]}])"),
+       "duplicate mode name 'M' in the 'mode_defs' of block 'b'"},
+      {"reject_only alone", TopWith(R"("io": {"reject_only": `["drive"]})"),
+       "'reject_only' without 'reject'"},
+      {"no_device with a device",
+       kHead + R"("device": {}, )" + kTop + R"(, "faults": {"no_device": `true}})",
+       "'no_device' in a design file with a 'device'"},
       {"two relocation groups",
        kHead +
            R"("top": {"name": "t", "level": 0, "blocks": [{"name": "b", "level": 3}]}, "relocation": [{"reference": "b", "members": ["b"]}, {"reference": "b", "members": [`"b"]}]})",
@@ -265,6 +325,126 @@ TEST_F(LoaderErrors, DesignRules) {
   }
   // The file ends here: the loader stops before it gets so far.
   Expect({{"nesting", deep, "blocks nested deeper than 256 levels"}});
+}
+
+// Every range of the format takes its two ends and refuses one past each.
+TEST_F(LoaderErrors, EveryRangeTakesItsEndsAndRefusesOnePast) {
+  struct Range {
+    const char* key;
+    std::int64_t low, high;
+    std::function<std::string(const std::string&)> design;  // with the value's text
+    std::function<std::int64_t(const Loaded&)> read;        // the value back
+  };
+  const std::string net = kHead + R"("nets": [{"name": "n", )";
+  auto netDelays = [](const Loaded& l, bool second) -> std::int64_t {
+    int first = 0, other = 0;
+    Tw_DlyMed mediator(l.cad());
+    const auto type =
+        mediator.GetDelay(dynamic_cast<XCad_CadNetwork*>(NetNamed(l.view, "n")), &first, &other);
+    return second ? other : type == Tw_DlyMed::DELAYTYPE_NONE ? -1 : first;
+  };
+  auto pinField = [](const Loaded& l) -> const Xdm_PinFields& {
+    return Xdm_Access::F(*l.view->GetPinByBridgeId(0));
+  };
+  auto block = [](const Loaded& l) {
+    return dynamic_cast<Pds_PdmBlock*>(l.view->GetBlockByBridgeId(1));
+  };
+  const std::int64_t i32min = INT32_MIN, i32max = INT32_MAX;
+  const std::vector<Range> ranges = {
+      {"level", 0, 255,
+       [](const std::string& v) {
+         return TopWith(R"("blocks": [{"name": "b", "level": )" + v + "}]");
+       },
+       [&](const Loaded& l) { return block(l)->GetHierLevel(); }},
+      {"netlist_security", i32min, i32max,
+       [](const std::string& v) {
+         return TopWith(R"("blocks": [{"name": "b", "level": 3, "netlist_security": )" + v + "}]");
+       },
+       [&](const Loaded& l) { return block(l)->GetNetlistSecurity(); }},
+      {"config_security", i32min, i32max,
+       [](const std::string& v) {
+         return TopWith(R"("blocks": [{"name": "b", "level": 3, "config_security": )" + v + "}]");
+       },
+       [&](const Loaded& l) { return block(l)->GetConfigSecurity(); }},
+      {"delay", i32min, i32max,
+       [](const std::string& v) {
+         return TopWith(R"("pins": [{"name": "p", "delay": )" + v + "}]");
+       },
+       [&](const Loaded& l) { return pinField(l).delay; }},
+      {"delay_type", 0, 2,
+       [](const std::string& v) {
+         return TopWith(R"("pins": [{"name": "p", "delay_type": )" + v + "}]");
+       },
+       [&](const Loaded& l) { return pinField(l).delayType; }},
+      {"delay", i32min, i32max,
+       [&](const std::string& v) { return net + R"("delay": )" + v + "}], " + kTop + "}"; },
+       [&](const Loaded& l) { return netDelays(l, false); }},
+      {"delay_min", i32min, i32max,
+       [&](const std::string& v) {
+         return net + R"("delay": 0, "delay_min": )" + v + "}], " + kTop + "}";
+       },
+       [&](const Loaded& l) { return netDelays(l, true); }},
+      {"delay_type", 0, 2,
+       [&](const std::string& v) {
+         return net + R"("delay": 7, "delay_type": )" + v + "}], " + kTop + "}";
+       },
+       [&](const Loaded& l) {
+         Tw_DlyMed mediator(l.cad());
+         return static_cast<std::int64_t>(mediator.GetDelay(
+             dynamic_cast<XCad_CadNetwork*>(NetNamed(l.view, "n")), nullptr, nullptr));
+       }},
+      {"blocks", 0, 1 << 20,
+       [](const std::string& v) {
+         return kHead + kTop + R"(, "faults": {"spare_ids": {"blocks": )" + v + "}}}";
+       },
+       [](const Loaded& l) { return l.view->GetMaxBlocks() - 1; }},
+      {"shapes", 0, 1 << 20,
+       [](const std::string& v) {
+         return kHead + kTop + R"(, "faults": {"spare_ids": {"shapes": )" + v + "}}}";
+       },
+       [](const Loaded& l) { return l.view->GetMaxPropertyHolders(); }},
+  };
+  for (const Range& range : ranges) {
+    for (const std::int64_t value : {range.low, range.high}) {
+      SCOPED_TRACE(std::string(range.key) + " " + std::to_string(value));
+      const Loaded loaded =
+          Load(m_dir.Write("range.ncd.json", range.design(std::to_string(value))));
+      EXPECT_EQ(range.read(loaded), value);
+    }
+    for (const std::int64_t value : {range.low - 1, range.high + 1}) {
+      SCOPED_TRACE(std::string(range.key) + " " + std::to_string(value));
+      const std::string path = m_dir.Write("range.ncd.json", range.design(std::to_string(value)));
+      const std::string cause = "'" + std::string(range.key) + "' is out of range (" +
+                                std::to_string(range.low) + ".." + std::to_string(range.high) + ")";
+      const std::string message = Refusal(path);
+      EXPECT_EQ(message.substr(message.size() - std::min(message.size(), cause.size())), cause);
+    }
+  }
+}
+
+// The load delay (read by the loader, played by the public loader) and the
+// nesting depth, at their ends.
+TEST_F(LoaderErrors, DelayAndNestingAtTheirEnds) {
+  const auto delay = [](const std::string& v) {
+    return kHead + kTop + R"(, "faults": {"load_delay_ms": )" + v + "}}";
+  };
+  Pds_PahJsonLoader longest(m_dir.Write("delay.ncd.json", delay("600000")));
+  longest.Load();
+  EXPECT_EQ(longest.Faults().delayMs, 600000);
+  const std::string past = m_dir.Write("delay.ncd.json", delay("600001"));
+  EXPECT_NE(Refusal(past).find(": 'load_delay_ms' is out of range (0..600000)"), std::string::npos);
+  EXPECT_NE(Refusal(m_dir.Write("delay.ncd.json", delay("-1"))).find("out of range (0..600000)"),
+            std::string::npos);
+
+  // 256 levels below the top load; one more is refused (DesignRules).
+  std::string deep = kHead + R"("top": {"name": "t", "level": 0)";
+  for (int i = 0; i < 256; ++i)
+    deep += R"(, "blocks": [{"name": "b", "level": 1)";
+  for (int i = 0; i < 256; ++i)
+    deep += "}]";
+  const Loaded loaded = Load(m_dir.Write("deep.ncd.json", deep + "}}"));
+  EXPECT_EQ(loaded.view->GetMaxBlocks(), 257u);
+  EXPECT_EQ(std::string(loaded.view->GetBlockByBridgeId(256)->GetFullName()).size(), 256u * 2 - 1);
 }
 
 }  // namespace

@@ -105,7 +105,7 @@ TEST(Atomic, ConcurrentStepsAreExactAndDistinct) {
   std::vector<std::vector<int>> seen(kThreads);
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&, t] {
+    threads.emplace_back([&] {
       for (int i = 0; i < kSteps; ++i)
         Port::SafeIncr(counter);
     });

@@ -251,6 +251,33 @@ TEST_F(SharedRf, SitesOfCellsOutliveTheirDesign) {
   EXPECT_EQ(kept->GetId().str(), IdOf("ncd_site", Part("rf-cells"), "S2"));
 }
 
+// A cell's clock-region text from the design file is what its site shows,
+// whether or not it names a region of the part; FindClockRegion then finds
+// nothing for a text that names none (so a pin there has no clock region).
+TEST_F(SharedRf, SitesShowTheClockRegionTextOfTheirCells) {
+  const std::string part = Part("rf-text");
+  design_test::Load(
+      m_dir.Write("text.ncd.json",
+                  R"({"format": "ncd-json", "version": 1, "part": ")" + part + R"(", "device": {
+    "clock_regions": ["X0Y0"], "cell_types": [{"name": "T"}],
+    "cells": [{"name": "A", "type": "T", "clock_region": "X0Y0"},
+              {"name": "B", "type": "T", "clock_region_text": "X9Y9"},
+              {"name": "C", "type": "T", "clock_region": "X0Y0", "clock_region_text": "None"}]},
+    "top": {"name": "t", "level": 0}})"));
+  RefCountPtr<CitI::IInterface> device = DeviceOf(*m_mgr, part);
+  std::vector<std::string> shown;
+  for (const char* name : {"A", "B", "C"}) {
+    RefCountPtr<ITclCollectable> site;
+    ASSERT_EQ(Sites(device)->FindSite(site, name), 1u);
+    shown.push_back(PropertyText(site.get(), "Clock Region"));
+  }
+  EXPECT_EQ(shown, (std::vector<std::string>{"X0Y0", "X9Y9", "None"}));
+  RefCountPtr<ITclCollectable> region;
+  EXPECT_EQ(Rf(device)->FindClockRegion(region, "X9Y9"), 0u);
+  ASSERT_EQ(Rf(device)->FindClockRegion(region, "X0Y0"), 1u);
+  EXPECT_EQ(PropertyText(region.get(), "Sites"), "A C");
+}
+
 // The calls the design component makes, in its order: Load and Get of the
 // manager, GetSite on the device's IDeviceSites face, the site's "Clock
 // Region" as text, FindClockRegion on the face the manager handed out.

@@ -1,0 +1,109 @@
+// The view's storage: arenas start small and grow, objects and texts never
+// move, and a tiny design costs little memory.
+#include "Xdm_Arena.h"
+
+#include <gtest/gtest.h>
+#include <malloc.h>
+
+#include <string>
+#include <vector>
+
+#include "DesignTestSupport.h"
+
+namespace {
+
+using namespace design_test;
+
+struct Numbered {
+  explicit Numbered(std::size_t n, std::vector<std::size_t>* freed = nullptr)
+      : number(n), log(freed) {}
+  ~Numbered() {
+    if (log) log->push_back(number);
+  }
+  std::size_t number;
+  std::vector<std::size_t>* log;
+};
+
+TEST(XdmObjectArena, IndexesEveryChunkAndGrowsFromASmallOne) {
+  using Arena = Xdm_ObjectArena<Numbered>;
+  Arena arena;
+  std::vector<Numbered*> made;
+  // Past the growing chunks and two of the full ones.
+  const std::size_t count = 4 * Arena::kLast + 7;
+  for (std::size_t i = 0; i < count; ++i) {
+    made.push_back(arena.Create(i));
+    if (i == 0) {
+      EXPECT_EQ(arena.BytesReserved(), Arena::kFirst * sizeof(Numbered));
+    }
+  }
+  ASSERT_EQ(arena.Size(), count);
+  for (std::size_t i = 0; i < count; ++i) {
+    ASSERT_EQ(arena.At(i), made[i]) << i;
+    ASSERT_EQ(made[i]->number, i);
+  }
+  // Never more than twice what is used, plus one full chunk.
+  EXPECT_LE(arena.BytesReserved(), (2 * count + Arena::kLast) * sizeof(Numbered));
+}
+
+TEST(XdmObjectArena, DestroysInReverseOrderWhenTheTypeNeedsIt) {
+  std::vector<std::size_t> freed;
+  {
+    Xdm_ObjectArena<Numbered> arena;
+    for (std::size_t i = 0; i < 40; ++i)
+      arena.Create(i, &freed);
+  }
+  ASSERT_EQ(freed.size(), 40u);
+  for (std::size_t i = 0; i < 40; ++i)
+    EXPECT_EQ(freed[i], 39 - i);
+}
+
+TEST(XdmStringArena, CopiesStayWhereTheyAreAsChunksGrow) {
+  Xdm_StringArena arena;
+  EXPECT_EQ(arena.BytesReserved(), 0u);
+  EXPECT_STREQ(arena.Copy(""), "");
+  EXPECT_EQ(arena.BytesReserved(), 0u);
+  std::vector<std::pair<const char*, std::string>> copies;
+  copies.emplace_back(arena.Copy("first"), "first");
+  EXPECT_EQ(arena.BytesReserved(), Xdm_StringArena::kFirstChunk);
+  for (int i = 0; i < 20000; ++i) {
+    const std::string text = "name_" + std::to_string(i) + std::string(i % 50, 'x');
+    copies.emplace_back(arena.Copy(text), text);
+  }
+  const std::string huge(Xdm_StringArena::kLastChunk, 'h');  // a chunk of its own
+  copies.emplace_back(arena.Copy(huge), huge);
+  std::size_t used = 0;
+  for (const auto& [copy, text] : copies) {
+    ASSERT_EQ(copy, text);
+    used += text.size() + 1;
+  }
+  EXPECT_LE(arena.BytesReserved(), 2 * used + Xdm_StringArena::kLastChunk);
+}
+
+std::size_t HeapInUse() {
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
+
+// Each design used to cost megabytes (first chunks of a megabyte for
+// names, 4096 objects of each kind), whatever its size.
+TEST(XdmViewMemory, ATinyDesignCostsUnder64KB) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizers keep their own heap";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+  GTEST_SKIP() << "the sanitizers keep their own heap";
+#endif
+#endif
+  constexpr int kDesigns = 50;
+  std::vector<Loaded> designs;
+  designs.reserve(kDesigns);
+  designs.push_back(Load(DataPath("tiny.ncd.json")));  // warms what a first load sets up
+  const std::size_t before = HeapInUse();
+  for (int i = 1; i < kDesigns; ++i)
+    designs.push_back(Load(DataPath("tiny.ncd.json")));
+  const double perDesign =
+      (static_cast<double>(HeapInUse()) - static_cast<double>(before)) / (kDesigns - 1);
+  EXPECT_LT(perDesign, 64 * 1024);
+}
+
+}  // namespace
