@@ -105,6 +105,7 @@ void Xdm_ViewEditor::RemoveBlockTree(Xdm_Block* block) {
   for (Xdm_Signal* signal : copy)
     UnlinkSignal(signal);
   for (Xdm_PropertyHolder* shape : m_store.m_shapeList) {
+    if (!shape) continue;
     auto& f = A::F(*shape);
     if (f.reference == block) f.reference = nullptr;
     std::erase(f.members, block);
@@ -143,6 +144,7 @@ Xdm_Block* Xdm_ViewEditor::ReplaceBlock(Xdm_Block* old) {
   for (Xdm_Signal* signal : block->GetSignals())
     A::F(*signal).block = block;
   for (Xdm_PropertyHolder* shape : m_store.m_shapeList) {
+    if (!shape) continue;
     auto& s = A::F(*shape);
     if (s.reference == old) s.reference = block;
     std::replace(s.members.begin(), s.members.end(), old, static_cast<Xdm_Block*>(block));
@@ -196,7 +198,7 @@ Xdm_PropertyHolder* Xdm_ViewEditor::AddShape(const char* name, bool user, Xdm_Bl
                                              const std::vector<Xdm_Block*>& members) {
   if (name == nullptr || name[0] == '\0') Refuse("a shape needs a name");
   for (const Xdm_PropertyHolder* shape : m_store.m_shapeList) {
-    if (std::strcmp(shape->GetName(), name) == 0) {
+    if (shape && std::strcmp(shape->GetName(), name) == 0) {
       Refuse(std::string("duplicate shape name '") + name + "'");
     }
   }
@@ -223,6 +225,11 @@ void Xdm_ViewEditor::RemoveShape(Xdm_PropertyHolder* shape) {
             Xdm_BridgeId::GetBridgeId(shape), "shape");
   std::erase(m_store.m_shapeList, shape);
   m_store.m_holderTable[A::F(*shape).bridgeId] = nullptr;
+}
+
+void Xdm_ViewEditor::InsertShapeWithoutObject(std::size_t position) {
+  position = std::min(position, m_store.m_shapeList.size());
+  m_store.m_shapeList.insert(m_store.m_shapeList.begin() + static_cast<std::ptrdiff_t>(position), nullptr);
 }
 
 void Xdm_ViewEditor::SetShapesAvailable(bool available) {

@@ -13,6 +13,7 @@
 // view unchanged.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -53,6 +54,9 @@ class Xdm_ViewEditor {
   Xdm_PropertyHolder* AddShape(const char* name, bool user, Xdm_Block* reference,
                                const std::vector<Xdm_Block*>& members);
   void RemoveShape(Xdm_PropertyHolder* shape);
+  // A shape without a native object at `position` of the shape list (at the
+  // end when past it): Xdh_ShapeMgr::GetShapes lists it with a null holder.
+  void InsertShapeWithoutObject(std::size_t position);
   // Xdh_ShapeMgr::GetShapes answers false while shapes are unavailable.
   void SetShapesAvailable(bool available);
 

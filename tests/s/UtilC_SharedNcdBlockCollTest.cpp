@@ -179,6 +179,25 @@ TEST_F(BlockColls, IobUsageFailuresAreReported) {
   EXPECT_EQ(capture.count(Port_MsgKind::Error, "IO usage of block 'corrupt' is corrupt"), 1u);
 }
 
+TEST_F(BlockColls, OtherIoUsageFailuresAreReportedAsUnhandled) {
+  const std::string path = dir.Write("io_other.ncd.json", R"({"format": "ncd-json", "version": 1, "part": "p",
+    "top": {"name": "t", "level": 0, "blocks": [
+      {"name": "odd", "type": "IOB", "level": 3, "external": true,
+       "io": {"drive": "12", "slew": "FAST", "reject": "other", "reject_only": ["slew"]}},
+      {"name": "worse", "type": "IOB", "level": 3, "external": true, "io": {"reject": "other"}}]}})");
+  OpenDesign design(path);
+  Port_MsgCapture capture;
+  EXPECT_EQ(Text(design.Coll("odd"), "Drive"), "12");
+  EXPECT_FALSE(Get(design.Coll("odd"), "Slew").found);
+  EXPECT_FALSE(Get(design.Coll("worse"), "Drive").found);
+  const std::vector<Port_Msg> messages = capture.take();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].kind, Port_MsgKind::Internal);
+  EXPECT_EQ(messages[0].component, "UtilitiesC");
+  EXPECT_EQ(messages[0].text, "Unhandle Exception at UtilC_SharedNcdIobColl:257\n");
+  EXPECT_EQ(messages[1].text, "Unhandle Exception at UtilC_SharedNcdIobColl:176\n");
+}
+
 TEST_F(BlockColls, DescriptionsAreTheClassTexts) {
   OpenDesign design(Demo());
   const std::tuple<const char*, const char*, const char*> cases[] = {

@@ -122,6 +122,31 @@ TEST_F(DesignColls, PinClockRegions) {
   EXPECT_EQ(NameOf(Get(PinOf(design, "hm0/c1", "B1"), "Clock Region").AsColl()), "X1Y1");
 }
 
+// A site's clock-region text decides: a region the device has, a text
+// naming none, "None", or no site at all.
+TEST_F(DesignColls, PinClockRegionsFollowTheSiteText) {
+  const std::string path = dir.Write("regions.ncd.json", R"({"format": "ncd-json", "version": 1, "part": "regions-part",
+    "device": {"clock_regions": ["R0"], "cell_types": [{"name": "T", "modes": []}],
+      "cells": [{"name": "A", "type": "T", "clock_region": "R0"},
+                {"name": "B", "type": "T", "clock_region_text": "X9Y9"},
+                {"name": "C", "type": "T", "clock_region_text": "None"},
+                {"name": "D", "type": "T"}]},
+    "top": {"name": "t", "level": 0, "blocks": [
+      {"name": "a", "level": 3, "site": "A", "pins": [{"name": "P"}]},
+      {"name": "b", "level": 3, "site": "B", "pins": [{"name": "P"}]},
+      {"name": "c", "level": 3, "site": "C", "pins": [{"name": "P"}]},
+      {"name": "d", "level": 3, "site": "D", "pins": [{"name": "P"}]},
+      {"name": "e", "level": 3, "pins": [{"name": "P"}]}]}})");
+  OpenDesign design(path);
+  design->GetRouteMediator();
+  EXPECT_EQ(NameOf(Get(PinOf(design, "a", "P"), "Clock Region").AsColl()), "R0");
+  for (const char* block : {"b", "c", "d", "e"}) {
+    const Value region = Get(PinOf(design, block, "P"), "Clock Region");
+    EXPECT_TRUE(region.found) << block;
+    EXPECT_FALSE(region.object) << block;
+  }
+}
+
 TEST_F(DesignColls, Signals) {
   OpenDesign design(Demo());
   CollPtr signal = design->MakeCollectable(design.Signal("u_cnt", "clk_i"));
@@ -158,8 +183,13 @@ TEST_F(DesignColls, RpmOfADeletedShapeIsStale) {
   EXPECT_EQ(rpms[1]->IsStale(), 1u);
   EXPECT_EQ(rpms[0]->IsStale(), 0u);
   EXPECT_EQ(design->GetRpmOf(rpms[1]), nullptr);
-  // A collectable that wraps nothing is stale, whatever the shapes are.
-  EXPECT_EQ(design->MakeCollectable(static_cast<const Xdm_PropertyHolder*>(nullptr))->IsStale(), 1u);
+  // A collectable that wraps nothing is stale, even where a shape has no
+  // native object either, and answers no property.
+  Xdm_ViewEditor(*design->GetView()).InsertShapeWithoutObject(0);
+  CollPtr empty = design->MakeCollectable(static_cast<const Xdm_PropertyHolder*>(nullptr));
+  EXPECT_EQ(empty->IsStale(), 1u);
+  EXPECT_FALSE(Get(empty, "Name").found);
+  EXPECT_EQ(ListNames(design.Coll(""), "RPMs"), (Names{"<stale>", "rpm_cnt", "stale_area"}));
 }
 
 TEST_F(DesignColls, TopLists) {

@@ -122,6 +122,19 @@ TEST_F(Searches, RpmSearchEndsAtAnAnswerOfZero) {
   EXPECT_EQ(first.Names(), Names{"rpm_cnt"});
 }
 
+// A shape without a native object stands for no RPM: it is not presented
+// and nothing is appended for it (the shape before it is not matched twice).
+TEST_F(Searches, RpmSearchSkipsShapesWithoutObject) {
+  OpenDesign design(Demo());
+  Xdm_ViewEditor(*design->GetView()).InsertShapeWithoutObject(1);
+  RpmSearchAlg search("ncd_rpm", design.get());
+  FakeRequest request;
+  FakeList results;
+  EXPECT_EQ(Run(search, request, results), 1u);
+  EXPECT_EQ(request.shown, (Names{"rpm_cnt", "hm0_area", "stale_area"}));
+  EXPECT_EQ(results.Names(), (Names{"rpm_cnt", "hm0_area", "stale_area"}));
+}
+
 TEST_F(Searches, RpmSearchWithoutShapesChangesNothing) {
   OpenDesign design(std::string(NCD_TEST_DATA) + "/blocks.ncd.json");
   RpmSearchAlg search("ncd_rpm", design.get());
