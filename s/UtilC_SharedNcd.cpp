@@ -51,7 +51,7 @@ CitI::Result Answer(bool value) {
 
 }  // namespace
 
-SharedNcd::SharedNcd(const Key& key) : SharedFileT(key), m_loader(new Loader()) {
+SharedNcd::SharedNcd(const Key& key, Mgr* mgr) : SharedFileT(key, mgr), m_loader(new Loader()) {
   m_searchSource.SetDesign(this);
 }
 

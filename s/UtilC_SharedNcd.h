@@ -45,8 +45,9 @@ class SharedNcd : public UtilC::SharedFileT<Key, Mgr, SharedNcd>, public UtilI::
   using ValuePtr = CommonI::RefCountPtr<UtilI::IPropertyValue>;
 
   // Count 1 (the manager's), one more count on the key's owner, a new loader
-  // and nothing loaded.
-  explicit SharedNcd(const Key& key);
+  // and nothing loaded. `mgr` is the manager that files it (none: plainly
+  // counted, for designs made on their own).
+  explicit SharedNcd(const Key& key, Mgr* mgr = nullptr);
   ~SharedNcd() override;
   SharedNcd(const SharedNcd&) = delete;
   SharedNcd& operator=(const SharedNcd&) = delete;

@@ -23,9 +23,11 @@ class GenerationsT {
 public:
   const Generation* Current() const { return m_current.load(std::memory_order_acquire); }
   // Publishes `next` as the current generation (under the design lock).
+  // Kept first, so that a failure to keep it leaves the current one in place.
   void Publish(std::unique_ptr<Generation> next) {
-    m_current.store(next.get(), std::memory_order_release);
+    const Generation* current = next.get();
     m_all.push_back(std::move(next));
+    m_current.store(current, std::memory_order_release);
   }
 
 private:

@@ -1,6 +1,7 @@
 #include "UtilC_SharedNcdKey.h"
 
 #include <functional>
+#include <utility>
 
 #include "Port_File.h"
 
@@ -15,18 +16,24 @@ Port::StringBase FullPath(const Port::StringBase& name) {
 }  // namespace
 
 Key::Key(const Port::StringBase& fileName, const CommonI::RefCountPtr<CitI::IInterface>& owner)
-    : m_owner(owner.get()), m_fileName(fileName) {
+    : m_owner(owner.get()), m_fileName(fileName), m_fullPath(FullPath(fileName)) {
   Count(m_owner);
 }
 
-Key::Key(const Key& other) : m_owner(other.m_owner), m_fileName(other.m_fileName) { Count(m_owner); }
+Key::Key(const Key& other)
+    : m_owner(other.m_owner), m_fileName(other.m_fileName), m_fullPath(other.m_fullPath) {
+  Count(m_owner);
+}
 
+// The copies are made first, so that a failed copy leaves this key as it was.
 Key& Key::operator=(const Key& other) {
   if (this != &other) {
+    Port::StringBase fileName = other.m_fileName, fullPath = other.m_fullPath;
     Count(other.m_owner);
     Uncount(m_owner);
     m_owner = other.m_owner;
-    m_fileName = other.m_fileName;
+    m_fileName = std::move(fileName);
+    m_fullPath = std::move(fullPath);
   }
   return *this;
 }
@@ -46,7 +53,7 @@ void Key::Uncount(CitI::IInterface* owner) {
 
 int Key::CompareNames(const Key& other) const {
   if (m_fileName.Compare(other.m_fileName, Port::StringBase::Exact) == 0) return 0;
-  return FullPath(m_fileName).Compare(FullPath(other.m_fileName), Port::StringBase::Exact);
+  return m_fullPath.Compare(other.m_fullPath, Port::StringBase::Exact);
 }
 
 bool Key::operator<(const Key& other) const {

@@ -5,8 +5,11 @@
 // CommonI::IRefCount face, if it has one). Two keys with different owners
 // are different designs, even for one file. Two names of one owner that
 // differ as text but name the same file (relative and absolute forms) are
-// one key: when the texts differ the keys compare their full paths, which
-// costs two path resolutions per comparison.
+// one key: when the texts differ the keys compare their full paths. A key
+// resolves its full path once, when it is made (against the current folder
+// of that moment), so comparing and copying keys never resolves paths and
+// comparing never allocates: the manager may look keys up where it must not
+// fail.
 #pragma once
 
 #include "CommonI_IRefCount.h"
@@ -30,6 +33,8 @@ public:
   Port::StringBase m_fileName;  // as the client passed it
 
 private:
+  Port::StringBase m_fullPath;  // m_fileName's full path, resolved at construction
+
   static void Count(CitI::IInterface* owner);
   static void Uncount(CitI::IInterface* owner);
   // <0, 0, >0 comparing the names of two keys of one owner.

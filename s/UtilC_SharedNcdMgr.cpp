@@ -1,17 +1,52 @@
 #include "UtilC_SharedNcdMgr.h"
 
 #include <algorithm>
+#include <new>
+#include <utility>
 
 #include "CitP_Factory.h"
 #include "UtilC_SharedNcd.h"
 #include "UtilC_SharedNcdIds.h"
+#include "UtilC_SharedNcdMsg.h"
 #include "UtilC_SharedNcdReader.h"
 
 namespace UtilC::SharedNcd {
 
 namespace {
+
+constexpr const char* kSource = "UtilC_SharedNcdMgr";
+
 // Drops the manager's reference: the design is freed.
 void ReleaseDesign(SharedNcd* design) { static_cast<CommonI::IRefCount*>(design)->Release(); }
+
+// Inside a catch: reports the exception being handled.
+void ReportCaught(int line) noexcept {
+  try {
+    throw;
+  } catch (Port_ThrException::Exception) {
+    Msg::ReportLockFailure(kSource, line);
+  } catch (const std::bad_alloc&) {
+    Msg::ReportOutOfMemory(kSource, line);
+  } catch (...) {
+    Msg::ReportUnhandledException(kSource, line);
+  }
+}
+
+// Runs an interface operation: a lack of memory or any other unexpected
+// exception is reported and answered with `failed`. A registry lock that
+// cannot be taken is the caller's to see (Port_ThrException::LockFailed).
+template <class Result, class Body>
+Result Guarded(int line, Result failed, Body&& body) {
+  try {
+    return body();
+  } catch (Port_ThrException::Exception) {
+    throw;
+  } catch (...) {
+    ReportCaught(line);
+  }
+  return failed;
+}
+
 }  // namespace
 
 // One key's pending requests. The record holds no reference of its own on
@@ -22,7 +57,8 @@ struct Mgr::LoadRecord {
   std::unique_ptr<UtilI::ThreadT<Reader>> thread;   // null exactly when reader is
   std::set<Port::XUID> requesters;
   bool wait = false;
-  bool releaseDesign = false;  // set when the last requester left a design nobody holds
+  bool releaseDesign = false;  // the design is filed nowhere else: the record frees it
+  RecordPtr nextDisposed;      // the next record to tear down (Disposal, Retired)
 
   // Runs outside the manager lock (see Disposal): the thread's teardown waits
   // for a running reader, and only then may the design go.
@@ -32,9 +68,29 @@ struct Mgr::LoadRecord {
     reader.reset();
     if (releaseDesign) ReleaseDesign(design);
   }
-  // The design is loaded: made for a loaded design, or its read succeeded.
-  bool Loaded() const { return !thread || (thread->isFinished() && reader && reader->Succeeded()); }
+  // The design is loaded: made for a loaded design, or its read succeeded
+  // (its reader may still be announcing it; it holds the design meanwhile).
+  bool Loaded() { return !thread || (reader && reader->Succeeded()); }
+
+  // Tears down a chain of records one by one.
+  static void Destroy(RecordPtr chain) {
+    while (chain) {
+      RecordPtr next = std::move(chain->nextDisposed);
+      chain = std::move(next);
+    }
+  }
 };
+
+// Records that a listener disposed of on its reader thread. That thread
+// cannot wait for itself (nor, while it announces, for another reader), so
+// they are torn down when it ends.
+struct Mgr::Retired {
+  RecordPtr records;
+  ~Retired() { LoadRecord::Destroy(std::move(records)); }
+};
+
+thread_local Mgr::Retired Mgr::t_retired;
+thread_local bool Mgr::t_announcing = false;
 
 Mgr* Mgr::s_instance = nullptr;
 
@@ -49,32 +105,65 @@ Mgr::Mgr() {
 
 Mgr::~Mgr() {
   if (CitP::InstanceTable::GetInstance(CLSID_Mgr) == this) CitP::InstanceTable::UnRegisterInstance(this);
-  // Designs that clients still hold hand themselves back to Instance() when
-  // released: they must find a manager, not this one's remains.
   if (s_instance == this) s_instance = nullptr;
-  Disposal disposal;
-  {
-    Port_ThrGuard guard(m_lock);
-    std::set<SharedNcd*> designs;
-    for (auto& [key, design] : m_refFiles) designs.insert(design);
-    for (auto& [key, record] : m_loadFiles) {
-      designs.insert(record->design);
-      disposal.records.push_back(std::move(record));
-    }
-    // Cached designs are released too, so that a deleted manager leaks none.
-    designs.insert(m_unusedFiles.begin(), m_unusedFiles.end());
-    disposal.designs.assign(designs.begin(), designs.end());
-    m_refFiles.clear();
-    m_loadFiles.clear();
-    m_unusedFiles.clear();
-    m_listeners.clear();
-    m_lastLive = nullptr;
+  LetGoOfEverything();
+}
+
+// Every design stops coming back to this manager (a design still in client
+// hands lives on alone and is freed by its last release); then the
+// manager's references go, records first.
+void Mgr::LetGoOfEverything() {
+  RecordMap loadFiles;
+  std::map<Key, SharedNcd*> refFiles;
+  std::list<SharedNcd*> unused;
+  const bool locked = m_lock.lock() == 0;  // a destructor goes on without it
+  loadFiles.swap(m_loadFiles);
+  refFiles.swap(m_refFiles);
+  unused.swap(m_unusedFiles);
+  m_listeners.store(nullptr);
+  m_lastLive = nullptr;
+  for (auto& [key, design] : refFiles) design->Orphan();
+  for (auto& [key, record] : loadFiles) record->design->Orphan();
+  for (SharedNcd* design : unused) design->Orphan();
+  if (locked) m_lock.unlock();
+
+  // A record's design in client hands is released once, below.
+  for (auto& [key, record] : loadFiles) {
+    SharedNcd* design = record->design;
+    record->releaseDesign = std::none_of(refFiles.begin(), refFiles.end(),
+                                         [design](const auto& entry) { return entry.second == design; });
   }
+  loadFiles.clear();
+  for (auto& [key, design] : refFiles) ReleaseDesign(design);
+  for (SharedNcd* design : unused) ReleaseDesign(design);
+}
+
+void Mgr::Disposal::Add(RecordPtr record) {
+  record->nextDisposed = std::move(records);
+  records = std::move(record);
 }
 
 Mgr::Disposal::~Disposal() {
-  records.clear();
+  if (t_announcing) {
+    while (records) {
+      RecordPtr next = std::move(records->nextDisposed);
+      records->nextDisposed = std::move(t_retired.records);
+      t_retired.records = std::move(records);
+      records = std::move(next);
+    }
+  }
+  LoadRecord::Destroy(std::move(records));
   for (SharedNcd* design : designs) ReleaseDesign(design);
+  if (uncached) ReleaseDesign(uncached);
+}
+
+Mgr::Spare Mgr::MakeSpare() noexcept {
+  Spare spare;
+  try {
+    spare.push_back(nullptr);
+  } catch (...) {  // no memory: the design is freed instead of cached
+  }
+  return spare;
 }
 
 void* Mgr::QueryInterface(const Port::XUID& iid) {
@@ -85,23 +174,43 @@ void* Mgr::QueryInterface(const Port::XUID& iid) {
 
 CitI::Result Mgr::AddListener(CommonI::IEventListener* listener) {
   if (!listener) return 0;
-  Port_ThrGuard guard(m_lock);
-  return m_listeners.insert(listener).second ? 1 : 0;
+  return Guarded(__LINE__, CitI::Result(0), [&]() -> CitI::Result {
+    Port_ThrGuard guard(m_lock);
+    std::shared_ptr<const Listeners> current = m_listeners.load();
+    if (current && current->count(listener)) return 0;
+    auto next = current ? std::make_shared<Listeners>(*current) : std::make_shared<Listeners>();
+    next->insert(listener);
+    m_listeners.store(std::move(next));
+    return 1;
+  });
 }
 
 CitI::Result Mgr::RemoveListener(CommonI::IEventListener* listener) {
   if (!listener) return 0;
-  Port_ThrGuard guard(m_lock);
-  return m_listeners.erase(listener) ? 1 : 0;
+  return Guarded(__LINE__, CitI::Result(0), [&]() -> CitI::Result {
+    Port_ThrGuard guard(m_lock);
+    std::shared_ptr<const Listeners> current = m_listeners.load();
+    if (!current || !current->count(listener)) return 0;
+    auto next = std::make_shared<Listeners>(*current);
+    next->erase(listener);
+    m_listeners.store(std::move(next));
+    return 1;
+  });
 }
 
-void Mgr::NotifyListeners(CommonI::IEvent& event) {
-  std::vector<CommonI::IEventListener*> listeners;
-  {
-    Port_ThrGuard guard(m_lock);
-    listeners.assign(m_listeners.begin(), m_listeners.end());
+// A listener that throws is reported; the others still hear the event.
+void Mgr::NotifyListeners(CommonI::IEvent& event) noexcept {
+  std::shared_ptr<const Listeners> listeners = m_listeners.load();
+  if (!listeners) return;
+  const bool outer = std::exchange(t_announcing, true);
+  for (CommonI::IEventListener* listener : *listeners) {
+    try {
+      listener->OnEvent(&event);
+    } catch (...) {
+      ReportCaught(__LINE__);
+    }
   }
-  for (CommonI::IEventListener* listener : listeners) listener->OnEvent(&event);
+  t_announcing = outer;
 }
 
 int Mgr::Status(LoadRecord& record) {
@@ -111,159 +220,271 @@ int Mgr::Status(LoadRecord& record) {
   return record.reader->Succeeded() ? 1 : 0;
 }
 
-Mgr::RecordPtr& Mgr::FileRecord(const Key& key, SharedNcd* design, const Port::XUID& requester) {
-  RecordPtr& record = m_loadFiles[key];
-  record = std::make_shared<LoadRecord>();
+// A record without reader for a design that is loaded already. Throws (no
+// memory) before anything is filed.
+void Mgr::FileRecord(const Key& key, SharedNcd* design, const Port::XUID& requester) {
+  auto record = std::make_shared<LoadRecord>();
   record->design = design;
   record->requesters.insert(requester);
+  m_loadFiles.emplace(key, std::move(record));
+}
+
+// A new design with its reader and (not started) thread, filed under `key`.
+// Throws (no memory) with nothing filed and nothing left allocated.
+Mgr::RecordPtr Mgr::NewRead(const Key& key, const Port::XUID& requester, bool wait) {
+  auto record = std::make_shared<LoadRecord>();
+  record->requesters.insert(requester);
+  record->wait = wait;
+  record->design = new SharedNcd(key, this);
+  record->releaseDesign = true;  // until it is filed
+  record->reader = std::make_unique<Reader>(record->design);
+  record->thread = std::make_unique<UtilI::ThreadT<Reader>>(record->reader.get());
+  m_loadFiles.emplace(key, record);
+  record->releaseDesign = false;
   return record;
 }
 
-SharedNcd* Mgr::TakeUnused(const Key& key) {
-  auto it = std::find_if(m_unusedFiles.begin(), m_unusedFiles.end(),
-                         [&](SharedNcd* design) { return design->GetKey() == key; });
-  if (it == m_unusedFiles.end()) return nullptr;
-  SharedNcd* design = *it;
-  m_unusedFiles.erase(it);
-  return design;
+// By the name's text first, which needs no memory (a client gives up with
+// the name it asked with), then by key.
+Mgr::RecordMap::iterator Mgr::FindRecord(const Port::StringBase& fileName,
+                                         const CommonI::RefCountPtr<CitI::IInterface>& owner) {
+  for (auto it = m_loadFiles.begin(); it != m_loadFiles.end(); ++it) {
+    const Key& key = it->first;
+    if (key.m_owner == owner.get() && key.m_fileName.Compare(fileName, Port::StringBase::Exact) == 0) return it;
+  }
+  return m_loadFiles.find(Key(fileName, owner));
 }
 
-void Mgr::MoveToUnused(SharedNcd* design, Disposal& disposal) {
+std::list<SharedNcd*>::iterator Mgr::FindUnused(const Key& key) {
+  return std::find_if(m_unusedFiles.begin(), m_unusedFiles.end(),
+                      [&](SharedNcd* design) { return design->GetKey() == key; });
+}
+
+bool Mgr::IsReferenced(const SharedNcd* design) const {
+  return std::any_of(m_refFiles.begin(), m_refFiles.end(),
+                     [design](const auto& entry) { return entry.second == design; });
+}
+
+// Keeps the most recently released design: the oldest entry leaves first.
+// Without a spare entry the oldest one's entry serves, and without any the
+// design is freed.
+void Mgr::MoveToUnused(SharedNcd* design, Disposal& disposal, Spare& spare) {
+  auto free = [&](SharedNcd* leaving) {
+    if (!disposal.uncached) disposal.uncached = leaving;
+    else ReleaseDesign(leaving);  // never with a spare per hand-back; kept safe all the same
+  };
   if (m_maxUnusedFiles < 1) {
-    disposal.designs.push_back(design);
+    free(design);
     return;
   }
   if (static_cast<int>(m_unusedFiles.size()) >= m_maxUnusedFiles) {
-    disposal.designs.push_back(m_unusedFiles.front());
-    m_unusedFiles.pop_front();
+    if (spare.empty()) {
+      free(std::exchange(m_unusedFiles.front(), design));
+      m_unusedFiles.splice(m_unusedFiles.end(), m_unusedFiles, m_unusedFiles.begin());
+      return;
+    }
+    disposal.designs.splice(disposal.designs.end(), m_unusedFiles, m_unusedFiles.begin());
   }
-  m_unusedFiles.push_back(design);
+  if (spare.empty()) {
+    free(design);
+    return;
+  }
+  spare.front() = design;
+  m_unusedFiles.splice(m_unusedFiles.end(), spare);
 }
 
 CitI::Result Mgr::Load(const Port::XUID& requester, const Port::StringBase& fileName,
                        const CommonI::RefCountPtr<CitI::IInterface>& owner, bool wait) {
-  Key key(fileName, owner);
-  RecordPtr reading;
-  {
-    Port_ThrGuard guard(m_lock);
-    if (auto record = m_loadFiles.find(key); record != m_loadFiles.end()) {
-      record->second->requesters.insert(requester);
-      return Status(*record->second);
+  return Guarded(__LINE__, CitI::Result(0), [&]() -> CitI::Result {
+    Key key(fileName, owner);
+    RecordPtr reading;
+    Disposal disposal;
+    {
+      Port_ThrGuard guard(m_lock);
+      CompleteHandBacks(disposal);
+      if (auto record = m_loadFiles.find(key); record != m_loadFiles.end()) {
+        record->second->requesters.insert(requester);
+        return Status(*record->second);
+      }
+      if (auto ref = m_refFiles.find(key); ref != m_refFiles.end()) {
+        FileRecord(key, ref->second, requester);
+        return 1;
+      }
+      if (auto cached = FindUnused(key); cached != m_unusedFiles.end()) {
+        FileRecord(key, *cached, requester);
+        m_unusedFiles.erase(cached);
+        return 1;
+      }
+      RecordPtr record = NewRead(key, requester, wait);
+      record->thread->start();
+      if (!record->thread->isStarted()) {
+        // The read can never run (reported by the thread object): the load
+        // has failed and nothing stays filed.
+        m_loadFiles.erase(key);
+        record->releaseDesign = true;
+        disposal.Add(std::move(record));
+        return 0;
+      }
+      if (!wait) return Status(*record);
+      reading = std::move(record);  // keeps the thread object alive while this client waits
     }
-    if (auto ref = m_refFiles.find(key); ref != m_refFiles.end())
-      return Status(*FileRecord(key, ref->second, requester));
-    if (SharedNcd* cached = TakeUnused(key)) return Status(*FileRecord(key, cached, requester));
-
-    RecordPtr& record = FileRecord(key, new SharedNcd(key), requester);
-    record->wait = wait;
-    record->reader = std::make_unique<Reader>(record->design);
-    record->thread = std::make_unique<UtilI::ThreadT<Reader>>(record->reader.get());
-    record->thread->start();
-    if (!wait) return Status(*record);
-    reading = record;  // keeps the thread object alive while this client waits
-  }
-  reading->thread->join();
-  Port_ThrGuard guard(m_lock);
-  return Status(*reading);
+    reading->thread->join();
+    Port_ThrGuard guard(m_lock);
+    return Status(*reading);
+  });
 }
 
 CommonI::RefCountPtr<UtilI::ISharedNcd> Mgr::Get(const Port::XUID& requester, const Port::StringBase& fileName,
                                                  const CommonI::RefCountPtr<CitI::IInterface>& owner) {
-  Key key(fileName, owner);
-  CommonI::RefCountPtr<UtilI::ISharedNcd> result;
-  SharedNcd* design = nullptr;
-  Disposal disposal;
-  {
-    Port_ThrGuard guard(m_lock);
-    auto ref = m_refFiles.find(key);
-    if (ref != m_refFiles.end()) design = ref->second;
-    if (auto record = m_loadFiles.find(key); record != m_loadFiles.end()) {
-      LoadRecord& r = *record->second;
-      if (!r.thread || !r.reader || r.reader->Succeeded()) {
-        design = r.design;
-        m_refFiles[key] = design;
-        RemoveRequester(record, requester, disposal);
+  using Result = CommonI::RefCountPtr<UtilI::ISharedNcd>;
+  return Guarded(__LINE__, Result(), [&]() -> Result {
+    Key key(fileName, owner);
+    Result result;
+    SharedNcd* design = nullptr;
+    Spare none;  // a design taken here is in client hands: never cached
+    Disposal disposal;
+    {
+      Port_ThrGuard guard(m_lock);
+      CompleteHandBacks(disposal);
+      auto ref = m_refFiles.find(key);
+      if (ref != m_refFiles.end()) design = ref->second;
+      if (auto record = m_loadFiles.find(key); record != m_loadFiles.end()) {
+        LoadRecord& r = *record->second;
+        if (r.Loaded()) {
+          design = r.design;
+          if (ref == m_refFiles.end()) m_refFiles.emplace(key, design);
+          RemoveRequester(record, requester, disposal, none);
+        }
+      } else if (!design) {
+        if (auto cached = FindUnused(key); cached != m_unusedFiles.end()) {
+          design = *cached;
+          m_refFiles.emplace(key, design);
+          m_unusedFiles.erase(cached);
+        }
       }
-    } else if (!design) {
-      design = TakeUnused(key);
-      if (design) m_refFiles[key] = design;
+      // The new reference is taken under the lock, so that a concurrent
+      // hand-back of this design sees it and leaves the design filed.
+      if (design) result = Result(design);
     }
-    // The new reference is taken under the lock, so that a concurrent
-    // hand-back of this design sees it and leaves the design filed.
-    if (design) result = CommonI::RefCountPtr<UtilI::ISharedNcd>(design);
-  }
-  if (design) design->PublishSearchSource();
-  return result;
+    if (design) design->PublishSearchSource();
+    return result;
+  });
 }
 
-void Mgr::RemoveRequester(std::map<Key, RecordPtr>::iterator it, const Port::XUID& requester,
-                          Disposal& disposal) {
+void Mgr::RemoveRequester(RecordMap::iterator it, const Port::XUID& requester, Disposal& disposal,
+                          Spare& spare) {
   LoadRecord& record = *it->second;
   if (!record.requesters.erase(requester) || !record.requesters.empty()) return;
   RecordPtr removed = std::move(it->second);
   m_loadFiles.erase(it);
-  Dispose(std::move(removed), disposal);
+  Dispose(std::move(removed), disposal, spare);
 }
 
 // A record whose last requester left. Its design stays where a client
 // holds it; a loaded design no client holds goes to the cache; a design
 // still being read, or whose read failed, is freed once its reader thread
 // is gone.
-void Mgr::Dispose(RecordPtr record, Disposal& disposal) {
+void Mgr::Dispose(RecordPtr record, Disposal& disposal, Spare& spare) {
   SharedNcd* design = record->design;
-  bool referenced = std::any_of(m_refFiles.begin(), m_refFiles.end(),
-                                [&](const auto& entry) { return entry.second == design; });
-  if (!referenced) {
+  if (!IsReferenced(design)) {
     if (record->Loaded()) {
-      MoveToUnused(design, disposal);
+      MoveToUnused(design, disposal, spare);
     } else {
       if (record->thread) record->thread->cancel();
       record->releaseDesign = true;
     }
   }
-  disposal.records.push_back(std::move(record));
+  disposal.Add(std::move(record));
 }
 
 CitI::Result Mgr::CancelLoad(const Port::XUID& requester, const Port::StringBase& fileName,
                              const CommonI::RefCountPtr<CitI::IInterface>& owner) {
-  Key key(fileName, owner);
-  Disposal disposal;
-  Port_ThrGuard guard(m_lock);
-  if (auto record = m_loadFiles.find(key); record != m_loadFiles.end())
-    RemoveRequester(record, requester, disposal);
-  return 1;
+  return Guarded(__LINE__, CitI::Result(1), [&]() -> CitI::Result {
+    Spare spare = MakeSpare();
+    Disposal disposal;
+    Port_ThrGuard guard(m_lock);
+    CompleteHandBacks(disposal);
+    if (auto record = FindRecord(fileName, owner); record != m_loadFiles.end())
+      RemoveRequester(record, requester, disposal, spare);
+    return 1;
+  });
 }
 
 CitI::Result Mgr::PurgeUnused() {
-  Disposal disposal;
-  Port_ThrGuard guard(m_lock);
-  disposal.designs.assign(m_unusedFiles.begin(), m_unusedFiles.end());
-  m_unusedFiles.clear();
-  return 1;
+  return Guarded(__LINE__, CitI::Result(1), [&]() -> CitI::Result {
+    Disposal disposal;
+    Port_ThrGuard guard(m_lock);
+    CompleteHandBacks(disposal);
+    disposal.designs.splice(disposal.designs.end(), m_unusedFiles);
+    return 1;
+  });
 }
 
-void Mgr::ReleaseReference(SharedNcd* design) {
+// Never throws. When m_lock cannot be taken the count still drops; a
+// hand-back it calls for is left to the next operation (CompleteHandBacks).
+void Mgr::ReleaseReference(SharedNcd* design) noexcept {
   Disposal disposal;
-  bool destroy = false;
-  {
+  int count = 0;
+  bool dropped = false;
+  try {
     Port_ThrGuard guard(m_lock);
-    int count = design->DropReference();
+    count = design->DropReference();
+    dropped = true;
     if (count == 1) {
-      if (design->GetKey().m_owner) design->WithdrawSearchSource();
-      ReleaseFile(design->GetKey(), disposal);
+      Spare spare = MakeSpare();
+      HandBack(design, disposal, spare);
     }
-    destroy = count <= 0;
+  } catch (...) {
+    ReportCaught(__LINE__);
+    if (!dropped) count = design->DropReference();
+    if (count == 1) m_handBackPending.store(true);
   }
-  if (destroy) delete design;
+  if (count <= 0) delete design;
+}
+
+// The design's count fell to the manager's one reference: what it published
+// for its owner is withdrawn and the manager files it back.
+void Mgr::HandBack(SharedNcd* design, Disposal& disposal, Spare& spare) {
+  if (design->GetKey().m_owner) design->WithdrawSearchSource();
+  ReleaseFile(design->GetKey(), disposal, spare);
+}
+
+// Hand-backs a release had to leave (it could not take m_lock): every
+// design in client hands whose count is down to the manager's reference.
+// Stops, to go on next time, when it cannot make a cache entry.
+void Mgr::CompleteHandBacks(Disposal& disposal) {
+  if (!m_handBackPending.exchange(false)) return;
+  for (auto it = m_refFiles.begin(); it != m_refFiles.end();) {
+    SharedNcd* design = it->second;
+    ++it;  // the hand-back takes the design's entry out
+    int count = 0;
+    design->GetRefCount(&count);
+    if (count != 1) continue;
+    Spare spare = MakeSpare();
+    if (spare.empty()) {
+      m_handBackPending.store(true);
+      return;
+    }
+    try {
+      HandBack(design, disposal, spare);
+    } catch (...) {
+      m_handBackPending.store(true);
+      throw;
+    }
+  }
 }
 
 void Mgr::ReleaseFile(const Key& key) {
-  Disposal disposal;
-  Port_ThrGuard guard(m_lock);
-  ReleaseFile(key, disposal);
+  Guarded(__LINE__, 0, [&] {
+    Spare spare = MakeSpare();
+    Disposal disposal;
+    Port_ThrGuard guard(m_lock);
+    ReleaseFile(key, disposal, spare);
+    return 0;
+  });
 }
 
-void Mgr::ReleaseFile(const Key& key, Disposal& disposal) {
+void Mgr::ReleaseFile(const Key& key, Disposal& disposal, Spare& spare) {
   auto ref = m_refFiles.find(key);
   if (ref == m_refFiles.end()) return;
   int count = 0;
@@ -273,7 +494,7 @@ void Mgr::ReleaseFile(const Key& key, Disposal& disposal) {
   m_lastLive = nullptr;
   m_refFiles.erase(ref);
   if (m_loadFiles.count(key)) return;
-  MoveToUnused(design, disposal);
+  MoveToUnused(design, disposal, spare);
 }
 
 bool Mgr::IsLive(const SharedNcd* design) {
@@ -296,38 +517,42 @@ Port::StringBase Mgr::FileEntry(const char* format, const SharedNcd* design) {
 }
 
 Port::StringBase Mgr::Dump(const Port::StringBase& prefix) {
-  Port_ThrGuard guard(m_lock);
-  Port::StringBase text = prefix;
-  const char* separator = "";
-  text += "m_refFiles{";
-  for (const auto& [key, design] : m_refFiles) {
-    text += separator;
-    text += FileEntry("'%s %d'", design);
-    separator = ",";
-  }
-  text += "} m_loadFiles{";
-  separator = "";
-  for (const auto& [key, record] : m_loadFiles) {
-    text += separator;
-    text += FileEntry("'%s %d {", record->design);
-    const char* inner = "";
-    for (const Port::XUID& requester : record->requesters) {
-      text += inner;
-      text += Port::StringBase::doFormat("'%s'", requester.GetValue().c_str());
-      inner = ",";
+  return Guarded(__LINE__, Port::StringBase(), [&] {
+    Disposal disposal;
+    Port_ThrGuard guard(m_lock);
+    CompleteHandBacks(disposal);
+    Port::StringBase text = prefix;
+    const char* separator = "";
+    text += "m_refFiles{";
+    for (const auto& [key, design] : m_refFiles) {
+      text += separator;
+      text += FileEntry("'%s %d'", design);
+      separator = ",";
     }
-    text += "}'";
-    separator = ",";
-  }
-  text += "} m_unusedFiles{";
-  separator = "";
-  for (const SharedNcd* design : m_unusedFiles) {
-    text += separator;
-    text += FileEntry("'%s %d'", design);
-    separator = ",";
-  }
-  text += "}";
-  return text;
+    text += "} m_loadFiles{";
+    separator = "";
+    for (const auto& [key, record] : m_loadFiles) {
+      text += separator;
+      text += FileEntry("'%s %d {", record->design);
+      const char* inner = "";
+      for (const Port::XUID& requester : record->requesters) {
+        text += inner;
+        text += Port::StringBase::doFormat("'%s'", requester.GetValue().c_str());
+        inner = ",";
+      }
+      text += "}'";
+      separator = ",";
+    }
+    text += "} m_unusedFiles{";
+    separator = "";
+    for (const SharedNcd* design : m_unusedFiles) {
+      text += separator;
+      text += FileEntry("'%s %d'", design);
+      separator = ",";
+    }
+    text += "}";
+    return text;
+  });
 }
 
 }  // namespace UtilC::SharedNcd

@@ -15,21 +15,36 @@
 // never destroyed by the component; it is not reference counted. Its
 // constructor files it in the framework's instance table unless another
 // object already stands there for its class; its destructor takes it out
-// only if the table still points at it.
+// only if the table still points at it, drops its reference to every design
+// it holds and lets go of designs still in client hands (they no longer
+// come back to any manager: no new manager is made for them).
+//
+// Failures: an operation either completes or changes nothing. A lack of
+// memory is reported ("Out of memory at ...") and answered as a failure
+// (Load 0, Get null, Dump an empty text, AddListener false); a registry
+// lock that cannot be taken raises Port_ThrException::LockFailed from the
+// interface operations. A read whose thread cannot be created fails (Load
+// 0) and leaves nothing filed. Release (ReleaseReference) and listener
+// notification never throw: a hand-back that cannot take the lock is
+// completed by the next operation that can.
 //
 // Threads: every registry operation (the interface, ReleaseFile, IsLive)
 // runs under m_lock, so client threads may call the manager at once.
 // m_lock is never held while waiting for a reader thread (join, teardown),
-// while listeners are called, or while a design is freed.
+// while listeners are called, or while a design is freed. Listeners are
+// called on the reader thread without any lock of the manager; they may
+// call the manager, also for the design they hear of: a load record that
+// such a call disposes of is torn down when the reader thread ends, never
+// on the thread it would have to wait for.
 // Lock order: the collections' live-design lock, then m_lock, then the
 // design lock and the thread objects' and readers' own locks.
 #pragma once
 
+#include <atomic>
 #include <list>
 #include <map>
 #include <memory>
 #include <set>
-#include <vector>
 
 #include "Port_Thr.h"
 #include "UtilC_SharedNcdKey.h"
@@ -71,41 +86,64 @@ public:
   void ReleaseFile(const Key& key);
   // One Release of a design: the decrement, and the hand-back (count 1) or
   // the deletion (count 0) it calls for, atomic with respect to the registries.
-  void ReleaseReference(SharedNcd* design);
+  void ReleaseReference(SharedNcd* design) noexcept;
   // Calls every listener, in address order, on the calling thread.
-  void NotifyListeners(CommonI::IEvent& event);
+  void NotifyListeners(CommonI::IEvent& event) noexcept;
   // The registries' lock, for tests that need to hold the manager still.
   Port_ThrRecursiveLock& RegistryLock() { return m_lock; }
 
 private:
   struct LoadRecord;
+  struct Retired;
   using RecordPtr = std::shared_ptr<LoadRecord>;
+  using RecordMap = std::map<Key, RecordPtr>;
+  using Listeners = std::set<CommonI::IEventListener*>;
+  // A cache entry made before it is needed, so that filing a design in the
+  // cache never allocates; empty when it could not be made.
+  using Spare = std::list<SharedNcd*>;
   // What an operation frees once m_lock is released: records first (their
-  // teardown waits for running readers), then designs.
+  // teardown waits for running readers), then designs. Filling it never
+  // allocates.
   struct Disposal {
-    std::vector<RecordPtr> records;
-    std::vector<SharedNcd*> designs;
+    RecordPtr records;             // chained through LoadRecord::nextDisposed
+    std::list<SharedNcd*> designs;  // entries spliced in from elsewhere
+    SharedNcd* uncached = nullptr;  // a design that found no cache entry
+    void Add(RecordPtr record);
     ~Disposal();
   };
 
+  static Spare MakeSpare() noexcept;
   int Status(LoadRecord& record);
-  RecordPtr& FileRecord(const Key& key, SharedNcd* design, const Port::XUID& requester);
-  SharedNcd* TakeUnused(const Key& key);
-  void MoveToUnused(SharedNcd* design, Disposal& disposal);
-  void ReleaseFile(const Key& key, Disposal& disposal);
-  void RemoveRequester(std::map<Key, RecordPtr>::iterator it, const Port::XUID& requester, Disposal& disposal);
-  void Dispose(RecordPtr record, Disposal& disposal);
+  void FileRecord(const Key& key, SharedNcd* design, const Port::XUID& requester);
+  RecordPtr NewRead(const Key& key, const Port::XUID& requester, bool wait);
+  RecordMap::iterator FindRecord(const Port::StringBase& fileName, const CommonI::RefCountPtr<CitI::IInterface>& owner);
+  std::list<SharedNcd*>::iterator FindUnused(const Key& key);
+  bool IsReferenced(const SharedNcd* design) const;
+  void MoveToUnused(SharedNcd* design, Disposal& disposal, Spare& spare);
+  void HandBack(SharedNcd* design, Disposal& disposal, Spare& spare);
+  void ReleaseFile(const Key& key, Disposal& disposal, Spare& spare);
+  void CompleteHandBacks(Disposal& disposal);
+  void RemoveRequester(RecordMap::iterator it, const Port::XUID& requester, Disposal& disposal, Spare& spare);
+  void Dispose(RecordPtr record, Disposal& disposal, Spare& spare);
+  void LetGoOfEverything();
   static Port::StringBase FileEntry(const char* format, const SharedNcd* design);
 
   static Mgr* s_instance;
+  // Records disposed of on a reader thread while it announces its read.
+  static thread_local Retired t_retired;
+  static thread_local bool t_announcing;
 
   Port_ThrRecursiveLock m_lock;
   SharedNcd* m_lastLive = nullptr;
   std::list<SharedNcd*> m_unusedFiles;
-  std::map<Key, RecordPtr> m_loadFiles;
+  RecordMap m_loadFiles;
   std::map<Key, SharedNcd*> m_refFiles;
-  std::set<CommonI::IEventListener*> m_listeners;
+  // Replaced whole under m_lock; read by the reader threads without it.
+  std::atomic<std::shared_ptr<const Listeners>> m_listeners;
   int m_maxUnusedFiles = 1;
+  // A release could not take m_lock: some design in m_refFiles may be left
+  // with the manager's reference alone, to be handed back.
+  std::atomic<bool> m_handBackPending{false};
 };
 
 }  // namespace UtilC::SharedNcd

@@ -1,8 +1,11 @@
 #include "UtilC_SharedNcdMgrFactory.h"
 
+#include <new>
+
 #include "CitP_Factory.h"
 #include "UtilC_SharedNcdIds.h"
 #include "UtilC_SharedNcdMgr.h"
+#include "UtilC_SharedNcdMsg.h"
 
 namespace UtilC::SharedNcd {
 
@@ -11,9 +14,15 @@ void* MgrFactory::QueryInterface(const Port::XUID& iid) {
   return nullptr;
 }
 
+// No memory for the manager: reported, and no instance.
 CitI::IInterface* MgrFactory::CreateInstance(const Port::XUID& classId) {
   if (classId != CLSID_Mgr) return nullptr;
-  return Mgr::Instance();
+  try {
+    return Mgr::Instance();
+  } catch (const std::bad_alloc&) {
+    Msg::ReportOutOfMemory("UtilC_SharedNcdMgrFactory", __LINE__);
+    return nullptr;
+  }
 }
 
 }  // namespace UtilC::SharedNcd

@@ -26,6 +26,15 @@ Port_Msg MakeMsg(Port_MsgKind kind, std::string component, const char* format, v
   return Port_Msg{kind, std::move(component), text.str(), std::move(source), line};
 }
 
+// A message that cannot be made (no memory for its text) is written as its
+// bare format, so that issuing never fails.
+void WriteUnformatted(const char* kind, const char* format) noexcept {
+  std::fputs(kind, stderr);
+  std::fputs(" (message text not formatted: out of memory) ", stderr);
+  std::fputs(format ? format : "", stderr);
+  std::fflush(stderr);
+}
+
 }  // namespace
 
 const char* Port_MsgKindName(Port_MsgKind kind) {
@@ -55,7 +64,11 @@ Port_MsgManData Port_MsgManData::createObject(const char* component, const char*
 }
 
 void Port_MsgManData::issue(Port_MsgKind kind, const char* format, va_list args) const {
-  Port_MsgSink::Deliver(MakeMsg(kind, m_component, format, args, m_source, m_line));
+  try {
+    Port_MsgSink::Deliver(MakeMsg(kind, m_component, format, args, m_source, m_line));
+  } catch (...) {
+    WriteUnformatted(Port_MsgKindName(kind), format);
+  }
 }
 
 #define PORT_MSG_ISSUE(kind) \
@@ -82,9 +95,13 @@ void Port_MsgManData::issueInfo(const char* format, ...) const {
 void Port_MsgManData::debugStub(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  Port_Msg msg = MakeMsg(Port_MsgKind::Debug, std::string(), format, args, std::string(), 0);
+  try {
+    Port_MsgSink::Deliver(
+        MakeMsg(Port_MsgKind::Debug, std::string(), format, args, std::string(), 0));
+  } catch (...) {
+    // A trace that cannot be made is dropped.
+  }
   va_end(args);
-  Port_MsgSink::Deliver(msg);
 }
 
 bool Port_MsgManData::debugEnabled() {
@@ -111,15 +128,24 @@ std::string Port_MsgSink::FormatLine(const Port_Msg& msg) {
   return line;
 }
 
-void Port_MsgSink::Deliver(const Port_Msg& msg) {
+// A sink that fails (out of memory, say) loses the message to standard
+// error instead; delivery itself never throws.
+void Port_MsgSink::Deliver(const Port_Msg& msg) noexcept {
   std::lock_guard<std::recursive_mutex> lock(SinkMutex());
   if (const Fn& sink = CurrentSink()) {
-    sink(msg);
-    return;
+    try {
+      sink(msg);
+      return;
+    } catch (...) {
+    }
   }
   if (msg.kind == Port_MsgKind::Debug && !Port_MsgManData::debugEnabled()) return;
-  const std::string line = FormatLine(msg) + "\n";
-  std::fwrite(line.data(), 1, line.size(), stderr);
+  try {
+    const std::string line = FormatLine(msg) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+  } catch (...) {
+    std::fwrite(msg.text.data(), 1, msg.text.size(), stderr);
+  }
   std::fflush(stderr);
 }
 

@@ -15,6 +15,11 @@
 // Message formats are printf formats checked by the compiler (no %U; see
 // Port::StringBase::Format).
 //
+// Issuing never throws: a message whose text cannot be made (no memory) is
+// written to standard error as its bare format, and one a sink fails to take
+// goes to standard error. (createObject itself allocates, and may throw
+// std::bad_alloc.)
+//
 // All functions here may be called from any thread. Delivery is serialised:
 // a sink runs for one message at a time, and once Install has returned, the
 // sink it replaced is no longer running and will not be called again. A
@@ -70,7 +75,8 @@ class Port_MsgSink {
 public:
   using Fn = std::function<void(const Port_Msg&)>;
   static Fn Install(Fn sink);
-  static void Deliver(const Port_Msg& msg);  // to the sink, or to standard error
+  // To the sink, or to standard error (also when the sink throws).
+  static void Deliver(const Port_Msg& msg) noexcept;
   // The standard-error line of `msg`, without the line feed.
   static std::string FormatLine(const Port_Msg& msg);
 };

@@ -56,7 +56,9 @@ struct Port_ThrThread::State {
   pthread_t thread{};
   std::mutex mutex;
   std::condition_variable finished;
-  bool done = false;    // the entry has returned (or exit() made it so)
+  bool started = false;  // the thread runs the trampoline; `self` is set
+  pthread_t self{};       // the thread as it knows itself
+  bool done = false;      // the entry has returned (or exit() made it so)
   bool joined = false;  // join() has been called
   bool reaped = false;  // someone has claimed the pthread_join of the thread
   void* result = nullptr;
@@ -101,6 +103,11 @@ struct ExitToken {
 void* Port_ThrThread::trampoline(void* raw) {
   std::unique_ptr<std::shared_ptr<State>> hold(static_cast<std::shared_ptr<State>*>(raw));
   State& s = **hold;
+  {
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.self = pthread_self();
+    s.started = true;
+  }
   t_current = &s;
   t_cancel = &s.cancel;
   void* result = nullptr;
@@ -141,8 +148,8 @@ Port_ThrThread::Port_ThrThread(Entry entry, void* arg) {
 
 Port_ThrThread::~Port_ThrThread() {
   State& s = *m_state;
-  if (t_current == &s) {
-    // Destroyed by its own worker: it cannot wait for itself. The trampoline
+  if (isCurrent()) {
+    // Destroyed on its own thread: it cannot wait for itself. The trampoline
     // keeps the state alive; detaching lets the system reap the thread.
     std::lock_guard<std::mutex> lock(s.mutex);
     if (!s.reaped) pthread_detach(s.thread);
@@ -156,7 +163,7 @@ Port_ThrThread::~Port_ThrThread() {
 void* Port_ThrThread::join() {
   if (const int code = Port_ThrFault::Take(Port_ThrFault::Op::Join)) ThrowCode(code);
   State& s = *m_state;
-  if (t_current == &s) throw Port_ThrException::Deadlock;
+  if (isCurrent()) throw Port_ThrException::Deadlock;
   void* result = nullptr;
   {
     std::unique_lock<std::mutex> lock(s.mutex);
@@ -176,6 +183,7 @@ void Port_ThrThread::cancel() {
 void Port_ThrThread::exit(void* value) {
   State& s = *m_state;
   if (t_current == &s) throw ExitToken{value};
+  if (isCurrent()) return;  // its entry has returned: there is nothing to end
   s.cancel.store(true);
   std::unique_lock<std::mutex> lock(s.mutex);
   s.finished.wait(lock, [&s] { return s.done; });
@@ -185,6 +193,11 @@ void Port_ThrThread::exit(void* value) {
 bool Port_ThrThread::isAlive() const {
   std::lock_guard<std::mutex> lock(m_state->mutex);
   return !m_state->done;
+}
+
+bool Port_ThrThread::isCurrent() const {
+  std::lock_guard<std::mutex> lock(m_state->mutex);
+  return m_state->started && pthread_equal(m_state->self, pthread_self());
 }
 
 bool Port_ThrThread::cancelRequested() {

@@ -15,7 +15,8 @@
 //     thread library) and ends the thread with `value`.
 //   - The destructor of a thread that was never joined waits for the entry
 //     to return, as exit() does, and releases the system thread. (Destroyed
-//     by its own worker, it cannot wait; the thread is then detached.)
+//     on its own thread, even after its entry has returned, it cannot wait;
+//     the thread is then detached.)
 //   - An exception escaping the entry ends the thread with a null result
 //     and is reported as an internal message; it never ends the process.
 // Locks answer Port::Thread::Error: 0 when taken, otherwise a
@@ -66,6 +67,8 @@ public:
   void exit(void* value);
 
   bool isAlive() const;  // the entry has not returned yet
+  // Whether the calling thread is this thread (inside its entry or after).
+  bool isCurrent() const;
   // Inside a thread of this library: whether cancel() or exit() was called on it.
   static bool cancelRequested();
 

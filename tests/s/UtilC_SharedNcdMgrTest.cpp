@@ -2,11 +2,14 @@
 // state of a design's life, the one-design cache, listeners and the dump.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
 #include "CitP_Factory.h"
 #include "Pds_PahDesignLoader.h"
+#include "Port_MsgManData.h"
+#include "Port_Thr.h"
 #include "TestDesigns.h"
 #include "UtilC_SharedNcd.h"
 #include "UtilC_SharedNcdIds.h"
@@ -141,6 +144,19 @@ TEST_F(MgrProtocol, TwoRequestersShareOneDesignUntilBothLeave) {
   EXPECT_EQ(listener.count(UtilI::SharedNcdLoadedID), 1u);
 }
 
+TEST_F(MgrProtocol, DumpListsEveryRequesterOfARecordInOrder) {
+  std::string quick = dir.Write("quick.ncd", ncdtest::MinimalDesign(R"("load_delay_ms": 100)"));
+  EXPECT_EQ(mgr->Load(R2, quick, {}, false), 2u);
+  EXPECT_EQ(mgr->Load(R1, quick, {}, false), 2u);
+  EXPECT_EQ(Dump(), "m_refFiles{} m_loadFiles{'" + quick + " 1 {'" + R1.GetValue().str() + "','" +
+                        R2.GetValue().str() + "'}'} m_unusedFiles{}");
+  EXPECT_EQ(WaitLoaded(R1, quick), 1);
+  DesignRef design = mgr->Get(R2, quick, {});
+  EXPECT_EQ(Dump(), "m_refFiles{" + Entry(quick, 2) + "} m_loadFiles{'" + quick + " 2 {'" +
+                        R1.GetValue().str() + "'}'} m_unusedFiles{}");
+  EXPECT_TRUE(mgr->CancelLoad(R1, quick, {}));
+}
+
 TEST_F(MgrProtocol, LoadOfAReferencedDesignIsReadyAndStartsNoReader) {
   ASSERT_EQ(mgr->Load(R1, a, {}, true), 1u);
   DesignRef held = mgr->Get(R1, a, {});
@@ -187,13 +203,20 @@ TEST_F(MgrProtocol, GetBeforeTheReadEndsAnswersNullAndKeepsTheRequester) {
   EXPECT_TRUE(mgr->Get(R1, quick, {}));
 }
 
+// The read stops when it is cancelled (the file's delay ends early and the
+// load fails): a read stopped by its cancellation reports and announces
+// nothing.
 TEST_F(MgrProtocol, CancelWhileLoadingStopsTheReadAndFreesTheDesign) {
-  EXPECT_EQ(mgr->Load(R1, slow, {}, false), 2u);
+  std::string stops = dir.Write("stops.ncd", ncdtest::MinimalDesign(
+      R"("load_delay_ms": 30000, "throw": "pds", "message": "late failure")"));
+  Port_MsgCapture capture;
+  EXPECT_EQ(mgr->Load(R1, stops, {}, false), 2u);
   EXPECT_EQ(SharedNcd::LiveCount(), liveDesigns + 1);
-  EXPECT_TRUE(mgr->CancelLoad(R1, slow, {}));
+  EXPECT_TRUE(mgr->CancelLoad(R1, stops, {}));
   EXPECT_EQ(SharedNcd::LiveCount(), liveDesigns);
   EXPECT_EQ(Dump(), kEmpty);
-  EXPECT_EQ(listener.heard().size(), 0u);  // a cancelled read announces nothing
+  EXPECT_EQ(listener.heard().size(), 0u);
+  EXPECT_EQ(capture.count("late failure"), 0u);
 }
 
 TEST_F(MgrProtocol, FailedReadIsAnnouncedAndFreedWhenItsRequesterLeaves) {
@@ -270,6 +293,79 @@ TEST_F(MgrProtocol, HandBackIsAtomicWithRespectToOtherClients) {
   mgr->RegistryLock().unlock();
   client.join();
   EXPECT_EQ(Dump(), "m_refFiles{} m_loadFiles{} m_unusedFiles{" + Entry(a, 1) + "}");
+}
+
+// Listeners run on the reader thread. One that takes the design it hears
+// of, or gives up its request, ends the load record on that very thread
+// (nobody else holds the record: the loads do not wait): the record must
+// outlive the announcement, and the design lands where the call files it.
+TEST_F(MgrProtocol, ListenersMayTakeOrGiveUpTheDesignTheyHearOf) {
+  std::atomic<int> calls{0};
+  auto loadAndHear = [&](const std::string& file) {
+    int before = calls;
+    EXPECT_EQ(mgr->Load(R1, file, {}, false), 2u);
+    for (int i = 0; i < 2000 && calls == before; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  };
+  DesignRef taken;
+  ncdtest::CallbackListener takes([&](CommonI::IEvent&) {
+    taken = mgr->Get(R1, a, {});
+    ++calls;
+  });
+  mgr->AddListener(&takes);
+  loadAndHear(a);
+  mgr->RemoveListener(&takes);
+  ASSERT_TRUE(taken);
+  EXPECT_EQ(Dump(), "m_refFiles{" + Entry(a, 2) + "} m_loadFiles{} m_unusedFiles{}");
+  taken.Reset();
+  EXPECT_EQ(Dump(), "m_refFiles{} m_loadFiles{} m_unusedFiles{" + Entry(a, 1) + "}");
+
+  ncdtest::CallbackListener leaves([&](CommonI::IEvent&) {
+    mgr->CancelLoad(R1, b, {});
+    mgr->CancelLoad(R1, bad, {});
+    ++calls;
+  });
+  mgr->AddListener(&leaves);
+  loadAndHear(b);    // loaded: cached, evicting a
+  loadAndHear(bad);  // failed: freed once its reader thread has ended
+  mgr->RemoveListener(&leaves);
+  EXPECT_EQ(Dump(), "m_refFiles{} m_loadFiles{} m_unusedFiles{" + Entry(b, 1) + "}");
+  for (int i = 0; i < 2000 && SharedNcd::LiveCount() != liveDesigns + 1; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(SharedNcd::LiveCount(), liveDesigns + 1);
+  EXPECT_EQ(listener.count(UtilI::SharedNcdLoadedID), 2u);
+  EXPECT_EQ(listener.count(UtilI::SharedNcdLoadFailedID), 1u);
+}
+
+// A release from a destructor while the registry lock fails: the reference
+// goes, nothing is thrown, and the next operation hands the design back.
+TEST_F(MgrProtocol, ReleaseThatCannotLockDropsItsReferenceAndTheHandBackFollows) {
+  ASSERT_EQ(mgr->Load(R1, a, {}, true), 1u);
+  DesignRef design = mgr->Get(R1, a, {});
+  {
+    Port_ThrFaultScope faults;
+    Port_MsgCapture capture;
+    Port_ThrFault::Fail(Port_ThrFault::Op::Lock, Port_ThrException::LockFailed, 1, &mgr->RegistryLock());
+    { DesignRef last = std::move(design); }
+    EXPECT_EQ(capture.count(Port_MsgKind::Internal, "Unable to lock at line UtilC_SharedNcdMgr:"), 1u);
+  }
+  EXPECT_EQ(Dump(), "m_refFiles{} m_loadFiles{} m_unusedFiles{" + Entry(a, 1) + "}");
+}
+
+// While the registry lock fails the read still ends, is announced and
+// counts as loaded.
+TEST_F(MgrProtocol, ReadEndsAndIsAnnouncedWhileTheRegistryLockFails) {
+  std::string quick = dir.Write("quick.ncd", ncdtest::MinimalDesign(R"("load_delay_ms": 100)"));
+  EXPECT_EQ(mgr->Load(R1, quick, {}, false), 2u);
+  {
+    Port_ThrFaultScope faults;
+    Port_MsgCapture capture;
+    Port_ThrFault::Fail(Port_ThrFault::Op::Lock, Port_ThrException::LockFailed, 1000, &mgr->RegistryLock());
+    for (int i = 0; i < 1000 && listener.heard().empty(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_EQ(listener.count(UtilI::SharedNcdLoadedID), 1u);
+  EXPECT_EQ(WaitLoaded(R1, quick), 1);
+  EXPECT_TRUE(mgr->Get(R1, quick, {}));
 }
 
 TEST(Event, FieldsAreSetOnlyFromRealValues) {

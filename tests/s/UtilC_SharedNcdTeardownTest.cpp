@@ -1,11 +1,13 @@
 // A framework that deletes the manager gets every design back: those in
 // client hands lose the manager's reference, pending reads are stopped, and
-// the cached design is freed, and designs still in client hands find a
-// manager when they are released. The test deletes the process's manager,
-// so it has a program of its own.
+// the cached design is freed; designs still in client hands live on alone
+// and are freed by their last release, which makes no new manager. The
+// test deletes the process's manager, so it has a program of its own.
 #include <gtest/gtest.h>
 
+#include "CitP_Factory.h"
 #include "TestDesigns.h"
+#include "UtilC_SharedNcdIds.h"
 #include "UtilC_SharedNcd.h"
 #include "UtilC_SharedNcdMgr.h"
 
@@ -28,11 +30,12 @@ TEST(MgrTeardown, DeletingTheManagerFreesEveryDesignItHolds) {
 
   delete mgr;
   EXPECT_EQ(SharedNcd::LiveCount(), 1);  // the client's design outlives the manager
+  EXPECT_EQ(CitP::InstanceTable::GetInstance(UtilC::SharedNcd::CLSID_Mgr), nullptr);
   int count = 0;
   CommonI::RefCountOf(client.get())->GetRefCount(&count);
   EXPECT_EQ(count, 1);
-  // Its last release reaches a new manager, which frees it.
+  EXPECT_EQ(client->GetFileName().str(), held);  // still usable
   client.Reset();
   EXPECT_EQ(SharedNcd::LiveCount(), 0);
-  EXPECT_NE(Mgr::Instance(), nullptr);
+  EXPECT_EQ(CitP::InstanceTable::GetInstance(UtilC::SharedNcd::CLSID_Mgr), nullptr);  // no new manager
 }

@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -15,6 +17,7 @@
 #include "CommonI_IEvent.h"
 #include "CommonI_IRefCount.h"
 #include "CountedObject.h"
+#include "Port_Thr.h"
 
 namespace ncdtest {
 
@@ -66,6 +69,21 @@ inline CommonI::RefCountPtr<CitI::IInterface> NewOwner() {
   return CommonI::RefCountPtr<CitI::IInterface>::Adopt(Owner::Create());
 }
 
+// Runs a function for every event it hears, on the thread that sends it
+// (a client that reacts to an event at once, from inside OnEvent).
+class CallbackListener : public CommonI::IEventListener {
+public:
+  explicit CallbackListener(std::function<void(CommonI::IEvent&)> onEvent) : m_onEvent(std::move(onEvent)) {}
+  void* QueryInterface(const Port::XUID& iid) override { return iid == CitI::IID_IInterface ? this : nullptr; }
+  CitI::Result OnEvent(CommonI::IEvent* event) override {
+    m_onEvent(*event);
+    return 1;
+  }
+
+private:
+  std::function<void(CommonI::IEvent&)> m_onEvent;
+};
+
 // Records the type and data of every event it hears (thread-safe).
 class RecordingListener : public CommonI::IEventListener {
 public:
@@ -73,6 +91,7 @@ public:
     Port::XUID type;
     CitI::IInterface* source = nullptr;
     CitI::IInterface* data = nullptr;
+    std::uint64_t thread = 0;  // the number of the thread that sent it
   };
   void* QueryInterface(const Port::XUID& iid) override { return iid == CitI::IID_IInterface ? this : nullptr; }
   CitI::Result OnEvent(CommonI::IEvent* event) override {
@@ -80,6 +99,7 @@ public:
     event->GetType(heard.type);
     event->GetSource(&heard.source);
     event->GetData(&heard.data);
+    heard.thread = Port_ThrThreadID::getID().number();
     std::lock_guard<std::mutex> lock(m_mutex);
     m_heard.push_back(heard);
     return 1;

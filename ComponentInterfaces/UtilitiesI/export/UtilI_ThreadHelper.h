@@ -4,14 +4,18 @@
 // one load event.
 //
 // The outcome (Succeeded) may be asked from any thread while the worker
-// runs. A read whose thread was asked to stop (ThreadT::cancel or its
-// teardown) stores its outcome but announces nothing: every read that runs
-// to its end is announced exactly once.
+// runs. Every read that runs to its end is announced exactly once, also
+// when its thread is asked to stop after the outcome is known: only a read
+// stopped by a cancellation (Read() failed and the derived reader called
+// Stopped()) announces nothing. While the listeners run, the functor holds
+// a reference to the file, so the file outlives its announcement whatever
+// the manager does with it meanwhile.
 //
-// Mgr must offer `static Mgr* Instance()` and `NotifyListeners(CommonI::IEvent&)`;
-// File must offer `QueryInterface(CitI::IID_IInterface)`.
+// Mgr must offer `NotifyListeners(CommonI::IEvent&) noexcept`; File must
+// offer `QueryInterface(CitI::IID_IInterface)` and an IRefCount face.
 #pragma once
 
+#include "CommonI_IRefCount.h"
 #include "Port_Thr.h"
 #include "UtilI_Event.h"
 #include "UtilI_ThreadT.h"
@@ -21,7 +25,8 @@ namespace UtilI {
 template <class Reader, class File, class Mgr>
 class ThreadReaderT {
 public:
-  explicit ThreadReaderT(File* file = nullptr) : m_mgr(file ? Mgr::Instance() : nullptr), m_file(file) {}
+  // `mgr` is the manager that reads `file` and whose listeners hear of it.
+  explicit ThreadReaderT(File* file = nullptr, Mgr* mgr = nullptr) : m_mgr(file ? mgr : nullptr), m_file(file) {}
   virtual ~ThreadReaderT() = default;
   ThreadReaderT(const ThreadReaderT&) = delete;
   ThreadReaderT& operator=(const ThreadReaderT&) = delete;
@@ -34,10 +39,12 @@ public:
       m_result = ok;
       m_lock.unlock();
     }
-    if (Port_ThrThread::cancelRequested() || !m_mgr) return ok;
+    if ((!ok && m_stopped) || !m_mgr) return ok;
+    auto* data = m_file ? static_cast<CitI::IInterface*>(m_file->QueryInterface(CitI::IID_IInterface)) : nullptr;
+    CommonI::RefCountPtr<CitI::IInterface> hold(data);
     Event event;
     event.SetSource(m_mgr);
-    if (m_file) event.SetData(static_cast<CitI::IInterface*>(m_file->QueryInterface(CitI::IID_IInterface)));
+    event.SetData(data);
     event.SetType(ok ? SharedNcdLoadedID : SharedNcdLoadFailedID);
     m_mgr->NotifyListeners(event);
     return ok;
@@ -54,10 +61,17 @@ public:
   File* GetFile() const { return m_file; }
 
 protected:
+  // For Read(), on the worker: the read failed because its thread was asked
+  // to stop, not of its own accord.
+  void Stopped() { m_stopped = true; }
+
   Mgr* m_mgr;
   File* m_file;
   Port_ThrReaderWriterLock m_lock;
   bool m_result = false;
+
+private:
+  bool m_stopped = false;  // the worker's own
 };
 
 }  // namespace UtilI

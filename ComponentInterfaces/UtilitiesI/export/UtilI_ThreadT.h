@@ -9,10 +9,17 @@
 // m_stateLock, any thread may ask. Lock order: m_mutex before m_stateLock,
 // and only in start(); m_mutex also guards the worker's name.
 //
+// A started thread always finishes: the worker's exceptions are caught and
+// reported, and isFinished() is true once the worker's thread has ended,
+// even when the state lock failed as the worker marked itself Completed.
+// A thread that could not be created leaves the object NotStarted
+// (isStarted() false) and the failure reported.
+//
 // Teardown never frees anything the worker may still use: a running worker
 // is asked to stop (cooperatively) and the destructor returns only once the
 // worker's code has ended, so the owner may then free the worker and what
-// it reads.
+// it reads. The owner must not destroy the object on the worker's own
+// thread while the worker runs.
 //
 // Misuse (operations before start(), or without a worker) is reported
 // through the message manager and the operation does nothing.
@@ -28,12 +35,27 @@ namespace UtilI {
 namespace ThreadMsg {
 inline constexpr const char* kSource = "UtilI_ThreadT";
 inline Port_MsgManData At(int line) { return Port_MsgManData::createObject("UtilitiesC", kSource, line, "1"); }
+// Issue `format` (one "%s:%d" for this header's name and `line`) as an
+// internal message or an error; they never throw (a message without memory
+// is lost), so that teardown and the worker's end may report.
+inline void Report(int line, const char* format) noexcept {
+  try {
+    At(line).issueInternal(format, kSource, line);
+  } catch (...) {
+  }
+}
+inline void ReportError(int line, const char* format) noexcept {
+  try {
+    At(line).issueError(format, kSource, line);
+  } catch (...) {
+  }
+}
 // The calling thread's identifier text, or an empty text (with a report)
 // when it does not fit the 128-character buffer.
 inline Port::StringBase CurrentThreadText() {
   char buffer[128];
   if (Port_ThrThreadID::getID().getText(buffer, sizeof buffer) == Port_ThrException::BufferTooSmall) {
-    At(__LINE__).issueInternal("Buffer is too small at %s:%d\n", kSource, __LINE__);
+    Report(__LINE__, "Buffer is too small at %s:%d\n");
     return Port::StringBase();
   }
   return Port::StringBase(buffer);
@@ -57,9 +79,12 @@ public:
   bool isRunning() { return Usable() && ReadState() == Running; }
   bool isFinished() {
     if (!Usable()) return false;
+    if (!m_thread->isAlive()) return true;
     std::uint32_t state = ReadState();
     return state == Completed || state == Canceled;
   }
+  // Whether start() created the thread. For the thread that called start().
+  bool isStarted() const { return m_thread != nullptr; }
   Port::StringBase getName();
   void setName(const Port::StringBase& name);
   void cancel();
@@ -73,7 +98,7 @@ private:
     return m_thread != nullptr;
   }
   bool WorkerMissing(int line) {
-    ThreadMsg::At(line).issueInternal("Worker functor is not initialized at %s:%d\n", ThreadMsg::kSource, line);
+    ThreadMsg::Report(line, "Worker functor is not initialized at %s:%d\n");
     return false;
   }
   // True when the thread was started and has a worker; else reports which
@@ -84,8 +109,7 @@ private:
     return true;
   }
   bool ReportNotStarted(int line) {
-    ThreadMsg::At(line).issueError("start() must be called before this point of execution %s:%d\n",
-                                   ThreadMsg::kSource, line);
+    ThreadMsg::ReportError(line, "start() must be called before this point of execution %s:%d\n");
     return false;
   }
   // Reads the state (NotStarted, with a report, when the lock fails).
@@ -106,7 +130,10 @@ void ThreadT<Worker>::start() {
     return;
   }
   if (m_thread) return;
-  if (m_mutex.lock() != 0) return;
+  if (m_mutex.lock() != 0) {
+    ThreadMsg::Report(__LINE__, "Unable to lock at line %s:%d\n");
+    return;
+  }
   try {
     m_thread = new Port_ThrThread(&ThreadT::Entry, this);
     if (m_stateLock.writeLock() == 0) {
@@ -115,9 +142,11 @@ void ThreadT<Worker>::start() {
     }
   } catch (Port_ThrException::Exception code) {
     if (code == Port_ThrException::CreateFailed)
-      ThreadMsg::At(__LINE__).issueInternal("Unable to create a thread at %s:%d\n", ThreadMsg::kSource, __LINE__);
+      ThreadMsg::Report(__LINE__, "Unable to create a thread at %s:%d\n");
     else
-      ThreadMsg::At(__LINE__).issueInternal("Unhandle Exception at %s:%d\n", ThreadMsg::kSource, __LINE__);
+      ThreadMsg::Report(__LINE__, "Unhandle Exception at %s:%d\n");
+  } catch (...) {  // no memory for the thread
+    ThreadMsg::Report(__LINE__, "Unable to create a thread at %s:%d\n");
   }
   m_mutex.unlock();
 }
@@ -127,11 +156,18 @@ void* ThreadT<Worker>::Entry(void* arg) {
   auto* self = static_cast<ThreadT*>(arg);
   // Start barrier: start() has stored m_thread and the Running state.
   if (self->m_mutex.lock() == 0) self->m_mutex.unlock();
-  self->setName(ThreadMsg::CurrentThreadText());
-  if (self->m_worker)
-    (*self->m_worker)(self);
-  else
-    self->WorkerMissing(__LINE__);
+  try {
+    self->setName(ThreadMsg::CurrentThreadText());
+  } catch (...) {  // no memory for the name: the worker runs unnamed
+  }
+  try {
+    if (self->m_worker)
+      (*self->m_worker)(self);
+    else
+      self->WorkerMissing(__LINE__);
+  } catch (...) {
+    ThreadMsg::Report(__LINE__, "Unhandle Exception at %s:%d\n");
+  }
   self->setState(Completed);
   return self;
 }
@@ -152,22 +188,25 @@ void ThreadT<Worker>::join() {
     for (const auto& e : kJoinErrors)
       if (e.code == code) text = e.text;
     if (text)
-      ThreadMsg::At(__LINE__).issueError(text, ThreadMsg::kSource, __LINE__);
+      ThreadMsg::ReportError(__LINE__, text);
     else
-      ThreadMsg::At(__LINE__).issueInternal("Unhandle Exception at %s:%d\n", ThreadMsg::kSource, __LINE__);
+      ThreadMsg::Report(__LINE__, "Unhandle Exception at %s:%d\n");
   }
-  Port::StringBase worker = getName();
-  Port::StringBase joiner = ThreadMsg::CurrentThreadText();
-  if (exitValue)
-    Port_MsgManData::debugStub("Join completed thread %s to thread %s.\n", worker.c_str(), joiner.c_str());
-  else
-    Port_MsgManData::debugStub("Join canceled thread %s to thread %s.\n", worker.c_str(), joiner.c_str());
+  try {
+    Port::StringBase worker = getName();
+    Port::StringBase joiner = ThreadMsg::CurrentThreadText();
+    if (exitValue)
+      Port_MsgManData::debugStub("Join completed thread %s to thread %s.\n", worker.c_str(), joiner.c_str());
+    else
+      Port_MsgManData::debugStub("Join canceled thread %s to thread %s.\n", worker.c_str(), joiner.c_str());
+  } catch (...) {  // no memory for the names: the trace is lost, the join is done
+  }
 }
 
 template <class Worker>
 std::uint32_t ThreadT<Worker>::ReadState() {
   if (m_stateLock.readLock() != 0) {
-    ThreadMsg::At(__LINE__).issueInternal("Unable to lock at line %s:%d\n", ThreadMsg::kSource, __LINE__);
+    ThreadMsg::Report(__LINE__, "Unable to lock at line %s:%d\n");
     return NotStarted;
   }
   std::uint32_t state = m_state;
@@ -185,7 +224,7 @@ template <class Worker>
 void ThreadT<Worker>::setState(std::uint32_t state) {
   if (!Started(__LINE__)) return;
   if (m_stateLock.writeLock() != 0) {
-    ThreadMsg::At(__LINE__).issueInternal("Unable to lock at line %s:%d\n", ThreadMsg::kSource, __LINE__);
+    ThreadMsg::Report(__LINE__, "Unable to lock at line %s:%d\n");
     return;
   }
   m_state = state;
@@ -229,8 +268,9 @@ template <class Worker>
 void ThreadT<Worker>::Teardown() {
   if (m_thread && m_worker && isRunning()) {
     if (getState() != Completed) setState(Completed);
-    // Cooperative: returns once the worker's code has ended.
-    m_thread->exit(this);
+    // Cooperative: returns once the worker's code has ended. (On the worker's
+    // own thread after its entry has returned there is nothing to end.)
+    if (!m_thread->isCurrent()) m_thread->exit(this);
   }
   delete m_thread;  // waits for a worker that is still unwinding
   m_thread = nullptr;

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <new>
 #include <thread>
 #include <utility>
 
@@ -88,6 +89,25 @@ TEST(MsgMan, WithoutSinkWritesStandardError) {
   ::close(fds[0]);
   EXPECT_EQ(std::string(buf, n > 0 ? static_cast<std::size_t>(n) : 0),
             "WARNING [Comp] w (Src:5)\n");
+}
+
+// A sink that fails (out of memory, say) must not make issuing fail: the
+// message goes to standard error instead.
+TEST(MsgMan, SinkThatThrowsLeavesTheMessageOnStandardError) {
+  Port_MsgSink::Fn previous = Port_MsgSink::Install([](const Port_Msg&) { throw std::bad_alloc(); });
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  const int saved = ::dup(2);
+  ::dup2(fds[1], 2);
+  EXPECT_NO_THROW(Port_MsgManData::createObject("Comp", "Src", 6, "").issueError("lost? %d\n", 1));
+  ::dup2(saved, 2);
+  ::close(saved);
+  ::close(fds[1]);
+  Port_MsgSink::Install(std::move(previous));
+  char buf[256] = {};
+  const ssize_t n = ::read(fds[0], buf, sizeof buf - 1);
+  ::close(fds[0]);
+  EXPECT_EQ(std::string(buf, n > 0 ? static_cast<std::size_t>(n) : 0), "ERROR [Comp] lost? 1 (Src:6)\n");
 }
 
 TEST(MsgMan, ConcurrentIssuersLoseNothing) {

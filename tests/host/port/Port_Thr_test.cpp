@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -142,6 +143,44 @@ TEST(Thread, DestructorWaitsForTheEntry) {
         &self);
   }
   EXPECT_TRUE(self.finished);
+}
+
+namespace {
+
+// Deletes the thread object it holds when its thread ends (a thread_local's
+// destructor runs after the entry has returned), noting whether it ran there.
+struct OwnThreadHolder {
+  Port_ThrThread* thread = nullptr;
+  std::atomic<int>* seen = nullptr;
+  ~OwnThreadHolder() {
+    if (!thread) return;
+    *seen = thread->isCurrent() ? 1 : 2;
+    delete thread;
+    *seen += 10;
+  }
+};
+thread_local OwnThreadHolder t_holder;
+
+}  // namespace
+
+// A thread object destroyed on its own thread after its entry has returned
+// knows where it is and lets the thread go instead of waiting for itself.
+TEST(Thread, DestroyedOnItsOwnThreadAfterItsEntry) {
+  static std::atomic<Port_ThrThread*> made{nullptr};
+  static std::atomic<int> seen{0};
+  made = new Port_ThrThread(
+      +[](void*) -> void* {
+        while (!made.load())
+          std::this_thread::yield();
+        t_holder.thread = made.load();
+        t_holder.seen = &seen;
+        return nullptr;
+      },
+      nullptr);
+  EXPECT_FALSE(made.load()->isCurrent());
+  for (int i = 0; i < 2000 && seen < 10; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_EQ(seen, 11);
 }
 
 TEST(Thread, EscapingExceptionIsReportedNotFatal) {
