@@ -1,7 +1,6 @@
 #include "NcdTcl_LoadNotes.h"
 
 #include <cstdio>
-#include <deque>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -13,19 +12,21 @@ namespace NcdTcl::LoadNotes {
 
 namespace {
 
-// At most this many failure texts are kept; the oldest goes first.
-constexpr std::size_t kMaxNotes = 64;
 // A thread keeps at most this many waiting messages; older ones pass on.
 constexpr std::size_t kMaxWaiting = 32;
 
 // Process-wide state; allocated once and never freed, because reader
 // threads may still deliver messages while the process exits.
+struct Note {
+  int holds = 0;     // handles waiting for the read
+  std::string text;  // the last failure text, empty when none
+};
+
 struct Registry {
   std::mutex previousMutex;  // guards previous
   Port_MsgSink::Fn previous;
-  std::mutex mutex;  // guards notes and order
-  std::map<ReadKey, std::string> notes;
-  std::deque<ReadKey> order;
+  std::mutex mutex;  // guards notes
+  std::map<ReadKey, Note> notes;  // the held keys only
 };
 
 Registry& TheRegistry() {
@@ -94,22 +95,15 @@ std::string Trimmed(std::string text) {
   return text;
 }
 
-void File(ReadKey key, std::string text) {
+// Files `text` as the failure text of a held key; false when no handle
+// holds it.
+bool File(const ReadKey& key, std::string text) {
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> lock(registry.mutex);
-  auto [it, inserted] = registry.notes.insert_or_assign(key, std::move(text));
-  if (!inserted) return;
-  registry.order.push_back(it->first);
-  if (registry.order.size() <= kMaxNotes) return;
-  registry.notes.erase(registry.order.front());
-  registry.order.pop_front();
-}
-
-void Forget(const ReadKey& key) {
-  Registry& registry = TheRegistry();
-  std::lock_guard<std::mutex> lock(registry.mutex);
-  if (!registry.notes.erase(key)) return;
-  std::erase(registry.order, key);
+  auto it = registry.notes.find(key);
+  if (it == registry.notes.end()) return false;
+  it->second.text = std::move(text);
+  return true;
 }
 
 }  // namespace
@@ -125,35 +119,44 @@ void Install() {
   t_interpThread = true;
 }
 
+void Hold(const ReadKey& key) {
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  ++registry.notes[key].holds;
+}
+
+void Release(const ReadKey& key) noexcept {
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::mutex> lock(registry.mutex);
+  auto it = registry.notes.find(key);
+  if (it != registry.notes.end() && --it->second.holds <= 0) registry.notes.erase(it);
+}
+
+// A read's messages: a failed read's errors become the failure text of its
+// key when a handle holds it (an empty text clears an older one, which
+// would describe another read); everything else passes on.
 void ClaimForRead(const ReadKey& key, bool failed) {
   std::vector<Port_Msg> messages = std::exchange(t_waiting.messages, {});
-  if (!failed) {
-    Forget(key);
-    Redeliver(messages);
-    return;
-  }
   std::string text;
-  std::vector<Port_Msg> others;
+  std::vector<Port_Msg> others, failures;
   for (Port_Msg& msg : messages) {
-    if (!IsFailureText(msg)) {
+    if (!failed || !IsFailureText(msg)) {
       others.push_back(std::move(msg));
       continue;
     }
     if (!text.empty()) text += '\n';
     text += Trimmed(msg.text);
+    failures.push_back(std::move(msg));
   }
   Redeliver(others);
-  if (text.empty())
-    Forget(key);  // an older text would describe another read
-  else
-    File(key, std::move(text));
+  if (!File(key, std::move(text))) Redeliver(failures);  // nobody waits for them: they pass on
 }
 
 std::string FailureText(const ReadKey& key) {
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> lock(registry.mutex);
   auto it = registry.notes.find(key);
-  return it == registry.notes.end() ? std::string() : it->second;
+  return it == registry.notes.end() ? std::string() : it->second.text;
 }
 
 }  // namespace NcdTcl::LoadNotes

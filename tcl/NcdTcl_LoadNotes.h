@@ -8,10 +8,12 @@
 // process. Messages issued on a thread that runs an interpreter pass on at
 // once (to the sink installed before, or to standard error as usual).
 // Messages of any other thread wait on their thread until that thread's
-// load event claims them: a failed read files its errors as the failure
-// text of its (owner, file), a successful one passes them on; a thread
-// that ends with messages still waiting passes them on then. So a failed
-// load is reported once, as a Tcl error, and nothing is lost.
+// load event claims them: a failed read that a handle waits for (Hold)
+// files its errors as the failure text of its (owner, file), kept until
+// every handle waiting for it has let go (Release), however many reads fail
+// meanwhile; any other read passes its messages on; a thread that ends with
+// messages still waiting passes them on then. So a failed load is reported
+// once, as a Tcl error, and nothing is lost.
 //
 // All functions may be called from any thread.
 #pragma once
@@ -26,12 +28,18 @@ namespace NcdTcl::LoadNotes {
 // interpreter's thread.
 void Install();
 
+// A handle waits for the read of `key` (before asking the manager for it):
+// the read's failure text is kept for it until it calls Release. Holds
+// count: two handles of one design hold it twice.
+void Hold(const ReadKey& key);
+void Release(const ReadKey& key) noexcept;
+
 // In a load event, on the reader thread: claims the messages waiting on
 // this thread for the read `key`.
 void ClaimForRead(const ReadKey& key, bool failed);
 
-// The failure text of the last failed read of `key` (several messages
-// joined by line feeds), or an empty text.
+// The failure text of the last failed read of a held `key` (several
+// messages joined by line feeds), or an empty text.
 std::string FailureText(const ReadKey& key);
 
 }  // namespace NcdTcl::LoadNotes

@@ -38,6 +38,19 @@ std::string NameText(std::uint64_t number) {
   return "ncd" + std::to_string(number);
 }
 
+// Holds a read's failure text (LoadNotes) for the life of a scope.
+class HeldNote {
+ public:
+  explicit HeldNote(ReadKey key) : m_key(std::move(key)) { LoadNotes::Hold(m_key); }
+  ~HeldNote() { LoadNotes::Release(m_key); }
+  HeldNote(const HeldNote&) = delete;
+  HeldNote& operator=(const HeldNote&) = delete;
+  const ReadKey& Key() const { return m_key; }
+
+ private:
+  ReadKey m_key;
+};
+
 // Sets a flag for the life of a scope.
 class Servicing {
  public:
@@ -125,6 +138,7 @@ Session::Handle& Session::Open(const OpenRequest& request) {
 }
 
 Session::Handle& Session::OpenBlocking(Handle&& proto) {
+  HeldNote note(KeyOf(proto.owner.get(), proto.file));
   try {
     CitI::Result status = m_mgr->Load(proto.requester, proto.file, proto.owner, true);
     if (WaitForRead(proto, status) == 1)
@@ -135,7 +149,7 @@ Session::Handle& Session::OpenBlocking(Handle&& proto) {
   }
   if (!proto.design) {
     m_mgr->CancelLoad(proto.requester, proto.file, proto.owner);
-    std::string text = LoadNotes::FailureText(KeyOf(proto.owner.get(), proto.file));
+    std::string text = LoadNotes::FailureText(note.Key());
     throw Error(ErrorClass::Load, LoadMessage(proto.file, text), {proto.file});
   }
   proto.state = LoadState::Ready;
@@ -256,11 +270,17 @@ Tcl_Obj* Session::Names() const {
 
 // ---- events ----
 
+// A watched handle also holds its read's failure text (LoadNotes) until
+// it is settled.
 void Session::Watch(Handle& handle) {
-  {
+  LoadNotes::Hold(handle.key);
+  try {
     std::lock_guard<std::mutex> lock(m_lock);
     ++m_watched[handle.key];
     handle.watched = true;
+  } catch (...) {
+    LoadNotes::Release(handle.key);
+    throw;
   }
   ArmTimer(kRecheckMs);
 }
@@ -268,6 +288,7 @@ void Session::Watch(Handle& handle) {
 void Session::Unwatch(Handle& handle) {
   if (!handle.watched) return;
   handle.watched = false;
+  LoadNotes::Release(handle.key);
   std::lock_guard<std::mutex> lock(m_lock);
   auto it = m_watched.find(handle.key);
   if (it == m_watched.end() || --it->second > 0) return;
