@@ -191,6 +191,10 @@ CitI::Result Mgr::RemoveListener(CommonI::IEventListener* listener) {
     Port_ThrGuard guard(m_lock);
     std::shared_ptr<const Listeners> current = m_listeners.load();
     if (!current || !current->count(listener)) return 0;
+    if (current->size() == 1) {  // the last one goes without any memory
+      m_listeners.store(nullptr);
+      return 1;
+    }
     auto next = std::make_shared<Listeners>(*current);
     next->erase(listener);
     m_listeners.store(std::move(next));
@@ -266,8 +270,8 @@ bool Mgr::IsReferenced(const SharedNcd* design) const {
 }
 
 // Keeps the most recently released design: the oldest entry leaves first.
-// Without a spare entry the oldest one's entry serves, and without any the
-// design is freed.
+// Without a spare entry (no memory, reported) the oldest one's entry
+// serves, and without any the design is freed.
 void Mgr::MoveToUnused(SharedNcd* design, Disposal& disposal, Spare& spare) {
   auto free = [&](SharedNcd* leaving) {
     if (!disposal.uncached) disposal.uncached = leaving;
@@ -277,6 +281,7 @@ void Mgr::MoveToUnused(SharedNcd* design, Disposal& disposal, Spare& spare) {
     free(design);
     return;
   }
+  if (spare.empty()) Msg::ReportOutOfMemory(kSource, __LINE__);
   if (static_cast<int>(m_unusedFiles.size()) >= m_maxUnusedFiles) {
     if (spare.empty()) {
       free(std::exchange(m_unusedFiles.front(), design));

@@ -31,7 +31,10 @@ Port_Msg MakeMsg(Port_MsgKind kind, std::string component, const char* format, v
 void WriteUnformatted(const char* kind, const char* format) noexcept {
   std::fputs(kind, stderr);
   std::fputs(" (message text not formatted: out of memory) ", stderr);
-  std::fputs(format ? format : "", stderr);
+  const char* text = format ? format : "";
+  std::fputs(text, stderr);
+  const std::size_t length = std::strlen(text);
+  if (length == 0 || text[length - 1] != '\n') std::fputc('\n', stderr);
   std::fflush(stderr);
 }
 
@@ -63,9 +66,17 @@ Port_MsgManData Port_MsgManData::createObject(const char* component, const char*
   return Port_MsgManData(component, source, line);
 }
 
+// A message without memory for its text still says what happened to it:
+// "out of memory" needs no memory of its own (it fits the string's own
+// buffer), so it reaches the sink as the message's text.
 void Port_MsgManData::issue(Port_MsgKind kind, const char* format, va_list args) const {
   try {
     Port_MsgSink::Deliver(MakeMsg(kind, m_component, format, args, m_source, m_line));
+    return;
+  } catch (...) {
+  }
+  try {
+    Port_MsgSink::Deliver(Port_Msg{kind, std::string(), "out of memory", std::string(), 0});
   } catch (...) {
     WriteUnformatted(Port_MsgKindName(kind), format);
   }

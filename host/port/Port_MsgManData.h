@@ -16,8 +16,9 @@
 // Port::StringBase::Format).
 //
 // Issuing never throws: a message whose text cannot be made (no memory) is
-// written to standard error as its bare format, and one a sink fails to take
-// goes to standard error. (createObject itself allocates, and may throw
+// issued with the text "out of memory" (or, failing that too, written to
+// standard error as its bare format), and one a sink fails to take goes to
+// standard error. (createObject itself allocates, and may throw
 // std::bad_alloc.)
 //
 // All functions here may be called from any thread. Delivery is serialised:
