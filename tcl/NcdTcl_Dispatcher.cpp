@@ -55,10 +55,18 @@ void* Dispatcher::QueryInterface(const Port::XUID& iid) {
   return iid == CitI::IID_IInterface ? static_cast<CitI::IInterface*>(this) : nullptr;
 }
 
+// Without memory to name the read, its messages stay on this thread (they
+// pass on when it ends) and its handles learn the outcome by asking the
+// manager, as they do every Session::kRecheckMs.
 CitI::Result Dispatcher::OnEvent(CommonI::IEvent* event) {
   ReadKey key;
   bool ok = false;
-  if (!event || !ReadOf(*event, key, ok)) return 0;
+  try {
+    if (!event || !ReadOf(*event, key, ok)) return 0;
+  } catch (...) {
+    LoadNotes::NoteLost();
+    return 0;
+  }
   LoadNotes::ClaimForRead(key, !ok);
   {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -35,8 +35,8 @@ namespace NcdTcl {
 class Mailbox {
  public:
   // The read `key` ended, successfully or not. Called on a reader thread,
-  // under the dispatcher's lock: must not block.
-  virtual void ReadEnded(const ReadKey& key, bool ok) = 0;
+  // under the dispatcher's lock: must not block nor throw.
+  virtual void ReadEnded(const ReadKey& key, bool ok) noexcept = 0;
 
  protected:
   ~Mailbox() = default;

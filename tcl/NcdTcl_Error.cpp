@@ -1,5 +1,7 @@
 #include "NcdTcl_Error.h"
 
+#include <new>
+
 namespace NcdTcl {
 
 const char* ClassName(ErrorClass errorClass) {
@@ -16,6 +18,31 @@ int Error::Report(Tcl_Interp* interp) const {
     Tcl_ListObjAppendElement(nullptr, code, Tcl_NewStringObj(word.c_str(), -1));
   Tcl_SetObjErrorCode(interp, code);
   return TCL_ERROR;
+}
+
+int Error::ReportInternal(Tcl_Interp* interp, const char* message) noexcept {
+  Tcl_SetObjResult(interp, Tcl_NewStringObj(message, -1));
+  Tcl_Obj* code = Tcl_NewListObj(0, nullptr);
+  Tcl_ListObjAppendElement(nullptr, code, Tcl_NewStringObj("NCD", -1));
+  Tcl_ListObjAppendElement(nullptr, code, Tcl_NewStringObj(ClassName(ErrorClass::Internal), -1));
+  Tcl_SetObjErrorCode(interp, code);
+  return TCL_ERROR;
+}
+
+int Error::ReportCaught(Tcl_Interp* interp) noexcept {
+  try {
+    try {
+      throw;
+    } catch (const Error& e) {
+      return e.Report(interp);
+    } catch (const std::bad_alloc&) {
+      return ReportInternal(interp, "out of memory");
+    } catch (const std::exception& e) {
+      return ReportInternal(interp, e.what());
+    }
+  } catch (...) {
+  }
+  return ReportInternal(interp, "the shared design component failed");
 }
 
 }  // namespace NcdTcl

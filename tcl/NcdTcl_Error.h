@@ -35,6 +35,14 @@ class Error : public std::exception {
   // Sets the interpreter's result and -errorcode; answers TCL_ERROR.
   int Report(Tcl_Interp* interp) const;
 
+  // Inside a catch: reports the exception being handled as a command's
+  // error (an Error as itself, a lack of memory as "out of memory", any
+  // other as INTERNAL); answers TCL_ERROR. Never throws, so that no
+  // exception reaches Tcl.
+  static int ReportCaught(Tcl_Interp* interp) noexcept;
+  // An INTERNAL error with a fixed text; allocates nothing of its own.
+  static int ReportInternal(Tcl_Interp* interp, const char* message) noexcept;
+
  private:
   ErrorClass m_class;
   std::string m_message;

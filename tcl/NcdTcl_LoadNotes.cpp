@@ -1,6 +1,8 @@
 #include "NcdTcl_LoadNotes.h"
 
+#include <atomic>
 #include <cstdio>
+#include <new>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -9,6 +11,14 @@
 #include "Port_MsgManData.h"
 
 namespace NcdTcl::LoadNotes {
+
+// Messages that wait on a thread (a reader's, or a CallNotes'); `lost`
+// when one could not be kept for lack of memory.
+struct Waiting {
+  std::vector<Port_Msg> messages;
+  bool lost = false;
+  ~Waiting();
+};
 
 namespace {
 
@@ -34,8 +44,13 @@ Registry& TheRegistry() {
   return *registry;
 }
 
+// "out of memory" fits a string's own buffer: making it needs no memory.
+const char* const kOutOfMemory = "out of memory";
+
 thread_local bool t_interpThread = false;
 thread_local bool t_passThrough = false;  // delivering messages that waited
+thread_local Waiting* t_callNotes = nullptr;  // the innermost CallNotes'
+std::atomic<std::uint64_t> g_lost{0};
 
 // Where a message goes when nobody claims it: what Port_MsgSink does
 // without a sink of ours.
@@ -66,13 +81,22 @@ void Redeliver(const std::vector<Port_Msg>& messages) {
   t_passThrough = false;
 }
 
-struct Waiting {
-  std::vector<Port_Msg> messages;
-  ~Waiting() { Redeliver(messages); }
-};
 thread_local Waiting t_waiting;
 
+// A message that cannot be kept (no memory) is noted as lost and goes to
+// standard error (the message manager's own way out).
+void Keep(Waiting& waiting, const Port_Msg& msg) {
+  try {
+    waiting.messages.push_back(msg);
+  } catch (...) {
+    waiting.lost = true;
+    NoteLost();
+    throw;
+  }
+}
+
 void Sink(const Port_Msg& msg) {
+  if (t_callNotes && !t_passThrough && msg.kind != Port_MsgKind::Debug) return Keep(*t_callNotes, msg);
   if (t_interpThread || t_passThrough || msg.kind == Port_MsgKind::Debug) {
     PassOn(msg);
     return;
@@ -82,7 +106,7 @@ void Sink(const Port_Msg& msg) {
     PassOn(waiting.front());
     waiting.erase(waiting.begin());
   }
-  waiting.push_back(msg);
+  Keep(t_waiting, msg);
 }
 
 bool IsFailureText(const Port_Msg& msg) {
@@ -132,14 +156,15 @@ void Release(const ReadKey& key) noexcept {
   if (it != registry.notes.end() && --it->second.holds <= 0) registry.notes.erase(it);
 }
 
-// A read's messages: a failed read's errors become the failure text of its
-// key when a handle holds it (an empty text clears an older one, which
-// would describe another read); everything else passes on.
-void ClaimForRead(const ReadKey& key, bool failed) {
-  std::vector<Port_Msg> messages = std::exchange(t_waiting.messages, {});
+namespace {
+
+// Splits the messages of `waiting` into the failure texts (joined, when
+// `failed`; a message lost for lack of memory counts as "out of memory"),
+// the failure messages themselves, and the others.
+std::string TakeFailures(Waiting& waiting, bool failed, std::vector<Port_Msg>& failures,
+                         std::vector<Port_Msg>& others) {
   std::string text;
-  std::vector<Port_Msg> others, failures;
-  for (Port_Msg& msg : messages) {
+  for (Port_Msg& msg : waiting.messages) {
     if (!failed || !IsFailureText(msg)) {
       others.push_back(std::move(msg));
       continue;
@@ -148,8 +173,56 @@ void ClaimForRead(const ReadKey& key, bool failed) {
     text += Trimmed(msg.text);
     failures.push_back(std::move(msg));
   }
-  Redeliver(others);
-  if (!File(key, std::move(text))) Redeliver(failures);  // nobody waits for them: they pass on
+  if (failed && std::exchange(waiting.lost, false)) text += text.empty() ? kOutOfMemory : "\nout of memory";
+  waiting.messages.clear();
+  return text;
+}
+
+}  // namespace
+
+// A read's messages: a failed read's errors become the failure text of its
+// key when a handle holds it (an empty text clears an older one, which
+// would describe another read); everything else passes on. Without memory
+// to sort them the failure text is "out of memory".
+void ClaimForRead(const ReadKey& key, bool failed) noexcept {
+  Waiting claimed;
+  claimed.messages = std::exchange(t_waiting.messages, {});
+  claimed.lost = std::exchange(t_waiting.lost, false);
+  try {
+    std::vector<Port_Msg> others, failures;
+    std::string text = TakeFailures(claimed, failed, failures, others);
+    Redeliver(others);
+    if (!File(key, std::move(text))) Redeliver(failures);  // nobody waits for them: they pass on
+  } catch (...) {
+    NoteLost();
+    if (failed) File(key, kOutOfMemory);
+  }
+}
+
+Waiting::~Waiting() { Redeliver(messages); }
+
+void NoteLost() noexcept {
+  g_lost.fetch_add(1, std::memory_order_relaxed);
+}
+
+std::uint64_t LostCount() noexcept {
+  return g_lost.load(std::memory_order_relaxed);
+}
+
+CallNotes::CallNotes() noexcept : m_waiting(new (std::nothrow) Waiting) {
+  m_outer = std::exchange(t_callNotes, m_waiting.get());
+}
+
+CallNotes::~CallNotes() {
+  t_callNotes = m_outer;
+}
+
+std::string CallNotes::Claim() {
+  if (!m_waiting) return kOutOfMemory;
+  std::vector<Port_Msg> failures, others;
+  std::string text = TakeFailures(*m_waiting, true, failures, others);
+  m_waiting->messages = std::move(others);
+  return text;
 }
 
 std::string FailureText(const ReadKey& key) {

@@ -18,6 +18,8 @@
 // All functions may be called from any thread.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 
 #include "NcdTcl_ReadKey.h"
@@ -36,10 +38,35 @@ void Release(const ReadKey& key) noexcept;
 
 // In a load event, on the reader thread: claims the messages waiting on
 // this thread for the read `key`.
-void ClaimForRead(const ReadKey& key, bool failed);
+void ClaimForRead(const ReadKey& key, bool failed) noexcept;
+
+// A message of some read was lost for lack of memory (counted, so that a
+// load that fails without a text of its own can say what happened).
+void NoteLost() noexcept;
+std::uint64_t LostCount() noexcept;
 
 // The failure text of the last failed read of a held `key` (several
 // messages joined by line feeds), or an empty text.
 std::string FailureText(const ReadKey& key);
+
+// On an interpreter's thread, around calls to the manager: while it lives,
+// the messages issued on this thread wait, as a reader thread's do, so that
+// a load that fails in the call itself (no thread, no memory) can carry
+// its message. Claim() answers the failure texts so far; everything not
+// claimed passes on when it goes.
+struct Waiting;
+class CallNotes {
+ public:
+  CallNotes() noexcept;
+  ~CallNotes();
+  CallNotes(const CallNotes&) = delete;
+  CallNotes& operator=(const CallNotes&) = delete;
+  // "out of memory" when a message could not be kept.
+  std::string Claim();
+
+ private:
+  std::unique_ptr<Waiting> m_waiting;  // null without memory for it
+  Waiting* m_outer;
+};
 
 }  // namespace NcdTcl::LoadNotes

@@ -33,18 +33,15 @@ struct PackageState {
   std::vector<Binding> bindings;  // never resized after construction
 };
 
-// Every command goes through here: no exception reaches Tcl.
+// Every command goes through here: no exception reaches Tcl. A command that
+// runs out of memory fails with "out of memory" and leaves nothing half done.
 int RunCommand(ClientData data, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   auto* binding = static_cast<PackageState::Binding*>(data);
   try {
     binding->entry->run(binding->state->session, interp, objc, objv);
     return TCL_OK;
-  } catch (const Error& e) {
-    return e.Report(interp);
-  } catch (const std::exception& e) {
-    return Error(ErrorClass::Internal, e.what()).Report(interp);
   } catch (...) {
-    return Error(ErrorClass::Internal, "the shared design component failed").Report(interp);
+    return Error::ReportCaught(interp);
   }
 }
 
@@ -95,8 +92,8 @@ extern "C" int Ncd_Init(Tcl_Interp* interp) {
   if (!Tcl_InitStubs(interp, "8.6", 0)) return TCL_ERROR;
   try {
     if (NcdTcl::Init(interp) != TCL_OK) return TCL_ERROR;
-  } catch (const std::exception& e) {
-    return NcdTcl::Error(NcdTcl::ErrorClass::Internal, e.what()).Report(interp);
+  } catch (...) {
+    return NcdTcl::Error::ReportCaught(interp);
   }
   return Tcl_PkgProvide(interp, "ncd", NCD_TCL_VERSION);
 }

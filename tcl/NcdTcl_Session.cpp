@@ -46,10 +46,21 @@ class HeldNote {
   HeldNote(const HeldNote&) = delete;
   HeldNote& operator=(const HeldNote&) = delete;
   const ReadKey& Key() const { return m_key; }
+  std::uint64_t Lost() const { return m_lost; }
 
  private:
   ReadKey m_key;
+  std::uint64_t m_lost = LoadNotes::LostCount();
 };
+
+// The text of a failed load: the read's own, the call's own, or, when a
+// message was lost for lack of memory meanwhile, "out of memory".
+std::string FailureOf(const ReadKey& key, LoadNotes::CallNotes* notes, std::uint64_t lost) {
+  std::string text = LoadNotes::FailureText(key);
+  if (text.empty() && notes) text = notes->Claim();
+  if (text.empty() && LoadNotes::LostCount() != lost) text = "out of memory";
+  return text;
+}
 
 // Sets a flag for the life of a scope.
 class Servicing {
@@ -98,6 +109,7 @@ Session::Handle Session::NewHandle(const OpenRequest& request) {
   Handle handle;
   handle.number = m_nextHandle;
   handle.file = request.file;
+  handle.name = request.file;
   handle.ownerName = request.ownerName;
   handle.owner = OwnerNamed(request.ownerName);
   handle.requester = Port::XUID(kRequesterTag + m_number, handle.number);
@@ -111,27 +123,33 @@ CommonI::RefCountPtr<CitI::IInterface> Session::OwnerNamed(const std::string& na
   return owner;
 }
 
+// The handle's number is used up only once the handle exists.
 Session::Handle& Session::Insert(Handle&& handle) {
+  Handle& inserted = m_handles.emplace(handle.number, std::move(handle)).first->second;
   ++m_nextHandle;
-  return m_handles.emplace(handle.number, std::move(handle)).first->second;
+  return inserted;
 }
 
 Session::Handle& Session::Open(const OpenRequest& request) {
   Handle proto = NewHandle(request);
   if (!request.async) return OpenBlocking(std::move(proto));
   proto.key = KeyOf(proto.owner.get(), proto.file);
+  const std::uint64_t number = proto.number;
   Handle& handle = Insert(std::move(proto));
-  if (request.command) {
-    handle.command = request.command;
-    Tcl_IncrRefCount(handle.command);
-    handle.callbackDue = true;
-  }
-  // Watching before asking, so that a read that ends at once is not missed.
-  Watch(handle);
   try {
-    Settle(handle, m_mgr->Load(handle.requester, handle.file, handle.owner, false));
+    if (request.command) {
+      handle.command = request.command;
+      Tcl_IncrRefCount(handle.command);
+      handle.callbackDue = true;
+    }
+    // Watching before asking, so that a read that ends at once is not missed.
+    Watch(handle);
+    LoadNotes::CallNotes notes;
+    Settle(handle, m_mgr->Load(handle.requester, handle.name, handle.owner, false), &notes);
   } catch (...) {
+    // Nothing stays: no handle, no request, no number used up.
     Close(handle);
+    m_nextHandle = number;
     throw;
   }
   return handle;
@@ -139,17 +157,18 @@ Session::Handle& Session::Open(const OpenRequest& request) {
 
 Session::Handle& Session::OpenBlocking(Handle&& proto) {
   HeldNote note(KeyOf(proto.owner.get(), proto.file));
+  LoadNotes::CallNotes notes;
   try {
-    CitI::Result status = m_mgr->Load(proto.requester, proto.file, proto.owner, true);
+    CitI::Result status = m_mgr->Load(proto.requester, proto.name, proto.owner, true);
     if (WaitForRead(proto, status) == 1)
-      proto.design = m_mgr->Get(proto.requester, proto.file, proto.owner);
+      proto.design = m_mgr->Get(proto.requester, proto.name, proto.owner);
   } catch (...) {
-    m_mgr->CancelLoad(proto.requester, proto.file, proto.owner);
+    m_mgr->CancelLoad(proto.requester, proto.name, proto.owner);
     throw;
   }
   if (!proto.design) {
-    m_mgr->CancelLoad(proto.requester, proto.file, proto.owner);
-    std::string text = LoadNotes::FailureText(note.Key());
+    m_mgr->CancelLoad(proto.requester, proto.name, proto.owner);
+    std::string text = FailureOf(note.Key(), &notes, note.Lost());
     throw Error(ErrorClass::Load, LoadMessage(proto.file, text), {proto.file});
   }
   proto.state = LoadState::Ready;
@@ -162,7 +181,7 @@ CitI::Result Session::WaitForRead(const Handle& handle, CitI::Result status) {
   Dispatcher& dispatcher = Dispatcher::Instance();
   while (status == 2) {
     std::uint64_t seen = dispatcher.Generation();
-    status = m_mgr->Load(handle.requester, handle.file, handle.owner, false);
+    status = m_mgr->Load(handle.requester, handle.name, handle.owner, false);
     if (status == 2) dispatcher.WaitPast(seen, kJoinedReadRecheck);
   }
   return status;
@@ -170,13 +189,13 @@ CitI::Result Session::WaitForRead(const Handle& handle, CitI::Result status) {
 
 // ---- state changes ----
 
-void Session::Settle(Handle& handle, CitI::Result status) {
+void Session::Settle(Handle& handle, CitI::Result status, LoadNotes::CallNotes* notes) {
   if (status == 2) return;
-  if (status == 1) handle.design = m_mgr->Get(handle.requester, handle.file, handle.owner);
+  if (status == 1) handle.design = m_mgr->Get(handle.requester, handle.name, handle.owner);
   if (handle.design)
     Leave(handle, LoadState::Ready);
   else
-    Fail(handle);
+    Fail(handle, notes);
 }
 
 // The manager counts a read as finished only after its event: a successful
@@ -184,17 +203,18 @@ void Session::Settle(Handle& handle, CitI::Result status) {
 // believed once Load answers it. Answers whether the handle is still loading.
 bool Session::SettleEnded(Handle& handle, bool ok) {
   if (ok) {
-    handle.design = m_mgr->Get(handle.requester, handle.file, handle.owner);
+    handle.design = m_mgr->Get(handle.requester, handle.name, handle.owner);
     if (handle.design) Leave(handle, LoadState::Ready);
   }
   Refresh(handle);
   return handle.state == LoadState::Loading;
 }
 
-void Session::Fail(Handle& handle) {
-  m_mgr->CancelLoad(handle.requester, handle.file, handle.owner);
-  handle.failure =
-      LoadMessage(handle.file, LoadNotes::FailureText(KeyOf(handle.owner.get(), handle.file)));
+// The message is made first: without memory for it the handle stays as it
+// was, still loading.
+void Session::Fail(Handle& handle, LoadNotes::CallNotes* notes) {
+  handle.failure = LoadMessage(handle.file, FailureOf(handle.key, notes, handle.lost));
+  m_mgr->CancelLoad(handle.requester, handle.name, handle.owner);
   Leave(handle, LoadState::Failed);
 }
 
@@ -205,8 +225,9 @@ void Session::Leave(Handle& handle, LoadState state) {
 }
 
 void Session::Refresh(Handle& handle) {
-  if (handle.state == LoadState::Loading)
-    Settle(handle, m_mgr->Load(handle.requester, handle.file, handle.owner, false));
+  if (handle.state != LoadState::Loading) return;
+  LoadNotes::CallNotes notes;
+  Settle(handle, m_mgr->Load(handle.requester, handle.name, handle.owner, false), &notes);
 }
 
 // ---- closing ----
@@ -221,13 +242,14 @@ void Session::Cancel(Handle& handle) {
   Close(handle);
 }
 
+// Needs no memory: a handle can always be closed.
 void Session::Close(Handle& handle) {
   bool loading = handle.state == LoadState::Loading;
   Port::XUID requester = handle.requester;
-  std::string file = handle.file;
+  Port::StringBase name = std::move(handle.name);
   CommonI::RefCountPtr<CitI::IInterface> owner = handle.owner;
   Erase(handle);  // hands a ready design back
-  if (loading) m_mgr->CancelLoad(requester, file, owner);
+  if (loading) m_mgr->CancelLoad(requester, name, owner);
 }
 
 void Session::Erase(Handle& handle) {
@@ -273,6 +295,7 @@ Tcl_Obj* Session::Names() const {
 // A watched handle also holds its read's failure text (LoadNotes) until
 // it is settled.
 void Session::Watch(Handle& handle) {
+  handle.lost = LoadNotes::LostCount();
   LoadNotes::Hold(handle.key);
   try {
     std::lock_guard<std::mutex> lock(m_lock);
@@ -296,10 +319,16 @@ void Session::Unwatch(Handle& handle) {
   m_ended.erase(handle.key);
 }
 
-void Session::ReadEnded(const ReadKey& key, bool ok) {
+// Without memory to note the read, the handles learn of it by asking the
+// manager (the timer asks every kRecheckMs while one is loading).
+void Session::ReadEnded(const ReadKey& key, bool ok) noexcept {
   std::lock_guard<std::mutex> lock(m_lock);
   if (!m_watched.count(key)) return;
-  m_ended[key] = ok;
+  try {
+    m_ended[key] = ok;
+  } catch (...) {
+    return;
+  }
   QueueEvent();
 }
 
@@ -386,11 +415,8 @@ void Session::ServiceFromLoop(Session* session) {
   Tcl_Preserve(interp);
   try {
     session->ServiceEvents();
-  } catch (const std::exception& e) {
-    if (!Tcl_InterpDeleted(interp)) {
-      Error(ErrorClass::Internal, e.what()).Report(interp);
-      Tcl_BackgroundException(interp, TCL_ERROR);
-    }
+  } catch (...) {
+    if (!Tcl_InterpDeleted(interp)) Tcl_BackgroundException(interp, Error::ReportCaught(interp));
   }
   Tcl_Release(interp);
 }

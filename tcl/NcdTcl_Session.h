@@ -39,6 +39,7 @@
 #include <string>
 
 #include "NcdTcl_Dispatcher.h"
+#include "NcdTcl_LoadNotes.h"
 #include "UtilI_ISharedNcdMgr.h"
 
 namespace NcdTcl {
@@ -60,6 +61,7 @@ class Session final : public Mailbox {
   struct Handle {
     std::uint64_t number = 0;
     std::string file;
+    Port::StringBase name;  // `file` as the manager takes it, made once: asking needs no memory
     std::string ownerName;
     CommonI::RefCountPtr<CitI::IInterface> owner;
     Port::XUID requester;
@@ -70,6 +72,7 @@ class Session final : public Mailbox {
     Tcl_Obj* command = nullptr;                      // counted; null when none
     bool callbackDue = false;                        // the -command has not run yet
     bool watched = false;                            // counted in m_watched
+    std::uint64_t lost = 0;  // LoadNotes::LostCount() when it began to watch
   };
 
   static constexpr int kRecheckMs = 100;
@@ -98,7 +101,7 @@ class Session final : public Mailbox {
   Tcl_Obj* Names() const;
   static Tcl_Obj* NameOf(const Handle& handle);
 
-  void ReadEnded(const ReadKey& key, bool ok) override;
+  void ReadEnded(const ReadKey& key, bool ok) noexcept override;
 
  private:
   using HandleMap = std::map<std::uint64_t, Handle>;
@@ -108,9 +111,11 @@ class Session final : public Mailbox {
   Handle& Insert(Handle&& handle);
   Handle& OpenBlocking(Handle&& proto);
   CitI::Result WaitForRead(const Handle& handle, CitI::Result status);
-  void Settle(Handle& handle, CitI::Result status);
+  // `notes` hold the messages of the call that answered `status`, for a
+  // load that failed in that very call.
+  void Settle(Handle& handle, CitI::Result status, LoadNotes::CallNotes* notes = nullptr);
   bool SettleEnded(Handle& handle, bool ok);
-  void Fail(Handle& handle);
+  void Fail(Handle& handle, LoadNotes::CallNotes* notes);
   void Leave(Handle& handle, LoadState state);
   void Watch(Handle& handle);
   void Unwatch(Handle& handle);
