@@ -106,7 +106,7 @@ TEST_F(MgrAllocFault, EveryAllocationOfASessionFailsInTurn) {
   EXPECT_EQ(reference[7], 0);
   const int live = SharedNcd::LiveCount();
   std::uint64_t differed = 0;
-  for (std::uint64_t n = 1; n <= total; ++n) {
+  for (std::uint64_t n = 1; n <= total; n += AllocFault::Stride()) {
     SCOPED_TRACE("allocation " + std::to_string(n) + " of " + std::to_string(total));
     failures.Take();
     const std::int64_t blocks = AllocFault::Live();

@@ -71,6 +71,12 @@ void FailAt(std::uint64_t n) {
   g_failAt.store(n == 0 ? 0 : g_count.load() + n);
 }
 
+std::uint64_t Stride() {
+  const char* text = std::getenv("NCD_ALLOC_FAULT_STRIDE");
+  const std::uint64_t stride = text ? std::strtoull(text, nullptr, 10) : 1;
+  return stride > 0 ? stride : 1;
+}
+
 bool Disarm() {
   g_failAt.store(0);
   return g_failed.exchange(false);

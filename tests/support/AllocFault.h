@@ -16,6 +16,8 @@
 //
 // To see where a failing run went wrong, set NCD_ALLOC_FAULT_TRACE=n: the
 // stack of the allocation made to fail by FailAt(n) goes to standard error.
+// NCD_ALLOC_FAULT_STRIDE=k makes the tests try every kth allocation only
+// (slow builds: the thread sanitizer's).
 #pragma once
 
 #include <cstdint>
@@ -30,6 +32,10 @@ std::int64_t Live();
 void FailAt(std::uint64_t n);
 // No allocation fails any more. Answers whether the armed one did.
 bool Disarm();
+
+// The step between the allocations a test makes fail: 1 (every one) unless
+// NCD_ALLOC_FAULT_STRIDE says otherwise.
+std::uint64_t Stride();
 
 // How many allocations `body` makes.
 template <class Body>

@@ -67,7 +67,7 @@ void EveryAllocationFailsInTurn(const std::string& path) {
   const std::uint64_t total = AllocFault::CountOf([&] { LoadWithFailureAt(path, 0); });
   ASSERT_GT(total, 0u);
   std::uint64_t failures = 0;
-  for (std::uint64_t n = 1; n <= total; ++n) {
+  for (std::uint64_t n = 1; n <= total; n += AllocFault::Stride()) {
     SCOPED_TRACE("allocation " + std::to_string(n) + " of " + std::to_string(total));
     const std::int64_t live = AllocFault::Live();
     {
