@@ -1,6 +1,7 @@
 #include "UtilC_SharedNcdMgr.h"
 
 #include <algorithm>
+#include <mutex>
 #include <new>
 #include <utility>
 
@@ -92,11 +93,19 @@ struct Mgr::Retired {
 thread_local Mgr::Retired Mgr::t_retired;
 thread_local bool Mgr::t_announcing = false;
 
-Mgr* Mgr::s_instance = nullptr;
+std::atomic<Mgr*> Mgr::s_instance{nullptr};
 
+// Threads that race to the first use make one manager between them.
 Mgr* Mgr::Instance() {
-  if (!s_instance) s_instance = new Mgr();
-  return s_instance;
+  if (Mgr* mgr = s_instance.load(std::memory_order_acquire)) return mgr;
+  static std::mutex creation;
+  std::lock_guard<std::mutex> lock(creation);
+  Mgr* mgr = s_instance.load(std::memory_order_acquire);
+  if (!mgr) {
+    mgr = new Mgr();
+    s_instance.store(mgr, std::memory_order_release);
+  }
+  return mgr;
 }
 
 Mgr::Mgr() {
@@ -105,7 +114,8 @@ Mgr::Mgr() {
 
 Mgr::~Mgr() {
   if (CitP::InstanceTable::GetInstance(CLSID_Mgr) == this) CitP::InstanceTable::UnRegisterInstance(this);
-  if (s_instance == this) s_instance = nullptr;
+  Mgr* self = this;
+  s_instance.compare_exchange_strong(self, nullptr);
   LetGoOfEverything();
 }
 

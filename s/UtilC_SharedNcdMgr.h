@@ -58,8 +58,8 @@ class Reader;
 
 class Mgr : public UtilI::ISharedNcdMgr {
 public:
-  // The process-wide manager, created on first use. The first call is
-  // expected from one thread (the framework's first CreateInstance).
+  // The process-wide manager, created on first use (by one of the threads
+  // that race to it, if several do).
   static Mgr* Instance();
 
   Mgr();
@@ -128,7 +128,7 @@ private:
   void LetGoOfEverything();
   static Port::StringBase FileEntry(const char* format, const SharedNcd* design);
 
-  static Mgr* s_instance;
+  static std::atomic<Mgr*> s_instance;
   // Records disposed of on a reader thread while it announces its read.
   static thread_local Retired t_retired;
   static thread_local bool t_announcing;

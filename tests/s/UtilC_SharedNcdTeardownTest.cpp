@@ -5,6 +5,10 @@
 // test deletes the process's manager, so it has a program of its own.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include "CitP_Factory.h"
 #include "TestDesigns.h"
 #include "UtilC_SharedNcdIds.h"
@@ -38,4 +42,23 @@ TEST(MgrTeardown, DeletingTheManagerFreesEveryDesignItHolds) {
   client.Reset();
   EXPECT_EQ(SharedNcd::LiveCount(), 0);
   EXPECT_EQ(CitP::InstanceTable::GetInstance(UtilC::SharedNcd::CLSID_Mgr), nullptr);  // no new manager
+}
+
+// Clients whose threads race to the first use of the manager all get one
+// manager, the one filed in the instance table.
+TEST(MgrTeardown, ThreadsRacingToTheFirstUseShareOneManager) {
+  delete Mgr::Instance();  // the first use is yet to come
+  std::atomic<bool> go{false};
+  std::vector<Mgr*> seen(8, nullptr);
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < seen.size(); ++i) {
+    threads.emplace_back([&, i] {
+      while (!go.load()) std::this_thread::yield();
+      seen[i] = Mgr::Instance();
+    });
+  }
+  go = true;
+  for (std::thread& t : threads) t.join();
+  for (Mgr* mgr : seen) EXPECT_EQ(mgr, seen[0]);
+  EXPECT_EQ(CitP::InstanceTable::GetInstance(UtilC::SharedNcd::CLSID_Mgr), static_cast<CitI::IInterface*>(seen[0]));
 }
