@@ -5,8 +5,9 @@ namespace UtilC {
 CitI::Result SearchCall::Present(UtilI::ITclCollectable* probe, UtilI::IStringContainer* strings,
                                  bool& matched) const {
   matched = false;
-  // Held for the call, so that neither goes while the request looks at it.
-  CommonI::RefCountPtr<UtilI::IStringContainer> heldStrings(strings);
+  // The probe is held for the call, so that it cannot go while the request
+  // looks at it; the strings are the search class's own, held for the life
+  // of the process.
   CommonI::RefCountPtr<UtilI::ITclCollectable> heldProbe(probe);
   if (pattern) return request->MatchPattern(probe, pattern, strings, matched, passThrough);
   return request->MatchText(probe, text, strings, flag1, flag2, flag3, matched, passThrough);

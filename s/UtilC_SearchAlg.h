@@ -29,7 +29,8 @@ struct SearchCall {
   UtilI::IObjectList* results;
   void* passThrough;
 
-  // Presents `probe` to the request with `strings`; sets `matched`.
+  // Presents `probe` to the request with `strings` (a container that lives
+  // as long as the process); sets `matched`.
   // Nonzero: go on with the object; 0: abandon it.
   CitI::Result Present(UtilI::ITclCollectable* probe, UtilI::IStringContainer* strings,
                        bool& matched) const;

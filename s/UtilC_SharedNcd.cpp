@@ -12,6 +12,7 @@
 #include "Port_MsgManData.h"
 #include "Rf_Device.h"
 #include "Tw_DlyMed.h"
+#include "UtilC_SharedNcdDesignUse.h"
 #include "UtilC_SharedNcdIds.h"
 #include "UtilC_SharedNcdMsg.h"
 #include "UtilI_SharedRf.h"
@@ -55,7 +56,10 @@ SharedNcd::SharedNcd(const Key& key, Mgr* mgr) : SharedFileT(key, mgr), m_loader
   m_searchSource.SetDesign(this);
 }
 
+// Collectables and searches of other threads that found the design alive
+// finish before anything of it goes.
 SharedNcd::~SharedNcd() {
+  DesignUse::AwaitUnused(this);
   ReleaseViewServices();
   if (Xdm_Txn* txn = m_loader->GetTxn()) txn->Abort();
   delete m_loader;

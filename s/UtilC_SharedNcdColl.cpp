@@ -6,6 +6,7 @@
 #include "CitP_Factory.h"
 #include "Port_MsgManData.h"
 #include "UtilC_SharedNcd.h"
+#include "UtilC_SharedNcdDesignUse.h"
 #include "UtilC_SharedNcdMgr.h"
 #include "UtilC_SharedNcdMsg.h"
 #include "UtilI_VectorHelper.h"
@@ -170,6 +171,7 @@ void Coll::BuildId(const char* typeName, std::uint32_t bridgeId, Port::StringBas
 }
 
 IdSource Coll::CaptureId() const {
+  DesignUse use(design);
   Port_ThrGuard guard(IdLock());
   IdSource source;
   source.set = true;
@@ -200,10 +202,21 @@ void Coll::FormatId(const char* typeName, std::uint32_t bridgeId, const IdSource
   out = std::move(text);
 }
 
+// The last design this thread found alive is still alive while no design
+// has left client hands since: answered without a lock.
 bool Coll::IsDesignAlive(const SharedNcd* design) {
   if (!design) return false;
+  struct LastAlive {
+    const SharedNcd* design = nullptr;
+    std::uint64_t generation = 0;
+  };
+  thread_local LastAlive last;
+  if (design == last.design && Mgr::LiveGeneration() == last.generation) return true;
   Port_ThrGuard guard(AliveLock());
-  return Mgr::Instance()->IsLive(design);
+  std::uint64_t generation = 0;
+  const bool alive = Mgr::Instance()->IsLive(design, generation);
+  if (alive) last = {design, generation};
+  return alive;
 }
 
 }  // namespace UtilC::SharedNcd

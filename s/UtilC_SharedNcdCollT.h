@@ -21,6 +21,7 @@
 #include "UtilC_SharedNcd.h"
 #include "UtilC_SharedNcdColl.h"
 #include "UtilC_SharedNcdDataI.h"
+#include "UtilC_SharedNcdDesignUse.h"
 #include "UtilC_SharedNcdPropertyTable.h"
 #include "XCad_CadView.h"
 #include "Xdm_Block.h"
@@ -99,6 +100,7 @@ class CollT : public CommonI::IRefCount,
   }
 
   CitI::Result GetName(Port::StringBase& out) override {
+    DesignUse use(design);
     if (IsStale()) return 0;
     out = Current()->GetName();
     return 1;
@@ -120,6 +122,7 @@ class CollT : public CommonI::IRefCount,
   // Stale once the design has left client hands or lost its view, or the
   // view no longer numbers the item as it did; the item is never touched.
   CitI::Result IsStale() override {
+    DesignUse use(design);
     if (!IsDesignAlive(design)) return 1;
     const Xdm_View* view = design->GetView();
     const std::uint32_t id = m_bridgeId.load(std::memory_order_relaxed);
@@ -129,6 +132,7 @@ class CollT : public CommonI::IRefCount,
 
   CitI::Result GetPropertyValue(const Port::StringBase& name, UtilI::IPropertyValue** value) override {
     if (!value) return 0;
+    DesignUse use(design);
     Port_ThrGuard guard(ClassStatics<Self>::Get().lock);
     if (IsStale()) return 0;
     return PropertyTableT<Self>::GetValue(static_cast<Self*>(this), name, value);
@@ -152,6 +156,7 @@ class CollT : public CommonI::IRefCount,
 
   // The data face's operations.
   Item* LockedItem() {
+    DesignUse use(design);
     Port_ThrGuard guard(RootLock());
     return IsStale() ? nullptr : Current();
   }
@@ -159,7 +164,11 @@ class CollT : public CommonI::IRefCount,
     Port_ThrGuard guard(RootLock());
     m_item.store(item, std::memory_order_relaxed);
     m_bridgeId.store(Xdm_BridgeId::GetBridgeId(item), std::memory_order_relaxed);
-    m_idSource = item ? CaptureId() : IdSource();
+    // What the identity is made of changes only when the design leaves
+    // client hands: a probe re-targeted along a search keeps it.
+    DesignUse use(design);
+    const bool same = item && m_idSource.alive && IsDesignAlive(design);
+    if (!same) m_idSource = item ? CaptureId() : IdSource();
     m_id.Empty();
   }
 
@@ -205,6 +214,7 @@ class DerivedCollT : public Base {
 
   CitI::Result GetPropertyValue(const Port::StringBase& name, UtilI::IPropertyValue** value) override {
     if (!value) return 0;
+    DesignUse use(this->design);
     Port_ThrGuard guard(ClassStatics<Self>::Get().lock);
     if (!this->IsStale() && PropertyTableT<Self>::GetValue(static_cast<Self*>(this), name, value)) return 1;
     return Base::GetPropertyValue(name, value);

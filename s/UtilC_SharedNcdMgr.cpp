@@ -132,6 +132,7 @@ void Mgr::LetGoOfEverything() {
   unused.swap(m_unusedFiles);
   m_listeners.store(nullptr);
   m_lastLive = nullptr;
+  s_liveGeneration.fetch_add(1, std::memory_order_seq_cst);
   for (auto& [key, design] : refFiles) design->Orphan();
   for (auto& [key, record] : loadFiles) record->design->Orphan();
   for (SharedNcd* design : unused) design->Orphan();
@@ -508,13 +509,20 @@ void Mgr::ReleaseFile(const Key& key, Disposal& disposal, Spare& spare) {
   SharedNcd* design = ref->second;
   m_lastLive = nullptr;
   m_refFiles.erase(ref);
+  s_liveGeneration.fetch_add(1, std::memory_order_seq_cst);
   if (m_loadFiles.count(key)) return;
   MoveToUnused(design, disposal, spare);
 }
 
 bool Mgr::IsLive(const SharedNcd* design) {
+  std::uint64_t generation = 0;
+  return IsLive(design, generation);
+}
+
+bool Mgr::IsLive(const SharedNcd* design, std::uint64_t& generation) {
   if (!design) return false;
   Port_ThrGuard guard(m_lock);
+  generation = s_liveGeneration.load(std::memory_order_seq_cst);
   if (design == m_lastLive) return true;
   for (const auto& [key, filed] : m_refFiles) {
     if (filed == design) {

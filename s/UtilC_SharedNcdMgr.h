@@ -81,6 +81,12 @@ public:
 
   // Whether `design` is in client hands (the collections' liveness test).
   bool IsLive(const SharedNcd* design);
+  // The same, with the live generation the answer was taken at.
+  bool IsLive(const SharedNcd* design, std::uint64_t& generation);
+  // Counts the departures of designs from client hands, in every manager of
+  // the process: while it stays the same, a design found in client hands is
+  // still there (its memory then cannot have been freed and reused).
+  static std::uint64_t LiveGeneration() { return s_liveGeneration.load(std::memory_order_seq_cst); }
   // A design's hand-back, when its count has fallen to the manager's one
   // reference. Does nothing when a client took a new reference meanwhile.
   void ReleaseFile(const Key& key);
@@ -135,6 +141,7 @@ private:
 
   Port_ThrRecursiveLock m_lock;
   SharedNcd* m_lastLive = nullptr;
+  static inline std::atomic<std::uint64_t> s_liveGeneration{0};
   std::list<SharedNcd*> m_unusedFiles;
   RecordMap m_loadFiles;
   std::map<Key, SharedNcd*> m_refFiles;

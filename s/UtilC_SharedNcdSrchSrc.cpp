@@ -4,6 +4,7 @@
 #include "CitP_Factory.h"
 #include "UtilC_SearchAlg.h"
 #include "UtilC_SharedNcd.h"
+#include "UtilC_SharedNcdDesignUse.h"
 #include "UtilC_SharedNcdSearchAlgs.h"
 #include "UtilC_SrchSrcImpT.h"
 #include "UtilI_VectorHelper.h"
@@ -169,6 +170,7 @@ CitI::Result SrchSrcImpT<Design>::Search(const CommonI::RefCountPtr<CitI::IInter
                                          const Port::StringBase& text, bool flag1, bool flag2, bool flag3,
                                          UtilI::IObjectList* results, void* passThrough) {
   if (!m_design) return 1;
+  SharedNcd::DesignUse use(m_design);
   CommonI::RefCountPtr<UtilI::ISearchRequest> context = ContextOf(owner.get());
   if (owner.get() != m_design->GetKey().m_owner || !context) return 0;
   CommonI::RefCountPtr<UtilI::IStringIterator> names;

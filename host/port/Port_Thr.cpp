@@ -1,5 +1,7 @@
 #include "Port_Thr.h"
 
+#include <sched.h>
+
 #include <cxxabi.h>
 
 #include <cerrno>
@@ -198,6 +200,10 @@ bool Port_ThrThread::isAlive() const {
 bool Port_ThrThread::isCurrent() const {
   std::lock_guard<std::mutex> lock(m_state->mutex);
   return m_state->started && pthread_equal(m_state->self, pthread_self());
+}
+
+void Port_ThrThread::yield() {
+  sched_yield();
 }
 
 bool Port_ThrThread::cancelRequested() {

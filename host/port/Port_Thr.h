@@ -71,6 +71,8 @@ public:
   bool isCurrent() const;
   // Inside a thread of this library: whether cancel() or exit() was called on it.
   static bool cancelRequested();
+  // Lets other threads run (for short waits on another thread's progress).
+  static void yield();
 
 private:
   struct State;
