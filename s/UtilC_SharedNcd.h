@@ -17,8 +17,11 @@
 // services on destruction) runs under one process-wide recursive design
 // lock, DesignLock(); those operations throw Port_ThrException::LockFailed
 // when it cannot be taken. The view-service registries rely on that lock.
-// Lock order: the collectables' class locks, then the manager's lock, then
-// the design lock.
+// Lock order: the collectables' class locks, the identity and live-design
+// locks, then the manager's lock, then the search source's own lock and the
+// search context's, then the design lock (UtilC_SharedNcdColl.h). The
+// destructor waits until no collectable or search of another thread uses
+// the design (UtilC_SharedNcdDesignUse.h).
 #pragma once
 
 #include <atomic>

@@ -36,8 +36,12 @@
 // call the manager, also for the design they hear of: a load record that
 // such a call disposes of is torn down when the reader thread ends, never
 // on the thread it would have to wait for.
-// Lock order: the collections' live-design lock, then m_lock, then the
-// design lock and the thread objects' and readers' own locks.
+// Lock order: a collectable class lock, the identity lock, the collections'
+// live-design lock, then m_lock, then the design's search-source lock and
+// the search context's lock (a hand-back withdraws the search source under
+// m_lock), the design lock and the thread objects' and readers' own locks.
+// A design is freed only once no other thread works on it
+// (DesignUse::AwaitUnused), outside every lock.
 #pragma once
 
 #include <atomic>

@@ -53,6 +53,25 @@ TEST_F(DesignColls, NetKindsAndRouteStatuses) {
   }
 }
 
+// The last signal with a pin on the top block decides a net's direction;
+// a design whose nets are all hidden lists none.
+TEST_F(DesignColls, PortDirectionsAndHiddenNets) {
+  const std::string path = dir.Write("ports.ncd.json", R"({"format": "ncd-json", "version": 1, "part": "p",
+    "nets": [{"name": "both"}, {"name": "hidden"}],
+    "top": {"name": "t", "level": 0,
+      "signals": [{"name": "s1", "net": "both"}, {"name": "s2", "net": "both"}],
+      "pins": [{"name": "in", "dir": "input", "child_signal": "s1"},
+               {"name": "out", "dir": "output", "child_signal": "s2"}],
+      "blocks": [{"name": "sec", "level": 1, "netlist_security": 1, "signals": [{"name": "h", "net": "hidden"}],
+                  "blocks": [{"name": "c", "level": 3, "pins": [{"name": "P", "signal": "h"}]}]}]}})");
+  OpenDesign design(path);
+  EXPECT_EQ(Text(NetOf(design, "both"), "Subtype"), "Output");
+  EXPECT_EQ(ListNames(design.Coll(""), "Nets"), Names{"both"});
+  Xdm_ViewEditor editor(*design->GetView());
+  editor.RemoveNetwork(design.Net("both"));
+  EXPECT_EQ(ListNames(design.Coll(""), "Nets"), Names{});
+}
+
 TEST_F(DesignColls, NetPinsSignalsAndFanout) {
   OpenDesign design(Demo());
   CollPtr net = NetOf(design, "count<0>");
