@@ -3,6 +3,7 @@
 #include <new>
 
 #include "CitP_Factory.h"
+#include "UtilC_SharedNcdColl.h"
 #include "UtilC_SharedNcdIds.h"
 #include "UtilC_SharedNcdMgr.h"
 #include "UtilC_SharedNcdMsg.h"
@@ -29,4 +30,8 @@ CitI::IInterface* MgrFactory::CreateInstance(const Port::XUID& classId) {
 
 extern "C" void InstFactoryEntry() {
   CitP::Factory::RegisterFactory(UtilC::SharedNcd::CLSID_Mgr, new UtilC::SharedNcd::MgrFactory());
+}
+
+extern "C" long UtilC_SharedNcdLiveCollectables() {
+  return UtilC::SharedNcd::Coll::LiveCount();
 }

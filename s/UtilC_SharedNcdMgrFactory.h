@@ -17,6 +17,9 @@ public:
 
 }  // namespace UtilC::SharedNcd
 
-// The component library's only exported function: registers MgrFactory
-// under the manager's class identifier.
+// The component library's entry: registers MgrFactory under the manager's
+// class identifier.
 extern "C" __attribute__((visibility("default"))) void InstFactoryEntry();
+// The collectables alive now, in every design of the process; for clients'
+// leak checks (CitP::Factory::FindLibrarySymbol).
+extern "C" __attribute__((visibility("default"))) long UtilC_SharedNcdLiveCollectables();

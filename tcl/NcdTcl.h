@@ -19,4 +19,8 @@ extern "C" {
 // TCL_OK, or TCL_ERROR with a message in the interpreter's result when the
 // Tcl version is too old or the shared design component cannot be loaded.
 NCD_EXPORT int Ncd_Init(Tcl_Interp* interp);
+// Makes Ctrl-C (SIGINT) stop the searches running in the process (their
+// commands fail with NCD STOPPED). When no search runs it acts as before,
+// or, with `ignoreWhenIdle`, does nothing.
+NCD_EXPORT void Ncd_InstallInterruptHandler(int ignoreWhenIdle);
 }

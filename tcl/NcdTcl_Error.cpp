@@ -5,7 +5,8 @@
 namespace NcdTcl {
 
 const char* ClassName(ErrorClass errorClass) {
-  static const char* const kNames[] = {"LOAD", "HANDLE", "OPTION", "STATE", "INTERNAL"};
+  static const char* const kNames[] = {"LOAD",  "HANDLE",   "OPTION", "STATE",   "OBJECT",
+                                       "STALE", "PROPERTY", "FILTER", "STOPPED", "INTERNAL"};
   return kNames[static_cast<int>(errorClass)];
 }
 

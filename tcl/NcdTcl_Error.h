@@ -7,6 +7,11 @@
 //   HANDLE    an unknown or closed design handle
 //   OPTION    a bad option, a missing option value or wrong arguments
 //   STATE     the handle is not in a state the command works on
+//   OBJECT    a value that is not an object of the kind the command expects
+//   STALE     an object of a closed design, or of an object since deleted
+//   PROPERTY  a property the object does not have
+//   FILTER    a malformed -filter expression
+//   STOPPED   a search stopped before its end (Ctrl-C)
 //   INTERNAL  the component failed in a way a script cannot cause
 // The subject words name the file or handle concerned (see each thrower).
 #pragma once
@@ -19,7 +24,18 @@
 
 namespace NcdTcl {
 
-enum class ErrorClass { Load, Handle, Option, State, Internal };
+enum class ErrorClass {
+  Load,
+  Handle,
+  Option,
+  State,
+  Object,
+  Stale,
+  Property,
+  Filter,
+  Stopped,
+  Internal
+};
 
 // "LOAD", "HANDLE", ...: the second word of the -errorcode.
 const char* ClassName(ErrorClass errorClass);

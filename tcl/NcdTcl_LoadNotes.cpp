@@ -2,9 +2,9 @@
 
 #include <atomic>
 #include <cstdio>
-#include <new>
 #include <map>
 #include <mutex>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -35,7 +35,7 @@ struct Note {
 struct Registry {
   std::mutex previousMutex;  // guards previous
   Port_MsgSink::Fn previous;
-  std::mutex mutex;  // guards notes
+  std::mutex mutex;               // guards notes
   std::map<ReadKey, Note> notes;  // the held keys only
 };
 
@@ -48,7 +48,7 @@ Registry& TheRegistry() {
 const char* const kOutOfMemory = "out of memory";
 
 thread_local bool t_interpThread = false;
-thread_local bool t_passThrough = false;  // delivering messages that waited
+thread_local bool t_passThrough = false;      // delivering messages that waited
 thread_local Waiting* t_callNotes = nullptr;  // the innermost CallNotes'
 std::atomic<std::uint64_t> g_lost{0};
 
@@ -96,7 +96,8 @@ void Keep(Waiting& waiting, const Port_Msg& msg) {
 }
 
 void Sink(const Port_Msg& msg) {
-  if (t_callNotes && !t_passThrough && msg.kind != Port_MsgKind::Debug) return Keep(*t_callNotes, msg);
+  if (t_callNotes && !t_passThrough && msg.kind != Port_MsgKind::Debug)
+    return Keep(*t_callNotes, msg);
   if (t_interpThread || t_passThrough || msg.kind == Port_MsgKind::Debug) {
     PassOn(msg);
     return;
@@ -173,7 +174,8 @@ std::string TakeFailures(Waiting& waiting, bool failed, std::vector<Port_Msg>& f
     text += Trimmed(msg.text);
     failures.push_back(std::move(msg));
   }
-  if (failed && std::exchange(waiting.lost, false)) text += text.empty() ? kOutOfMemory : "\nout of memory";
+  if (failed && std::exchange(waiting.lost, false))
+    text += text.empty() ? kOutOfMemory : "\nout of memory";
   waiting.messages.clear();
   return text;
 }
@@ -199,7 +201,9 @@ void ClaimForRead(const ReadKey& key, bool failed) noexcept {
   }
 }
 
-Waiting::~Waiting() { Redeliver(messages); }
+Waiting::~Waiting() {
+  Redeliver(messages);
+}
 
 void NoteLost() noexcept {
   g_lost.fetch_add(1, std::memory_order_relaxed);

@@ -24,7 +24,7 @@ struct OptionEntry {
 
 class ParsedOptions {
  public:
-  static constexpr int kMaxOptions = 8;
+  static constexpr int kMaxOptions = 12;
 
   // The value given for table entry `index`; for a flag, a non-null marker
   // when it was given; null when the option was not given.

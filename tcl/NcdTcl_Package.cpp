@@ -7,6 +7,8 @@
 #include "NcdTcl.h"
 #include "NcdTcl_Commands.h"
 #include "NcdTcl_Error.h"
+#include "NcdTcl_Filter.h"
+#include "NcdTcl_Interrupt.h"
 #include "NcdTcl_LoadNotes.h"
 #include "NcdTcl_Session.h"
 
@@ -66,6 +68,7 @@ void RegisterCommands(Tcl_Interp* interp, PackageState& state) {
     Tcl_CreateObjCommand(interp, name.c_str(), RunCommand, &binding, nullptr);
   }
   if (ns) Tcl_Export(interp, ns, "*", 0);
+  InstallFilterFunction(interp);
 }
 
 int Init(Tcl_Interp* interp) {
@@ -96,4 +99,8 @@ extern "C" int Ncd_Init(Tcl_Interp* interp) {
     return NcdTcl::Error::ReportCaught(interp);
   }
   return Tcl_PkgProvide(interp, "ncd", NCD_TCL_VERSION);
+}
+
+extern "C" void Ncd_InstallInterruptHandler(int ignoreWhenIdle) {
+  NcdTcl::InstallInterruptHandler(ignoreWhenIdle != 0);
 }

@@ -9,6 +9,7 @@
 #include "NcdTcl_Error.h"
 #include "NcdTcl_LoadNotes.h"
 #include "NcdTcl_Owner.h"
+#include "NcdTcl_Services.h"
 
 namespace NcdTcl {
 
@@ -101,6 +102,8 @@ Session::~Session() {
       // Close forgets the handle before it can fail; nothing is left to do.
     }
   }
+  for (const auto& [name, owner] : m_owners)
+    CloseSearchContext(owner);
 }
 
 // ---- opening ----
@@ -117,9 +120,17 @@ Session::Handle Session::NewHandle(const OpenRequest& request) {
 }
 
 CommonI::RefCountPtr<CitI::IInterface> Session::OwnerNamed(const std::string& name) {
-  if (name.empty()) return {};
   CommonI::RefCountPtr<CitI::IInterface>& owner = m_owners[name];
-  if (!owner) owner = Owner::Create();
+  if (!owner) {
+    owner = Owner::Create();
+    // Before the owner's first design is handed out: a design publishes its
+    // search source (and makes its searches) only into an existing context.
+    try {
+      SearchContext(owner);
+    } catch (const Error&) {
+      // no search service: opening works, searches will say why they cannot
+    }
+  }
   return owner;
 }
 
@@ -259,6 +270,28 @@ void Session::Erase(Handle& handle) {
 }
 
 // ---- names ----
+
+Session::Handle& Session::Current() {
+  auto it = m_handles.find(m_current);
+  if (it != m_handles.end() && it->second.state == LoadState::Ready) return it->second;
+  for (auto newest = m_handles.rbegin(); newest != m_handles.rend(); ++newest)
+    if (newest->second.state == LoadState::Ready) return newest->second;
+  throw Error(ErrorClass::State, "no design is open: open one with ncd::open_design", {"none"});
+}
+
+Session::Handle& Session::Ready(Tcl_Obj* name) {
+  if (!name) return Current();
+  Handle& handle = Find(name);
+  Refresh(handle);
+  if (handle.state == LoadState::Failed)
+    throw Error(ErrorClass::Load, handle.failure, {handle.file});
+  if (handle.state == LoadState::Loading) {
+    std::string text = Tcl_GetString(name);
+    throw Error(ErrorClass::State, "design handle \"" + text + "\" is still loading",
+                {text, "loading"});
+  }
+  return handle;
+}
 
 Session::Handle& Session::Find(Tcl_Obj* name) {
   const char* text = Tcl_GetString(name);

@@ -24,6 +24,11 @@
 // ordering of threads can leave a handle loading for good. Callbacks never
 // run inside a command of the package.
 //
+// Every handle has an owner object, the empty owner name included (one
+// object per name and interpreter), so that each design has a search
+// context to be searched through. The current design is the one that
+// searches and lookups by name use when no -design is given.
+//
 // The session lives as long as its interpreter (the interpreter's "ncd"
 // association). At its end it stops listening, drops its queued events and
 // timer, cancels pending loads and hands every design back.
@@ -97,6 +102,12 @@ class Session final : public Mailbox {
   void Cancel(Handle& handle);
   // Cancels a pending request or hands the design back; the handle is gone.
   void Close(Handle& handle);
+  // The handle set by SetCurrent while it stays open and ready, else the
+  // newest ready handle; throws STATE when no design is ready.
+  Handle& Current();
+  void SetCurrent(const Handle& handle) { m_current = handle.number; }
+  // The handle of `name`, or the current one for null; throws unless ready.
+  Handle& Ready(Tcl_Obj* name);
   // The open handles' names, oldest first.
   Tcl_Obj* Names() const;
   static Tcl_Obj* NameOf(const Handle& handle);
@@ -137,6 +148,7 @@ class Session final : public Mailbox {
   Tcl_ThreadId m_thread;
   std::uint64_t m_number;  // this session's number in the process, from 1
   std::uint64_t m_nextHandle = 1;
+  std::uint64_t m_current = 0;  // set by SetCurrent; 0 for none
   HandleMap m_handles;
   std::map<std::string, CommonI::RefCountPtr<CitI::IInterface>> m_owners;
   Tcl_TimerToken m_timer = nullptr;

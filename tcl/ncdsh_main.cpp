@@ -1,6 +1,8 @@
 // ncdsh: tclsh with the `ncd` package loaded. Without arguments it is an
 // interactive shell; otherwise it runs the script file named first, with
-// the other arguments in ::argv, as tclsh does.
+// the other arguments in ::argv, as tclsh does. Ctrl-C stops a running
+// search (its command fails with NCD STOPPED); at other times it ends the
+// shell, as in tclsh.
 #include "NcdTcl.h"
 
 namespace {
@@ -8,6 +10,7 @@ namespace {
 int AppInit(Tcl_Interp* interp) {
   if (Tcl_Init(interp) == TCL_ERROR) return TCL_ERROR;
   if (Ncd_Init(interp) == TCL_ERROR) return TCL_ERROR;
+  Ncd_InstallInterruptHandler(0);  // Ctrl-C stops a running search
   // Lets `load {} Ncd` bring the package into other interpreters.
   Tcl_StaticPackage(interp, "Ncd", Ncd_Init, nullptr);
   Tcl_SetVar(interp, "tcl_rcFileName", "~/.ncdshrc", TCL_GLOBAL_ONLY);

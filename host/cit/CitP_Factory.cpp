@@ -35,7 +35,7 @@ FactoryRegistry& Factories() {
 // factories they registered live in them.
 struct LoadedLibraries {
   std::mutex mutex;
-  std::set<std::string> names;
+  std::map<std::string, void*> names;  // the library handle of each name
 };
 
 LoadedLibraries& Loaded() {
@@ -100,14 +100,14 @@ std::string FindLibrary(const std::string& file, const std::vector<std::string>&
   return {};
 }
 
-// Opens `path` and runs its InstFactoryEntry; reports and answers false on
-// any failure. Called with the load mutex held.
-bool OpenAndEnter(const std::string& path) {
+// Opens `path` and runs its InstFactoryEntry; answers the library's handle,
+// or reports and answers null on any failure. Called with the load mutex held.
+void* OpenAndEnter(const std::string& path) {
   void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) {
     const char* why = dlerror();
     ReportError("cannot load component library " + path + ": " + (why ? why : "unknown error"));
-    return false;
+    return nullptr;
   }
   dlerror();
   void* symbol = dlsym(handle, "InstFactoryEntry");
@@ -116,19 +116,19 @@ bool OpenAndEnter(const std::string& path) {
     ReportError("component library " + path +
                 " has no InstFactoryEntry: " + (why ? why : "symbol not found"));
     dlclose(handle);
-    return false;
+    return nullptr;
   }
   using EntryFn = void (*)();
   try {
     reinterpret_cast<EntryFn>(symbol)();
   } catch (const std::exception& e) {
     ReportError("InstFactoryEntry of " + path + " failed: " + e.what());
-    return false;
+    return nullptr;
   } catch (...) {
     ReportError("InstFactoryEntry of " + path + " failed with an unknown exception");
-    return false;
+    return nullptr;
   }
-  return true;
+  return handle;
 }
 
 }  // namespace
@@ -191,9 +191,17 @@ bool Factory::LoadLibraryFactory(const Port::StringBase& name) {
     ReportError("component library " + key + ".so not found in: " + JoinFolders(folders));
     return false;
   }
-  if (!OpenAndEnter(path)) return false;
-  loaded.names.insert(key);
+  void* handle = OpenAndEnter(path);
+  if (!handle) return false;
+  loaded.names[key] = handle;
   return true;
+}
+
+void* Factory::FindLibrarySymbol(const Port::StringBase& name, const char* symbol) {
+  LoadedLibraries& loaded = Loaded();
+  std::lock_guard<std::mutex> lock(loaded.mutex);
+  auto it = loaded.names.find(name.str());
+  return it == loaded.names.end() || !symbol ? nullptr : dlsym(it->second, symbol);
 }
 
 CommonI::RefCountPtr<CitI::IInterface> Factory::CreateInstanceRef(const Port::XUID& classId) {

@@ -33,6 +33,10 @@ public:
   // Loads the component library `name` and calls its InstFactoryEntry.
   // Answers whether the library is loaded (true again for a second call).
   static bool LoadLibraryFactory(const Port::StringBase& name);
+  // A symbol a loaded component library exports besides its entry (a
+  // diagnostic function, say); null when the library is not loaded or has
+  // no such symbol.
+  static void* FindLibrarySymbol(const Port::StringBase& name, const char* symbol);
   // The folders LoadLibraryFactory searches, in order.
   static std::vector<std::string> SearchPath();
 

@@ -1,0 +1,21 @@
+// The object commands of namespace ::ncd: searches (get_blocks, get_nets,
+// get_rpms, get_pins, get_signals, get_sites), properties (get_property,
+// list_property, report_property) and the design they work on
+// (current_design, enable_service), with live_objects for leak checks.
+// Their entries are in the command table (NcdTcl_Commands.cpp);
+// docs/tcl.md describes them.
+#pragma once
+
+#include <tcl.h>
+
+#include "NcdTcl_Session.h"
+
+namespace NcdTcl {
+
+using CommandFn = void(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]);
+
+CommandFn GetBlocks, GetNets, GetRpms, GetPins, GetSignals, GetSites;
+CommandFn GetProperty, ListProperty, ReportProperty;
+CommandFn CurrentDesign, EnableService, LiveObjects;
+
+}  // namespace NcdTcl

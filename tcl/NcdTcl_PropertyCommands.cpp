@@ -1,0 +1,242 @@
+// get_property, list_property, report_property; current_design,
+// enable_service, live_objects.
+#include <algorithm>
+#include <string>
+
+#include "NcdTcl_Error.h"
+#include "NcdTcl_ObjectCommands.h"
+#include "NcdTcl_Options.h"
+#include "NcdTcl_Property.h"
+#include "NcdTcl_Query.h"
+#include "NcdTcl_Services.h"
+
+namespace NcdTcl {
+
+namespace {
+
+std::string JoinedNames(UtilI::ITclCollectable* coll) {
+  std::string names;
+  for (const std::string& name : PropertyNames(coll))
+    names += (names.empty() ? "" : ", ") + name;
+  return names;
+}
+
+[[noreturn]] void UnknownProperty(Tcl_Obj* object, const char* name) {
+  const KindInfo& kind = *KindOf(object);
+  throw Error(ErrorClass::Property,
+              std::string("unknown property \"") + name + "\" of " + kind.word + " \"" +
+                  Tcl_GetString(object) + "\"; it has: " + JoinedNames(CollectableOf(object)),
+              {name});
+}
+
+// The property's value for Tcl; with `quiet`, the empty string for a
+// property the object does not have.
+Tcl_Obj* ValueOf(Tcl_Obj* object, const char* name, bool quiet) {
+  RequireLive(object);
+  UtilI::ITclCollectable* coll = CollectableOf(object);
+  ValueRef value = ReadValue(coll, name);
+  if (value) return ToTcl(value.get());
+  if (!quiet && !HasProperty(coll, name)) UnknownProperty(object, name);
+  return Tcl_NewObj();
+}
+
+// One object: a value that holds one, or a list of one element.
+bool IsOne(Tcl_Obj* arg) {
+  int length = 0;
+  return KindOf(arg) || (Tcl_ListObjLength(nullptr, arg, &length) == TCL_OK && length == 1);
+}
+
+const OptionEntry kQuietOptions[] = {{"-quiet"}, {"--"}, {nullptr}};
+
+}  // namespace
+
+void GetProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+  ParsedOptions options = ParseOptions(interp, objc, objv, kQuietOptions);
+  RequireArgs(interp, objc, objv, options.First(), 2, "?-quiet? name objects");
+  const char* name = Tcl_GetString(objv[options.First()]);
+  Tcl_Obj* arg = objv[options.First() + 1];
+  ResultList objects(false);
+  ResolveObjects(session, arg, {}, objects);
+  const std::vector<Tcl_Obj*> items = objects.Items();
+  if (IsOne(arg) && items.size() == 1)
+    return Tcl_SetObjResult(interp, ValueOf(items.front(), name, options.Has(0)));
+  TclRef values(Tcl_NewListObj(0, nullptr));
+  for (Tcl_Obj* item : items)
+    Tcl_ListObjAppendElement(nullptr, values.get(), ValueOf(item, name, options.Has(0)));
+  Tcl_SetObjResult(interp, values.get());
+}
+
+// ---- list_property ----
+
+namespace {
+
+// A prototype of a kind (a word such as "block"), or null when `arg` is no kind word.
+Tcl_Obj* Prototype(Session& session, Tcl_Obj* arg) {
+  const KindInfo* kind = KindOfWord(Tcl_GetString(arg));
+  if (!kind || KindOf(arg)) return nullptr;
+  Session::Handle& design = session.Current();
+  if (kind->kind == Kind::Site || kind->kind == Kind::ClockRegion) {
+    Device device = DeviceOf(*design.design);
+    CommonI::RefCountPtr<UtilI::IStringContainer> names;
+    CommonI::RefCountPtr<UtilI::IStringIterator> it;
+    if (kind->kind == Kind::Site ? device.sites->GetSiteNames(names)
+                                 : device.rf->GetClockRegionNames(names))
+      if (names) names->CreateIterator(it);
+    if (!it || it->IsDone())
+      throw Error(ErrorClass::Object, std::string("the design's part has no ") + kind->word);
+    return FindByName(design, *kind, it->GetCurrent().str());
+  }
+  auto* source = static_cast<UtilI::ITclSearchSource*>(
+      design.design->QueryInterface(UtilI::IID_ITclSearchSource));
+  CollRef empty =
+      source ? source->MakeEmptyCollectable(Port::StringBase(kind->typeName)) : CollRef();
+  if (!empty) throw Error(ErrorClass::Internal, std::string("no prototype of a ") + kind->word);
+  return NewObject(empty.get(), kind);
+}
+
+Tcl_Obj* OneObject(Session& session, Tcl_Obj* arg) {
+  ResultList objects(false);
+  ResolveObjects(session, arg, {}, objects);
+  std::vector<Tcl_Obj*> items = objects.Items();
+  if (items.size() != 1)
+    throw Error(ErrorClass::Object,
+                std::string("expected one object, got ") + std::to_string(items.size()));
+  return NewObject(CollectableOf(items.front()), KindOf(items.front()));
+}
+
+}  // namespace
+
+void ListProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+  static const OptionEntry kOptions[] = {{"-kind"}, {"--"}, {nullptr}};
+  ParsedOptions options = ParseOptions(interp, objc, objv, kOptions);
+  RequireArgs(interp, objc, objv, options.First(), 1, "?-kind? object_or_kind");
+  Tcl_Obj* arg = objv[options.First()];
+  Tcl_Obj* prototype = Prototype(session, arg);
+  TclRef object(prototype ? prototype : OneObject(session, arg));
+  UtilI::ITclCollectable* coll = CollectableOf(object.get());
+  TclRef names(Tcl_NewListObj(0, nullptr));
+  for (const std::string& name : PropertyNames(coll)) {
+    Tcl_ListObjAppendElement(nullptr, names.get(), Tcl_NewStringObj(name.c_str(), -1));
+    PropertyDescription description;
+    if (options.Has(0) && DescribeProperty(coll, name.c_str(), description))
+      Tcl_ListObjAppendElement(nullptr, names.get(),
+                               Tcl_NewStringObj(description.kind.c_str(), -1));
+  }
+  Tcl_SetObjResult(interp, names.get());
+}
+
+// ---- report_property ----
+
+namespace {
+
+constexpr std::size_t kValueWidth = 48;
+
+std::string Shortened(Tcl_Obj* value) {
+  std::string text = Tcl_GetString(value);
+  int length = 0;
+  if (text.size() <= kValueWidth) return text;
+  Tcl_ListObjLength(nullptr, value, &length);
+  return text.substr(0, kValueWidth - 3) + "... (" + std::to_string(length) + " in all)";
+}
+
+struct Row {
+  std::string name, kind, value, description;
+};
+
+std::string Table(const std::vector<Row>& rows) {
+  std::size_t w[3] = {8, 4, 5};
+  for (const Row& row : rows) {
+    w[0] = std::max(w[0], row.name.size());
+    w[1] = std::max(w[1], row.kind.size());
+    w[2] = std::max(w[2], row.value.size());
+  }
+  auto line = [&w](const Row& row) {
+    std::string text = row.name + std::string(w[0] + 2 - row.name.size(), ' ') + row.kind +
+                       std::string(w[1] + 2 - row.kind.size(), ' ') + row.value +
+                       std::string(w[2] + 2 - row.value.size(), ' ') + row.description;
+    while (!text.empty() && text.back() == ' ')
+      text.pop_back();
+    return text + "\n";
+  };
+  std::string text = line({"Property", "Kind", "Value", "Description"});
+  for (const Row& row : rows)
+    text += line(row);
+  return text;
+}
+
+}  // namespace
+
+void ReportProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+  ParsedOptions options = ParseOptions(interp, objc, objv, kQuietOptions);
+  const int rest = objc - options.First();
+  if (rest < 1 || rest > 2)
+    RequireArgs(interp, objc, objv, options.First(), 1, "?-quiet? object ?pattern?");
+  TclRef object(OneObject(session, objv[options.First()]));
+  RequireLive(object.get());
+  const char* pattern = rest == 2 ? Tcl_GetString(objv[options.First() + 1]) : "*";
+  UtilI::ITclCollectable* coll = CollectableOf(object.get());
+  std::vector<Row> rows;
+  for (const std::string& name : PropertyNames(coll)) {
+    PropertyDescription description;
+    if (!Tcl_StringCaseMatch(name.c_str(), pattern, TCL_MATCH_NOCASE) ||
+        !DescribeProperty(coll, name.c_str(), description))
+      continue;
+    TclRef value(ValueOf(object.get(), name.c_str(), true));
+    std::string first = description.description.substr(0, description.description.find('\n'));
+    rows.push_back({description.name, description.kind, Shortened(value.get()), first});
+  }
+  if (rows.empty() && !options.Has(0))
+    throw Error(ErrorClass::Property,
+                std::string("no property of \"") + Tcl_GetString(object.get()) + "\" matches \"" +
+                    pattern + "\"; it has: " + JoinedNames(coll),
+                {pattern});
+  Tcl_SetObjResult(interp, Tcl_NewStringObj(Table(rows).c_str(), -1));
+}
+
+// ---- the design ----
+
+void CurrentDesign(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+  if (objc > 2) RequireArgs(interp, objc, objv, 1, 1, "?handle?");
+  if (objc == 2) session.SetCurrent(session.Ready(objv[1]));
+  try {
+    Tcl_SetObjResult(interp, Session::NameOf(session.Current()));
+  } catch (const Error&) {
+    if (objc == 2) throw;
+    Tcl_ResetResult(interp);  // no design: the empty string
+  }
+}
+
+void EnableService(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+  static const char* const kServices[] = {"timing", "routing", nullptr};
+  RequireArgs(interp, objc, objv, 1, 2, "handle service");
+  Session::Handle& handle = session.Ready(objv[1]);
+  int index = 0;
+  if (Tcl_GetIndexFromObj(interp, objv[2], kServices, "service", 0, &index) != TCL_OK)
+    throw Error(ErrorClass::Option, Tcl_GetString(Tcl_GetObjResult(interp)));
+  const bool made = index == 0 ? handle.design->GetDelayMediator() != nullptr
+                               : handle.design->GetRouteMediator() != nullptr;
+  if (!made)
+    throw Error(ErrorClass::State,
+                std::string("design ") + Tcl_GetString(objv[1]) + " offers no " + kServices[index] +
+                    " service",
+                {Tcl_GetString(objv[1]), kServices[index]});
+  Tcl_ResetResult(interp);
+}
+
+void LiveObjects(Session&, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+  RequireArgs(interp, objc, objv, 1, 0, "");
+  const LiveCounts counts = CountLiveObjects();
+  const std::pair<const char*, long> entries[] = {{"collectables", counts.collectables},
+                                                  {"values", counts.objectValues},
+                                                  {"helpers", counts.helperObjects},
+                                                  {"patterns", counts.searchPatterns},
+                                                  {"device", counts.deviceObjects}};
+  TclRef dict(Tcl_NewListObj(0, nullptr));
+  for (const auto& [name, count] : entries) {
+    Tcl_ListObjAppendElement(nullptr, dict.get(), Tcl_NewStringObj(name, -1));
+    Tcl_ListObjAppendElement(nullptr, dict.get(), Tcl_NewWideIntObj(count));
+  }
+  Tcl_SetObjResult(interp, dict.get());
+}
+
+}  // namespace NcdTcl

@@ -1,0 +1,260 @@
+#include "NcdTcl_Query.h"
+
+#include "NcdTcl_Error.h"
+#include "NcdTcl_Interrupt.h"
+#include "NcdTcl_Property.h"
+#include "NcdTcl_Services.h"
+#include "UtilI_VectorHelper.h"
+
+namespace NcdTcl {
+
+// ---- results ----
+
+ResultList::ResultList(bool dedupe) : m_list(Tcl_NewListObj(0, nullptr)), m_dedupe(dedupe) {
+  Tcl_IncrRefCount(m_list);
+}
+
+ResultList::~ResultList() {
+  if (m_list) Tcl_DecrRefCount(m_list);
+}
+
+void ResultList::Add(Tcl_Obj* value) {
+  if (m_dedupe && !m_ids.insert(CollectableOf(value)->GetId().str()).second) {
+    Discard(value);
+    return;
+  }
+  Tcl_ListObjAppendElement(nullptr, m_list, value);
+}
+
+void ResultList::Reset() {
+  Tcl_DecrRefCount(m_list);
+  m_list = Tcl_NewListObj(0, nullptr);
+  Tcl_IncrRefCount(m_list);
+  m_ids.clear();
+}
+
+int ResultList::Size() const {
+  int size = 0;
+  Tcl_ListObjLength(nullptr, m_list, &size);
+  return size;
+}
+
+std::vector<Tcl_Obj*> ResultList::Items() const {
+  int count = 0;
+  Tcl_Obj** items = nullptr;
+  Tcl_ListObjGetElements(nullptr, m_list, &count, &items);
+  return std::vector<Tcl_Obj*>(items, items + count);
+}
+
+// ---- searching ----
+
+namespace {
+
+UtilI::ITclSearchSource& SourceOf(Session::Handle& handle) {
+  auto* source = static_cast<UtilI::ITclSearchSource*>(
+      handle.design->QueryInterface(UtilI::IID_ITclSearchSource));
+  if (!source) throw Error(ErrorClass::Internal, "the design offers no search source");
+  return *source;
+}
+
+// Stopped before its end, and not by reaching its limit.
+bool Interrupted(UtilI::ISearchRequest& context, std::uint64_t limit) {
+  return context.StopRequested() && !(limit && context.GetMatchCount() >= limit);
+}
+
+void Collect(UtilI::IObjectList& results, const KindInfo& kind, ResultList& out) {
+  const std::uint64_t size = results.GetSize();
+  for (std::uint64_t i = 0; i < size; ++i) {
+    CollRef item;
+    if (!results.GetItem(i, item) || !item || item->IsStale())
+      continue;  // hidden nets wrap nothing
+    out.Add(NewObject(item.get(), &kind));
+  }
+}
+
+}  // namespace
+
+void Search(Session::Handle& handle, const SearchSpec& spec, const std::string& pattern,
+            ResultList& out) {
+  UtilI::ITclSearchSource& source = SourceOf(handle);
+  CommonI::RefCountPtr<UtilI::ISearchRequest> context = SearchContext(handle.owner);
+  CommonI::RefCountPtr<UtilI::IObjectList> results = NewObjectList();
+  CommonI::RefCountPtr<UtilI::IStringContainer> types = UtilI::MakeStringContainer();
+  if (!types || !types->Add(spec.kind->searchType)) throw std::bad_alloc();
+  CommonI::RefCountPtr<CitI::IInterface> prepared;
+  if (!context->MakePattern(prepared, Port::StringBase(pattern), spec.regexp, spec.nocase,
+                            spec.hierarchical) ||
+      !prepared)
+    throw Error(ErrorClass::Option,
+                "bad pattern \"" + pattern + "\": " + context->GetLastError().str());
+  context->ResetSearch();
+  context->SetMatchLimit(spec.limit);
+  CitI::Result ok = 0;
+  {
+    SearchScope stoppable(context.get());
+    ok = source.SearchWithPattern(handle.owner, prepared, types, results.get(), nullptr);
+  }
+  if (Interrupted(*context, spec.limit))
+    throw Error(ErrorClass::Stopped, "search stopped", {"stopped"});
+  if (!ok) throw Error(ErrorClass::Internal, "the search of " + handle.file + " failed");
+  Collect(*results, *spec.kind, out);
+}
+
+std::string QuoteGlob(const std::string& text) {
+  std::string quoted;
+  quoted.reserve(text.size());
+  for (char c : text) {
+    if (c == '*' || c == '?' || c == '[' || c == ']' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  return quoted;
+}
+
+// ---- finding by name ----
+
+namespace {
+
+Tcl_Obj* FirstMatch(Session::Handle& handle, const KindInfo& kind, const std::string& pattern,
+                    bool full) {
+  SearchSpec spec;
+  spec.kind = &kind;
+  spec.hierarchical = full;
+  spec.limit = 1;
+  ResultList found(false);
+  Search(handle, spec, pattern, found);
+  std::vector<Tcl_Obj*> items = found.Items();
+  return items.empty() ? nullptr : NewObject(CollectableOf(items.front()), &kind);
+}
+
+// A pin or signal: "<block>/<name>", or "<name>" inside the top block.
+Tcl_Obj* FindMember(Session::Handle& handle, const KindInfo& kind, const std::string& name) {
+  const std::size_t slash = name.rfind('/');
+  Tcl_Obj* parent = slash == std::string::npos
+                        ? TopBlock(handle)
+                        : FindByName(handle, InfoOf(Kind::Block), name.substr(0, slash));
+  if (!parent) return nullptr;
+  Tcl_IncrRefCount(parent);
+  const std::string leaf = slash == std::string::npos ? name : name.substr(slash + 1);
+  ValueRef members = ReadValue(CollectableOf(parent), kind.kind == Kind::Pin ? "Pins" : "Signals");
+  Tcl_Obj* found = nullptr;
+  for (const CollRef& member : members ? ListItems(members.get()) : std::vector<CollRef>()) {
+    if (PropertyText(member.get(), "Name") == leaf) {
+      found = NewObject(member.get(), &kind);
+      break;
+    }
+  }
+  Tcl_DecrRefCount(parent);
+  return found;
+}
+
+Tcl_Obj* FindDeviceObject(Session::Handle& handle, const KindInfo& kind, const std::string& name) {
+  Device device = DeviceOf(*handle.design);
+  CollRef found;
+  if (kind.kind == Kind::Site)
+    device.sites->FindSite(found, Port::StringBase(name));
+  else
+    device.rf->FindClockRegion(found, Port::StringBase(name));
+  return found ? NewObject(found.get(), &kind) : nullptr;
+}
+
+}  // namespace
+
+Tcl_Obj* TopBlock(Session::Handle& handle) {
+  return FirstMatch(handle, InfoOf(Kind::Block), "*", false);
+}
+
+Tcl_Obj* FindByName(Session::Handle& handle, const KindInfo& kind, const std::string& name) {
+  switch (kind.kind) {
+    case Kind::Pin:
+    case Kind::Signal:
+      return FindMember(handle, kind, name);
+    case Kind::Site:
+    case Kind::ClockRegion:
+      return FindDeviceObject(handle, kind, name);
+    default:
+      return FirstMatch(handle, kind, QuoteGlob(name), true);
+  }
+}
+
+// ---- arguments ----
+
+namespace {
+
+std::string KindWords(const std::vector<Kind>& kinds) {
+  std::string words;
+  for (std::size_t i = 0; i < kinds.size(); ++i)
+    words += std::string(i == 0                  ? ""
+                         : i + 1 == kinds.size() ? " or "
+                                                 : ", ") +
+             InfoOf(kinds[i]).word;
+  return words;
+}
+
+// A name without an object: looked up among the kinds; exactly one must answer.
+Tcl_Obj* LookUp(Session::Handle& design, Tcl_Obj* element, const std::vector<Kind>& kinds) {
+  const std::string name = Tcl_GetString(element);
+  Tcl_Obj* found = nullptr;
+  std::vector<Kind> hits;
+  for (Kind kind : kinds) {
+    Tcl_Obj* object = FindByName(design, InfoOf(kind), name);
+    if (!object) continue;
+    hits.push_back(kind);
+    if (found)
+      Discard(object);
+    else
+      found = object;
+  }
+  const std::string handleName = Tcl_GetString(Session::NameOf(design));
+  if (hits.size() == 1) return found;
+  if (found) Discard(found);
+  if (hits.empty())
+    throw Error(ErrorClass::Object,
+                "no " + KindWords(kinds) + " named \"" + name + "\" in design " + handleName,
+                {name});
+  throw Error(ErrorClass::Object,
+              "\"" + name + "\" names a " + KindWords(hits) + " in design " + handleName +
+                  ": choose with get_" + InfoOf(hits.front()).word + "s and the others",
+              {name});
+}
+
+}  // namespace
+
+void ResolveObjects(Session& session, Tcl_Obj* arg, const std::vector<Kind>& kinds, ResultList& out,
+                    Session::Handle* design) {
+  static const std::vector<Kind> kAll = {Kind::Block,  Kind::Net, Kind::Pin,
+                                         Kind::Signal, Kind::Rpm, Kind::Site};
+  const std::vector<Kind>& wanted = kinds.empty() ? kAll : kinds;
+  Tcl_Obj* single[1] = {arg};
+  Tcl_Obj** elements = single;
+  int count = 1;
+  if (!CollectableOf(arg) && Tcl_ListObjGetElements(nullptr, arg, &count, &elements) != TCL_OK)
+    throw Error(ErrorClass::Object, std::string("not a list of objects: ") + Tcl_GetString(arg));
+  for (int i = 0; i < count; ++i) {
+    Tcl_Obj* element = elements[i];
+    const KindInfo* kind = KindOf(element);
+    if (!kind) {
+      out.Add(LookUp(design ? *design : session.Current(), element, wanted));
+      continue;
+    }
+    bool accepted = false;
+    for (Kind k : wanted)
+      accepted = accepted || k == kind->kind;
+    if (!accepted)
+      throw Error(ErrorClass::Object,
+                  std::string("\"") + Tcl_GetString(element) + "\" is a " + kind->word +
+                      ", not a " + KindWords(wanted),
+                  {Tcl_GetString(element)});
+    out.Add(element);
+  }
+}
+
+void RequireLive(Tcl_Obj* value) {
+  UtilI::ITclCollectable* coll = CollectableOf(value);
+  if (coll && !coll->IsStale()) return;
+  const std::string name = Tcl_GetString(value);
+  throw Error(ErrorClass::Stale,
+              "object \"" + name + "\" is stale: its design was closed or the object was removed",
+              {name});
+}
+
+}  // namespace NcdTcl
