@@ -11,7 +11,8 @@
 namespace UtilC::SharedNcd {
 
 void* MgrFactory::QueryInterface(const Port::XUID& iid) {
-  if (iid == CitI::IID_IFactory || iid == CitI::IID_IInterface) return static_cast<CitI::IFactory*>(this);
+  if (iid == CitI::IID_IFactory || iid == CitI::IID_IInterface)
+    return static_cast<CitI::IFactory*>(this);
   return nullptr;
 }
 

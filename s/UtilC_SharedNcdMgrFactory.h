@@ -8,7 +8,7 @@
 namespace UtilC::SharedNcd {
 
 class MgrFactory : public CitI::IFactory {
-public:
+ public:
   void* QueryInterface(const Port::XUID& iid) override;
   // The manager (created on first use) for the manager's class; null for
   // any other class.

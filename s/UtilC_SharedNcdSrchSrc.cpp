@@ -1,4 +1,5 @@
 // The shared design's search source (UtilC_SrchSrcImpT.h).
+#include <memory>
 #include <mutex>
 
 #include "CitP_Factory.h"
@@ -40,18 +41,26 @@ struct Prototype {
   CollectablePtr (*make)(NcdDesign& design);
 };
 constexpr Prototype kPrototypes[] = {
-    {"ncd_block", [](NcdDesign& d) { return d.MakeCollectable(static_cast<const Pds_PdmBlock*>(nullptr)); }},
-    {"ncd_net", [](NcdDesign& d) { return d.MakeCollectable(static_cast<const Xdm_Network*>(nullptr)); }},
-    {"ncd_rpm", [](NcdDesign& d) { return d.MakeCollectable(static_cast<const Xdm_PropertyHolder*>(nullptr)); }},
-    {"ncd_signal", [](NcdDesign& d) { return d.MakeCollectable(static_cast<const Xdm_Signal*>(nullptr)); }},
-    {"ncd_pin", [](NcdDesign& d) { return d.MakeCollectable(static_cast<const Xdm_Pin*>(nullptr)); }},
+    {"ncd_block",
+     [](NcdDesign& d) { return d.MakeCollectable(static_cast<const Pds_PdmBlock*>(nullptr)); }},
+    {"ncd_net",
+     [](NcdDesign& d) { return d.MakeCollectable(static_cast<const Xdm_Network*>(nullptr)); }},
+    {"ncd_rpm",
+     [](NcdDesign& d) {
+       return d.MakeCollectable(static_cast<const Xdm_PropertyHolder*>(nullptr));
+     }},
+    {"ncd_signal",
+     [](NcdDesign& d) { return d.MakeCollectable(static_cast<const Xdm_Signal*>(nullptr)); }},
+    {"ncd_pin",
+     [](NcdDesign& d) { return d.MakeCollectable(static_cast<const Xdm_Pin*>(nullptr)); }},
 };
 
 // One search service instance's face, counted.
 CommonI::RefCountPtr<UtilI::ITclSearch> SearchService() {
   static std::once_flag loaded;
   std::call_once(loaded, [] { CitP::Factory::LoadLibraryFactory(UtilI::kTclSearchLibrary); });
-  CommonI::RefCountPtr<CitI::IInterface> instance = CitP::Factory::CreateInstanceRef(UtilI::CLSID_TclSearch);
+  CommonI::RefCountPtr<CitI::IInterface> instance =
+      CitP::Factory::CreateInstanceRef(UtilI::CLSID_TclSearch);
   if (!instance) return {};
   return CommonI::RefCountPtr<UtilI::ITclSearch>(
       static_cast<UtilI::ITclSearch*>(instance->QueryInterface(UtilI::IID_ITclSearch)));
@@ -61,7 +70,8 @@ CommonI::RefCountPtr<UtilI::ITclSearch> SearchService() {
 
 template <class Design>
 SrchSrcImpT<Design>::~SrchSrcImpT() {
-  for (auto& [name, algorithm] : m_algorithms) delete algorithm;
+  for (auto& [name, algorithm] : m_algorithms)
+    delete algorithm;
 }
 
 template <class Design>
@@ -82,7 +92,8 @@ CommonI::RefCountPtr<UtilI::IStringContainer> SrchSrcImpT<Design>::GetSearchable
   CommonI::RefCountPtr<UtilI::IStringContainer> types = UtilI::MakeStringContainer();
   Port_ThrGuard guard(m_lock);
   if (types) {
-    for (const auto& [name, algorithm] : m_algorithms) types->Add(name);
+    for (const auto& [name, algorithm] : m_algorithms)
+      types->Add(name);
   }
   return types;
 }
@@ -91,13 +102,15 @@ template <class Design>
 CollectablePtr SrchSrcImpT<Design>::MakeEmptyCollectable(const Port::StringBase& typeName) {
   if (!m_design) return {};
   for (const Prototype& prototype : kPrototypes) {
-    if (typeName.Compare(prototype.typeName, Port::StringBase::Exact) == 0) return prototype.make(*m_design);
+    if (typeName.Compare(prototype.typeName, Port::StringBase::Exact) == 0)
+      return prototype.make(*m_design);
   }
   return {};
 }
 
 template <class Design>
-CommonI::RefCountPtr<UtilI::ISearchRequest> SrchSrcImpT<Design>::ContextOf(CitI::IInterface* owner) {
+CommonI::RefCountPtr<UtilI::ISearchRequest> SrchSrcImpT<Design>::ContextOf(
+    CitI::IInterface* owner) {
   if (!owner) return {};
   const CommonI::RefCountPtr<CitI::IInterface> ownerRef(owner);
   // A second service instance is asked when the first has no context.
@@ -133,7 +146,11 @@ void SrchSrcImpT<Design>::Publish() {
   context->FindSource(found, m_name);
   if (!found) m_registered = context->AddSource(Self()) != 0;
   for (const AlgorithmMaker& maker : kAlgorithms) {
-    if (!m_algorithms.count(maker.typeName)) m_algorithms.emplace(maker.typeName, maker.make(maker.typeName, m_design));
+    if (m_algorithms.count(maker.typeName)) continue;
+    // Owned here until the table holds it: a table that cannot grow must not leak it.
+    std::unique_ptr<SearchAlg> algorithm(maker.make(maker.typeName, m_design));
+    m_algorithms.emplace(maker.typeName, algorithm.get());
+    algorithm.release();
   }
 }
 
@@ -147,28 +164,29 @@ void SrchSrcImpT<Design>::Withdraw() {
 }
 
 template <class Design>
-CitI::Result SrchSrcImpT<Design>::SearchWithPattern(const CommonI::RefCountPtr<CitI::IInterface>& owner,
-                                                    const CommonI::RefCountPtr<CitI::IInterface>& pattern,
-                                                    const CommonI::RefCountPtr<UtilI::IStringContainer>& typeNames,
-                                                    UtilI::IObjectList* results, void* passThrough) {
-  return Search(owner, typeNames, pattern, Port::StringBase(), false, false, false, results, passThrough);
+CitI::Result SrchSrcImpT<Design>::SearchWithPattern(
+    const CommonI::RefCountPtr<CitI::IInterface>& owner,
+    const CommonI::RefCountPtr<CitI::IInterface>& pattern,
+    const CommonI::RefCountPtr<UtilI::IStringContainer>& typeNames, UtilI::IObjectList* results,
+    void* passThrough) {
+  return Search(owner, typeNames, pattern, Port::StringBase(), false, false, false, results,
+                passThrough);
 }
 
 template <class Design>
-CitI::Result SrchSrcImpT<Design>::SearchWithText(const CommonI::RefCountPtr<CitI::IInterface>& owner,
-                                                 const Port::StringBase& text,
-                                                 const CommonI::RefCountPtr<UtilI::IStringContainer>& typeNames,
-                                                 bool flag1, bool flag2, bool flag3, UtilI::IObjectList* results,
-                                                 void* passThrough) {
+CitI::Result SrchSrcImpT<Design>::SearchWithText(
+    const CommonI::RefCountPtr<CitI::IInterface>& owner, const Port::StringBase& text,
+    const CommonI::RefCountPtr<UtilI::IStringContainer>& typeNames, bool flag1, bool flag2,
+    bool flag3, UtilI::IObjectList* results, void* passThrough) {
   return Search(owner, typeNames, {}, text, flag1, flag2, flag3, results, passThrough);
 }
 
 template <class Design>
-CitI::Result SrchSrcImpT<Design>::Search(const CommonI::RefCountPtr<CitI::IInterface>& owner,
-                                         const CommonI::RefCountPtr<UtilI::IStringContainer>& typeNames,
-                                         const CommonI::RefCountPtr<CitI::IInterface>& pattern,
-                                         const Port::StringBase& text, bool flag1, bool flag2, bool flag3,
-                                         UtilI::IObjectList* results, void* passThrough) {
+CitI::Result SrchSrcImpT<Design>::Search(
+    const CommonI::RefCountPtr<CitI::IInterface>& owner,
+    const CommonI::RefCountPtr<UtilI::IStringContainer>& typeNames,
+    const CommonI::RefCountPtr<CitI::IInterface>& pattern, const Port::StringBase& text, bool flag1,
+    bool flag2, bool flag3, UtilI::IObjectList* results, void* passThrough) {
   if (!m_design) return 1;
   SharedNcd::DesignUse use(m_design);
   CommonI::RefCountPtr<UtilI::ISearchRequest> context = ContextOf(owner.get());
@@ -184,7 +202,8 @@ CitI::Result SrchSrcImpT<Design>::Search(const CommonI::RefCountPtr<CitI::IInter
       auto it = m_algorithms.find(names->GetCurrent());
       if (it != m_algorithms.end()) algorithm = it->second;
     }
-    if (algorithm && !algorithm->Search(context, pattern, text, flag1, flag2, flag3, results, passThrough))
+    if (algorithm &&
+        !algorithm->Search(context, pattern, text, flag1, flag2, flag3, results, passThrough))
       answer = 0;
   }
   return answer;

@@ -2,7 +2,9 @@
 // interpreter (`ncd::open_design -owner name`).
 //
 // The manager keys designs by owner object and file, so two owner names
-// open two designs of one file. A session keeps each name's object for its
+// open two designs of one file. Designs opened without an owner name
+// belong to one owner of the whole process (Default()), shared by every
+// interpreter. A session keeps each name's object for its
 // whole life, so that a name reopens the design it closed from the
 // manager's cache; cached designs count their owner and keep it alive after
 // the session has gone. Counting is atomic: the manager may drop its
@@ -17,6 +19,13 @@ namespace NcdTcl {
 
 class Owner : public CommonI::IRefCount {
  public:
+  // The owner of designs opened without an owner name, one for the whole
+  // process, so that interpreters share those designs; never freed.
+  static const CommonI::RefCountPtr<CitI::IInterface>& Default() {
+    static const auto* owner = new CommonI::RefCountPtr<CitI::IInterface>(Create());
+    return *owner;
+  }
+
   // A new owner, its first reference held by the answer.
   static CommonI::RefCountPtr<CitI::IInterface> Create() {
     return CommonI::RefCountPtr<CitI::IInterface>::Adopt(new Owner());

@@ -1,7 +1,10 @@
 #include "NcdTcl_Query.h"
 
+#include <mutex>
+
 #include "NcdTcl_Error.h"
 #include "NcdTcl_Interrupt.h"
+#include "NcdTcl_Owner.h"
 #include "NcdTcl_Property.h"
 #include "NcdTcl_Services.h"
 #include "UtilI_VectorHelper.h"
@@ -72,6 +75,15 @@ void Collect(UtilI::IObjectList& results, const KindInfo& kind, ResultList& out)
   }
 }
 
+// Designs opened without an owner name share one owner, and so one search
+// context (its stop flag and match count), in the whole process: their
+// searches take turns.
+std::unique_lock<std::mutex> TurnOf(const Session::Handle& handle) {
+  static std::mutex shared;
+  return handle.owner == Owner::Default() ? std::unique_lock<std::mutex>(shared)
+                                          : std::unique_lock<std::mutex>();
+}
+
 }  // namespace
 
 void Search(Session::Handle& handle, const SearchSpec& spec, const std::string& pattern,
@@ -87,6 +99,7 @@ void Search(Session::Handle& handle, const SearchSpec& spec, const std::string& 
       !prepared)
     throw Error(ErrorClass::Option,
                 "bad pattern \"" + pattern + "\": " + context->GetLastError().str());
+  std::unique_lock<std::mutex> turn = TurnOf(handle);
   context->ResetSearch();
   context->SetMatchLimit(spec.limit);
   CitI::Result ok = 0;

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "NcdTcl_Error.h"
@@ -108,6 +109,16 @@ Session::~Session() {
 
 // ---- opening ----
 
+// Before the owner's first design is handed out: a design publishes its
+// search source (and makes its searches) only into an existing context.
+void Session::OpenContextOf(const CommonI::RefCountPtr<CitI::IInterface>& owner) {
+  try {
+    SearchContext(owner);
+  } catch (const Error&) {
+    // no search service: opening works, searches will say why they cannot
+  }
+}
+
 Session::Handle Session::NewHandle(const OpenRequest& request) {
   Handle handle;
   handle.number = m_nextHandle;
@@ -120,16 +131,15 @@ Session::Handle Session::NewHandle(const OpenRequest& request) {
 }
 
 CommonI::RefCountPtr<CitI::IInterface> Session::OwnerNamed(const std::string& name) {
+  if (name.empty()) {
+    static std::once_flag opened;
+    std::call_once(opened, [] { OpenContextOf(Owner::Default()); });
+    return Owner::Default();
+  }
   CommonI::RefCountPtr<CitI::IInterface>& owner = m_owners[name];
   if (!owner) {
     owner = Owner::Create();
-    // Before the owner's first design is handed out: a design publishes its
-    // search source (and makes its searches) only into an existing context.
-    try {
-      SearchContext(owner);
-    } catch (const Error&) {
-      // no search service: opening works, searches will say why they cannot
-    }
+    OpenContextOf(owner);
   }
   return owner;
 }

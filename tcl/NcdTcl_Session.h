@@ -24,9 +24,10 @@
 // ordering of threads can leave a handle loading for good. Callbacks never
 // run inside a command of the package.
 //
-// Every handle has an owner object, the empty owner name included (one
-// object per name and interpreter), so that each design has a search
-// context to be searched through. The current design is the one that
+// Every handle has an owner object, so that each design has a search
+// context to be searched through: one object per owner name and
+// interpreter, and for the empty name one object of the whole process
+// (interpreters share the designs opened without an owner). The current design is the one that
 // searches and lookups by name use when no -design is given.
 //
 // The session lives as long as its interpreter (the interpreter's "ncd"
@@ -119,6 +120,7 @@ class Session final : public Mailbox {
 
   Handle NewHandle(const OpenRequest& request);
   CommonI::RefCountPtr<CitI::IInterface> OwnerNamed(const std::string& name);
+  static void OpenContextOf(const CommonI::RefCountPtr<CitI::IInterface>& owner);
   Handle& Insert(Handle&& handle);
   Handle& OpenBlocking(Handle&& proto);
   CitI::Result WaitForRead(const Handle& handle, CitI::Result status);
