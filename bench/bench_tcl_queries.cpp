@@ -1,0 +1,162 @@
+// bench_tcl_queries: the `ncd` package's object commands from Tcl, on a
+// generated design, each next to its floor measured in the same run.
+//
+//   GetBlocksGlob      `ncd::get_blocks -quiet *c1*` (ns per visited block),
+//   BareFnmatchBlocks  fnmatch over the same block names: the floor
+//                      (goal: GetBlocksGlob within 5 times);
+//   GetNetsAll         `ncd::get_nets *` (ns per net; goal: under 500);
+//   GetPropertyFullName `ncd::get_property full_name $blocks` over all
+//                      blocks (ns per object; goal: under 1000);
+//   FilterFanout       `ncd::get_nets -filter {fanout > 2}` (ns per net);
+//   HoldBlockList      the heap an object value held in a Tcl list costs
+//                      (bytes_per_value: Tcl_Obj, list slot and collectable).
+// The design has about 100,000 blocks, or 1,000,000 with NCD_BENCH_LARGE=1.
+// The package finds the component in build/lib (CIT_COMPONENT_PATH).
+#include <benchmark/benchmark.h>
+#include <fnmatch.h>
+#include <malloc.h>
+#include <tcl.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "BenchDesigns.h"
+#include "NcdTcl.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr const char* kBlockGlob = "*c1*";
+
+std::uint64_t DesignBlocks() {
+  const char* large = std::getenv("NCD_BENCH_LARGE");
+  return large && *large && *large != '0' ? 1000000 : 100000;
+}
+
+// One interpreter with the design open and its objects listed in ::blocks
+// and ::nets; the block names for the floor.
+struct Subject {
+  Tcl_Interp* interp = nullptr;
+  std::string error;
+  std::vector<std::string> blockNames;
+  std::size_t blocks = 0;
+  std::size_t nets = 0;
+
+  Subject() {
+    const std::string path = DesignPath(DesignBlocks(), error);
+    if (path.empty()) return;
+    interp = Tcl_CreateInterp();
+    if (Ncd_Init(interp) != TCL_OK) {
+      Fail();
+      return;
+    }
+    Tcl_SetVar(interp, "file", path.c_str(), TCL_GLOBAL_ONLY);
+    if (Eval("ncd::open_design $file; set blocks [ncd::get_blocks]; set nets [ncd::get_nets]") != TCL_OK) {
+      Fail();
+      return;
+    }
+    blocks = Count("blocks");
+    nets = Count("nets");
+    if (Eval("lmap b $blocks {ncd::get_property name $b}") != TCL_OK) {
+      Fail();
+      return;
+    }
+    int count = 0;
+    Tcl_Obj** names = nullptr;
+    Tcl_ListObjGetElements(nullptr, Tcl_GetObjResult(interp), &count, &names);
+    for (int i = 0; i < count; ++i) blockNames.emplace_back(Tcl_GetString(names[i]));
+  }
+
+  int Eval(const char* script) { return Tcl_EvalEx(interp, script, -1, TCL_EVAL_GLOBAL); }
+  std::size_t Count(const char* list) {
+    int length = 0;
+    Tcl_ListObjLength(nullptr, Tcl_GetVar2Ex(interp, list, nullptr, TCL_GLOBAL_ONLY), &length);
+    return static_cast<std::size_t>(length);
+  }
+  void Fail() { error = Tcl_GetStringResult(interp); }
+};
+
+Subject& TheSubject() {
+  static Subject subject;
+  return subject;
+}
+
+// Times `pass` per iteration; reports ns per object.
+template <class Pass>
+void Timed(benchmark::State& state, std::size_t objects, Pass pass) {
+  Subject& subject = TheSubject();
+  if (!subject.error.empty()) return state.SkipWithError(subject.error.c_str());
+  double seconds = 0;
+  std::size_t passes = 0;
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    pass(subject);
+    const double s = std::chrono::duration<double>(Clock::now() - start).count();
+    state.SetIterationTime(s);
+    seconds += s;
+    ++passes;
+  }
+  state.counters["objects"] = static_cast<double>(objects);
+  if (passes && objects) state.counters["ns_per_object"] = seconds * 1e9 / static_cast<double>(passes * objects);
+}
+
+void Script(benchmark::State& state, std::size_t objects, const char* script) {
+  Timed(state, objects, [&state, script](Subject& s) {
+    if (s.Eval(script) != TCL_OK) state.SkipWithError(Tcl_GetStringResult(s.interp));
+    Tcl_ResetResult(s.interp);
+  });
+}
+
+void BM_GetBlocksGlob(benchmark::State& state) {
+  Script(state, TheSubject().blocks, "ncd::get_blocks -quiet *c1*");
+}
+void BM_BareFnmatchBlocks(benchmark::State& state) {
+  Timed(state, TheSubject().blocks, [](Subject& s) {
+    std::size_t matches = 0;
+    for (const std::string& name : s.blockNames) matches += fnmatch(kBlockGlob, name.c_str(), 0) == 0;
+    benchmark::DoNotOptimize(matches);
+  });
+}
+void BM_GetNetsAll(benchmark::State& state) {
+  Script(state, TheSubject().nets, "ncd::get_nets *");
+}
+void BM_GetPropertyFullName(benchmark::State& state) {
+  Script(state, TheSubject().blocks, "ncd::get_property full_name $blocks");
+}
+void BM_FilterFanout(benchmark::State& state) {
+  Script(state, TheSubject().nets, "ncd::get_nets -quiet -filter {fanout > 2}");
+}
+
+void BM_HoldBlockList(benchmark::State& state) {
+  Subject& s = TheSubject();
+  if (!s.error.empty()) return state.SkipWithError(s.error.c_str());
+  double bytes = 0;
+  for (auto _ : state) {
+    s.Eval("unset -nocomplain held");
+    const std::size_t before = mallinfo2().uordblks;
+    s.Eval("set held [ncd::get_blocks]");
+    Tcl_ResetResult(s.interp);
+    bytes = static_cast<double>(mallinfo2().uordblks - before) / static_cast<double>(s.blocks);
+    s.Eval("unset held");
+  }
+  state.counters["bytes_per_value"] = bytes;
+}
+
+}  // namespace
+
+BENCHMARK(BM_BareFnmatchBlocks)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetBlocksGlob)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetNetsAll)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetPropertyFullName)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterFanout)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HoldBlockList)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+  Tcl_FindExecutable(argv[0]);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
