@@ -64,11 +64,40 @@ set again [ncd::open_design -owner alice $file]
 puts "   [ncd::load_status $again] at once: $again"
 registries
 
+step "the design's objects are Tcl values: search, relate, filter, read properties"
+puts "   [llength [ncd::get_blocks]] blocks, [llength [ncd::get_nets]] nets,\
+      [llength [ncd::get_rpms]] RPMs in design [ncd::current_design]"
+set unplaced [ncd::get_blocks -quiet -filter {level == Comp && !is_placed}]
+puts "   comps not placed: [expr {[llength $unplaced] ? $unplaced : {none}}]"
+set widest {}
+foreach net [ncd::get_nets] {
+  if {$widest eq {} || [ncd::get_property fanout $net] > [ncd::get_property fanout $widest]} {
+    set widest $net
+  }
+}
+puts "   widest net: $widest, driven by [ncd::get_pins -quiet -of_objects $widest -filter {direction == Output}],\
+      [ncd::get_property fanout $widest] loads in\
+      [llength [ncd::get_blocks -of_objects $widest]] blocks"
+ncd::enable_service $again timing
+puts "   its max delay, with the design's timing service: [ncd::get_property max_delay $widest]"
+foreach iob [ncd::get_blocks -quiet -filter {{IO Standard} != {}}] {
+  puts "   IOB $iob: [ncd::get_property io_direction $iob] [ncd::get_property io_standard $iob]"
+}
+foreach hm [ncd::get_blocks -quiet -filter {level == {Hm Instance}}] {
+  puts "   hard macro $hm: [ncd::get_property status $hm]"
+}
+foreach rpm [ncd::get_rpms -quiet] {
+  puts "   RPM $rpm ([ncd::get_property subtype $rpm]): [llength [ncd::get_blocks -quiet -of_objects $rpm]] members"
+}
+puts [ncd::report_property $widest]
+
 step "errors are Tcl errors with an -errorcode: NCD and a class"
 foreach script [list \
     [list ncd::open_design [file join [file dirname $file] no-such-design.ncd.json]] \
     [list ncd::design_info $alice] \
-    [list ncd::open_design -colour red $file]] {
+    [list ncd::open_design -colour red $file] \
+    [list ncd::get_property colour [ncd::get_blocks -limit 1]] \
+    [list ncd::get_nets -filter {fanout >}]] {
   try {
     eval $script
   } trap {NCD LOAD} {message} {
@@ -77,6 +106,10 @@ foreach script [list \
     puts "   NCD HANDLE: $message"
   } trap {NCD OPTION} {message} {
     puts "   NCD OPTION: $message"
+  } trap {NCD PROPERTY} {message} {
+    puts "   NCD PROPERTY: $message"
+  } trap {NCD FILTER} {message} {
+    puts "   NCD FILTER: $message"
   }
 }
 
