@@ -157,28 +157,13 @@ bool DescribeProperty(UtilI::ITclCollectable* coll, const char* name, PropertyDe
 }
 
 const char* KindName(std::uint32_t kind) {
-  switch (kind) {
-    case UtilI::kValueInt:
-      return "int";
-    case UtilI::kValueDouble:
-      return "double";
-    case UtilI::kValueString:
-      return "string";
-    case UtilI::kValueBool:
-      return "bool";
-    case UtilI::kValueObject:
-      return "object";
-    case UtilI::kValueList:
-      return "list";
-    case UtilI::kValueInt64:
-      return "int64";
-    case UtilI::kValueUInt:
-      return "uint";
-    case UtilI::kValueStrings:
-      return "strings";
-    default:
-      return "none";
-  }
+  static const std::pair<std::uint32_t, const char*> kNames[] = {
+      {UtilI::kValueInt, "int"},       {UtilI::kValueDouble, "double"}, {UtilI::kValueString, "string"},
+      {UtilI::kValueBool, "bool"},     {UtilI::kValueObject, "object"}, {UtilI::kValueList, "list"},
+      {UtilI::kValueInt64, "int64"},   {UtilI::kValueUInt, "uint"},     {UtilI::kValueStrings, "strings"}};
+  for (const auto& [number, name] : kNames)
+    if (number == kind) return name;
+  return "none";
 }
 
 }  // namespace NcdTcl
