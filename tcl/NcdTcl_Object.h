@@ -54,6 +54,10 @@ const KindInfo* KindOf(Tcl_Obj* value);  // null when CollectableOf is null
 // The object's name as the string form shows it; empty when stale.
 std::string DisplayName(UtilI::ITclCollectable* coll, const KindInfo& kind);
 
+// Makes the string form of every object value of this thread that has
+// none yet (before a design is handed back).
+void NameUnnamedObjects();
+
 // Object values alive in this process (tests use it to catch leaks).
 long LiveObjectValues();
 

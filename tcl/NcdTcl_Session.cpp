@@ -9,6 +9,7 @@
 
 #include "NcdTcl_Error.h"
 #include "NcdTcl_LoadNotes.h"
+#include "NcdTcl_Object.h"
 #include "NcdTcl_Owner.h"
 #include "NcdTcl_Services.h"
 
@@ -265,6 +266,8 @@ void Session::Cancel(Handle& handle) {
 
 // Needs no memory: a handle can always be closed.
 void Session::Close(Handle& handle) {
+  // Values of the design keep their names once it has gone.
+  if (handle.state == LoadState::Ready) NameUnnamedObjects();
   bool loading = handle.state == LoadState::Loading;
   Port::XUID requester = handle.requester;
   Port::StringBase name = std::move(handle.name);
