@@ -88,6 +88,17 @@ namespace eval ::ncdtest {
   }
   variable children 0
 
+  # A new interpreter of this thread with the package (loaded as ncdsh has
+  # it, else from NCD_TCL_LIBDIR).
+  proc childInterp {} {
+    set child [interp create]
+    if {[catch {load {} Ncd $child}]} {
+      $child eval [list set auto_path [concat [list $::env(NCD_TCL_LIBDIR)] $::auto_path]]
+      $child eval {package require ncd}
+    }
+    return $child
+  }
+
   # The live-object counts that must come back to zero.
   proc live {} {
     set counts [ncd::live_objects]
