@@ -4,6 +4,7 @@
 // UtilC_SharedNcdQueries.cpp and UtilC_SharedNcdCollectables.cpp.
 #include "UtilC_SharedNcd.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -52,7 +53,14 @@ CitI::Result Answer(bool value) {
 
 }  // namespace
 
-SharedNcd::SharedNcd(const Key& key, Mgr* mgr) : SharedFileT(key, mgr), m_loader(new Loader()) {
+namespace {
+std::atomic<std::uint64_t> s_nextSerial{1};
+}  // namespace
+
+SharedNcd::SharedNcd(const Key& key, Mgr* mgr)
+    : SharedFileT(key, mgr),
+      m_loader(new Loader()),
+      m_serial(s_nextSerial.fetch_add(1, std::memory_order_relaxed)) {
   m_searchSource.SetDesign(this);
 }
 
@@ -88,7 +96,8 @@ void SharedNcd::ReleaseViewServices() noexcept {
 
 void* SharedNcd::QueryInterface(const Port::XUID& iid) {
   if (iid == UtilI::IID_ISharedNcd) return static_cast<UtilI::ISharedNcd*>(this);
-  if (iid == UtilI::IID_ITclSearchSource) return static_cast<UtilI::ITclSearchSource*>(&m_searchSource);
+  if (iid == UtilI::IID_ITclSearchSource)
+    return static_cast<UtilI::ITclSearchSource*>(&m_searchSource);
   return SharedFileT::QueryInterface(iid);
 }
 
@@ -117,9 +126,12 @@ CitI::Result SharedNcd::GetSharedRf(CommonI::RefCountPtr<CitI::IInterface>& out)
   out.Reset();
   static std::once_flag loaded;
   std::call_once(loaded, [] { CitP::Factory::LoadLibraryFactory(UtilI::kSharedRfLibrary); });
-  CommonI::RefCountPtr<CitI::IInterface> instance = CitP::Factory::CreateInstanceRef(UtilI::CLSID_SharedRfMgr);
+  CommonI::RefCountPtr<CitI::IInterface> instance =
+      CitP::Factory::CreateInstanceRef(UtilI::CLSID_SharedRfMgr);
   CommonI::RefCountPtr<UtilI::ISharedRfMgr> devices(
-      instance ? static_cast<UtilI::ISharedRfMgr*>(instance->QueryInterface(UtilI::IID_ISharedRfMgr)) : nullptr);
+      instance
+          ? static_cast<UtilI::ISharedRfMgr*>(instance->QueryInterface(UtilI::IID_ISharedRfMgr))
+          : nullptr);
   if (!devices) return 0;
   const CommonI::RefCountPtr<CitI::IInterface> owner = GetOwner();
   const Port::StringBase partName = GetPartName();

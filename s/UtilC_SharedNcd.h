@@ -76,6 +76,9 @@ class SharedNcd : public UtilC::SharedFileT<Key, Mgr, SharedNcd>, public UtilI::
   // The reader loads through this loader and then stores the view it got;
   // a view that is not a XCad_CadView is stored as none.
   Loader* GetLoader() { return m_loader; }
+  // A number no other design of the process has had, so that a collectable
+  // can tell its design from a later one made at the same address.
+  std::uint64_t Serial() const { return m_serial; }
   void SetView(Xdm_View* view);
   // Takes back what PublishSearchSource published; called when the design
   // returns to its manager.
@@ -161,6 +164,7 @@ class SharedNcd : public UtilC::SharedFileT<Key, Mgr, SharedNcd>, public UtilI::
   std::uint32_t CountTerminalLoads(const Xdm_Network* network);
 
   Loader* m_loader;
+  const std::uint64_t m_serial;
   XCad_CadView* m_view = nullptr;
   // Written under the design lock, read by the Has* questions without it.
   std::atomic<XCad_RMed*> m_routeMediator{nullptr};

@@ -23,7 +23,8 @@ bool IsWordByte(unsigned char c) {
 // they are, each run of other bytes as one '_' (none at the end), then 0.
 class NormalisedName {
  public:
-  explicit NormalisedName(const char* text) : m_p(reinterpret_cast<const unsigned char*>(text ? text : "")) {}
+  explicit NormalisedName(const char* text)
+      : m_p(reinterpret_cast<const unsigned char*>(text ? text : "")) {}
   int Next() {
     const unsigned char c = *m_p;
     if (c == 0) return 0;
@@ -31,7 +32,8 @@ class NormalisedName {
       ++m_p;
       return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
     }
-    while (*m_p != 0 && !IsWordByte(*m_p)) ++m_p;
+    while (*m_p != 0 && !IsWordByte(*m_p))
+      ++m_p;
     return *m_p != 0 ? '_' : 0;
   }
 
@@ -68,22 +70,34 @@ template <class Texts, class ToText>
 CommonI::RefCountPtr<UtilI::IStringContainer> Strings(const Texts& texts, ToText toText) {
   CommonI::RefCountPtr<UtilI::IStringContainer> strings = UtilI::MakeStringContainer();
   if (strings) {
-    for (const auto& t : texts) strings->Add(toText(t));
+    for (const auto& t : texts)
+      strings->Add(toText(t));
   }
   return strings;
 }
 
 // A value object holding `def`; empty for "no default".
-CommonI::RefCountPtr<UtilI::IPropertyValue> DefaultObject(const DefaultValue& def, ServiceFlags& flags) {
+CommonI::RefCountPtr<UtilI::IPropertyValue> DefaultObject(const DefaultValue& def,
+                                                          ServiceFlags& flags) {
   if (def.kind == DefaultValue::kNone) return {};
   CommonI::RefCountPtr<UtilI::IPropertyValue> value = CreateService<UtilI::IPropertyValue>(flags);
   if (!value) return {};
   switch (def.kind) {
-    case DefaultValue::kText: value->SetString(def.text); break;
-    case DefaultValue::kBool: value->SetBool(def.boolValue); break;
-    case DefaultValue::kInt: value->SetInt(def.intValue); break;
-    case DefaultValue::kDouble: value->SetDouble(def.doubleValue); break;
-    default: value->SetString(Port::StringBase()); break;
+    case DefaultValue::kText:
+      value->SetString(def.text);
+      break;
+    case DefaultValue::kBool:
+      value->SetBool(def.boolValue);
+      break;
+    case DefaultValue::kInt:
+      value->SetInt(def.intValue);
+      break;
+    case DefaultValue::kDouble:
+      value->SetDouble(def.doubleValue);
+      break;
+    default:
+      value->SetString(Port::StringBase());
+      break;
   }
   return value;
 }
@@ -96,7 +110,8 @@ void AppendDecimal(std::string& text, std::uint32_t value) {
     digits[n++] = static_cast<char>('0' + value % 10);
     value /= 10;
   } while (value != 0);
-  while (n > 0) text += digits[--n];
+  while (n > 0)
+    text += digits[--n];
 }
 
 // As the C library's "%p": "(nil)" for null, else "0x" and lower-case hex.
@@ -109,9 +124,11 @@ void AppendPointer(std::string& text, const void* pointer) {
   auto value = reinterpret_cast<std::uintptr_t>(pointer);
   char digits[2 * sizeof value];
   int n = 0;
-  for (; value != 0; value >>= 4) digits[n++] = kHex[value & 0xF];
+  for (; value != 0; value >>= 4)
+    digits[n++] = kHex[value & 0xF];
   text += "0x";
-  while (n > 0) text += digits[--n];
+  while (n > 0)
+    text += digits[--n];
 }
 
 }  // namespace
@@ -141,7 +158,8 @@ CommonI::RefCountPtr<CitI::IInterface> CreateServiceFace(ServiceFlags& flags, Se
   const int index = static_cast<int>(kind);
   const ServiceClass& service = kServiceClasses[index];
   std::call_once(flags.loaded[index], [&] { CitP::Factory::LoadLibraryFactory(service.library); });
-  CommonI::RefCountPtr<CitI::IInterface> instance = CitP::Factory::CreateInstanceRef(service.classId);
+  CommonI::RefCountPtr<CitI::IInterface> instance =
+      CitP::Factory::CreateInstanceRef(service.classId);
   if (!instance) return {};
   return CommonI::RefCountPtr<CitI::IInterface>(
       static_cast<CitI::IInterface*>(instance->QueryInterface(service.faceId)));
@@ -159,7 +177,8 @@ bool PropertyDefBase::RefreshInfo(ServiceFlags& flags) {
   if (!auxText.IsEmpty()) info->SetAuxText(auxText);
   if (strings) {
     strings->Clear();
-    for (const Port::StringBase& choice : choices) strings->Add(choice);
+    for (const Port::StringBase& choice : choices)
+      strings->Add(choice);
     if (strings->GetSize() > 0) info->SetChoices(strings);
   }
   info->SetDescription(description);
@@ -175,7 +194,7 @@ IdSource Coll::CaptureId() const {
   Port_ThrGuard guard(IdLock());
   IdSource source;
   source.set = true;
-  source.alive = IsDesignAlive(design);
+  source.alive = IsDesignAlive();
   if (source.alive) {
     const Key& key = design->GetKey();
     source.owner = key.m_owner;
@@ -202,21 +221,31 @@ void Coll::FormatId(const char* typeName, std::uint32_t bridgeId, const IdSource
   out = std::move(text);
 }
 
+Coll::Coll(SharedNcd* design) : design(design), m_designSerial(design ? design->Serial() : 0) {
+  s_live.fetch_add(1, std::memory_order_relaxed);
+}
+
+bool Coll::IsDesignAlive() const {
+  return IsAlive(design, m_designSerial);
+}
+
 // The last design this thread found alive is still alive while no design
-// has left client hands since: answered without a lock.
-bool Coll::IsDesignAlive(const SharedNcd* design) {
+// has left client hands since: answered without a lock. A design in client
+// hands cannot be freed, so its serial may be read once it is found there.
+bool Coll::IsAlive(const SharedNcd* design, std::uint64_t serial) {
   if (!design) return false;
   struct LastAlive {
     const SharedNcd* design = nullptr;
     std::uint64_t generation = 0;
   };
   thread_local LastAlive last;
-  if (design == last.design && Mgr::LiveGeneration() == last.generation) return true;
+  if (design == last.design && Mgr::LiveGeneration() == last.generation)
+    return design->Serial() == serial;
   Port_ThrGuard guard(AliveLock());
   std::uint64_t generation = 0;
   const bool alive = Mgr::Instance()->IsLive(design, generation);
   if (alive) last = {design, generation};
-  return alive;
+  return alive && design->Serial() == serial;
 }
 
 }  // namespace UtilC::SharedNcd

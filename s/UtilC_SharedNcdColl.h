@@ -193,7 +193,7 @@ struct IdSource {
 // The shared base of every collectable: its design.
 class Coll {
  public:
-  explicit Coll(SharedNcd* design) : design(design) { s_live.fetch_add(1, std::memory_order_relaxed); }
+  explicit Coll(SharedNcd* design);
   virtual ~Coll() { s_live.fetch_sub(1, std::memory_order_relaxed); }
   Coll(const Coll&) = delete;
   Coll& operator=(const Coll&) = delete;
@@ -205,10 +205,12 @@ class Coll {
   // BuildId in two steps: what the identity is made of (under the identity
   // lock), and its text.
   IdSource CaptureId() const;
-  void FormatId(const char* typeName, std::uint32_t bridgeId, const IdSource& source, Port::StringBase& out) const;
-  // Whether `design` is in client hands (asks the manager, creating it on
-  // first use). False for null.
-  static bool IsDesignAlive(const SharedNcd* design);
+  void FormatId(const char* typeName, std::uint32_t bridgeId, const IdSource& source,
+                Port::StringBase& out) const;
+  // Whether this collectable's design is in client hands (asks the manager,
+  // creating it on first use): the design it was made for, not a later one
+  // made at the same address. False for null.
+  bool IsDesignAlive() const;
 
   // Collectables alive in the process (tests use it to catch leaks).
   static int LiveCount() { return s_live.load(); }
@@ -216,6 +218,9 @@ class Coll {
   SharedNcd* const design;
 
  private:
+  static bool IsAlive(const SharedNcd* design, std::uint64_t serial);
+
+  const std::uint64_t m_designSerial;  // design->Serial() when made
   static inline std::atomic<int> s_live{0};
 };
 

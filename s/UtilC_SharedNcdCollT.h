@@ -123,7 +123,7 @@ class CollT : public CommonI::IRefCount,
   // view no longer numbers the item as it did; the item is never touched.
   CitI::Result IsStale() override {
     DesignUse use(design);
-    if (!IsDesignAlive(design)) return 1;
+    if (!IsDesignAlive()) return 1;
     const Xdm_View* view = design->GetView();
     const std::uint32_t id = m_bridgeId.load(std::memory_order_relaxed);
     if (!view || id == Xdm_BridgeId::kNone) return 1;
@@ -167,7 +167,7 @@ class CollT : public CommonI::IRefCount,
     // What the identity is made of changes only when the design leaves
     // client hands: a probe re-targeted along a search keeps it.
     DesignUse use(design);
-    const bool same = item && m_idSource.alive && IsDesignAlive(design);
+    const bool same = item && m_idSource.alive && IsDesignAlive();
     if (!same) m_idSource = item ? CaptureId() : IdSource();
     m_id.Empty();
   }

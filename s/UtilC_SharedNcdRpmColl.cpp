@@ -38,7 +38,7 @@ std::span<const PropertySpec<R>> RpmColl::Properties() {
 CitI::Result RpmColl::IsStale() {
   const Xdm_PropertyHolder* rpm = Current();
   DesignUse use(design);
-  if (!rpm || !IsDesignAlive(design) || !design->GetView()) return 1;
+  if (!rpm || !IsDesignAlive() || !design->GetView()) return 1;
   Xdh_ShapeMgr* shapeMgr = design->GetShapeMgr();
   std::vector<Xdh_Shape> shapes;
   if (!shapeMgr || !shapeMgr->GetShapes(shapes)) return 1;

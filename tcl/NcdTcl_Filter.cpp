@@ -13,7 +13,6 @@ struct Filter::Term {
   std::string property;
   Op op = Op::Truth;
   Tcl_Obj* literal = nullptr;  // counted; null for Truth
-  bool asked = false;          // evaluated on some object
   bool known = false;          // some object had the property
 };
 
@@ -227,7 +226,6 @@ bool Filter::Accepts(UtilI::ITclCollectable* coll) {
 
 bool Filter::EvaluateTerm(int index) {
   Term& term = *m_terms[index];
-  term.asked = true;
   ValueRef value = ReadValue(m_current, term.property.c_str());
   if (!value) {
     term.known = term.known || HasProperty(m_current, term.property.c_str());
@@ -241,11 +239,15 @@ bool Filter::EvaluateTerm(int index) {
   return passes;
 }
 
-void Filter::CheckProperties(UtilI::ITclCollectable* sample) const {
+void Filter::CheckProperties(const std::vector<UtilI::ITclCollectable*>& objects) const {
+  if (objects.empty()) return;
   for (const auto& term : m_terms) {
-    if (!term->asked || term->known) continue;
+    bool known = term->known;
+    for (std::size_t i = 0; i < objects.size() && !known; ++i)
+      known = HasProperty(objects[i], term->property.c_str());
+    if (known) continue;
     std::string names;
-    for (const std::string& name : PropertyNames(sample))
+    for (const std::string& name : PropertyNames(objects.front()))
       names += (names.empty() ? "" : ", ") + name;
     throw Error(ErrorClass::Property,
                 "unknown property \"" + term->property + "\" in filter \"" + m_text +

@@ -48,9 +48,9 @@ class Filter {
 
   // Whether the object passes.
   bool Accepts(UtilI::ITclCollectable* coll);
-  // Throws PROPERTY when a property the filter compared was unknown to
-  // every object it was asked of; `sample` lists the names it offers.
-  void CheckProperties(UtilI::ITclCollectable* sample) const;
+  // Throws PROPERTY when a property the filter names is unknown to every
+  // object of `objects` (also where && or || skipped its comparison).
+  void CheckProperties(const std::vector<UtilI::ITclCollectable*>& objects) const;
 
   // The math function's implementation.
   static int TermCommand(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]);

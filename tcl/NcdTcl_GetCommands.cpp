@@ -1,5 +1,8 @@
 // get_blocks, get_nets, get_rpms, get_pins, get_signals, get_sites.
+#include <cstring>
+#include <memory>
 #include <string>
+#include <unordered_set>
 
 #include "NcdTcl_Error.h"
 #include "NcdTcl_Filter.h"
@@ -36,7 +39,9 @@ class NameMatcher {
     if (!options.Has(kRegexp)) return;
     m_regexp =
         Tcl_GetRegExpFromObj(interp, pattern, TCL_REG_ADVANCED | (m_nocase ? TCL_REG_NOCASE : 0));
-    if (!m_regexp) throw Error(ErrorClass::Option, Tcl_GetString(Tcl_GetObjResult(interp)));
+    if (!m_regexp)
+      throw Error(ErrorClass::Option, std::string("bad pattern \"") + Tcl_GetString(pattern) +
+                                          "\": " + Tcl_GetString(Tcl_GetObjResult(interp)));
   }
 
   bool Matches(Tcl_Interp* interp, Tcl_Obj* object) const {
@@ -70,6 +75,8 @@ struct Request {
   bool Full(const ResultList& out) const {
     return limit && static_cast<std::uint64_t>(out.Size()) >= limit;
   }
+  // -limit counts what -filter keeps: selections stop early only without one.
+  bool Done(const ResultList& out) const { return !options.Has(kFilter) && Full(out); }
 };
 
 std::uint64_t LimitOf(Tcl_Interp* interp, Tcl_Obj* value) {
@@ -82,13 +89,60 @@ std::uint64_t LimitOf(Tcl_Interp* interp, Tcl_Obj* value) {
   return static_cast<std::uint64_t>(limit);
 }
 
-// Adds the candidates that match one pattern.
-void AddMatching(const Request& request, const std::vector<Tcl_Obj*>& candidates, Tcl_Obj* pattern,
-                 ResultList& out) {
-  NameMatcher matcher(request.interp, request.options, pattern);
-  for (Tcl_Obj* candidate : candidates) {
-    if (request.Full(out)) return;
-    if (matcher.Matches(request.interp, candidate)) out.Add(candidate);
+// What a command's patterns select: names that match one of them, and the
+// objects given as patterns. Candidates are asked in their own order, so a
+// result keeps the component's order whatever the order of the patterns.
+class PatternSet {
+ public:
+  PatternSet(const Request& request, const std::vector<Tcl_Obj*>& patterns)
+      : m_interp(request.interp) {
+    for (Tcl_Obj* pattern : patterns) {
+      if (KindOf(pattern) == &request.kind) {
+        RequireLive(pattern);
+        m_ids.insert(CollectableOf(pattern)->GetId().str());
+      } else {
+        m_matchers.push_back(
+            std::make_unique<NameMatcher>(request.interp, request.options, pattern));
+      }
+    }
+  }
+  bool Matches(Tcl_Obj* candidate) const {
+    for (const auto& matcher : m_matchers)
+      if (matcher->Matches(m_interp, candidate)) return true;
+    return !m_ids.empty() && m_ids.count(CollectableOf(candidate)->GetId().str());
+  }
+
+ private:
+  Tcl_Interp* m_interp;
+  std::vector<std::unique_ptr<NameMatcher>> m_matchers;
+  std::unordered_set<std::string> m_ids;
+};
+
+bool AllObjects(const Request& request, const std::vector<Tcl_Obj*>& patterns) {
+  for (Tcl_Obj* pattern : patterns)
+    if (KindOf(pattern) != &request.kind) return false;
+  return true;
+}
+
+// Adds the candidates that a pattern selects, in the candidates' order,
+// then the objects given as patterns that are no candidates (objects of
+// another design, say).
+void AddSelected(const Request& request, const ResultList& candidates,
+                 const std::vector<Tcl_Obj*>& patterns, ResultList& out) {
+  PatternSet selection(request, patterns);
+  for (Tcl_Obj* candidate : candidates.Items()) {
+    if (request.Done(out)) return;
+    if (selection.Matches(candidate)) out.Add(candidate);
+  }
+  for (Tcl_Obj* pattern : patterns)
+    if (KindOf(pattern) == &request.kind && !request.Done(out)) out.Add(pattern);
+}
+
+// Objects given as the only patterns stand for themselves: nothing is searched.
+void AddObjects(const Request& request, const std::vector<Tcl_Obj*>& patterns, ResultList& out) {
+  for (Tcl_Obj* pattern : patterns) {
+    RequireLive(pattern);
+    if (!request.Done(out)) out.Add(pattern);
   }
 }
 
@@ -98,7 +152,7 @@ void AddAllCandidates(const Request& request, Session::Handle& design, ResultLis
     Device device = DeviceOf(*design.design);
     CommonI::RefCountPtr<UtilI::IStringContainer> names;
     CommonI::RefCountPtr<UtilI::IStringIterator> it;
-    if (device.sites->GetSiteNames(names) && names) names->CreateIterator(it);
+    if (device.object && device.sites->GetSiteNames(names) && names) names->CreateIterator(it);
     for (; it && !it->IsDone(); it->Next()) {
       CollRef site;
       if (device.sites->FindSite(site, it->GetCurrent()) && site)
@@ -114,14 +168,9 @@ void AddAllCandidates(const Request& request, Session::Handle& design, ResultLis
     AddRelated(block, request.kind, all);
 }
 
-// Patterns given as object values of the kind are taken as they are.
-bool TakeObjects(const Request& request, Tcl_Obj* pattern, ResultList& out) {
-  if (KindOf(pattern) != &request.kind) return false;
-  RequireLive(pattern);
-  out.Add(pattern);
-  return true;
-}
-
+// One pattern goes to the search service, with -limit as the search's
+// match limit when no filter comes after; several go over every object of
+// the kind, in the design's order.
 void SearchPatterns(const Request& request, Session::Handle& design,
                     const std::vector<Tcl_Obj*>& patterns, ResultList& out) {
   SearchSpec spec;
@@ -129,18 +178,15 @@ void SearchPatterns(const Request& request, Session::Handle& design,
   spec.regexp = request.options.Has(kRegexp);
   spec.nocase = request.options.Has(kNocase);
   spec.hierarchical = request.options.Has(kHierarchical);
-  for (Tcl_Obj* pattern : patterns) {
-    if (request.Full(out) || TakeObjects(request, pattern, out)) continue;
-    spec.limit = request.limit ? request.limit - out.Size() : 0;
-    Search(design, spec, Tcl_GetString(pattern), out);
+  if (AllObjects(request, patterns)) return AddObjects(request, patterns, out);
+  if (patterns.size() == 1) {
+    spec.limit = request.options.Has(kFilter) ? 0 : request.limit;
+    return Search(design, spec, Tcl_GetString(patterns.front()), out);
   }
-}
-
-void MatchPatterns(const Request& request, const ResultList& candidates,
-                   const std::vector<Tcl_Obj*>& patterns, ResultList& out) {
-  const std::vector<Tcl_Obj*> items = candidates.Items();
-  for (Tcl_Obj* pattern : patterns)
-    if (!TakeObjects(request, pattern, out)) AddMatching(request, items, pattern, out);
+  ResultList all(false);
+  spec.regexp = spec.hierarchical = false;
+  Search(design, spec, "*", all);
+  AddSelected(request, all, patterns, out);
 }
 
 void RelatedTo(Session& session, const Request& request, Session::Handle* design, ResultList& out) {
@@ -157,18 +203,45 @@ void ApplyFilter(const Request& request, ResultList& results) {
   Filter filter(request.interp, Tcl_GetString(request.options.Value(kFilter)));
   ResultList kept(false);
   std::vector<Tcl_Obj*> items = results.Items();
-  for (Tcl_Obj* item : items)
-    if (filter.Accepts(CollectableOf(item))) kept.Add(item);
-  if (!items.empty()) filter.CheckProperties(CollectableOf(items.front()));
+  std::vector<UtilI::ITclCollectable*> asked;
+  asked.reserve(items.size());
+  for (Tcl_Obj* item : items) {
+    asked.push_back(CollectableOf(item));
+    if (request.Full(kept)) continue;
+    if (filter.Accepts(asked.back())) kept.Add(item);
+  }
+  filter.CheckProperties(asked);
   results.Reset();
   for (Tcl_Obj* item : kept.Items())
     results.Add(item);
 }
 
+// Each argument is a pattern, or a list of patterns: a bare word is one
+// pattern as it is, so that its backslashes stay (r\[1\]); an argument
+// with blanks, braced or quoted, or made as a list, is a list
+// ({r\[1\] r\[2\]}, [list $a $b]).
+bool IsBareWord(Tcl_Obj* word) {
+  if (word->typePtr && !std::strcmp(word->typePtr->name, "list")) return false;  // made as a list
+  const char* text = Tcl_GetString(word);
+  return *text != '{' && *text != '"' && !std::strpbrk(text, " \t\n\r\f\v");
+}
+
+// An option written after the patterns would be taken for a pattern.
+void RefuseLateOption(Tcl_Obj* word) {
+  const char* text = Tcl_GetString(word);
+  for (const OptionEntry* entry = kGetOptions; entry->name && *text == '-'; ++entry)
+    if (!std::strcmp(entry->name, text) && std::strcmp(text, "--"))
+      throw Error(ErrorClass::Option, std::string("option \"") + text +
+                                          "\" after the patterns: options come first (-- before a "
+                                          "pattern that starts with -)");
+}
+
 std::vector<Tcl_Obj*> PatternsOf(int objc, Tcl_Obj* const objv[], int first) {
   std::vector<Tcl_Obj*> patterns;
+  const bool dashes = first > 1 && !std::strcmp(Tcl_GetString(objv[first - 1]), "--");
   for (int i = first; i < objc; ++i) {
-    if (KindOf(objv[i])) {
+    if (!dashes) RefuseLateOption(objv[i]);
+    if (KindOf(objv[i]) || IsBareWord(objv[i])) {
       patterns.push_back(objv[i]);
       continue;
     }
@@ -204,15 +277,17 @@ void GetObjects(const KindInfo& kind, Session& session, Tcl_Interp* interp, int 
   if (options.Has(kOf)) {
     ResultList related(true);
     RelatedTo(session, request, design, related);
-    MatchPatterns(request, related, patterns, out);
+    AddSelected(request, related, patterns, out);
   } else {
     Session::Handle& searched = design ? *design : session.Current();
     if (kind.searchType) {
       SearchPatterns(request, searched, patterns, out);
+    } else if (AllObjects(request, patterns)) {
+      AddObjects(request, patterns, out);
     } else {
       ResultList all(false);
       AddAllCandidates(request, searched, all);
-      MatchPatterns(request, all, patterns, out);
+      AddSelected(request, all, patterns, out);
     }
   }
   if (options.Has(kFilter)) ApplyFilter(request, out);

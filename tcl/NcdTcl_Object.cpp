@@ -49,7 +49,8 @@ void Track(Tcl_Obj* value, const KindInfo* kind) {
   if (!node) return;
   if (t_unnamed) t_unnamed->prev = node;
   t_unnamed = node;
-  value->internalRep.twoPtrValue.ptr2 = reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(node) | kNodeTag);
+  value->internalRep.twoPtrValue.ptr2 =
+      reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(node) | kNodeTag);
 }
 
 void Untrack(Tcl_Obj* value) {

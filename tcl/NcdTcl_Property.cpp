@@ -158,9 +158,11 @@ bool DescribeProperty(UtilI::ITclCollectable* coll, const char* name, PropertyDe
 
 const char* KindName(std::uint32_t kind) {
   static const std::pair<std::uint32_t, const char*> kNames[] = {
-      {UtilI::kValueInt, "int"},       {UtilI::kValueDouble, "double"}, {UtilI::kValueString, "string"},
-      {UtilI::kValueBool, "bool"},     {UtilI::kValueObject, "object"}, {UtilI::kValueList, "list"},
-      {UtilI::kValueInt64, "int64"},   {UtilI::kValueUInt, "uint"},     {UtilI::kValueStrings, "strings"}};
+      {UtilI::kValueInt, "int"},        {UtilI::kValueDouble, "double"},
+      {UtilI::kValueString, "string"},  {UtilI::kValueBool, "bool"},
+      {UtilI::kValueObject, "object"},  {UtilI::kValueList, "list"},
+      {UtilI::kValueInt64, "int64"},    {UtilI::kValueUInt, "uint"},
+      {UtilI::kValueStrings, "strings"}};
   for (const auto& [number, name] : kNames)
     if (number == kind) return name;
   return "none";

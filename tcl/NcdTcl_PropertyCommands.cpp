@@ -79,8 +79,8 @@ Tcl_Obj* Prototype(Session& session, Tcl_Obj* arg) {
     Device device = DeviceOf(*design.design);
     CommonI::RefCountPtr<UtilI::IStringContainer> names;
     CommonI::RefCountPtr<UtilI::IStringIterator> it;
-    if (kind->kind == Kind::Site ? device.sites->GetSiteNames(names)
-                                 : device.rf->GetClockRegionNames(names))
+    if (device.object && (kind->kind == Kind::Site ? device.sites->GetSiteNames(names)
+                                                   : device.rf->GetClockRegionNames(names)))
       if (names) names->CreateIterator(it);
     if (!it || it->IsDone())
       throw Error(ErrorClass::Object, std::string("the design's part has no ") + kind->word);
@@ -94,14 +94,15 @@ Tcl_Obj* Prototype(Session& session, Tcl_Obj* arg) {
   return NewObject(empty.get(), kind);
 }
 
-Tcl_Obj* OneObject(Session& session, Tcl_Obj* arg) {
-  ResultList objects(false);
-  ResolveObjects(session, arg, {}, objects);
-  std::vector<Tcl_Obj*> items = objects.Items();
+// The one object `arg` stands for, held by `holder` (the value itself when
+// it holds one, so that messages name it as it printed).
+Tcl_Obj* OneObject(Session& session, Tcl_Obj* arg, ResultList& holder) {
+  ResolveObjects(session, arg, {}, holder);
+  std::vector<Tcl_Obj*> items = holder.Items();
   if (items.size() != 1)
     throw Error(ErrorClass::Object,
                 std::string("expected one object, got ") + std::to_string(items.size()));
-  return NewObject(CollectableOf(items.front()), KindOf(items.front()));
+  return items.front();
 }
 
 }  // namespace
@@ -111,8 +112,9 @@ void ListProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const
   ParsedOptions options = ParseOptions(interp, objc, objv, kOptions);
   RequireArgs(interp, objc, objv, options.First(), 1, "?-kind? object_or_kind");
   Tcl_Obj* arg = objv[options.First()];
+  ResultList holder(false);
   Tcl_Obj* prototype = Prototype(session, arg);
-  TclRef object(prototype ? prototype : OneObject(session, arg));
+  TclRef object(prototype ? prototype : OneObject(session, arg, holder));
   UtilI::ITclCollectable* coll = CollectableOf(object.get());
   TclRef names(Tcl_NewListObj(0, nullptr));
   for (const std::string& name : PropertyNames(coll)) {
@@ -131,12 +133,15 @@ namespace {
 
 constexpr std::size_t kValueWidth = 48;
 
-std::string Shortened(Tcl_Obj* value) {
+// Long values are cut; a list says how many items it has in all.
+std::string Shortened(Tcl_Obj* value, const std::string& kind) {
   std::string text = Tcl_GetString(value);
-  int length = 0;
   if (text.size() <= kValueWidth) return text;
-  Tcl_ListObjLength(nullptr, value, &length);
-  return text.substr(0, kValueWidth - 3) + "... (" + std::to_string(length) + " in all)";
+  text = text.substr(0, kValueWidth - 3) + "...";
+  int length = 0;
+  if (kind == "list" && Tcl_ListObjLength(nullptr, value, &length) == TCL_OK)
+    text += " (" + std::to_string(length) + " in all)";
+  return text;
 }
 
 struct Row {
@@ -171,7 +176,8 @@ void ReportProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* con
   const int rest = objc - options.First();
   if (rest < 1 || rest > 2)
     RequireArgs(interp, objc, objv, options.First(), 1, "?-quiet? object ?pattern?");
-  TclRef object(OneObject(session, objv[options.First()]));
+  ResultList holder(false);
+  TclRef object(OneObject(session, objv[options.First()], holder));
   RequireLive(object.get());
   const char* pattern = rest == 2 ? Tcl_GetString(objv[options.First() + 1]) : "*";
   UtilI::ITclCollectable* coll = CollectableOf(object.get());
@@ -183,7 +189,8 @@ void ReportProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* con
       continue;
     TclRef value(ValueOf(object.get(), name.c_str(), true));
     std::string first = description.description.substr(0, description.description.find('\n'));
-    rows.push_back({description.name, description.kind, Shortened(value.get()), first});
+    rows.push_back(
+        {description.name, description.kind, Shortened(value.get(), description.kind), first});
   }
   if (rows.empty() && !options.Has(0))
     throw Error(ErrorClass::Property,

@@ -109,7 +109,9 @@ void Search(Session::Handle& handle, const SearchSpec& spec, const std::string& 
   }
   if (Interrupted(*context, spec.limit))
     throw Error(ErrorClass::Stopped, "search stopped", {"stopped"});
-  if (!ok) throw Error(ErrorClass::Internal, "the search of " + handle.file + " failed");
+  // A search that reached its limit answers 0, as the match calls did.
+  if (!ok && !context->StopRequested())
+    throw Error(ErrorClass::Internal, "the search of " + handle.file + " failed");
   Collect(*results, *spec.kind, out);
 }
 
@@ -163,6 +165,7 @@ Tcl_Obj* FindMember(Session::Handle& handle, const KindInfo& kind, const std::st
 Tcl_Obj* FindDeviceObject(Session::Handle& handle, const KindInfo& kind, const std::string& name) {
   Device device = DeviceOf(*handle.design);
   CollRef found;
+  if (!device.object) return nullptr;
   if (kind.kind == Kind::Site)
     device.sites->FindSite(found, Port::StringBase(name));
   else
@@ -234,8 +237,8 @@ Tcl_Obj* LookUp(Session::Handle& design, Tcl_Obj* element, const std::vector<Kin
 
 void ResolveObjects(Session& session, Tcl_Obj* arg, const std::vector<Kind>& kinds, ResultList& out,
                     Session::Handle* design) {
-  static const std::vector<Kind> kAll = {Kind::Block,  Kind::Net, Kind::Pin,
-                                         Kind::Signal, Kind::Rpm, Kind::Site};
+  static const std::vector<Kind> kAll = {Kind::Block, Kind::Net,  Kind::Pin,        Kind::Signal,
+                                         Kind::Rpm,   Kind::Site, Kind::ClockRegion};
   const std::vector<Kind>& wanted = kinds.empty() ? kAll : kinds;
   Tcl_Obj* single[1] = {arg};
   Tcl_Obj** elements = single;

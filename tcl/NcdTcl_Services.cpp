@@ -81,8 +81,7 @@ Device DeviceOf(UtilI::ISharedNcd& design) {
   const CommonI::RefCountPtr<CitI::IInterface> owner = design.GetOwner();
   Devices().Load(kDeviceRequester, part, owner, true);
   Devices().Get(device.object, kDeviceRequester, part, owner);
-  if (!device.object)
-    throw Error(ErrorClass::Internal, "no device is known for part " + part.str());
+  if (!device.object) return device;  // a design without a device section
   device.rf = static_cast<UtilI::ISharedRf*>(device.object->QueryInterface(UtilI::IID_ISharedRf));
   device.sites =
       static_cast<UtilI::IDeviceSites*>(device.object->QueryInterface(UtilI::IID_IDeviceSites));

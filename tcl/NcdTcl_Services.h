@@ -34,7 +34,8 @@ struct Device {
   UtilI::ISharedRf* rf = nullptr;
   UtilI::IDeviceSites* sites = nullptr;
 };
-// The shared device of the design's part.
+// The shared device of the design's part; empty (all null) when the part
+// is not known (a design without a device section).
 Device DeviceOf(UtilI::ISharedNcd& design);
 
 // Objects alive now, for leak checks: collectables of the shared designs,

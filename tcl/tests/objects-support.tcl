@@ -2,12 +2,7 @@
 # support.tcl: the designs they read, what those designs hold according to
 # their own files, warnings caught on their way to standard error, values
 # that lost their object, and scripts run in a child shell.
-#
-# Cases that show a fault not fixed yet carry the constraint knownBug; they
-# are skipped unless all.tcl is given `-constraints knownBug`.
 package require tcltest 2.5
-
-if {![info exists ::tcltest::testConstraints(knownBug)]} { ::tcltest::testConstraint knownBug 0 }
 
 namespace eval ::ncdtest {
   variable data [file normalize [file join $here .. .. tests data]]
