@@ -40,7 +40,10 @@ std::uint64_t DesignBlocks() {
 struct Subject {
   Tcl_Interp* interp = nullptr;
   std::string error;
-  std::vector<std::string> blockNames;
+  // The block names one after the other, each ended by a null: the floor
+  // reads them as densely as a design's own name storage.
+  std::string blockNames;
+  std::vector<std::size_t> nameOffsets;
   std::size_t blocks = 0;
   std::size_t nets = 0;
 
@@ -66,7 +69,11 @@ struct Subject {
     int count = 0;
     Tcl_Obj** names = nullptr;
     Tcl_ListObjGetElements(nullptr, Tcl_GetObjResult(interp), &count, &names);
-    for (int i = 0; i < count; ++i) blockNames.emplace_back(Tcl_GetString(names[i]));
+    for (int i = 0; i < count; ++i) {
+      nameOffsets.push_back(blockNames.size());
+      blockNames += Tcl_GetString(names[i]);
+      blockNames += '\0';
+    }
   }
 
   int Eval(const char* script) { return Tcl_EvalEx(interp, script, -1, TCL_EVAL_GLOBAL); }
@@ -115,7 +122,8 @@ void BM_GetBlocksGlob(benchmark::State& state) {
 void BM_BareFnmatchBlocks(benchmark::State& state) {
   Timed(state, TheSubject().blocks, [](Subject& s) {
     std::size_t matches = 0;
-    for (const std::string& name : s.blockNames) matches += fnmatch(kBlockGlob, name.c_str(), 0) == 0;
+    const char* base = s.blockNames.data();
+    for (std::size_t offset : s.nameOffsets) matches += fnmatch(kBlockGlob, base + offset, 0) == 0;
     benchmark::DoNotOptimize(matches);
   });
 }
