@@ -56,7 +56,8 @@ struct Subject {
       return;
     }
     Tcl_SetVar(interp, "file", path.c_str(), TCL_GLOBAL_ONLY);
-    if (Eval("ncd::open_design $file; set blocks [ncd::get_blocks]; set nets [ncd::get_nets]") != TCL_OK) {
+    if (Eval("ncd::open_design $file; set blocks [ncd::get_blocks]; set nets [ncd::get_nets]") !=
+        TCL_OK) {
       Fail();
       return;
     }
@@ -106,7 +107,8 @@ void Timed(benchmark::State& state, std::size_t objects, Pass pass) {
     ++passes;
   }
   state.counters["objects"] = static_cast<double>(objects);
-  if (passes && objects) state.counters["ns_per_object"] = seconds * 1e9 / static_cast<double>(passes * objects);
+  if (passes && objects)
+    state.counters["ns_per_object"] = seconds * 1e9 / static_cast<double>(passes * objects);
 }
 
 void Script(benchmark::State& state, std::size_t objects, const char* script) {
@@ -123,7 +125,8 @@ void BM_BareFnmatchBlocks(benchmark::State& state) {
   Timed(state, TheSubject().blocks, [](Subject& s) {
     std::size_t matches = 0;
     const char* base = s.blockNames.data();
-    for (std::size_t offset : s.nameOffsets) matches += fnmatch(kBlockGlob, base + offset, 0) == 0;
+    for (std::size_t offset : s.nameOffsets)
+      matches += fnmatch(kBlockGlob, base + offset, 0) == 0;
     benchmark::DoNotOptimize(matches);
   });
 }

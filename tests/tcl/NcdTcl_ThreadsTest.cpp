@@ -53,13 +53,16 @@ TEST(TclThreads, InterpretersOnSeveralThreadsQueryOneDesign) {
     const std::string owner = i % 2 ? "-owner t" + std::to_string(i) : "";
     threads.emplace_back([&answers, i, file, owner] { answers[i] = Query(file, owner); });
   }
-  for (std::thread& thread : threads) thread.join();
-  for (const std::string& answer : answers) EXPECT_EQ(answer, reference);
+  for (std::thread& thread : threads)
+    thread.join();
+  for (const std::string& answer : answers)
+    EXPECT_EQ(answer, reference);
   Tcl_Interp* interp = Tcl_CreateInterp();
   ASSERT_EQ(Ncd_Init(interp), TCL_OK);
   ASSERT_EQ(Tcl_Eval(interp, "ncd::purge_unused; list [ncd::dump] [ncd::live_objects]"), TCL_OK);
   EXPECT_EQ(std::string(Tcl_GetStringResult(interp)),
-            "{m_refFiles{} m_loadFiles{} m_unusedFiles{}} {collectables 0 values 0 helpers 0 patterns 0 device 0}");
+            "{m_refFiles{} m_loadFiles{} m_unusedFiles{}} {collectables 0 values 0 helpers 0 "
+            "patterns 0 device 0}");
   Tcl_DeleteInterp(interp);
 }
 
