@@ -51,7 +51,10 @@ TEST(TclThreads, InterpretersOnSeveralThreadsQueryOneDesign) {
   for (std::size_t i = 0; i < answers.size(); ++i) {
     // Half share the process's owner; the others have an owner each.
     const std::string owner = i % 2 ? "-owner t" + std::to_string(i) : "";
-    threads.emplace_back([&answers, i, file, owner] { answers[i] = Query(file, owner); });
+    threads.emplace_back([&answers, i, file, owner] {
+      answers[i] = Query(file, owner);
+      Tcl_FinalizeThread();  // Tcl's data of this thread
+    });
   }
   for (std::thread& thread : threads)
     thread.join();
