@@ -246,12 +246,9 @@ void Filter::CheckProperties(const std::vector<UtilI::ITclCollectable*>& objects
     for (std::size_t i = 0; i < objects.size() && !known; ++i)
       known = HasProperty(objects[i], term->property.c_str());
     if (known) continue;
-    std::string names;
-    for (const std::string& name : PropertyNames(objects.front()))
-      names += (names.empty() ? "" : ", ") + name;
     throw Error(ErrorClass::Property,
                 "unknown property \"" + term->property + "\" in filter \"" + m_text +
-                    "\"; the objects have: " + names,
+                    "\"; the objects have: " + JoinedPropertyNames(objects.front()),
                 {term->property});
   }
 }

@@ -11,7 +11,6 @@
 #include "NcdTcl_Property.h"
 #include "NcdTcl_Query.h"
 #include "NcdTcl_Relations.h"
-#include "NcdTcl_Services.h"
 
 namespace NcdTcl {
 
@@ -35,7 +34,10 @@ const OptionEntry kGetOptions[] = {{"-regexp"},
 class NameMatcher {
  public:
   NameMatcher(Tcl_Interp* interp, const ParsedOptions& options, Tcl_Obj* pattern)
-      : m_pattern(pattern), m_nocase(options.Has(kNocase)), m_full(options.Has(kHierarchical)) {
+      : m_interp(interp),
+        m_pattern(pattern),
+        m_nocase(options.Has(kNocase)),
+        m_full(options.Has(kHierarchical)) {
     if (!options.Has(kRegexp)) return;
     m_regexp =
         Tcl_GetRegExpFromObj(interp, pattern, TCL_REG_ADVANCED | (m_nocase ? TCL_REG_NOCASE : 0));
@@ -44,7 +46,7 @@ class NameMatcher {
                                           "\": " + Tcl_GetString(Tcl_GetObjResult(interp)));
   }
 
-  bool Matches(Tcl_Interp* interp, Tcl_Obj* object) const {
+  bool Matches(Tcl_Obj* object) const {
     const KindInfo& kind = *KindOf(object);
     UtilI::ITclCollectable* coll = CollectableOf(object);
     const bool device = kind.kind == Kind::Site || kind.kind == Kind::ClockRegion;
@@ -55,12 +57,13 @@ class NameMatcher {
                                  m_nocase ? TCL_MATCH_NOCASE : 0);
     Tcl_Obj* subject = Tcl_NewStringObj(text.c_str(), static_cast<int>(text.size()));
     Tcl_IncrRefCount(subject);
-    const int matched = Tcl_RegExpExecObj(interp, m_regexp, subject, 0, 0, 0);
+    const int matched = Tcl_RegExpExecObj(m_interp, m_regexp, subject, 0, 0, 0);
     Tcl_DecrRefCount(subject);
     return matched == 1;
   }
 
  private:
+  Tcl_Interp* m_interp;
   Tcl_Obj* m_pattern;
   bool m_nocase;
   bool m_full;
@@ -79,13 +82,12 @@ struct Request {
   bool Done(const ResultList& out) const { return !options.Has(kFilter) && Full(out); }
 };
 
-std::uint64_t LimitOf(Tcl_Interp* interp, Tcl_Obj* value) {
+std::uint64_t LimitOf(Tcl_Obj* value) {
   Tcl_WideInt limit = 0;
   if (!value) return 0;
   if (Tcl_GetWideIntFromObj(nullptr, value, &limit) != TCL_OK || limit < 0)
     throw Error(ErrorClass::Option, std::string("bad -limit \"") + Tcl_GetString(value) +
                                         "\": must be a count (0 for none)");
-  (void)interp;
   return static_cast<std::uint64_t>(limit);
 }
 
@@ -94,8 +96,7 @@ std::uint64_t LimitOf(Tcl_Interp* interp, Tcl_Obj* value) {
 // result keeps the component's order whatever the order of the patterns.
 class PatternSet {
  public:
-  PatternSet(const Request& request, const std::vector<Tcl_Obj*>& patterns)
-      : m_interp(request.interp) {
+  PatternSet(const Request& request, const std::vector<Tcl_Obj*>& patterns) {
     for (Tcl_Obj* pattern : patterns) {
       if (KindOf(pattern) == &request.kind) {
         RequireLive(pattern);
@@ -108,12 +109,11 @@ class PatternSet {
   }
   bool Matches(Tcl_Obj* candidate) const {
     for (const auto& matcher : m_matchers)
-      if (matcher->Matches(m_interp, candidate)) return true;
+      if (matcher->Matches(candidate)) return true;
     return !m_ids.empty() && m_ids.count(CollectableOf(candidate)->GetId().str());
   }
 
  private:
-  Tcl_Interp* m_interp;
   std::vector<std::unique_ptr<NameMatcher>> m_matchers;
   std::unordered_set<std::string> m_ids;
 };
@@ -148,22 +148,11 @@ void AddObjects(const Request& request, const std::vector<Tcl_Obj*>& patterns, R
 
 // Every pin or signal of the design (members of every block), or every site.
 void AddAllCandidates(const Request& request, Session::Handle& design, ResultList& all) {
-  if (request.kind.kind == Kind::Site) {
-    Device device = DeviceOf(*design.design);
-    CommonI::RefCountPtr<UtilI::IStringContainer> names;
-    CommonI::RefCountPtr<UtilI::IStringIterator> it;
-    if (device.object && device.sites->GetSiteNames(names) && names) names->CreateIterator(it);
-    for (; it && !it->IsDone(); it->Next()) {
-      CollRef site;
-      if (device.sites->FindSite(site, it->GetCurrent()) && site)
-        all.Add(NewObject(site.get(), &request.kind));
-    }
-    return;
-  }
-  SearchSpec spec;
-  spec.kind = &InfoOf(Kind::Block);
+  if (request.kind.kind == Kind::Site) return AddDeviceObjects(design, request.kind, all);
+  SearchQuery query;
+  query.kind = &InfoOf(Kind::Block);
   ResultList blocks(false);
-  Search(design, spec, "*", blocks);
+  Search(design, query, "*", blocks);
   for (Tcl_Obj* block : blocks.Items())
     AddRelated(block, request.kind, all);
 }
@@ -173,20 +162,18 @@ void AddAllCandidates(const Request& request, Session::Handle& design, ResultLis
 // the kind, in the design's order.
 void SearchPatterns(const Request& request, Session::Handle& design,
                     const std::vector<Tcl_Obj*>& patterns, ResultList& out) {
-  SearchSpec spec;
-  spec.kind = &request.kind;
-  spec.regexp = request.options.Has(kRegexp);
-  spec.nocase = request.options.Has(kNocase);
-  spec.hierarchical = request.options.Has(kHierarchical);
-  if (AllObjects(request, patterns)) return AddObjects(request, patterns, out);
-  if (patterns.size() == 1) {
-    spec.limit = request.options.Has(kFilter) ? 0 : request.limit;
-    return Search(design, spec, Tcl_GetString(patterns.front()), out);
+  SearchQuery query;
+  query.kind = &request.kind;
+  if (patterns.size() > 1) {
+    ResultList all(false);
+    Search(design, query, "*", all);
+    return AddSelected(request, all, patterns, out);
   }
-  ResultList all(false);
-  spec.regexp = spec.hierarchical = false;
-  Search(design, spec, "*", all);
-  AddSelected(request, all, patterns, out);
+  query.regexp = request.options.Has(kRegexp);
+  query.nocase = request.options.Has(kNocase);
+  query.hierarchical = request.options.Has(kHierarchical);
+  query.limit = request.options.Has(kFilter) ? 0 : request.limit;
+  Search(design, query, Tcl_GetString(patterns.front()), out);
 }
 
 void RelatedTo(Session& session, const Request& request, Session::Handle* design, ResultList& out) {
@@ -211,9 +198,7 @@ void ApplyFilter(const Request& request, ResultList& results) {
     if (filter.Accepts(asked.back())) kept.Add(item);
   }
   filter.CheckProperties(asked);
-  results.Reset();
-  for (Tcl_Obj* item : kept.Items())
-    results.Add(item);
+  results.Swap(kept);
 }
 
 // Each argument is a pattern, or a list of patterns: a bare word is one
@@ -268,22 +253,24 @@ void Warn(const KindInfo& kind, int objc, Tcl_Obj* const objv[], int first) {
 void GetObjects(const KindInfo& kind, Session& session, Tcl_Interp* interp, int objc,
                 Tcl_Obj* const objv[]) {
   ParsedOptions options = ParseOptions(interp, objc, objv, kGetOptions);
-  Request request{kind, options, interp, LimitOf(interp, options.Value(kLimit))};
+  Request request{kind, options, interp, LimitOf(options.Value(kLimit))};
   std::vector<Tcl_Obj*> patterns = PatternsOf(objc, objv, options.First());
   TclRef all(Tcl_NewStringObj("*", 1));
   if (patterns.empty()) patterns.push_back(all.get());
   Session::Handle* design = options.Has(kDesign) ? &session.Ready(options.Value(kDesign)) : nullptr;
-  ResultList out(patterns.size() > 1 || options.Has(kOf));
+  // Candidates are unique; several patterns, or an object given as one,
+  // can select an object twice.
+  ResultList out(patterns.size() > 1 || KindOf(patterns.front()) == &kind);
   if (options.Has(kOf)) {
     ResultList related(true);
     RelatedTo(session, request, design, related);
     AddSelected(request, related, patterns, out);
+  } else if (AllObjects(request, patterns)) {
+    AddObjects(request, patterns, out);
   } else {
     Session::Handle& searched = design ? *design : session.Current();
     if (kind.searchType) {
       SearchPatterns(request, searched, patterns, out);
-    } else if (AllObjects(request, patterns)) {
-      AddObjects(request, patterns, out);
     } else {
       ResultList all(false);
       AddAllCandidates(request, searched, all);

@@ -138,6 +138,13 @@ std::vector<std::string> PropertyNames(UtilI::ITclCollectable* coll) {
   return names;
 }
 
+std::string JoinedPropertyNames(UtilI::ITclCollectable* coll) {
+  std::string names;
+  for (const std::string& name : PropertyNames(coll))
+    names += (names.empty() ? "" : ", ") + name;
+  return names;
+}
+
 bool DescribeProperty(UtilI::ITclCollectable* coll, const char* name, PropertyDescription& out) {
   UtilI::IPropertyInfo* raw = nullptr;
   coll->GetPropertyInfo(Port::StringBase(name), &raw);

@@ -46,6 +46,8 @@ struct PropertyDescription {
 
 // The object's property names, in the component's order.
 std::vector<std::string> PropertyNames(UtilI::ITclCollectable* coll);
+// The same names joined by ", ", for messages.
+std::string JoinedPropertyNames(UtilI::ITclCollectable* coll);
 // The property's name as the component spells it, kind and description;
 // false for a property the object does not have.
 bool DescribeProperty(UtilI::ITclCollectable* coll, const char* name, PropertyDescription& out);

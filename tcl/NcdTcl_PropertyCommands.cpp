@@ -14,18 +14,12 @@ namespace NcdTcl {
 
 namespace {
 
-std::string JoinedNames(UtilI::ITclCollectable* coll) {
-  std::string names;
-  for (const std::string& name : PropertyNames(coll))
-    names += (names.empty() ? "" : ", ") + name;
-  return names;
-}
-
 [[noreturn]] void UnknownProperty(Tcl_Obj* object, const char* name) {
   const KindInfo& kind = *KindOf(object);
   throw Error(ErrorClass::Property,
               std::string("unknown property \"") + name + "\" of " + kind.word + " \"" +
-                  Tcl_GetString(object) + "\"; it has: " + JoinedNames(CollectableOf(object)),
+                  Tcl_GetString(object) +
+                  "\"; it has: " + JoinedPropertyNames(CollectableOf(object)),
               {name});
 }
 
@@ -70,28 +64,25 @@ void GetProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const 
 
 namespace {
 
-// A prototype of a kind (a word such as "block"), or null when `arg` is no kind word.
-Tcl_Obj* Prototype(Session& session, Tcl_Obj* arg) {
+// A prototype of a kind (a word such as "block"), held by `holder`, or null
+// when `arg` is no kind word.
+Tcl_Obj* Prototype(Session& session, Tcl_Obj* arg, ResultList& holder) {
   const KindInfo* kind = KindOfWord(Tcl_GetString(arg));
   if (!kind || KindOf(arg)) return nullptr;
   Session::Handle& design = session.Current();
   if (kind->kind == Kind::Site || kind->kind == Kind::ClockRegion) {
-    Device device = DeviceOf(*design.design);
-    CommonI::RefCountPtr<UtilI::IStringContainer> names;
-    CommonI::RefCountPtr<UtilI::IStringIterator> it;
-    if (device.object && (kind->kind == Kind::Site ? device.sites->GetSiteNames(names)
-                                                   : device.rf->GetClockRegionNames(names)))
-      if (names) names->CreateIterator(it);
-    if (!it || it->IsDone())
+    AddDeviceObjects(design, *kind, holder, 1);
+    if (!holder.Size())
       throw Error(ErrorClass::Object, std::string("the design's part has no ") + kind->word);
-    return FindByName(design, *kind, it->GetCurrent().str());
+    return holder.Items().front();
   }
   auto* source = static_cast<UtilI::ITclSearchSource*>(
       design.design->QueryInterface(UtilI::IID_ITclSearchSource));
   CollRef empty =
       source ? source->MakeEmptyCollectable(Port::StringBase(kind->typeName)) : CollRef();
   if (!empty) throw Error(ErrorClass::Internal, std::string("no prototype of a ") + kind->word);
-  return NewObject(empty.get(), kind);
+  holder.Add(NewObject(empty.get(), kind));
+  return holder.Items().front();
 }
 
 // The one object `arg` stands for, held by `holder` (the value itself when
@@ -113,9 +104,9 @@ void ListProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const
   RequireArgs(interp, objc, objv, options.First(), 1, "?-kind? object_or_kind");
   Tcl_Obj* arg = objv[options.First()];
   ResultList holder(false);
-  Tcl_Obj* prototype = Prototype(session, arg);
-  TclRef object(prototype ? prototype : OneObject(session, arg, holder));
-  UtilI::ITclCollectable* coll = CollectableOf(object.get());
+  Tcl_Obj* prototype = Prototype(session, arg, holder);
+  UtilI::ITclCollectable* coll =
+      CollectableOf(prototype ? prototype : OneObject(session, arg, holder));
   TclRef names(Tcl_NewListObj(0, nullptr));
   for (const std::string& name : PropertyNames(coll)) {
     Tcl_ListObjAppendElement(nullptr, names.get(), Tcl_NewStringObj(name.c_str(), -1));
@@ -177,25 +168,25 @@ void ReportProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* con
   if (rest < 1 || rest > 2)
     RequireArgs(interp, objc, objv, options.First(), 1, "?-quiet? object ?pattern?");
   ResultList holder(false);
-  TclRef object(OneObject(session, objv[options.First()], holder));
-  RequireLive(object.get());
+  Tcl_Obj* object = OneObject(session, objv[options.First()], holder);
+  RequireLive(object);
   const char* pattern = rest == 2 ? Tcl_GetString(objv[options.First() + 1]) : "*";
-  UtilI::ITclCollectable* coll = CollectableOf(object.get());
+  UtilI::ITclCollectable* coll = CollectableOf(object);
   std::vector<Row> rows;
   for (const std::string& name : PropertyNames(coll)) {
     PropertyDescription description;
     if (!Tcl_StringCaseMatch(name.c_str(), pattern, TCL_MATCH_NOCASE) ||
         !DescribeProperty(coll, name.c_str(), description))
       continue;
-    TclRef value(ValueOf(object.get(), name.c_str(), true));
+    TclRef value(ValueOf(object, name.c_str(), true));
     std::string first = description.description.substr(0, description.description.find('\n'));
     rows.push_back(
         {description.name, description.kind, Shortened(value.get(), description.kind), first});
   }
   if (rows.empty() && !options.Has(0))
     throw Error(ErrorClass::Property,
-                std::string("no property of \"") + Tcl_GetString(object.get()) + "\" matches \"" +
-                    pattern + "\"; it has: " + JoinedNames(coll),
+                std::string("no property of \"") + Tcl_GetString(object) + "\" matches \"" +
+                    pattern + "\"; it has: " + JoinedPropertyNames(coll),
                 {pattern});
   Tcl_SetObjResult(interp, Tcl_NewStringObj(Table(rows).c_str(), -1));
 }

@@ -1,6 +1,8 @@
 #include "NcdTcl_Query.h"
 
+#include <algorithm>
 #include <mutex>
+#include <utility>
 
 #include "NcdTcl_Error.h"
 #include "NcdTcl_Interrupt.h"
@@ -18,7 +20,7 @@ ResultList::ResultList(bool dedupe) : m_list(Tcl_NewListObj(0, nullptr)), m_dedu
 }
 
 ResultList::~ResultList() {
-  if (m_list) Tcl_DecrRefCount(m_list);
+  Tcl_DecrRefCount(m_list);
 }
 
 void ResultList::Add(Tcl_Obj* value) {
@@ -29,11 +31,10 @@ void ResultList::Add(Tcl_Obj* value) {
   Tcl_ListObjAppendElement(nullptr, m_list, value);
 }
 
-void ResultList::Reset() {
-  Tcl_DecrRefCount(m_list);
-  m_list = Tcl_NewListObj(0, nullptr);
-  Tcl_IncrRefCount(m_list);
-  m_ids.clear();
+void ResultList::Swap(ResultList& other) {
+  std::swap(m_list, other.m_list);
+  std::swap(m_dedupe, other.m_dedupe);
+  m_ids.swap(other.m_ids);
 }
 
 int ResultList::Size() const {
@@ -86,33 +87,33 @@ std::unique_lock<std::mutex> TurnOf(const Session::Handle& handle) {
 
 }  // namespace
 
-void Search(Session::Handle& handle, const SearchSpec& spec, const std::string& pattern,
+void Search(Session::Handle& handle, const SearchQuery& query, const std::string& pattern,
             ResultList& out) {
   UtilI::ITclSearchSource& source = SourceOf(handle);
   CommonI::RefCountPtr<UtilI::ISearchRequest> context = SearchContext(handle.owner);
   CommonI::RefCountPtr<UtilI::IObjectList> results = NewObjectList();
   CommonI::RefCountPtr<UtilI::IStringContainer> types = UtilI::MakeStringContainer();
-  if (!types || !types->Add(spec.kind->searchType)) throw std::bad_alloc();
+  if (!types || !types->Add(query.kind->searchType)) throw std::bad_alloc();
   CommonI::RefCountPtr<CitI::IInterface> prepared;
-  if (!context->MakePattern(prepared, Port::StringBase(pattern), spec.regexp, spec.nocase,
-                            spec.hierarchical) ||
+  if (!context->MakePattern(prepared, Port::StringBase(pattern), query.regexp, query.nocase,
+                            query.hierarchical) ||
       !prepared)
     throw Error(ErrorClass::Option,
                 "bad pattern \"" + pattern + "\": " + context->GetLastError().str());
   std::unique_lock<std::mutex> turn = TurnOf(handle);
   context->ResetSearch();
-  context->SetMatchLimit(spec.limit);
+  context->SetMatchLimit(query.limit);
   CitI::Result ok = 0;
   {
     SearchScope stoppable(context.get());
     ok = source.SearchWithPattern(handle.owner, prepared, types, results.get(), nullptr);
   }
-  if (Interrupted(*context, spec.limit))
+  if (Interrupted(*context, query.limit))
     throw Error(ErrorClass::Stopped, "search stopped", {"stopped"});
   // A search that reached its limit answers 0, as the match calls did.
   if (!ok && !context->StopRequested())
     throw Error(ErrorClass::Internal, "the search of " + handle.file + " failed");
-  Collect(*results, *spec.kind, out);
+  Collect(*results, *query.kind, out);
 }
 
 std::string QuoteGlob(const std::string& text) {
@@ -131,12 +132,12 @@ namespace {
 
 Tcl_Obj* FirstMatch(Session::Handle& handle, const KindInfo& kind, const std::string& pattern,
                     bool full) {
-  SearchSpec spec;
-  spec.kind = &kind;
-  spec.hierarchical = full;
-  spec.limit = 1;
+  SearchQuery query;
+  query.kind = &kind;
+  query.hierarchical = full;
+  query.limit = 1;
   ResultList found(false);
-  Search(handle, spec, pattern, found);
+  Search(handle, query, pattern, found);
   std::vector<Tcl_Obj*> items = found.Items();
   return items.empty() ? nullptr : NewObject(CollectableOf(items.front()), &kind);
 }
@@ -148,7 +149,7 @@ Tcl_Obj* FindMember(Session::Handle& handle, const KindInfo& kind, const std::st
                         ? TopBlock(handle)
                         : FindByName(handle, InfoOf(Kind::Block), name.substr(0, slash));
   if (!parent) return nullptr;
-  Tcl_IncrRefCount(parent);
+  TclRef held(parent);
   const std::string leaf = slash == std::string::npos ? name : name.substr(slash + 1);
   ValueRef members = ReadValue(CollectableOf(parent), kind.kind == Kind::Pin ? "Pins" : "Signals");
   Tcl_Obj* found = nullptr;
@@ -158,22 +159,43 @@ Tcl_Obj* FindMember(Session::Handle& handle, const KindInfo& kind, const std::st
       break;
     }
   }
-  Tcl_DecrRefCount(parent);
+  return found;
+}
+
+// A site or clock region of a device that has one.
+CollRef DeviceObject(const Device& device, const KindInfo& kind, const Port::StringBase& name) {
+  CollRef found;
+  if (kind.kind == Kind::Site)
+    device.sites->FindSite(found, name);
+  else
+    device.rf->FindClockRegion(found, name);
   return found;
 }
 
 Tcl_Obj* FindDeviceObject(Session::Handle& handle, const KindInfo& kind, const std::string& name) {
-  Device device = DeviceOf(*handle.design);
-  CollRef found;
-  if (!device.object) return nullptr;
-  if (kind.kind == Kind::Site)
-    device.sites->FindSite(found, Port::StringBase(name));
-  else
-    device.rf->FindClockRegion(found, Port::StringBase(name));
+  const Device device = DeviceOf(*handle.design);
+  CollRef found = device.object ? DeviceObject(device, kind, Port::StringBase(name)) : CollRef();
   return found ? NewObject(found.get(), &kind) : nullptr;
 }
 
 }  // namespace
+
+void AddDeviceObjects(Session::Handle& handle, const KindInfo& kind, ResultList& out,
+                      std::size_t most) {
+  const Device device = DeviceOf(*handle.design);
+  CommonI::RefCountPtr<UtilI::IStringContainer> names;
+  CommonI::RefCountPtr<UtilI::IStringIterator> it;
+  const bool listed =
+      device.object && (kind.kind == Kind::Site ? device.sites->GetSiteNames(names)
+                                                : device.rf->GetClockRegionNames(names));
+  if (listed && names) names->CreateIterator(it);
+  for (std::size_t added = 0; it && !it->IsDone() && (!most || added < most); it->Next()) {
+    if (CollRef found = DeviceObject(device, kind, it->GetCurrent())) {
+      out.Add(NewObject(found.get(), &kind));
+      ++added;
+    }
+  }
+}
 
 Tcl_Obj* TopBlock(Session::Handle& handle) {
   return FirstMatch(handle, InfoOf(Kind::Block), "*", false);
@@ -237,8 +259,12 @@ Tcl_Obj* LookUp(Session::Handle& design, Tcl_Obj* element, const std::vector<Kin
 
 void ResolveObjects(Session& session, Tcl_Obj* arg, const std::vector<Kind>& kinds, ResultList& out,
                     Session::Handle* design) {
-  static const std::vector<Kind> kAll = {Kind::Block, Kind::Net,  Kind::Pin,        Kind::Signal,
-                                         Kind::Rpm,   Kind::Site, Kind::ClockRegion};
+  static const std::vector<Kind> kAll = [] {
+    std::vector<Kind> all;
+    for (int i = 0; i < kKindCount; ++i)
+      all.push_back(Kinds()[i].kind);
+    return all;
+  }();
   const std::vector<Kind>& wanted = kinds.empty() ? kAll : kinds;
   Tcl_Obj* single[1] = {arg};
   Tcl_Obj** elements = single;
@@ -252,10 +278,7 @@ void ResolveObjects(Session& session, Tcl_Obj* arg, const std::vector<Kind>& kin
       out.Add(LookUp(design ? *design : session.Current(), element, wanted));
       continue;
     }
-    bool accepted = false;
-    for (Kind k : wanted)
-      accepted = accepted || k == kind->kind;
-    if (!accepted)
+    if (std::find(wanted.begin(), wanted.end(), kind->kind) == wanted.end())
       throw Error(ErrorClass::Object,
                   std::string("\"") + Tcl_GetString(element) + "\" is a " + kind->word +
                       ", not a " + KindWords(wanted),

@@ -34,11 +34,10 @@ class ResultList {
   int Size() const;
   // The values, valid until the next Add.
   std::vector<Tcl_Obj*> Items() const;
-  // Empties the list (the values it held may be freed).
-  void Reset();
+  // Exchanges contents with another list.
+  void Swap(ResultList& other);
   // Makes the list the interpreter's result.
   void SetResult(Tcl_Interp* interp) const { Tcl_SetObjResult(interp, m_list); }
-  Tcl_Obj* List() const { return m_list; }
 
  private:
   Tcl_Obj* m_list;
@@ -46,7 +45,7 @@ class ResultList {
   std::unordered_set<std::string> m_ids;
 };
 
-struct SearchSpec {
+struct SearchQuery {
   const KindInfo* kind = nullptr;  // a searchable kind
   bool regexp = false;
   bool nocase = false;
@@ -56,12 +55,18 @@ struct SearchSpec {
 
 // Searches the design of a ready handle; throws STOPPED when stopped
 // before its end, OPTION for an invalid regular expression.
-void Search(Session::Handle& handle, const SearchSpec& spec, const std::string& pattern,
+void Search(Session::Handle& handle, const SearchQuery& query, const std::string& pattern,
             ResultList& out);
 
 // The object of `kind` that `name` names in the design (its full name; a
 // pin as "<block>/<pin>"), or null (a new value otherwise).
 Tcl_Obj* FindByName(Session::Handle& handle, const KindInfo& kind, const std::string& name);
+
+// Adds the sites or clock regions (`kind`) of the design's part in device
+// order, at most `most` of them (0: all); none for a design without a
+// device.
+void AddDeviceObjects(Session::Handle& handle, const KindInfo& kind, ResultList& out,
+                      std::size_t most = 0);
 
 // The top block of the design.
 Tcl_Obj* TopBlock(Session::Handle& handle);

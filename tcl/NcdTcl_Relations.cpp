@@ -1,5 +1,6 @@
 #include "NcdTcl_Relations.h"
 
+#include <algorithm>
 #include <array>
 
 #include "NcdTcl_Property.h"
@@ -62,12 +63,10 @@ const Relation* RelationFor(UtilI::ITclCollectable* source, Kind sourceKind, Kin
 
 std::vector<Kind> SourceKinds(Kind target) {
   std::vector<Kind> kinds;
-  for (const Relation& relation : kRelations) {
-    bool known = false;
-    for (Kind kind : kinds)
-      known = known || kind == relation.source;
-    if (relation.target == target && !known) kinds.push_back(relation.source);
-  }
+  for (const Relation& relation : kRelations)
+    if (relation.target == target &&
+        std::find(kinds.begin(), kinds.end(), relation.source) == kinds.end())
+      kinds.push_back(relation.source);
   return kinds;
 }
 
