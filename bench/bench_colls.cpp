@@ -2,9 +2,10 @@
 //
 //   BlockSearchGlob / NetSearchGlob   a name glob through the search
 //        service's context, the design's search source and its search
-//        (ns_per_object: per visited block or net);
-//   BareFnmatchBlocks / BareFnmatchNets  fnmatch over the same names: the
-//        floor the searches are measured against (goal: within 4 times);
+//        (ns_per_object: per visited block or net), one row per glob. Each
+//        iteration also runs fnmatch over the same names (fnmatch_ns, the
+//        floor); times_fnmatch = the search over fnmatch in the same run
+//        (goal: at most 4). matches = the objects the search delivered.
 //   ReadFullNameSubtype   "Full Name" and "Subtype" of every block through
 //        its collectable (ns per read); bytes_per_collectable counts the
 //        heap a live block collectable takes, its id included;
@@ -45,8 +46,11 @@ using CollPtr = CommonI::RefCountPtr<UtilI::ITclCollectable>;
 using Clock = std::chrono::steady_clock;
 
 const Port::XUID kRequester{0xbe4c4c011ULL, 0x1ULL};
-constexpr const char* kBlockGlob = "*c1*";
-constexpr const char* kNetGlob = "*net1*";
+// A broad glob (about one name in ten of the generated design) and a
+// narrow one (a few hundred): with the broad one the search also makes and
+// hands back a collectable per match.
+constexpr const char* kBlockGlobs[] = {"*c1*", "*c1234*"};
+constexpr const char* kNetGlobs[] = {"*n*1", "*n1234*"};
 
 std::uint64_t DesignBlocks() {
   const char* large = std::getenv("NCD_BENCH_LARGE");
@@ -66,7 +70,8 @@ class Owner : public CommonI::IRefCount {
 template <class I>
 CommonI::RefCountPtr<I> Create(const Port::XUID& classId, const Port::XUID& iid) {
   auto instance = CitP::Factory::CreateInstanceRef(classId);
-  return CommonI::RefCountPtr<I>(instance ? static_cast<I*>(instance->QueryInterface(iid)) : nullptr);
+  return CommonI::RefCountPtr<I>(instance ? static_cast<I*>(instance->QueryInterface(iid))
+                                          : nullptr);
 }
 
 // One design in client hands for the whole run, published for its owner.
@@ -100,7 +105,8 @@ struct Subject {
     design = static_cast<UtilC::SharedNcd::SharedNcd*>(face.get());
     design->GetRouteMediator();
     Collect(design->GetView()->GetBlock());
-    for (Xdm_Network* net : design->GetView()->GetNetworkItr()) networks.push_back(net);
+    for (Xdm_Network* net : design->GetView()->GetNetworkItr())
+      networks.push_back(net);
   }
   void Collect(Xdm_Block* block) {
     if (!design->IsBlockVisible(block)) return;
@@ -108,9 +114,12 @@ struct Subject {
     for (Xdm_Pin* pin : block->GetPinItr()) {
       if (static_cast<Pds_PdmPin*>(pin)->GetExtendedPinType().IsClock()) clockPins.push_back(pin);
     }
-    for (Xdm_Block* child : block->GetBlocks()) Collect(child);
+    for (Xdm_Block* child : block->GetBlocks())
+      Collect(child);
   }
-  CollPtr Make(const Xdm_Block* block) { return design->MakeCollectable(static_cast<const Pds_PdmBlock*>(block)); }
+  CollPtr Make(const Xdm_Block* block) {
+    return design->MakeCollectable(static_cast<const Pds_PdmBlock*>(block));
+  }
 };
 
 Subject& TheSubject() {
@@ -129,7 +138,8 @@ struct PassTimer {
   }
   void Report(benchmark::State& state, std::size_t objects) const {
     state.counters["objects"] = static_cast<double>(objects);
-    if (passes && objects) state.counters["ns_per_object"] = seconds * 1e9 / static_cast<double>(passes * objects);
+    if (passes && objects)
+      state.counters["ns_per_object"] = seconds * 1e9 / static_cast<double>(passes * objects);
   }
 };
 
@@ -160,29 +170,50 @@ std::size_t Search(Subject& subject, const char* type, const char* glob) {
   types->Add(type);
   auto results = Create<UtilI::IObjectList>(UtilI::CLSID_ObjectList, UtilI::IID_IObjectList);
   subject.context->SearchText(types, glob, false, false, false, results.get());
-  benchmark::DoNotOptimize(results->GetSize());
-  return 0;
+  return results->GetSize();
 }
 
 template <class Objects>
 std::size_t BareFnmatch(const Objects& objects, const char* glob) {
   std::size_t matches = 0;
-  for (const auto* object : objects) matches += fnmatch(glob, object->GetName(), 0) == 0;
-  benchmark::DoNotOptimize(matches);
-  return objects.size();
+  for (const auto* object : objects)
+    matches += fnmatch(glob, object->GetName(), 0) == 0;
+  return matches;
+}
+
+// Each iteration runs the bare loop, then the search, so that both see the
+// same machine; only the search is the iteration's time.
+template <class Objects>
+void SearchNextToFnmatch(benchmark::State& state, const char* type, const Objects& objects,
+                         const char* glob) {
+  Subject& subject = TheSubject();
+  if (!subject.error.empty()) return state.SkipWithError(subject.error.c_str());
+  PassTimer search;
+  double bareSeconds = 0;
+  std::size_t matches = 0;
+  for (auto _ : state) {
+    const auto bareStart = Clock::now();
+    benchmark::DoNotOptimize(BareFnmatch(objects, glob));
+    bareSeconds += std::chrono::duration<double>(Clock::now() - bareStart).count();
+    const auto start = Clock::now();
+    matches = Search(subject, type, glob);
+    search.Add(state, start);
+  }
+  search.Report(state, objects.size());
+  state.SetLabel(glob);
+  state.counters["matches"] = static_cast<double>(matches);
+  if (search.passes && !objects.empty()) {
+    state.counters["fnmatch_ns"] =
+        bareSeconds * 1e9 / static_cast<double>(search.passes * objects.size());
+    state.counters["times_fnmatch"] = search.seconds / bareSeconds;
+  }
 }
 
 void BM_BlockSearchGlob(benchmark::State& state) {
-  Timed(state, [](Subject& s) { return Search(s, "ncd_block", kBlockGlob), s.blocks.size(); });
-}
-void BM_BareFnmatchBlocks(benchmark::State& state) {
-  Timed(state, [](Subject& s) { return BareFnmatch(s.blocks, kBlockGlob); });
+  SearchNextToFnmatch(state, "ncd_block", TheSubject().blocks, kBlockGlobs[state.range(0)]);
 }
 void BM_NetSearchGlob(benchmark::State& state) {
-  Timed(state, [](Subject& s) { return Search(s, "ncd_net", kNetGlob), s.networks.size(); });
-}
-void BM_BareFnmatchNets(benchmark::State& state) {
-  Timed(state, [](Subject& s) { return BareFnmatch(s.networks, kNetGlob); });
+  SearchNextToFnmatch(state, "ncd_net", TheSubject().networks, kNetGlobs[state.range(0)]);
 }
 
 void BM_ReadFullNameSubtype(benchmark::State& state) {
@@ -192,13 +223,16 @@ void BM_ReadFullNameSubtype(benchmark::State& state) {
   std::vector<CollPtr> colls;
   colls.reserve(subject.blocks.size());
   const std::size_t heapReserved = mallinfo2().uordblks;
-  for (const Xdm_Block* block : subject.blocks) colls.push_back(subject.Make(block));
-  const double bytes = static_cast<double>(mallinfo2().uordblks - heapReserved) / static_cast<double>(colls.size());
+  for (const Xdm_Block* block : subject.blocks)
+    colls.push_back(subject.Make(block));
+  const double bytes =
+      static_cast<double>(mallinfo2().uordblks - heapReserved) / static_cast<double>(colls.size());
   benchmark::DoNotOptimize(heapBefore);
   PassTimer timer;
   for (auto _ : state) {
     const auto start = Clock::now();
-    for (const CollPtr& coll : colls) benchmark::DoNotOptimize(Read(coll, "Full Name") && Read(coll, "Subtype"));
+    for (const CollPtr& coll : colls)
+      benchmark::DoNotOptimize(Read(coll, "Full Name") && Read(coll, "Subtype"));
     timer.Add(state, start);
   }
   timer.Report(state, 2 * colls.size());
@@ -224,7 +258,8 @@ void BM_NetPinsFanout(benchmark::State& state) {
 
 void BM_ClockPinRegions(benchmark::State& state) {
   Timed(state, [](Subject& s) {
-    for (const Xdm_Pin* pin : s.clockPins) benchmark::DoNotOptimize(Read(s.design->MakeCollectable(pin), "Clock Region"));
+    for (const Xdm_Pin* pin : s.clockPins)
+      benchmark::DoNotOptimize(Read(s.design->MakeCollectable(pin), "Clock Region"));
     return s.clockPins.size();
   });
 }
@@ -235,11 +270,13 @@ void BM_RpmSubtype(benchmark::State& state) {
   std::vector<Xdh_Shape> shapes;
   subject.design->GetShapeMgr()->GetShapes(shapes);
   std::vector<CollPtr> rpms;
-  for (const Xdh_Shape& shape : shapes) rpms.push_back(subject.design->MakeCollectable(shape.GetNativeXdmObject()));
+  for (const Xdh_Shape& shape : shapes)
+    rpms.push_back(subject.design->MakeCollectable(shape.GetNativeXdmObject()));
   PassTimer timer;
   for (auto _ : state) {
     const auto start = Clock::now();
-    for (const CollPtr& rpm : rpms) benchmark::DoNotOptimize(Read(rpm, "Subtype"));
+    for (const CollPtr& rpm : rpms)
+      benchmark::DoNotOptimize(Read(rpm, "Subtype"));
     timer.Add(state, start);
   }
   timer.Report(state, rpms.size());
@@ -250,10 +287,8 @@ void BM_RpmSubtype(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_BareFnmatchBlocks)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BlockSearchGlob)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BareFnmatchNets)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_NetSearchGlob)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BlockSearchGlob)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NetSearchGlob)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadFullNameSubtype)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TopNets)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NetPinsFanout)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -18,6 +18,28 @@
 
 namespace UtilC {
 
+// The extra reference every match call runs under, so that the probe
+// cannot go while the request looks at it. One walk presents one probe
+// object many times: the reference is taken at its first call, moves when
+// the walk changes its probe object, and is given back when the walk ends.
+// A request sees the same count during each call as with a reference taken
+// per call, without two atomic counts per visited object.
+class ProbeHold {
+ public:
+  ProbeHold() = default;
+  ~ProbeHold();
+  ProbeHold(const ProbeHold&) = delete;
+  ProbeHold& operator=(const ProbeHold&) = delete;
+
+  void Hold(UtilI::ITclCollectable* probe);
+
+ private:
+  void Drop();
+
+  UtilI::ITclCollectable* m_probe = nullptr;
+  CommonI::IRefCount* m_count = nullptr;  // its counting face
+};
+
 // What one search passes to each match call.
 struct SearchCall {
   const CommonI::RefCountPtr<UtilI::ISearchRequest>& request;
@@ -36,6 +58,8 @@ struct SearchCall {
                        bool& matched) const;
   // Appends a collectable to the results (which take their own reference).
   void Append(const CommonI::RefCountPtr<UtilI::ITclCollectable>& match) const;
+
+  mutable ProbeHold probeHold;
 };
 
 // One process-wide empty string container per search class (Tag), made

@@ -80,6 +80,9 @@ class SharedNcd : public UtilC::SharedFileT<Key, Mgr, SharedNcd>, public UtilI::
   // can tell its design from a later one made at the same address.
   std::uint64_t Serial() const { return m_serial; }
   void SetView(Xdm_View* view);
+  // GetView without the interface's virtual call, for the collectables'
+  // staleness test.
+  XCad_CadView* View() const { return m_view; }
   // Takes back what PublishSearchSource published; called when the design
   // returns to its manager.
   void WithdrawSearchSource();

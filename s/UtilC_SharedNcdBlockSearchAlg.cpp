@@ -1,5 +1,6 @@
 #include "Pds_PdmBlock.h"
 #include "UtilC_SharedNcd.h"
+#include "UtilC_SharedNcdDesignUse.h"
 #include "UtilC_SharedNcdSearchAlgs.h"
 #include "XCad_CadView.h"
 
@@ -12,9 +13,11 @@ BlockSearchAlg::BlockSearchAlg(const Port::StringBase& name, SharedNcd* design)
 
 CitI::Result BlockSearchAlg::Search(const CommonI::RefCountPtr<UtilI::ISearchRequest>& request,
                                     const CommonI::RefCountPtr<CitI::IInterface>& patternHolder,
-                                    const Port::StringBase& text, bool flag1, bool flag2, bool flag3,
-                                    UtilI::IObjectList* results, void* passThrough) {
-  const SearchCall call{request, patternHolder, text, flag1, flag2, flag3, results, passThrough};
+                                    const Port::StringBase& text, bool flag1, bool flag2,
+                                    bool flag3, UtilI::IObjectList* results, void* passThrough) {
+  const DesignUse use(m_design);
+  const SearchCall call{request, patternHolder, text,        flag1, flag2,
+                        flag3,   results,       passThrough, {}};
   XCad_CadView* view = m_design->GetView();
   Xdm_Block* top = view ? view->GetBlock() : nullptr;
   CommonI::RefCountPtr<UtilI::ITclCollectable> probe;

@@ -194,6 +194,7 @@ IdSource Coll::CaptureId() const {
   Port_ThrGuard guard(IdLock());
   IdSource source;
   source.set = true;
+  source.generation = static_cast<std::uint32_t>(Mgr::LiveGeneration());
   source.alive = IsDesignAlive();
   if (source.alive) {
     const Key& key = design->GetKey();

@@ -186,6 +186,10 @@ struct ClassStatics {
 struct IdSource {
   bool set = false;    // false: the identity is empty
   bool alive = false;  // the design was in client hands
+  // The manager's live generation before `alive` was taken (its low 32
+  // bits, which fit beside the flags): while it is unchanged the design is
+  // still in client hands, and a re-targeted probe keeps its source.
+  std::uint32_t generation = 0;
   const void* owner = nullptr;
   const void* file = nullptr;
 };

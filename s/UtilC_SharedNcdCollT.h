@@ -22,6 +22,7 @@
 #include "UtilC_SharedNcdColl.h"
 #include "UtilC_SharedNcdDataI.h"
 #include "UtilC_SharedNcdDesignUse.h"
+#include "UtilC_SharedNcdMgr.h"
 #include "UtilC_SharedNcdPropertyTable.h"
 #include "XCad_CadView.h"
 #include "Xdm_Block.h"
@@ -53,14 +54,12 @@ inline Xdm_PropertyHolder* LookupItem(const Xdm_View* view, std::uint32_t id,
 
 // A collectable's CitI::IInterface face (null for none).
 inline CitI::IInterface* AsInterface(const CommonI::RefCountPtr<UtilI::ITclCollectable>& coll) {
-  return coll ? static_cast<CitI::IInterface*>(coll->QueryInterface(CitI::IID_IInterface)) : nullptr;
+  return coll ? static_cast<CitI::IInterface*>(coll->QueryInterface(CitI::IID_IInterface))
+              : nullptr;
 }
 
 template <class Self, class DataI, class Item>
-class CollT : public CommonI::IRefCount,
-              public UtilI::ITclCollectable,
-              public DataI,
-              public Coll {
+class CollT : public CommonI::IRefCount, public UtilI::ITclCollectable, public DataI, public Coll {
  public:
   using Root = Self;
   using ItemType = Item;
@@ -99,9 +98,12 @@ class CollT : public CommonI::IRefCount,
     return 1;
   }
 
+  // Staleness is the root class's own (derived classes keep it), so it is
+  // asked for without a virtual call: a search asks a probe's name for
+  // every object it visits.
   CitI::Result GetName(Port::StringBase& out) override {
     DesignUse use(design);
-    if (IsStale()) return 0;
+    if (static_cast<Self*>(this)->Self::IsStale()) return 0;
     out = Current()->GetName();
     return 1;
   }
@@ -113,7 +115,8 @@ class CollT : public CommonI::IRefCount,
   // re-targeted for every object of a search never formats one.
   Port::StringBase GetId() override {
     Port_ThrGuard guard(RootLock());
-    if (m_id.IsEmpty()) FormatId(Self::kTypeName, m_bridgeId.load(std::memory_order_relaxed), m_idSource, m_id);
+    if (m_id.IsEmpty())
+      FormatId(Self::kTypeName, m_bridgeId.load(std::memory_order_relaxed), m_idSource, m_id);
     return m_id;
   }
   CitI::Result ReservedPredicate() override { return 0; }
@@ -124,13 +127,14 @@ class CollT : public CommonI::IRefCount,
   CitI::Result IsStale() override {
     DesignUse use(design);
     if (!IsDesignAlive()) return 1;
-    const Xdm_View* view = design->GetView();
+    const Xdm_View* view = design->View();
     const std::uint32_t id = m_bridgeId.load(std::memory_order_relaxed);
     if (!view || id == Xdm_BridgeId::kNone) return 1;
     return LookupItem(view, id, static_cast<const Item*>(nullptr)) != Current() ? 1 : 0;
   }
 
-  CitI::Result GetPropertyValue(const Port::StringBase& name, UtilI::IPropertyValue** value) override {
+  CitI::Result GetPropertyValue(const Port::StringBase& name,
+                                UtilI::IPropertyValue** value) override {
     if (!value) return 0;
     DesignUse use(design);
     Port_ThrGuard guard(ClassStatics<Self>::Get().lock);
@@ -165,9 +169,10 @@ class CollT : public CommonI::IRefCount,
     m_item.store(item, std::memory_order_relaxed);
     m_bridgeId.store(Xdm_BridgeId::GetBridgeId(item), std::memory_order_relaxed);
     // What the identity is made of changes only when the design leaves
-    // client hands: a probe re-targeted along a search keeps it.
-    DesignUse use(design);
-    const bool same = item && m_idSource.alive && IsDesignAlive();
+    // client hands: a probe re-targeted along a search keeps it while no
+    // design has left since it was taken.
+    const bool same = item && m_idSource.alive &&
+                      m_idSource.generation == static_cast<std::uint32_t>(Mgr::LiveGeneration());
     if (!same) m_idSource = item ? CaptureId() : IdSource();
     m_id.Empty();
   }
@@ -182,20 +187,24 @@ class CollT : public CommonI::IRefCount,
   template <class Owner, class Range, class Make>
   static CitI::Result DeliverList(UtilI::IPropertyValue** value, Range&& range, Make make) {
     return DeliverFilledList<Owner>(value, [&](UtilI::IObjectList& list) {
-      for (auto* item : range) AppendTo(list, make(item));
+      for (auto* item : range)
+        AppendTo(list, make(item));
     });
   }
   // The same with a list that `fill` fills (with AppendTo). When no list
   // can be made, nothing is delivered (false), or null when `nullForNoList`.
   template <class Owner, class Fill>
-  static CitI::Result DeliverFilledList(UtilI::IPropertyValue** value, Fill fill, bool nullForNoList = false) {
+  static CitI::Result DeliverFilledList(UtilI::IPropertyValue** value, Fill fill,
+                                        bool nullForNoList = false) {
     CommonI::RefCountPtr<UtilI::IObjectList> list =
         CreateService<UtilI::IObjectList>(ClassStatics<Owner>::Get().services);
     if (!list) return nullForNoList ? (*value)->SetObject(nullptr) : 0;
     fill(*list);
-    return (*value)->SetObject(static_cast<CitI::IInterface*>(list->QueryInterface(CitI::IID_IInterface)));
+    return (*value)->SetObject(
+        static_cast<CitI::IInterface*>(list->QueryInterface(CitI::IID_IInterface)));
   }
-  static void AppendTo(UtilI::IObjectList& list, const CommonI::RefCountPtr<UtilI::ITclCollectable>& coll) {
+  static void AppendTo(UtilI::IObjectList& list,
+                       const CommonI::RefCountPtr<UtilI::ITclCollectable>& coll) {
     if (coll) list.Append(coll.get());
   }
 
@@ -212,11 +221,13 @@ class DerivedCollT : public Base {
  public:
   using Base::Base;
 
-  CitI::Result GetPropertyValue(const Port::StringBase& name, UtilI::IPropertyValue** value) override {
+  CitI::Result GetPropertyValue(const Port::StringBase& name,
+                                UtilI::IPropertyValue** value) override {
     if (!value) return 0;
     DesignUse use(this->design);
     Port_ThrGuard guard(ClassStatics<Self>::Get().lock);
-    if (!this->IsStale() && PropertyTableT<Self>::GetValue(static_cast<Self*>(this), name, value)) return 1;
+    if (!this->IsStale() && PropertyTableT<Self>::GetValue(static_cast<Self*>(this), name, value))
+      return 1;
     return Base::GetPropertyValue(name, value);
   }
   CitI::Result GetPropertyNames(UtilI::IStringIterator** out) override {

@@ -37,14 +37,24 @@ Slot* TakeSlot() {
 
 struct ThreadSlot {
   Slot* slot = TakeSlot();
-  ~ThreadSlot() {
-    if (slot) slot->taken.store(false, std::memory_order_release);
-  }
+  ~ThreadSlot();
 };
 
+// The slot pointer is a plain thread-local (no initialisation guard) that
+// the first use fills; ThreadSlot only hands the slot back at thread end.
+thread_local Slot* t_slot = nullptr;
+
+ThreadSlot::~ThreadSlot() {
+  if (slot) slot->taken.store(false, std::memory_order_release);
+  slot = nullptr;  // uses in later thread-exit code announce nothing
+  t_slot = nullptr;
+}
+
 Slot* MySlot() {
+  if (t_slot) return t_slot;
   thread_local ThreadSlot mine;
-  return mine.slot;
+  t_slot = mine.slot;
+  return t_slot;
 }
 
 bool Announced(const Slot& slot, const SharedNcd* design) {
@@ -56,17 +66,21 @@ bool Announced(const Slot& slot, const SharedNcd* design) {
 
 }  // namespace
 
-DesignUse::DesignUse(const SharedNcd* design) {
+constinit thread_local const SharedNcd* DesignUse::t_innermost = nullptr;
+
+bool DesignUse::Announce(const SharedNcd* design) {
   Slot* slot = MySlot();
-  if (!design || !slot || slot->depth == Slot::kDepth || Announced(*slot, design)) return;
+  if (!slot || slot->depth == Slot::kDepth || Announced(*slot, design)) return false;
   slot->designs[slot->depth++].store(design, std::memory_order_seq_cst);
-  m_announced = true;
+  t_innermost = design;
+  return true;
 }
 
-DesignUse::~DesignUse() {
-  if (!m_announced) return;
+void DesignUse::Withdraw() {
   Slot* slot = MySlot();
   slot->designs[--slot->depth].store(nullptr, std::memory_order_release);
+  t_innermost =
+      slot->depth ? slot->designs[slot->depth - 1].load(std::memory_order_relaxed) : nullptr;
 }
 
 void DesignUse::AwaitUnused(const SharedNcd* design) {
@@ -74,7 +88,8 @@ void DesignUse::AwaitUnused(const SharedNcd* design) {
   for (const Slot* slot = g_slots.load(std::memory_order_acquire); slot; slot = slot->next) {
     if (slot == mine) continue;
     for (const auto& announced : slot->designs) {
-      while (announced.load(std::memory_order_seq_cst) == design) Port_ThrThread::yield();
+      while (announced.load(std::memory_order_seq_cst) == design)
+        Port_ThrThread::yield();
     }
   }
 }

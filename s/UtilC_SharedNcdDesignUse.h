@@ -20,8 +20,13 @@ class SharedNcd;
 
 class DesignUse {
  public:
-  explicit DesignUse(const SharedNcd* design);
-  ~DesignUse();
+  // The design this thread announced last answers at once: a search
+  // announces its design for the walk, and the probe's operations nest.
+  explicit DesignUse(const SharedNcd* design)
+      : m_announced(design != nullptr && design != t_innermost && Announce(design)) {}
+  ~DesignUse() {
+    if (m_announced) Withdraw();
+  }
   DesignUse(const DesignUse&) = delete;
   DesignUse& operator=(const DesignUse&) = delete;
 
@@ -29,7 +34,11 @@ class DesignUse {
   static void AwaitUnused(const SharedNcd* design);
 
  private:
-  bool m_announced = false;
+  static bool Announce(const SharedNcd* design);  // false: announced already, or no slot
+  static void Withdraw();
+
+  static constinit thread_local const SharedNcd* t_innermost;
+  const bool m_announced;
 };
 
 }  // namespace UtilC::SharedNcd

@@ -1,11 +1,13 @@
 #include "UtilC_SharedNcd.h"
+#include "UtilC_SharedNcdDesignUse.h"
 #include "UtilC_SharedNcdSearchAlgs.h"
 #include "XCad_CadView.h"
 #include "Xdm_Network.h"
 
 namespace UtilC::SharedNcd {
 
-NetSearchAlg::NetSearchAlg(const Port::StringBase& name, SharedNcd* design) : DesignSearchAlg(name, design) {
+NetSearchAlg::NetSearchAlg(const Port::StringBase& name, SharedNcd* design)
+    : DesignSearchAlg(name, design) {
   SearchStrings<NetSearchAlg>();
 }
 
@@ -14,7 +16,9 @@ CitI::Result NetSearchAlg::Search(const CommonI::RefCountPtr<UtilI::ISearchReque
                                   const Port::StringBase& text, bool flag1, bool flag2, bool flag3,
                                   UtilI::IObjectList* results, void* passThrough) {
   if (request->StopRequested()) return 1;
-  const SearchCall call{request, patternHolder, text, flag1, flag2, flag3, results, passThrough};
+  const DesignUse use(m_design);
+  const SearchCall call{request, patternHolder, text,        flag1, flag2,
+                        flag3,   results,       passThrough, {}};
   XCad_CadView* view = m_design->GetView();
   if (!view) return 1;
   CommonI::RefCountPtr<UtilI::ITclCollectable> probe;

@@ -1,12 +1,14 @@
 #include <vector>
 
 #include "UtilC_SharedNcd.h"
+#include "UtilC_SharedNcdDesignUse.h"
 #include "UtilC_SharedNcdSearchAlgs.h"
 #include "Xdh_ShapeMgr.h"
 
 namespace UtilC::SharedNcd {
 
-RpmSearchAlg::RpmSearchAlg(const Port::StringBase& name, SharedNcd* design) : DesignSearchAlg(name, design) {
+RpmSearchAlg::RpmSearchAlg(const Port::StringBase& name, SharedNcd* design)
+    : DesignSearchAlg(name, design) {
   SearchStrings<RpmSearchAlg>();
 }
 
@@ -17,7 +19,9 @@ CitI::Result RpmSearchAlg::Search(const CommonI::RefCountPtr<UtilI::ISearchReque
                                   const Port::StringBase& text, bool flag1, bool flag2, bool flag3,
                                   UtilI::IObjectList* results, void* passThrough) {
   if (request->StopRequested()) return 1;
-  const SearchCall call{request, patternHolder, text, flag1, flag2, flag3, results, passThrough};
+  const DesignUse use(m_design);
+  const SearchCall call{request, patternHolder, text,        flag1, flag2,
+                        flag3,   results,       passThrough, {}};
   Xdh_ShapeMgr* shapeMgr = m_design->GetShapeMgr();
   std::vector<Xdh_Shape> shapes;
   if (!shapeMgr || !shapeMgr->GetShapes(shapes)) return 1;

@@ -12,7 +12,10 @@
 //   RpmSearchAlg    "ncd_rpm": every shape in the shape manager's order;
 //                   0 ends the search (returned at once).
 // A stop request asked before the walk (every search) or before each
-// block (the block search) leaves the rest unvisited.
+// block (the block search) leaves the rest unvisited. A search announces
+// its design for the whole walk (DesignUse), so that the probe's many
+// operations find it announced: a design freed meanwhile on another
+// thread waits for the walk, not for each operation.
 #pragma once
 
 #include "UtilC_SearchAlg.h"
@@ -26,7 +29,8 @@ class SharedNcd;
 // The parts every design search shares.
 class DesignSearchAlg : public SearchAlg {
  public:
-  DesignSearchAlg(const Port::StringBase& name, SharedNcd* design) : SearchAlg(name), m_design(design) {}
+  DesignSearchAlg(const Port::StringBase& name, SharedNcd* design)
+      : SearchAlg(name), m_design(design) {}
 
  protected:
   SharedNcd* const m_design;

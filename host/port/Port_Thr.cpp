@@ -1,8 +1,7 @@
 #include "Port_Thr.h"
 
-#include <sched.h>
-
 #include <cxxabi.h>
+#include <sched.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -59,10 +58,10 @@ struct Port_ThrThread::State {
   std::mutex mutex;
   std::condition_variable finished;
   bool started = false;  // the thread runs the trampoline; `self` is set
-  pthread_t self{};       // the thread as it knows itself
-  bool done = false;      // the entry has returned (or exit() made it so)
-  bool joined = false;  // join() has been called
-  bool reaped = false;  // someone has claimed the pthread_join of the thread
+  pthread_t self{};      // the thread as it knows itself
+  bool done = false;     // the entry has returned (or exit() made it so)
+  bool joined = false;   // join() has been called
+  bool reaped = false;   // someone has claimed the pthread_join of the thread
   void* result = nullptr;
   std::atomic<bool> cancel{false};
 
@@ -221,30 +220,6 @@ bool TakeLockFault(const void* lock, Port::Thread::Error& code) {
 
 }  // namespace
 
-Port::Thread::Error Port_ThrMutex::lock() {
-  Port::Thread::Error code;
-  if (TakeLockFault(this, code)) return code;
-  m_mutex.lock();
-  return 0;
-}
-
-Port::Thread::Error Port_ThrMutex::unlock() {
-  m_mutex.unlock();
-  return 0;
-}
-
-Port::Thread::Error Port_ThrRecursiveLock::lock() {
-  Port::Thread::Error code;
-  if (TakeLockFault(this, code)) return code;
-  m_mutex.lock();
-  return 0;
-}
-
-Port::Thread::Error Port_ThrRecursiveLock::unlock() {
-  m_mutex.unlock();
-  return 0;
-}
-
 Port_ThrReaderWriterLock::Port_ThrReaderWriterLock() {
   pthread_rwlock_init(&m_lock, nullptr);
 }
@@ -269,10 +244,6 @@ Port::Thread::Error Port_ThrReaderWriterLock::unlock() {
   return pthread_rwlock_unlock(&m_lock) == 0 ? 0 : Port_ThrException::LockFailed;
 }
 
-Port_ThrGuard::Port_ThrGuard(Port_ThrLockable& lock) : m_lock(lock) {
-  if (m_lock.lock() != 0) throw Port_ThrException::LockFailed;
-}
-
-Port_ThrGuard::~Port_ThrGuard() {
-  m_lock.unlock();
+void Port_ThrGuard::ThrowLockFailed() {
+  throw Port_ThrException::LockFailed;
 }

@@ -27,18 +27,19 @@
 // thread-identifier text fail with a chosen code.
 #pragma once
 
+#include <pthread.h>
+
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <pthread.h>
 
 #include "Port_Exception.h"
 
 class Port_ThrThreadID {
-public:
+ public:
   static Port_ThrThreadID getID();  // the calling thread's identifier
   // Writes the identifier's text ("thread-<n>", n unique in the process) into
   // `buffer`; answers 0, or Port_ThrException::BufferTooSmall when the text
@@ -47,13 +48,13 @@ public:
   std::uint64_t number() const { return m_number; }
   bool operator==(const Port_ThrThreadID& o) const { return m_number == o.m_number; }
 
-private:
+ private:
   explicit Port_ThrThreadID(std::uint64_t number) : m_number(number) {}
   std::uint64_t m_number;
 };
 
 class Port_ThrThread {
-public:
+ public:
   using Entry = void* (*)(void*);
 
   // Throws Port_ThrException::CreateFailed (InvalidArgument for a null entry).
@@ -74,7 +75,7 @@ public:
   // Lets other threads run (for short waits on another thread's progress).
   static void yield();
 
-private:
+ private:
   struct State;
   static void* trampoline(void* state);
   std::shared_ptr<State> m_state;
@@ -82,33 +83,41 @@ private:
 
 // Common face of the three lock kinds, so that one guard serves them all.
 class Port_ThrLockable {
-public:
+ public:
   virtual ~Port_ThrLockable() = default;
   virtual Port::Thread::Error lock() = 0;
   virtual Port::Thread::Error unlock() = 0;
 };
 
-class Port_ThrMutex : public Port_ThrLockable {
-public:
+// The two mutex kinds are final and inline, so that a guard over one of
+// them costs the mutex alone when no fault is armed.
+class Port_ThrMutex final : public Port_ThrLockable {
+ public:
   Port::Thread::Error lock() override;
-  Port::Thread::Error unlock() override;
+  Port::Thread::Error unlock() override {
+    m_mutex.unlock();
+    return 0;
+  }
 
-private:
+ private:
   std::mutex m_mutex;
 };
 
-class Port_ThrRecursiveLock : public Port_ThrLockable {
-public:
+class Port_ThrRecursiveLock final : public Port_ThrLockable {
+ public:
   Port::Thread::Error lock() override;
-  Port::Thread::Error unlock() override;
+  Port::Thread::Error unlock() override {
+    m_mutex.unlock();
+    return 0;
+  }
 
-private:
+ private:
   std::recursive_mutex m_mutex;
 };
 
 // Many readers or one writer. unlock() releases whichever the caller holds.
 class Port_ThrReaderWriterLock : public Port_ThrLockable {
-public:
+ public:
   Port_ThrReaderWriterLock();
   ~Port_ThrReaderWriterLock() override;
   Port_ThrReaderWriterLock(const Port_ThrReaderWriterLock&) = delete;
@@ -119,18 +128,24 @@ public:
   Port::Thread::Error lock() override { return writeLock(); }
   Port::Thread::Error unlock() override;
 
-private:
+ private:
   pthread_rwlock_t m_lock;
 };
 
 class Port_ThrGuard {
-public:
-  explicit Port_ThrGuard(Port_ThrLockable& lock);  // throws Port_ThrException::LockFailed
-  ~Port_ThrGuard();
+ public:
+  // Throws Port_ThrException::LockFailed when the lock cannot be taken.
+  explicit Port_ThrGuard(Port_ThrLockable& lock) : m_lock(lock) {
+    if (m_lock.lock() != 0) ThrowLockFailed();
+  }
+  ~Port_ThrGuard() { m_lock.unlock(); }
   Port_ThrGuard(const Port_ThrGuard&) = delete;
   Port_ThrGuard& operator=(const Port_ThrGuard&) = delete;
 
-private:
+ private:
+  [[noreturn]] static void
+  ThrowLockFailed();  // out of line: keeps the guard small enough to inline
+
   Port_ThrLockable& m_lock;
 };
 
@@ -142,18 +157,38 @@ private:
 // arms nothing. The faults are process wide: a test that arms a lock failure
 // for any lock should limit it to its own lock object when other threads run.
 class Port_ThrFault {
-public:
+ public:
   enum class Op { Create, Join, Lock, IdText };
   static void Fail(Op op, int code, int times = 1, const void* lockObject = nullptr);
   static void Disarm();
   // Used by the thread library: answers the armed code for `op` (consuming
-  // it), or 0.
+  // it), or 0. Armed() is its lock-free test for "nothing armed at all".
   static int Take(Op op, const void* object = nullptr);
+  static bool Armed() { return s_pending.load(std::memory_order_relaxed) != 0; }
+
+ private:
+  static std::atomic<int> s_pending;  // total remaining failures
 };
+
+inline Port::Thread::Error Port_ThrMutex::lock() {
+  if (Port_ThrFault::Armed()) {
+    if (const int code = Port_ThrFault::Take(Port_ThrFault::Op::Lock, this)) return code;
+  }
+  m_mutex.lock();
+  return 0;
+}
+
+inline Port::Thread::Error Port_ThrRecursiveLock::lock() {
+  if (Port_ThrFault::Armed()) {
+    if (const int code = Port_ThrFault::Take(Port_ThrFault::Op::Lock, this)) return code;
+  }
+  m_mutex.lock();
+  return 0;
+}
 
 // Disarms every armed fault when it goes out of scope.
 class Port_ThrFaultScope {
-public:
+ public:
   Port_ThrFaultScope() = default;
   ~Port_ThrFaultScope() { Port_ThrFault::Disarm(); }
   Port_ThrFaultScope(const Port_ThrFaultScope&) = delete;

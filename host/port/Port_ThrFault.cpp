@@ -6,12 +6,12 @@
 
 // The armed faults live behind a plain std::mutex, not a Port_ThrMutex: the
 // lock classes consult this table, so it must sit below them. Every lock
-// operation of the process calls Take(), so the empty table is detected by
-// one relaxed load without taking the mutex.
+// operation of the process asks Armed() first (one relaxed load of the
+// pending count, inline) and comes here only while a fault is armed.
 
 namespace {
 
-struct Armed {
+struct ArmedFault {
   Port_ThrFault::Op op;
   int code;
   int remaining;
@@ -20,8 +20,7 @@ struct Armed {
 
 struct FaultTable {
   std::mutex mutex;
-  std::vector<Armed> armed;     // oldest first; the first match fails
-  std::atomic<int> pending{0};  // total remaining failures
+  std::vector<ArmedFault> armed;  // oldest first; the first match fails
 };
 
 FaultTable& Table() {
@@ -29,37 +28,39 @@ FaultTable& Table() {
   return table;
 }
 
-bool Matches(const Armed& a, Port_ThrFault::Op op, const void* object) {
+bool Matches(const ArmedFault& a, Port_ThrFault::Op op, const void* object) {
   if (a.op != op) return false;
   return op != Port_ThrFault::Op::Lock || a.object == nullptr || a.object == object;
 }
 
 }  // namespace
 
+std::atomic<int> Port_ThrFault::s_pending{0};
+
 void Port_ThrFault::Fail(Op op, int code, int times, const void* lockObject) {
   if (times <= 0 || code == 0) return;
   FaultTable& t = Table();
   std::lock_guard<std::mutex> lock(t.mutex);
-  t.armed.push_back(Armed{op, code, times, op == Op::Lock ? lockObject : nullptr});
-  t.pending.fetch_add(times, std::memory_order_relaxed);
+  t.armed.push_back(ArmedFault{op, code, times, op == Op::Lock ? lockObject : nullptr});
+  s_pending.fetch_add(times, std::memory_order_relaxed);
 }
 
 void Port_ThrFault::Disarm() {
   FaultTable& t = Table();
   std::lock_guard<std::mutex> lock(t.mutex);
   t.armed.clear();
-  t.pending.store(0, std::memory_order_relaxed);
+  s_pending.store(0, std::memory_order_relaxed);
 }
 
 int Port_ThrFault::Take(Op op, const void* object) {
+  if (!Armed()) return 0;
   FaultTable& t = Table();
-  if (t.pending.load(std::memory_order_relaxed) == 0) return 0;
   std::lock_guard<std::mutex> lock(t.mutex);
   for (auto it = t.armed.begin(); it != t.armed.end(); ++it) {
     if (!Matches(*it, op, object)) continue;
     const int code = it->code;
     if (--it->remaining == 0) t.armed.erase(it);
-    t.pending.fetch_sub(1, std::memory_order_relaxed);
+    s_pending.fetch_sub(1, std::memory_order_relaxed);
     return code;
   }
   return 0;

@@ -35,10 +35,13 @@ bool ProbeText(UtilI::ITclCollectable& probe, bool fullName, Port::StringBase& o
 // The pass-through value that SearchText hands its sources: the compiled
 // text of that search, recognised by the match calls on the searching
 // thread while the search runs (a value of any other caller never equals
-// it), so that they need neither the context's lock nor a reference.
+// it), so that they need neither the context's lock nor a reference. The
+// sources hand the search's own text back, so its address answers for it
+// without comparing the characters.
 class SearchScope {
  public:
-  explicit SearchScope(const Matcher& matcher) : m_matcher(&matcher), m_outer(t_current) {
+  SearchScope(const Matcher& matcher, const Port::StringBase& text)
+      : m_matcher(&matcher), m_text(&text), m_outer(t_current) {
     t_current = this;
   }
   ~SearchScope() { t_current = m_outer; }
@@ -46,16 +49,24 @@ class SearchScope {
   SearchScope& operator=(const SearchScope&) = delete;
 
   void* PassThrough() const { return const_cast<SearchScope*>(this); }
-  static const Matcher* MatcherOf(const void* passThrough) {
+  // The compiled text of the search `passThrough` names, when it compiles
+  // `text` with these flags.
+  static const Matcher* MatcherFor(const void* passThrough, const Port::StringBase& text,
+                                   bool regexp, bool nocase) {
     for (const SearchScope* s = t_current; passThrough && s; s = s->m_outer) {
-      if (s == passThrough) return s->m_matcher;
+      if (s != passThrough) continue;
+      const Matcher& m = *s->m_matcher;
+      const bool same = &text == s->m_text ? m.IsRegexp() == regexp && m.IsNoCase() == nocase
+                                           : m.Is(text, regexp, nocase);
+      return same ? &m : nullptr;
     }
     return nullptr;
   }
 
  private:
   const Matcher* m_matcher;
-  const SearchScope* m_outer;  // of an enclosing search on this thread
+  const Port::StringBase* m_text;  // the text the search was asked for
+  const SearchScope* m_outer;      // of an enclosing search on this thread
   static thread_local const SearchScope* t_current;
 };
 
@@ -161,7 +172,7 @@ CitI::Result Context::SearchText(const RefCountPtr<UtilI::IStringContainer>& typ
   if (!typeNames || !results) return 0;
   const std::shared_ptr<const Matcher> matcher = TextMatcher(text, flag1, flag2);
   if (!matcher) return 0;
-  const SearchScope scope(*matcher);
+  const SearchScope scope(*matcher, text);
   return SearchSources(
       [&](UtilI::ITclSearchSource& source, const RefCountPtr<CitI::IInterface>& owner) {
         return source.SearchWithText(owner, text, typeNames, flag1, flag2, flag3, results,
@@ -251,7 +262,7 @@ CitI::Result Context::MatchPattern(UtilI::ITclCollectable* probe,
                                    const RefCountPtr<CitI::IInterface>& pattern,
                                    UtilI::IStringContainer*, bool& matched, void*) {
   matched = false;
-  if (StopRequested()) return 0;
+  if (Context::StopRequested()) return 0;
   UtilI::ISearchPattern* prepared = AsPattern(pattern);
   if (!prepared) {
     SetError(kNoPattern);
@@ -265,13 +276,12 @@ CitI::Result Context::MatchText(UtilI::ITclCollectable* probe, const Port::Strin
                                 UtilI::IStringContainer*, bool flag1, bool flag2, bool flag3,
                                 bool& matched, void* passThrough) {
   matched = false;
-  if (StopRequested()) return 0;
+  if (Context::StopRequested()) return 0;
   auto match = [](const Matcher& m) {
     return [&m](const Port::StringBase& name) { return m.Matches(name.c_str()); };
   };
   // Within SearchText on this thread: its compiled text, without the lock.
-  const Matcher* searching = SearchScope::MatcherOf(passThrough);
-  if (searching && searching->Is(text, flag1, flag2))
+  if (const Matcher* searching = SearchScope::MatcherFor(passThrough, text, flag1, flag2))
     return MatchProbe(probe, flag3, matched, match(*searching));
   const std::shared_ptr<const Matcher> matcher = TextMatcher(text, flag1, flag2);
   if (!matcher) return 0;

@@ -1,6 +1,5 @@
 #include "UtilC_TclSearchMatcher.h"
 
-#include <fnmatch.h>
 #include <tcl.h>
 
 #include <new>
@@ -24,13 +23,6 @@ std::shared_ptr<const Matcher> Matcher::Make(const Port::StringBase& text, bool 
 
 namespace {
 
-bool IsAscii(const char* text) {
-  for (; *text; ++text) {
-    if (static_cast<unsigned char>(*text) >= 0x80) return false;
-  }
-  return true;
-}
-
 // No bracket set (Tcl's and the C library's sets differ: negation, reversed
 // ranges, classes), nothing outside ASCII, no escape left without its
 // character.
@@ -43,16 +35,31 @@ bool IsPlainGlob(const std::string& text) {
   return true;
 }
 
+// No unescaped '?': a glob of stars and characters that matches bytes as
+// it matches characters, however the name's UTF-8 is cut.
+bool HasNoSingleCharacter(const std::string& text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\\')
+      ++i;
+    else if (text[i] == '?')
+      return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 Matcher::Matcher(const Port::StringBase& text, bool nocase, std::unique_ptr<TclRegexp> regexp)
     : m_text(text), m_nocase(nocase), m_regexp(std::move(regexp)) {
   m_plainGlob = !m_regexp && IsPlainGlob(m_text.str());
+  // Folding case is left to Tcl for other names: Unicode folds some of them
+  // onto ASCII letters (KELVIN SIGN to 'k').
+  m_anyName = m_plainGlob && !m_nocase && HasNoSingleCharacter(m_text.str());
+  m_fnmatchFlags = m_nocase ? FNM_CASEFOLD : 0;
 }
 
-bool Matcher::Matches(const char* name) const {
+bool Matcher::MatchesSlowly(const char* name) const {
   if (m_regexp) return m_regexp->Matches(name);
-  if (m_plainGlob && IsAscii(name)) return fnmatch(m_text.c_str(), name, m_nocase ? FNM_CASEFOLD : 0) == 0;
   return Tcl_StringCaseMatch(name, m_text.c_str(), m_nocase ? TCL_MATCH_NOCASE : 0) != 0;
 }
 

@@ -4,6 +4,8 @@
 // optionally case-insensitive.
 #pragma once
 
+#include <fnmatch.h>
+
 #include <memory>
 #include <string>
 
@@ -20,7 +22,11 @@ class Matcher {
                                              std::string& error);
 
   // Whether `name` (UTF-8) matches. Any thread.
-  bool Matches(const char* name) const;
+  bool Matches(const char* name) const {
+    if (m_anyName || (m_plainGlob && IsAscii(name)))
+      return fnmatch(m_text.c_str(), name, m_fnmatchFlags) == 0;
+    return MatchesSlowly(name);
+  }
 
   const Port::StringBase& Text() const { return m_text; }
   bool IsRegexp() const { return m_regexp != nullptr; }
@@ -34,10 +40,20 @@ class Matcher {
  private:
   Port::StringBase m_text;
   bool m_nocase;
+  static bool IsAscii(const char* text) {
+    for (; *text; ++text) {
+      if (static_cast<unsigned char>(*text) >= 0x80) return false;
+    }
+    return true;
+  }
+  bool MatchesSlowly(const char* name) const;  // by Tcl
+
   // A glob of ASCII '*', '?', escapes and plain characters only, which the C
   // library's fnmatch matches as Tcl does on ASCII names, several times
   // faster; other globs and names go to Tcl.
   bool m_plainGlob = false;
+  bool m_anyName = false;  // and fnmatch answers as Tcl for every name
+  int m_fnmatchFlags = 0;
   std::unique_ptr<TclRegexp> m_regexp;  // null for a glob
 };
 

@@ -2,7 +2,7 @@
 // component, an ordered list holding one reference on each item.
 #pragma once
 
-#include <vector>
+#include <deque>
 
 #include "Tcltask_CountedT.h"
 #include "UtilI_ITclCollectable.h"
@@ -26,7 +26,10 @@ class ObjectList final : public CountedT<UtilI::IObjectList> {
   void* FindFace(const Port::XUID& iid) override;
 
   LiveToken m_live;
-  std::vector<CommonI::RefCountPtr<UtilI::ITclCollectable>> m_items;
+  // A deque: a list of a million search results grows in small blocks,
+  // without copying what it holds or asking the allocator for one large
+  // block each time it doubles.
+  std::deque<CommonI::RefCountPtr<UtilI::ITclCollectable>> m_items;
 };
 
 }  // namespace Tcltask

@@ -24,17 +24,30 @@ TEST(ComparePropertyNames, CaseAndSeparatorRules) {
     int sign;
   };
   const Case cases[] = {
-      {"Full Name", "full name", 0},    {"Full Name", "FULL_NAME", 0},  {"Full Name", "full--name", 0},
-      {"Full Name", "Full Name ", 0},   {"Full Name", "Full  Name", 0}, {"Full Name", " Full Name", 1},
-      {"Full Name", "FullName", -1},    {"", "   ", 0},                 {"", "-", 0},
-      {"a", "", 1},                     {"a1", "a_b", -1},              {"a_b", "ab", -1},
+      {"Full Name", "full name", 0},
+      {"Full Name", "FULL_NAME", 0},
+      {"Full Name", "full--name", 0},
+      {"Full Name", "Full Name ", 0},
+      {"Full Name", "Full  Name", 0},
+      {"Full Name", " Full Name", 1},
+      {"Full Name", "FullName", -1},
+      {"", "   ", 0},
+      {"", "-", 0},
+      {"a", "", 1},
+      {"a1", "a_b", -1},
+      {"a_b", "ab", -1},
       {"a_", "a", 0},
-      {"Icon Name", "icon-name", 0},    {"IO Standard", "io_standard", 0},
-      {"x\xc3\xa9y", "x__y", 0},        {"Max Delay", "MAX_DELAY", 0},  {"Nets", "Net", 1},
+      {"Icon Name", "icon-name", 0},
+      {"IO Standard", "io_standard", 0},
+      {"x\xc3\xa9y", "x__y", 0},
+      {"Max Delay", "MAX_DELAY", 0},
+      {"Nets", "Net", 1},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Sign(ComparePropertyNames(c.a, c.b)), c.sign) << '"' << c.a << "\" vs \"" << c.b << '"';
-    EXPECT_EQ(Sign(ComparePropertyNames(c.b, c.a)), -c.sign) << '"' << c.b << "\" vs \"" << c.a << '"';
+    EXPECT_EQ(Sign(ComparePropertyNames(c.a, c.b)), c.sign)
+        << '"' << c.a << "\" vs \"" << c.b << '"';
+    EXPECT_EQ(Sign(ComparePropertyNames(c.b, c.a)), -c.sign)
+        << '"' << c.b << "\" vs \"" << c.a << '"';
   }
 }
 
@@ -88,13 +101,15 @@ TEST_F(CollFramework, ClosingTheDesignMakesCollectablesStale) {
   EXPECT_EQ(block->GetId().str(), liveId);  // kept as built
   EXPECT_EQ(PropertyNames(block).size(), 13u);
   // A newly built id names the collectable itself.
-  auto* data = static_cast<UtilC::SharedNcd::IBlockData*>(block->QueryInterface(UtilC::SharedNcd::IID_IBlockData));
+  auto* data = static_cast<UtilC::SharedNcd::IBlockData*>(
+      block->QueryInterface(UtilC::SharedNcd::IID_IBlockData));
   EXPECT_EQ(data->GetBlock(), nullptr);
   data->SetBlock(c1);
   char expected[64];
   std::snprintf(expected, sizeof expected, "ncd_block%p",
-                static_cast<void*>(static_cast<UtilC::SharedNcd::Coll*>(
-                    static_cast<UtilC::SharedNcd::BlockColl*>(static_cast<UtilI::ITclCollectable*>(block.get())))));
+                static_cast<void*>(
+                    static_cast<UtilC::SharedNcd::Coll*>(static_cast<UtilC::SharedNcd::BlockColl*>(
+                        static_cast<UtilI::ITclCollectable*>(block.get())))));
   EXPECT_EQ(block->GetId().str(), expected);
 }
 
@@ -119,11 +134,16 @@ TEST_F(CollFramework, NullItemsAndRetargeting) {
   ASSERT_TRUE(empty);
   EXPECT_EQ(empty->IsStale(), 1u);
   EXPECT_EQ(design->GetBlockOf(empty), nullptr);
-  auto* data = static_cast<UtilC::SharedNcd::IBlockData*>(empty->QueryInterface(UtilC::SharedNcd::IID_IBlockData));
+  auto* data = static_cast<UtilC::SharedNcd::IBlockData*>(
+      empty->QueryInterface(UtilC::SharedNcd::IID_IBlockData));
   data->SetBlock(design.Block("u_cnt/c0"));
   EXPECT_EQ(empty->IsStale(), 0u);
   EXPECT_EQ(empty->GetId().str(), design.Coll("u_cnt/c0")->GetId().str());
   EXPECT_EQ(design->GetBlockOf(empty), design.Block("u_cnt/c0"));
+  // Another design leaving client hands changes nothing the id is made of.
+  OpenDesign(std::string(NCD_TEST_DATA) + "/blocks.ncd.json").Close();
+  data->SetBlock(design.Block("u_cnt/c1"));
+  EXPECT_EQ(empty->GetId().str(), design.Coll("u_cnt/c1")->GetId().str());
   data->SetBlock(nullptr);
   EXPECT_EQ(empty->GetId().str(), "");
   EXPECT_EQ(empty->IsStale(), 1u);

@@ -16,16 +16,17 @@ using UtilC::SharedNcd::RpmSearchAlg;
 
 namespace {
 
-const Names kDemoBlocks = {"demo_counter", "clk_ibuf", "u_cnt",  "c0",    "A6LUT",       "AFF",   "B6LUT", "BFF",
-                           "CARRY4",       "c1",       "din",    "din_ilogic", "IFF",     "dout_ologic", "OUTFF",
-                           "dout",         "q0",       "lvds_p", "lvds_n", "hm0",        "c0",    "c1",    "ip_secure"};
+const Names kDemoBlocks = {
+    "demo_counter", "clk_ibuf", "u_cnt",  "c0",         "A6LUT", "AFF",         "B6LUT",    "BFF",
+    "CARRY4",       "c1",       "din",    "din_ilogic", "IFF",   "dout_ologic", "OUTFF",    "dout",
+    "q0",           "lvds_p",   "lvds_n", "hm0",        "c0",    "c1",          "ip_secure"};
 
 class Searches : public CollTest {
  protected:
   template <class Algorithm>
   CitI::Result Run(Algorithm& algorithm, FakeRequest& request, FakeList& results) {
-    return algorithm.Search(CommonI::RefCountPtr<UtilI::ISearchRequest>(&request), {}, "*", false, false, false,
-                            &results, nullptr);
+    return algorithm.Search(CommonI::RefCountPtr<UtilI::ISearchRequest>(&request), {}, "*", false,
+                            false, false, &results, nullptr);
   }
 };
 
@@ -37,9 +38,13 @@ TEST_F(Searches, BlocksDepthFirstSkippingHiddenOnes) {
   EXPECT_EQ(Run(search, request, results), 1u);
   EXPECT_EQ(request.shown, kDemoBlocks);
   EXPECT_EQ(results.Names(), kDemoBlocks);
-  // One probe served the whole walk; every match is a collectable of its own.
-  for (UtilI::ITclCollectable* probe : request.probes) EXPECT_EQ(probe, request.probes.front());
-  for (const CollPtr& match : results.items) EXPECT_NE(match.get(), request.probes.front());
+  // One probe served the whole walk, held during each call beyond its
+  // holder's reference; every match is a collectable of its own.
+  for (UtilI::ITclCollectable* probe : request.probes)
+    EXPECT_EQ(probe, request.probes.front());
+  EXPECT_EQ(request.probeCounts, std::vector<int>(kDemoBlocks.size(), 2));
+  for (const CollPtr& match : results.items)
+    EXPECT_NE(match.get(), request.probes.front());
   FakeList again;
   Run(search, request, again);
   EXPECT_EQ(again.Names(), kDemoBlocks);
@@ -89,12 +94,15 @@ TEST_F(Searches, NetsAreAllVisitedWhateverTheAnswers) {
   OpenDesign design(Demo());
   NetSearchAlg search("ncd_net", design.get());
   FakeRequest request;
-  request.decide = [](const std::string& name) { return FakeRequest::Answer{name == "clk" ? 0u : 1u, true}; };
+  request.decide = [](const std::string& name) {
+    return FakeRequest::Answer{name == "clk" ? 0u : 1u, true};
+  };
   FakeList results;
   EXPECT_EQ(Run(search, request, results), 1u);  // the last answer
   EXPECT_EQ(results.items.size(), 17u);
   EXPECT_EQ(results.Names().front(), "clk");
   EXPECT_EQ(results.Names().back(), "lvds_n_pad");
+  EXPECT_EQ(request.probeCounts, std::vector<int>(17, 2));
 }
 
 TEST_F(Searches, HiddenNetsAreMatchedAndDeliveredAsNothing) {
@@ -116,7 +124,9 @@ TEST_F(Searches, RpmSearchEndsAtAnAnswerOfZero) {
   FakeList all;
   EXPECT_EQ(Run(search, request, all), 1u);
   EXPECT_EQ(all.Names(), (Names{"rpm_cnt", "hm0_area", "stale_area"}));
-  request.decide = [](const std::string& name) { return FakeRequest::Answer{name == "hm0_area" ? 0u : 1u, true}; };
+  request.decide = [](const std::string& name) {
+    return FakeRequest::Answer{name == "hm0_area" ? 0u : 1u, true};
+  };
   FakeList first;
   EXPECT_EQ(Run(search, request, first), 0u);
   EXPECT_EQ(first.Names(), Names{"rpm_cnt"});
