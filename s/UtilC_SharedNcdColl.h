@@ -175,10 +175,15 @@ struct ClassStatics {
   CommonI::RefCountPtr<UtilI::IStringContainer> names;
   ServiceFlags services;
 
-  static ClassStatics& Get() {
-    static ClassStatics* statics = new ClassStatics;
+  // Every operation of a collectable asks for its class lock here: the
+  // test for the first use stays inline, the making does not.
+  [[gnu::always_inline]] static ClassStatics& Get() {
+    static ClassStatics* const statics = Make();
     return *statics;
   }
+
+ private:
+  [[gnu::noinline]] static ClassStatics* Make() { return new ClassStatics; }
 };
 
 // What a collectable's identity is made of, taken when the identity is

@@ -12,15 +12,16 @@
 // formats, so they carry no printf format attribute.
 #pragma once
 
-#include <cstddef>
 #include <cstdarg>
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
 namespace Port {
 
 class StringBase {
-public:
+ public:
   enum CompareType { NoCase = 0, Exact = 1 };
 
   StringBase() = default;
@@ -31,11 +32,34 @@ public:
   StringBase(StringBase&&) noexcept = default;
   StringBase& operator=(const StringBase&) = default;
   StringBase& operator=(StringBase&&) noexcept = default;
-  StringBase& operator=(const char* text) { m_text = text ? text : ""; return *this; }
+  // Names are copied into one string over and over (a search asks a probe
+  // for the name of every object it visits): text from elsewhere is
+  // appended to the cleared string, which keeps its buffer and skips the
+  // overlap checks of a general assignment.
+  StringBase& operator=(const char* text) {
+    if (!text) text = "";
+    const std::less_equal<const char*> notAfter;
+    if (notAfter(m_text.data(), text) && notAfter(text, m_text.data() + m_text.size())) {
+      m_text.assign(text);  // a part of this string
+      return *this;
+    }
+    m_text.clear();
+    m_text.append(text);
+    return *this;
+  }
 
-  StringBase& operator+=(const StringBase& more) { m_text += more.m_text; return *this; }
-  StringBase& operator+=(const char* more) { if (more) m_text += more; return *this; }
-  StringBase& operator+=(char c) { m_text += c; return *this; }
+  StringBase& operator+=(const StringBase& more) {
+    m_text += more.m_text;
+    return *this;
+  }
+  StringBase& operator+=(const char* more) {
+    if (more) m_text += more;
+    return *this;
+  }
+  StringBase& operator+=(char c) {
+    m_text += c;
+    return *this;
+  }
 
   // Clears the string (it does not test for emptiness; use IsEmpty()).
   void Empty() { m_text.clear(); }
@@ -60,7 +84,7 @@ public:
   bool operator==(const StringBase& other) const { return m_text == other.m_text; }
   bool operator<(const StringBase& other) const { return m_text < other.m_text; }
 
-private:
+ private:
   std::string m_text;
 };
 

@@ -135,10 +135,10 @@ class Port_ThrReaderWriterLock : public Port_ThrLockable {
 class Port_ThrGuard {
  public:
   // Throws Port_ThrException::LockFailed when the lock cannot be taken.
-  explicit Port_ThrGuard(Port_ThrLockable& lock) : m_lock(lock) {
+  [[gnu::always_inline]] explicit Port_ThrGuard(Port_ThrLockable& lock) : m_lock(lock) {
     if (m_lock.lock() != 0) ThrowLockFailed();
   }
-  ~Port_ThrGuard() { m_lock.unlock(); }
+  [[gnu::always_inline]] ~Port_ThrGuard() { m_lock.unlock(); }
   Port_ThrGuard(const Port_ThrGuard&) = delete;
   Port_ThrGuard& operator=(const Port_ThrGuard&) = delete;
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -59,6 +60,25 @@ TEST(StringBase, FormatLongTextAndAppend) {
   s.Empty();
   EXPECT_TRUE(s.IsEmpty());
   EXPECT_STREQ(s.c_str(), "");
+}
+
+// Assigning C text: from elsewhere, from a part of the string itself, null,
+// and text longer than the buffer the string had.
+TEST(StringBase, AssignsTextFromAnywhere) {
+  Port::StringBase s("a name long enough to live on the heap");
+  s = s.c_str() + 2;
+  EXPECT_EQ(s.str(), "name long enough to live on the heap");
+  s = s.c_str();
+  EXPECT_EQ(s.str(), "name long enough to live on the heap");
+  s = s.c_str() + s.Length();
+  EXPECT_EQ(s.str(), "");
+  s = "c1";
+  EXPECT_EQ(s.str(), "c1");
+  s = static_cast<const char*>(nullptr);
+  EXPECT_TRUE(s.IsEmpty());
+  const std::string longer(100, 'x');
+  s = longer.c_str();
+  EXPECT_EQ(s.str(), longer);
 }
 
 TEST(StringBase, StrstrAcceptsNull) {
