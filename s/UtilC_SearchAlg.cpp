@@ -21,8 +21,7 @@ void ProbeHold::Drop() {
   m_count = nullptr;
 }
 
-CitI::Result SearchCall::Present(UtilI::ITclCollectable* probe, UtilI::IStringContainer* strings,
-                                 bool& matched) const {
+CitI::Result SearchCall::Present(UtilI::ITclCollectable* probe, bool& matched) const {
   matched = false;
   // The strings are the search class's own, held for the life of the
   // process.

@@ -42,6 +42,20 @@ class ProbeHold {
 
 // What one search passes to each match call.
 struct SearchCall {
+  SearchCall(const CommonI::RefCountPtr<UtilI::ISearchRequest>& request,
+             const CommonI::RefCountPtr<CitI::IInterface>& pattern, const Port::StringBase& text,
+             bool flag1, bool flag2, bool flag3, UtilI::IObjectList* results, void* passThrough,
+             UtilI::IStringContainer* strings)
+      : request(request),
+        pattern(pattern),
+        text(text),
+        flag1(flag1),
+        flag2(flag2),
+        flag3(flag3),
+        results(results),
+        passThrough(passThrough),
+        strings(strings) {}
+
   const CommonI::RefCountPtr<UtilI::ISearchRequest>& request;
   const CommonI::RefCountPtr<CitI::IInterface>& pattern;  // empty: match the text
   const Port::StringBase& text;
@@ -50,12 +64,11 @@ struct SearchCall {
   bool flag3;
   UtilI::IObjectList* results;
   void* passThrough;
+  UtilI::IStringContainer* strings;  // the search class's (SearchStrings)
 
-  // Presents `probe` to the request with `strings` (a container that lives
-  // as long as the process); sets `matched`.
+  // Presents `probe` to the request with the strings; sets `matched`.
   // Nonzero: go on with the object; 0: abandon it.
-  CitI::Result Present(UtilI::ITclCollectable* probe, UtilI::IStringContainer* strings,
-                       bool& matched) const;
+  CitI::Result Present(UtilI::ITclCollectable* probe, bool& matched) const;
   // Appends a collectable to the results (which take their own reference).
   void Append(const CommonI::RefCountPtr<UtilI::ITclCollectable>& match) const;
 

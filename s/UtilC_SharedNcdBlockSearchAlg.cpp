@@ -16,8 +16,8 @@ CitI::Result BlockSearchAlg::Search(const CommonI::RefCountPtr<UtilI::ISearchReq
                                     const Port::StringBase& text, bool flag1, bool flag2,
                                     bool flag3, UtilI::IObjectList* results, void* passThrough) {
   const DesignUse use(m_design);
-  const SearchCall call{request, patternHolder, text,        flag1, flag2,
-                        flag3,   results,       passThrough, {}};
+  const SearchCall call(request, patternHolder, text, flag1, flag2, flag3, results, passThrough,
+                        SearchStrings<BlockSearchAlg>());
   XCad_CadView* view = m_design->GetView();
   Xdm_Block* top = view ? view->GetBlock() : nullptr;
   CommonI::RefCountPtr<UtilI::ITclCollectable> probe;
@@ -31,11 +31,11 @@ CitI::Result BlockSearchAlg::Visit(const SearchCall& call, Xdm_Block* block,
   const auto* pdm = static_cast<const Pds_PdmBlock*>(block);
   m_design->AttachCollectable(pdm, probe);
   bool matched = false;
-  const CitI::Result answer = call.Present(probe.get(), SearchStrings<BlockSearchAlg>(), matched);
+  const CitI::Result answer = call.Present(probe.get(), matched);
   if (answer == 0) return 0;
   if (matched) call.Append(m_design->MakeCollectable(pdm));
   for (Xdm_Block* child : block->GetBlockItr()) {
-    if (m_design->IsBlockVisible(child)) Visit(call, child, probe);
+    if (m_design->SharedNcd::IsBlockVisible(child)) Visit(call, child, probe);
   }
   return answer;
 }

@@ -17,8 +17,8 @@ CitI::Result NetSearchAlg::Search(const CommonI::RefCountPtr<UtilI::ISearchReque
                                   UtilI::IObjectList* results, void* passThrough) {
   if (request->StopRequested()) return 1;
   const DesignUse use(m_design);
-  const SearchCall call{request, patternHolder, text,        flag1, flag2,
-                        flag3,   results,       passThrough, {}};
+  const SearchCall call(request, patternHolder, text, flag1, flag2, flag3, results, passThrough,
+                        SearchStrings<NetSearchAlg>());
   XCad_CadView* view = m_design->GetView();
   if (!view) return 1;
   CommonI::RefCountPtr<UtilI::ITclCollectable> probe;
@@ -27,7 +27,7 @@ CitI::Result NetSearchAlg::Search(const CommonI::RefCountPtr<UtilI::ISearchReque
     m_design->AttachCollectable(network, probe);
     if (!probe) continue;
     bool matched = false;
-    answer = call.Present(probe.get(), SearchStrings<NetSearchAlg>(), matched);
+    answer = call.Present(probe.get(), matched);
     if (matched) call.Append(m_design->MakeCollectable(network));
   }
   return answer;

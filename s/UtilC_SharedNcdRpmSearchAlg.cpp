@@ -20,8 +20,8 @@ CitI::Result RpmSearchAlg::Search(const CommonI::RefCountPtr<UtilI::ISearchReque
                                   UtilI::IObjectList* results, void* passThrough) {
   if (request->StopRequested()) return 1;
   const DesignUse use(m_design);
-  const SearchCall call{request, patternHolder, text,        flag1, flag2,
-                        flag3,   results,       passThrough, {}};
+  const SearchCall call(request, patternHolder, text, flag1, flag2, flag3, results, passThrough,
+                        SearchStrings<RpmSearchAlg>());
   Xdh_ShapeMgr* shapeMgr = m_design->GetShapeMgr();
   std::vector<Xdh_Shape> shapes;
   if (!shapeMgr || !shapeMgr->GetShapes(shapes)) return 1;
@@ -33,7 +33,7 @@ CitI::Result RpmSearchAlg::Search(const CommonI::RefCountPtr<UtilI::ISearchReque
     m_design->AttachCollectable(holder, probe);
     if (!probe) continue;
     bool matched = false;
-    answer = call.Present(probe.get(), SearchStrings<RpmSearchAlg>(), matched);
+    answer = call.Present(probe.get(), matched);
     if (answer == 0) return 0;
     if (matched) call.Append(m_design->MakeCollectable(holder));
   }

@@ -298,12 +298,6 @@ CitI::Result Context::RequestStop() {
   return 1;
 }
 
-CitI::Result Context::StopRequested() {
-  if (m_stop.load(std::memory_order_acquire)) return 1;
-  const std::uint64_t limit = m_limit.load(std::memory_order_relaxed);
-  return limit != 0 && m_matches.load(std::memory_order_relaxed) >= limit ? 1 : 0;
-}
-
 std::uint64_t Context::GetMatchCount() {
   return m_matches.load(std::memory_order_relaxed);
 }

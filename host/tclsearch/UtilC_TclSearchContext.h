@@ -59,7 +59,12 @@ class Context final : public UtilI::ISearchRequest, private LiveT<UtilI::kSearch
                          UtilI::IStringContainer* strings, bool flag1, bool flag2, bool flag3,
                          bool& matched, void* passThrough) override;
   CitI::Result RequestStop() override;
-  CitI::Result StopRequested() override;
+  // Inline: every match call of a search asks it first.
+  CitI::Result StopRequested() override {
+    if (m_stop.load(std::memory_order_acquire)) return 1;
+    const std::uint64_t limit = m_limit.load(std::memory_order_relaxed);
+    return limit != 0 && m_matches.load(std::memory_order_relaxed) >= limit ? 1 : 0;
+  }
   std::uint64_t GetMatchCount() override;
   CitI::Result ResetSearch() override;
 
