@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "BenchDesigns.h"
+#include "BenchPassTimer.h"
 #include "CitP_Factory.h"
 #include "Pds_PdmBlock.h"
 #include "Pds_PdmPin.h"
@@ -45,7 +46,9 @@ namespace {
 
 using UtilC::SharedNcd::Mgr;
 using CollPtr = CommonI::RefCountPtr<UtilI::ITclCollectable>;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::PassTimer;
+using bench::Seconds;
 
 const Port::XUID kRequester{0xbe4c4c011ULL, 0x1ULL};
 // A broad glob (about one name in ten of the generated design) and a
@@ -128,26 +131,6 @@ Subject& TheSubject() {
   static Subject subject;
   return subject;
 }
-
-double Seconds(Clock::time_point since) {
-  return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-struct PassTimer {
-  double seconds = 0;
-  std::size_t passes = 0;
-  void Add(benchmark::State& state, Clock::time_point start) {
-    const double s = Seconds(start);
-    state.SetIterationTime(s);
-    seconds += s;
-    ++passes;
-  }
-  void Report(benchmark::State& state, std::size_t objects) const {
-    state.counters["objects"] = static_cast<double>(objects);
-    if (passes && objects)
-      state.counters["ns_per_object"] = seconds * 1e9 / static_cast<double>(passes * objects);
-  }
-};
 
 // Times `pass` (which answers the number of objects it handled) per iteration.
 template <class Pass>

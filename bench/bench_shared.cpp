@@ -18,13 +18,14 @@
 #include <vector>
 
 #include "BenchDesigns.h"
+#include "BenchPassTimer.h"
 #include "Pds_PahDesignLoader.h"
 #include "UtilC_SharedNcd.h"
 #include "UtilC_SharedNcdMgr.h"
+#include "XCad_CadView.h"
 #include "Xdm_Block.h"
 #include "Xdm_Network.h"
 #include "Xdm_Object.h"
-#include "XCad_CadView.h"
 #include "Xdm_View.h"
 
 namespace {
@@ -33,7 +34,8 @@ using UtilC::SharedNcd::Key;
 using UtilC::SharedNcd::Mgr;
 using UtilC::SharedNcd::SharedNcd;
 using DesignRef = CommonI::RefCountPtr<UtilI::ISharedNcd>;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::PassTimer;
 
 const Port::XUID kRequester{0xbe4c4ULL, 0x1ULL};
 
@@ -65,9 +67,11 @@ struct Subject {
       Xdm_Block* block = pending.back();
       pending.pop_back();
       blocks.push_back(block);
-      for (Xdm_Block* child : block->GetBlocks()) pending.push_back(child);
+      for (Xdm_Block* child : block->GetBlocks())
+        pending.push_back(child);
     }
-    for (Xdm_Network* net : view->GetNetworkItr()) networks.push_back(net);
+    for (Xdm_Network* net : view->GetNetworkItr())
+      networks.push_back(net);
   }
   // A second design object over the same view, with empty caches.
   SharedNcd* FreshDesign() {
@@ -82,22 +86,6 @@ Subject& TheSubject() {
   return subject;
 }
 
-// Adds the measured time of one pass; reports ns per object at the end.
-struct PassTimer {
-  double seconds = 0;
-  std::size_t passes = 0;
-  void Add(benchmark::State& state, Clock::time_point start) {
-    double s = std::chrono::duration<double>(Clock::now() - start).count();
-    state.SetIterationTime(s);
-    seconds += s;
-    ++passes;
-  }
-  void Report(benchmark::State& state, std::size_t objects) const {
-    state.counters["objects"] = static_cast<double>(objects);
-    if (passes && objects) state.counters["ns_per_object"] = seconds * 1e9 / static_cast<double>(passes * objects);
-  }
-};
-
 // A first pass asks a design object with empty caches (a new one for every
 // pass); a second pass asks one design object whose caches a first pass filled.
 template <class Object, class Ask>
@@ -107,11 +95,13 @@ void Pass(benchmark::State& state, const std::vector<Object*>& objects, bool war
   PassTimer timer;
   SharedNcd* design = warm ? subject.FreshDesign() : nullptr;
   if (warm)
-    for (Object* object : objects) ask(*design, object);
+    for (Object* object : objects)
+      ask(*design, object);
   for (auto _ : state) {
     if (!warm) design = subject.FreshDesign();
     auto start = Clock::now();
-    for (Object* object : objects) benchmark::DoNotOptimize(ask(*design, object));
+    for (Object* object : objects)
+      benchmark::DoNotOptimize(ask(*design, object));
     timer.Add(state, start);
     if (!warm) static_cast<CommonI::IRefCount*>(design)->Release();
   }
@@ -123,12 +113,24 @@ auto IsBlockVisible = [](SharedNcd& d, Xdm_Block* b) { return d.IsBlockVisible(b
 auto IsNetVisible = [](SharedNcd& d, Xdm_Network* n) { return d.IsNetVisible(n); };
 auto PinCount = [](SharedNcd& d, Xdm_Network* n) { return d.GetPinCount(n); };
 
-void BM_IsBlockVisible_FirstPass(benchmark::State& s) { Pass(s, TheSubject().blocks, false, IsBlockVisible); }
-void BM_IsBlockVisible_SecondPass(benchmark::State& s) { Pass(s, TheSubject().blocks, true, IsBlockVisible); }
-void BM_IsNetVisible_FirstPass(benchmark::State& s) { Pass(s, TheSubject().networks, false, IsNetVisible); }
-void BM_IsNetVisible_SecondPass(benchmark::State& s) { Pass(s, TheSubject().networks, true, IsNetVisible); }
-void BM_GetPinCount_FirstPass(benchmark::State& s) { Pass(s, TheSubject().networks, false, PinCount); }
-void BM_GetPinCount_SecondPass(benchmark::State& s) { Pass(s, TheSubject().networks, true, PinCount); }
+void BM_IsBlockVisible_FirstPass(benchmark::State& s) {
+  Pass(s, TheSubject().blocks, false, IsBlockVisible);
+}
+void BM_IsBlockVisible_SecondPass(benchmark::State& s) {
+  Pass(s, TheSubject().blocks, true, IsBlockVisible);
+}
+void BM_IsNetVisible_FirstPass(benchmark::State& s) {
+  Pass(s, TheSubject().networks, false, IsNetVisible);
+}
+void BM_IsNetVisible_SecondPass(benchmark::State& s) {
+  Pass(s, TheSubject().networks, true, IsNetVisible);
+}
+void BM_GetPinCount_FirstPass(benchmark::State& s) {
+  Pass(s, TheSubject().networks, false, PinCount);
+}
+void BM_GetPinCount_SecondPass(benchmark::State& s) {
+  Pass(s, TheSubject().networks, true, PinCount);
+}
 
 // Reads one bit per object, found by the object's bridge id.
 template <class Object>

@@ -23,11 +23,13 @@
 #include <vector>
 
 #include "BenchDesigns.h"
+#include "BenchPassTimer.h"
 #include "NcdTcl.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::PassTimer;
 constexpr const char* kBlockGlob = "*c1*";
 
 std::uint64_t DesignBlocks() {
@@ -96,19 +98,13 @@ template <class Pass>
 void Timed(benchmark::State& state, std::size_t objects, Pass pass) {
   Subject& subject = TheSubject();
   if (!subject.error.empty()) return state.SkipWithError(subject.error.c_str());
-  double seconds = 0;
-  std::size_t passes = 0;
+  PassTimer timer;
   for (auto _ : state) {
     const auto start = Clock::now();
     pass(subject);
-    const double s = std::chrono::duration<double>(Clock::now() - start).count();
-    state.SetIterationTime(s);
-    seconds += s;
-    ++passes;
+    timer.Add(state, start);
   }
-  state.counters["objects"] = static_cast<double>(objects);
-  if (passes && objects)
-    state.counters["ns_per_object"] = seconds * 1e9 / static_cast<double>(passes * objects);
+  timer.Report(state, objects);
 }
 
 void Script(benchmark::State& state, std::size_t objects, const char* script) {

@@ -144,72 +144,63 @@ void Help(Session&, Tcl_Interp* interp, int objc, Args objv) {
 }
 
 constexpr const char* kGetUsage =
-    "?-regexp? ?-nocase? ?-hierarchical? ?-filter expression? ?-limit count? ?-quiet? ?-design "
-    "handle? "
-    "?-of_objects objects? ?--? ?pattern ...?";
+    "?-regexp? ?-nocase? ?-hierarchical? ?-filter expression? ?-limit count? ?-quiet? "
+    "?-design handle? ?-of_objects objects? ?--? ?pattern ...?";
 
 const CommandEntry kCommands[] = {
     {"open_design", OpenDesign, "?-owner name? ?-async? ?-command script? ?--? file",
-     "Opens a design file for an owner (none by default) and answers its handle; with -async (or "
-     "-command) answers at once and, from the event loop, runs script with the handle and its "
-     "status "
-     "appended."},
+     "Opens a design file for an owner (none by default) and answers its handle; with "
+     "-async (or -command) answers at once and, from the event loop, runs script with the "
+     "handle and its status appended."},
     {"load_status", LoadStatus, "handle",
      "Answers the state of a handle: loading, ready or failed."},
     {"cancel_load", CancelLoad, "handle", "Gives up a pending load; the handle is closed."},
     {"close_design", CloseDesign, "handle",
      "Hands the design back, or gives up its pending load; the handle becomes invalid."},
     {"design_info", DesignInfo, "handle",
-     "Answers a dict of the design's file, name, part, owner and status and the counts of its "
-     "blocks "
-     "by level, nets, pins, signals and shapes."},
+     "Answers a dict of the design's file, name, part, owner and status and the counts of "
+     "its blocks by level, nets, pins, signals and shapes."},
     {"designs", Designs, "", "Answers this interpreter's open handles, oldest first."},
     {"dump", Dump, "?-prefix text?",
      "Answers the shared design manager's registries: designs in use, loading and kept unused."},
     {"purge_unused", PurgeUnused, "", "Frees the designs the manager keeps unused."},
     {"current_design", CurrentDesign, "?handle?",
-     "Answers the design that searches and names use without -design (the handle set here while it "
-     "is open, else the newest ready one); with a handle, makes it current."},
-    {"get_blocks", GetBlocks, kGetUsage,
+     "Answers the design that searches and names use without -design (the handle set here "
+     "while it is open, else the newest ready one); with a handle, makes it current."},
+    {"get_blocks", GetObjectsOf<Kind::Block>, kGetUsage,
      "Answers the blocks whose names match a pattern (all by default), searched through the "
-     "design's "
-     "search source; or the blocks of -of_objects (children, a pin's block, a signal's parent, a "
-     "net's "
-     "blocks, an RPM's members)."},
-    {"get_nets", GetNets, kGetUsage,
-     "Answers the nets whose names match; or the nets of -of_objects (pins, signals, blocks). "
-     "Hidden "
-     "nets are left out."},
-    {"get_rpms", GetRpms, kGetUsage,
+     "design's search source; or the blocks of -of_objects (children, a pin's block, a "
+     "signal's parent, a net's blocks, an RPM's members)."},
+    {"get_nets", GetObjectsOf<Kind::Net>, kGetUsage,
+     "Answers the nets whose names match; or the nets of -of_objects (pins, signals, "
+     "blocks). Hidden nets are left out."},
+    {"get_rpms", GetObjectsOf<Kind::Rpm>, kGetUsage,
      "Answers the RPMs whose names match; or the RPMs of the top block given in -of_objects."},
-    {"get_pins", GetPins, kGetUsage,
-     "Answers the pins whose names match (pin name, or block/pin with -hierarchical); or the pins "
-     "of "
-     "-of_objects (blocks, nets, signals)."},
-    {"get_signals", GetSignals, kGetUsage,
+    {"get_pins", GetObjectsOf<Kind::Pin>, kGetUsage,
+     "Answers the pins whose names match (pin name, or block/pin with -hierarchical); or "
+     "the pins of -of_objects (blocks, nets, signals)."},
+    {"get_signals", GetObjectsOf<Kind::Signal>, kGetUsage,
      "Answers the signals whose names match; or the signals of -of_objects (blocks, nets, pins)."},
-    {"get_sites", GetSites, kGetUsage,
+    {"get_sites", GetObjectsOf<Kind::Site>, kGetUsage,
      "Answers the sites of the design's part whose names match; or the sites of -of_objects "
-     "(comps, "
-     "clock regions)."},
+     "(comps, clock regions)."},
     {"get_property", GetProperty, "?-quiet? name objects",
-     "Answers the value of a property of one object, or the list of its values for a list of "
-     "objects; "
-     "object values come back as objects. -quiet answers {} for a property an object lacks."},
+     "Answers the value of a property of one object, or the list of its values for a list "
+     "of objects; object values come back as objects. -quiet answers {} for a property an "
+     "object lacks."},
     {"list_property", ListProperty, "?-kind? object_or_kind",
-     "Answers the property names of an object or of a kind (block, net, pin, signal, rpm, site, "
-     "clock_region) in the component's order; with -kind, each followed by its kind."},
+     "Answers the property names of an object or of a kind (block, net, pin, signal, rpm, "
+     "site, clock_region) in the component's order; with -kind, each followed by its kind."},
     {"report_property", ReportProperty, "?-quiet? object ?pattern?",
      "Answers a table of the object's properties matching pattern: name, kind, value, "
      "description."},
     {"enable_service", EnableService, "handle service",
      "Makes the design's timing (delay mediator: Max Delay, Skew Value) or routing (route "
-     "mediator: "
-     "Equation, Gcd, Clock Region) service; until then those properties answer -1.0 or nothing."},
+     "mediator: Equation, Gcd, Clock Region) service; until then those properties answer "
+     "-1.0 or nothing."},
     {"live_objects", LiveObjects, "",
-     "Answers a dict of the objects alive in the process: collectables, object values, helper "
-     "values, "
-     "search patterns and device objects (for leak checks)."},
+     "Answers a dict of the objects alive in the process: collectables, object values, "
+     "helper values, search patterns and device objects (for leak checks)."},
     {"help", Help, "?command?", "Answers the help of every command, or of one."},
     {nullptr, nullptr, nullptr, nullptr},
 };

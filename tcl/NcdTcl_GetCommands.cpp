@@ -250,8 +250,11 @@ void Warn(const KindInfo& kind, int objc, Tcl_Obj* const objv[], int first) {
   Tcl_WriteChars(channel, (line + "\n").c_str(), -1);
 }
 
-void GetObjects(const KindInfo& kind, Session& session, Tcl_Interp* interp, int objc,
-                Tcl_Obj* const objv[]) {
+}  // namespace
+
+void GetObjectsOfKind(Kind kindName, Session& session, Tcl_Interp* interp, int objc,
+                      Tcl_Obj* const objv[]) {
+  const KindInfo& kind = InfoOf(kindName);
   ParsedOptions options = ParseOptions(interp, objc, objv, kGetOptions);
   Request request{kind, options, interp, LimitOf(options.Value(kLimit))};
   std::vector<Tcl_Obj*> patterns = PatternsOf(objc, objv, options.First());
@@ -280,27 +283,6 @@ void GetObjects(const KindInfo& kind, Session& session, Tcl_Interp* interp, int 
   if (options.Has(kFilter)) ApplyFilter(request, out);
   if (!out.Size() && !options.Has(kQuiet)) Warn(kind, objc, objv, options.First());
   out.SetResult(interp);
-}
-
-}  // namespace
-
-void GetBlocks(Session& s, Tcl_Interp* i, int c, Tcl_Obj* const v[]) {
-  GetObjects(InfoOf(Kind::Block), s, i, c, v);
-}
-void GetNets(Session& s, Tcl_Interp* i, int c, Tcl_Obj* const v[]) {
-  GetObjects(InfoOf(Kind::Net), s, i, c, v);
-}
-void GetRpms(Session& s, Tcl_Interp* i, int c, Tcl_Obj* const v[]) {
-  GetObjects(InfoOf(Kind::Rpm), s, i, c, v);
-}
-void GetPins(Session& s, Tcl_Interp* i, int c, Tcl_Obj* const v[]) {
-  GetObjects(InfoOf(Kind::Pin), s, i, c, v);
-}
-void GetSignals(Session& s, Tcl_Interp* i, int c, Tcl_Obj* const v[]) {
-  GetObjects(InfoOf(Kind::Signal), s, i, c, v);
-}
-void GetSites(Session& s, Tcl_Interp* i, int c, Tcl_Obj* const v[]) {
-  GetObjects(InfoOf(Kind::Site), s, i, c, v);
 }
 
 }  // namespace NcdTcl

@@ -8,13 +8,21 @@
 
 #include <tcl.h>
 
+#include "NcdTcl_Object.h"
 #include "NcdTcl_Session.h"
 
 namespace NcdTcl {
 
 using CommandFn = void(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]);
 
-CommandFn GetBlocks, GetNets, GetRpms, GetPins, GetSignals, GetSites;
+// get_blocks, get_nets, ...: one search command per kind of object.
+void GetObjectsOfKind(Kind kind, Session& session, Tcl_Interp* interp, int objc,
+                      Tcl_Obj* const objv[]);
+template <Kind K>
+void GetObjectsOf(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+  GetObjectsOfKind(K, session, interp, objc, objv);
+}
+
 CommandFn GetProperty, ListProperty, ReportProperty;
 CommandFn CurrentDesign, EnableService, LiveObjects;
 

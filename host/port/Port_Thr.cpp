@@ -211,15 +211,6 @@ bool Port_ThrThread::cancelRequested() {
 
 // ---- Locks ----
 
-namespace {
-
-bool TakeLockFault(const void* lock, Port::Thread::Error& code) {
-  code = Port_ThrFault::Take(Port_ThrFault::Op::Lock, lock);
-  return code != 0;
-}
-
-}  // namespace
-
 Port_ThrReaderWriterLock::Port_ThrReaderWriterLock() {
   pthread_rwlock_init(&m_lock, nullptr);
 }
@@ -229,14 +220,12 @@ Port_ThrReaderWriterLock::~Port_ThrReaderWriterLock() {
 }
 
 Port::Thread::Error Port_ThrReaderWriterLock::readLock() {
-  Port::Thread::Error code;
-  if (TakeLockFault(this, code)) return code;
+  if (const int code = Port_ThrFault::TakeLock(this)) return code;
   return pthread_rwlock_rdlock(&m_lock) == 0 ? 0 : Port_ThrException::LockFailed;
 }
 
 Port::Thread::Error Port_ThrReaderWriterLock::writeLock() {
-  Port::Thread::Error code;
-  if (TakeLockFault(this, code)) return code;
+  if (const int code = Port_ThrFault::TakeLock(this)) return code;
   return pthread_rwlock_wrlock(&m_lock) == 0 ? 0 : Port_ThrException::LockFailed;
 }
 

@@ -165,23 +165,21 @@ class Port_ThrFault {
   // it), or 0. Armed() is its lock-free test for "nothing armed at all".
   static int Take(Op op, const void* object = nullptr);
   static bool Armed() { return s_pending.load(std::memory_order_relaxed) != 0; }
+  // Take(Op::Lock, lock), asked only while something is armed.
+  static int TakeLock(const void* lock) { return Armed() ? Take(Op::Lock, lock) : 0; }
 
  private:
   static std::atomic<int> s_pending;  // total remaining failures
 };
 
 inline Port::Thread::Error Port_ThrMutex::lock() {
-  if (Port_ThrFault::Armed()) {
-    if (const int code = Port_ThrFault::Take(Port_ThrFault::Op::Lock, this)) return code;
-  }
+  if (const int code = Port_ThrFault::TakeLock(this)) return code;
   m_mutex.lock();
   return 0;
 }
 
 inline Port::Thread::Error Port_ThrRecursiveLock::lock() {
-  if (Port_ThrFault::Armed()) {
-    if (const int code = Port_ThrFault::Take(Port_ThrFault::Op::Lock, this)) return code;
-  }
+  if (const int code = Port_ThrFault::TakeLock(this)) return code;
   m_mutex.lock();
   return 0;
 }

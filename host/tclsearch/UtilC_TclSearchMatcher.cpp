@@ -23,38 +23,36 @@ std::shared_ptr<const Matcher> Matcher::Make(const Port::StringBase& text, bool 
 
 namespace {
 
-// No bracket set (Tcl's and the C library's sets differ: negation, reversed
-// ranges, classes), nothing outside ASCII, no escape left without its
-// character.
-bool IsPlainGlob(const std::string& text) {
+// What the C library's fnmatch can match of a glob as Tcl does.
+enum class GlobReach {
+  None,   // a bracket set (Tcl's and the C library's differ: negation,
+          // reversed ranges, classes), a character beyond ASCII, or an
+          // escape left without its character
+  Ascii,  // ASCII names
+  Any,    // every name: no unescaped '?', so stars and characters that
+          // match bytes as they match characters, however UTF-8 is cut
+};
+
+GlobReach ReachOf(const std::string& text) {
+  GlobReach reach = GlobReach::Any;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x80 || c == '[' || c == ']') return false;
-    if (c == '\\' && ++i == text.size()) return false;
+    if (c >= 0x80 || c == '[' || c == ']') return GlobReach::None;
+    if (c == '\\' && ++i == text.size()) return GlobReach::None;
+    if (c == '?') reach = GlobReach::Ascii;
   }
-  return true;
-}
-
-// No unescaped '?': a glob of stars and characters that matches bytes as
-// it matches characters, however the name's UTF-8 is cut.
-bool HasNoSingleCharacter(const std::string& text) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\\')
-      ++i;
-    else if (text[i] == '?')
-      return false;
-  }
-  return true;
+  return reach;
 }
 
 }  // namespace
 
 Matcher::Matcher(const Port::StringBase& text, bool nocase, std::unique_ptr<TclRegexp> regexp)
     : m_text(text), m_nocase(nocase), m_regexp(std::move(regexp)) {
-  m_plainGlob = !m_regexp && IsPlainGlob(m_text.str());
+  const GlobReach reach = m_regexp ? GlobReach::None : ReachOf(m_text.str());
+  m_plainGlob = reach != GlobReach::None;
   // Folding case is left to Tcl for other names: Unicode folds some of them
   // onto ASCII letters (KELVIN SIGN to 'k').
-  m_anyName = m_plainGlob && !m_nocase && HasNoSingleCharacter(m_text.str());
+  m_anyName = reach == GlobReach::Any && !m_nocase;
   m_fnmatchFlags = m_nocase ? FNM_CASEFOLD : 0;
 }
 
