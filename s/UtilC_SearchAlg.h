@@ -31,9 +31,12 @@ class ProbeHold {
   ProbeHold(const ProbeHold&) = delete;
   ProbeHold& operator=(const ProbeHold&) = delete;
 
-  void Hold(UtilI::ITclCollectable* probe);
+  void Hold(UtilI::ITclCollectable* probe) {
+    if (probe != m_probe) Move(probe);
+  }
 
  private:
+  void Move(UtilI::ITclCollectable* probe);
   void Drop();
 
   UtilI::ITclCollectable* m_probe = nullptr;
@@ -68,7 +71,13 @@ struct SearchCall {
 
   // Presents `probe` to the request with the strings; sets `matched`.
   // Nonzero: go on with the object; 0: abandon it.
-  CitI::Result Present(UtilI::ITclCollectable* probe, bool& matched) const;
+  // Inline: called for every visited object.
+  CitI::Result Present(UtilI::ITclCollectable* probe, bool& matched) const {
+    matched = false;
+    probeHold.Hold(probe);
+    if (pattern) return request->MatchPattern(probe, pattern, strings, matched, passThrough);
+    return request->MatchText(probe, text, strings, flag1, flag2, flag3, matched, passThrough);
+  }
   // Appends a collectable to the results (which take their own reference).
   void Append(const CommonI::RefCountPtr<UtilI::ITclCollectable>& match) const;
 

@@ -6,6 +6,7 @@
 #include "CitP_Factory.h"
 #include "Port_MsgManData.h"
 #include "UtilC_SharedNcd.h"
+#include "UtilC_SharedNcdCollAlive.h"
 #include "UtilC_SharedNcdDesignUse.h"
 #include "UtilC_SharedNcdMgr.h"
 #include "UtilC_SharedNcdMsg.h"
@@ -226,26 +227,14 @@ Coll::Coll(SharedNcd* design) : design(design), m_designSerial(design ? design->
   s_live.fetch_add(1, std::memory_order_relaxed);
 }
 
-bool Coll::IsDesignAlive() const {
-  return IsAlive(design, m_designSerial);
-}
+constinit thread_local Coll::LastAlive Coll::t_lastAlive;
 
-// The last design this thread found alive is still alive while no design
-// has left client hands since: answered without a lock. A design in client
-// hands cannot be freed, so its serial may be read once it is found there.
-bool Coll::IsAlive(const SharedNcd* design, std::uint64_t serial) {
+bool Coll::AskAlive(const SharedNcd* design, std::uint64_t serial) {
   if (!design) return false;
-  struct LastAlive {
-    const SharedNcd* design = nullptr;
-    std::uint64_t generation = 0;
-  };
-  thread_local LastAlive last;
-  if (design == last.design && Mgr::LiveGeneration() == last.generation)
-    return design->Serial() == serial;
   Port_ThrGuard guard(AliveLock());
   std::uint64_t generation = 0;
   const bool alive = Mgr::Instance()->IsLive(design, generation);
-  if (alive) last = {design, generation};
+  if (alive) t_lastAlive = {design, generation};
   return alive && design->Serial() == serial;
 }
 

@@ -218,8 +218,9 @@ class Coll {
                 Port::StringBase& out) const;
   // Whether this collectable's design is in client hands (asks the manager,
   // creating it on first use): the design it was made for, not a later one
-  // made at the same address. False for null.
-  bool IsDesignAlive() const;
+  // made at the same address. False for null. Inline, in
+  // UtilC_SharedNcdCollAlive.h: a search asks it for every name it reads.
+  inline bool IsDesignAlive() const;
 
   // Collectables alive in the process (tests use it to catch leaks).
   static int LiveCount() { return s_live.load(); }
@@ -227,7 +228,15 @@ class Coll {
   SharedNcd* const design;
 
  private:
-  static bool IsAlive(const SharedNcd* design, std::uint64_t serial);
+  // The last design this thread found alive, and the manager's live
+  // generation then.
+  struct LastAlive {
+    const SharedNcd* design = nullptr;
+    std::uint64_t generation = 0;
+  };
+  static constinit thread_local LastAlive t_lastAlive;
+  // IsDesignAlive when this thread's last answer does not hold: asks the manager.
+  static bool AskAlive(const SharedNcd* design, std::uint64_t serial);
 
   const std::uint64_t m_designSerial;  // design->Serial() when made
   static inline std::atomic<int> s_live{0};

@@ -20,6 +20,7 @@
 #include "Port_Atomic.h"
 #include "UtilC_SharedNcd.h"
 #include "UtilC_SharedNcdColl.h"
+#include "UtilC_SharedNcdCollAlive.h"
 #include "UtilC_SharedNcdDataI.h"
 #include "UtilC_SharedNcdDesignUse.h"
 #include "UtilC_SharedNcdMgr.h"

@@ -233,6 +233,6 @@ Port::Thread::Error Port_ThrReaderWriterLock::unlock() {
   return pthread_rwlock_unlock(&m_lock) == 0 ? 0 : Port_ThrException::LockFailed;
 }
 
-void Port_ThrGuard::ThrowLockFailed() {
+void Port_ThrThrowLockFailed() {
   throw Port_ThrException::LockFailed;
 }

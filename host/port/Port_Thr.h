@@ -37,6 +37,7 @@
 #include <mutex>
 
 #include "Port_Exception.h"
+#include "Port_ThrLockWord.h"
 
 class Port_ThrThreadID {
  public:
@@ -90,29 +91,40 @@ class Port_ThrLockable {
 };
 
 // The two mutex kinds are final and inline, so that a guard over one of
-// them costs the mutex alone when no fault is armed.
+// them costs its lock word alone when no fault is armed.
 class Port_ThrMutex final : public Port_ThrLockable {
  public:
   Port::Thread::Error lock() override;
   Port::Thread::Error unlock() override {
-    m_mutex.unlock();
+    m_word.Release();
     return 0;
   }
 
  private:
-  std::mutex m_mutex;
+  Port_ThrLockWord m_word;
 };
 
+// Taking it again on the owning thread only counts. Only the owner stores
+// its own token in m_owner, so a thread that reads its own token there
+// holds the lock; m_depth is touched by the owner alone.
 class Port_ThrRecursiveLock final : public Port_ThrLockable {
  public:
   Port::Thread::Error lock() override;
   Port::Thread::Error unlock() override {
-    m_mutex.unlock();
+    if (--m_depth == 0) {
+      m_owner.store(nullptr, std::memory_order_relaxed);
+      m_word.Release();
+    }
     return 0;
   }
 
  private:
-  std::recursive_mutex m_mutex;
+  // Unique among running threads, and no call: the thread's own control block.
+  static const void* ThreadToken() { return __builtin_thread_pointer(); }
+
+  Port_ThrLockWord m_word;
+  std::atomic<const void*> m_owner{nullptr};
+  unsigned m_depth = 0;
 };
 
 // Many readers or one writer. unlock() releases whichever the caller holds.
@@ -132,21 +144,25 @@ class Port_ThrReaderWriterLock : public Port_ThrLockable {
   pthread_rwlock_t m_lock;
 };
 
+// Throws Port_ThrException::LockFailed; out of line, so that guards stay
+// small enough to inline.
+[[noreturn]] void Port_ThrThrowLockFailed();
+
+// Takes `lock` for a scope. The guard is typed by the lock it is given, so a
+// guard over one of the final mutex kinds calls it directly and inline.
+template <class Lock = Port_ThrLockable>
 class Port_ThrGuard {
  public:
   // Throws Port_ThrException::LockFailed when the lock cannot be taken.
-  [[gnu::always_inline]] explicit Port_ThrGuard(Port_ThrLockable& lock) : m_lock(lock) {
-    if (m_lock.lock() != 0) ThrowLockFailed();
+  [[gnu::always_inline]] explicit Port_ThrGuard(Lock& lock) : m_lock(lock) {
+    if (m_lock.lock() != 0) Port_ThrThrowLockFailed();
   }
   [[gnu::always_inline]] ~Port_ThrGuard() { m_lock.unlock(); }
   Port_ThrGuard(const Port_ThrGuard&) = delete;
   Port_ThrGuard& operator=(const Port_ThrGuard&) = delete;
 
  private:
-  [[noreturn]] static void
-  ThrowLockFailed();  // out of line: keeps the guard small enough to inline
-
-  Port_ThrLockable& m_lock;
+  Lock& m_lock;
 };
 
 // Fault injection for tests. Each Fail* call arms one failure (or `times`
@@ -174,13 +190,18 @@ class Port_ThrFault {
 
 inline Port::Thread::Error Port_ThrMutex::lock() {
   if (const int code = Port_ThrFault::TakeLock(this)) return code;
-  m_mutex.lock();
+  m_word.Acquire();
   return 0;
 }
 
 inline Port::Thread::Error Port_ThrRecursiveLock::lock() {
   if (const int code = Port_ThrFault::TakeLock(this)) return code;
-  m_mutex.lock();
+  const void* self = ThreadToken();
+  if (m_owner.load(std::memory_order_relaxed) != self) {
+    m_word.Acquire();
+    m_owner.store(self, std::memory_order_relaxed);
+  }
+  ++m_depth;
   return 0;
 }
 

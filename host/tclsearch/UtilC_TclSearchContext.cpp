@@ -37,7 +37,8 @@ bool ProbeText(UtilI::ITclCollectable& probe, bool fullName, Port::StringBase& o
 // thread while the search runs (a value of any other caller never equals
 // it), so that they need neither the context's lock nor a reference. The
 // sources hand the search's own text back, so its address answers for it
-// without comparing the characters.
+// without comparing the characters. The scope also keeps the string that
+// the probes' names are read into, so that a walk reuses one buffer.
 class SearchScope {
  public:
   SearchScope(const Matcher& matcher, const Port::StringBase& text)
@@ -49,28 +50,33 @@ class SearchScope {
   SearchScope& operator=(const SearchScope&) = delete;
 
   void* PassThrough() const { return const_cast<SearchScope*>(this); }
-  // The compiled text of the search `passThrough` names, when it compiles
-  // `text` with these flags.
-  static const Matcher* MatcherFor(const void* passThrough, const Port::StringBase& text,
-                                   bool regexp, bool nocase) {
-    for (const SearchScope* s = t_current; passThrough && s; s = s->m_outer) {
+  // The search `passThrough` names, when it runs on this thread and
+  // compiles `text` with these flags.
+  static SearchScope* For(const void* passThrough, const Port::StringBase& text, bool regexp,
+                          bool nocase) {
+    for (SearchScope* s = t_current; passThrough && s; s = s->m_outer) {
       if (s != passThrough) continue;
       const Matcher& m = *s->m_matcher;
       const bool same = &text == s->m_text ? m.IsRegexp() == regexp && m.IsNoCase() == nocase
                                            : m.Is(text, regexp, nocase);
-      return same ? &m : nullptr;
+      return same ? s : nullptr;
     }
     return nullptr;
   }
+  const Matcher& GetMatcher() const { return *m_matcher; }
+  Port::StringBase& NameBuffer() { return m_name; }
 
  private:
   const Matcher* m_matcher;
   const Port::StringBase* m_text;  // the text the search was asked for
-  const SearchScope* m_outer;      // of an enclosing search on this thread
-  static thread_local const SearchScope* t_current;
+  SearchScope* m_outer;            // of an enclosing search on this thread
+  Port::StringBase m_name;
+  // Initial-exec: read on every match call, without a call into the
+  // dynamic linker (a few bytes of the static TLS reserve for loaded libraries).
+  [[gnu::tls_model("initial-exec")]] static thread_local SearchScope* t_current;
 };
 
-thread_local const SearchScope* SearchScope::t_current = nullptr;
+thread_local SearchScope* SearchScope::t_current = nullptr;
 
 }  // namespace
 
@@ -240,8 +246,7 @@ std::shared_ptr<const Matcher> Context::TextMatcher(const Port::StringBase& text
 
 template <class Match>
 CitI::Result Context::MatchProbe(UtilI::ITclCollectable* probe, bool fullName, bool& matched,
-                                 const Match& match) {
-  Port::StringBase name;
+                                 Port::StringBase& name, const Match& match) {
   if (!probe || !ProbeText(*probe, fullName, name)) return 0;
   if (!match(name)) return 1;
   if (!CountMatch()) return 0;
@@ -268,8 +273,9 @@ CitI::Result Context::MatchPattern(UtilI::ITclCollectable* probe,
     SetError(kNoPattern);
     return 0;
   }
-  return MatchProbe(probe, prepared->IsFullName() != 0, matched,
-                    [prepared](const Port::StringBase& name) { return prepared->Matches(name); });
+  Port::StringBase name;
+  return MatchProbe(probe, prepared->IsFullName() != 0, matched, name,
+                    [prepared](const Port::StringBase& text) { return prepared->Matches(text); });
 }
 
 CitI::Result Context::MatchText(UtilI::ITclCollectable* probe, const Port::StringBase& text,
@@ -281,11 +287,13 @@ CitI::Result Context::MatchText(UtilI::ITclCollectable* probe, const Port::Strin
     return [&m](const Port::StringBase& name) { return m.Matches(name.c_str()); };
   };
   // Within SearchText on this thread: its compiled text, without the lock.
-  if (const Matcher* searching = SearchScope::MatcherFor(passThrough, text, flag1, flag2))
-    return MatchProbe(probe, flag3, matched, match(*searching));
+  if (SearchScope* searching = SearchScope::For(passThrough, text, flag1, flag2))
+    return MatchProbe(probe, flag3, matched, searching->NameBuffer(),
+                      match(searching->GetMatcher()));
   const std::shared_ptr<const Matcher> matcher = TextMatcher(text, flag1, flag2);
   if (!matcher) return 0;
-  return MatchProbe(probe, flag3, matched, match(*matcher));
+  Port::StringBase name;
+  return MatchProbe(probe, flag3, matched, name, match(*matcher));
 }
 
 CitI::Result Context::SetMatchLimit(std::uint64_t limit) {

@@ -95,10 +95,11 @@ class Context final : public UtilI::ISearchRequest, private LiveT<UtilI::kSearch
   // Asks every source in turn with `call(source, owner)`, until stopped.
   template <class Call>
   CitI::Result SearchSources(const Call& call);
-  // Matches the probe's name or full name; counts the match against the limit.
+  // Matches the probe's name or full name, read into `name`; counts the
+  // match against the limit.
   template <class Match>
   CitI::Result MatchProbe(UtilI::ITclCollectable* probe, bool fullName, bool& matched,
-                          const Match& match);
+                          Port::StringBase& name, const Match& match);
   // Counts one match unless the limit is reached (false then).
   bool CountMatch();
 
