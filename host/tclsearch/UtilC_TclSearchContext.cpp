@@ -73,10 +73,10 @@ class SearchScope {
   Port::StringBase m_name;
   // Initial-exec: read on every match call, without a call into the
   // dynamic linker (a few bytes of the static TLS reserve for loaded libraries).
-  [[gnu::tls_model("initial-exec")]] static thread_local SearchScope* t_current;
+  static thread_local SearchScope* t_current;
 };
 
-thread_local SearchScope* SearchScope::t_current = nullptr;
+[[gnu::tls_model("initial-exec")]] thread_local SearchScope* SearchScope::t_current = nullptr;
 
 }  // namespace
 
