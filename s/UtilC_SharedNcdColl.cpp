@@ -227,7 +227,7 @@ Coll::Coll(SharedNcd* design) : design(design), m_designSerial(design ? design->
   s_live.fetch_add(1, std::memory_order_relaxed);
 }
 
-constinit thread_local Coll::LastAlive Coll::t_lastAlive;
+[[gnu::tls_model("initial-exec")]] constinit thread_local Coll::LastAlive Coll::t_lastAlive;
 
 bool Coll::AskAlive(const SharedNcd* design, std::uint64_t serial) {
   if (!design) return false;

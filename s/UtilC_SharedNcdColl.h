@@ -234,7 +234,7 @@ class Coll {
     const SharedNcd* design = nullptr;
     std::uint64_t generation = 0;
   };
-  static constinit thread_local LastAlive t_lastAlive;
+  [[gnu::tls_model("initial-exec")]] static constinit thread_local LastAlive t_lastAlive;
   // IsDesignAlive when this thread's last answer does not hold: asks the manager.
   static bool AskAlive(const SharedNcd* design, std::uint64_t serial);
 

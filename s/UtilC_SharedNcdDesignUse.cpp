@@ -42,7 +42,7 @@ struct ThreadSlot {
 
 // The slot pointer is a plain thread-local (no initialisation guard) that
 // the first use fills; ThreadSlot only hands the slot back at thread end.
-thread_local Slot* t_slot = nullptr;
+[[gnu::tls_model("initial-exec")]] thread_local Slot* t_slot = nullptr;
 
 ThreadSlot::~ThreadSlot() {
   if (slot) slot->taken.store(false, std::memory_order_release);
@@ -66,7 +66,8 @@ bool Announced(const Slot& slot, const SharedNcd* design) {
 
 }  // namespace
 
-constinit thread_local const SharedNcd* DesignUse::t_innermost = nullptr;
+[[gnu::tls_model("initial-exec")]] constinit thread_local const SharedNcd* DesignUse::t_innermost =
+    nullptr;
 
 bool DesignUse::Announce(const SharedNcd* design) {
   Slot* slot = MySlot();

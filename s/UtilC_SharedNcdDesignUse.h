@@ -37,7 +37,10 @@ class DesignUse {
   static bool Announce(const SharedNcd* design);  // false: announced already, or no slot
   static void Withdraw();
 
-  static constinit thread_local const SharedNcd* t_innermost;
+  // Initial-exec, as the other thread-locals read on every collectable
+  // operation: read without a call into the dynamic linker, from a few
+  // bytes of the static TLS that the C library keeps for loaded libraries.
+  [[gnu::tls_model("initial-exec")]] static constinit thread_local const SharedNcd* t_innermost;
   const bool m_announced;
 };
 
