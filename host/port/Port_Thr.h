@@ -110,7 +110,10 @@ class Port_ThrMutex final : public Port_ThrLockable {
 class Port_ThrRecursiveLock final : public Port_ThrLockable {
  public:
   Port::Thread::Error lock() override;
+  // A thread that does not hold the lock gets LockFailed and changes nothing.
   Port::Thread::Error unlock() override {
+    if (m_owner.load(std::memory_order_relaxed) != ThreadToken())
+      return Port_ThrException::LockFailed;
     if (--m_depth == 0) {
       m_owner.store(nullptr, std::memory_order_relaxed);
       m_word.Release();

@@ -251,6 +251,22 @@ TEST(Locks, RecursiveLockReenters) {
       +[](void* l) { Port_ThrGuard g(*static_cast<Port_ThrRecursiveLock*>(l)); }, &lock));
 }
 
+TEST(Locks, RecursiveLockRefusesAnUnlockByAThreadThatDoesNotHoldIt) {
+  Port_ThrRecursiveLock lock;
+  EXPECT_EQ(lock.unlock(), Code::LockFailed);  // nobody holds it
+  ASSERT_EQ(lock.lock(), 0);
+  static std::atomic<int> answer;
+  answer = 0;
+  std::thread other([&] { answer = lock.unlock(); });
+  other.join();
+  EXPECT_EQ(answer, Code::LockFailed);
+  // Still held once by this thread: another thread cannot take it until
+  // this thread gives it back.
+  EXPECT_EQ(lock.unlock(), 0);
+  EXPECT_TRUE(RunsOnAnotherThread(
+      +[](void* l) { Port_ThrGuard g(*static_cast<Port_ThrRecursiveLock*>(l)); }, &lock));
+}
+
 // Four threads take the lock many times, sometimes yielding while they
 // hold it, so that takers also go to sleep and are woken. The counter is
 // plain: the sanitizer build reports any overlap, and a lost wake-up hangs.
