@@ -4,7 +4,9 @@
 #include <sched.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 
 #include "Port_MsgManData.h"
 

@@ -30,11 +30,9 @@
 #include <pthread.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 
 #include "Port_Exception.h"
 #include "Port_ThrLockWord.h"

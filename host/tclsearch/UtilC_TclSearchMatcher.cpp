@@ -23,16 +23,7 @@ std::shared_ptr<const Matcher> Matcher::Make(const Port::StringBase& text, bool 
 
 namespace {
 
-// What the C library's fnmatch can match of a glob as Tcl does.
-enum class GlobReach {
-  None,   // a bracket set (Tcl's and the C library's differ: negation,
-          // reversed ranges, classes), a character beyond ASCII, or an
-          // escape left without its character
-  Ascii,  // ASCII names
-  Any,    // every name: no unescaped '?', so stars and characters that
-          // match bytes as they match characters, however UTF-8 is cut
-};
-
+// The reach of a glob matched case-sensitively.
 GlobReach ReachOf(const std::string& text) {
   GlobReach reach = GlobReach::Any;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -48,12 +39,10 @@ GlobReach ReachOf(const std::string& text) {
 
 Matcher::Matcher(const Port::StringBase& text, bool nocase, std::unique_ptr<TclRegexp> regexp)
     : m_text(text), m_nocase(nocase), m_regexp(std::move(regexp)) {
-  const GlobReach reach = m_regexp ? GlobReach::None : ReachOf(m_text.str());
-  m_plainGlob = reach != GlobReach::None;
-  // Folding case is left to Tcl for other names: Unicode folds some of them
-  // onto ASCII letters (KELVIN SIGN to 'k').
-  m_anyName = reach == GlobReach::Any && !m_nocase;
-  m_fnmatchFlags = m_nocase ? FNM_CASEFOLD : 0;
+  m_reach = m_regexp ? GlobReach::None : ReachOf(m_text.str());
+  // Folding case is left to Tcl for names beyond ASCII: Unicode folds some
+  // of them onto ASCII letters (KELVIN SIGN to 'k').
+  if (m_nocase && m_reach == GlobReach::Any) m_reach = GlobReach::Ascii;
 }
 
 bool Matcher::MatchesSlowly(const char* name) const {

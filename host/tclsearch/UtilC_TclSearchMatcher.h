@@ -14,6 +14,18 @@
 
 namespace UtilC::TclSearch {
 
+// Which names the C library's fnmatch matches with a glob as Tcl does
+// (several times faster); the others go to Tcl.
+enum class GlobReach {
+  None,   // no name: a regular expression, a bracket set (Tcl's and the C
+          // library's differ: negation, reversed ranges, classes), a
+          // character beyond ASCII, or an escape left without its character
+  Ascii,  // ASCII names
+  Any,    // every name: a case-sensitive glob without an unescaped '?', so
+          // stars and characters that match bytes as they match characters,
+          // however UTF-8 is cut
+};
+
 class Matcher {
  public:
   // The compiled pattern, or null with the reason in `error` (an invalid
@@ -23,8 +35,8 @@ class Matcher {
 
   // Whether `name` (UTF-8) matches. Any thread.
   bool Matches(const char* name) const {
-    if (m_anyName || (m_plainGlob && IsAscii(name)))
-      return fnmatch(m_text.c_str(), name, m_fnmatchFlags) == 0;
+    if (m_reach == GlobReach::Any || (m_reach == GlobReach::Ascii && IsAscii(name)))
+      return fnmatch(m_text.c_str(), name, m_nocase ? FNM_CASEFOLD : 0) == 0;
     return MatchesSlowly(name);
   }
 
@@ -48,12 +60,7 @@ class Matcher {
   }
   bool MatchesSlowly(const char* name) const;  // by Tcl
 
-  // A glob of ASCII '*', '?', escapes and plain characters only, which the C
-  // library's fnmatch matches as Tcl does on ASCII names, several times
-  // faster; other globs and names go to Tcl.
-  bool m_plainGlob = false;
-  bool m_anyName = false;  // and fnmatch answers as Tcl for every name
-  int m_fnmatchFlags = 0;
+  GlobReach m_reach = GlobReach::None;
   std::unique_ptr<TclRegexp> m_regexp;  // null for a glob
 };
 

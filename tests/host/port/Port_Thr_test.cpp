@@ -209,6 +209,36 @@ TEST(ThreadID, UniquePerThreadWithText) {
   EXPECT_EQ(me.getText(nullptr, 0), Code::BufferTooSmall);
 }
 
+// Four threads take `lock` (kNesting deep) `perThread` times each,
+// sometimes yielding while they hold it, so that takers also go to sleep and
+// are woken. The counter is plain: the sanitizer build reports any overlap,
+// and a lost wake-up hangs.
+template <int kNesting = 1, class Lock>
+void ExcludesUnderContention(Lock& lock, int perThread) {
+  int counter = 0;
+  std::atomic<int> inside{0}, maxInside{0};
+  std::vector<std::thread> takers;
+  for (int t = 0; t < 4; ++t) {
+    takers.emplace_back([&] {
+      for (int i = 0; i < perThread; ++i) {
+        Port_ThrGuard guard(lock);
+        if constexpr (kNesting > 1) {
+          Port_ThrGuard again(lock);
+        }
+        const int now = ++inside;
+        if (now > maxInside) maxInside = now;
+        ++counter;
+        if (i % 256 == 0) Port_ThrThread::yield();
+        --inside;
+      }
+    });
+  }
+  for (auto& th : takers)
+    th.join();
+  EXPECT_EQ(counter, 4 * perThread);
+  EXPECT_EQ(maxInside, 1);
+}
+
 TEST(Locks, ReadersShareWritersExclude) {
   Port_ThrReaderWriterLock rw;
   ASSERT_EQ(rw.readLock(), 0);
@@ -220,25 +250,7 @@ TEST(Locks, ReadersShareWritersExclude) {
       },
       &rw));
   ASSERT_EQ(rw.unlock(), 0);
-
-  int counter = 0;  // plain: the sanitizer build reports any overlap
-  std::atomic<int> inside{0}, maxInside{0};
-  std::vector<std::thread> writers;
-  for (int t = 0; t < 4; ++t) {
-    writers.emplace_back([&] {
-      for (int i = 0; i < 1000; ++i) {
-        Port_ThrGuard guard(rw);
-        const int now = ++inside;
-        if (now > maxInside) maxInside = now;
-        ++counter;
-        --inside;
-      }
-    });
-  }
-  for (auto& th : writers)
-    th.join();
-  EXPECT_EQ(counter, 4000);
-  EXPECT_EQ(maxInside, 1);
+  ExcludesUnderContention(rw, 1000);
 }
 
 TEST(Locks, RecursiveLockReenters) {
@@ -267,39 +279,11 @@ TEST(Locks, RecursiveLockRefusesAnUnlockByAThreadThatDoesNotHoldIt) {
       +[](void* l) { Port_ThrGuard g(*static_cast<Port_ThrRecursiveLock*>(l)); }, &lock));
 }
 
-// Four threads take the lock many times, sometimes yielding while they
-// hold it, so that takers also go to sleep and are woken. The counter is
-// plain: the sanitizer build reports any overlap, and a lost wake-up hangs.
-template <class Lock, int kNesting>
-void ExcludesUnderContention() {
-  Lock lock;
-  int counter = 0;
-  std::atomic<int> inside{0}, maxInside{0};
-  std::vector<std::thread> takers;
-  for (int t = 0; t < 4; ++t) {
-    takers.emplace_back([&] {
-      for (int i = 0; i < 20000; ++i) {
-        Port_ThrGuard guard(lock);
-        if constexpr (kNesting > 1) {
-          Port_ThrGuard again(lock);
-        }
-        const int now = ++inside;
-        if (now > maxInside) maxInside = now;
-        ++counter;
-        if (i % 256 == 0) Port_ThrThread::yield();
-        --inside;
-      }
-    });
-  }
-  for (auto& th : takers)
-    th.join();
-  EXPECT_EQ(counter, 80000);
-  EXPECT_EQ(maxInside, 1);
-}
-
 TEST(Locks, MutexKindsExcludeUnderContention) {
-  ExcludesUnderContention<Port_ThrMutex, 1>();
-  ExcludesUnderContention<Port_ThrRecursiveLock, 2>();
+  Port_ThrMutex mutex;
+  ExcludesUnderContention(mutex, 20000);
+  Port_ThrRecursiveLock recursive;
+  ExcludesUnderContention<2>(recursive, 20000);
 }
 
 TEST(Fault, GuardThrowsLockFailedAndHoldsNothing) {
