@@ -34,5 +34,6 @@ class Tw_DlyMed {
   static std::uint64_t ConstructionCount();
 
  private:
-  XCad_CadView* m_view;
+  // The view it serves; its answers come from the objects' own records.
+  [[maybe_unused]] XCad_CadView* m_view;
 };
