@@ -18,7 +18,7 @@ const CommandEntry& EntryNamed(const char* name);
 
 // Requires exactly `count` arguments after the command word.
 void Plain(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[], int count, const char* name) {
-  RequireArgs(interp, objc, objv, 1, count, EntryNamed(name).usage);
+  RequirePlainArgs(interp, objc, objv, count, EntryNamed(name).usage);
 }
 
 void SetText(Tcl_Interp* interp, const std::string& text) {
@@ -44,9 +44,9 @@ Tcl_Obj* CallbackOf(Tcl_Interp* interp, Tcl_Obj* script) {
 
 void OpenDesign(Session& session, Tcl_Interp* interp, int objc, Args objv) {
   ParsedOptions options = ParseOptions(interp, objc, objv, kOpenOptions);
-  RequireArgs(interp, objc, objv, options.First(), 1, EntryNamed("open_design").usage);
+  RequireArgs(interp, objv, options, 1, EntryNamed("open_design").usage);
   OpenRequest request;
-  request.file = Tcl_GetString(objv[options.First()]);
+  request.file = Tcl_GetString(options.Arg(0));
   if (options.Has(kOwner)) request.ownerName = Tcl_GetString(options.Value(kOwner));
   request.command = CallbackOf(interp, options.Value(kCommand));
   request.async = options.Has(kAsync) || options.Has(kCommand);
@@ -97,7 +97,7 @@ const OptionEntry kDumpOptions[] = {{"-prefix", "text"}, {"--"}, {nullptr}};
 
 void Dump(Session& session, Tcl_Interp* interp, int objc, Args objv) {
   ParsedOptions options = ParseOptions(interp, objc, objv, kDumpOptions);
-  RequireArgs(interp, objc, objv, options.First(), 0, EntryNamed("dump").usage);
+  RequireArgs(interp, objv, options, 0, EntryNamed("dump").usage);
   const char* prefix = options.Has(0) ? Tcl_GetString(options.Value(0)) : "";
   SetText(interp, session.Mgr().Dump(prefix).str());
 }
@@ -126,7 +126,7 @@ Tcl_Obj* BareName(Tcl_Obj* word) {
 }
 
 void Help(Session&, Tcl_Interp* interp, int objc, Args objv) {
-  if (objc > 2) RequireArgs(interp, objc, objv, 1, 1, EntryNamed("help").usage);
+  if (objc > 2) RequirePlainArgs(interp, objc, objv, 1, EntryNamed("help").usage);
   if (objc == 1) {
     std::string text;
     for (const CommandEntry* entry = Commands(); entry->name; ++entry)

@@ -1,6 +1,9 @@
 // get_blocks, get_nets, get_rpms, get_pins, get_signals, get_sites.
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 
@@ -8,6 +11,7 @@
 #include "NcdTcl_Filter.h"
 #include "NcdTcl_ObjectCommands.h"
 #include "NcdTcl_Options.h"
+#include "NcdTcl_Pattern.h"
 #include "NcdTcl_Property.h"
 #include "NcdTcl_Query.h"
 #include "NcdTcl_Relations.h"
@@ -17,64 +21,29 @@ namespace NcdTcl {
 namespace {
 
 enum GetOption { kRegexp, kNocase, kHierarchical, kFilter, kLimit, kQuiet, kDesign, kOf };
-const OptionEntry kGetOptions[] = {{"-regexp"},
-                                   {"-nocase"},
-                                   {"-hierarchical"},
-                                   {"-filter", "expression"},
-                                   {"-limit", "count"},
-                                   {"-quiet"},
-                                   {"-design", "handle"},
-                                   {"-of_objects", "objects"},
-                                   {"--"},
-                                   {nullptr}};
-
-// How names are matched where the search service is not asked (pins,
-// signals, sites, and the results of -of_objects): with Tcl's own glob and
-// regular-expression matchers, on the name or (-hierarchical) full name.
-class NameMatcher {
- public:
-  NameMatcher(Tcl_Interp* interp, const ParsedOptions& options, Tcl_Obj* pattern)
-      : m_interp(interp),
-        m_pattern(pattern),
-        m_nocase(options.Has(kNocase)),
-        m_full(options.Has(kHierarchical)) {
-    if (!options.Has(kRegexp)) return;
-    m_regexp =
-        Tcl_GetRegExpFromObj(interp, pattern, TCL_REG_ADVANCED | (m_nocase ? TCL_REG_NOCASE : 0));
-    if (!m_regexp)
-      throw Error(ErrorClass::Option, std::string("bad pattern \"") + Tcl_GetString(pattern) +
-                                          "\": " + Tcl_GetString(Tcl_GetObjResult(interp)));
-  }
-
-  bool Matches(Tcl_Obj* object) const {
-    const KindInfo& kind = *KindOf(object);
-    UtilI::ITclCollectable* coll = CollectableOf(object);
-    const bool device = kind.kind == Kind::Site || kind.kind == Kind::ClockRegion;
-    const std::string text =
-        device || m_full ? DisplayName(coll, kind) : PropertyText(coll, "Name");
-    if (!m_regexp)
-      return Tcl_StringCaseMatch(text.c_str(), Tcl_GetString(m_pattern),
-                                 m_nocase ? TCL_MATCH_NOCASE : 0);
-    Tcl_Obj* subject = Tcl_NewStringObj(text.c_str(), static_cast<int>(text.size()));
-    Tcl_IncrRefCount(subject);
-    const int matched = Tcl_RegExpExecObj(m_interp, m_regexp, subject, 0, 0, 0);
-    Tcl_DecrRefCount(subject);
-    return matched == 1;
-  }
-
- private:
-  Tcl_Interp* m_interp;
-  Tcl_Obj* m_pattern;
-  bool m_nocase;
-  bool m_full;
-  Tcl_RegExp m_regexp = nullptr;
-};
+const OptionEntry kGetOptions[] = {
+    {"-regexp", nullptr, "patterns are regular expressions, anchored at both ends"},
+    {"-nocase", nullptr, "match names without regard to case"},
+    {"-hierarchical", nullptr, "match the patterns at every level of the hierarchy"},
+    {"-filter", "expression", "keep the objects for which the expression holds"},
+    {"-limit", "count", "answer at most count objects (0: no limit)"},
+    {"-quiet", nullptr, "no warning when nothing matches"},
+    {"-design", "handle", "search that design instead of the current one"},
+    {"-of_objects", "objects", "the objects related to these, then matched by the patterns"},
+    {"--", nullptr, "ends the options"},
+    {nullptr}};
 
 struct Request {
   const KindInfo& kind;
   const ParsedOptions& options;
   Tcl_Interp* interp;
   std::uint64_t limit = 0;
+  // Patterns match the objects related to -of_objects at any level: a
+  // pattern of one level matches their names.
+  MatchMode Mode() const {
+    return {options.Has(kRegexp), options.Has(kNocase),
+            options.Has(kHierarchical) || options.Has(kOf)};
+  }
   bool Full(const ResultList& out) const {
     return limit && static_cast<std::uint64_t>(out.Size()) >= limit;
   }
@@ -91,31 +60,40 @@ std::uint64_t LimitOf(Tcl_Obj* value) {
   return static_cast<std::uint64_t>(limit);
 }
 
-// What a command's patterns select: names that match one of them, and the
+// What a command's patterns select: paths that match one of them, and the
 // objects given as patterns. Candidates are asked in their own order, so a
 // result keeps the component's order whatever the order of the patterns.
 class PatternSet {
  public:
-  PatternSet(const Request& request, const std::vector<Tcl_Obj*>& patterns) {
+  PatternSet(const Request& request, const std::vector<Tcl_Obj*>& patterns) : m_kind(request.kind) {
     for (Tcl_Obj* pattern : patterns) {
       if (KindOf(pattern) == &request.kind) {
         RequireLive(pattern);
         m_ids.insert(CollectableOf(pattern)->GetId().str());
-      } else {
-        m_matchers.push_back(
-            std::make_unique<NameMatcher>(request.interp, request.options, pattern));
+        continue;
       }
+      m_patterns.push_back(
+          std::make_unique<PathPattern>(request.interp, Tcl_GetString(pattern), request.Mode()));
+      m_needPath = m_needPath || request.Mode().regexp || m_patterns.back()->NeedsCheck(true);
     }
   }
   bool Matches(Tcl_Obj* candidate) const {
-    for (const auto& matcher : m_matchers)
-      if (matcher->Matches(candidate)) return true;
-    return !m_ids.empty() && m_ids.count(CollectableOf(candidate)->GetId().str());
+    UtilI::ITclCollectable* coll = CollectableOf(candidate);
+    const bool device = m_kind.kind == Kind::Site || m_kind.kind == Kind::ClockRegion;
+    // Names of one level need only the object's name, which costs less.
+    const std::string text =
+        m_needPath || device ? DisplayName(coll, m_kind) : PropertyText(coll, "Name");
+    for (const auto& pattern : m_patterns)
+      if (m_needPath || device ? pattern->Matches(text) : pattern->LastLevelMatches(text))
+        return true;
+    return !m_ids.empty() && m_ids.count(coll->GetId().str());
   }
 
  private:
-  std::vector<std::unique_ptr<NameMatcher>> m_matchers;
+  const KindInfo& m_kind;
+  std::vector<std::unique_ptr<PathPattern>> m_patterns;
   std::unordered_set<std::string> m_ids;
+  bool m_needPath = false;
 };
 
 bool AllObjects(const Request& request, const std::vector<Tcl_Obj*>& patterns) {
@@ -126,13 +104,13 @@ bool AllObjects(const Request& request, const std::vector<Tcl_Obj*>& patterns) {
 
 // Adds the candidates that a pattern selects, in the candidates' order,
 // then the objects given as patterns that are no candidates (objects of
-// another design, say).
+// another design, say). No patterns select every candidate.
 void AddSelected(const Request& request, const ResultList& candidates,
                  const std::vector<Tcl_Obj*>& patterns, ResultList& out) {
   PatternSet selection(request, patterns);
   for (Tcl_Obj* candidate : candidates.Items()) {
     if (request.Done(out)) return;
-    if (selection.Matches(candidate)) out.Add(candidate);
+    if (patterns.empty() || selection.Matches(candidate)) out.Add(candidate);
   }
   for (Tcl_Obj* pattern : patterns)
     if (KindOf(pattern) == &request.kind && !request.Done(out)) out.Add(pattern);
@@ -146,34 +124,80 @@ void AddObjects(const Request& request, const std::vector<Tcl_Obj*>& patterns, R
   }
 }
 
-// Every pin or signal of the design (members of every block), or every site.
-void AddAllCandidates(const Request& request, Session::Handle& design, ResultList& all) {
-  if (request.kind.kind == Kind::Site) return AddDeviceObjects(design, request.kind, all);
+// Searches with a match limit; a search that reached it with fewer objects
+// than that (hidden nets, which count as matches) is made again without.
+void SearchAtMost(Session::Handle& design, SearchQuery query, const std::string& text,
+                  ResultList& out) {
+  ResultList found(false);
+  const std::uint64_t matched = Search(design, query, text, found);
+  if (query.limit && matched >= query.limit &&
+      static_cast<std::uint64_t>(found.Size()) < query.limit) {
+    query.limit = 0;
+    ResultList again(false);
+    Search(design, query, text, again);
+    found.Swap(again);
+  }
+  for (Tcl_Obj* object : found.Items())
+    out.Add(object);
+}
+
+// Every object of the kind, in the component's order; `most` (0: all) of
+// them where the search can stop there.
+void AddEvery(const KindInfo& kind, Session::Handle& design, ResultList& all,
+              std::uint64_t most = 0) {
+  if (kind.kind == Kind::Site || kind.kind == Kind::ClockRegion)
+    return AddDeviceObjects(design, kind, all, most);
   SearchQuery query;
-  query.kind = &InfoOf(Kind::Block);
+  query.kind = kind.searchType ? &kind : &InfoOf(Kind::Block);
+  query.limit = kind.searchType ? most : 0;
+  if (kind.searchType) return SearchAtMost(design, query, "*", all);
   ResultList blocks(false);
   Search(design, query, "*", blocks);
   for (Tcl_Obj* block : blocks.Items())
-    AddRelated(block, request.kind, all);
+    AddRelated(block, kind, all);
 }
 
-// One pattern goes to the search service, with -limit as the search's
-// match limit when no filter comes after; several go over every object of
-// the kind, in the design's order.
-void SearchPatterns(const Request& request, Session::Handle& design,
-                    const std::vector<Tcl_Obj*>& patterns, ResultList& out) {
+// One pattern through the search service: on the objects' names when the
+// last level decides (blocks and RPMs, whose name is their path's last
+// level), else on their full names; then checked against the path rules
+// where the service's answer is wider. -limit stops the search when every
+// object it matches is answered (no check, no filter); a search that
+// reached its limit with too few (hidden nets) is made again without one.
+void SearchOne(const Request& request, Session::Handle& design, const PathPattern& pattern,
+               ResultList& out) {
+  const bool lastLevel = request.kind.kind != Kind::Net && !pattern.Mode().regexp;
+  const bool check = pattern.NeedsCheck(lastLevel);
   SearchQuery query;
   query.kind = &request.kind;
-  if (patterns.size() > 1) {
-    ResultList all(false);
-    Search(design, query, "*", all);
-    return AddSelected(request, all, patterns, out);
+  query.regexp = pattern.Mode().regexp;
+  query.nocase = pattern.Mode().nocase;
+  query.hierarchical = !lastLevel;
+  query.limit = check || request.options.Has(kFilter) ? 0 : request.limit;
+  ResultList found(false);
+  SearchAtMost(design, query, pattern.ServiceText(lastLevel), found);
+  for (Tcl_Obj* object : found.Items()) {
+    if (request.Done(out)) break;
+    if (!check || pattern.Matches(DisplayName(CollectableOf(object), request.kind)))
+      out.Add(object);
   }
-  query.regexp = request.options.Has(kRegexp);
-  query.nocase = request.options.Has(kNocase);
-  query.hierarchical = request.options.Has(kHierarchical);
-  query.limit = request.options.Has(kFilter) ? 0 : request.limit;
-  Search(design, query, Tcl_GetString(patterns.front()), out);
+}
+
+// An exact pattern names one object: looked up by name, not searched.
+void FindExact(const Request& request, Session::Handle& design, const PathPattern& pattern,
+               ResultList& out) {
+  if (Tcl_Obj* found = FindByName(design, request.kind, pattern.Literal())) out.Add(found);
+}
+
+void SearchPatterns(const Request& request, Session::Handle& design,
+                    const std::vector<Tcl_Obj*>& patterns, ResultList& out) {
+  if (patterns.size() == 1) {
+    const PathPattern pattern(request.interp, Tcl_GetString(patterns.front()), request.Mode());
+    if (pattern.IsExact()) return FindExact(request, design, pattern, out);
+    if (request.kind.searchType) return SearchOne(request, design, pattern, out);
+  }
+  ResultList all(false);
+  AddEvery(request.kind, design, all);
+  AddSelected(request, all, patterns, out);
 }
 
 void RelatedTo(Session& session, const Request& request, Session::Handle* design, ResultList& out) {
@@ -204,50 +228,74 @@ void ApplyFilter(const Request& request, ResultList& results) {
 // Each argument is a pattern, or a list of patterns: a bare word is one
 // pattern as it is, so that its backslashes stay (r\[1\]); an argument
 // with blanks, braced or quoted, or made as a list, is a list
-// ({r\[1\] r\[2\]}, [list $a $b]).
+// ({r\[1\] r\[2\]}, [list $a $b]) unless it is exactly the name of an
+// object of the kind ("two words").
 bool IsBareWord(Tcl_Obj* word) {
   if (word->typePtr && !std::strcmp(word->typePtr->name, "list")) return false;  // made as a list
   const char* text = Tcl_GetString(word);
   return *text != '{' && *text != '"' && !std::strpbrk(text, " \t\n\r\f\v");
 }
 
-// An option written after the patterns would be taken for a pattern.
-void RefuseLateOption(Tcl_Obj* word) {
-  const char* text = Tcl_GetString(word);
-  for (const OptionEntry* entry = kGetOptions; entry->name && *text == '-'; ++entry)
-    if (!std::strcmp(entry->name, text) && std::strcmp(text, "--"))
-      throw Error(ErrorClass::Option, std::string("option \"") + text +
-                                          "\" after the patterns: options come first (-- before a "
-                                          "pattern that starts with -)");
-}
-
-std::vector<Tcl_Obj*> PatternsOf(int objc, Tcl_Obj* const objv[], int first) {
+std::vector<Tcl_Obj*> PatternsOf(const Request& request, Session::Handle* design,
+                                 ResultList& named) {
   std::vector<Tcl_Obj*> patterns;
-  const bool dashes = first > 1 && !std::strcmp(Tcl_GetString(objv[first - 1]), "--");
-  for (int i = first; i < objc; ++i) {
-    if (!dashes) RefuseLateOption(objv[i]);
-    if (KindOf(objv[i]) || IsBareWord(objv[i])) {
-      patterns.push_back(objv[i]);
+  for (Tcl_Obj* arg : request.options.Args()) {
+    if (KindOf(arg) || IsBareWord(arg)) {
+      patterns.push_back(arg);
       continue;
+    }
+    if (design && !request.options.Has(kRegexp)) {
+      if (Tcl_Obj* object = FindByName(*design, request.kind, Tcl_GetString(arg))) {
+        named.Add(object);
+        patterns.push_back(named.Items().back());
+        continue;
+      }
     }
     int count = 0;
     Tcl_Obj** elements = nullptr;
-    if (Tcl_ListObjGetElements(nullptr, objv[i], &count, &elements) != TCL_OK)
-      throw Error(ErrorClass::Option, std::string("bad pattern list: ") + Tcl_GetString(objv[i]));
+    if (Tcl_ListObjGetElements(nullptr, arg, &count, &elements) != TCL_OK)
+      throw Error(ErrorClass::Option, std::string("bad pattern list: ") + Tcl_GetString(arg));
     patterns.insert(patterns.end(), elements, elements + count);
   }
   return patterns;
 }
 
 // One line on standard error: "warning: ncd::get_nets: no net matches {clk* rst}".
-void Warn(const KindInfo& kind, int objc, Tcl_Obj* const objv[], int first) {
+void Warn(const KindInfo& kind, Tcl_Obj* command, const ParsedOptions& options) {
   Tcl_Channel channel = Tcl_GetStdChannel(TCL_STDERR);
   if (!channel) return;
-  TclRef words(Tcl_NewListObj(objc - first, objv + first));
+  TclRef words(Tcl_NewListObj(options.ArgCount(), options.Args().data()));
   std::string line =
-      std::string("warning: ") + Tcl_GetString(objv[0]) + ": no " + kind.word + " matches";
-  if (objc > first) line += std::string(" ") + Tcl_GetString(words.get());
+      std::string("warning: ") + Tcl_GetString(command) + ": no " + kind.word + " matches";
+  if (options.ArgCount()) line += std::string(" ") + Tcl_GetString(words.get());
   Tcl_WriteChars(channel, (line + "\n").c_str(), -1);
+}
+
+// The design searched, or null where only -of_objects objects are asked
+// and no design is ready.
+Session::Handle* DesignOf(Session& session, const ParsedOptions& options) {
+  if (options.Has(kDesign)) return &session.Ready(options.Value(kDesign));
+  if (options.Has(kOf)) {
+    try {
+      return &session.Current();
+    } catch (const Error&) {
+      return nullptr;
+    }
+  }
+  return &session.Current();
+}
+
+void Select(Session& session, const Request& request, Session::Handle* design,
+            const std::vector<Tcl_Obj*>& patterns, ResultList& out) {
+  if (request.options.Has(kOf)) {
+    ResultList related(true);
+    RelatedTo(session, request, request.options.Has(kDesign) ? design : nullptr, related);
+    return AddSelected(request, related, patterns, out);
+  }
+  if (patterns.empty())
+    return AddEvery(request.kind, *design, out, request.options.Has(kFilter) ? 0 : request.limit);
+  if (AllObjects(request, patterns)) return AddObjects(request, patterns, out);
+  SearchPatterns(request, *design, patterns, out);
 }
 
 }  // namespace
@@ -257,31 +305,17 @@ void GetObjectsOfKind(Kind kindName, Session& session, Tcl_Interp* interp, int o
   const KindInfo& kind = InfoOf(kindName);
   ParsedOptions options = ParseOptions(interp, objc, objv, kGetOptions);
   Request request{kind, options, interp, LimitOf(options.Value(kLimit))};
-  std::vector<Tcl_Obj*> patterns = PatternsOf(objc, objv, options.First());
-  TclRef all(Tcl_NewStringObj("*", 1));
-  if (patterns.empty()) patterns.push_back(all.get());
-  Session::Handle* design = options.Has(kDesign) ? &session.Ready(options.Value(kDesign)) : nullptr;
+  Session::Handle* design = DesignOf(session, options);
+  ResultList named(false);
+  std::vector<Tcl_Obj*> patterns = PatternsOf(request, design, named);
   // Candidates are unique; several patterns, or an object given as one,
   // can select an object twice.
-  ResultList out(patterns.size() > 1 || KindOf(patterns.front()) == &kind);
-  if (options.Has(kOf)) {
-    ResultList related(true);
-    RelatedTo(session, request, design, related);
-    AddSelected(request, related, patterns, out);
-  } else if (AllObjects(request, patterns)) {
-    AddObjects(request, patterns, out);
-  } else {
-    Session::Handle& searched = design ? *design : session.Current();
-    if (kind.searchType) {
-      SearchPatterns(request, searched, patterns, out);
-    } else {
-      ResultList all(false);
-      AddAllCandidates(request, searched, all);
-      AddSelected(request, all, patterns, out);
-    }
-  }
+  ResultList out(patterns.size() > 1 || (!patterns.empty() && KindOf(patterns.front()) == &kind));
+  Select(session, request, design, patterns, out);
   if (options.Has(kFilter)) ApplyFilter(request, out);
-  if (!out.Size() && !options.Has(kQuiet)) Warn(kind, objc, objv, options.First());
+  if (request.limit)
+    out.Truncate(static_cast<int>(std::min<std::uint64_t>(request.limit, INT32_MAX)));
+  if (!out.Size() && !options.Has(kQuiet)) Warn(kind, objv[0], options);
   out.SetResult(interp);
 }
 

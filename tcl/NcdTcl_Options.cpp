@@ -4,6 +4,7 @@
 #include <string>
 
 #include "NcdTcl_Error.h"
+#include "NcdTcl_Object.h"
 
 namespace NcdTcl {
 
@@ -15,43 +16,69 @@ namespace {
   throw Error(ErrorClass::Option, Tcl_GetString(Tcl_GetObjResult(interp)));
 }
 
-bool LooksLikeOption(Tcl_Obj* word) {
-  return Tcl_GetString(word)[0] == '-';
+[[noreturn]] void WrongArgs(Tcl_Interp* interp, Tcl_Obj* const objv[], const char* usage) {
+  Tcl_WrongNumArgs(interp, 1, objv, *usage ? usage : nullptr);
+  ThrowResult(interp);
+}
+
+// A list whose first element holds an object came from a command of the
+// package (or was made of its objects): it is an argument.
+bool HoldsObjects(Tcl_Obj* word) {
+  if (KindOf(word)) return true;
+  if (!word->typePtr || std::strcmp(word->typePtr->name, "list")) return false;
+  int count = 0;
+  Tcl_Obj** elements = nullptr;
+  return Tcl_ListObjGetElements(nullptr, word, &count, &elements) == TCL_OK && count > 0 &&
+         KindOf(elements[0]);
 }
 
 }  // namespace
 
+bool MayBeOption(Tcl_Obj* word) {
+  return Tcl_GetString(word)[0] == '-' && !HoldsObjects(word);
+}
+
 ParsedOptions ParseOptions(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[],
                            const OptionEntry* table) {
   ParsedOptions parsed;
-  int i = 1;
-  while (i < objc && LooksLikeOption(objv[i])) {
+  bool ended = false;
+  for (int i = 1; i < objc; ++i) {
+    if (ended || !MayBeOption(objv[i])) {
+      parsed.m_args.push_back(objv[i]);
+      continue;
+    }
     int index = 0;
     if (Tcl_GetIndexFromObjStruct(interp, objv[i], table, sizeof(OptionEntry), "option", 0,
                                   &index) != TCL_OK)
       ThrowResult(interp);
     const OptionEntry& entry = table[index];
-    ++i;
-    if (!std::strcmp(entry.name, "--")) break;
-    if (!entry.valueName) {
-      parsed.m_values[index] = objv[i - 1];
-      continue;
-    }
-    if (i >= objc) {
+    if (!std::strcmp(entry.name, "--")) {
+      ended = true;
+    } else if (!entry.valueName) {
+      parsed.m_values[index] = objv[i];
+    } else if (i + 1 >= objc) {
       throw Error(ErrorClass::Option,
                   std::string("missing value for option \"") + entry.name + "\"");
+    } else {
+      parsed.m_values[index] = objv[++i];
     }
-    parsed.m_values[index] = objv[i++];
   }
-  parsed.m_first = i;
   return parsed;
 }
 
-void RequireArgs(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[], int first, int count,
+void RequireArgs(Tcl_Interp* interp, Tcl_Obj* const objv[], const ParsedOptions& options, int count,
                  const char* usage) {
-  if (objc - first == count) return;
-  Tcl_WrongNumArgs(interp, 1, objv, *usage ? usage : nullptr);
-  ThrowResult(interp);
+  RequireArgs(interp, objv, options, count, count, usage);
+}
+
+void RequireArgs(Tcl_Interp* interp, Tcl_Obj* const objv[], const ParsedOptions& options, int least,
+                 int most, const char* usage) {
+  if (options.ArgCount() < least || options.ArgCount() > most) WrongArgs(interp, objv, usage);
+}
+
+void RequirePlainArgs(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[], int count,
+                      const char* usage) {
+  if (objc - 1 != count) WrongArgs(interp, objv, usage);
 }
 
 }  // namespace NcdTcl

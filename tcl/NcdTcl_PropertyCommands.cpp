@@ -46,9 +46,9 @@ const OptionEntry kQuietOptions[] = {{"-quiet"}, {"--"}, {nullptr}};
 
 void GetProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   ParsedOptions options = ParseOptions(interp, objc, objv, kQuietOptions);
-  RequireArgs(interp, objc, objv, options.First(), 2, "?-quiet? name objects");
-  const char* name = Tcl_GetString(objv[options.First()]);
-  Tcl_Obj* arg = objv[options.First() + 1];
+  RequireArgs(interp, objv, options, 2, "?-quiet? name objects");
+  const char* name = Tcl_GetString(options.Arg(0));
+  Tcl_Obj* arg = options.Arg(1);
   ResultList objects(false);
   ResolveObjects(session, arg, {}, objects);
   const std::vector<Tcl_Obj*> items = objects.Items();
@@ -101,8 +101,8 @@ Tcl_Obj* OneObject(Session& session, Tcl_Obj* arg, ResultList& holder) {
 void ListProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   static const OptionEntry kOptions[] = {{"-kind"}, {"--"}, {nullptr}};
   ParsedOptions options = ParseOptions(interp, objc, objv, kOptions);
-  RequireArgs(interp, objc, objv, options.First(), 1, "?-kind? object_or_kind");
-  Tcl_Obj* arg = objv[options.First()];
+  RequireArgs(interp, objv, options, 1, "?-kind? object_or_kind");
+  Tcl_Obj* arg = options.Arg(0);
   ResultList holder(false);
   Tcl_Obj* prototype = Prototype(session, arg, holder);
   UtilI::ITclCollectable* coll =
@@ -164,13 +164,11 @@ std::string Table(const std::vector<Row>& rows) {
 
 void ReportProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   ParsedOptions options = ParseOptions(interp, objc, objv, kQuietOptions);
-  const int rest = objc - options.First();
-  if (rest < 1 || rest > 2)
-    RequireArgs(interp, objc, objv, options.First(), 1, "?-quiet? object ?pattern?");
+  RequireArgs(interp, objv, options, 1, 2, "?-quiet? object ?pattern?");
   ResultList holder(false);
-  Tcl_Obj* object = OneObject(session, objv[options.First()], holder);
+  Tcl_Obj* object = OneObject(session, options.Arg(0), holder);
   RequireLive(object);
-  const char* pattern = rest == 2 ? Tcl_GetString(objv[options.First() + 1]) : "*";
+  const char* pattern = options.ArgCount() == 2 ? Tcl_GetString(options.Arg(1)) : "*";
   UtilI::ITclCollectable* coll = CollectableOf(object);
   std::vector<Row> rows;
   for (const std::string& name : PropertyNames(coll)) {
@@ -194,7 +192,7 @@ void ReportProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* con
 // ---- the design ----
 
 void CurrentDesign(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
-  if (objc > 2) RequireArgs(interp, objc, objv, 1, 1, "?handle?");
+  if (objc > 2) RequirePlainArgs(interp, objc, objv, 1, "?handle?");
   if (objc == 2) session.SetCurrent(session.Ready(objv[1]));
   try {
     Tcl_SetObjResult(interp, Session::NameOf(session.Current()));
@@ -206,7 +204,7 @@ void CurrentDesign(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* cons
 
 void EnableService(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   static const char* const kServices[] = {"timing", "routing", nullptr};
-  RequireArgs(interp, objc, objv, 1, 2, "handle service");
+  RequirePlainArgs(interp, objc, objv, 2, "handle service");
   Session::Handle& handle = session.Ready(objv[1]);
   int index = 0;
   if (Tcl_GetIndexFromObj(interp, objv[2], kServices, "service", 0, &index) != TCL_OK)
@@ -222,7 +220,7 @@ void EnableService(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* cons
 }
 
 void LiveObjects(Session&, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
-  RequireArgs(interp, objc, objv, 1, 0, "");
+  RequirePlainArgs(interp, objc, objv, 0, "");
   const LiveCounts counts = CountLiveObjects();
   const std::pair<const char*, long> entries[] = {{"collectables", counts.collectables},
                                                   {"values", counts.objectValues},

@@ -37,6 +37,17 @@ void ResultList::Swap(ResultList& other) {
   m_ids.swap(other.m_ids);
 }
 
+void ResultList::Truncate(int size) {
+  if (size >= Size()) return;
+  if (Tcl_IsShared(m_list)) {
+    Tcl_Obj* copy = Tcl_DuplicateObj(m_list);
+    Tcl_IncrRefCount(copy);
+    Tcl_DecrRefCount(m_list);
+    m_list = copy;
+  }
+  Tcl_ListObjReplace(nullptr, m_list, size, Size() - size, 0, nullptr);
+}
+
 int ResultList::Size() const {
   int size = 0;
   Tcl_ListObjLength(nullptr, m_list, &size);
@@ -87,8 +98,8 @@ std::unique_lock<std::mutex> TurnOf(const Session::Handle& handle) {
 
 }  // namespace
 
-void Search(Session::Handle& handle, const SearchQuery& query, const std::string& pattern,
-            ResultList& out) {
+std::uint64_t Search(Session::Handle& handle, const SearchQuery& query, const std::string& pattern,
+                     ResultList& out) {
   UtilI::ITclSearchSource& source = SourceOf(handle);
   CommonI::RefCountPtr<UtilI::ISearchRequest> context = SearchContext(handle.owner);
   CommonI::RefCountPtr<UtilI::IObjectList> results = NewObjectList();
@@ -114,6 +125,7 @@ void Search(Session::Handle& handle, const SearchQuery& query, const std::string
   if (!ok && !context->StopRequested())
     throw Error(ErrorClass::Internal, "the search of " + handle.file + " failed");
   Collect(*results, *query.kind, out);
+  return context->GetMatchCount();
 }
 
 std::string QuoteGlob(const std::string& text) {

@@ -34,6 +34,8 @@ class ResultList {
   int Size() const;
   // The values, valid until the next Add.
   std::vector<Tcl_Obj*> Items() const;
+  // Keeps the first `size` values.
+  void Truncate(int size);
   // Exchanges contents with another list.
   void Swap(ResultList& other);
   // Makes the list the interpreter's result.
@@ -53,10 +55,12 @@ struct SearchQuery {
   std::uint64_t limit = 0;    // 0: none
 };
 
-// Searches the design of a ready handle; throws STOPPED when stopped
-// before its end, OPTION for an invalid regular expression.
-void Search(Session::Handle& handle, const SearchQuery& query, const std::string& pattern,
-            ResultList& out);
+// Searches the design of a ready handle with the search service's own
+// matching (docs/search.md) and answers how many objects matched (hidden
+// nets included); throws STOPPED when stopped before its end, OPTION for
+// an invalid regular expression.
+std::uint64_t Search(Session::Handle& handle, const SearchQuery& query, const std::string& pattern,
+                     ResultList& out);
 
 // The object of `kind` that `name` names in the design (its full name; a
 // pin as "<block>/<pin>"), or null (a new value otherwise).
