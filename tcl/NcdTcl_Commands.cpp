@@ -145,7 +145,7 @@ void Help(Session&, Tcl_Interp* interp, int objc, Args objv) {
 
 constexpr const char* kGetUsage =
     "?-regexp? ?-nocase? ?-hierarchical? ?-filter expression? ?-limit count? ?-quiet? "
-    "?-design handle? ?-of_objects objects? ?--? ?pattern ...?";
+    "?-design handle? ?-of_objects objects? ?-object_type kind? ?--? ?pattern ...?";
 
 const CommandEntry kCommands[] = {
     {"open_design", OpenDesign, "?-owner name? ?-async? ?-command script? ?--? file",
@@ -184,14 +184,14 @@ const CommandEntry kCommands[] = {
     {"get_sites", GetObjectsOf<Kind::Site>, kGetUsage,
      "Answers the sites of the design's part whose names match; or the sites of -of_objects "
      "(comps, clock regions)."},
-    {"get_property", GetProperty, "?-quiet? name objects",
+    {"get_property", GetProperty, "?-quiet? ?-object_type kind? name objects",
      "Answers the value of a property of one object, or the list of its values for a list "
      "of objects; object values come back as objects. -quiet answers {} for a property an "
      "object lacks."},
-    {"list_property", ListProperty, "?-kind? object_or_kind",
+    {"list_property", ListProperty, "?-kind? ?-object_type kind? object_or_kind",
      "Answers the property names of an object or of a kind (block, net, pin, signal, rpm, "
      "site, clock_region) in the component's order; with -kind, each followed by its kind."},
-    {"report_property", ReportProperty, "?-quiet? object ?pattern?",
+    {"report_property", ReportProperty, "?-quiet? ?-object_type kind? object ?pattern?",
      "Answers a table of the object's properties matching pattern: name, kind, value, "
      "description."},
     {"enable_service", EnableService, "handle service",

@@ -15,12 +15,23 @@
 #include "NcdTcl_Property.h"
 #include "NcdTcl_Query.h"
 #include "NcdTcl_Relations.h"
+#include "NcdTcl_Resolve.h"
 
 namespace NcdTcl {
 
 namespace {
 
-enum GetOption { kRegexp, kNocase, kHierarchical, kFilter, kLimit, kQuiet, kDesign, kOf };
+enum GetOption {
+  kRegexp,
+  kNocase,
+  kHierarchical,
+  kFilter,
+  kLimit,
+  kQuiet,
+  kDesign,
+  kOf,
+  kObjectType
+};
 const OptionEntry kGetOptions[] = {
     {"-regexp", nullptr, "patterns are regular expressions, anchored at both ends"},
     {"-nocase", nullptr, "match names without regard to case"},
@@ -30,6 +41,7 @@ const OptionEntry kGetOptions[] = {
     {"-quiet", nullptr, "no warning when nothing matches"},
     {"-design", "handle", "search that design instead of the current one"},
     {"-of_objects", "objects", "the objects related to these, then matched by the patterns"},
+    {"-object_type", "kind", "the kind the names of -of_objects are of (block, net, pin, ...)"},
     {"--", nullptr, "ends the options"},
     {nullptr}};
 
@@ -38,6 +50,8 @@ struct Request {
   const ParsedOptions& options;
   Tcl_Interp* interp;
   std::uint64_t limit = 0;
+  int objc = 0;
+  Tcl_Obj* const* objv = nullptr;
   // Patterns match the objects related to -of_objects at any level: a
   // pattern of one level matches their names.
   MatchMode Mode() const {
@@ -202,8 +216,13 @@ void SearchPatterns(const Request& request, Session::Handle& design,
 
 void RelatedTo(Session& session, const Request& request, Session::Handle* design, ResultList& out) {
   ResultList sources(false);
-  ResolveObjects(session, request.options.Value(kOf), SourceKinds(request.kind.kind), sources,
-                 design);
+  Resolution how;
+  how.kinds = KindsOf(request.options.Value(kObjectType), SourceKinds(request.kind.kind));
+  how.byPrecedence = true;
+  how.design = design;
+  how.objc = request.objc;
+  how.objv = request.objv;
+  ResolveObjects(session, request.options.Value(kOf), how, sources);
   for (Tcl_Obj* source : sources.Items()) {
     RequireLive(source);
     AddRelated(source, request.kind, out);
@@ -244,7 +263,7 @@ std::vector<Tcl_Obj*> PatternsOf(const Request& request, Session::Handle* design
       patterns.push_back(arg);
       continue;
     }
-    if (design && !request.options.Has(kRegexp)) {
+    if (design && !request.options.Has(kRegexp) && arg->bytes) {  // not made as a list
       if (Tcl_Obj* object = FindByName(*design, request.kind, Tcl_GetString(arg))) {
         named.Add(object);
         patterns.push_back(named.Items().back());
@@ -304,7 +323,7 @@ void GetObjectsOfKind(Kind kindName, Session& session, Tcl_Interp* interp, int o
                       Tcl_Obj* const objv[]) {
   const KindInfo& kind = InfoOf(kindName);
   ParsedOptions options = ParseOptions(interp, objc, objv, kGetOptions);
-  Request request{kind, options, interp, LimitOf(options.Value(kLimit))};
+  Request request{kind, options, interp, LimitOf(options.Value(kLimit)), objc, objv};
   Session::Handle* design = DesignOf(session, options);
   ResultList named(false);
   std::vector<Tcl_Obj*> patterns = PatternsOf(request, design, named);

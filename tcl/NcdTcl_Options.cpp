@@ -34,8 +34,17 @@ bool HoldsObjects(Tcl_Obj* word) {
 
 }  // namespace
 
+// A value made as a list and never printed keeps no string: asking for one
+// would make a list of names look like one name to later commands.
 bool MayBeOption(Tcl_Obj* word) {
-  return Tcl_GetString(word)[0] == '-' && !HoldsObjects(word);
+  if (HoldsObjects(word)) return false;
+  if (!word->bytes && word->typePtr && !std::strcmp(word->typePtr->name, "list")) {
+    int count = 0;
+    Tcl_Obj** elements = nullptr;
+    Tcl_ListObjGetElements(nullptr, word, &count, &elements);
+    return count == 1 && Tcl_GetString(elements[0])[0] == '-';
+  }
+  return Tcl_GetString(word)[0] == '-';
 }
 
 ParsedOptions ParseOptions(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[],

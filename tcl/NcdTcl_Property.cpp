@@ -113,6 +113,15 @@ Tcl_Obj* ToTcl(UtilI::IPropertyValue* value) {
   }
 }
 
+CollRef ObjectValue(UtilI::ITclCollectable* coll, const char* name) {
+  ValueRef value = ReadValue(coll, name);
+  CommonI::RefCountPtr<CitI::IInterface> object;
+  if (!value || value->GetKind() != UtilI::kValueObject || !value->GetObject(object) || !object)
+    return CollRef();
+  return CollRef(
+      static_cast<UtilI::ITclCollectable*>(object->QueryInterface(UtilI::IID_ITclCollectable)));
+}
+
 std::vector<CollRef> ListItems(UtilI::IPropertyValue* value) {
   std::vector<CollRef> items;
   CommonI::RefCountPtr<CitI::IInterface> object;

@@ -35,6 +35,8 @@ bool HasProperty(UtilI::ITclCollectable* coll, const char* name);
 
 // A new Tcl value (reference count 0) for a property value.
 Tcl_Obj* ToTcl(UtilI::IPropertyValue* value);
+// The object an object-valued property holds, or empty.
+CollRef ObjectValue(UtilI::ITclCollectable* coll, const char* name);
 // The items of an object-list value, in order; empty for any other value.
 std::vector<CollRef> ListItems(UtilI::IPropertyValue* value);
 

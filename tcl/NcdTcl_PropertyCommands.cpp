@@ -6,8 +6,10 @@
 #include "NcdTcl_Error.h"
 #include "NcdTcl_ObjectCommands.h"
 #include "NcdTcl_Options.h"
+#include "NcdTcl_Pattern.h"
 #include "NcdTcl_Property.h"
 #include "NcdTcl_Query.h"
+#include "NcdTcl_Resolve.h"
 #include "NcdTcl_Services.h"
 
 namespace NcdTcl {
@@ -40,23 +42,40 @@ bool IsOne(Tcl_Obj* arg) {
   return KindOf(arg) || (Tcl_ListObjLength(nullptr, arg, &length) == TCL_OK && length == 1);
 }
 
-const OptionEntry kQuietOptions[] = {{"-quiet"}, {"--"}, {nullptr}};
+enum PropertyOption { kQuiet, kObjectType };
+const OptionEntry kQuietOptions[] = {
+    {"-quiet", nullptr, "answer {} for a property an object does not have"},
+    {"-object_type", "kind", "the kind plain names are of (block, net, pin, signal, ...)"},
+    {"--", nullptr, "ends the options"},
+    {nullptr}};
+
+// How the names of a command are looked up: among -object_type's kind,
+// preferring objects that have `property`.
+Resolution HowOf(const ParsedOptions& options, int objc, Tcl_Obj* const objv[],
+                 const char* property = nullptr) {
+  Resolution how;
+  how.kinds = KindsOf(options.Value(kObjectType), {});
+  how.property = property;
+  how.objc = objc;
+  how.objv = objv;
+  return how;
+}
 
 }  // namespace
 
 void GetProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   ParsedOptions options = ParseOptions(interp, objc, objv, kQuietOptions);
-  RequireArgs(interp, objv, options, 2, "?-quiet? name objects");
+  RequireArgs(interp, objv, options, 2, "?-quiet? ?-object_type kind? name objects");
   const char* name = Tcl_GetString(options.Arg(0));
   Tcl_Obj* arg = options.Arg(1);
   ResultList objects(false);
-  ResolveObjects(session, arg, {}, objects);
+  ResolveObjects(session, arg, HowOf(options, objc, objv, name), objects);
   const std::vector<Tcl_Obj*> items = objects.Items();
   if (IsOne(arg) && items.size() == 1)
-    return Tcl_SetObjResult(interp, ValueOf(items.front(), name, options.Has(0)));
+    return Tcl_SetObjResult(interp, ValueOf(items.front(), name, options.Has(kQuiet)));
   TclRef values(Tcl_NewListObj(0, nullptr));
   for (Tcl_Obj* item : items)
-    Tcl_ListObjAppendElement(nullptr, values.get(), ValueOf(item, name, options.Has(0)));
+    Tcl_ListObjAppendElement(nullptr, values.get(), ValueOf(item, name, options.Has(kQuiet)));
   Tcl_SetObjResult(interp, values.get());
 }
 
@@ -87,8 +106,8 @@ Tcl_Obj* Prototype(Session& session, Tcl_Obj* arg, ResultList& holder) {
 
 // The one object `arg` stands for, held by `holder` (the value itself when
 // it holds one, so that messages name it as it printed).
-Tcl_Obj* OneObject(Session& session, Tcl_Obj* arg, ResultList& holder) {
-  ResolveObjects(session, arg, {}, holder);
+Tcl_Obj* OneObject(Session& session, Tcl_Obj* arg, const Resolution& how, ResultList& holder) {
+  ResolveObjects(session, arg, how, holder);
   std::vector<Tcl_Obj*> items = holder.Items();
   if (items.size() != 1)
     throw Error(ErrorClass::Object,
@@ -99,19 +118,23 @@ Tcl_Obj* OneObject(Session& session, Tcl_Obj* arg, ResultList& holder) {
 }  // namespace
 
 void ListProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
-  static const OptionEntry kOptions[] = {{"-kind"}, {"--"}, {nullptr}};
+  static const OptionEntry kOptions[] = {
+      {"-kind", nullptr, "follow each property name with its kind"},
+      {"-object_type", "kind", "the kind a plain name is of (block, net, pin, ...)"},
+      {"--", nullptr, "ends the options"},
+      {nullptr}};
   ParsedOptions options = ParseOptions(interp, objc, objv, kOptions);
-  RequireArgs(interp, objv, options, 1, "?-kind? object_or_kind");
+  RequireArgs(interp, objv, options, 1, "?-kind? ?-object_type kind? object_or_kind");
   Tcl_Obj* arg = options.Arg(0);
   ResultList holder(false);
   Tcl_Obj* prototype = Prototype(session, arg, holder);
-  UtilI::ITclCollectable* coll =
-      CollectableOf(prototype ? prototype : OneObject(session, arg, holder));
+  UtilI::ITclCollectable* coll = CollectableOf(
+      prototype ? prototype : OneObject(session, arg, HowOf(options, objc, objv), holder));
   TclRef names(Tcl_NewListObj(0, nullptr));
   for (const std::string& name : PropertyNames(coll)) {
     Tcl_ListObjAppendElement(nullptr, names.get(), Tcl_NewStringObj(name.c_str(), -1));
     PropertyDescription description;
-    if (options.Has(0) && DescribeProperty(coll, name.c_str(), description))
+    if (options.Has(0 /* -kind */) && DescribeProperty(coll, name.c_str(), description))
       Tcl_ListObjAppendElement(nullptr, names.get(),
                                Tcl_NewStringObj(description.kind.c_str(), -1));
   }
@@ -164,11 +187,13 @@ std::string Table(const std::vector<Row>& rows) {
 
 void ReportProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   ParsedOptions options = ParseOptions(interp, objc, objv, kQuietOptions);
-  RequireArgs(interp, objv, options, 1, 2, "?-quiet? object ?pattern?");
-  ResultList holder(false);
-  Tcl_Obj* object = OneObject(session, options.Arg(0), holder);
-  RequireLive(object);
+  RequireArgs(interp, objv, options, 1, 2, "?-quiet? ?-object_type kind? object ?pattern?");
   const char* pattern = options.ArgCount() == 2 ? Tcl_GetString(options.Arg(1)) : "*";
+  // A pattern that names one property settles a name as get_property does.
+  const Resolution how = HowOf(options, objc, objv, HasWildcard(pattern) ? nullptr : pattern);
+  ResultList holder(false);
+  Tcl_Obj* object = OneObject(session, options.Arg(0), how, holder);
+  RequireLive(object);
   UtilI::ITclCollectable* coll = CollectableOf(object);
   std::vector<Row> rows;
   for (const std::string& name : PropertyNames(coll)) {
@@ -181,7 +206,7 @@ void ReportProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* con
     rows.push_back(
         {description.name, description.kind, Shortened(value.get(), description.kind), first});
   }
-  if (rows.empty() && !options.Has(0))
+  if (rows.empty() && !options.Has(kQuiet))
     throw Error(ErrorClass::Property,
                 std::string("no property of \"") + Tcl_GetString(object) + "\" matches \"" +
                     pattern + "\"; it has: " + JoinedPropertyNames(coll),

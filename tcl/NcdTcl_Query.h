@@ -94,13 +94,6 @@ inline void Discard(Tcl_Obj* value) {
   Tcl_DecrRefCount(value);
 }
 
-// Every element of `arg` as an object value of one of `kinds` (all kinds
-// when empty). A value that holds an object is taken as it is; a name is
-// looked up in `design` (the current design for null) and must name an
-// object of exactly one of the kinds. Throws OBJECT otherwise.
-void ResolveObjects(Session& session, Tcl_Obj* arg, const std::vector<Kind>& kinds, ResultList& out,
-                    Session::Handle* design = nullptr);
-
 // Throws STALE when the value's object is of a closed design or deleted.
 void RequireLive(Tcl_Obj* value);
 

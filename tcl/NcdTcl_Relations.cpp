@@ -15,9 +15,10 @@ struct Relation {
   std::array<const char*, 2> path;  // property names; the second may be null
 };
 
-// For one target and source, the first relation whose first property the
-// source has is followed (the top block lists all nets; other blocks reach
-// nets through their pins).
+// For one target and source, the first relation that reaches an object is
+// followed (the top block lists all nets, other blocks reach nets through
+// their pins; a pin's net is its own signal's, else, for a top-level port,
+// the one of its signal inside the top block).
 const Relation kRelations[] = {
     {Kind::Block, Kind::Block, {"Children", nullptr}},
     {Kind::Block, Kind::Pin, {"Block", nullptr}},
@@ -27,6 +28,7 @@ const Relation kRelations[] = {
     {Kind::Net, Kind::Block, {"Nets", nullptr}},
     {Kind::Net, Kind::Block, {"Pins", "Net"}},
     {Kind::Net, Kind::Pin, {"Net", nullptr}},
+    {Kind::Net, Kind::Pin, {"Child Signal", "Net"}},
     {Kind::Net, Kind::Signal, {"Net", nullptr}},
     {Kind::Pin, Kind::Block, {"Pins", nullptr}},
     {Kind::Pin, Kind::Net, {"Pins", nullptr}},
@@ -34,6 +36,7 @@ const Relation kRelations[] = {
     {Kind::Signal, Kind::Block, {"Signals", nullptr}},
     {Kind::Signal, Kind::Net, {"Signals", nullptr}},
     {Kind::Signal, Kind::Pin, {"Signal", nullptr}},
+    {Kind::Signal, Kind::Pin, {"Child Signal", nullptr}},
     {Kind::Rpm, Kind::Block, {"RPMs", nullptr}},
     {Kind::Site, Kind::Block, {"Site", nullptr}},
     {Kind::Site, Kind::ClockRegion, {"Sites", nullptr}},
@@ -42,45 +45,50 @@ const Relation kRelations[] = {
 // The objects a property of `coll` holds: a list's items, or one object.
 std::vector<CollRef> Follow(UtilI::ITclCollectable* coll, const char* property) {
   ValueRef value = ReadValue(coll, property);
-  if (!value) return {};
-  if (value->GetKind() == UtilI::kValueList) return ListItems(value.get());
-  CommonI::RefCountPtr<CitI::IInterface> object;
-  if (value->GetKind() != UtilI::kValueObject || !value->GetObject(object) || !object) return {};
-  auto* item =
-      static_cast<UtilI::ITclCollectable*>(object->QueryInterface(UtilI::IID_ITclCollectable));
-  return item ? std::vector<CollRef>{CollRef(item)} : std::vector<CollRef>{};
+  if (value && value->GetKind() == UtilI::kValueList) return ListItems(value.get());
+  CollRef item = ObjectValue(coll, property);
+  return item ? std::vector<CollRef>{item} : std::vector<CollRef>{};
 }
 
-const Relation* RelationFor(UtilI::ITclCollectable* source, Kind sourceKind, Kind target) {
-  for (const Relation& relation : kRelations)
-    if (relation.target == target && relation.source == sourceKind &&
-        HasProperty(source, relation.path[0]))
-      return &relation;
-  return nullptr;
+// The objects a relation reaches from `coll`, in order.
+std::vector<CollRef> Reach(UtilI::ITclCollectable* coll, const Relation& relation) {
+  std::vector<CollRef> reached = Follow(coll, relation.path[0]);
+  if (!relation.path[1]) return reached;
+  std::vector<CollRef> next;
+  for (const CollRef& item : reached)
+    for (CollRef& further : Follow(item.get(), relation.path[1]))
+      next.push_back(std::move(further));
+  return next;
 }
 
 }  // namespace
 
+// Which kind a name of several kinds is taken as, first to last: a name
+// shared by a net and its port, block or signal is most often meant as
+// the net (its pins, its blocks), then as the port.
+constexpr Kind kPrecedence[] = {Kind::Net, Kind::Pin,         Kind::Signal, Kind::Block,
+                                Kind::Rpm, Kind::ClockRegion, Kind::Site};
+
 std::vector<Kind> SourceKinds(Kind target) {
   std::vector<Kind> kinds;
-  for (const Relation& relation : kRelations)
-    if (relation.target == target &&
-        std::find(kinds.begin(), kinds.end(), relation.source) == kinds.end())
-      kinds.push_back(relation.source);
+  for (Kind kind : kPrecedence)
+    for (const Relation& relation : kRelations)
+      if (relation.target == target && relation.source == kind &&
+          std::find(kinds.begin(), kinds.end(), kind) == kinds.end())
+        kinds.push_back(kind);
   return kinds;
 }
 
 void AddRelated(Tcl_Obj* source, const KindInfo& target, ResultList& out) {
   UtilI::ITclCollectable* coll = CollectableOf(source);
-  const Relation* relation = RelationFor(coll, KindOf(source)->kind, target.kind);
-  if (!relation) return;
-  std::vector<CollRef> reached = Follow(coll, relation->path[0]);
-  if (relation->path[1]) {
-    std::vector<CollRef> next;
-    for (const CollRef& item : reached)
-      for (CollRef& further : Follow(item.get(), relation->path[1]))
-        next.push_back(std::move(further));
-    reached = std::move(next);
+  const Kind kind = KindOf(source)->kind;
+  std::vector<CollRef> reached;
+  for (const Relation& relation : kRelations) {
+    if (relation.target != target.kind || relation.source != kind ||
+        !HasProperty(coll, relation.path[0]))
+      continue;
+    reached = Reach(coll, relation);
+    if (!reached.empty()) break;
   }
   for (const CollRef& item : reached) {
     Tcl_Obj* value = NewObject(item.get());

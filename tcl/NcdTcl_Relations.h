@@ -9,7 +9,9 @@
 
 namespace NcdTcl {
 
-// The kinds whose objects -of_objects accepts for `target`, in table order.
+// The kinds whose objects -of_objects accepts for `target`, in the order a
+// name of several of them is taken: net, pin, signal, block, RPM, clock
+// region, site.
 std::vector<Kind> SourceKinds(Kind target);
 
 // Adds the objects of kind `target` related to `source` (a live object of
