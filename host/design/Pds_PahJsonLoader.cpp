@@ -246,10 +246,15 @@ void S::ReadDevice() {
       {"cell_types", false,
        [](S& s, DeviceCtx&) { s.ForEach("'cell_types'", [&] { s.ReadCellType(); }); }},
       {"cells", false, [](S& s, DeviceCtx& c) { s.ForEach("'cells'", [&] { s.ReadCell(c); }); }},
+      {"clock_region_bounds", false,
+       [](S& s, DeviceCtx& c) {
+         s.ForEach("'clock_region_bounds'", [&] { s.ReadRegionBounds(c); });
+       }},
   };
   DeviceCtx ctx;
   ReadMembers(kRules, ctx, "'device'", "'device'");
   ResolveCells(ctx.waiting);
+  ApplyRegionBounds(ctx);
   m_deviceRead = true;
   ResolveWaitingSites();
 }
@@ -293,6 +298,9 @@ void S::ReadCellType() {
               "cell type " + Quote(ctx.name.text));
 }
 
+// Grid coordinates and bounds: a device is far smaller than this.
+constexpr std::int64_t kMaxGrid = 65535;
+
 void S::ReadCell(DeviceCtx& device) {
   static constexpr Rule<CellCtx> kRules[] = {
       {"name", true, [](S& s, CellCtx& c) { s.ReadNamed("'name'", c.name); }},
@@ -303,19 +311,77 @@ void S::ReadCell(DeviceCtx& device) {
          c.regionText.text = s.m_in.ReadString("'clock_region_text'");
          c.regionText.present = true;
        }},
+      {"x", false,
+       [](S& s, CellCtx& c) {
+         c.x = s.m_in.ReadInt("'x'", 0, kMaxGrid);
+         c.xOffset = s.m_in.ValueOffset();
+       }},
+      {"y", false,
+       [](S& s, CellCtx& c) {
+         c.y = s.m_in.ReadInt("'y'", 0, kMaxGrid);
+         c.yOffset = s.m_in.ValueOffset();
+       }},
+      {"tile", false, [](S& s, CellCtx& c) { s.ReadNamed("'tile'", c.tile); }},
+      {"package_pin", false, [](S& s, CellCtx& c) { s.ReadNamed("'package_pin'", c.packagePin); }},
+      {"bank", false, [](S& s, CellCtx& c) { s.ReadNamed("'bank'", c.bank); }},
   };
   CellCtx& c = device.cell;
-  c.region.present = false;
-  c.regionText.present = false;
+  c.region.present = c.regionText.present = false;
+  c.tile.present = c.packagePin.present = c.bank.present = false;
+  c.x = c.y = -1;
   ReadMembers(kRules, c, "each element of 'cells'", "cell");
+  if ((c.x < 0) != (c.y < 0)) {
+    m_in.Fail(c.x < 0 ? c.yOffset : c.xOffset, "a cell's 'x' and 'y' come together");
+  }
   Rf_CellData* cell = m_device->AddCell(c.name.text);
   if (cell == nullptr) m_in.Fail(c.name.offset, "duplicate cell name " + Quote(c.name.text));
   cell->def = static_cast<Rf_CellDef*>(m_device->defIndex.Find(c.type.text));
   if (cell->def == nullptr) device.waiting.Add(cell->index, 0, c.type.text, c.type.offset);
   if (c.regionText.present) cell->regionText = m_device->strings.Copy(c.regionText.text);
+  cell->x = static_cast<std::int32_t>(c.x);
+  cell->y = static_cast<std::int32_t>(c.y);
+  auto copy = [&](const Named& named) {
+    return named.present ? m_device->strings.Copy(named.text) : nullptr;
+  };
+  cell->tile = copy(c.tile);
+  cell->packagePin = copy(c.packagePin);
+  cell->bank = copy(c.bank);
   if (!c.region.present) return;
   cell->region = static_cast<Rf_ClockRegion*>(m_device->regionIndex.Find(c.region.text));
   if (cell->region == nullptr) device.waiting.Add(cell->index, 1, c.region.text, c.region.offset);
+}
+
+void S::ReadRegionBounds(DeviceCtx& device) {
+  using B = DeviceCtx::Bounds;
+  static constexpr const char* kCorners[] = {"'x_min'", "'y_min'", "'x_max'", "'y_max'"};
+  static constexpr Rule<B> kRules[] = {
+      {"name", true, [](S& s, B& b) { s.ReadNamed("'name'", b.region); }},
+      {"x_min", true, [](S& s, B& b) { b.corner[0] = s.m_in.ReadInt(kCorners[0], 0, kMaxGrid); }},
+      {"y_min", true, [](S& s, B& b) { b.corner[1] = s.m_in.ReadInt(kCorners[1], 0, kMaxGrid); }},
+      {"x_max", true, [](S& s, B& b) { b.corner[2] = s.m_in.ReadInt(kCorners[2], 0, kMaxGrid); }},
+      {"y_max", true, [](S& s, B& b) { b.corner[3] = s.m_in.ReadInt(kCorners[3], 0, kMaxGrid); }},
+  };
+  B& bounds = device.bounds.emplace_back();
+  ReadMembers(kRules, bounds, "each element of 'clock_region_bounds'", "clock region bounds");
+  if (bounds.corner[0] > bounds.corner[2] || bounds.corner[1] > bounds.corner[3]) {
+    m_in.Fail(bounds.region.offset,
+              "the bounds of clock region " + Quote(bounds.region.text) + " are empty");
+  }
+}
+
+// Every region is declared once the device object has been read.
+void S::ApplyRegionBounds(const DeviceCtx& device) {
+  for (const DeviceCtx::Bounds& b : device.bounds) {
+    auto* region = static_cast<Rf_ClockRegion*>(m_device->regionIndex.Find(b.region.text));
+    if (region == nullptr)
+      m_in.Fail(b.region.offset, "unknown clock region " + Quote(b.region.text));
+    if (!A::SetBounds(
+            *region,
+            {static_cast<std::int32_t>(b.corner[0]), static_cast<std::int32_t>(b.corner[1]),
+             static_cast<std::int32_t>(b.corner[2]), static_cast<std::int32_t>(b.corner[3])})) {
+      m_in.Fail(b.region.offset, "clock region " + Quote(b.region.text) + " has bounds twice");
+    }
+  }
 }
 
 template <class Fn>

@@ -185,6 +185,8 @@ class Pds_PahJsonLoader {
   void ReadDevice();
   void ReadCellType();
   void ReadCell(DeviceCtx& device);
+  void ReadRegionBounds(DeviceCtx& device);
+  void ApplyRegionBounds(const DeviceCtx& device);
   void ReadNet();
   void ReadBlock(BlockFrame* parent, std::uint32_t depth);
   void ReadSignal(BlockFrame& frame);
@@ -335,10 +337,21 @@ struct Pds_PahJsonLoader::CellCtx {
   Named type;
   Named region;
   Named regionText;  // may be empty
+  Named tile;
+  Named packagePin;
+  Named bank;
+  std::int64_t x = -1, y = -1;  // -1: not given
+  std::uint64_t xOffset = 0, yOffset = 0;
 };
 
 struct Pds_PahJsonLoader::DeviceCtx {
   CellCtx cell;  // reused: its names keep their buffers
+  // "clock_region_bounds", applied once every region is declared.
+  struct Bounds {
+    Named region;
+    std::int64_t corner[4] = {-1, -1, -1, -1};  // x_min, y_min, x_max, y_max
+  };
+  std::vector<Bounds> bounds;
   // Cell types (which 0) and clock regions (which 1) not declared yet when
   // a cell named them.
   PendingList waiting;

@@ -18,11 +18,21 @@ class Rf_CellDef;
 struct Rf_DeviceData;
 struct Xdm_Access;
 
+// A rectangle of the device's grid, corners included.
+struct Rf_Bounds {
+  std::int32_t xMin = 0, yMin = 0, xMax = 0, yMax = 0;
+};
+
 class Rf_ClockRegion {
  public:
   const char* GetName() const { return m_name; }
   // Position in Rf_Device::GetClockRegions().
   std::uint32_t GetIndex() const { return m_index; }
+  // The grid rectangle the region covers; false when the file gives none.
+  bool GetBounds(Rf_Bounds& bounds) const {
+    if (m_hasBounds) bounds = m_bounds;
+    return m_hasBounds;
+  }
 
  private:
   friend struct Xdm_Access;
@@ -30,6 +40,8 @@ class Rf_ClockRegion {
   Rf_ClockRegion(const char* name, std::uint32_t index) : m_name(name), m_index(index) {}
   const char* m_name;
   std::uint32_t m_index;
+  bool m_hasBounds = false;
+  Rf_Bounds m_bounds;
 };
 
 class Rf_UsageDef {
@@ -80,6 +92,12 @@ struct Rf_CellData {
   Rf_ClockRegion* region = nullptr;
   const char* regionText = nullptr;  // the file's "clock_region_text"; null without one
   std::uint32_t index = 0;
+  // Where the cell lies: grid position (x < 0: none), tile, and for an IO
+  // cell its package pin and bank; null texts for none.
+  std::int32_t x = -1, y = -1;
+  const char* tile = nullptr;
+  const char* packagePin = nullptr;
+  const char* bank = nullptr;
 };
 
 // A cell of the device, or the invalid cell. Cells compare equal when they
@@ -108,10 +126,22 @@ class Rf_Cell {
   const char* GetClockRegionText() const;
   // Position in Rf_Device::GetCells(); 0xFFFFFFFF for the invalid cell.
   std::uint32_t GetIndex() const { return m_data ? m_data->index : 0xFFFFFFFFu; }
+  // The cell's grid position; false (and x, y untouched) when it has none.
+  bool GetLocation(std::int32_t& x, std::int32_t& y) const {
+    if (!m_data || m_data->x < 0) return false;
+    x = m_data->x;
+    y = m_data->y;
+    return true;
+  }
+  // "" when the cell has none (and for the invalid cell).
+  const char* GetTileName() const { return Text(m_data ? m_data->tile : nullptr); }
+  const char* GetPackagePin() const { return Text(m_data ? m_data->packagePin : nullptr); }
+  const char* GetBank() const { return Text(m_data ? m_data->bank : nullptr); }
 
   bool operator==(const Rf_Cell& other) const { return m_data == other.m_data; }
 
  private:
+  static const char* Text(const char* text) { return text ? text : ""; }
   const Rf_CellData* m_data = nullptr;
   Rf_CellDef* m_def = nullptr;  // the placed block's own definition, or null
 };

@@ -15,6 +15,8 @@ namespace {
 struct RegionEntry {
   const char* name;
   std::vector<const Rf_CatalogueCell*> cells;
+  bool hasBounds = false;
+  Rf_Bounds bounds;
 };
 
 std::shared_mutex& CatalogueLock() {
@@ -39,8 +41,11 @@ struct Rf_DevicePartData {
   // Under the catalogue's writer lock.
   void Merge(const Rf_Device& device) {
     DeviceMap map;
-    for (const Rf_ClockRegion* region : device.GetClockRegions())
-      map.regions.push_back(AddRegion(region->GetName())->name);
+    for (const Rf_ClockRegion* region : device.GetClockRegions()) {
+      RegionEntry* entry = AddRegion(region->GetName());
+      if (!entry->hasBounds) entry->hasBounds = region->GetBounds(entry->bounds);
+      map.regions.push_back(entry->name);
+    }
     for (const Rf_CellDef* def : device.GetCellDefs())
       map.types.emplace(def, TypeName(def->GetName()));
     // A device names each cell once: into an empty part they all go as they are.
@@ -87,7 +92,7 @@ struct Rf_DevicePartData {
 
   RegionEntry* AddRegion(const char* region) {
     if (void* known = regionIndex.Find(region)) return static_cast<RegionEntry*>(known);
-    RegionEntry* entry = regions.Create(RegionEntry{strings.Copy(region), {}});
+    RegionEntry* entry = regions.Create(RegionEntry{strings.Copy(region), {}, false, {}});
     regionIndex.Insert(entry->name, entry);
     return entry;
   }
@@ -103,12 +108,20 @@ struct Rf_DevicePartData {
       const std::uint32_t i = region->GetIndex();
       entry->region = i < map.regions.size() ? map.regions[i] : AddRegion(region->GetName())->name;
     }
+    cell.GetLocation(entry->x, entry->y);  // leaves -1 for a cell without a position
+    entry->tile = CopyOrNull(cell.GetTileName());
+    entry->packagePin = CopyOrNull(cell.GetPackagePin());
+    entry->bank = CopyOrNull(cell.GetBank());
     const char* text = cell.GetClockRegionText();
     if (entry->region != nullptr && std::strcmp(text, entry->region) == 0) {
       entry->regionText = entry->region;
     } else if (text[0] != '\0') {
       entry->regionText = strings.Copy(text);
     }
+  }
+
+  const char* CopyOrNull(const char* text) {
+    return text[0] != '\0' ? strings.Copy(text) : nullptr;
   }
 
   // A design of the part usually lists the cells the catalogue has, in the
@@ -176,6 +189,14 @@ const char* Rf_DevicePart::FindClockRegion(std::string_view name) const {
   std::shared_lock lock(CatalogueLock());
   const auto* region = static_cast<const RegionEntry*>(m_d->regionIndex.Find(name));
   return region ? region->name : nullptr;
+}
+
+bool Rf_DevicePart::GetClockRegionBounds(std::string_view name, Rf_Bounds& bounds) const {
+  std::shared_lock lock(CatalogueLock());
+  const auto* region = static_cast<const RegionEntry*>(m_d->regionIndex.Find(name));
+  if (region == nullptr || !region->hasBounds) return false;
+  bounds = region->bounds;
+  return true;
 }
 
 std::vector<const Rf_CatalogueCell*> Rf_DevicePart::GetCellsOf(std::string_view name) const {

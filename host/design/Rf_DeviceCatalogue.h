@@ -28,12 +28,14 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 class Rf_Device;
+struct Rf_Bounds;
 struct Rf_DevicePartData;
 
 // One cell as the catalogue knows it. Texts are the catalogue's own copies.
@@ -45,6 +47,12 @@ struct Rf_CatalogueCell {
   // the region's name, or a text of the design file's that need not name a
   // region of the part; null for nothing.
   const char* regionText = nullptr;
+  // Where the cell lies (Rf_Cell::GetLocation, GetTileName, GetPackagePin,
+  // GetBank): x < 0 for no position, null texts for none.
+  std::int32_t x = -1, y = -1;
+  const char* tile = nullptr;
+  const char* packagePin = nullptr;
+  const char* bank = nullptr;
 };
 
 class Rf_DevicePart {
@@ -62,6 +70,9 @@ class Rf_DevicePart {
   std::vector<const char*> GetClockRegions() const;
   // The catalogue's copy of the region's name; null when the part has none.
   const char* FindClockRegion(std::string_view name) const;
+  // The grid rectangle of a clock region, from the first design that gave
+  // one; false for an unknown region or one without bounds.
+  bool GetClockRegionBounds(std::string_view name, Rf_Bounds& bounds) const;
   // The cells of a clock region, in cell order; empty for an unknown region.
   std::vector<const Rf_CatalogueCell*> GetCellsOf(std::string_view region) const;
 

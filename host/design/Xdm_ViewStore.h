@@ -211,4 +211,11 @@ struct Xdm_Access {
     return std::unique_ptr<Rf_Device>(new Rf_Device(partName));
   }
   static Rf_DeviceData& Data(const Rf_Device& d) { return *d.m_d; }
+  // False when the region has bounds already.
+  static bool SetBounds(Rf_ClockRegion& region, const Rf_Bounds& bounds) {
+    if (region.m_hasBounds) return false;
+    region.m_bounds = bounds;
+    region.m_hasBounds = true;
+    return true;
+  }
 };

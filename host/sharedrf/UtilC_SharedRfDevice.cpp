@@ -22,6 +22,21 @@ CitI::Result Give(CommonI::RefCountPtr<UtilI::ITclCollectable>& out,
   return out ? 1 : 0;
 }
 
+// A cell the catalogue does not know, described as the catalogue would;
+// the texts point into the cell's view, and the site copies them.
+Rf_CatalogueCell DescriptionOf(const Rf_Cell& cell) {
+  Rf_CatalogueCell described;
+  described.name = cell.GetName();
+  const Rf_CellDef* def = cell.GetCellDef();
+  described.type = def ? def->GetName() : "";
+  described.regionText = cell.GetClockRegionText();
+  cell.GetLocation(described.x, described.y);
+  described.tile = cell.GetTileName();
+  described.packagePin = cell.GetPackagePin();
+  described.bank = cell.GetBank();
+  return described;
+}
+
 }  // namespace
 
 CommonI::RefCountPtr<UtilI::ISharedRf> Device::Create(const Rf_DevicePart& part) {
@@ -51,7 +66,7 @@ CitI::Result Device::FindClockRegion(CommonI::RefCountPtr<UtilI::ITclCollectable
 CitI::Result Device::FindSite(CommonI::RefCountPtr<UtilI::ITclCollectable>& out,
                               const Port::StringBase& name) {
   const Rf_CatalogueCell* cell = m_part.FindCell(name.view());
-  return Give(out, cell ? Site::Create(m_part.GetName(), cell->name, cell->type, cell->regionText)
+  return Give(out, cell ? Site::Create(m_part.GetName(), *cell)
                         : CommonI::RefCountPtr<UtilI::ITclCollectable>());
 }
 
@@ -59,11 +74,9 @@ CitI::Result Device::GetSite(const Rf_Cell& cell,
                              CommonI::RefCountPtr<UtilI::ITclCollectable>& out) {
   if (!cell) return Give(out, {});
   if (const Rf_CatalogueCell* known = m_part.FindCell(cell.GetName())) {
-    return Give(out, Site::Create(m_part.GetName(), known->name, known->type, known->regionText));
+    return Give(out, Site::Create(m_part.GetName(), *known));
   }
-  const Rf_CellDef* def = cell.GetCellDef();
-  return Give(out, Site::Create(m_part.GetName(), cell.GetName(), def ? def->GetName() : "",
-                                cell.GetClockRegionText()));
+  return Give(out, Site::Create(m_part.GetName(), DescriptionOf(cell)));
 }
 
 CitI::Result Device::GetSiteNames(CommonI::RefCountPtr<UtilI::IStringContainer>& out) {

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "Rf_Device.h"
+
 namespace UtilC::SharedRf {
 namespace {
 
@@ -14,29 +16,57 @@ Port::StringBase IdOf(const char* type, const char* part, const Port::StringBase
 }  // namespace
 
 // In name order, as every collectable lists its properties.
-const Site::Property Site::kProperties[3] = {
+const Site::Property Site::kProperties[8] = {
+    {"Bank", UtilI::kValueString, "This property specifies the IO bank of the site.\n",
+     &Site::BankProperty},
     {"Clock Region", UtilI::kValueString, "This property specifies the clock region of the site.\n",
      &Site::ClockRegionProperty},
     {"Name", UtilI::kValueString, "This property specifies the name of the site.\n",
      &Site::NameProperty},
+    {"Package Pin", UtilI::kValueString, "This property specifies the package pin of the site.\n",
+     &Site::PackagePinProperty},
+    {"Tile", UtilI::kValueString, "This property specifies the tile the site lies in.\n",
+     &Site::TileProperty},
     {"Type", UtilI::kValueString, "This property specifies the type of the site.\n",
      &Site::TypeProperty},
+    {"X", UtilI::kValueInt, "This property specifies the column of the site on the device.\n",
+     &Site::XProperty},
+    {"Y", UtilI::kValueInt, "This property specifies the row of the site on the device.\n",
+     &Site::YProperty},
 };
 
-CommonI::RefCountPtr<UtilI::ITclCollectable> Site::Create(const char* part, const char* name,
-                                                          const char* type, const char* region) {
-  return Tcltask::MakeCounted<UtilI::ITclCollectable, Site>(part, name, type, region);
+CommonI::RefCountPtr<UtilI::ITclCollectable> Site::Create(const char* part,
+                                                          const Rf_CatalogueCell& cell) {
+  return Tcltask::MakeCounted<UtilI::ITclCollectable, Site>(part, cell);
 }
 
-Site::Site(const char* part, const char* name, const char* type, const char* region)
+Site::Site(const char* part, const Rf_CatalogueCell& cell)
     : m_live(LiveCounter(UtilI::kSharedRfSites)),
       m_part(part),
-      m_name(name),
-      m_type(type),
-      m_region(region) {}
+      m_name(cell.name),
+      m_type(cell.type),
+      m_region(cell.regionText),
+      m_tile(cell.tile),
+      m_packagePin(cell.packagePin),
+      m_bank(cell.bank),
+      m_x(cell.x),
+      m_y(cell.y) {}
 
 Port::StringBase Site::Id() const {
   return IdOf(kTypeName, m_part.c_str(), m_name);
+}
+
+namespace {
+
+// A text that may be missing: nothing is delivered for none.
+CitI::Result Optional(UtilI::IPropertyValue& value, const Port::StringBase& text) {
+  return text.IsEmpty() ? 0 : value.SetString(text);
+}
+
+}  // namespace
+
+CitI::Result Site::BankProperty(UtilI::IPropertyValue& value) const {
+  return Optional(value, m_bank);
 }
 
 CitI::Result Site::ClockRegionProperty(UtilI::IPropertyValue& value) const {
@@ -47,15 +77,39 @@ CitI::Result Site::NameProperty(UtilI::IPropertyValue& value) const {
   return value.SetString(m_name);
 }
 
+CitI::Result Site::PackagePinProperty(UtilI::IPropertyValue& value) const {
+  return Optional(value, m_packagePin);
+}
+
+CitI::Result Site::TileProperty(UtilI::IPropertyValue& value) const {
+  return Optional(value, m_tile);
+}
+
 CitI::Result Site::TypeProperty(UtilI::IPropertyValue& value) const {
   return value.SetString(m_type);
 }
 
-const ClockRegion::Property ClockRegion::kProperties[2] = {
+CitI::Result Site::XProperty(UtilI::IPropertyValue& value) const {
+  return m_x < 0 ? 0 : value.SetInt(m_x);
+}
+
+CitI::Result Site::YProperty(UtilI::IPropertyValue& value) const {
+  return m_x < 0 ? 0 : value.SetInt(m_y);
+}
+
+const ClockRegion::Property ClockRegion::kProperties[6] = {
     {"Name", UtilI::kValueString, "This property specifies the name of the clock region.\n",
      &ClockRegion::NameProperty},
     {"Sites", UtilI::kValueList, "This property specifies the sites of the clock region.\n",
      &ClockRegion::SitesProperty},
+    {"X Max", UtilI::kValueInt, "This property specifies the last column of the clock region.\n",
+     &ClockRegion::XMaxProperty},
+    {"X Min", UtilI::kValueInt, "This property specifies the first column of the clock region.\n",
+     &ClockRegion::XMinProperty},
+    {"Y Max", UtilI::kValueInt, "This property specifies the last row of the clock region.\n",
+     &ClockRegion::YMaxProperty},
+    {"Y Min", UtilI::kValueInt, "This property specifies the first row of the clock region.\n",
+     &ClockRegion::YMinProperty},
 };
 
 CommonI::RefCountPtr<UtilI::ITclCollectable> ClockRegion::Create(const Rf_DevicePart& part,
@@ -78,12 +132,33 @@ CitI::Result ClockRegion::SitesProperty(UtilI::IPropertyValue& value) const {
   CommonI::RefCountPtr<UtilI::IObjectList> list = HelperServices::NewList();
   if (!list) return 0;
   for (const Rf_CatalogueCell* cell : m_part.GetCellsOf(m_name.view())) {
-    CommonI::RefCountPtr<UtilI::ITclCollectable> site =
-        Site::Create(m_part.GetName(), cell->name, cell->type, cell->regionText);
+    CommonI::RefCountPtr<UtilI::ITclCollectable> site = Site::Create(m_part.GetName(), *cell);
     if (!site || !list->Append(site.get())) return 0;  // never a list with sites missing
   }
   return value.SetObject(
       static_cast<CitI::IInterface*>(list->QueryInterface(CitI::IID_IInterface)));
+}
+
+CitI::Result ClockRegion::Corner(UtilI::IPropertyValue& value,
+                                 std::int32_t Rf_Bounds::*corner) const {
+  Rf_Bounds bounds;
+  return m_part.GetClockRegionBounds(m_name.view(), bounds) ? value.SetInt(bounds.*corner) : 0;
+}
+
+CitI::Result ClockRegion::XMaxProperty(UtilI::IPropertyValue& value) const {
+  return Corner(value, &Rf_Bounds::xMax);
+}
+
+CitI::Result ClockRegion::XMinProperty(UtilI::IPropertyValue& value) const {
+  return Corner(value, &Rf_Bounds::xMin);
+}
+
+CitI::Result ClockRegion::YMaxProperty(UtilI::IPropertyValue& value) const {
+  return Corner(value, &Rf_Bounds::yMax);
+}
+
+CitI::Result ClockRegion::YMinProperty(UtilI::IPropertyValue& value) const {
+  return Corner(value, &Rf_Bounds::yMin);
 }
 
 }  // namespace UtilC::SharedRf

@@ -12,9 +12,13 @@
 //   site          type name "ncd_site"; properties "Name", "Type" (its
 //                 cell type), "Clock Region" (the region's name, or "None";
 //                 a design file's clock_region_text, which need not name a
-//                 region of the part, where it sets one)
+//                 region of the part, where it sets one), where it lies:
+//                 "X", "Y" (its grid position), "Tile", and for an IO site
+//                 "Package Pin" and "Bank" (no value where the device gives
+//                 none)
 //   clock region  type name "ncd_clock_region"; properties "Name", "Sites"
-//                 (a list of its sites)
+//                 (a list of its sites), and its grid rectangle "X Min",
+//                 "Y Min", "X Max", "Y Max" (corners included)
 // A part's sites and regions are those of the device sections of the
 // designs of that part read so far in the process.
 //

@@ -245,6 +245,42 @@ TEST_F(LoaderErrors, UnknownReferences) {
   });
 }
 
+// Where cells lie and what regions cover: positions come in pairs within
+// the grid's range, and bounds name one declared region once, corners in
+// order.
+TEST_F(LoaderErrors, CellPlacesAndRegionBounds) {
+  auto device = [&](const std::string& body) {
+    return kHead + R"("device": {"clock_regions": ["R"], "cell_types": [{"name": "T"}], )" + body +
+           "}, " + kTop + "}";
+  };
+  const std::string bounds = R"({"name": "R", "x_min": 0, "y_min": 0, "x_max": 3, "y_max": 3})";
+  Expect({
+      {"x without y", device(R"("cells": [{"name": "C", "type": "T", "x": `4}])"),
+       "a cell's 'x' and 'y' come together"},
+      {"y without x", device(R"("cells": [{"name": "C", "type": "T", "y": `4}])"),
+       "a cell's 'x' and 'y' come together"},
+      {"negative x", device(R"("cells": [{"name": "C", "type": "T", "x": `-1, "y": 0}])"),
+       "'x' is out of range (0..65535)"},
+      {"empty package pin", device(R"("cells": [{"name": "C", "type": "T", "package_pin": `""}])"),
+       "'package_pin' must not be empty"},
+      {"bounds of an unknown region",
+       device(
+           R"("clock_region_bounds": [{"name": `"Q", "x_min": 0, "y_min": 0, "x_max": 1, "y_max": 1}])"),
+       "unknown clock region 'Q'"},
+      {"bounds twice",
+       device(R"("clock_region_bounds": [)" + bounds +
+              R"(, {"name": `"R", "x_min": 0, "y_min": 0, "x_max": 1, "y_max": 1}])"),
+       "clock region 'R' has bounds twice"},
+      {"empty bounds",
+       device(
+           R"("clock_region_bounds": [{"name": `"R", "x_min": 2, "y_min": 0, "x_max": 1, "y_max": 1}])"),
+       "the bounds of clock region 'R' are empty"},
+      {"a corner missing",
+       device(R"("clock_region_bounds": [`{"name": "R", "x_min": 2, "y_min": 0, "x_max": 1}])"),
+       "missing required key 'y_max' in clock region bounds"},
+  });
+}
+
 // Nothing is silently changed or cut, and messages quote a bounded piece
 // of the input with control characters escaped.
 TEST_F(LoaderErrors, StrictInput) {

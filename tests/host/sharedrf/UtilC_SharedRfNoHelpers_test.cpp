@@ -27,7 +27,8 @@ TEST(SharedRfWithoutHelpers, PropertiesAnswerFalseAndTheRestWorks) {
   EXPECT_FALSE(value);
   EXPECT_FALSE(info);
   EXPECT_EQ(sharedrf_test::NameOf(site.get()), "C0");
-  EXPECT_EQ(ncdtest::PropertyNames(region.get()), (std::vector<std::string>{"Name", "Sites"}));
+  EXPECT_EQ(ncdtest::PropertyNames(region.get()),
+            (std::vector<std::string>{"Name", "Sites", "X Max", "X Min", "Y Max", "Y Min"}));
 
   // The component asked for the library once; it does not ask again.
   CitP::FactoryFault::Disarm();

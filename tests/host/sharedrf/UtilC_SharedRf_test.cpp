@@ -146,7 +146,9 @@ TEST_F(SharedRf, SitesAreCollectablesWithNameTypeAndClockRegion) {
   EXPECT_EQ(site->IsStale(), 0u);
   EXPECT_EQ(site->GetId().str(), IdOf("ncd_site", Part("rf-sites"), "S1"));
   EXPECT_EQ(site->QueryInterface(UtilI::IID_ITclCollectable), site.get());
-  EXPECT_EQ(PropertyNames(site.get()), (std::vector<std::string>{"Clock Region", "Name", "Type"}));
+  EXPECT_EQ(PropertyNames(site.get()),
+            (std::vector<std::string>{"Bank", "Clock Region", "Name", "Package Pin", "Tile", "Type",
+                                      "X", "Y"}));
   EXPECT_EQ(PropertyText(site.get(), "Name"), "S1");
   EXPECT_EQ(PropertyText(site.get(), "type"), "SLICEM");
   EXPECT_EQ(PropertyText(site.get(), "clock_region"), "X0Y0");
@@ -175,7 +177,7 @@ TEST_F(SharedRf, SitesAreCollectablesWithNameTypeAndClockRegion) {
   EXPECT_EQ(info->IsReadOnly(), 1u);
   info->GetDescription(text);
   EXPECT_EQ(text.str(), "This property specifies the clock region of the site.\n");
-  EXPECT_EQ(site->GetPropertyInfo("Bank", &info), 0u);
+  EXPECT_EQ(site->GetPropertyInfo("Slew", &info), 0u);
 }
 
 TEST_F(SharedRf, ClockRegionsListTheirSites) {
@@ -189,7 +191,8 @@ TEST_F(SharedRf, ClockRegionsListTheirSites) {
   EXPECT_EQ(text.str(), "ncd_clock_region");
   EXPECT_EQ(NameOf(region.get()), "X0Y0");
   EXPECT_EQ(region->GetId().str(), IdOf("ncd_clock_region", Part("rf-regions"), "X0Y0"));
-  EXPECT_EQ(PropertyNames(region.get()), (std::vector<std::string>{"Name", "Sites"}));
+  EXPECT_EQ(PropertyNames(region.get()),
+            (std::vector<std::string>{"Name", "Sites", "X Max", "X Min", "Y Max", "Y Min"}));
   EXPECT_EQ(PropertyText(region.get(), "Name"), "X0Y0");
   EXPECT_EQ(PropertyText(region.get(), "Sites"), "S0 S1");
 
@@ -278,6 +281,66 @@ TEST_F(SharedRf, SitesShowTheClockRegionTextOfTheirCells) {
   EXPECT_EQ(PropertyText(region.get(), "Sites"), "A C");
 }
 
+// Where a site lies and what a clock region covers, as the design file
+// says: found by name, reached from a cell of the design, and reached from
+// a cell of a design whose part the catalogue does not describe (the cell
+// describes itself). What the file leaves out has no value.
+TEST_F(SharedRf, SitesAndClockRegionsSayWhereTheyAre) {
+  const std::string text = R"({"format": "ncd-json", "version": 1, "part": "PART", "device": {
+    "clock_regions": ["L", "R"], "cell_types": [{"name": "T"}],
+    "clock_region_bounds": [{"name": "L", "x_min": 0, "y_min": 0, "x_max": 6, "y_max": 17}],
+    "cells": [{"name": "X0/Y4/io1", "type": "T", "clock_region": "L", "x": 0, "y": 4,
+               "tile": "X0/Y4", "package_pin": "J3", "bank": "3"},
+              {"name": "X5/Y9", "type": "T", "x": 5, "y": 9},
+              {"name": "GB", "type": "T", "clock_region": "R"}]},
+    "top": {"name": "t", "level": 0}})";
+  // `prefix` goes before each site's name.
+  auto write = [&](const std::string& file, const std::string& part, const std::string& prefix) {
+    std::string design = text;
+    design.replace(design.find("PART"), 4, part);
+    for (const char* site : {"X0/Y4/io1\"", "X5/Y9\"", "GB\""})
+      design.replace(design.find(site), 0, prefix);
+    return design_test::Load(m_dir.Write(file, design));
+  };
+  const std::string part = Part("rf-where");
+  design_test::Loaded loaded = write("where.ncd.json", part, "");
+  design_test::Loaded stranger = write("stranger.ncd.json", Part("rf-where-other"), "s.");
+  RefCountPtr<CitI::IInterface> device = DeviceOf(*m_mgr, part);
+  const struct {
+    const char* site;
+    const char* shown;  // X Y Tile "Package Pin" Bank
+  } kCases[] = {
+      {"X0/Y4/io1", "0 4 X0/Y4 J3 3"},
+      {"X5/Y9", "5 9 <none> <none> <none>"},
+      {"GB", "<none> <none> <none> <none> <none>"},
+  };
+  auto shown = [](ITclCollectable* site) {
+    std::string text;
+    for (const char* name : {"X", "Y", "Tile", "Package Pin", "Bank"})
+      text += (text.empty() ? "" : " ") + PropertyText(site, name);
+    return text;
+  };
+  for (const auto& c : kCases) {
+    RefCountPtr<ITclCollectable> byName, byCell, described;
+    ASSERT_EQ(Sites(device)->FindSite(byName, c.site), 1u) << c.site;
+    EXPECT_EQ(shown(byName.get()), c.shown) << c.site;
+    ASSERT_EQ(Sites(device)->GetSite(loaded.cad()->GetDevice()->FindCell(c.site), byCell), 1u);
+    EXPECT_EQ(shown(byCell.get()), c.shown) << c.site;
+    // A cell this part does not know describes itself.
+    Rf_Cell foreign = stranger.cad()->GetDevice()->FindCell(("s." + std::string(c.site)).c_str());
+    ASSERT_EQ(Sites(device)->GetSite(foreign, described), 1u);
+    EXPECT_EQ(shown(described.get()), c.shown) << c.site;
+  }
+  RefCountPtr<ITclCollectable> region;
+  ASSERT_EQ(Rf(device)->FindClockRegion(region, "L"), 1u);
+  std::string bounds;
+  for (const char* name : {"X Min", "Y Min", "X Max", "Y Max"})
+    bounds += PropertyText(region.get(), name) + " ";
+  EXPECT_EQ(bounds, "0 0 6 17 ");
+  ASSERT_EQ(Rf(device)->FindClockRegion(region, "R"), 1u);
+  EXPECT_EQ(PropertyText(region.get(), "X Min"), "<none>");
+}
+
 // The calls the design component makes, in its order: Load and Get of the
 // manager, GetSite on the device's IDeviceSites face, the site's "Clock
 // Region" as text, FindClockRegion on the face the manager handed out.
@@ -319,7 +382,7 @@ TEST_F(SharedRf, RefusedHelperObjectsGiveFalseNeverACrash) {
   EXPECT_EQ(site->GetPropertyValue("Name", &value), 0u);
   EXPECT_FALSE(value);
   EXPECT_EQ(NameOf(site.get()), "S0");  // what needs no helper still works
-  EXPECT_EQ(PropertyNames(site.get()).size(), 3u);
+  EXPECT_EQ(PropertyNames(site.get()).size(), 8u);
   CitP::FactoryFault::Disarm();
 
   CitP::FactoryFault::RefuseClass(UtilI::CLSID_PropertyInfo);
