@@ -23,4 +23,12 @@ NCD_EXPORT int Ncd_Init(Tcl_Interp* interp);
 // commands fail with NCD STOPPED). When no search runs it acts as before,
 // or, with `ignoreWhenIdle`, does nothing.
 NCD_EXPORT void Ncd_InstallInterruptHandler(int ignoreWhenIdle);
+// Asks every command of the package running in the process to stop (they
+// fail with NCD STOPPED); answers how many were running. Safe in a signal
+// handler: a shell with a SIGINT handler of its own calls it there.
+NCD_EXPORT int Ncd_StopCommands(void);
 }
+
+// The characters that end the word ncd::complete completes (a shell's line
+// editor breaks words at the same ones).
+#define NCD_COMPLETION_BREAKS " \t\n[{\";(!"

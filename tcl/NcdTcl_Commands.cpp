@@ -1,10 +1,14 @@
 #include "NcdTcl_Commands.h"
 
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <string>
 
+#include "NcdTcl_Complete.h"
 #include "NcdTcl_DesignInfo.h"
 #include "NcdTcl_Error.h"
+#include "NcdTcl_Help.h"
 #include "NcdTcl_ObjectCommands.h"
 #include "NcdTcl_Options.h"
 
@@ -14,11 +18,9 @@ namespace {
 
 using Args = Tcl_Obj* const[];
 
-const CommandEntry& EntryNamed(const char* name);
-
 // Requires exactly `count` arguments after the command word.
 void Plain(Tcl_Interp* interp, int objc, Tcl_Obj* const objv[], int count, const char* name) {
-  RequirePlainArgs(interp, objc, objv, count, EntryNamed(name).usage);
+  RequirePlainArgs(interp, objc, objv, count, UsageOf(name));
 }
 
 void SetText(Tcl_Interp* interp, const std::string& text) {
@@ -29,7 +31,13 @@ void SetText(Tcl_Interp* interp, const std::string& text) {
 
 enum OpenOption { kAsync, kCommand, kOwner };
 const OptionEntry kOpenOptions[] = {
-    {"-async"}, {"-command", "script"}, {"-owner", "name"}, {"--"}, {nullptr}};
+    {"-async", nullptr, "answer a loading handle at once; the read goes on in the background"},
+    {"-command", "script",
+     "run script with the handle and its state appended when the read "
+     "ends (implies -async; {} for no callback)"},
+    {"-owner", "name", "open for the owner of this name (one owner object per name)"},
+    {"--", nullptr, "ends the options"},
+    {nullptr}};
 
 // A -command script is a command prefix: the handle and status are appended
 // as list elements, so it must be a list. An empty one asks for no callback.
@@ -44,7 +52,7 @@ Tcl_Obj* CallbackOf(Tcl_Interp* interp, Tcl_Obj* script) {
 
 void OpenDesign(Session& session, Tcl_Interp* interp, int objc, Args objv) {
   ParsedOptions options = ParseOptions(interp, objc, objv, kOpenOptions);
-  RequireArgs(interp, objv, options, 1, EntryNamed("open_design").usage);
+  RequireArgs(interp, objv, options, 1, UsageOf("open_design"));
   OpenRequest request;
   request.file = Tcl_GetString(options.Arg(0));
   if (options.Has(kOwner)) request.ownerName = Tcl_GetString(options.Value(kOwner));
@@ -93,11 +101,13 @@ void Designs(Session& session, Tcl_Interp* interp, int objc, Args objv) {
 
 // ---- the manager ----
 
-const OptionEntry kDumpOptions[] = {{"-prefix", "text"}, {"--"}, {nullptr}};
+const OptionEntry kDumpOptions[] = {{"-prefix", "text", "put text before the answer"},
+                                    {"--", nullptr, "ends the options"},
+                                    {nullptr}};
 
 void Dump(Session& session, Tcl_Interp* interp, int objc, Args objv) {
   ParsedOptions options = ParseOptions(interp, objc, objv, kDumpOptions);
-  RequireArgs(interp, objv, options, 0, EntryNamed("dump").usage);
+  RequireArgs(interp, objv, options, 0, UsageOf("dump"));
   const char* prefix = options.Has(0) ? Tcl_GetString(options.Value(0)) : "";
   SetText(interp, session.Mgr().Dump(prefix).str());
 }
@@ -107,115 +117,139 @@ void PurgeUnused(Session& session, Tcl_Interp* interp, int objc, Args objv) {
   session.Mgr().PurgeUnused();
 }
 
-// ---- help ----
-
-std::string HelpOf(const CommandEntry& entry) {
-  std::string text = std::string("ncd::") + entry.name;
-  if (*entry.usage) text += std::string(" ") + entry.usage;
-  return text + "\n    " + entry.help;
-}
-
-// Accepts "open_design", "ncd::open_design" and "::ncd::open_design".
-Tcl_Obj* BareName(Tcl_Obj* word) {
-  const char* text = Tcl_GetString(word);
-  for (const char* prefix : {"::ncd::", "ncd::"}) {
-    if (!std::strncmp(text, prefix, std::strlen(prefix)))
-      return Tcl_NewStringObj(text + std::strlen(prefix), -1);
-  }
-  return word;
-}
-
-void Help(Session&, Tcl_Interp* interp, int objc, Args objv) {
-  if (objc > 2) RequirePlainArgs(interp, objc, objv, 1, EntryNamed("help").usage);
-  if (objc == 1) {
-    std::string text;
-    for (const CommandEntry* entry = Commands(); entry->name; ++entry)
-      text += (text.empty() ? "" : "\n") + HelpOf(*entry);
-    return SetText(interp, text);
-  }
-  Tcl_Obj* name = BareName(objv[1]);
-  Tcl_IncrRefCount(name);
-  int index = 0;
-  int code = Tcl_GetIndexFromObjStruct(interp, name, Commands(), sizeof(CommandEntry), "command", 0,
-                                       &index);
-  Tcl_DecrRefCount(name);
-  if (code != TCL_OK) throw Error(ErrorClass::Option, Tcl_GetString(Tcl_GetObjResult(interp)));
-  SetText(interp, HelpOf(Commands()[index]));
-}
-
-constexpr const char* kGetUsage =
-    "?-regexp? ?-nocase? ?-hierarchical? ?-filter expression? ?-limit count? ?-quiet? "
-    "?-design handle? ?-of_objects objects? ?-object_type kind? ?--? ?pattern ...?";
+constexpr const char* kObjectsDetails =
+    "Patterns are globs over names (help patterns); an object value of the command's kind "
+    "stands for itself. -filter keeps the objects for which an expression over their "
+    "properties holds (help filter); the properties of each kind: help properties.";
 
 const CommandEntry kCommands[] = {
-    {"open_design", OpenDesign, "?-owner name? ?-async? ?-command script? ?--? file",
-     "Opens a design file for an owner (none by default) and answers its handle; with "
-     "-async (or -command) answers at once and, from the event loop, runs script with the "
-     "handle and its status appended."},
-    {"load_status", LoadStatus, "handle",
-     "Answers the state of a handle: loading, ready or failed."},
-    {"cancel_load", CancelLoad, "handle", "Gives up a pending load; the handle is closed."},
-    {"close_design", CloseDesign, "handle",
-     "Hands the design back, or gives up its pending load; the handle becomes invalid."},
-    {"design_info", DesignInfo, "handle",
+    {"open_design", OpenDesign, kOpenOptions, "file",
+     "Opens a design file for an owner (none by default) and answers its handle.",
+     "Without -async it returns once the design is read. With -async (or -command) it "
+     "answers a loading handle at once and, from the event loop, runs script with the handle "
+     "and its state (ready or failed) appended.",
+     nullptr},
+    {"load_status", LoadStatus, nullptr, "handle",
+     "Answers the state of a handle: loading, ready or failed.", "", nullptr},
+    {"cancel_load", CancelLoad, nullptr, "handle", "Gives up a pending load; the handle is closed.",
+     "", nullptr},
+    {"close_design", CloseDesign, nullptr, "handle",
+     "Hands the design back, or gives up its pending load; the handle becomes invalid.", "",
+     nullptr},
+    {"design_info", DesignInfo, nullptr, "handle",
      "Answers a dict of the design's file, name, part, owner and status and the counts of "
-     "its blocks by level, nets, pins, signals and shapes."},
-    {"designs", Designs, "", "Answers this interpreter's open handles, oldest first."},
-    {"dump", Dump, "?-prefix text?",
-     "Answers the shared design manager's registries: designs in use, loading and kept unused."},
-    {"purge_unused", PurgeUnused, "", "Frees the designs the manager keeps unused."},
-    {"current_design", CurrentDesign, "?handle?",
-     "Answers the design that searches and names use without -design (the handle set here "
-     "while it is open, else the newest ready one); with a handle, makes it current."},
-    {"get_blocks", GetObjectsOf<Kind::Block>, kGetUsage,
-     "Answers the blocks whose names match a pattern (all by default), searched through the "
-     "design's search source; or the blocks of -of_objects (children, a pin's block, a "
-     "signal's parent, a net's blocks, an RPM's members)."},
-    {"get_nets", GetObjectsOf<Kind::Net>, kGetUsage,
-     "Answers the nets whose names match; or the nets of -of_objects (pins, signals, "
-     "blocks). Hidden nets are left out."},
-    {"get_rpms", GetObjectsOf<Kind::Rpm>, kGetUsage,
-     "Answers the RPMs whose names match; or the RPMs of the top block given in -of_objects."},
-    {"get_pins", GetObjectsOf<Kind::Pin>, kGetUsage,
-     "Answers the pins whose names match (pin name, or block/pin with -hierarchical); or "
-     "the pins of -of_objects (blocks, nets, signals)."},
-    {"get_signals", GetObjectsOf<Kind::Signal>, kGetUsage,
-     "Answers the signals whose names match; or the signals of -of_objects (blocks, nets, pins)."},
-    {"get_sites", GetObjectsOf<Kind::Site>, kGetUsage,
-     "Answers the sites of the design's part whose names match; or the sites of -of_objects "
-     "(comps, clock regions)."},
-    {"get_property", GetProperty, "?-quiet? ?-object_type kind? name objects",
+     "its blocks by level, nets, pins, signals and shapes.",
+     "", nullptr},
+    {"designs", Designs, nullptr, "", "Answers this interpreter's open handles, oldest first.", "",
+     nullptr},
+    {"dump", Dump, kDumpOptions, "",
+     "Answers the shared design manager's registries: designs in use, loading and kept unused.", "",
+     nullptr},
+    {"purge_unused", PurgeUnused, nullptr, "", "Frees the designs the manager keeps unused.", "",
+     nullptr},
+    {"current_design", CurrentDesign, nullptr, "?handle?",
+     "Answers the design that searches and names use without -design; with a handle, makes "
+     "it current.",
+     "The current design is the handle set here while it is open and ready, else the newest "
+     "ready one.",
+     nullptr},
+    {"get_blocks", GetObjectsOf<Kind::Block>, kGetOptions, "?pattern ...?",
+     "Answers the blocks whose names match a pattern (all by default), or the blocks of "
+     "-of_objects (children, a pin's block, a signal's parent, a net's blocks, an RPM's "
+     "members).",
+     kObjectsDetails, "block"},
+    {"get_nets", GetObjectsOf<Kind::Net>, kGetOptions, "?pattern ...?",
+     "Answers the nets whose names match, or the nets of -of_objects (pins, signals, "
+     "blocks). Hidden nets are left out.",
+     kObjectsDetails, "net"},
+    {"get_rpms", GetObjectsOf<Kind::Rpm>, kGetOptions, "?pattern ...?",
+     "Answers the RPMs whose names match, or the RPMs of the top block given in -of_objects.",
+     kObjectsDetails, "rpm"},
+    {"get_pins", GetObjectsOf<Kind::Pin>, kGetOptions, "?pattern ...?",
+     "Answers the pins whose names match (pin name, or block/pin with -hierarchical), or "
+     "the pins of -of_objects (blocks, nets, signals).",
+     kObjectsDetails, "pin"},
+    {"get_signals", GetObjectsOf<Kind::Signal>, kGetOptions, "?pattern ...?",
+     "Answers the signals whose names match, or the signals of -of_objects (blocks, nets, "
+     "pins).",
+     kObjectsDetails, "signal"},
+    {"get_sites", GetObjectsOf<Kind::Site>, kGetOptions, "?pattern ...?",
+     "Answers the sites of the design's part whose names match, or the sites of -of_objects "
+     "(comps, clock regions).",
+     kObjectsDetails, "site"},
+    {"get_property", GetProperty, kQuietOptions, "name objects",
      "Answers the value of a property of one object, or the list of its values for a list "
-     "of objects; object values come back as objects. -quiet answers {} for a property an "
-     "object lacks."},
-    {"list_property", ListProperty, "?-kind? ?-object_type kind? object_or_kind",
+     "of objects.",
+     "Object values come back as objects. The properties of each kind: help properties.", nullptr},
+    {"list_property", ListProperty, kListPropertyOptions, "object_or_kind",
      "Answers the property names of an object or of a kind (block, net, pin, signal, rpm, "
-     "site, clock_region) in the component's order; with -kind, each followed by its kind."},
-    {"report_property", ReportProperty, "?-quiet? ?-object_type kind? object ?pattern?",
-     "Answers a table of the object's properties matching pattern: name, kind, value, "
-     "description."},
-    {"enable_service", EnableService, "handle service",
-     "Makes the design's timing (delay mediator: Max Delay, Skew Value) or routing (route "
-     "mediator: Equation, Gcd, Clock Region) service; until then those properties answer "
-     "-1.0 or nothing."},
-    {"live_objects", LiveObjects, "",
+     "site, clock_region) in the component's order.",
+     "", nullptr},
+    {"report_property", ReportProperty, kQuietOptions, "object ?pattern?",
+     "Answers a table of the object's properties whose names match pattern: name, kind, "
+     "value, description.",
+     "", nullptr},
+    {"enable_service", EnableService, nullptr, "handle service",
+     "Makes the design's timing or routing service; until then the properties they give "
+     "answer -1.0 or nothing.",
+     "timing (the delay mediator) gives \"Max Delay\" and \"Skew Value\"; routing (the route "
+     "mediator) gives \"Equation\", \"Gcd\" and a pin's \"Clock Region\".",
+     nullptr},
+    {"live_objects", LiveObjects, nullptr, "",
      "Answers a dict of the objects alive in the process: collectables, object values, "
-     "helper values, search patterns and device objects (for leak checks)."},
-    {"help", Help, "?command?", "Answers the help of every command, or of one."},
-    {nullptr, nullptr, nullptr, nullptr},
+     "helper values, search patterns and device objects (for leak checks).",
+     "", nullptr},
+    {"complete", Complete, kCompleteOptions, "line",
+     "Answers the completions of the last word of a command line, as the shell's Tab "
+     "offers them.",
+     "Command names, options, property names of the objects a command takes, handles, and "
+     "the names of the current design's objects (a path completes one level at a time).",
+     nullptr},
+    {"help", Help, nullptr, "?pattern?",
+     "Answers the help of the commands and topics whose names match the glob pattern, or a "
+     "list of them all.",
+     "Every command also answers its help for -help. Topics: patterns (names, patterns and "
+     "paths), filter (the -filter grammar), properties (each kind's properties), and each "
+     "kind's name (block, net, ...).",
+     nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
 };
-
-const CommandEntry& EntryNamed(const char* name) {
-  const CommandEntry* entry = kCommands;
-  while (entry->name && std::strcmp(entry->name, name))
-    ++entry;
-  return *entry;
-}
 
 }  // namespace
 
 const CommandEntry* Commands() {
   return kCommands;
+}
+
+const CommandEntry* CommandNamed(const char* name) {
+  for (const CommandEntry* entry = kCommands; entry->name; ++entry)
+    if (!std::strcmp(entry->name, name)) return entry;
+  return nullptr;
+}
+
+std::string Synopsis(const CommandEntry& entry) {
+  std::string text;
+  for (const OptionEntry* option = entry.options; option && option->name; ++option) {
+    // "--" is shown where an argument may start with "-": where it is described.
+    if (!std::strcmp(option->name, "--") && (!*entry.args || !option->help)) continue;
+    text += std::string(text.empty() ? "" : " ") + "?" + option->name;
+    if (option->valueName) text += std::string(" ") + option->valueName;
+    text += "?";
+  }
+  if (*entry.args) text += std::string(text.empty() ? "" : " ") + entry.args;
+  return text;
+}
+
+const char* UsageOf(const char* name) {
+  static std::mutex lock;
+  static std::map<std::string, std::string> usages;  // grows to the table's size only
+  std::lock_guard<std::mutex> guard(lock);
+  auto found = usages.find(name);
+  if (found == usages.end()) {
+    const CommandEntry* entry = CommandNamed(name);
+    found = usages.emplace(name, entry ? Synopsis(*entry) : std::string()).first;
+  }
+  return found->second.c_str();
 }
 
 }  // namespace NcdTcl

@@ -9,6 +9,7 @@
 
 #include "NcdTcl_Error.h"
 #include "NcdTcl_Filter.h"
+#include "NcdTcl_Interrupt.h"
 #include "NcdTcl_ObjectCommands.h"
 #include "NcdTcl_Options.h"
 #include "NcdTcl_Pattern.h"
@@ -32,6 +33,8 @@ enum GetOption {
   kOf,
   kObjectType
 };
+}  // namespace
+
 const OptionEntry kGetOptions[] = {
     {"-regexp", nullptr, "patterns are regular expressions, anchored at both ends"},
     {"-nocase", nullptr, "match names without regard to case"},
@@ -44,6 +47,8 @@ const OptionEntry kGetOptions[] = {
     {"-object_type", "kind", "the kind the names of -of_objects are of (block, net, pin, ...)"},
     {"--", nullptr, "ends the options"},
     {nullptr}};
+
+namespace {
 
 struct Request {
   const KindInfo& kind;
@@ -92,6 +97,7 @@ class PatternSet {
     }
   }
   bool Matches(Tcl_Obj* candidate) const {
+    CheckStop();
     UtilI::ITclCollectable* coll = CollectableOf(candidate);
     const bool device = m_kind.kind == Kind::Site || m_kind.kind == Kind::ClockRegion;
     // Names of one level need only the object's name, which costs less.
@@ -167,8 +173,10 @@ void AddEvery(const KindInfo& kind, Session::Handle& design, ResultList& all,
   if (kind.searchType) return SearchAtMost(design, query, "*", all);
   ResultList blocks(false);
   Search(design, query, "*", blocks);
-  for (Tcl_Obj* block : blocks.Items())
+  for (Tcl_Obj* block : blocks.Items()) {
+    CheckStop();
     AddRelated(block, kind, all);
+  }
 }
 
 // One pattern through the search service: on the objects' names when the
@@ -190,6 +198,7 @@ void SearchOne(const Request& request, Session::Handle& design, const PathPatter
   ResultList found(false);
   SearchAtMost(design, query, pattern.ServiceText(lastLevel), found);
   for (Tcl_Obj* object : found.Items()) {
+    CheckStop();
     if (request.Done(out)) break;
     if (!check || pattern.Matches(DisplayName(CollectableOf(object), request.kind)))
       out.Add(object);
@@ -224,6 +233,7 @@ void RelatedTo(Session& session, const Request& request, Session::Handle* design
   how.objv = request.objv;
   ResolveObjects(session, request.options.Value(kOf), how, sources);
   for (Tcl_Obj* source : sources.Items()) {
+    CheckStop();
     RequireLive(source);
     AddRelated(source, request.kind, out);
   }
@@ -236,6 +246,7 @@ void ApplyFilter(const Request& request, ResultList& results) {
   std::vector<UtilI::ITclCollectable*> asked;
   asked.reserve(items.size());
   for (Tcl_Obj* item : items) {
+    CheckStop();
     asked.push_back(CollectableOf(item));
     if (request.Full(kept)) continue;
     if (filter.Accepts(asked.back())) kept.Add(item);

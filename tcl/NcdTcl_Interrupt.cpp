@@ -2,6 +2,9 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdint>
+
+#include "NcdTcl_Error.h"
 
 namespace NcdTcl {
 
@@ -13,8 +16,26 @@ std::atomic<UtilI::ISearchRequest*> s_running[kSlots];
 std::atomic<bool> s_ignoreWhenIdle{false};
 struct sigaction s_previous;
 
+// Commands running in the process, and the stops asked so far: a command
+// is stopped when the count moved since it began.
+std::atomic<int> s_commands{0};
+std::atomic<std::uint64_t> s_stops{0};
+thread_local int t_depth = 0;
+thread_local std::uint64_t t_stopsAtStart = 0;
+
+int StopSearches() noexcept {
+  int asked = 0;
+  for (auto& slot : s_running) {
+    if (UtilI::ISearchRequest* context = slot.load()) {
+      context->RequestStop();
+      ++asked;
+    }
+  }
+  return asked;
+}
+
 void OnInterrupt(int signal) {
-  if (StopSearches() || s_ignoreWhenIdle.load()) return;
+  if (StopCommands() || s_ignoreWhenIdle.load()) return;
   sigaction(SIGINT, &s_previous, nullptr);  // as before: usually the end of the process
   std::raise(signal);
 }
@@ -32,15 +53,33 @@ SearchScope::~SearchScope() {
   if (m_slot >= 0) s_running[m_slot].store(nullptr);
 }
 
-int StopSearches() noexcept {
-  int asked = 0;
-  for (auto& slot : s_running) {
-    if (UtilI::ISearchRequest* context = slot.load()) {
-      context->RequestStop();
-      ++asked;
-    }
-  }
-  return asked;
+CommandScope::CommandScope() {
+  if (t_depth++) return;
+  t_stopsAtStart = s_stops.load();
+  s_commands.fetch_add(1);
+}
+
+CommandScope::~CommandScope() {
+  if (!--t_depth) s_commands.fetch_sub(1);
+}
+
+bool StopAsked() noexcept {
+  return t_depth && s_stops.load(std::memory_order_relaxed) != t_stopsAtStart;
+}
+
+void ThrowStopped() {
+  throw Error(ErrorClass::Stopped, "command stopped", {"stopped"});
+}
+
+void CheckStop() {
+  if (StopAsked()) ThrowStopped();
+}
+
+int StopCommands() noexcept {
+  const int commands = s_commands.load();
+  if (commands) s_stops.fetch_add(1);
+  const int searches = StopSearches();
+  return commands > searches ? commands : searches;
 }
 
 void InstallInterruptHandler(bool ignoreWhenIdle) {

@@ -9,6 +9,8 @@
 #include <tcl.h>
 
 #include "NcdTcl_Object.h"
+#include "NcdTcl_Options.h"
+#include "NcdTcl_Query.h"
 #include "NcdTcl_Session.h"
 
 namespace NcdTcl {
@@ -24,6 +26,16 @@ void GetObjectsOf(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const
 }
 
 CommandFn GetProperty, ListProperty, ReportProperty;
+
+// Their option tables (NcdTcl_Options.h), which the command table names.
+extern const OptionEntry kGetOptions[];
+extern const OptionEntry kQuietOptions[];
+extern const OptionEntry kListPropertyOptions[];
+
+// A prototype object of `kind` in the current design (an empty collectable
+// of the kind, or the part's first site or clock region), held by
+// `holder`; throws OBJECT when the part has none.
+Tcl_Obj* PrototypeOf(Session& session, const KindInfo& kind, ResultList& holder);
 CommandFn CurrentDesign, EnableService, LiveObjects;
 
 }  // namespace NcdTcl

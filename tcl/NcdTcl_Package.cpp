@@ -8,6 +8,7 @@
 #include "NcdTcl_Commands.h"
 #include "NcdTcl_Error.h"
 #include "NcdTcl_Filter.h"
+#include "NcdTcl_Help.h"
 #include "NcdTcl_Interrupt.h"
 #include "NcdTcl_LoadNotes.h"
 #include "NcdTcl_Session.h"
@@ -40,6 +41,8 @@ struct PackageState {
 int RunCommand(ClientData data, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   auto* binding = static_cast<PackageState::Binding*>(data);
   try {
+    const CommandScope running;  // Ctrl-C stops it
+    if (AnswerHelpOption(*binding->entry, interp, objc, objv)) return TCL_OK;
     binding->entry->run(binding->state->session, interp, objc, objv);
     return TCL_OK;
   } catch (...) {
@@ -99,6 +102,10 @@ extern "C" int Ncd_Init(Tcl_Interp* interp) {
     return NcdTcl::Error::ReportCaught(interp);
   }
   return Tcl_PkgProvide(interp, "ncd", NCD_TCL_VERSION);
+}
+
+extern "C" int Ncd_StopCommands(void) {
+  return NcdTcl::StopCommands();
 }
 
 extern "C" void Ncd_InstallInterruptHandler(int ignoreWhenIdle) {

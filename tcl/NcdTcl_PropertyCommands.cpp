@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <string>
 
+#include "NcdTcl_Commands.h"
 #include "NcdTcl_Error.h"
+#include "NcdTcl_Interrupt.h"
 #include "NcdTcl_ObjectCommands.h"
 #include "NcdTcl_Options.h"
 #include "NcdTcl_Pattern.h"
@@ -43,11 +45,6 @@ bool IsOne(Tcl_Obj* arg) {
 }
 
 enum PropertyOption { kQuiet, kObjectType };
-const OptionEntry kQuietOptions[] = {
-    {"-quiet", nullptr, "answer {} for a property an object does not have"},
-    {"-object_type", "kind", "the kind plain names are of (block, net, pin, signal, ...)"},
-    {"--", nullptr, "ends the options"},
-    {nullptr}};
 
 // How the names of a command are looked up: among -object_type's kind,
 // preferring objects that have `property`.
@@ -63,9 +60,20 @@ Resolution HowOf(const ParsedOptions& options, int objc, Tcl_Obj* const objv[],
 
 }  // namespace
 
+const OptionEntry kQuietOptions[] = {
+    {"-quiet", nullptr, "answer {} for a property an object does not have"},
+    {"-object_type", "kind", "the kind plain names are of (block, net, pin, signal, ...)"},
+    {"--"},
+    {nullptr}};
+const OptionEntry kListPropertyOptions[] = {
+    {"-kind", nullptr, "follow each property name with its kind"},
+    {"-object_type", "kind", "the kind a plain name is of (block, net, pin, ...)"},
+    {"--"},
+    {nullptr}};
+
 void GetProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   ParsedOptions options = ParseOptions(interp, objc, objv, kQuietOptions);
-  RequireArgs(interp, objv, options, 2, "?-quiet? ?-object_type kind? name objects");
+  RequireArgs(interp, objv, options, 2, UsageOf("get_property"));
   const char* name = Tcl_GetString(options.Arg(0));
   Tcl_Obj* arg = options.Arg(1);
   ResultList objects(false);
@@ -81,6 +89,23 @@ void GetProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const 
 
 // ---- list_property ----
 
+Tcl_Obj* PrototypeOf(Session& session, const KindInfo& kind, ResultList& holder) {
+  Session::Handle& design = session.Current();
+  if (kind.kind == Kind::Site || kind.kind == Kind::ClockRegion) {
+    AddDeviceObjects(design, kind, holder, 1);
+    if (!holder.Size())
+      throw Error(ErrorClass::Object, std::string("the design's part has no ") + kind.word);
+    return holder.Items().front();
+  }
+  auto* source = static_cast<UtilI::ITclSearchSource*>(
+      design.design->QueryInterface(UtilI::IID_ITclSearchSource));
+  CollRef empty =
+      source ? source->MakeEmptyCollectable(Port::StringBase(kind.typeName)) : CollRef();
+  if (!empty) throw Error(ErrorClass::Internal, std::string("no prototype of a ") + kind.word);
+  holder.Add(NewObject(empty.get(), &kind));
+  return holder.Items().front();
+}
+
 namespace {
 
 // A prototype of a kind (a word such as "block"), held by `holder`, or null
@@ -88,20 +113,7 @@ namespace {
 Tcl_Obj* Prototype(Session& session, Tcl_Obj* arg, ResultList& holder) {
   const KindInfo* kind = KindOfWord(Tcl_GetString(arg));
   if (!kind || KindOf(arg)) return nullptr;
-  Session::Handle& design = session.Current();
-  if (kind->kind == Kind::Site || kind->kind == Kind::ClockRegion) {
-    AddDeviceObjects(design, *kind, holder, 1);
-    if (!holder.Size())
-      throw Error(ErrorClass::Object, std::string("the design's part has no ") + kind->word);
-    return holder.Items().front();
-  }
-  auto* source = static_cast<UtilI::ITclSearchSource*>(
-      design.design->QueryInterface(UtilI::IID_ITclSearchSource));
-  CollRef empty =
-      source ? source->MakeEmptyCollectable(Port::StringBase(kind->typeName)) : CollRef();
-  if (!empty) throw Error(ErrorClass::Internal, std::string("no prototype of a ") + kind->word);
-  holder.Add(NewObject(empty.get(), kind));
-  return holder.Items().front();
+  return PrototypeOf(session, *kind, holder);
 }
 
 // The one object `arg` stands for, held by `holder` (the value itself when
@@ -118,13 +130,8 @@ Tcl_Obj* OneObject(Session& session, Tcl_Obj* arg, const Resolution& how, Result
 }  // namespace
 
 void ListProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
-  static const OptionEntry kOptions[] = {
-      {"-kind", nullptr, "follow each property name with its kind"},
-      {"-object_type", "kind", "the kind a plain name is of (block, net, pin, ...)"},
-      {"--", nullptr, "ends the options"},
-      {nullptr}};
-  ParsedOptions options = ParseOptions(interp, objc, objv, kOptions);
-  RequireArgs(interp, objv, options, 1, "?-kind? ?-object_type kind? object_or_kind");
+  ParsedOptions options = ParseOptions(interp, objc, objv, kListPropertyOptions);
+  RequireArgs(interp, objv, options, 1, UsageOf("list_property"));
   Tcl_Obj* arg = options.Arg(0);
   ResultList holder(false);
   Tcl_Obj* prototype = Prototype(session, arg, holder);
@@ -187,7 +194,7 @@ std::string Table(const std::vector<Row>& rows) {
 
 void ReportProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   ParsedOptions options = ParseOptions(interp, objc, objv, kQuietOptions);
-  RequireArgs(interp, objv, options, 1, 2, "?-quiet? ?-object_type kind? object ?pattern?");
+  RequireArgs(interp, objv, options, 1, 2, UsageOf("report_property"));
   const char* pattern = options.ArgCount() == 2 ? Tcl_GetString(options.Arg(1)) : "*";
   // A pattern that names one property settles a name as get_property does.
   const Resolution how = HowOf(options, objc, objv, HasWildcard(pattern) ? nullptr : pattern);
@@ -197,6 +204,7 @@ void ReportProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* con
   UtilI::ITclCollectable* coll = CollectableOf(object);
   std::vector<Row> rows;
   for (const std::string& name : PropertyNames(coll)) {
+    CheckStop();
     PropertyDescription description;
     if (!Tcl_StringCaseMatch(name.c_str(), pattern, TCL_MATCH_NOCASE) ||
         !DescribeProperty(coll, name.c_str(), description))
@@ -217,7 +225,7 @@ void ReportProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* con
 // ---- the design ----
 
 void CurrentDesign(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
-  if (objc > 2) RequirePlainArgs(interp, objc, objv, 1, "?handle?");
+  if (objc > 2) RequirePlainArgs(interp, objc, objv, 1, UsageOf("current_design"));
   if (objc == 2) session.SetCurrent(session.Ready(objv[1]));
   try {
     Tcl_SetObjResult(interp, Session::NameOf(session.Current()));
@@ -229,7 +237,7 @@ void CurrentDesign(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* cons
 
 void EnableService(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   static const char* const kServices[] = {"timing", "routing", nullptr};
-  RequirePlainArgs(interp, objc, objv, 2, "handle service");
+  RequirePlainArgs(interp, objc, objv, 2, UsageOf("enable_service"));
   Session::Handle& handle = session.Ready(objv[1]);
   int index = 0;
   if (Tcl_GetIndexFromObj(interp, objv[2], kServices, "service", 0, &index) != TCL_OK)

@@ -80,6 +80,7 @@ bool Interrupted(UtilI::ISearchRequest& context, std::uint64_t limit) {
 void Collect(UtilI::IObjectList& results, const KindInfo& kind, ResultList& out) {
   const std::uint64_t size = results.GetSize();
   for (std::uint64_t i = 0; i < size; ++i) {
+    CheckStop();
     CollRef item;
     if (!results.GetItem(i, item) || !item || item->IsStale())
       continue;  // hidden nets wrap nothing
@@ -100,6 +101,7 @@ std::unique_lock<std::mutex> TurnOf(const Session::Handle& handle) {
 
 std::uint64_t Search(Session::Handle& handle, const SearchQuery& query, const std::string& pattern,
                      ResultList& out) {
+  CheckStop();  // a stop asked between two searches of one command
   UtilI::ITclSearchSource& source = SourceOf(handle);
   CommonI::RefCountPtr<UtilI::ISearchRequest> context = SearchContext(handle.owner);
   CommonI::RefCountPtr<UtilI::IObjectList> results = NewObjectList();
@@ -119,8 +121,7 @@ std::uint64_t Search(Session::Handle& handle, const SearchQuery& query, const st
     SearchScope stoppable(context.get());
     ok = source.SearchWithPattern(handle.owner, prepared, types, results.get(), nullptr);
   }
-  if (Interrupted(*context, query.limit))
-    throw Error(ErrorClass::Stopped, "search stopped", {"stopped"});
+  if (Interrupted(*context, query.limit)) ThrowStopped();
   // A search that reached its limit answers 0, as the match calls did.
   if (!ok && !context->StopRequested())
     throw Error(ErrorClass::Internal, "the search of " + handle.file + " failed");
@@ -202,6 +203,7 @@ void AddDeviceObjects(Session::Handle& handle, const KindInfo& kind, ResultList&
                                                 : device.rf->GetClockRegionNames(names));
   if (listed && names) names->CreateIterator(it);
   for (std::size_t added = 0; it && !it->IsDone() && (!most || added < most); it->Next()) {
+    CheckStop();
     if (CollRef found = DeviceObject(device, kind, it->GetCurrent())) {
       out.Add(NewObject(found.get(), &kind));
       ++added;

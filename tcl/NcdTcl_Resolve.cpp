@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "NcdTcl_Error.h"
+#include "NcdTcl_Interrupt.h"
 #include "NcdTcl_Property.h"
 
 namespace NcdTcl {
@@ -145,6 +146,7 @@ void ResolveObjects(Session& session, Tcl_Obj* arg, const Resolution& how, Resul
     if (count < 0) NoSuchName(designOf(), Tcl_GetString(arg), how);
   }
   for (int i = 0; i < count; ++i) {
+    CheckStop();
     if (KindOf(elements[i])) {
       AddValue(elements[i], how, out);
       continue;

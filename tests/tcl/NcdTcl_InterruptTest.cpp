@@ -1,5 +1,7 @@
-// Ctrl-C while a search runs: the search stops at its next object, its
-// command fails with NCD STOPPED, and the interpreter goes on working.
+// Ctrl-C while a command of the package runs: the command stops (searches
+// at their next object, the loops of matching, filtering, relations and
+// device objects at their next object), fails with NCD STOPPED, and the
+// interpreter goes on working.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <tcl.h>
@@ -16,49 +18,92 @@
 
 namespace {
 
-std::string Eval(Tcl_Interp* interp, const char* script, int* code = nullptr) {
-  const int result = Tcl_EvalEx(interp, script, -1, TCL_EVAL_GLOBAL);
+std::string Eval(Tcl_Interp* interp, const std::string& script, int* code = nullptr) {
+  const int result = Tcl_EvalEx(interp, script.c_str(), -1, TCL_EVAL_GLOBAL);
   if (code) *code = result;
   return Tcl_GetStringResult(interp);
 }
 
-TEST(TclInterrupt, CtrlCStopsARunningSearchAndTheInterpreterGoesOn) {
-  ncdtest::TempDir dir;
-  std::ostringstream text;
-  NcdGen::WriteDesign(NcdGen::Options{20000, 3}, text);
-  const std::string file = dir.Write("big.ncd.json", text.str());
-  Ncd_InstallInterruptHandler(1);  // a signal between searches is ignored
+// Sends SIGINT to the process every 300 us while it lives.
+class Interrupter {
+ public:
+  Interrupter()
+      : m_thread([this] {
+          while (!m_done.load()) {
+            kill(getpid(), SIGINT);
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+          }
+        }) {}
+  ~Interrupter() {
+    m_done.store(true);
+    m_thread.join();
+  }
+
+ private:
+  std::atomic<bool> m_done{false};
+  std::thread m_thread;
+};
+
+class TclInterrupt : public ::testing::TestWithParam<const char*> {
+ protected:
+  static void SetUpTestSuite() {
+    s_dir = new ncdtest::TempDir();
+    std::ostringstream text;
+    NcdGen::WriteDesign(NcdGen::Options{20000, 3}, text);
+    s_file = s_dir->Write("big.ncd.json", text.str());
+    Ncd_InstallInterruptHandler(1);  // a signal between commands is ignored
+  }
+  static void TearDownTestSuite() { delete s_dir; }
+
+  static ncdtest::TempDir* s_dir;
+  static std::string s_file;
+};
+
+ncdtest::TempDir* TclInterrupt::s_dir = nullptr;
+std::string TclInterrupt::s_file;
+
+// Each long command is stopped within a bounded number of tries, and runs
+// to its full answer again once the interrupts end.
+TEST_P(TclInterrupt, CtrlCStopsTheCommandAndTheInterpreterGoesOn) {
   Tcl_Interp* interp = Tcl_CreateInterp();
   ASSERT_EQ(Ncd_Init(interp), TCL_OK);
-  Tcl_SetVar(interp, "file", file.c_str(), TCL_GLOBAL_ONLY);
-  const std::string all = Eval(interp, "ncd::open_design $file; llength [ncd::get_blocks]");
+  Tcl_SetVar(interp, "file", s_file.c_str(), TCL_GLOBAL_ONLY);
+  Eval(interp, "ncd::open_design $file");
+  const std::string command = std::string("llength [") + GetParam() + "]";
+  int code = TCL_OK;
+  const std::string whole = Eval(interp, command, &code);
+  ASSERT_EQ(code, TCL_OK) << whole;
 
-  // Signals keep coming while the searches run, until one was stopped.
-  std::atomic<bool> done{false};
-  std::thread sender([&done] {
-    while (!done.load()) {
-      kill(getpid(), SIGINT);
-      std::this_thread::sleep_for(std::chrono::microseconds(300));
-    }
-  });
-  int stopped = 0;
+  constexpr int kTries = 200;
+  int tries = 0;
   std::string message, errorCode;
-  for (int attempt = 0; attempt < 200 && !stopped; ++attempt) {
-    int code = TCL_OK;
-    message = Eval(interp, "ncd::get_blocks -quiet -hierarchical -regexp {^.*x.*y$}", &code);
-    if (code != TCL_ERROR) continue;
-    ++stopped;
+  {
+    Interrupter interrupts;
+    for (; tries < kTries && code != TCL_ERROR; ++tries)
+      message = Eval(interp, command, &code);
     errorCode = Eval(interp, "set ::errorCode");
   }
-  done.store(true);
-  sender.join();
-  ASSERT_EQ(stopped, 1) << message;
-  EXPECT_EQ(message, "search stopped");
+  ASSERT_EQ(code, TCL_ERROR) << GetParam() << " was not stopped in " << kTries << " tries";
+  EXPECT_EQ(message, "command stopped");
   EXPECT_EQ(errorCode, "NCD STOPPED stopped");
-  // The stop flag is gone with the search: the next one runs to its end.
-  EXPECT_EQ(Eval(interp, "llength [ncd::get_blocks]"), all);
-  EXPECT_NE(all, "0");
+  // The stop went with the command: the next one runs to its end.
+  EXPECT_EQ(Eval(interp, command, &code), whole);
   Tcl_DeleteInterp(interp);
 }
+
+INSTANTIATE_TEST_SUITE_P(LongCommands, TclInterrupt,
+                         ::testing::Values(
+                             // the search service's walk
+                             "ncd::get_blocks -quiet -hierarchical -regexp {^.*x.*y$}",
+                             // several patterns, matched by the package
+                             "ncd::get_blocks -quiet -hierarchical {*x*y *y*x}",
+                             // -filter evaluation
+                             "ncd::get_blocks -quiet -filter {name =~ *x*y || level == Bel}",
+                             // the matching phases of pins and signals
+                             "ncd::get_pins -quiet -hierarchical -regexp {x.*y}",
+                             "ncd::get_signals -quiet *x*y",
+                             // relations
+                             "ncd::get_pins -quiet -of_objects [ncd::get_blocks]",
+                             "ncd::get_blocks -quiet -of_objects [ncd::get_nets]"));
 
 }  // namespace

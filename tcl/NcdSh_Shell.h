@@ -1,0 +1,32 @@
+// NcdSh::Shell: the interactive ncdsh on a terminal.
+//
+// Lines are read with libedit (its readline interface, in callback mode)
+// from Tcl's event loop, so that -command callbacks and other events run
+// while the prompt waits. The shell keeps a history in ~/.ncdsh_history
+// (written after every command and at exit), completes words on Tab
+// through ncd::complete, and evaluates each complete command (lines are
+// gathered until Tcl says the command is complete) in the global
+// namespace, printing its result or its error.
+//
+// Ctrl-C while a command of the package runs stops that command (it fails
+// with NCD STOPPED); while another script runs, it stops the script at its
+// next command; at the prompt, it clears the line. Ctrl-D on an empty
+// line, or `exit`, ends the shell. The terminal is put back as it was on
+// every way out.
+//
+// Threads: the thread that made the interpreter, plus one thread that
+// only turns SIGINT into a Tcl async mark.
+#pragma once
+
+#include <tcl.h>
+
+namespace NcdSh {
+
+class Shell {
+ public:
+  // Runs the shell on `interp` until the user leaves; answers the exit
+  // status (Tcl's exit command ends the process itself).
+  static int Run(Tcl_Interp* interp);
+};
+
+}  // namespace NcdSh

@@ -1,0 +1,214 @@
+#include "NcdTcl_Help.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "NcdTcl_Error.h"
+#include "NcdTcl_ObjectCommands.h"
+#include "NcdTcl_Property.h"
+
+namespace NcdTcl {
+
+namespace {
+
+constexpr std::size_t kWidth = 78;
+
+// `text` wrapped at kWidth columns, each line indented by `indent` blanks.
+std::string Wrapped(const std::string& text, std::size_t indent) {
+  std::string out, line(indent, ' ');
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find(' ', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(start, end - start);
+    if (line.size() > indent && line.size() + 1 + word.size() > kWidth) {
+      out += line + "\n";
+      line.assign(indent, ' ');
+    }
+    line += (line.size() > indent ? " " : "") + word;
+    start = end + 1;
+  }
+  return out + line;
+}
+
+std::string Padded(const std::string& text, std::size_t width) {
+  return text.size() >= width ? text + "  " : text + std::string(width - text.size(), ' ');
+}
+
+// ---- topics ----
+
+std::string PropertiesOf(Session& session, const KindInfo& kind);
+
+struct Topic {
+  const char* name;
+  const char* summary;
+  const char* text;  // null: made by PropertiesOf for the kind of that name
+};
+
+const Topic kTopics[] = {
+    {"patterns", "names, patterns and paths of the get commands",
+     "A block, net, signal or RPM is named by its full hierarchical name (u_cnt/c0), a pin by "
+     "block/pin (the pin name alone on the top block), a site or clock region by its name. A "
+     "value that lost its object (after a string operation) is looked up again by that name "
+     "in the current design.\n"
+     "The get commands match each pattern against the name (c0), or with -hierarchical the "
+     "full name (u_cnt/c0). Patterns are globs as in string match: * any text, ? one "
+     "character, [chars] one of the characters, \\x the character x. With -regexp they are "
+     "Tcl regular expressions, unanchored; -nocase ignores case.\n"
+     "Each pattern argument may be a list of patterns; a bare word is one pattern as it "
+     "stands, so its backslashes stay (r\\[1\\]); an object value of the command's kind stands "
+     "for itself. Results keep the design's order, without duplicates."},
+    {"filter", "the grammar of -filter expressions",
+     "-filter keeps the objects for which an expression over their properties holds:\n"
+     "  property == value, !=         equal: as numbers when both are numbers, as\n"
+     "                                booleans for a bool property, else as text\n"
+     "  property =~ glob, !~          the value matches the glob (string match)\n"
+     "  property < number, <=, >, >=  both are numbers and compare so\n"
+     "  property                      the value is true (or a text that is no boolean)\n"
+     "  a && b, a || b, !a, ( a )     as in expr\n"
+     "Property names match as the component matches them: full_name, Full_Name and "
+     "{Full Name} are one name. Values are bare words (up to a blank or \")\"), or braced or "
+     "quoted. An object-valued property compares by the object's name. A comparison on a "
+     "property an object's class lacks is false; a property none of the objects has is an "
+     "NCD PROPERTY error. Example: get_blocks -filter {level == Comp && !is_placed}"},
+    {"properties", "the properties of each kind of object (in the current design)", nullptr},
+};
+
+std::string TopicText(Session& session, const Topic& topic) {
+  if (topic.text) {
+    std::string out = topic.name + std::string("\n");
+    std::string text = topic.text;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+      std::size_t end = text.find('\n', start);
+      if (end == std::string::npos) end = text.size();
+      const std::string paragraph = text.substr(start, end - start);
+      out +=
+          (paragraph.rfind("  ", 0) == 0 ? "    " + paragraph.substr(2) : Wrapped(paragraph, 4)) +
+          "\n";
+      start = end + 1;
+    }
+    out.pop_back();
+    return out;
+  }
+  std::string out;
+  for (const KindInfo* kind = Kinds(); kind != Kinds() + kKindCount; ++kind)
+    out += (out.empty() ? "" : "\n") + PropertiesOf(session, *kind);
+  return out;
+}
+
+// The properties of a kind, with their kinds and the first line of their
+// descriptions, as the component lists them.
+std::string PropertiesOf(Session& session, const KindInfo& kind) {
+  std::string out = std::string(kind.word) + " properties";
+  ResultList holder(false);
+  Tcl_Obj* prototype = nullptr;
+  try {
+    prototype = PrototypeOf(session, kind, holder);
+  } catch (const Error& error) {
+    return out + "\n    (" + error.what() + ")";
+  }
+  UtilI::ITclCollectable* coll = CollectableOf(prototype);
+  for (const std::string& name : PropertyNames(coll)) {
+    PropertyDescription description;
+    if (!DescribeProperty(coll, name.c_str(), description)) continue;
+    const std::string first = description.description.substr(0, description.description.find('\n'));
+    out += "\n    " + Padded(name, 18) + Padded(description.kind, 8) + first;
+  }
+  return out;
+}
+
+// ---- commands ----
+
+std::string OptionsHelp(const CommandEntry& entry) {
+  std::string out;
+  for (const OptionEntry* option = entry.options; option && option->name; ++option) {
+    std::string left = option->name;
+    if (option->valueName) left += std::string(" ") + option->valueName;
+    out += "\n    " + Padded(left, 22) + (option->help ? option->help : "");
+  }
+  return out.empty() ? out : "\n  Options:" + out;
+}
+
+std::string Summary(const CommandEntry& entry) {
+  std::string synopsis = Synopsis(entry);
+  return std::string("ncd::") + entry.name + (synopsis.empty() ? "" : " " + synopsis) + "\n" +
+         Wrapped(entry.summary, 4);
+}
+
+// Accepts "open_design", "ncd::open_design" and "::ncd::open_design".
+std::string BareName(const char* text) {
+  for (const char* prefix : {"::ncd::", "ncd::"})
+    if (!std::strncmp(text, prefix, std::strlen(prefix))) return text + std::strlen(prefix);
+  return text;
+}
+
+// The help of every command and topic that `pattern` matches.
+std::vector<std::string> Matching(Session& session, const std::string& pattern) {
+  std::vector<std::string> found;
+  for (const CommandEntry* entry = Commands(); entry->name; ++entry)
+    if (Tcl_StringMatch(entry->name, pattern.c_str())) found.push_back(CommandHelp(*entry));
+  for (const Topic& topic : kTopics)
+    if (Tcl_StringMatch(topic.name, pattern.c_str())) found.push_back(TopicText(session, topic));
+  for (const KindInfo* kind = Kinds(); kind != Kinds() + kKindCount; ++kind)
+    if (Tcl_StringMatch(kind->word, pattern.c_str())) found.push_back(PropertiesOf(session, *kind));
+  return found;
+}
+
+std::string Overview() {
+  std::string out;
+  for (const CommandEntry* entry = Commands(); entry->name; ++entry)
+    out += Summary(*entry) + "\n";
+  out += "Topics:";
+  for (const Topic& topic : kTopics)
+    out += "\n    " + Padded(topic.name, 12) + topic.summary;
+  return out + "\n    " + Padded("block, ...", 12) +
+         "the properties of one kind: block, net, pin, signal, rpm, site, clock_region\n"
+         "help ?pattern? answers the help of the commands and topics that match (a glob); "
+         "every command answers its own for -help.";
+}
+
+}  // namespace
+
+std::string CommandHelp(const CommandEntry& entry) {
+  std::string out = Summary(entry);
+  if (*entry.details) out += "\n" + Wrapped(entry.details, 4);
+  return out + OptionsHelp(entry);
+}
+
+void Help(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+  if (objc > 2) RequirePlainArgs(interp, objc, objv, 1, UsageOf("help"));
+  std::string text = Overview();
+  if (objc == 2) {
+    const std::string pattern = BareName(Tcl_GetString(objv[1]));
+    std::vector<std::string> found = Matching(session, pattern);
+    if (found.empty()) found = Matching(session, pattern + "*");  // a prefix will do
+    if (found.empty())
+      throw Error(ErrorClass::Option, "no command or topic matches \"" + pattern +
+                                          "\": help without a pattern lists them");
+    text.clear();
+    for (const std::string& one : found)
+      text += (text.empty() ? "" : "\n\n") + one;
+  }
+  Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), static_cast<int>(text.size())));
+}
+
+bool AnswerHelpOption(const CommandEntry& entry, Tcl_Interp* interp, int objc,
+                      Tcl_Obj* const objv[]) {
+  if (objc != 2 || std::strcmp(Tcl_GetString(objv[1]), "-help")) return false;
+  const std::string text = CommandHelp(entry);
+  Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), static_cast<int>(text.size())));
+  return true;
+}
+
+std::vector<const char*> HelpTopicNames() {
+  std::vector<const char*> names;
+  for (const Topic& topic : kTopics)
+    names.push_back(topic.name);
+  for (const KindInfo* kind = Kinds(); kind != Kinds() + kKindCount; ++kind)
+    names.push_back(kind->word);
+  return names;
+}
+
+}  // namespace NcdTcl

@@ -1,0 +1,137 @@
+#!/usr/bin/env python3
+"""ncdsh in a real terminal: a pseudo-terminal driven as a person types,
+its output drawn on an emulated screen (pyte) that the checks read.
+
+Checks the banner, line editing with history (Up, also across sessions
+through ~/.ncdsh_history), Tab completion, Ctrl-C at the prompt and during
+a running script, a command over several lines, and Ctrl-D. Every wait is
+bounded and says what did not appear.
+
+usage: ncdsh_terminal_test.py NCDSH DESIGN
+"""
+import os
+import sys
+import tempfile
+import time
+
+import pexpect
+import pyte
+
+NCDSH, DESIGN = sys.argv[1], sys.argv[2]
+PROMPT = "ncdsh% "
+UP, TAB, CTRL_C, CTRL_D = "\x1b[A", "\t", "\x03", "\x04"
+ROWS, COLUMNS = 40, 160
+LIMIT = 20  # seconds any one thing may take to appear
+
+
+class Terminal:
+    def __init__(self, home):
+        env = dict(os.environ, HOME=home, TERM="xterm")
+        self.child = pexpect.spawn(NCDSH, env=env, encoding="utf-8", dimensions=(ROWS, COLUMNS))
+        self.screen = pyte.Screen(COLUMNS, ROWS)
+        self.stream = pyte.Stream(self.screen)
+
+    def lines(self):
+        return [line.rstrip() for line in self.screen.display]
+
+    def cursor_line(self):
+        return self.screen.display[self.screen.cursor.y].rstrip()
+
+    def pump(self, seconds):
+        """Draws what the shell writes for `seconds` (or until it ends)."""
+        end = time.monotonic() + seconds
+        while time.monotonic() < end:
+            try:
+                self.stream.feed(self.child.read_nonblocking(4096, timeout=0.05))
+            except pexpect.TIMEOUT:
+                pass
+            except pexpect.EOF:
+                return False
+        return True
+
+    def wait(self, check, what):
+        """Waits until check(self) holds; fails naming `what` otherwise."""
+        end = time.monotonic() + LIMIT
+        while not check(self):
+            if time.monotonic() > end or not self.pump(0.1):
+                print("\n".join(line for line in self.lines() if line))
+                sys.exit(f"FAILED: {what} did not happen within {LIMIT} s")
+
+    def type(self, text):
+        self.child.send(text)
+
+    def run(self, line, answer, what):
+        """Types a command; waits for `answer` as a line of its own, then the prompt."""
+        before = self.screen.cursor.y
+        self.type(line + "\r")
+        self.wait(lambda t: answer in t.lines()[before + 1:] and t.cursor_line() == PROMPT.rstrip(),
+                  f"{what} (answer {answer!r}, then the prompt)")
+
+
+def at_prompt_with(text):
+    return lambda t: t.cursor_line() == (PROMPT + text).rstrip()
+
+
+def main():
+    home = tempfile.mkdtemp()
+    t = Terminal(home)
+    t.wait(lambda t: any("help" in line for line in t.lines()) and t.cursor_line() == PROMPT.rstrip(),
+           "the banner naming help, then the prompt")
+    t.run(f"open_design {DESIGN}", "ncd1", "open_design, imported into the global namespace")
+    t.run("set x 41", "41", "a plain Tcl command")
+    t.run("incr x", "42", "incr")
+    t.type(UP)
+    t.wait(at_prompt_with("incr x"), "Up recalling incr x")
+    t.run("", "43", "Enter running the recalled command")
+    # Tab: a command, an option, a path one level at a time, a property.
+    t.type("llength [get_bl" + TAB)
+    t.wait(at_prompt_with("llength [get_blocks"), "Tab completing get_bl")
+    t.type("-hi" + TAB)
+    t.wait(at_prompt_with("llength [get_blocks -hierarchical"), "Tab completing -hi")
+    t.type("u_c" + TAB)
+    t.wait(at_prompt_with("llength [get_blocks -hierarchical u_cnt"), "Tab completing u_c")
+    t.type("/c" + TAB + TAB)
+    t.wait(lambda t: any("u_cnt/c0" in l and "u_cnt/c1" in l for l in t.lines()),
+           "the second Tab listing u_cnt/c0 and u_cnt/c1")
+    t.type("1")
+    t.run("]", "1", "get_blocks -hierarchical u_cnt/c1 answering one block")
+    t.type("get_property lev" + TAB)
+    t.wait(at_prompt_with("get_property level"), "Tab completing a property name")
+    t.run("u_cnt/c0", "Comp", "get_property level u_cnt/c0")
+    # Ctrl-C at the prompt drops the line; the shell goes on.
+    t.type("puts dropped")
+    t.wait(at_prompt_with("puts dropped"), "the line typed")
+    t.type(CTRL_C)
+    t.wait(lambda t: at_prompt_with("")(t) and t.lines()[t.screen.cursor.y - 1] == PROMPT + "puts dropped^C",
+           "the line kept on the screen with ^C, and a fresh prompt below")
+    t.run("puts kept", "kept", "the command after Ctrl-C")
+    if "dropped" in t.lines():
+        sys.exit("FAILED: the line dropped by Ctrl-C was run")
+    # Ctrl-C stops a script that runs on and on.
+    t.type("while 1 {}\r")
+    t.pump(0.5)
+    t.type(CTRL_C)
+    t.wait(lambda t: any(l.endswith("interrupted") for l in t.lines()) and t.cursor_line() == PROMPT.rstrip(),
+           "Ctrl-C stopping a running loop")
+    # A command over several lines.
+    t.type("proc five {} {\r")
+    t.wait(lambda t: t.cursor_line() == ">", "the continuation prompt")
+    t.type("return 5 }\r")
+    t.run("five", "5", "the proc defined over two lines")
+    # Ctrl-D leaves.
+    t.type(CTRL_D)
+    t.child.expect(pexpect.EOF, timeout=LIMIT)
+    t.child.close()
+    if t.child.exitstatus != 0:
+        sys.exit(f"FAILED: the shell ended with status {t.child.exitstatus}")
+    # The history outlives the session: the last command typed is five.
+    t = Terminal(home)
+    t.wait(at_prompt_with(""), "the prompt of a second session")
+    t.type(UP)
+    t.wait(at_prompt_with("five"), "Up recalling five from the history file")
+    t.type(CTRL_C + "exit\r")
+    t.child.expect(pexpect.EOF, timeout=LIMIT)
+    print("PASSED")
+
+
+main()
