@@ -109,7 +109,9 @@ def main():
         sys.exit("FAILED: the line dropped by Ctrl-C was run")
     # Ctrl-C stops a script that runs on and on.
     t.type("while 1 {}\r")
-    t.pump(0.5)
+    t.wait(lambda t: t.lines()[t.screen.cursor.y - 1] == PROMPT + "while 1 {}" and not t.cursor_line(),
+           "the loop starting")
+    t.pump(0.2)
     t.type(CTRL_C)
     t.wait(lambda t: any(l.endswith("interrupted") for l in t.lines()) and t.cursor_line() == PROMPT.rstrip(),
            "Ctrl-C stopping a running loop")
@@ -129,7 +131,9 @@ def main():
     t.wait(at_prompt_with(""), "the prompt of a second session")
     t.type(UP)
     t.wait(at_prompt_with("five"), "Up recalling five from the history file")
-    t.type(CTRL_C + "exit\r")
+    t.type(CTRL_C)
+    t.wait(at_prompt_with(""), "Ctrl-C clearing the recalled line")
+    t.type("exit\r")
     t.child.expect(pexpect.EOF, timeout=LIMIT)
     print("PASSED")
 
