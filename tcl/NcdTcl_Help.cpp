@@ -196,7 +196,9 @@ void Help(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
 
 bool AnswerHelpOption(const CommandEntry& entry, Tcl_Interp* interp, int objc,
                       Tcl_Obj* const objv[]) {
-  if (objc != 2 || std::strcmp(Tcl_GetString(objv[1]), "-help")) return false;
+  // A value without a string (a list made and never printed) is no -help:
+  // asking for its string would change how the command reads it.
+  if (objc != 2 || !objv[1]->bytes || std::strcmp(objv[1]->bytes, "-help")) return false;
   const std::string text = CommandHelp(entry);
   Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), static_cast<int>(text.size())));
   return true;
