@@ -8,28 +8,33 @@
 //   comparison := property [ op value ]
 //   op         := "==" | "!=" | "=~" | "!~" | "<" | "<=" | ">" | ">="
 //
-// A property is a bare name (full_name, Is_Placed) or a braced or quoted
-// one ({Full Name}); the component matches it without regard to case or
-// separators. A value is a bare word (up to a blank or ")"), or quoted or
-// braced. == and != compare numbers as numbers when both sides are
-// numbers, bools as bools, anything else as text; =~ and !~ match a glob
-// (Tcl's string match); <, <=, >, >= compare numbers, and are false when a
-// side is not a number. A property alone is true when its value is true
-// (or a non-empty text that is no boolean). An object value compares by
-// its name as it prints. A comparison on a property that the object's
-// class does not have is false (a filter over blocks of several classes
-// asks each with its own properties); a property that no filtered object
-// has is an error.
+// Words follow Tcl's quoting rules, as `list` writes them: a braced word
+// is taken as it is, a quoted or bare word has its backslash sequences
+// substituted, and nothing is ever evaluated. A bare property name ends at
+// an operator character (Is_Placed, level==Comp); a bare value ends at a
+// blank, and inside parentheses also at ")". Property names are matched
+// as the component matches them (case and separators aside).
 //
-// The parser checks the syntax and reports the position of the first
-// error; the combination of the comparisons is then a Tcl expression,
-// compiled once and evaluated by Tcl for each object, whose comparisons
-// call back here (::tcl::mathfunc::ncd_filter_term, installed with the
-// package).
+// == and != compare numbers as numbers, bools as bools, the words of
+// word-valued properties (Level, Direction, IO Direction, Status, Subtype,
+// Type) without regard to case, anything else as text; =~ and !~ match a
+// glob (Tcl's string match); <, <=, >, >= compare numbers. A property
+// alone is true when its value is true (or a non-empty text that is no
+// boolean). An object value compares by the name it prints as.
+//
+// Logic has three values: a test of a property that the object's class
+// does not have, or that has no value for the object, is unknown, and so
+// is `!` of it; `&&` is false when a side is false, `||` true when a side
+// is true, and unknown otherwise where a side is unknown; an object is kept
+// only when the whole filter is true. `p == ""` alone holds for a property
+// without a value (and for an empty text), so that -filter tells a
+// property the object has without a value from one it does not have.
+// Parentheses and `!` nest at most kMaxNesting levels.
 #pragma once
 
 #include <tcl.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,8 +45,10 @@ namespace NcdTcl {
 
 class Filter {
  public:
+  static constexpr int kMaxNesting = 100;
+
   // Parses `text`; throws FILTER naming the position of the first error.
-  Filter(Tcl_Interp* interp, const std::string& text);
+  explicit Filter(const std::string& text);
   ~Filter();
   Filter(const Filter&) = delete;
   Filter& operator=(const Filter&) = delete;
@@ -49,25 +56,21 @@ class Filter {
   // Whether the object passes.
   bool Accepts(UtilI::ITclCollectable* coll);
   // Throws PROPERTY when a property the filter names is unknown to every
-  // object of `objects` (also where && or || skipped its comparison).
+  // object of `objects`.
   void CheckProperties(const std::vector<UtilI::ITclCollectable*>& objects) const;
-
-  // The math function's implementation.
-  static int TermCommand(ClientData, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]);
+  // One line per == or != of a word-valued property whose value no object
+  // asked had: "no block has Level "4"; they have: Top, Module, ...".
+  std::vector<std::string> UnknownValues(const char* kindWord) const;
+  // Whether the filter reads a property named `name` (any spelling).
+  bool Reads(const char* name) const;
 
   struct Term;
+  struct Node;
 
  private:
-  bool EvaluateTerm(int index);
-
-  Tcl_Interp* m_interp;
   std::string m_text;
   std::vector<std::unique_ptr<Term>> m_terms;
-  Tcl_Obj* m_expr;  // the combination, as a Tcl expression
-  UtilI::ITclCollectable* m_current = nullptr;
+  std::vector<Node> m_nodes;  // m_nodes[0] is the root
 };
-
-// Installs the math function in an interpreter.
-void InstallFilterFunction(Tcl_Interp* interp);
 
 }  // namespace NcdTcl

@@ -239,8 +239,21 @@ void RelatedTo(Session& session, const Request& request, Session::Handle* design
   }
 }
 
-void ApplyFilter(const Request& request, ResultList& results) {
-  Filter filter(request.interp, Tcl_GetString(request.options.Value(kFilter)));
+// One warning line on standard error, as the searches write them.
+void WarnLine(Tcl_Obj* command, const std::string& text) {
+  if (Tcl_Channel channel = Tcl_GetStdChannel(TCL_STDERR))
+    Tcl_WriteChars(channel,
+                   (std::string("warning: ") + Tcl_GetString(command) + ": " + text + "\n").c_str(),
+                   -1);
+}
+
+bool ReadsDelays(const Filter& filter) {
+  return filter.Reads("Max Delay") || filter.Reads("Skew Value");
+}
+
+void ApplyFilter(Session& session, const Request& request, ResultList& results) {
+  Filter filter(Tcl_GetString(request.options.Value(kFilter)));
+  if (ReadsDelays(filter)) session.EnableTiming();
   ResultList kept(false);
   std::vector<Tcl_Obj*> items = results.Items();
   std::vector<UtilI::ITclCollectable*> asked;
@@ -252,6 +265,9 @@ void ApplyFilter(const Request& request, ResultList& results) {
     if (filter.Accepts(asked.back())) kept.Add(item);
   }
   filter.CheckProperties(asked);
+  if (!request.options.Has(kQuiet))
+    for (const std::string& line : filter.UnknownValues(request.kind.word))
+      WarnLine(request.objv[0], line);
   results.Swap(kept);
 }
 
@@ -290,15 +306,12 @@ std::vector<Tcl_Obj*> PatternsOf(const Request& request, Session::Handle* design
   return patterns;
 }
 
-// One line on standard error: "warning: ncd::get_nets: no net matches {clk* rst}".
+// "warning: ncd::get_nets: no net matches {clk* rst}".
 void Warn(const KindInfo& kind, Tcl_Obj* command, const ParsedOptions& options) {
-  Tcl_Channel channel = Tcl_GetStdChannel(TCL_STDERR);
-  if (!channel) return;
   TclRef words(Tcl_NewListObj(options.ArgCount(), options.Args().data()));
-  std::string line =
-      std::string("warning: ") + Tcl_GetString(command) + ": no " + kind.word + " matches";
+  std::string line = std::string("no ") + kind.word + " matches";
   if (options.ArgCount()) line += std::string(" ") + Tcl_GetString(words.get());
-  Tcl_WriteChars(channel, (line + "\n").c_str(), -1);
+  WarnLine(command, line);
 }
 
 // The design searched, or null where only -of_objects objects are asked
@@ -342,7 +355,7 @@ void GetObjectsOfKind(Kind kindName, Session& session, Tcl_Interp* interp, int o
   // can select an object twice.
   ResultList out(patterns.size() > 1 || (!patterns.empty() && KindOf(patterns.front()) == &kind));
   Select(session, request, design, patterns, out);
-  if (options.Has(kFilter)) ApplyFilter(request, out);
+  if (options.Has(kFilter)) ApplyFilter(session, request, out);
   if (request.limit)
     out.Truncate(static_cast<int>(std::min<std::uint64_t>(request.limit, INT32_MAX)));
   if (!out.Size() && !options.Has(kQuiet)) Warn(kind, objv[0], options);

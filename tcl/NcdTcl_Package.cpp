@@ -7,7 +7,6 @@
 #include "NcdTcl.h"
 #include "NcdTcl_Commands.h"
 #include "NcdTcl_Error.h"
-#include "NcdTcl_Filter.h"
 #include "NcdTcl_Help.h"
 #include "NcdTcl_Interrupt.h"
 #include "NcdTcl_LoadNotes.h"
@@ -71,7 +70,6 @@ void RegisterCommands(Tcl_Interp* interp, PackageState& state) {
     Tcl_CreateObjCommand(interp, name.c_str(), RunCommand, &binding, nullptr);
   }
   if (ns) Tcl_Export(interp, ns, "*", 0);
-  InstallFilterFunction(interp);
 }
 
 int Init(Tcl_Interp* interp) {

@@ -1,5 +1,7 @@
 #include "NcdTcl_Property.h"
 
+#include <cctype>
+
 #include "NcdTcl_Object.h"
 
 namespace NcdTcl {
@@ -170,6 +172,19 @@ bool DescribeProperty(UtilI::ITclCollectable* coll, const char* name, PropertyDe
   while (!out.description.empty() && out.description.back() == '\n')
     out.description.pop_back();
   return true;
+}
+
+std::string NormalName(const std::string& name) {
+  std::string normal;
+  for (char c : name)
+    if (c != ' ' && c != '_' && c != '-')
+      normal += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return normal;
+}
+
+bool IsDelayProperty(const std::string& name) {
+  const std::string normal = NormalName(name);
+  return normal == "maxdelay" || normal == "skewvalue";
 }
 
 const char* KindName(std::uint32_t kind) {

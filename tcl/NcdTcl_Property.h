@@ -40,6 +40,13 @@ CollRef ObjectValue(UtilI::ITclCollectable* coll, const char* name);
 // The items of an object-list value, in order; empty for any other value.
 std::vector<CollRef> ListItems(UtilI::IPropertyValue* value);
 
+// A property name without case and separators ("iodirection"), as the
+// component compares names.
+std::string NormalName(const std::string& name);
+// "Max Delay" or "Skew Value" in any spelling: properties that answer the
+// placeholder -1.0 until the design's timing service is made.
+bool IsDelayProperty(const std::string& name);
+
 struct PropertyDescription {
   std::string name;
   std::string kind;  // "string", "int", "double", "bool", "object", "list", ...

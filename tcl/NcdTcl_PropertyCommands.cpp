@@ -76,6 +76,7 @@ void GetProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const 
   RequireArgs(interp, objv, options, 2, UsageOf("get_property"));
   const char* name = Tcl_GetString(options.Arg(0));
   Tcl_Obj* arg = options.Arg(1);
+  if (IsDelayProperty(name)) session.EnableTiming();
   ResultList objects(false);
   ResolveObjects(session, arg, HowOf(options, objc, objv, name), objects);
   const std::vector<Tcl_Obj*> items = objects.Items();
@@ -196,6 +197,8 @@ void ReportProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* con
   ParsedOptions options = ParseOptions(interp, objc, objv, kQuietOptions);
   RequireArgs(interp, objv, options, 1, 2, UsageOf("report_property"));
   const char* pattern = options.ArgCount() == 2 ? Tcl_GetString(options.Arg(1)) : "*";
+  for (const char* delay : {"Max Delay", "Skew Value"})
+    if (Tcl_StringCaseMatch(delay, pattern, TCL_MATCH_NOCASE)) session.EnableTiming();
   // A pattern that names one property settles a name as get_property does.
   const Resolution how = HowOf(options, objc, objv, HasWildcard(pattern) ? nullptr : pattern);
   ResultList holder(false);

@@ -329,6 +329,11 @@ Tcl_Obj* Session::NameOf(const Handle& handle) {
   return Tcl_NewStringObj(NameText(handle.number).c_str(), -1);
 }
 
+void Session::EnableTiming() {
+  for (auto& [number, handle] : m_handles)
+    if (handle.state == LoadState::Ready && handle.design) handle.design->GetDelayMediator();
+}
+
 Tcl_Obj* Session::Names() const {
   Tcl_Obj* names = Tcl_NewListObj(0, nullptr);
   for (const auto& [number, handle] : m_handles)

@@ -109,6 +109,9 @@ class Session final : public Mailbox {
   void SetCurrent(const Handle& handle) { m_current = handle.number; }
   // The handle of `name`, or the current one for null; throws unless ready.
   Handle& Ready(Tcl_Obj* name);
+  // Makes the timing service (the delay mediator) of every ready design,
+  // so that delays are read as such rather than as the placeholder -1.0.
+  void EnableTiming();
   // The open handles' names, oldest first.
   Tcl_Obj* Names() const;
   static Tcl_Obj* NameOf(const Handle& handle);
