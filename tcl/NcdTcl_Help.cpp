@@ -48,30 +48,37 @@ struct Topic {
 
 const Topic kTopics[] = {
     {"patterns", "names, patterns and paths of the get commands",
-     "A block, net, signal or RPM is named by its full hierarchical name (u_cnt/c0), a pin by "
-     "block/pin (the pin name alone on the top block), a site or clock region by its name. A "
-     "value that lost its object (after a string operation) is looked up again by that name "
-     "in the current design.\n"
-     "The get commands match each pattern against the name (c0), or with -hierarchical the "
-     "full name (u_cnt/c0). Patterns are globs as in string match: * any text, ? one "
-     "character, [chars] one of the characters, \\x the character x. With -regexp they are "
-     "Tcl regular expressions, unanchored; -nocase ignores case.\n"
-     "Each pattern argument may be a list of patterns; a bare word is one pattern as it "
-     "stands, so its backslashes stay (r\\[1\\]); an object value of the command's kind stands "
-     "for itself. Results keep the design's order, without duplicates."},
+     "An object's path is the name it prints as: a block's, signal's or net's full name "
+     "(u_cnt/c0), a pin's block/pin (the pin name alone on the top block), a site's, clock "
+     "region's or RPM's name.\n"
+     "Globs: * any text and ? one character, both within one level (never /); \\x the "
+     "character x; every other character, [ and ] included, is itself (get_nets {count[6]}).\n"
+     "Without -hierarchical a pattern is a path from the top, one level per / (u_cnt/*); the "
+     "top block and the objects directly in it are one level. With -hierarchical the pattern "
+     "matches the last levels of a path at any depth (c0, u_cnt/c*). -regexp: Tcl regular "
+     "expressions anchored at both ends, on the whole path (or, with -hierarchical, the path "
+     "below any level); -nocase ignores case. No pattern: every object.\n"
+     "Options may come anywhere; -- ends them. Each pattern argument may be a list of "
+     "patterns; an object value of the command's kind stands for itself. A plain name is "
+     "looked up in the current design; a name of several kinds is a net over its signals, "
+     "else the kind that has the property read, else (-of_objects) net, pin, signal, block, "
+     "rpm, clock region, site; -object_type kind says which. Results keep the design's "
+     "order, without duplicates."},
     {"filter", "the grammar of -filter expressions",
      "-filter keeps the objects for which an expression over their properties holds:\n"
      "  property == value, !=         equal: as numbers when both are numbers, as\n"
-     "                                booleans for a bool property, else as text\n"
+     "                                booleans for a bool property, without case for\n"
+     "                                Level, Direction, Status, Subtype, Type, else as text\n"
      "  property =~ glob, !~          the value matches the glob (string match)\n"
      "  property < number, <=, >, >=  both are numbers and compare so\n"
      "  property                      the value is true (or a text that is no boolean)\n"
      "  a && b, a || b, !a, ( a )     as in expr\n"
-     "Property names match as the component matches them: full_name, Full_Name and "
-     "{Full Name} are one name. Values are bare words (up to a blank or \")\"), or braced or "
-     "quoted. An object-valued property compares by the object's name. A comparison on a "
-     "property an object's class lacks is false; a property none of the objects has is an "
-     "NCD PROPERTY error. Example: get_blocks -filter {level == Comp && !is_placed}"},
+     "A test of a property an object lacks, or that has no value, is unknown and so is its "
+     "negation: the object is not kept (!is_placed: the unplaced comps); p == \"\" finds a "
+     "property without a value. Words follow Tcl's quoting ([list name == $n] matches any "
+     "name); a bare value ends at a blank (or \")\" inside parentheses). Property names match "
+     "as the component matches them: full_name and {Full Name} are one name. Parentheses and "
+     "! nest at most 100 levels. Example: get_blocks -filter {level == comp && !is_placed}"},
     {"properties", "the properties of each kind of object (in the current design)", nullptr},
 };
 
