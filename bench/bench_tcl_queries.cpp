@@ -9,7 +9,12 @@
 //                      blocks (ns per object; goal: under 1000);
 //   FilterFanout       `ncd::get_nets -filter {fanout > 2}` (ns per net);
 //   HoldBlockList      the heap an object value held in a Tcl list costs
-//                      (bytes_per_value: Tcl_Obj, list slot and collectable).
+//                      (bytes_per_value: Tcl_Obj, list slot and collectable);
+//   CompletePrefix     the shell's Tab on a 3-character path prefix,
+//                      `ncd::complete {get_blocks u2/}` (ms per Tab; goal:
+//                      under 50); it lists the children of u2 only;
+//   SearchPrefix       `ncd::get_blocks -quiet u2/*`: what a Tab that
+//                      searched the design would cost, the yardstick.
 // The design has about 100,000 blocks, or 1,000,000 with NCD_BENCH_LARGE=1.
 // The package finds the component in build/lib (CIT_COMPONENT_PATH).
 #include <benchmark/benchmark.h>
@@ -136,6 +141,16 @@ void BM_FilterFanout(benchmark::State& state) {
   Script(state, TheSubject().nets, "ncd::get_nets -quiet -filter {fanout > 2}");
 }
 
+// A path prefix of three characters: the children of a top-level module.
+constexpr const char* kPrefix = "u2/";
+
+void BM_CompletePrefix(benchmark::State& state) {
+  Script(state, 1, (std::string("ncd::complete {get_blocks ") + kPrefix + "}").c_str());
+}
+void BM_SearchPrefix(benchmark::State& state) {
+  Script(state, 1, (std::string("ncd::get_blocks -quiet ") + kPrefix + "*").c_str());
+}
+
 void BM_HoldBlockList(benchmark::State& state) {
   Subject& s = TheSubject();
   if (!s.error.empty()) return state.SkipWithError(s.error.c_str());
@@ -159,6 +174,8 @@ BENCHMARK(BM_GetNetsAll)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GetPropertyFullName)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FilterFanout)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HoldBlockList)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CompletePrefix)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SearchPrefix)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
   Tcl_FindExecutable(argv[0]);

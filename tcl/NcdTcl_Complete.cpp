@@ -7,6 +7,7 @@
 #include "NcdTcl_Commands.h"
 #include "NcdTcl_Error.h"
 #include "NcdTcl_Help.h"
+#include "NcdTcl_Interrupt.h"
 #include "NcdTcl_ObjectCommands.h"
 #include "NcdTcl_Property.h"
 #include "NcdTcl_Relations.h"
@@ -78,30 +79,86 @@ const std::vector<std::string>& SortedNames(Tcl_Interp* interp, Session::Handle&
   return index.names[k];
 }
 
+// The children of `block` (the design's top level for the top block),
+// with the top block itself at the top level.
+std::vector<std::string> ChildNames(Tcl_Obj* block, bool top) {
+  std::vector<std::string> names;
+  const KindInfo& blocks = InfoOf(Kind::Block);
+  if (top) names.push_back(DisplayName(CollectableOf(block), blocks));
+  ResultList children(false);
+  AddRelated(block, blocks, children);
+  for (Tcl_Obj* child : children.Items()) {
+    CheckStop();
+    names.push_back(DisplayName(CollectableOf(child), blocks));
+  }
+  return names;
+}
+
+// The block a path names ("" for the top), held by `holder`; null for none.
+// Found level by level among children, which costs the children of the
+// blocks on the path, not a walk over the design.
+Tcl_Obj* BlockAt(Session::Handle& design, const std::string& path, ResultList& holder) {
+  Tcl_Obj* block = TopBlock(design);
+  holder.Add(block);
+  block = holder.Items().back();
+  std::size_t start = 0;
+  while (block && start < path.size()) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    const std::string level = path.substr(start, end - start);
+    ResultList children(false);
+    AddRelated(block, InfoOf(Kind::Block), children);
+    block = nullptr;
+    for (Tcl_Obj* child : children.Items()) {
+      if (PropertyText(CollectableOf(child), "Name") != level) continue;
+      holder.Add(child);
+      block = holder.Items().back();
+      break;
+    }
+    start = end + 1;
+  }
+  return block;
+}
+
+// Blocks are completed down the hierarchy: among the children of the block
+// that the prefix's path names, so a Tab costs the same on any design.
+// One block that has children is offered also as "<name>/".
+std::vector<std::string> BlocksWithPrefix(Session::Handle& design, const std::string& prefix) {
+  const std::size_t slash = prefix.rfind('/');
+  const std::string path = slash == std::string::npos ? "" : prefix.substr(0, slash);
+  ResultList holder(false);
+  Tcl_Obj* parent = BlockAt(design, path, holder);
+  if (!parent) return {};
+  std::vector<std::string> out;
+  for (std::string& name : ChildNames(parent, path.empty()))
+    if (!name.compare(0, prefix.size(), prefix)) out.push_back(std::move(name));
+  if (out.size() == 1) {
+    Tcl_Obj* only = BlockAt(design, out.front(), holder);
+    ResultList children(false);
+    if (only) AddRelated(only, InfoOf(Kind::Block), children);
+    if (children.Size()) out.push_back(out.front() + "/");
+  }
+  return out;
+}
+
 // A pin is completed as block/pin: the pins of the block the prefix names.
 void AddPinsOf(Session::Handle& design, const std::string& prefix, std::vector<std::string>& out) {
   const std::size_t slash = prefix.rfind('/');
   if (slash == std::string::npos) return;
-  TclRef block(FindByName(design, InfoOf(Kind::Block), prefix.substr(0, slash)) ?: Tcl_NewObj());
-  if (!CollectableOf(block.get())) return;
+  ResultList holder(false);
+  Tcl_Obj* block = BlockAt(design, prefix.substr(0, slash), holder);
+  if (!block) return;
   ResultList pins(false);
-  AddRelated(block.get(), InfoOf(Kind::Pin), pins);
+  AddRelated(block, InfoOf(Kind::Pin), pins);
   for (Tcl_Obj* pin : pins.Items()) {
     std::string name = DisplayName(CollectableOf(pin), InfoOf(Kind::Pin));
     if (!name.compare(0, prefix.size(), prefix)) out.push_back(name);
   }
 }
 
-}  // namespace
-
-std::vector<std::string> NamesWithPrefix(Tcl_Interp* interp, Session::Handle& design,
-                                         const KindInfo& kind, const std::string& prefix,
-                                         std::size_t most) {
-  // Pins go by their blocks' paths, signals by their nets' names.
-  const Kind source = kind.kind == Kind::Pin      ? Kind::Block
-                      : kind.kind == Kind::Signal ? Kind::Net
-                                                  : kind.kind;
-  const std::vector<std::string>& names = SortedNames(interp, design, InfoOf(source));
+// The other kinds from their sorted names: one level of the path at a time.
+std::vector<std::string> IndexedWithPrefix(const std::vector<std::string>& names,
+                                           const std::string& prefix, std::size_t most) {
   std::vector<std::string> out;
   auto it = std::lower_bound(names.begin(), names.end(), prefix);
   while (it != names.end() && out.size() < most && !it->compare(0, prefix.size(), prefix)) {
@@ -114,7 +171,23 @@ std::vector<std::string> NamesWithPrefix(Tcl_Interp* interp, Session::Handle& de
     // Past every name below that level: they share "<level>/", and "0" follows "/".
     it = std::lower_bound(it, names.end(), it->substr(0, slash) + "0");
   }
-  if (kind.kind == Kind::Pin) AddPinsOf(design, prefix, out);
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::string> NamesWithPrefix(Tcl_Interp* interp, Session::Handle& design,
+                                         const KindInfo& kind, const std::string& prefix,
+                                         std::size_t most) {
+  std::vector<std::string> out;
+  if (kind.kind == Kind::Block || kind.kind == Kind::Pin) {
+    out = BlocksWithPrefix(design, prefix);
+    if (kind.kind == Kind::Pin) AddPinsOf(design, prefix, out);
+  } else {
+    // Signals go by their nets' names.
+    const Kind source = kind.kind == Kind::Signal ? Kind::Net : kind.kind;
+    out = IndexedWithPrefix(SortedNames(interp, design, InfoOf(source)), prefix, most);
+  }
   std::sort(out.begin(), out.end());
   out.erase(std::unique(out.begin(), out.end()), out.end());
   if (out.size() > most) out.resize(most);
