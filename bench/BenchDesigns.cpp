@@ -1,16 +1,12 @@
 #include "BenchDesigns.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <map>
 #include <mutex>
 
 #include "NcdGen.h"
+#include "NcdTool_Output.h"
 
 namespace {
 
@@ -21,26 +17,13 @@ std::string DataDir() {
   return dir && *dir ? dir : NCD_BENCH_DATA;
 }
 
-// Writes the design to `path` through a temporary name, so that an
+// Writes the design to `path` through a temporary file, so that an
 // interrupted run never leaves a truncated design to be reused.
 bool Generate(std::uint64_t blocks, const std::string& path, std::string& error) {
   std::error_code ec;
   fs::create_directories(DataDir(), ec);
-  std::string tmp = path + ".tmp" + std::to_string(::getpid());
-  std::FILE* out = std::fopen(tmp.c_str(), "wb");
-  if (!out) {
-    error = "cannot create " + tmp + ": " + std::strerror(errno);
-    return false;
-  }
-  try {
-    NcdGen::WriteDesign(NcdGen::Options{blocks, 1}, out);
-  } catch (const std::exception& e) {
-    error = e.what();
-  }
-  if (std::fclose(out) != 0 && error.empty()) error = "cannot write " + tmp;
-  if (error.empty()) fs::rename(tmp, path, ec);
-  if (error.empty() && ec) error = "cannot rename " + tmp + ": " + ec.message();
-  if (!error.empty()) fs::remove(tmp, ec);
+  error = NcdTool::WriteOutput(
+      path, [&](std::ostream& out) { NcdGen::WriteDesign(NcdGen::Options{blocks, 1}, out); });
   return error.empty();
 }
 

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <numeric>
 #include <string>
@@ -33,10 +33,9 @@ struct Loaded {
     path = (std::filesystem::temp_directory_path() /
             ("ncdgen_load_" + std::to_string(::getpid()) + "_" + std::to_string(seed) + ".json"))
                .string();
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) throw std::runtime_error("cannot create " + path);
-    stats = NcdGen::WriteDesign(NcdGen::Options{blocks, seed}, f);
-    std::fclose(f);
+    std::ofstream out(path, std::ios::binary);
+    stats = NcdGen::WriteDesign(NcdGen::Options{blocks, seed}, out);
+    if (!out.flush()) throw std::runtime_error("cannot write " + path);
     Loader::InstantiatorT<> inst;
     view = loader.LoadAndSpecializeImpl(Port::StringBase(path), Port::StringBase("test"),
                                         Xdm_Txn::XDM_TXN_READ_ONLY, &inst, nullptr);

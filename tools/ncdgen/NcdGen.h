@@ -44,9 +44,9 @@ std::string CheckOptions(const Options& options);
 
 // Writes one design. The block count lands within a few blocks above
 // options.blocks. Throws std::invalid_argument for options CheckOptions
-// refuses and std::runtime_error when the stream or file cannot be written;
-// what was written before the failure is left to the caller.
+// refuses and std::runtime_error when the stream cannot be written; what
+// was written before the failure is left to the caller (NcdTool_Output.h
+// keeps a file's previous contents).
 Stats WriteDesign(const Options& options, std::ostream& out);
-Stats WriteDesign(const Options& options, std::FILE* out);
 
 }  // namespace NcdGen

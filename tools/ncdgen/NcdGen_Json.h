@@ -1,5 +1,5 @@
 // Compact JSON output for the generator and the importer: a buffered sink
-// over a stream or a FILE*, and a writer that places commas itself. The
+// over a stream, and a writer that places commas itself. The
 // generator's names never need escaping, so String() copies its text as it
 // is; Text() escapes, for names that come from elsewhere.
 #pragma once
@@ -15,8 +15,7 @@ namespace NcdGen {
 
 class Sink {
  public:
-  explicit Sink(std::ostream& out) : m_stream(&out) { m_buf.reserve(kChunk + 4096); }
-  explicit Sink(std::FILE* out) : m_file(out) { m_buf.reserve(kChunk + 4096); }
+  explicit Sink(std::ostream& out) : m_stream(out) { m_buf.reserve(kChunk + 4096); }
 
   void Put(std::string_view text) {
     m_buf.append(text);
@@ -29,15 +28,14 @@ class Sink {
     m_buf.append(digits, end);
   }
 
-  // Hands the buffer to the stream or file. Throws std::runtime_error when
-  // it refuses the bytes.
+  // Hands the buffer to the stream. Throws std::runtime_error when it
+  // refuses the bytes.
   void Flush();
   uint64_t Bytes() const { return m_flushed + m_buf.size(); }
 
  private:
   static constexpr std::size_t kChunk = 1 << 20;
-  std::ostream* m_stream = nullptr;
-  std::FILE* m_file = nullptr;
+  std::ostream& m_stream;
   std::string m_buf;
   uint64_t m_flushed = 0;
 };

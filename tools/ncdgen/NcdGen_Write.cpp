@@ -253,8 +253,7 @@ void Emitter::Relocation() {
 
 namespace {
 
-template <class Out>
-Stats Write(const Options& options, Out& out) {
+Stats Write(const Options& options, std::ostream& out) {
   std::string problem = CheckOptions(options);
   if (!problem.empty()) throw std::invalid_argument(problem);
   Design design = BuildDesign(options);
@@ -272,11 +271,6 @@ std::string CheckOptions(const Options& options) {
 }
 
 Stats WriteDesign(const Options& options, std::ostream& out) {
-  return Write(options, out);
-}
-
-Stats WriteDesign(const Options& options, std::FILE* out) {
-  if (!out) throw std::invalid_argument("no file to write the design to");
   return Write(options, out);
 }
 

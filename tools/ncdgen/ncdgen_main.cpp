@@ -10,7 +10,7 @@
 #include <string>
 
 #include "NcdGen.h"
-#include "NcdGen_Output.h"
+#include "NcdTool_Output.h"
 
 namespace {
 
@@ -92,11 +92,11 @@ int ParseArgs(int argc, char** argv, Args& args) {
   return problem.empty() ? 0 : UsageError(problem);
 }
 
-// Writes to the named file, or standard output. A failed write removes
-// the partial file.
+// Writes to the named file, or standard output; a failed write leaves the
+// file as it was (NcdTool_Output.h).
 int Generate(const Args& args) {
-  const std::string error = NcdGen::WriteOutput(
-      args.output, [&](std::FILE* out) { NcdGen::WriteDesign(args.options, out); });
+  const std::string error = NcdTool::WriteOutput(
+      args.output, [&](std::ostream& out) { NcdGen::WriteDesign(args.options, out); });
   if (error.empty()) return 0;
   std::fprintf(stderr, "ncdgen: %s\n", error.c_str());
   return 1;

@@ -28,7 +28,6 @@ Design Import(const Inputs& inputs, Notes& notes);
 
 // Writes the design as ncd-json, one net, cell or block per line. Answers
 // the bytes written; throws std::runtime_error when the output fails.
-std::uint64_t WriteDesign(const Design& design, std::FILE* out);
 std::uint64_t WriteDesign(const Design& design, std::ostream& out);
 
 }  // namespace NcdImport

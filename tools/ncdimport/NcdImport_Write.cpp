@@ -194,11 +194,6 @@ void Writer::Shapes() {
 
 }  // namespace
 
-std::uint64_t WriteDesign(const Design& design, std::FILE* out) {
-  NcdGen::Sink sink(out);
-  return Writer(design, sink).Run();
-}
-
 std::uint64_t WriteDesign(const Design& design, std::ostream& out) {
   NcdGen::Sink sink(out);
   return Writer(design, sink).Run();

@@ -7,8 +7,8 @@
 #include <exception>
 #include <string>
 
-#include "NcdGen_Output.h"
 #include "NcdImport.h"
+#include "NcdTool_Output.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ int ParseArgs(int argc, char** argv, Args& args) {
 }
 
 // Imports everything before the output is opened, so that a bad input
-// leaves no file behind; a failed write removes the partial file.
+// leaves no file behind; a failed write leaves the file as it was.
 int Run(const Args& args) {
   NcdImport::Notes notes;
   NcdImport::Design design;
@@ -74,8 +74,8 @@ int Run(const Args& args) {
     return 1;
   }
   if (!args.quiet) notes.Print(stderr, "ncdimport: ");
-  const std::string error = NcdGen::WriteOutput(
-      args.output, [&](std::FILE* out) { NcdImport::WriteDesign(design, out); });
+  const std::string error = NcdTool::WriteOutput(
+      args.output, [&](std::ostream& out) { NcdImport::WriteDesign(design, out); });
   if (error.empty()) return 0;
   std::fprintf(stderr, "ncdimport: %s\n", error.c_str());
   return 1;

@@ -7,12 +7,11 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <fstream>
-#include <iostream>
 #include <string>
 
 #include "NcdPlot_Scene.h"
 #include "NcdPlot_Svg.h"
+#include "NcdTool_Output.h"
 #include "Pds_PahDesignLoader.h"
 #include "Port_Exception.h"
 #include "XCad_CadModel.h"
@@ -82,16 +81,10 @@ int Plot(const Args& args) {
     std::fprintf(stderr, "ncdplot: %s: %s\n", args.design.c_str(), e.what());
     return 1;
   }
-  if (args.output.empty()) {
-    NcdPlot::WriteSvg(scene, std::cout);
-    return std::cout.flush() ? 0 : 1;
-  }
-  std::ofstream out(args.output, std::ios::binary);
-  if (out) NcdPlot::WriteSvg(scene, out);
-  if (out.flush()) return 0;
-  std::fprintf(stderr, "ncdplot: cannot write '%s'\n", args.output.c_str());
-  out.close();
-  std::remove(args.output.c_str());
+  const std::string error = NcdTool::WriteOutput(
+      args.output, [&](std::ostream& out) { NcdPlot::WriteSvg(scene, out); });
+  if (error.empty()) return 0;
+  std::fprintf(stderr, "ncdplot: %s\n", error.c_str());
   return 1;
 }
 

@@ -1,0 +1,154 @@
+// The tools' output files: a run never removes or replaces what it did not
+// make. Each tool is run against each kind of target it must leave alone,
+// and a write that fails (or a signal) part-way leaves the previous file
+// as it was, with no temporary file behind.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "NcdTool_Output.h"
+#include "RunProgram.h"
+#include "TestDesigns.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Everything in a folder, with each entry's kind, link target or contents.
+std::set<std::string> Snapshot(const fs::path& dir) {
+  std::set<std::string> entries;
+  for (const auto& e : fs::directory_iterator(dir)) {
+    const fs::path& p = e.path();
+    std::string what =
+        p.filename().string() + " " + std::to_string(static_cast<int>(e.symlink_status().type()));
+    if (e.is_symlink()) {
+      what += " -> " + fs::read_symlink(p).string();
+    } else if (e.is_regular_file()) {
+      what += " " + ncdtest::Slurp(p) + " " +
+              std::to_string(static_cast<int>(fs::status(p).permissions()));
+    }
+    entries.insert(what);
+  }
+  return entries;
+}
+
+struct Tool {
+  const char* name;
+  std::vector<std::string> input;  // the arguments besides -o
+};
+
+std::vector<Tool> Tools() {
+  return {{"ncdgen", {"--blocks", "200"}},
+          {"ncdimport", {"-q", std::string(NCD_EXAMPLES) + "/ice40/flow/counter.pnr.json.gz"}},
+          {"ncdplot", {std::string(NCD_TEST_DATA) + "/tiny.ncd.json"}}};
+}
+
+class ToolOutput : public ::testing::Test {
+ protected:
+  ToolOutput() {
+    std::ofstream(m_dir.path() / "design.json") << "kept";
+    std::ofstream(m_dir.path() / "read_only") << "kept";
+    fs::permissions(m_dir.path() / "read_only", fs::perms::owner_read | fs::perms::group_read);
+    fs::create_directory(m_dir.path() / "empty_dir");
+    fs::create_symlink("design.json", m_dir.path() / "link");
+    fs::create_symlink("nowhere", m_dir.path() / "dangling");
+    ::mkfifo((m_dir.path() / "fifo").c_str(), 0644);
+    // A copy of /dev/full, where a tool that opened its output would fail to
+    // write, and one that then removed its output would remove the device.
+    m_device = ::mknod((m_dir.path() / "full").c_str(), S_IFCHR | 0666, ::makedev(1, 7)) == 0;
+  }
+  std::string At(const std::string& name) const { return (m_dir.path() / name).string(); }
+
+  ncdtest::TempDir m_dir;
+  bool m_device = false;
+};
+
+TEST_F(ToolOutput, WhatIsNotARegularFileIsNeverReplaced) {
+  const std::pair<const char*, const char*> targets[] = {
+      {"empty_dir", "it is a directory; only a regular file is replaced"},
+      {"link", "it is a symbolic link; only a regular file is replaced"},
+      {"dangling", "it is a symbolic link; only a regular file is replaced"},
+      {"fifo", "it is a FIFO; only a regular file is replaced"},
+      {"full", "it is a character device; only a regular file is replaced"},
+      {"read_only", "the file is read-only"}};
+  const auto before = Snapshot(m_dir.path());
+  for (const Tool& tool : Tools()) {
+    for (const auto& [target, why] : targets) {
+      if (std::string(target) == "full" && !m_device) continue;
+      std::vector<std::string> args = tool.input;
+      args.insert(args.end(), {"-o", At(target)});
+      const auto run = ncdtest::RunProgram(tool.name, args);
+      EXPECT_EQ(run.status, 1) << tool.name << " " << target;
+      EXPECT_EQ(run.err,
+                std::string(tool.name) + ": cannot write '" + At(target) + "': " + why + "\n");
+      EXPECT_EQ(Snapshot(m_dir.path()), before) << tool.name << " " << target;
+    }
+  }
+}
+
+TEST_F(ToolOutput, AFailedRunLeavesThePreviousOutput) {
+  const auto before = Snapshot(m_dir.path());
+  const std::pair<const char*, std::vector<std::string>> failing[] = {
+      {"ncdimport", {At("read_only")}},
+      {"ncdplot", {At("design.json")}},
+      {"ncdgen", {"--blocks", "1"}}};
+  for (const auto& [tool, input] : failing) {
+    std::vector<std::string> args = input;
+    args.insert(args.end(), {"-o", At("design.json")});
+    EXPECT_NE(ncdtest::RunProgram(tool, args).status, 0) << tool;
+    EXPECT_EQ(Snapshot(m_dir.path()), before) << tool;
+  }
+  // A write that fails part-way, after more than a buffer's worth.
+  const std::string error = NcdTool::WriteOutput(At("design.json"), [](std::ostream& out) {
+    out << std::string(3 << 20, 'x');
+    throw std::runtime_error("the design ran out");
+  });
+  EXPECT_EQ(error, At("design.json") + ": the design ran out");
+  EXPECT_EQ(Snapshot(m_dir.path()), before);
+}
+
+TEST_F(ToolOutput, ASignalMidWayRemovesTheTemporaryFile) {
+  const auto before = Snapshot(m_dir.path());
+  const pid_t child = ::fork();
+  if (child == 0) {
+    NcdTool::WriteOutput(At("design.json"), [](std::ostream& out) {
+      out << std::string(3 << 20, 'x');
+      ::raise(SIGTERM);
+    });
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(Snapshot(m_dir.path()), before);
+}
+
+TEST_F(ToolOutput, EachToolReplacesARegularFileKeepingItsMode) {
+  fs::permissions(At("design.json"),
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  for (const Tool& tool : Tools()) {
+    std::vector<std::string> args = tool.input;
+    args.insert(args.end(), {"-o", At("design.json")});
+    const auto run = ncdtest::RunProgram(tool.name, args);
+    EXPECT_EQ(run.status, 0) << tool.name << ": " << run.err;
+    EXPECT_EQ(ncdtest::RunProgram(tool.name, tool.input).out, ncdtest::Slurp(At("design.json")))
+        << tool.name;
+    EXPECT_EQ(fs::status(At("design.json")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir.path()), fs::directory_iterator()),
+              6 + m_device)
+        << "a temporary file was left behind";
+  }
+}
+
+}  // namespace

@@ -1,0 +1,190 @@
+#include "NcdTool_Output.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <ostream>
+#include <streambuf>
+
+#include "Port_File.h"
+
+namespace NcdTool {
+
+namespace {
+
+// An output stream's buffer over a file descriptor; it keeps the reason of
+// the first failed write, which a stream would only report as "bad".
+class FdBuf : public std::streambuf {
+ public:
+  explicit FdBuf(int fd) : m_fd(fd) { setp(m_buffer, m_buffer + sizeof m_buffer); }
+  int Error() const { return m_error; }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (!Drain()) return traits_type::eof();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(c);
+      pbump(1);
+    }
+    return traits_type::not_eof(c);
+  }
+  // Large pieces (the design writers hand over a megabyte at a time) go
+  // to the file without a copy.
+  std::streamsize xsputn(const char* text, std::streamsize size) override {
+    if (size < epptr() - pptr()) {
+      traits_type::copy(pptr(), text, static_cast<std::size_t>(size));
+      pbump(static_cast<int>(size));
+      return size;
+    }
+    return Drain() && Put(text, text + size) ? size : 0;
+  }
+  int sync() override { return Drain() ? 0 : -1; }
+
+ private:
+  bool Drain() {
+    const bool done = Put(pbase(), pptr());
+    setp(m_buffer, m_buffer + sizeof m_buffer);
+    return done;
+  }
+  bool Put(const char* at, const char* end) {
+    while (at < end && m_error == 0) {
+      const ssize_t done = ::write(m_fd, at, static_cast<std::size_t>(end - at));
+      if (done >= 0) {
+        at += done;
+      } else if (errno != EINTR) {
+        m_error = errno;
+      }
+    }
+    return m_error == 0;
+  }
+
+  int m_fd;
+  int m_error = 0;
+  char m_buffer[1 << 16];
+};
+
+// What lies at a path that must not be replaced: its kind, or "" for a
+// regular file or nothing.
+const char* ForeignKind(mode_t mode) {
+  static const std::pair<mode_t, const char*> kKinds[] = {
+      {S_IFDIR, "a directory"},    {S_IFLNK, "a symbolic link"}, {S_IFCHR, "a character device"},
+      {S_IFBLK, "a block device"}, {S_IFIFO, "a FIFO"},          {S_IFSOCK, "a socket"}};
+  for (const auto& [kind, name] : kKinds) {
+    if ((mode & S_IFMT) == kind) return name;
+  }
+  return (mode & S_IFMT) == S_IFREG ? "" : "not a regular file";
+}
+
+// "" when the target may be replaced; `mode` is then the mode the new file
+// gets: the old file's, or what a new file gets under the umask.
+std::string CheckTarget(const std::string& path, mode_t& mode) {
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0) {
+    if (errno != ENOENT) return "cannot open '" + path + "': " + std::strerror(errno);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+    return {};
+  }
+  if (const char* kind = ForeignKind(status.st_mode); *kind) {
+    return "cannot write '" + path + "': it is " + kind + "; only a regular file is replaced";
+  }
+  if (!Port::File::canwrite(path)) return "cannot write '" + path + "': the file is read-only";
+  mode = status.st_mode & 07777;
+  return {};
+}
+
+// The temporary file's path, for the signal handler (which may not
+// allocate); empty while no output is being written.
+char g_temporary[4096];
+
+extern "C" void RemoveTemporaryAndDie(int signal) {
+  if (g_temporary[0] != '\0') ::unlink(g_temporary);
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+// Removes the temporary file when a signal ends the process mid-write.
+class SignalGuard {
+ public:
+  explicit SignalGuard(const std::string& temporary) {
+    temporary.copy(g_temporary, sizeof g_temporary - 1);
+    g_temporary[std::min(temporary.size(), sizeof g_temporary - 1)] = '\0';
+    struct sigaction action {};
+    action.sa_handler = RemoveTemporaryAndDie;
+    sigemptyset(&action.sa_mask);
+    for (std::size_t i = 0; i < std::size(kSignals); ++i)
+      ::sigaction(kSignals[i], &action, &m_previous[i]);
+  }
+  ~SignalGuard() {
+    for (std::size_t i = 0; i < std::size(kSignals); ++i)
+      ::sigaction(kSignals[i], &m_previous[i], nullptr);
+    g_temporary[0] = '\0';
+  }
+  SignalGuard(const SignalGuard&) = delete;
+  SignalGuard& operator=(const SignalGuard&) = delete;
+
+ private:
+  static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+  struct sigaction m_previous[std::size(kSignals)];
+};
+
+// Runs `write` on the descriptor; "" or the reason it failed.
+std::string WriteAll(int fd, const std::function<void(std::ostream&)>& write) {
+  FdBuf buffer(fd);
+  std::ostream out(&buffer);
+  std::string error;
+  try {
+    write(out);
+    out.flush();
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
+  if (buffer.Error() != 0) return std::string("cannot write: ") + std::strerror(buffer.Error());
+  if (error.empty() && !out) error = "cannot write: the output failed";
+  return error;
+}
+
+// A temporary file beside the target: ".<name>.XXXXXX" in its folder.
+std::string TemporaryPattern(const std::string& path) {
+  const std::filesystem::path target(path);
+  const std::string name = target.filename().string().substr(0, 128);
+  return (target.parent_path() / ("." + name + ".XXXXXX")).string();
+}
+
+std::string WriteFile(const std::string& path, const std::function<void(std::ostream&)>& write) {
+  mode_t mode = 0;
+  if (std::string problem = CheckTarget(path, mode); !problem.empty()) return problem;
+  std::string temporary = TemporaryPattern(path);
+  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) return "cannot open '" + path + "': " + std::strerror(errno);
+  SignalGuard guard(temporary);
+  std::string error = WriteAll(fd, write);
+  if (error.empty() && ::fchmod(fd, mode) != 0)
+    error = std::string("cannot write: ") + std::strerror(errno);
+  if (::close(fd) != 0 && error.empty())
+    error = std::string("cannot write: ") + std::strerror(errno);
+  // The target may have changed while the output was written.
+  if (error.empty()) error = CheckTarget(path, mode);
+  if (error.empty() && ::rename(temporary.c_str(), path.c_str()) != 0)
+    error = std::string("cannot replace the file: ") + std::strerror(errno);
+  if (error.empty()) return error;
+  ::unlink(temporary.c_str());
+  return error.rfind("cannot write '", 0) == 0 ? error : path + ": " + error;
+}
+
+}  // namespace
+
+std::string WriteOutput(const std::string& path, const std::function<void(std::ostream&)>& write) {
+  if (!path.empty()) return WriteFile(path, write);
+  const std::string error = WriteAll(STDOUT_FILENO, write);
+  return error.empty() ? error : "cannot write to standard output: " + error;
+}
+
+}  // namespace NcdTool
