@@ -216,7 +216,8 @@ void SearchPatterns(const Request& request, Session::Handle& design,
   if (patterns.size() == 1) {
     const PathPattern pattern(request.interp, Tcl_GetString(patterns.front()), request.Mode());
     if (pattern.IsExact()) return FindExact(request, design, pattern, out);
-    if (request.kind.searchType) return SearchOne(request, design, pattern, out);
+    if (request.kind.searchType && !pattern.IsSlow())
+      return SearchOne(request, design, pattern, out);
   }
   ResultList all(false);
   AddEvery(request.kind, design, all);

@@ -116,6 +116,7 @@ PathPattern::PathPattern(Tcl_Interp* interp, std::string_view text, MatchMode mo
     Tcl_DecrRefCount(m_regexpObj);
     throw Error(ErrorClass::Option, "bad pattern \"" + m_text + "\": " + message);
   }
+  m_slow = HasBackReference(text);
 }
 
 PathPattern::~PathPattern() {
@@ -133,6 +134,10 @@ bool PathPattern::LastLevelMatches(std::string_view name) const {
 }
 
 bool PathPattern::Matches(std::string_view path) const {
+  if (m_slow) {
+    if (!m_child) m_child = std::make_unique<ChildMatcher>(m_regexp);
+    return m_child->Matches(path);
+  }
   if (m_mode.regexp) {
     Tcl_Obj* subject = Tcl_NewStringObj(path.data(), static_cast<int>(path.size()));
     Tcl_IncrRefCount(subject);

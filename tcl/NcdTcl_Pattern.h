@@ -26,9 +26,12 @@
 
 #include <tcl.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "NcdTcl_ChildMatch.h"
 
 namespace NcdTcl {
 
@@ -60,7 +63,12 @@ class PathPattern {
   // The number of levels of a glob (1 for a regular expression).
   std::size_t Levels() const { return m_levels.size(); }
 
-  // Whether an object whose path is `path` matches.
+  // Whether the expression may take exponential time: such a pattern is
+  // matched by the package, never by the search service.
+  bool IsSlow() const { return m_slow; }
+
+  // Whether an object whose path is `path` matches; throws STOPPED when a
+  // slow match is stopped.
   bool Matches(std::string_view path) const;
   // Whether the last level alone (an object's name) matches (globs only).
   bool LastLevelMatches(std::string_view name) const;
@@ -83,6 +91,10 @@ class PathPattern {
   Tcl_Interp* m_interp;
   Tcl_Obj* m_regexpObj = nullptr;  // counted; holds the compiled expression
   Tcl_RegExp m_regexp = nullptr;
+  // An expression with back-references is matched in a child process, made
+  // on the first match, so that Ctrl-C stops it (NcdTcl_ChildMatch.h).
+  mutable std::unique_ptr<ChildMatcher> m_child;
+  bool m_slow = false;
   bool m_exact = false;
   std::string m_literal;
 };

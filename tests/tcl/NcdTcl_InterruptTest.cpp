@@ -4,11 +4,15 @@
 // interpreter goes on working.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <tcl.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
 #include <sstream>
 #include <thread>
 
@@ -105,5 +109,42 @@ INSTANTIATE_TEST_SUITE_P(LongCommands, TclInterrupt,
                              // relations
                              "ncd::get_pins -quiet -of_objects [ncd::get_blocks]",
                              "ncd::get_blocks -quiet -of_objects [ncd::get_nets]"));
+
+// A regular expression with back-references can take hours on one name
+// (Tcl's engine tries every split among the groups; nothing inside it can
+// be stopped): the match runs in a child process, which Ctrl-C ends.
+TEST(TclInterruptSlowMatch, CtrlCStopsOneMatchThatWouldRunForHours) {
+  ncdtest::TempDir dir;
+  const std::string file = dir.Write(
+      "long.ncd.json",
+      R"({"format": "ncd-json", "version": 1, "part": "xc5vlx30ff324-1", "top": {"name": "t",
+          "level": 0, "blocks": [{"name": ")" +
+          std::string(41, 'a') + R"(b", "level": 3}, {"name": "abab", "level": 3}]}})");
+  Ncd_InstallInterruptHandler(1);
+  auto run = std::async(std::launch::async, [&file] {
+    Tcl_Interp* interp = Tcl_CreateInterp();
+    std::string answers = Ncd_Init(interp) == TCL_OK ? "" : "no package";
+    Tcl_SetVar(interp, "file", file.c_str(), TCL_GLOBAL_ONLY);
+    Eval(interp, "ncd::open_design $file");
+    int code = TCL_OK;
+    {
+      Interrupter interrupts;
+      const char* slow =
+          "ncd::get_blocks -regexp {(.*)(.*)(.*)(.*)(.*)(.*)(.*)(.*)\\1\\2\\3\\4\\5\\6\\7\\8b}";
+      answers += Eval(interp, slow, &code);
+      answers += " " + Eval(interp, "set ::errorCode");
+    }
+    // The shell goes on, with back-references too.
+    answers += " " + Eval(interp, "ncd::get_blocks -regexp {(ab)\\1}");
+    Tcl_DeleteInterp(interp);
+    return answers;
+  });
+  if (run.wait_for(std::chrono::seconds(120)) != std::future_status::ready) {
+    std::fprintf(stderr, "FAILED: a slow -regexp match was not stopped by Ctrl-C within 120 s\n");
+    std::_Exit(1);  // the match cannot be ended from here
+  }
+  EXPECT_EQ(run.get(), "command stopped NCD STOPPED stopped abab");
+  EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "a matching process was left behind";
+}
 
 }  // namespace
