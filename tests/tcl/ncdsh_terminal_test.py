@@ -115,6 +115,21 @@ def main():
     t.type(CTRL_C)
     t.wait(lambda t: any(l.endswith("interrupted") for l in t.lines()) and t.cursor_line() == PROMPT.rstrip(),
            "Ctrl-C stopping a running loop")
+    # Ctrl-C stops a command of the package that would run for hours (a
+    # match with back-references on a long name).
+    slow = os.path.join(home, "long.ncd.json")
+    with open(slow, "w") as f:
+        f.write('{"format": "ncd-json", "version": 1, "part": "xc5vlx30ff324-1", "top": {"name": "t",'
+                ' "level": 0, "blocks": [{"name": "%sb", "level": 3}]}}' % ("a" * 41))
+    t.run(f"set long [open_design {slow}]", "ncd2", "opening the design with a long name")
+    t.type("get_blocks -regexp {(.*)(.*)(.*)(.*)(.*)(.*)(.*)(.*)\\1\\2\\3\\4\\5\\6\\7\\8b}\r")
+    t.wait(lambda t: t.lines()[t.screen.cursor.y - 1].startswith(PROMPT + "get_blocks") and not t.cursor_line(),
+           "the slow search starting")
+    t.pump(0.3)
+    t.type(CTRL_C)
+    t.wait(lambda t: any(l.endswith("command stopped") for l in t.lines()) and t.cursor_line() == PROMPT.rstrip(),
+           "Ctrl-C stopping the slow search with 'command stopped'")
+    t.run("close_design $long; llength [get_blocks -regexp {u_cnt/c(0)\\1?}]", "1", "the shell going on after the stop")
     # A command over several lines.
     t.type("proc five {} {\r")
     t.wait(lambda t: t.cursor_line() == ">", "the continuation prompt")
