@@ -106,6 +106,7 @@ INSTANTIATE_TEST_SUITE_P(LongCommands, TclInterrupt,
                              // the matching phases of pins and signals
                              "ncd::get_pins -quiet -hierarchical -regexp {x.*y}",
                              "ncd::get_signals -quiet *x*y",
+                             "ncd::get_sites -quiet -regexp {.*X1.*Y2.*}",
                              // relations
                              "ncd::get_pins -quiet -of_objects [ncd::get_blocks]",
                              "ncd::get_blocks -quiet -of_objects [ncd::get_nets]"));
