@@ -3,7 +3,8 @@
 # Run as root (or with sudo available) on Debian 12.
 #
 #   tools/install-deps.sh          the build, the tests and the benchmarks
-#   tools/install-deps.sh --flow   only the open iCE40 flow (yosys, nextpnr-ice40)
+#   tools/install-deps.sh --flow   only the open iCE40 flow (yosys, nextpnr-ice40, and the
+#                                  IceStorm chip databases gen-ice40-devices.py reads)
 #                                  that examples/ice40/flow.sh runs to regenerate
 #                                  the imported examples; nothing else needs it
 set -euo pipefail
@@ -13,7 +14,7 @@ packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           zlib1g-dev libexpat1-dev clang libclang-rt-14-dev libedit-dev python3-pexpect python3-pyte)
 case "${1:-}" in
   "") ;;
-  --flow) packages=(yosys nextpnr-ice40) ;;
+  --flow) packages=(yosys nextpnr-ice40 fpga-icestorm-chipdb) ;;
   *) echo "usage: tools/install-deps.sh [--flow]" >&2; exit 2 ;;
 esac
 

@@ -25,6 +25,8 @@ designs=(
   "uart    hx1k tq144"
   "alu     hx1k tq144"
   "fill    hx8k ct256 --max-fanout 0"
+  "sampler hx8k ct256"
+  "glow    up5k sg48"
 )
 
 for tool in yosys nextpnr-ice40 "$bin/ncdimport" "$bin/ncdplot"; do

@@ -39,7 +39,8 @@ TEST_P(Example, ImportsToTheCheckedInDesign) {
   EXPECT_EQ(notes.Find("PCF constraint on a port the design lacks"), nullptr);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ice40, Example, ::testing::Values("counter", "uart", "alu", "fill"));
+INSTANTIATE_TEST_SUITE_P(Ice40, Example,
+                         ::testing::Values("counter", "uart", "alu", "fill", "sampler", "glow"));
 
 TEST(NcdImportProgram, WritesTheDesignAndListsWhatItCouldNotMap) {
   const fs::path out = fs::temp_directory_path() / ("ncdimport_" + std::to_string(::getpid()) + ".json");

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "LutEquation.h"
 #include "NcdImport.h"
 #include "NcdImportTestInput.h"
 #include "NcdImport_Input.h"
@@ -31,7 +32,8 @@ struct Imported {
 
 class Import : public ::testing::Test {
  protected:
-  Imported Run(const std::string& netlist, const std::string& pcf = {}, const std::string& sdf = {}) {
+  Imported Run(const std::string& netlist, const std::string& pcf = {},
+               const std::string& sdf = {}) {
     NcdImport::Inputs in;
     in.netlist = m_dir.Write("design.pnr.json", netlist);
     if (!pcf.empty()) in.pcf = m_dir.Write("design.pcf", pcf);
@@ -91,9 +93,11 @@ const NcdImport::Net* NetNamed(const Design& d, const std::string& name) {
   return nullptr;
 }
 
-std::vector<NetDesc> Nets(std::initializer_list<int> bits, const std::string& routing = "X1/Y1/w;;1") {
+std::vector<NetDesc> Nets(std::initializer_list<int> bits,
+                          const std::string& routing = "X1/Y1/w;;1") {
   std::vector<NetDesc> nets;
-  for (int b : bits) nets.push_back({"n" + std::to_string(b), b, routing});
+  for (int b : bits)
+    nets.push_back({"n" + std::to_string(b), b, routing});
   return nets;
 }
 
@@ -175,28 +179,57 @@ TEST_F(Import, EveryKindOfBelAndTheDeviceGrid) {
   CellDesc lc = Lc("lc", "X1/Y1/lc0", false, false);
   lc.inputs = {{"I0", 2}};
   lc.outputs = {{"O", 3}};
-  CellDesc io{"io", "SB_IO", "X0/Y1/io0", {{"IO_STANDARD", "SB_LVCMOS"}}, {{"D_IN_0", 2}}, {}, {}, {}};
-  CellDesc ram{"mem", "ICESTORM_RAM", "X3/Y1/ram", {{"READ_MODE", "0"}}, {{"RDATA_0", 4}},
-               {{"RADDR_0", 3}, {"RCLK", 5}}, {}, {}};
-  CellDesc gb{"gb", "SB_GB", "X0/Y8/gb", {}, {{"GLOBAL_BUFFER_OUTPUT", 5}},
-              {{"USER_SIGNAL_TO_GLOBAL_BUFFER", 6}}, {}, {}};
+  CellDesc io{"io", "SB_IO", "X0/Y1/io0", {{"IO_STANDARD", "SB_LVCMOS"}}, {{"D_IN_0", 2}},
+              {},   {},      {}};
+  CellDesc ram{"mem",
+               "ICESTORM_RAM",
+               "X3/Y1/ram",
+               {{"READ_MODE", "0"}},
+               {{"RDATA_0", 4}},
+               {{"RADDR_0", 3}, {"RCLK", 5}},
+               {},
+               {}};
+  CellDesc gb{"gb",
+              "SB_GB",
+              "X0/Y8/gb",
+              {},
+              {{"GLOBAL_BUFFER_OUTPUT", 5}},
+              {{"USER_SIGNAL_TO_GLOBAL_BUFFER", 6}},
+              {},
+              {}};
   const Imported r = Run(Netlist({}, {lc, io, ram, gb}, Nets({2, 3, 4, 5, 6})));
   const Design& d = r.design;
   EXPECT_EQ(d.part, "iCE40HX1K-TQ144");
   EXPECT_EQ(d.name, "chip");
   EXPECT_EQ(d.tool, "test flow");
   std::map<std::string, int> byType;
-  for (const auto& cell : d.cells) ++byType[cell.type];
+  for (const auto& cell : d.cells)
+    ++byType[cell.type];
   const std::map<std::string, int> expected = {
-      {"LOGIC", 160}, {"ICESTORM_LC", 1280}, {"IO", 56},   {"SB_IO", 112},
-      {"RAMB", 8 * 2}, {"RAMT", 8 * 2},      {"ICESTORM_RAM", 16}, {"SB_GB", 1}};
+      {"LOGIC", 160},      {"ICESTORM_LC", 1280}, {"IO", 56},           {"SB_IO", 112},
+      {"RAMB", 8 * 2},     {"RAMT", 8 * 2},       {"ICESTORM_RAM", 16}, {"SB_GB", 8},
+      {"ICESTORM_PLL", 1}, {"SB_WARMBOOT", 1}};
   EXPECT_EQ(byType, expected);
-  EXPECT_EQ(d.regions, (std::vector<std::string>{"X0Y0", "X0Y1", "X1Y0", "X1Y1"}));
-  std::map<std::string, std::string> regions;
-  for (const auto& cell : d.cells) regions[cell.name] = cell.region;
-  EXPECT_EQ(regions["X1/Y1/lc0"], "X0Y0");
-  EXPECT_EQ(regions["X12/Y16/lc7"], "X1Y1");
-  EXPECT_EQ(regions["X0/Y8/gb"], "X0Y0");
+  std::vector<std::string> regions;
+  for (const NcdImport::Region& r : d.regions)
+    regions.push_back(r.name + " " + std::to_string(r.xMin) + "," + std::to_string(r.yMin) + ".." +
+                      std::to_string(r.xMax) + "," + std::to_string(r.yMax));
+  EXPECT_EQ(regions, (std::vector<std::string>{"X0Y0 0,0..6,8", "X0Y1 0,9..6,17", "X1Y0 7,0..13,8",
+                                               "X1Y1 7,9..13,17"}));
+  // Where each cell lies; IO cells have the package's pin and their bank.
+  std::map<std::string, std::string> where;
+  for (const auto& c : d.cells)
+    where[c.name] = c.region + " " + std::to_string(c.x) + " " + std::to_string(c.y) + " " +
+                    c.tile + " " + c.packagePin + " " + c.bank;
+  EXPECT_EQ(where["X1/Y1/lc0"], "X0Y0 1 1 X1/Y1  ");
+  EXPECT_EQ(where["X12/Y16/lc7"], "X1Y1 12 16 X12/Y16  ");
+  EXPECT_EQ(where["X0/Y8/gb"], "X0Y0 0 8 X0/Y8  ");
+  EXPECT_EQ(where["X0/Y8/io1"], "X0Y0 0 8 X0/Y8 21 3");        // the iCEstick's clock pin, left
+  EXPECT_EQ(where["X13/Y12/io1"], "X1Y1 13 12 X13/Y12 99 1");  // its first LED, right
+  EXPECT_EQ(where["X7/Y17/io0"], "X1Y1 7 17 X7/Y17 128 0");
+  EXPECT_EQ(where["X4/Y0/io1"], "X0Y0 4 0 X4/Y0 45 2");
+  EXPECT_EQ(where["X0/Y1/io0"], "X0Y0 0 1 X0/Y1  3");  // bonded to no pin of the TQ144
+  EXPECT_EQ(where["X6/Y0/pll_3"], "X0Y0 6 0 X6/Y0  ");
   EXPECT_EQ(Find(d.top, "lc")->type, "ICESTORM_LC");
   EXPECT_TRUE(Find(d.top, "io")->external);
   const Block* mem = Find(d.top, "mem");
@@ -204,12 +237,74 @@ TEST_F(Import, EveryKindOfBelAndTheDeviceGrid) {
   EXPECT_EQ(mem->blocks[0]->type, "SB_RAM40_4K");
   EXPECT_EQ(PinOf(mem->blocks[0].get(), "RDATA_0")->dir, NcdImport::Dir::Out);
   EXPECT_TRUE(PinOf(mem, "RCLK")->clock);
+  // Every bel is placed where its comp is, with its configuration as modes.
+  for (const char* path : {"lc/LUT", "io/IO", "mem/RAM", "gb/GB"})
+    EXPECT_EQ(Find(d.top, path)->site, Find(d.top, path)->parent->site) << path;
+  EXPECT_EQ(Find(d.top, "io/IO")->modeDefs, (std::vector<std::string>{"IO_STANDARD"}));
+  EXPECT_EQ(Find(d.top, "mem/RAM")->modeDefs, (std::vector<std::string>{"READ_MODE"}));
   const Block* buffer = Find(d.top, "gb");
   EXPECT_EQ(buffer->site, "X0/Y8/gb");
-  EXPECT_TRUE(buffer->blocks.empty());
-  // Pins of comps without bels end there: they have no inside signal.
-  EXPECT_EQ(PinOf(buffer, "GLOBAL_BUFFER_OUTPUT")->child, "");
-  EXPECT_EQ(r.Count("cell type 'SB_GB' (imported as a comp without bels)"), 0u);
+  ASSERT_EQ(buffer->blocks.size(), 1u);
+  EXPECT_EQ(buffer->blocks[0]->type, "SB_GB");
+  EXPECT_EQ(PinOf(buffer, "GLOBAL_BUFFER_OUTPUT")->child, "GLOBAL_BUFFER_OUTPUT");
+  for (const auto& kind : r.notes.Kinds())
+    EXPECT_NE(kind.what.rfind("cell type", 0), 0u) << kind.what;
+}
+
+// Each family's grid, the bels beyond its tiles, and where its IO cells
+// are bonded: pins checked against where nextpnr placed the examples' IOs
+// for their PCF pins, every pin of the package on one IO cell.
+TEST_F(Import, EachFamilysGridPackagePinsAndBanks) {
+  struct Case {
+    const char *arch, *package, *part;
+    int ios, bonded;
+    std::vector<std::pair<const char*, const char*>> where;  // cell: "type pin bank"
+  };
+  const Case cases[] = {
+      {"hx8k",
+       "ct256",
+       "iCE40HX8K-CT256",
+       256,
+       206,
+       {{"X0/Y16/io1", "SB_IO J3 3"},
+        {"X24/Y33/io1", "SB_IO B12 0"},
+        {"X16/Y0/pll_3", "ICESTORM_PLL  "}}},
+      {"hx4k", "tq144", "iCE40HX4K-TQ144", 256, 107, {{"X33/Y16/gb", "SB_GB  "}}},
+      {"up5k",
+       "sg48",
+       "iCE40UP5K-SG48",
+       96,
+       39,
+       {{"X12/Y31/io1", "SB_IO 35 0"},
+        {"X18/Y0/io0", "SB_IO 12 2"},
+        {"X18/Y0/io1", "SB_IO 21 1"},
+        {"X23/Y0/io0", "SB_IO 14 1"},
+        {"X0/Y5/mac16_0", "ICESTORM_DSP  "},
+        {"X0/Y0/spram_1", "ICESTORM_SPRAM  "},
+        {"X0/Y31/hfosc_1", "ICESTORM_HFOSC  "},
+        {"X0/Y30/rgba_drv_0", "SB_RGBA_DRV  "},
+        {"X0/Y5", "DSP0  "}}},
+      {"lp384", "qn32", "iCE40LP384-QN32", 56, 21, {{"X0/Y0/warmboot_0", "SB_WARMBOOT  "}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.part);
+    const Imported r = Run(Netlist({}, {}, {}, c.arch, c.package));
+    EXPECT_EQ(r.design.part, c.part);
+    int ios = 0, bonded = 0;
+    std::map<std::string, std::string> where;
+    for (const auto& cell : r.design.cells) {
+      ios += cell.type == "SB_IO";
+      bonded += !cell.packagePin.empty();
+      where[cell.name] = cell.type + " " + cell.packagePin + " " + cell.bank;
+    }
+    EXPECT_EQ(ios, c.ios);
+    EXPECT_EQ(bonded, c.bonded);
+    for (const auto& [cell, text] : c.where)
+      EXPECT_EQ(where[cell], text) << cell;
+    EXPECT_EQ(r.Count("package without known pins (IO sites get no package pin)"), 0u);
+  }
+  const Imported unknown = Run(Netlist({}, {}, {}, "hx1k", "zz99"));
+  EXPECT_EQ(unknown.Count("package without known pins (IO sites get no package pin)"), 1u);
 }
 
 TEST_F(Import, IosTakeTheirPortsNameAndTheirPinFromThePcf) {
@@ -220,13 +315,19 @@ TEST_F(Import, IosTakeTheirPortsNameAndTheirPinFromThePcf) {
     return c;
   };
   const std::string pcf =
-      "# pins\nset_io led[0] 99\nset_io -pullup yes btn 10\nset_io ghost 11\nset_frequency clk 12\n";
-  const Imported r =
-      Run(Netlist({{"led", "output", {2, 3}}, {"btn", "input", {4}}},
-                  {io("led[0]$sb_io", "X13/Y12/io0", 2, true, 5), io("led[1]$sb_io", "X13/Y12/io1", 3, true, 6),
-                   io("btn$sb_io", "X0/Y2/io0", 4, false, 7)},
-                  {{"led", 2, " "}, {"led_hi", 3, " "}, {"btn", 4, " "}, {"d5", 5, "-"}, {"d6", 6, "-"}, {"d7", 7, "-"}}),
-          pcf);
+      "# pins\nset_io led[0] 99\nset_io -pullup yes btn 10\nset_io ghost 11\nset_frequency clk "
+      "12\n";
+  const Imported r = Run(Netlist({{"led", "output", {2, 3}}, {"btn", "input", {4}}},
+                                 {io("led[0]$sb_io", "X13/Y12/io0", 2, true, 5),
+                                  io("led[1]$sb_io", "X13/Y12/io1", 3, true, 6),
+                                  io("btn$sb_io", "X0/Y2/io0", 4, false, 7)},
+                                 {{"led", 2, " "},
+                                  {"led_hi", 3, " "},
+                                  {"btn", 4, " "},
+                                  {"d5", 5, "-"},
+                                  {"d6", 6, "-"},
+                                  {"d7", 7, "-"}}),
+                         pcf);
   const Design& d = r.design;
   const Block* led0 = Find(d.top, "led[0]");
   const Block* led1 = Find(d.top, "led[1]");
@@ -292,26 +393,41 @@ TEST_F(Import, CarryChainsBecomeToolShapesInChainOrder) {
   EXPECT_EQ(s.members, (std::vector<std::string>{"u_add/a", "u_add/b", "u_add/c"}));
 }
 
+// A type the importer does not know is a comp of that type with one bel of
+// it, configured by the cell's parameters; one note per type.
 TEST_F(Import, WhatCannotBeMappedIsReportedOncePerKind) {
-  CellDesc w1{"boot1", "SB_WARMBOOT", "X12/Y0/warmboot", {{"X", "1"}}, {}, {{"BOOT", 2}}, {}, {{"src", "a.v:1"}}};
+  CellDesc w1{"boot1",       "SB_MYSTERY", "X12/Y0/mystery",  {{"X", "1"}, {"INIT_0", "0"}}, {},
+              {{"BOOT", 2}}, {},           {{"src", "a.v:1"}}};
   CellDesc w2 = w1;
   w2.name = "boot2";
   w2.bel = "";  // not placed
+  CellDesc w3 = w1;
+  w3.name = "other";
+  w3.type = "SB_ODDITY";
+  w3.bel = "X12/Y0/oddity";
   CellDesc lc = Lc("lc", "X1/Y1/lc0", false, false);
   lc.outputs = {{"O", 2}};
   lc.attributes = {{"src", "b.v:2"}, {"BEL_STRENGTH", "1"}};
-  const Imported r = Run(Netlist({}, {w1, w2, lc}, Nets({2})));
-  EXPECT_EQ(r.Count("cell type 'SB_WARMBOOT' (imported as a comp without bels)"), 2u);
-  EXPECT_EQ(r.Count("cell attribute 'src'"), 3u);
+  const Imported r = Run(Netlist({}, {w1, w2, w3, lc}, Nets({2})));
+  EXPECT_EQ(r.Count("cell type 'SB_MYSTERY' (imported as a comp with one bel of that type)"), 2u);
+  EXPECT_EQ(r.Count("cell type 'SB_ODDITY' (imported as a comp with one bel of that type)"), 1u);
+  EXPECT_EQ(r.Count("cell attribute 'src'"), 4u);
   EXPECT_EQ(r.Count("cell attribute 'BEL_STRENGTH'"), 1u);
   EXPECT_EQ(r.notes.Find("cell attribute 'src'")->first, "boot1");
   const Block* boot = Find(r.design.top, "boot1");
-  EXPECT_EQ(boot->type, "SB_WARMBOOT");
+  EXPECT_EQ(boot->type, "SB_MYSTERY");
   EXPECT_EQ(Gcd(boot, "X"), "1");
+  const Block* bel = Find(r.design.top, "boot1/SB_MYSTERY");
+  ASSERT_NE(bel, nullptr);
+  EXPECT_EQ(bel->type, "SB_MYSTERY");
+  EXPECT_EQ(bel->site, "X12/Y0/mystery");
+  EXPECT_EQ(bel->modeDefs, (std::vector<std::string>{"INIT_0", "X"}));
+  EXPECT_EQ(Gcd(bel, "INIT_0"), "0");
+  EXPECT_EQ(PinOf(bel, "BOOT")->signal, "BOOT");
   EXPECT_EQ(Find(r.design.top, "boot2")->site, "");
   // A bel the grid does not list still becomes a cell of the device.
   EXPECT_EQ(std::count_if(r.design.cells.begin(), r.design.cells.end(),
-                          [](const auto& c) { return c.name == "X12/Y0/warmboot"; }),
+                          [](const auto& c) { return c.name == "X12/Y0/mystery"; }),
             1);
   EXPECT_EQ(r.Count("flow setting"), 0u);
 }
@@ -326,9 +442,11 @@ TEST_F(Import, CellNamesGiveTheModuleHierarchy) {
       {"u_ram.mem.0.0_RAM", "u_ram/mem.0.0_RAM"},
       {"7seg.x", "7seg.x"}};
   std::vector<CellDesc> cells;
-  for (const auto& [name, path] : cases) cells.push_back(Lc(name, "", false, false));
+  for (const auto& [name, path] : cases)
+    cells.push_back(Lc(name, "", false, false));
   const Imported r = Run(Netlist({}, cells, {}));
-  for (const auto& [name, path] : cases) EXPECT_NE(Find(r.design.top, path), nullptr) << name;
+  for (const auto& [name, path] : cases)
+    EXPECT_NE(Find(r.design.top, path), nullptr) << name;
   EXPECT_EQ(Find(r.design.top, "u_uart/u_tx")->level, 1);
 }
 
@@ -364,13 +482,16 @@ TEST_F(Import, BadInputsAreRefusedWithTheirPosition) {
       {"{\"creator\": \"x\",\n  \"modules\": {} \"y\": 1}",
        "bad.json:2:17: missing a comma or '}' after an object member"},
       {"", "bad.json:1:1: the document is empty"},
-      {R"({"modules": {"top": {"cells": {"c": {"parameters": {}}}}}})", "bad.json: cell 'c': missing 'type'"},
-      {R"({"modules": {"a": {}, "b": {}}})", "bad.json: modules: no top module (none is marked \"top\")"},
+      {R"({"modules": {"top": {"cells": {"c": {"parameters": {}}}}}})",
+       "bad.json: cell 'c': missing 'type'"},
+      {R"({"modules": {"a": {}, "b": {}}})",
+       "bad.json: modules: no top module (none is marked \"top\")"},
       {R"({"modules": {"top": {"ports": {"p": {"direction": "sideways", "bits": [2]}}}}})",
        "bad.json: port 'p': direction must be input, output or inout (got 'sideways')"},
       {R"({"modules": {"top": {"netnames": {"n": {"bits": [2, "q"]}}}}})",
        "bad.json: net 'n': a bit must be a net number or one of \"0\", \"1\", \"x\", \"z\""}};
-  for (const auto& [text, message] : cases) EXPECT_EQ(Refusal("bad.json", text), message);
+  for (const auto& [text, message] : cases)
+    EXPECT_EQ(Refusal("bad.json", text), message);
   NcdImport::Inputs missing;
   missing.netlist = m_dir.Write("ok.json", Netlist({}, {}, {}));
   missing.pcf = (m_dir.path() / "none.pcf").string();
@@ -384,7 +505,9 @@ TEST_F(Import, BadInputsAreRefusedWithTheirPosition) {
     EXPECT_EQ(std::string(e.what()), missing.pcf + ":1: set_io wants a port and a pin");
   }
   missing.pcf.clear();
-  missing.sdf = m_dir.Write("bad.sdf", "(DELAYFILE\n  (CELL (INSTANCE x) (DELAY (ABSOLUTE (INTERCONNECT a/O b/I (1:2:x))))))");
+  missing.sdf = m_dir.Write(
+      "bad.sdf",
+      "(DELAYFILE\n  (CELL (INSTANCE x) (DELAY (ABSOLUTE (INTERCONNECT a/O b/I (1:2:x))))))");
   try {
     NcdImport::Import(missing, notes);
     ADD_FAILURE() << "a bad delay value was accepted";
@@ -393,40 +516,16 @@ TEST_F(Import, BadInputsAreRefusedWithTheirPosition) {
   }
 }
 
-// Evaluates an equation of LutEquation's form for one input assignment.
-bool Evaluate(const std::string& eq, unsigned inputs) {
-  const std::string body = eq.substr(2);
-  if (body == "0" || body == "1") return body == "1";
-  bool any = false;
-  std::size_t start = 0;
-  while (start <= body.size()) {
-    const std::size_t end = std::min(body.find('+', start), body.size());
-    const std::string term = body.substr(start, end - start);
-    bool value = true, parity = term.find('@') != std::string::npos;
-    bool x = false;
-    for (std::size_t i = 0; i < term.size();) {
-      const bool negated = term[i] == '~';
-      if (negated) ++i;
-      const bool bit = ((inputs >> (term[i + 1] - '0')) & 1) != negated;
-      i += 2;
-      if (i < term.size()) ++i;  // the operator
-      if (parity) x = x != bit; else value = value && bit;
-    }
-    any = any || (parity ? x : value);
-    start = end + 1;
-  }
-  return any;
-}
-
 TEST(LutEquation, ReadableFormsAndEveryTableRoundTrips) {
   const std::pair<std::uint16_t, const char*> known[] = {
-      {0x0000, "O=0"}, {0xFFFF, "O=1"}, {0x6996, "O=I0@I1@I2@I3"}, {0x9669, "O=~I0@I1@I2@I3"},
-      {0x00FF, "O=~I3"}, {0x8888, "O=I0*I1"}, {0xEEEE, "O=I0+I1"}, {0x6666, "O=I0@I1"}};
-  for (const auto& [table, text] : known) EXPECT_EQ(NcdImport::LutEquation(table), text) << table;
+      {0x0000, "O=0"},   {0xFFFF, "O=1"},     {0x6996, "O=I0@I1@I2@I3"}, {0x9669, "O=~I0@I1@I2@I3"},
+      {0x00FF, "O=~I3"}, {0x8888, "O=I0*I1"}, {0xEEEE, "O=I0+I1"},       {0x6666, "O=I0@I1"}};
+  for (const auto& [table, text] : known)
+    EXPECT_EQ(NcdImport::LutEquation(table), text) << table;
   for (unsigned table = 0; table < 0x10000; ++table) {
     const std::string eq = NcdImport::LutEquation(static_cast<std::uint16_t>(table));
     for (unsigned m = 0; m < 16; ++m) {
-      ASSERT_EQ(Evaluate(eq, m), ((table >> m) & 1) != 0) << table << " " << eq;
+      ASSERT_EQ(ncdtest::EvaluateLut(eq, m), ((table >> m) & 1) != 0) << table << " " << eq;
     }
   }
   std::uint16_t t = 0;

@@ -56,9 +56,10 @@ inline std::string Cell(const CellDesc& c) {
 }
 
 inline std::string Netlist(const std::vector<PortDesc>& ports, const std::vector<CellDesc>& cells,
-                           const std::vector<NetDesc>& nets, const std::string& arch = "hx1k") {
+                           const std::vector<NetDesc>& nets, const std::string& arch = "hx1k",
+                           const std::string& package = "tq144") {
   std::string text = R"({"creator": "test flow", "modules": {"top": {"settings": {"arch.type": )" +
-                     Quote(arch) + R"(, "arch.package": "tq144"}, "attributes": {"top": "1", "hdlname": "\\chip"}, "ports": {)";
+                     Quote(arch) + R"(, "arch.package": )" + Quote(package) + R"(}, "attributes": {"top": "1", "hdlname": "\\chip"}, "ports": {)";
   for (std::size_t i = 0; i < ports.size(); ++i) {
     std::string bits;
     for (int b : ports[i].bits) bits += (bits.empty() ? "" : ", ") + std::to_string(b);

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "NcdImport_Device.h"
 #include "NcdImport_Netlist.h"
 
 namespace NcdImport {
@@ -36,6 +37,9 @@ struct Block {
   bool external = false;
   std::string site, config;
   Attributes modes, gcd;
+  // A bel's configuration: the names of its string modes ("mode_defs"),
+  // whose values are in gcd.
+  std::vector<std::string> modeDefs;
   std::string ioStandard;  // an IOB's standard, for input and output alike
   std::vector<Signal> signals;
   std::vector<Pin> pins;
@@ -79,11 +83,13 @@ struct CellType {
 
 struct DeviceCell {
   std::string name, type, region;
+  int x = -1, y = -1;                  // x < 0: no position
+  std::string tile, packagePin, bank;  // "" for none
 };
 
 struct Design {
   std::string part, name, tool;
-  std::vector<std::string> regions;
+  std::vector<Region> regions;
   std::vector<CellType> cellTypes;
   std::vector<DeviceCell> cells;
   std::vector<Net> nets;

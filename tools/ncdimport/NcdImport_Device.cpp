@@ -3,21 +3,35 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstring>
 
 namespace NcdImport {
 
 namespace {
 
-struct Family {
-  const char* archs[4];
-  int width, height;
-  std::vector<int> ramColumns;
+// nextpnr's part options and the chip database each stands on.
+struct Arch {
+  const char* arch;
+  const char* chip;
+  bool fourK;  // an HX4K/LP4K: an 8k chip whose packages have variants of their own
 };
 
-const Family kFamilies[] = {
-    {{"hx1k", "lp1k"}, 14, 18, {3, 10}},
-    {{"hx8k", "lp8k", "hx4k", "lp4k"}, 34, 34, {8, 25}},
-    {{"lp384"}, 8, 10, {}},
+constexpr Arch kArchs[] = {
+    {"lp384", "384", false}, {"lp1k", "1k", false}, {"hx1k", "1k", false}, {"lp4k", "8k", true},
+    {"hx4k", "8k", true},    {"lp8k", "8k", false}, {"hx8k", "8k", false}, {"up3k", "5k", false},
+    {"up5k", "5k", false},   {"u1k", "u4k", false}, {"u2k", "u4k", false}, {"u4k", "u4k", false},
+};
+
+struct TileKind {
+  char code;
+  Tile tile;
+  const char* name;
+};
+
+constexpr TileKind kTileKinds[] = {
+    {'L', Tile::Logic, "LOGIC"}, {'I', Tile::Io, "IO"},     {'B', Tile::RamBottom, "RAMB"},
+    {'T', Tile::RamTop, "RAMT"}, {'0', Tile::Dsp0, "DSP0"}, {'1', Tile::Dsp1, "DSP1"},
+    {'2', Tile::Dsp2, "DSP2"},   {'3', Tile::Dsp3, "DSP3"}, {'P', Tile::Ipcon, "IPCON"},
 };
 
 bool ReadNumber(std::string_view& text, char prefix, int& value) {
@@ -29,8 +43,23 @@ bool ReadNumber(std::string_view& text, char prefix, int& value) {
 }
 
 std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char& c : text)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return text;
+}
+
+const Ice40::Chip* ChipNamed(const char* name) {
+  for (const Ice40::Chip& chip : Ice40::Chips()) {
+    if (std::strcmp(chip.name, name) == 0) return &chip;
+  }
+  return nullptr;
+}
+
+const Ice40::Package* PackageNamed(const Ice40::Chip& chip, const std::string& name) {
+  for (const Ice40::Package& package : chip.packages) {
+    if (name == package.name) return &package;
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -49,33 +78,81 @@ bool ParseBel(std::string_view text, BelName& bel) {
   return true;
 }
 
+std::string TileName(int x, int y) {
+  return "X" + std::to_string(x) + "/Y" + std::to_string(y);
+}
+
 Tile Device::TileAt(int x, int y) const {
-  if (x < 0 || y < 0 || x >= width || y >= height) return Tile::None;
-  const bool edgeX = x == 0 || x == width - 1, edgeY = y == 0 || y == height - 1;
-  if (edgeX && edgeY) return Tile::None;
-  if (edgeX || edgeY) return Tile::Io;
-  if (std::find(ramColumns.begin(), ramColumns.end(), x) != ramColumns.end())
-    return y % 2 ? Tile::RamBottom : Tile::RamTop;
-  return Tile::Logic;
+  if (!chip || x < 0 || y < 0 || x >= width || y >= height) return Tile::None;
+  const char code = chip->grid[static_cast<std::size_t>(y * width + x)];
+  for (const TileKind& kind : kTileKinds) {
+    if (kind.code == code) return kind.tile;
+  }
+  return Tile::None;
 }
 
 std::string Device::RegionOf(int x, int y) const {
   return std::string("X") + (x * 2 >= width ? '1' : '0') + "Y" + (y * 2 >= height ? '1' : '0');
 }
 
+std::vector<Region> Device::Regions() const {
+  const int xSplit = (width + 1) / 2, ySplit = (height + 1) / 2;  // first column/row of X1/Y1
+  std::vector<Region> regions;
+  for (int qx = 0; qx < 2; ++qx) {
+    for (int qy = 0; qy < 2; ++qy) {
+      const int xMin = qx ? xSplit : 0, xMax = qx ? width - 1 : xSplit - 1;
+      const int yMin = qy ? ySplit : 0, yMax = qy ? height - 1 : ySplit - 1;
+      if (xMin <= xMax && yMin <= yMax)
+        regions.push_back({RegionOf(xMin, yMin), xMin, yMin, xMax, yMax});
+    }
+  }
+  return regions;
+}
+
 void Device::Include(int x, int y) {
-  if (known) return;
+  if (Known()) return;
   width = std::max(width, x + 1);
   height = std::max(height, y + 1);
 }
 
+std::string Device::PackagePin(int x, int y, int z) const {
+  if (!pinout) return "";
+  for (const Ice40::PackagePin& pin : pinout->pins) {
+    if (pin.x == x && pin.y == y && pin.z == z) return pin.pin;
+  }
+  return "";
+}
+
+// The older families number their banks by side: 0 top, 1 right, 2
+// bottom, 3 left, as their packages' PIO<bank> pin names say. The
+// UltraPlus has IO on top (bank 0) and bottom only; its bottom edge is two
+// banks, split where the SG48's supply pins split it: IOB_0a..IOB_22a
+// (bank 2) up to the first IO of tile 18, IOB_23b.. (bank 1, with the SPI
+// pins) from its second.
+std::string Device::Bank(int x, int y, int z) const {
+  if (!chip || TileAt(x, y) != Tile::Io) return "";
+  const std::string_view name = chip->name;
+  if (name == "u4k") return "";
+  if (y == height - 1) return "0";
+  if (name == "5k") return y == 0 ? (x > 18 || (x == 18 && z == 1) ? "1" : "2") : "";
+  if (x == width - 1) return "1";
+  if (y == 0) return "2";
+  return x == 0 ? "3" : "";
+}
+
+std::vector<Ice40::TileXY> Device::PortTiles(const BelName& bel) const {
+  std::vector<Ice40::TileXY> tiles{{bel.x, bel.y}};
+  if (bel.local == "ram") tiles.push_back({bel.x, bel.y + 1});
+  for (const Ice40::ExtraBel& extra : chip ? chip->bels : std::span<const Ice40::ExtraBel>()) {
+    if (extra.x == bel.x && extra.y == bel.y && bel.local == extra.local)
+      tiles.insert(tiles.end(), extra.tiles.begin(), extra.tiles.end());
+  }
+  return tiles;
+}
+
 const char* TileTypeName(Tile tile) {
-  switch (tile) {
-    case Tile::Logic: return "LOGIC";
-    case Tile::Io: return "IO";
-    case Tile::RamBottom: return "RAMB";
-    case Tile::RamTop: return "RAMT";
-    case Tile::None: break;
+  for (const TileKind& kind : kTileKinds) {
+    if (kind.tile == tile) return kind.name;
   }
   return "";
 }
@@ -85,13 +162,16 @@ std::vector<TileBel> BelsOf(Tile tile) {
     case Tile::Logic: {
       static const char* const kLc[] = {"lc0", "lc1", "lc2", "lc3", "lc4", "lc5", "lc6", "lc7"};
       std::vector<TileBel> bels;
-      for (const char* lc : kLc) bels.push_back({lc, "ICESTORM_LC"});
+      for (const char* lc : kLc)
+        bels.push_back({lc, "ICESTORM_LC"});
       return bels;
     }
-    case Tile::Io: return {{"io0", "SB_IO"}, {"io1", "SB_IO"}};
-    case Tile::RamBottom: return {{"ram", "ICESTORM_RAM"}};
-    case Tile::RamTop:
-    case Tile::None: break;
+    case Tile::Io:
+      return {{"io0", "SB_IO"}, {"io1", "SB_IO"}};
+    case Tile::RamBottom:
+      return {{"ram", "ICESTORM_RAM"}};
+    default:
+      break;
   }
   return {};
 }
@@ -101,15 +181,14 @@ Device DeviceFor(const std::string& arch, const std::string& package) {
   d.arch = arch;
   d.package = package;
   d.part = "iCE40" + Upper(arch) + (package.empty() ? "" : "-" + Upper(package));
-  for (const Family& f : kFamilies) {
-    for (const char* a : f.archs) {
-      if (a && arch == a) {
-        d.width = f.width;
-        d.height = f.height;
-        d.ramColumns = f.ramColumns;
-        d.known = true;
-      }
-    }
+  for (const Arch& a : kArchs) {
+    if (arch != a.arch) continue;
+    d.chip = ChipNamed(a.chip);
+    if (!d.chip) break;
+    d.width = d.chip->width;
+    d.height = d.chip->height;
+    if (a.fourK) d.pinout = PackageNamed(*d.chip, package + ":4k");
+    if (!d.pinout) d.pinout = PackageNamed(*d.chip, package);
   }
   return d;
 }

@@ -40,7 +40,9 @@ void Mapper::ReadSettings() {
     }
   }
   m_device = DeviceFor(arch, package);
-  if (!m_device.known)
+  if (m_device.Known() && !package.empty() && !m_device.pinout)
+    m_notes.Add("package without known pins (IO sites get no package pin)", package);
+  if (!m_device.Known())
     m_notes.Add("device without a known grid (cells only for the bels used)",
                 arch.empty() ? "no arch.type setting" : arch);
   m_d.part = m_device.part;
@@ -186,7 +188,8 @@ Block& Mapper::ParentOf(const std::string& cellName, std::string& leaf) {
   for (std::size_t dot; (dot = cellName.find('.', start)) < limit;) {
     const std::string_view part(cellName.data() + start, dot - start);
     const char next = dot + 1 < cellName.size() ? cellName[dot + 1] : '\0';
-    const bool instance = !part.empty() && (std::isalpha(static_cast<unsigned char>(part[0])) || part[0] == '_');
+    const bool instance =
+        !part.empty() && (std::isalpha(static_cast<unsigned char>(part[0])) || part[0] == '_');
     if (!instance || next == '\0' || std::isdigit(static_cast<unsigned char>(next))) break;
     scope += part;
     start = dot + 1;
@@ -234,8 +237,9 @@ void Mapper::MapCells() {
     NoteAttributes(cell);
     Handler handler = HandlerFor(cell.type);
     if (!handler) {
-      m_notes.Add("cell type '" + cell.type + "' (imported as a comp without bels)", cell.name);
-      handler = &Mapper::MapOther;
+      m_notes.Add("cell type '" + cell.type + "' (imported as a comp with one bel of that type)",
+                  cell.name);
+      handler = &Mapper::MapPrimitive;
     }
     std::string leaf;
     Block& parent = ParentOf(cell.name, leaf);
@@ -254,42 +258,50 @@ void Mapper::AddDeviceCell(const std::string& name, const std::string& type) {
   DeviceCell& cell = m_d.cells.emplace_back();
   cell.name = name;
   cell.type = type;
-  int x, y;
-  if (ParseTile(name + "/", x, y) && x < m_device.width && y < m_device.height)
-    cell.region = m_device.RegionOf(x, y);
+  BelName bel;  // a tile's cell ("X1/Y2") has no bel part
+  if (!ParseBel(name, bel) && !ParseTile(name + "/", bel.x, bel.y)) return;
+  const int x = bel.x, y = bel.y;
+  if (x >= m_device.width || y >= m_device.height) return;
+  cell.region = m_device.RegionOf(x, y);
+  cell.x = x;
+  cell.y = y;
+  cell.tile = TileName(x, y);
+  if (bel.local.size() == 3 && bel.local.compare(0, 2, "io") == 0) {
+    const int z = bel.local[2] - '0';
+    cell.packagePin = m_device.PackagePin(x, y, z);
+    cell.bank = m_device.Bank(x, y, z);
+  }
 }
 
-// Every tile of a known grid with its bels, then the bels the design uses
-// that the grid does not list (global buffers, PLLs, ...). An unknown
-// device gets the bels the design uses and their tiles.
+// Every tile of a known grid with its bels and the chip's other bels
+// (global buffers, PLLs, ...), then the bels the design uses that the grid
+// does not list. An unknown device gets the bels the design uses and their
+// tiles.
 void Mapper::BuildDevice() {
   for (const std::string& bel : m_bels) {
     BelName b;
     if (ParseBel(bel, b)) m_device.Include(b.x, b.y);
   }
-  for (int y = 0; y < m_device.height; ++y) {
-    for (int x = 0; x < m_device.width; ++x) {
-      const std::string region = m_device.RegionOf(x, y);
-      if (std::find(m_d.regions.begin(), m_d.regions.end(), region) == m_d.regions.end())
-        m_d.regions.push_back(region);
-    }
-  }
-  std::sort(m_d.regions.begin(), m_d.regions.end());
-  for (int x = 0; m_device.known && x < m_device.width; ++x) {
+  m_d.regions = m_device.Regions();
+  for (int x = 0; m_device.Known() && x < m_device.width; ++x) {
     for (int y = 0; y < m_device.height; ++y) {
       const Tile tile = m_device.TileAt(x, y);
       if (tile == Tile::None) continue;
-      const std::string name = "X" + std::to_string(x) + "/Y" + std::to_string(y);
+      const std::string name = TileName(x, y);
       AddDeviceCell(name, TileTypeName(tile));
-      for (const TileBel& bel : BelsOf(tile)) AddDeviceCell(name + "/" + bel.local, bel.type);
+      for (const TileBel& bel : BelsOf(tile))
+        AddDeviceCell(name + "/" + bel.local, bel.type);
     }
+  }
+  if (m_device.Known()) {
+    for (const Ice40::ExtraBel& bel : m_device.chip->bels)
+      AddDeviceCell(TileName(bel.x, bel.y) + "/" + bel.local, bel.type);
   }
   for (std::uint32_t c = 0; c < m_n.cells.size(); ++c) {
     const std::string& bel = m_bels[c];
     if (bel.empty()) continue;
     BelName b;
-    if (!m_device.known && ParseBel(bel, b))
-      AddDeviceCell("X" + std::to_string(b.x) + "/Y" + std::to_string(b.y), "TILE");
+    if (!m_device.Known() && ParseBel(bel, b)) AddDeviceCell(TileName(b.x, b.y), "TILE");
     AddDeviceCell(bel, m_n.cells[c].type);
   }
 }

@@ -1,8 +1,11 @@
 // One handler per cell type nextpnr-ice40 places: logic cells with their
-// LUT, flip-flop and carry bels, IOs, block RAMs, and every other type as a
-// comp with its pins and parameters.
+// LUT, flip-flop and carry bels, IOs, and every other type (block RAMs,
+// global buffers, PLLs, DSPs, oscillators, ... and types the importer does
+// not know) as a comp with one bel of the primitive, which has the comp's
+// pins and its configuration as string modes.
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "NcdImport_Lut.h"
 #include "NcdImport_Mapper.h"
@@ -13,7 +16,8 @@ namespace {
 
 // Ports whose pin is marked as a clock.
 bool IsClockPort(const std::string& port) {
-  static const char* const kClocks[] = {"CLK", "RCLK", "WCLK", "INPUT_CLK", "OUTPUT_CLK"};
+  static const char* const kClocks[] = {"CLK",        "RCLK",  "WCLK", "INPUT_CLK",
+                                        "OUTPUT_CLK", "CLOCK", "C",    "REFERENCECLK"};
   return std::any_of(std::begin(kClocks), std::end(kClocks),
                      [&](const char* c) { return port == c; });
 }
@@ -41,19 +45,56 @@ bool HasSignal(const Block& block, const std::string& name) {
                      [&](const Signal& s) { return s.name == name; });
 }
 
+// The primitives placed as a comp with one bel: the bel's name and type.
+struct Primitive {
+  const char* cellType;
+  const char* bel;
+  const char* belType;
+};
+
+constexpr Primitive kPrimitives[] = {
+    {"ICESTORM_RAM", "RAM", "SB_RAM40_4K"},
+    {"ICESTORM_PLL", "PLL", "SB_PLL40"},
+    {"ICESTORM_DSP", "MAC16", "SB_MAC16"},
+    {"ICESTORM_SPRAM", "SPRAM", "SB_SPRAM256KA"},
+    {"ICESTORM_HFOSC", "HFOSC", "SB_HFOSC"},
+    {"ICESTORM_LFOSC", "LFOSC", "SB_LFOSC"},
+    {"SB_RGBA_DRV", "RGBA_DRV", "SB_RGBA_DRV"},
+    {"SB_GB", "GB", "SB_GB"},
+    {"SB_WARMBOOT", "WARMBOOT", "SB_WARMBOOT"},
+    {"SB_LEDDA_IP", "LEDDA_IP", "SB_LEDDA_IP"},
+    {"SB_I2C", "I2C", "SB_I2C"},
+    {"SB_SPI", "SPI", "SB_SPI"},
+};
+
+const Primitive* PrimitiveOf(const std::string& type) {
+  for (const Primitive& p : kPrimitives) {
+    if (type == p.cellType) return &p;
+  }
+  return nullptr;
+}
+
+// The PLL primitive a packed PLL came from, by its PLLTYPE (the variants
+// nextpnr writes for the cores and pads the examples use); the family name
+// for the others.
+std::string PllType(const Cell& cell) {
+  const std::string* type = cell.Parameter("PLLTYPE");
+  const std::size_t value = type ? std::strtoul(type->c_str(), nullptr, 2) : 0;
+  return value == 2 ? "SB_PLL40_PAD" : value == 3 ? "SB_PLL40_CORE" : "SB_PLL40";
+}
+
+// A parameter that is the bel's contents, not its configuration: a block
+// RAM's initial data.
+bool IsContents(const std::string& parameter) {
+  return parameter.compare(0, 5, "INIT_") == 0;
+}
+
 }  // namespace
 
 Mapper::Handler Mapper::HandlerFor(const std::string& type) {
-  static const std::pair<const char*, Handler> kHandlers[] = {
-      {"ICESTORM_LC", &Mapper::MapLogicCell},
-      {"SB_IO", &Mapper::MapIo},
-      {"ICESTORM_RAM", &Mapper::MapRam},
-      {"SB_GB", &Mapper::MapOther},
-  };
-  for (const auto& [name, handler] : kHandlers) {
-    if (type == name) return handler;
-  }
-  return nullptr;
+  if (type == "ICESTORM_LC") return &Mapper::MapLogicCell;
+  if (type == "SB_IO") return &Mapper::MapIo;
+  return PrimitiveOf(type) ? &Mapper::MapPrimitive : nullptr;
 }
 
 void Mapper::CompPins(std::uint32_t cell, Block& comp, bool inside) {
@@ -74,19 +115,49 @@ void Mapper::CompPins(std::uint32_t cell, Block& comp, bool inside) {
   }
 }
 
-void Mapper::AddBel(Block& comp, const std::string& name, const std::string& type,
-                    std::vector<std::pair<std::string, std::string>> pins,
-                    const std::vector<std::string>& outputs) {
+Block& Mapper::AddBel(Block& comp, const std::string& name, const std::string& type,
+                      std::vector<std::pair<std::string, std::string>> pins,
+                      const std::vector<std::string>& outputs) {
   Block& bel = comp.AddChild(name, 4);
   bel.type = type;
+  bel.site = comp.site;
   for (auto& [pinName, signal] : pins) {
     if (signal.empty()) continue;
     Pin& pin = bel.pins.emplace_back();
-    pin.dir = std::find(outputs.begin(), outputs.end(), pinName) != outputs.end() ? Dir::Out : Dir::In;
-    pin.clock = pinName == "C";
+    pin.dir =
+        std::find(outputs.begin(), outputs.end(), pinName) != outputs.end() ? Dir::Out : Dir::In;
+    pin.clock = IsClockPort(pinName);
     pin.name = std::move(pinName);
     pin.signal = std::move(signal);
   }
+  return bel;
+}
+
+// The bel gets each named parameter the cell sets as a string mode.
+void Mapper::Configure(Block& bel, const Cell& cell, std::initializer_list<const char*> names) {
+  for (const char* name : names) {
+    if (const std::string* value = cell.Parameter(name)) {
+      bel.modeDefs.emplace_back(name);
+      bel.gcd.emplace_back(name, *value);
+    }
+  }
+}
+
+// A bel with every pin of its comp (the comp's inside signals), for the
+// primitives that are one bel.
+Block& Mapper::AddWholeBel(Block& comp, const std::string& name, const std::string& type) {
+  std::vector<std::pair<std::string, std::string>> pins;
+  std::vector<std::string> outputs;
+  for (const Pin& pin : comp.pins) {
+    pins.emplace_back(pin.name, pin.child);
+    if (pin.dir == Dir::Out) outputs.push_back(pin.name);
+  }
+  Block& bel = AddBel(comp, name, type, std::move(pins), outputs);
+  for (Pin& pin : bel.pins) {
+    if (pin.name == "PACKAGE_PIN") pin.dir = Dir::InOut;
+  }
+  comp.config = name + ":#" + type;
+  return bel;
 }
 
 // An ICESTORM_LC: the LUT feeds the flip-flop (through a link without a net
@@ -105,36 +176,48 @@ void Mapper::MapLogicCell(std::uint32_t cell, Block& parent, const std::string& 
   const std::string* init = c.Parameter("LUT_INIT");
   const bool lutUsed = dff || !lutOut.empty() || !port("I0").empty() || !port("I3").empty();
   if (lutUsed) {
-    AddBel(comp, "LUT", "SB_LUT4",
-           {{"I0", port("I0")}, {"I1", port("I1")}, {"I2", port("I2")}, {"I3", port("I3")},
-            {"O", lutOut}},
-           {"O"});
-    Block& lut = *comp.blocks.back();
+    Block& lut = AddBel(comp, "LUT", "SB_LUT4",
+                        {{"I0", port("I0")},
+                         {"I1", port("I1")},
+                         {"I2", port("I2")},
+                         {"I3", port("I3")},
+                         {"O", lutOut}},
+                        {"O"});
     if (init && ParseLutInit(*init, table)) {
       lut.modes.emplace_back("EQN", LutEquation(table));
+      lut.modeDefs.emplace_back("EQN");
+      lut.gcd.emplace_back("EQN", lut.modes[0].second);
     } else {
       m_notes.Add("LUT_INIT that is not a 16-bit table", c.name);
     }
+    Configure(lut, c, {"LUT_INIT"});
     comp.config = "LUT:#LUT:" + (lut.modes.empty() ? std::string() : lut.modes[0].second);
   }
   if (dff) {
     const std::string type = DffType(c, HasSignal(comp, "CEN"), HasSignal(comp, "SR"));
-    AddBel(comp, "DFF", type,
-           {{"D", lutOut}, {"C", port("CLK")}, {"E", port("CEN")},
-            {Flag(c, "SET_NORESET") ? "S" : "R", port("SR")}, {"Q", port("O")}},
-           {"Q"});
+    Block& ff = AddBel(comp, "DFF", type,
+                       {{"D", lutOut},
+                        {"C", port("CLK")},
+                        {"E", port("CEN")},
+                        {Flag(c, "SET_NORESET") ? "S" : "R", port("SR")},
+                        {"Q", port("O")}},
+                       {"Q"});
+    Configure(ff, c, {"NEG_CLK", "SET_NORESET", "ASYNC_SR"});
     comp.config += (comp.config.empty() ? "" : " ") + std::string("DFF:#") + type;
   }
   if (carry) {
-    AddBel(comp, "CARRY", "SB_CARRY",
-           {{"I0", port("I1")}, {"I1", port("I2")}, {"CI", port("CIN")}, {"CO", port("COUT")}},
-           {"CO"});
+    Block& co =
+        AddBel(comp, "CARRY", "SB_CARRY",
+               {{"I0", port("I1")}, {"I1", port("I2")}, {"CI", port("CIN")}, {"CO", port("COUT")}},
+               {"CO"});
+    Configure(co, c, {"CIN_CONST", "CIN_SET"});
     comp.config += (comp.config.empty() ? "" : " ") + std::string("CARRY:#SB_CARRY");
   }
 }
 
 // An SB_IO is an IOB named after its port, so that its direction and
-// standard can be asked; the PCF gives its package pin.
+// standard can be asked; the PCF gives its package pin. Its bel IO has the
+// comp's pins and the IO's parameters.
 void Mapper::MapIo(std::uint32_t cell, Block& parent, const std::string& leaf) {
   const Cell& c = m_n.cells[cell];
   std::string name = leaf;
@@ -146,33 +229,41 @@ void Mapper::MapIo(std::uint32_t cell, Block& parent, const std::string& leaf) {
   Block& comp = NewComp(cell, name, parent);
   comp.external = true;
   if (const std::string* standard = c.Parameter("IO_STANDARD")) comp.ioStandard = *standard;
-  CompPins(cell, comp, false);
+  CompPins(cell, comp, true);
   for (Pin& pin : comp.pins) {
     if (pin.name == "PACKAGE_PIN") {
       pin.pad = true;
       pin.dir = Dir::InOut;
     }
   }
+  Block& bel = AddWholeBel(comp, "IO", "SB_IO");
+  for (const auto& [parameter, value] : c.parameters) {
+    bel.modeDefs.push_back(parameter);
+    bel.gcd.emplace_back(parameter, value);
+  }
   if (m_pcf && !portBit.empty()) {
     if (const PcfIo* io = m_pcf->Find(portBit)) comp.gcd.emplace_back("PACKAGE_PIN", io->pin);
   }
 }
 
-// An ICESTORM_RAM holds one SB_RAM40_4K bel with the comp's pins.
-void Mapper::MapRam(std::uint32_t cell, Block& parent, const std::string& leaf) {
+// Block RAMs, global buffers, PLLs, DSPs, oscillators and the others of the
+// table, and any type the importer does not know (noted once per type): a
+// comp with one bel of the primitive, configured by the cell's parameters
+// (a block RAM's initial data stays with the comp).
+void Mapper::MapPrimitive(std::uint32_t cell, Block& parent, const std::string& leaf) {
+  const Cell& c = m_n.cells[cell];
+  const Primitive* primitive = PrimitiveOf(c.type);
   Block& comp = NewComp(cell, leaf, parent);
   CompPins(cell, comp, true);
-  std::vector<std::pair<std::string, std::string>> pins;
-  std::vector<std::string> outputs;
-  for (const Pin& pin : comp.pins) {
-    pins.emplace_back(pin.name, pin.child);
-    if (pin.dir == Dir::Out) outputs.push_back(pin.name);
+  const std::string belType = !primitive                 ? c.type
+                              : c.type == "ICESTORM_PLL" ? PllType(c)
+                                                         : primitive->belType;
+  Block& bel = AddWholeBel(comp, primitive ? primitive->bel : c.type, belType);
+  for (const auto& [parameter, value] : c.parameters) {
+    if (IsContents(parameter) && primitive) continue;
+    bel.modeDefs.push_back(parameter);
+    bel.gcd.emplace_back(parameter, value);
   }
-  AddBel(comp, "RAM", "SB_RAM40_4K", std::move(pins), outputs);
-}
-
-void Mapper::MapOther(std::uint32_t cell, Block& parent, const std::string& leaf) {
-  CompPins(cell, NewComp(cell, leaf, parent), false);
 }
 
 }  // namespace NcdImport

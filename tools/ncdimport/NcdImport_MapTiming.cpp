@@ -32,9 +32,10 @@ std::set<std::pair<int, int>> RoutedTiles(const std::string& routing) {
 }  // namespace
 
 // A net with a driving cell and loading cells is routed in full when a
-// routed wire reaches the tile of every load (the chip database that would
-// name each load pin's wire is not at hand; the tiles are in the names), partially when it reaches
-// some, unrouted without wires. Pad nets join a port to its IO inside the
+// routed wire reaches a tile of every load's bel (the chip database that
+// would name each load pin's wire is not at hand; the tiles are in the
+// names, and a bel's ports lie in the tiles Device::PortTiles lists),
+// partially when it reaches some, unrouted without wires. Pad nets join a port to its IO inside the
 // pad and need no routing.
 void Mapper::RouteStatus() {
   for (std::uint32_t id = 0; id < m_d.nets.size(); ++id) {
@@ -62,9 +63,10 @@ void Mapper::RouteStatus() {
     const bool all = std::all_of(loads.begin(), loads.end(), [&](std::uint32_t cell) {
       BelName bel;
       if (!ParseBel(m_bels[cell], bel)) return false;
-      // A block RAM spans its tile and the one above; either may hold the pin.
-      const bool ram = m_n.cells[cell].type == "ICESTORM_RAM";
-      return tiles.count({bel.x, bel.y}) || (ram && tiles.count({bel.x, bel.y + 1}));
+      const auto ports = m_device.PortTiles(bel);
+      return std::any_of(ports.begin(), ports.end(), [&](const Ice40::TileXY& t) {
+        return tiles.count({t.x, t.y}) > 0;
+      });
     });
     net.route = all ? "full" : "partial";
   }

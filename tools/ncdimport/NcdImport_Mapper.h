@@ -5,6 +5,7 @@
 // carry chains).
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -63,14 +64,17 @@ class Mapper {
   static Handler HandlerFor(const std::string& type);
   void MapLogicCell(std::uint32_t cell, Block& parent, const std::string& leaf);
   void MapIo(std::uint32_t cell, Block& parent, const std::string& leaf);
-  void MapRam(std::uint32_t cell, Block& parent, const std::string& leaf);
-  void MapOther(std::uint32_t cell, Block& parent, const std::string& leaf);
+  void MapPrimitive(std::uint32_t cell, Block& parent, const std::string& leaf);
   // The comp pins of the cell's connected ports; with `inside` each pin
   // also gets a signal of the comp's own, named after the port.
   void CompPins(std::uint32_t cell, Block& comp, bool inside);
-  void AddBel(Block& comp, const std::string& name, const std::string& type,
-              std::vector<std::pair<std::string, std::string>> pins,
-              const std::vector<std::string>& outputs);
+  // A bel placed where its comp is, with the named pins (those whose
+  // signal is empty are left out).
+  Block& AddBel(Block& comp, const std::string& name, const std::string& type,
+                std::vector<std::pair<std::string, std::string>> pins,
+                const std::vector<std::string>& outputs);
+  Block& AddWholeBel(Block& comp, const std::string& name, const std::string& type);
+  static void Configure(Block& bel, const Cell& cell, std::initializer_list<const char*> names);
 
   // NcdImport_MapTiming.cpp
   void RouteStatus();
@@ -88,7 +92,7 @@ class Mapper {
   std::unordered_set<std::string> m_netNames;
   std::vector<NetInfo> m_info;  // per net
   std::uint32_t m_const[2] = {kNoNet, kNoNet};
-  std::vector<Block*> m_comps;  // per cell: its comp
+  std::vector<Block*> m_comps;      // per cell: its comp
   std::vector<std::string> m_bels;  // per cell: its bel, "" when unplaced
   // (cell name, port) -> the comp pin that stands for it.
   struct PinRef {
@@ -97,7 +101,7 @@ class Mapper {
     std::uint32_t net;
   };
   std::unordered_map<std::string, PinRef> m_pinOf;
-  std::unordered_map<std::string, std::uint32_t> m_portNets;  // port bit name -> net
+  std::unordered_map<std::string, std::uint32_t> m_portNets;   // port bit name -> net
   std::unordered_map<std::uint32_t, std::string> m_portOfNet;  // net -> its first port bit
   std::unordered_set<std::string> m_cellNames;
   std::unordered_map<std::string, std::size_t> m_cellTypeIndex;

@@ -60,7 +60,20 @@ void Writer::Device() {
   m_j.BeginObject();
   m_j.Key("clock_regions");
   m_j.BeginArray();
-  for (const std::string& r : m_d.regions) m_j.Text(r);
+  for (const Region& r : m_d.regions)
+    m_j.Text(r.name);
+  m_j.EndArray();
+  m_j.Key("clock_region_bounds");
+  m_j.BeginArray();
+  for (const Region& r : m_d.regions) {
+    m_j.BeginObject();
+    m_j.Txt("name", r.name);
+    m_j.Int("x_min", static_cast<std::uint64_t>(r.xMin));
+    m_j.Int("y_min", static_cast<std::uint64_t>(r.yMin));
+    m_j.Int("x_max", static_cast<std::uint64_t>(r.xMax));
+    m_j.Int("y_max", static_cast<std::uint64_t>(r.yMax));
+    m_j.EndObject();
+  }
   m_j.EndArray();
   m_j.Key("cell_types");
   m_j.BeginArray();
@@ -83,6 +96,13 @@ void Writer::Device() {
     m_j.Txt("name", c.name);
     m_j.Txt("type", c.type);
     if (!c.region.empty()) m_j.Txt("clock_region", c.region);
+    if (c.x >= 0) {
+      m_j.Int("x", static_cast<std::uint64_t>(c.x));
+      m_j.Int("y", static_cast<std::uint64_t>(c.y));
+    }
+    if (!c.tile.empty()) m_j.Txt("tile", c.tile);
+    if (!c.packagePin.empty()) m_j.Txt("package_pin", c.packagePin);
+    if (!c.bank.empty()) m_j.Txt("bank", c.bank);
     m_j.EndObject();
   }
   m_j.EndArray();
@@ -115,7 +135,8 @@ void Writer::Strings(const char* key, const Attributes& map) {
   if (map.empty()) return;
   m_j.Key(key);
   m_j.BeginObject();
-  for (const auto& [name, value] : map) m_j.Txt(name, value);
+  for (const auto& [name, value] : map)
+    m_j.Txt(name, value);
   m_j.EndObject();
 }
 
@@ -129,6 +150,17 @@ void Writer::Block(const NcdImport::Block& b) {
   if (!b.config.empty()) m_j.Txt("config", b.config);
   Strings("modes", b.modes);
   Strings("gcd", b.gcd);
+  if (!b.modeDefs.empty() && !b.site.empty()) {  // mode definitions need a placement
+    m_j.Key("mode_defs");
+    m_j.BeginArray();
+    for (const std::string& mode : b.modeDefs) {
+      m_j.BeginObject();
+      m_j.Txt("name", mode);
+      m_j.True("string");
+      m_j.EndObject();
+    }
+    m_j.EndArray();
+  }
   if (b.external && !b.ioStandard.empty())
     Strings("io", {{"input_standard", b.ioStandard}, {"output_standard", b.ioStandard}});
   if (!b.signals.empty()) {
@@ -185,7 +217,8 @@ void Writer::Shapes() {
     m_j.Txt("reference", s.reference);
     m_j.Key("members");
     m_j.BeginArray();
-    for (const std::string& m : s.members) m_j.Text(m);
+    for (const std::string& m : s.members)
+      m_j.Text(m);
     m_j.EndArray();
     m_j.EndObject();
   }

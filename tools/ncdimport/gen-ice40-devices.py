@@ -1,0 +1,124 @@
+#!/usr/bin/env python3
+"""Writes NcdImport_Ice40Data.cpp: the iCE40 chips the importer knows, read
+from Project IceStorm's chip databases (Debian package fpga-icestorm-chipdb,
+the same data nextpnr-ice40 is built from).
+
+    tools/ncdimport/gen-ice40-devices.py [CHIPDB_DIR] > tools/ncdimport/NcdImport_Ice40Data.cpp
+
+For each chip: its grid size, the kind of every tile, the bels that are no
+tile's logic cells, IOs or RAM (global buffers, PLLs, DSPs, oscillators...)
+named as nextpnr names them, and every package's pins with the IO bel each
+is bonded to.
+"""
+import sys
+
+CHIPS = ["384", "1k", "8k", "5k", "u4k"]
+TILES = {".logic_tile": "L", ".io_tile": "I", ".ramb_tile": "B", ".ramt_tile": "T",
+         ".dsp0_tile": "0", ".dsp1_tile": "1", ".dsp2_tile": "2", ".dsp3_tile": "3",
+         ".ipcon_tile": "P"}
+# nextpnr's cell type for each kind of extra cell, and the z it gives the
+# kinds the database lists without one.
+CELL_TYPES = {"PLL": "ICESTORM_PLL", "WARMBOOT": "SB_WARMBOOT", "MAC16": "ICESTORM_DSP",
+              "HFOSC": "ICESTORM_HFOSC", "LFOSC": "ICESTORM_LFOSC", "I2C": "SB_I2C",
+              "SPI": "SB_SPI", "LEDDA_IP": "SB_LEDDA_IP", "RGBA_DRV": "SB_RGBA_DRV",
+              "SPRAM": "ICESTORM_SPRAM", "IO_I3C": "SB_IO_I3C", "LED_DRV_CUR": "SB_LED_DRV_CUR",
+              "RGB_DRV": "SB_RGB_DRV", "SMCCLK": "SMCCLK"}
+DEFAULT_Z = {"PLL": 3, "WARMBOOT": 0}
+
+
+def read(path):
+    chip = {"tiles": {}, "extras": [], "gbufs": [], "packages": []}
+    mode = None
+    with open(path) as f:
+        for line in f:
+            w = line.split()
+            if not w or w[0].startswith("#"):
+                continue
+            if w[0].startswith("."):
+                mode = None
+                if w[0] == ".device":
+                    chip["width"], chip["height"] = int(w[2]), int(w[3])
+                elif w[0] in TILES:
+                    chip["tiles"][(int(w[1]), int(w[2]))] = TILES[w[0]]
+                elif w[0] == ".extra_cell":
+                    kind = w[-1]
+                    z = int(w[3]) if len(w) >= 5 else DEFAULT_Z[kind]
+                    chip["extras"].append((int(w[1]), int(w[2]), "%s_%d" % (kind.lower(), z),
+                                           CELL_TYPES[kind], set()))
+                    mode = "extra"
+                elif w[0] == ".gbufin":
+                    mode = "gbufin"
+                elif w[0] == ".pins":
+                    mode = "pins"
+                    chip["packages"].append((w[1], []))
+                continue
+            if mode == "extra" and len(w) == 4 and w[1].isdigit() and w[2].isdigit():
+                chip["extras"][-1][4].add((int(w[1]), int(w[2])))  # a tile its ports or bits use
+            elif mode == "gbufin":
+                chip["gbufs"].append((int(w[0]), int(w[1])))
+            elif mode == "pins":
+                chip["packages"][-1][1].append((w[0], int(w[1]), int(w[2]), int(w[3])))
+    return chip
+
+
+def ident(name):
+    return "".join(c if c.isalnum() else "_" for c in name)
+
+
+def emit(name, chip, out):
+    w, h = chip["width"], chip["height"]
+    rows = ["".join(chip["tiles"].get((x, y), ".") for x in range(w)) for y in range(h)]
+    out.write("// Chip %s: %d x %d tiles.\n" % (name, w, h))
+    out.write("const char kGrid_%s[] =\n" % ident(name))
+    for y, row in enumerate(rows):
+        out.write('    "%s"%s  // y %d\n' % (row, ";" if y == h - 1 else "", y))
+    bels = sorted((x, y, "gb", "SB_GB", set()) for x, y in chip["gbufs"]) + sorted(
+        chip["extras"], key=lambda e: e[:4])
+    for i, (x, y, local, typ, tiles) in enumerate(bels):
+        if tiles:
+            out.write("const TileXY kTiles_%s_%d[] = {%s};\n" % (
+                ident(name), i, ", ".join("{%d, %d}" % t for t in sorted(tiles))))
+    out.write("const ExtraBel kBels_%s[] = {\n" % ident(name))
+    for i, (x, y, local, typ, tiles) in enumerate(bels):
+        span = "kTiles_%s_%d" % (ident(name), i) if tiles else "{}"
+        out.write('    {%d, %d, "%s", "%s", %s},\n' % (x, y, local, typ, span))
+    out.write("};\n")
+    # A 4k part's package is often the 8k's under another name: one array.
+    arrays = {}
+    for package, pins in chip["packages"]:
+        key = tuple(sorted(pins, key=lambda p: (p[1], p[2], p[3], p[0])))
+        if key in arrays:
+            continue
+        arrays[key] = "kPins_%s_%s" % (ident(name), ident(package))
+        out.write("const PackagePin %s[] = {\n" % arrays[key])
+        for i in range(0, len(key), 6):
+            out.write("   %s\n" % "".join(' {"%s", %d, %d, %d},' % p for p in key[i:i + 6]))
+        out.write("};\n")
+    out.write("const Package kPackages_%s[] = {\n" % ident(name))
+    for package, pins in chip["packages"]:
+        key = tuple(sorted(pins, key=lambda p: (p[1], p[2], p[3], p[0])))
+        out.write('    {"%s", %s},\n' % (package, arrays[key]))
+    out.write("};\n\n")
+
+
+def main():
+    folder = sys.argv[1] if len(sys.argv) > 1 else "/usr/share/fpga-icestorm/chipdb"
+    out = sys.stdout
+    out.write("// Generated by tools/ncdimport/gen-ice40-devices.py from Project IceStorm's\n"
+              "// chip databases; do not edit.\n"
+              "// clang-format off\n"
+              '#include "NcdImport_Ice40Data.h"\n\n'
+              "namespace NcdImport::Ice40 {\n\nnamespace {\n\n")
+    chips = {name: read("%s/chipdb-%s.txt" % (folder, name)) for name in CHIPS}
+    for name in CHIPS:
+        emit(name, chips[name], out)
+    out.write("const Chip kChips[] = {\n")
+    for name in CHIPS:
+        c = chips[name]
+        out.write('    {"%s", %d, %d, kGrid_%s, kBels_%s, kPackages_%s},\n'
+                  % (name, c["width"], c["height"], ident(name), ident(name), ident(name)))
+    out.write("};\n\n}  // namespace\n\nstd::span<const Chip> Chips() {\n  return kChips;\n}\n\n"
+              "}  // namespace NcdImport::Ice40\n")
+
+
+main()
