@@ -1,14 +1,35 @@
 // Small nextpnr-ice40 netlists for the importer's tests, written as the
 // placer writes them: cells with their bel, parameters and connections,
-// net names with their routing.
+// net names with their routing; and the check every imported design must
+// pass: the design loader reads it.
 #pragma once
 
 #include <map>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "NcdImport.h"
+#include "Pds_Exception.h"
+#include "Pds_PahJsonLoader.h"
+#include "TestDesigns.h"
+
 namespace ncdimport_test {
+
+// Writes the design into `dir` and loads it with the design loader;
+// answers the text written. `refusal` gets the loader's message, if any.
+inline std::string WriteAndLoad(const NcdImport::Design& design, const ncdtest::TempDir& dir,
+                                std::string& refusal) {
+  std::ostringstream text;
+  NcdImport::WriteDesign(design, text);
+  try {
+    Pds_PahJsonLoader(dir.Write("imported.ncd.json", text.str())).Load();
+  } catch (const Pds_Exception& e) {
+    refusal = e.what();
+  }
+  return text.str();
+}
 
 struct CellDesc {
   std::string name, type, bel;

@@ -13,9 +13,8 @@ void Sink::Flush() {
   m_buf.clear();
 }
 
-// Quotes, backslashes and control characters are escaped; other bytes,
-// UTF-8 sequences included, are copied as they are.
-void Json::PutEscaped(std::string_view text) {
+// Other bytes, UTF-8 sequences included, are copied as they are.
+void Json::PutEscaped(std::string_view text, uint64_t number) {
   static constexpr char kHex[] = "0123456789abcdef";
   m_sink.Put('"');
   std::size_t plain = 0;
@@ -34,6 +33,7 @@ void Json::PutEscaped(std::string_view text) {
     }
   }
   m_sink.Put(text.substr(plain));
+  if (number != kNoNumber) m_sink.PutU(number);
   m_sink.Put('"');
 }
 

@@ -1,7 +1,7 @@
 // Compact JSON output for the generator and the importer: a buffered sink
-// over a stream, and a writer that places commas itself. The
-// generator's names never need escaping, so String() copies its text as it
-// is; Text() escapes, for names that come from elsewhere.
+// over a stream, and a writer that places commas itself. Every key and
+// string it writes is escaped where JSON needs it, so that no text, from
+// the generator or from an imported netlist, can end a string or add keys.
 #pragma once
 
 #include <charconv>
@@ -69,26 +69,17 @@ class Json {
 
   void Key(std::string_view key) {
     Before();
-    m_sink.Put('"');
-    m_sink.Put(key);
-    m_sink.Put("\":");
+    PutEscaped(key);
+    m_sink.Put(':');
     m_comma = false;
   }
   // A string value: text, followed by a number when number is given.
   void String(std::string_view text, uint64_t number = kNoNumber) {
     Before();
-    m_sink.Put('"');
-    m_sink.Put(text);
-    if (number != kNoNumber) m_sink.PutU(number);
-    m_sink.Put('"');
+    PutEscaped(text, number);
     m_comma = true;
   }
-  // A string value with JSON's escapes where the text needs them.
-  void Text(std::string_view text) {
-    Before();
-    PutEscaped(text);
-    m_comma = true;
-  }
+  void Text(std::string_view text) { String(text); }
   void Uint(uint64_t value) {
     Before();
     m_sink.PutU(value);
@@ -133,7 +124,9 @@ class Json {
     m_newline = false;
   }
 
-  void PutEscaped(std::string_view text);
+  // Quotes, backslashes and control characters escaped; a number after the
+  // text when one is given.
+  void PutEscaped(std::string_view text, uint64_t number = kNoNumber);
 
   Sink& m_sink;
   bool m_comma = false;

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "NcdImport_Design.h"
+#include "NcdImport_Input.h"
 #include "NcdImport_Notes.h"
 
 namespace NcdImport {
@@ -21,6 +22,7 @@ struct Inputs {
   std::string netlist;  // required
   std::string sdf;      // optional: "" for none
   std::string pcf;      // optional
+  std::uint64_t limit = kInputLimit;  // the most each input may hold, decompressed
 };
 
 // Throws Error (NcdImport_Input.h) for an input it cannot read or use.

@@ -13,9 +13,16 @@ Signal& Block::AddSignal(std::string name, std::string net) {
   return signals.emplace_back(Signal{std::move(name), std::move(net)});
 }
 
+// Each name remembers the next number to try, so that many children asked
+// for under one name cost no more than as many different names.
 Block& Block::AddChild(const std::string& name, int level, bool* clashed) {
   std::string unique = name;
-  for (int n = 2; m_childIndex.count(unique); ++n) unique = name + "$" + std::to_string(n);
+  if (m_childIndex.count(unique)) {
+    int& next = m_nextSuffix.try_emplace(name, 2).first->second;
+    do
+      unique = name + "$" + std::to_string(next++);
+    while (m_childIndex.count(unique));
+  }
   if (clashed) *clashed = unique != name;
   auto& child = blocks.emplace_back(std::make_unique<Block>());
   child->name = unique;

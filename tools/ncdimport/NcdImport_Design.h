@@ -15,6 +15,10 @@
 
 namespace NcdImport {
 
+// Blocks nest at most this many levels below the top block (the loader's
+// limit).
+inline constexpr int kMaxDepth = 256;
+
 struct Signal {
   std::string name;
   std::string net;  // empty: a signal without a net (a link inside a comp)
@@ -57,6 +61,7 @@ struct Block {
  private:
   std::unordered_map<std::string, std::size_t> m_signalIndex;
   std::unordered_map<std::string, Block*> m_childIndex;
+  std::unordered_map<std::string, int> m_nextSuffix;  // per name asked for twice
 };
 
 struct Net {

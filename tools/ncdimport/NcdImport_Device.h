@@ -47,7 +47,8 @@ struct Device {
   std::string RegionOf(int x, int y) const;
   // The quadrants, sorted by name.
   std::vector<Region> Regions() const;
-  // Widens an unknown device's grid to hold a bel at x, y.
+  // Widens an unknown device's grid to hold a bel at x, y (each below
+  // kMaxUnknownGrid).
   void Include(int x, int y);
   // The package pin bonded to IO bel z of tile x, y; "" for none.
   std::string PackagePin(int x, int y, int z) const;
@@ -59,6 +60,10 @@ struct Device {
   // tiles (PLLs, DSPs, ...).
   std::vector<Ice40::TileXY> PortTiles(const BelName& bel) const;
 };
+
+// The most tiles a side of the grid of a device without a built-in grid
+// may have: a bound far above every iCE40 part (34).
+inline constexpr int kMaxUnknownGrid = 1024;
 
 // The type name of a tile's cell ("LOGIC", "IO", "RAMB", "RAMT", "DSP0",
 // ..., "IPCON").

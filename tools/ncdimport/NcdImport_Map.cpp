@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "NcdImport_Check.h"
 #include "NcdImport_Input.h"
 #include "NcdImport_Mapper.h"
 
@@ -90,11 +91,15 @@ void Mapper::NameNets() {
   }
 }
 
+// A name met again gets its bit's number, and further numbers while that
+// too is taken.
 std::string Mapper::UniqueNetName(const std::string& name, Bit bit) {
   std::string unique = name;
   if (m_netNames.count(unique)) {
     m_notes.Add("net name used twice (the second gets its bit number)", name);
     unique = name + "$" + std::to_string(bit);
+    for (int n = 2; m_netNames.count(unique); ++n)
+      unique = name + "$" + std::to_string(bit) + "$" + std::to_string(n);
   }
   m_netNames.insert(unique);
   return unique;
@@ -180,11 +185,13 @@ void Mapper::MapPorts() {
 // before a dot ahead of the first '$', followed by something that is not a
 // number; a scope of a generate loop ("g[3]") joins the instance after it
 // ("g[3].u_lane").
+// Modules nest so that the cell's comp and its bels stay within kMaxDepth.
 Block& Mapper::ParentOf(const std::string& cellName, std::string& leaf) {
   const std::size_t limit = std::min(cellName.find('$'), cellName.size());
   Block* block = &m_d.top;
   std::string scope;
   std::size_t start = 0;
+  int depth = 0;
   for (std::size_t dot; (dot = cellName.find('.', start)) < limit;) {
     const std::string_view part(cellName.data() + start, dot - start);
     const char next = dot + 1 < cellName.size() ? cellName[dot + 1] : '\0';
@@ -197,10 +204,12 @@ Block& Mapper::ParentOf(const std::string& cellName, std::string& leaf) {
       scope += '.';
       continue;
     }
-    Block* child = block->FindChild(scope);
+    if (++depth >= kMaxDepth) TooDeep(cellName);
+    const std::string name = BlockName(scope, cellName);
+    Block* child = block->FindChild(name);
     if (!child || child->level != 1) {
       bool clashed = false;
-      child = &block->AddChild(scope, 1, &clashed);
+      child = &block->AddChild(name, 1, &clashed);
       if (clashed) m_notes.Add("block name used twice (the second gets a '$' number)", scope);
     }
     block = child;
@@ -213,7 +222,7 @@ Block& Mapper::ParentOf(const std::string& cellName, std::string& leaf) {
 Block& Mapper::NewComp(std::uint32_t cell, const std::string& name, Block& parent) {
   const Cell& c = m_n.cells[cell];
   bool clashed = false;
-  Block& comp = parent.AddChild(name, 3, &clashed);
+  Block& comp = parent.AddChild(BlockName(name, c.name), 3, &clashed);
   if (clashed) m_notes.Add("block name used twice (the second gets a '$' number)", c.name);
   comp.type = c.type;
   comp.site = m_bels[cell];
@@ -244,7 +253,24 @@ void Mapper::MapCells() {
     std::string leaf;
     Block& parent = ParentOf(cell.name, leaf);
     (this->*handler)(c, parent, leaf);
+    int depth = m_comps[c]->blocks.empty() ? 1 : 2;
+    for (const Block* b = &parent; b->parent; b = b->parent)
+      ++depth;
+    if (depth > kMaxDepth) TooDeep(cell.name);
   }
+}
+
+void Mapper::TooDeep(const std::string& cellName) const {
+  throw Error(m_n.path + ": cell " + Quote(cellName) + ": blocks nested deeper than " +
+              std::to_string(kMaxDepth) + " levels");
+}
+
+// A block's name joins no path: each '/' becomes '|'.
+std::string Mapper::BlockName(std::string name, const std::string& cellName) {
+  if (name.find('/') == std::string::npos) return name;
+  m_notes.Add("block name with '/' (each written as '|')", cellName);
+  std::replace(name.begin(), name.end(), '/', '|');
+  return name;
 }
 
 void Mapper::UseCellType(const std::string& name, bool equation) {
@@ -277,10 +303,18 @@ void Mapper::AddDeviceCell(const std::string& name, const std::string& type) {
 // (global buffers, PLLs, ...), then the bels the design uses that the grid
 // does not list. An unknown device gets the bels the design uses and their
 // tiles.
+// The work is proportional to the bels used (and the built-in grid), never
+// to the extent an unknown device's coordinates span.
 void Mapper::BuildDevice() {
-  for (const std::string& bel : m_bels) {
+  for (std::uint32_t c = 0; c < m_n.cells.size(); ++c) {
     BelName b;
-    if (ParseBel(bel, b)) m_device.Include(b.x, b.y);
+    if (m_device.Known() || !ParseBel(m_bels[c], b)) continue;
+    if (b.x >= kMaxUnknownGrid || b.y >= kMaxUnknownGrid) {
+      throw Error(m_n.path + ": cell " + Quote(m_n.cells[c].name) + ": bel " + Quote(m_bels[c]) +
+                  " lies outside the largest grid of a device without a built-in grid (" +
+                  std::to_string(kMaxUnknownGrid) + " tiles a side)");
+    }
+    m_device.Include(b.x, b.y);
   }
   m_d.regions = m_device.Regions();
   for (int x = 0; m_device.Known() && x < m_device.width; ++x) {
@@ -307,14 +341,16 @@ void Mapper::BuildDevice() {
 }
 
 Design Import(const Inputs& inputs, Notes& notes) {
-  const Netlist netlist = ReadNetlist(inputs.netlist, notes);
+  const Netlist netlist = ReadNetlist(inputs.netlist, notes, inputs.limit);
   Pcf pcf;
   Sdf sdf;
-  if (!inputs.pcf.empty()) pcf = ReadPcf(inputs.pcf, notes);
-  if (!inputs.sdf.empty()) sdf = ReadSdf(inputs.sdf, notes);
-  return Mapper(netlist, inputs.pcf.empty() ? nullptr : &pcf, inputs.sdf.empty() ? nullptr : &sdf,
-                notes)
-      .Run();
+  if (!inputs.pcf.empty()) pcf = ReadPcf(inputs.pcf, notes, inputs.limit);
+  if (!inputs.sdf.empty()) sdf = ReadSdf(inputs.sdf, notes, inputs.limit);
+  Design design = Mapper(netlist, inputs.pcf.empty() ? nullptr : &pcf,
+                         inputs.sdf.empty() ? nullptr : &sdf, notes)
+                      .Run();
+  CheckDesign(design, inputs.netlist);
+  return design;
 }
 
 }  // namespace NcdImport

@@ -52,6 +52,8 @@ class Mapper {
   void Connect();
   void MapPorts();
   Block& ParentOf(const std::string& cellName, std::string& leaf);
+  std::string BlockName(std::string name, const std::string& cellName);
+  [[noreturn]] void TooDeep(const std::string& cellName) const;
   Block& NewComp(std::uint32_t cell, const std::string& name, Block& parent);
   void MapCells();
   void NoteAttributes(const Cell& cell);

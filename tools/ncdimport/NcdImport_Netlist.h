@@ -62,6 +62,7 @@ struct NetName : BitVector {
 };
 
 struct Netlist {
+  std::string path;  // the file, for messages
   std::string creator;
   std::string moduleName;  // the top module's key
   Attributes settings;
@@ -75,6 +76,6 @@ struct Netlist {
 // JSON ("<file>:<line>:<column>: <cause>") and for a structure it cannot
 // use ("<file>: cell 'x': 'type' must be a string"). Modules other than the
 // top go to `notes`.
-Netlist ReadNetlist(const std::string& path, Notes& notes);
+Netlist ReadNetlist(const std::string& path, Notes& notes, std::uint64_t limit);
 
 }  // namespace NcdImport

@@ -18,14 +18,14 @@ constexpr Option kOptions[] = {{"-pullup", true}, {"-pullup_resistor", true}, {"
 }  // namespace
 
 const PcfIo* Pcf::Find(const std::string& port) const {
-  for (const PcfIo& io : ios) {
-    if (io.port == port) return &io;
-  }
-  return nullptr;
+  auto it = index.find(port);
+  return it == index.end() ? nullptr : &ios[it->second];
 }
 
-Pcf ReadPcf(const std::string& path, Notes& notes) {
-  std::istringstream in(ReadInput(path));
+Pcf ReadPcf(const std::string& path, Notes& notes, std::uint64_t limit) {
+  const std::string text = ReadInput(path, limit);
+  CheckText(path, text);
+  std::istringstream in(text);
   Pcf pcf;
   std::string line;
   for (int number = 1; std::getline(in, line); ++number) {
@@ -68,6 +68,7 @@ Pcf ReadPcf(const std::string& path, Notes& notes) {
       throw Error(where + ": port '" + io.port + "' is already constrained on line " +
                   std::to_string(before->line));
     }
+    pcf.index.emplace(io.port, pcf.ios.size());
     pcf.ios.push_back(std::move(io));
   }
   return pcf;

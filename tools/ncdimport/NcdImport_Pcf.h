@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "NcdImport_Notes.h"
@@ -19,11 +20,13 @@ struct PcfIo {
 
 struct Pcf {
   std::vector<PcfIo> ios;
+  std::unordered_map<std::string, std::size_t> index;  // port -> its entry in ios
   const PcfIo* Find(const std::string& port) const;
 };
 
 // Throws Error "<file>:<line>: <cause>" for a set_io line it cannot read
-// or a port constrained twice.
-Pcf ReadPcf(const std::string& path, Notes& notes);
+// or a port constrained twice, "<file>:<line>:<column>: <cause>" for text
+// that is not UTF-8 or holds a NUL.
+Pcf ReadPcf(const std::string& path, Notes& notes, std::uint64_t limit);
 
 }  // namespace NcdImport

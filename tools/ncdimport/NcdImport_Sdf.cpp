@@ -4,14 +4,44 @@
 #include "NcdImport_Sdf.h"
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <climits>
 #include <cmath>
-#include <cstdlib>
 
 #include "NcdImport_Input.h"
 
 namespace NcdImport {
 
 namespace {
+
+// An SDF real number: [sign] digits [. digits] [e [sign] digits], or with
+// digits after the point only. Hexadecimal, "inf" and "nan", which strtod
+// would take, are none.
+bool SdfNumber(std::string_view text, double& value) {
+  std::size_t at = text.empty() || (text[0] != '+' && text[0] != '-') ? 0 : 1;
+  auto digits = [&] {
+    const std::size_t start = at;
+    while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])))
+      ++at;
+    return at - start;
+  };
+  std::size_t mantissa = digits();
+  if (at < text.size() && text[at] == '.') {
+    ++at;
+    mantissa += digits();
+  }
+  if (mantissa == 0) return false;
+  if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+    if (++at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+    if (digits() == 0) return false;
+  }
+  if (at != text.size()) return false;
+  const char* first = text.data() + (text[0] == '+' ? 1 : 0);
+  const auto [end, ec] = std::from_chars(first, text.data() + text.size(), value);
+  return end == text.data() + text.size() &&
+         (ec == std::errc() || ec == std::errc::result_out_of_range);
+}
 
 class SdfReader {
  public:
@@ -129,24 +159,28 @@ void SdfReader::ReadDelayFile() {
   }
 }
 
-// "1ps", "1 ns", "100ps": the number of picoseconds in one unit.
+// "1ps", "1 ns", "100ps": the number of picoseconds in one unit. SDF's
+// scales are 1, 10 or 100 of a unit.
 void SdfReader::ReadTimescale() {
   std::string text;
+  const std::size_t at = m_pos;
   for (Token t; (t = Next()) != Token::Close;) {
     if (t != Token::Atom) Fail(m_tokenStart, "expected a time scale");
     text += m_atom;
   }
-  char* unit = nullptr;
-  const double number = std::strtod(text.c_str(), &unit);
-  static const std::pair<const char*, double> kUnits[] = {
-      {"s", 1e12}, {"ms", 1e9}, {"us", 1e6}, {"ns", 1e3}, {"ps", 1.0}, {"fs", 1e-3}};
+  static const std::pair<std::string_view, double> kUnits[] = {
+      {"ms", 1e9}, {"us", 1e6}, {"ns", 1e3}, {"ps", 1.0}, {"fs", 1e-3}, {"s", 1e12}};
   for (const auto& [name, ps] : kUnits) {
-    if (unit && std::string(unit) == name && number > 0) {
+    const std::string_view all(text);
+    double number = 0;
+    if (all.size() > name.size() && all.ends_with(name) &&
+        SdfNumber(all.substr(0, all.size() - name.size()), number) &&
+        (number == 1 || number == 10 || number == 100)) {
       m_scale = number * ps;
       return;
     }
   }
-  Fail(m_tokenStart, "unknown time scale '" + text + "'");
+  Fail(m_text.find_first_not_of(" \t\r\n", at), "unknown time scale " + Quote(text));
 }
 
 void SdfReader::ReadCell() {
@@ -235,10 +269,14 @@ bool SdfReader::ReadValue(std::int64_t& min, std::int64_t& max) {
   while (start <= text.size()) {
     std::size_t end = std::min(text.find(':', start), text.size());
     if (end > start) {
-      char* stop = nullptr;
-      const std::string part = text.substr(start, end - start);
-      const double v = std::strtod(part.c_str(), &stop);
-      if (*stop != '\0') Fail(at, "bad delay value '" + text + "'");
+      double v = 0;
+      if (!SdfNumber(std::string_view(text).substr(start, end - start), v))
+        Fail(at, "bad delay value " + Quote(text));
+      v *= m_scale;
+      if (!(std::fabs(v) <= INT32_MAX)) {
+        Fail(at, "delay value " + Quote(text) + " is out of range (at most " +
+                     std::to_string(INT32_MAX) + " ps either way)");
+      }
       lo = std::min(lo, v);
       hi = std::max(hi, v);
     }
@@ -246,8 +284,8 @@ bool SdfReader::ReadValue(std::int64_t& min, std::int64_t& max) {
   }
   Expect(Token::Close, "')' after a delay value");
   if (lo > hi) return false;
-  min = std::llround(lo * m_scale);
-  max = std::llround(hi * m_scale);
+  min = std::llround(lo);
+  max = std::llround(hi);
   return true;
 }
 
@@ -277,8 +315,8 @@ void SdfReader::SplitPath(const std::string& path, std::string& cell, std::strin
 
 }  // namespace
 
-Sdf ReadSdf(const std::string& path, Notes& notes) {
-  return SdfReader(path, ReadInput(path), notes).Read();
+Sdf ReadSdf(const std::string& path, Notes& notes, std::uint64_t limit) {
+  return SdfReader(path, ReadInput(path, limit), notes).Read();
 }
 
 }  // namespace NcdImport

@@ -25,6 +25,6 @@ struct Sdf {
 };
 
 // Throws Error "<file>:<line>:<column>: <cause>" for text that is not SDF.
-Sdf ReadSdf(const std::string& path, Notes& notes);
+Sdf ReadSdf(const std::string& path, Notes& notes, std::uint64_t limit);
 
 }  // namespace NcdImport
