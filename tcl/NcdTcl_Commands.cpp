@@ -1,6 +1,9 @@
 #include "NcdTcl_Commands.h"
 
+#include <zlib.h>
+
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <string>
@@ -50,6 +53,23 @@ Tcl_Obj* CallbackOf(Tcl_Interp* interp, Tcl_Obj* script) {
   return length ? script : nullptr;
 }
 
+// Whether a file that failed to load is the open flow's netlist (what
+// nextpnr-ice40 --write and Yosys write_json write): a JSON object whose
+// first keys name its creator and modules. Only its start is read
+// (through gzip where it is compressed).
+bool IsFlowNetlist(const std::string& file) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(file, error)) return false;  // a FIFO would block
+  gzFile in = gzopen(file.c_str(), "rb");  // plain files are read as they are
+  if (!in) return false;
+  std::string head(4096, '\0');
+  const int read = gzread(in, head.data(), static_cast<unsigned>(head.size()));
+  gzclose(in);
+  head.resize(read > 0 ? static_cast<std::size_t>(read) : 0);
+  return head.find("\"creator\"") != std::string::npos &&
+         head.find("\"modules\"") != std::string::npos;
+}
+
 void OpenDesign(Session& session, Tcl_Interp* interp, int objc, Args objv) {
   ParsedOptions options = ParseOptions(interp, objc, objv, kOpenOptions);
   RequireArgs(interp, objv, options, 1, UsageOf("open_design"));
@@ -58,7 +78,17 @@ void OpenDesign(Session& session, Tcl_Interp* interp, int objc, Args objv) {
   if (options.Has(kOwner)) request.ownerName = Tcl_GetString(options.Value(kOwner));
   request.command = CallbackOf(interp, options.Value(kCommand));
   request.async = options.Has(kAsync) || options.Has(kCommand);
-  Tcl_SetObjResult(interp, Session::NameOf(session.Open(request)));
+  try {
+    Tcl_SetObjResult(interp, Session::NameOf(session.Open(request)));
+  } catch (const Error& error) {
+    if (error.Class() != ErrorClass::Load || !IsFlowNetlist(request.file)) throw;
+    throw Error(ErrorClass::Load,
+                request.file +
+                    ": this is a netlist of the open flow (nextpnr-ice40 --write), not a design: "
+                    "convert it with ncdimport -o design.ncd.json " +
+                    request.file + " (docs/import.md)",
+                {request.file});
+  }
 }
 
 // ---- handles ----
@@ -165,9 +195,13 @@ const CommandEntry kCommands[] = {
     {"get_rpms", GetObjectsOf<Kind::Rpm>, kGetOptions, "?pattern ...?",
      "Answers the RPMs whose names match, or the RPMs of the top block given in -of_objects.",
      kObjectsDetails, "rpm"},
-    {"get_pins", GetObjectsOf<Kind::Pin>, kGetOptions, "?pattern ...?",
+    {"get_pins", GetObjectsOf<Kind::Pin>, kPinOptions, "?pattern ...?",
      "Answers the pins whose names match (pin name, or block/pin with -hierarchical), or "
      "the pins of -of_objects (blocks, nets, signals).",
+     kObjectsDetails, "pin"},
+    {"get_ports", GetPorts, kPinOptions, "?pattern ...?",
+     "Answers the top-level ports (the top block's pins) whose names match, or the ports of "
+     "-of_objects (a net's ports); each relates to its net.",
      kObjectsDetails, "pin"},
     {"get_signals", GetObjectsOf<Kind::Signal>, kGetOptions, "?pattern ...?",
      "Answers the signals whose names match, or the signals of -of_objects (blocks, nets, "
@@ -177,6 +211,10 @@ const CommandEntry kCommands[] = {
      "Answers the sites of the design's part whose names match, or the sites of -of_objects "
      "(comps, clock regions).",
      kObjectsDetails, "site"},
+    {"get_clock_regions", GetObjectsOf<Kind::ClockRegion>, kGetOptions, "?pattern ...?",
+     "Answers the clock regions of the design's part whose names match, or the clock regions "
+     "of -of_objects (sites, placed blocks, pins).",
+     kObjectsDetails, "clock_region"},
     {"get_property", GetProperty, kQuietOptions, "name objects",
      "Answers the value of a property of one object, or the list of its values for a list "
      "of objects.",
@@ -185,10 +223,24 @@ const CommandEntry kCommands[] = {
      "Answers the property names of an object or of a kind (block, net, pin, signal, rpm, "
      "site, clock_region) in the component's order.",
      "", nullptr},
-    {"report_property", ReportProperty, kQuietOptions, "object ?pattern?",
+    {"report_property", ReportProperty, kReportPropertyOptions, "objects ?pattern?",
      "Answers a table of the object's properties whose names match pattern: name, kind, "
      "value, description.",
      "", nullptr},
+    {"report_net", ReportNet, kReportObjectOptions, "nets",
+     "Answers a report of each net: its type, status, fanout and delay, its driver and loads "
+     "(leaf pins and ports) with their blocks, directions and delays.",
+     "Delays are in ns (the timing service is obtained on first use); - is none.", "net"},
+    {"report_block", ReportBlock, kReportObjectOptions, "blocks",
+     "Answers a report of each block: its level, type and placement, and its pins with their "
+     "directions and nets.",
+     "", "block"},
+    {"report_design", ReportDesign, kReportDesignOptions, "",
+     "Answers counts of the design as Yosys stat does: blocks by level and by type, nets by "
+     "type, pins, signals and RPMs; with -hierarchy, the same for every module.",
+     "Counts are those of the design file, as design_info counts them (secured contents "
+     "included).",
+     nullptr},
     {"enable_service", EnableService, nullptr, "handle service",
      "Makes the design's timing or routing service; until then the properties they give "
      "answer -1.0 or nothing.",

@@ -31,7 +31,10 @@ enum GetOption {
   kQuiet,
   kDesign,
   kOf,
-  kObjectType
+  kObjectType,
+  kLeaf,  // get_pins and get_ports only
+  kDriver,
+  kLoads
 };
 }  // namespace
 
@@ -48,6 +51,23 @@ const OptionEntry kGetOptions[] = {
     {"--", nullptr, "ends the options"},
     {nullptr}};
 
+// get_pins and get_ports: the same, then which ends of a net.
+const OptionEntry kPinOptions[] = {
+    kGetOptions[kRegexp],
+    kGetOptions[kNocase],
+    kGetOptions[kHierarchical],
+    kGetOptions[kFilter],
+    kGetOptions[kLimit],
+    kGetOptions[kQuiet],
+    kGetOptions[kDesign],
+    kGetOptions[kOf],
+    kGetOptions[kObjectType],
+    {"-leaf", nullptr, "only pins of blocks without children (bels, comps without bels)"},
+    {"-driver", nullptr, "only pins that drive their net (outputs; top-level inputs)"},
+    {"-loads", nullptr, "only pins that load their net (inputs; top-level outputs)"},
+    {"--", nullptr, "ends the options"},
+    {nullptr}};
+
 namespace {
 
 struct Request {
@@ -57,6 +77,7 @@ struct Request {
   std::uint64_t limit = 0;
   int objc = 0;
   Tcl_Obj* const* objv = nullptr;
+  bool ports = false;  // get_ports: the top block's pins only
   // Patterns match the objects related to -of_objects at any level: a
   // pattern of one level matches their names.
   MatchMode Mode() const {
@@ -224,20 +245,29 @@ void SearchPatterns(const Request& request, Session::Handle& design,
   AddSelected(request, all, patterns, out);
 }
 
-void RelatedTo(Session& session, const Request& request, Session::Handle* design, ResultList& out) {
+void RelatedTo(Session& session, const Request& request, Session::Handle* named,
+               Session::Handle* design, ResultList& out) {
   ResultList sources(false);
   Resolution how;
   how.kinds = KindsOf(request.options.Value(kObjectType), SourceKinds(request.kind.kind));
   how.byPrecedence = true;
-  how.design = design;
+  how.design = named;
   how.objc = request.objc;
   how.objv = request.objv;
   ResolveObjects(session, request.options.Value(kOf), how, sources);
+  std::vector<Tcl_Obj*> backwards;
   for (Tcl_Obj* source : sources.Items()) {
     CheckStop();
     RequireLive(source);
-    AddRelated(source, request.kind, out);
+    if (IsBackwards(request.kind.kind, KindOf(source)->kind))
+      backwards.push_back(source);
+    else
+      AddRelated(source, request.kind, out, design);
   }
+  if (backwards.empty()) return;
+  ResultList blocks(false);
+  AddEvery(request.kind, design ? *design : session.Current(), blocks);  // NCD STATE without one
+  AddReachingBlocks(backwards, blocks, out);
 }
 
 // One warning line on standard error, as the searches write them.
@@ -329,12 +359,33 @@ Session::Handle* DesignOf(Session& session, const ParsedOptions& options) {
   return &session.Current();
 }
 
+// -leaf, -driver and -loads of get_pins; get_ports keeps the ports only.
+void KeepEnds(const Request& request, ResultList& pins) {
+  const ParsedOptions& options = request.options;
+  if (!request.ports && !options.Has(kLeaf) && !options.Has(kDriver) && !options.Has(kLoads))
+    return;
+  ResultList kept(false);
+  for (Tcl_Obj* pin : pins.Items()) {
+    if ((request.ports && !IsPort(pin)) || (options.Has(kLeaf) && !IsLeaf(pin)) ||
+        (options.Has(kDriver) && !IsEnd(pin, true)) || (options.Has(kLoads) && !IsEnd(pin, false)))
+      continue;
+    kept.Add(pin);
+  }
+  pins.Swap(kept);
+}
+
 void Select(Session& session, const Request& request, Session::Handle* design,
             const std::vector<Tcl_Obj*>& patterns, ResultList& out) {
   if (request.options.Has(kOf)) {
     ResultList related(true);
-    RelatedTo(session, request, request.options.Has(kDesign) ? design : nullptr, related);
+    RelatedTo(session, request, request.options.Has(kDesign) ? design : nullptr, design, related);
     return AddSelected(request, related, patterns, out);
+  }
+  if (request.ports) {
+    ResultList ports(false);
+    TclRef top(TopBlock(*design));
+    AddRelated(top.get(), request.kind, ports);
+    return AddSelected(request, ports, patterns, out);
   }
   if (patterns.empty())
     return AddEvery(request.kind, *design, out, request.options.Has(kFilter) ? 0 : request.limit);
@@ -345,10 +396,11 @@ void Select(Session& session, const Request& request, Session::Handle* design,
 }  // namespace
 
 void GetObjectsOfKind(Kind kindName, Session& session, Tcl_Interp* interp, int objc,
-                      Tcl_Obj* const objv[]) {
+                      Tcl_Obj* const objv[], bool ports) {
   const KindInfo& kind = InfoOf(kindName);
-  ParsedOptions options = ParseOptions(interp, objc, objv, kGetOptions);
-  Request request{kind, options, interp, LimitOf(options.Value(kLimit)), objc, objv};
+  ParsedOptions options =
+      ParseOptions(interp, objc, objv, kindName == Kind::Pin ? kPinOptions : kGetOptions);
+  Request request{kind, options, interp, LimitOf(options.Value(kLimit)), objc, objv, ports};
   Session::Handle* design = DesignOf(session, options);
   ResultList named(false);
   std::vector<Tcl_Obj*> patterns = PatternsOf(request, design, named);
@@ -356,6 +408,7 @@ void GetObjectsOfKind(Kind kindName, Session& session, Tcl_Interp* interp, int o
   // can select an object twice.
   ResultList out(patterns.size() > 1 || (!patterns.empty() && KindOf(patterns.front()) == &kind));
   Select(session, request, design, patterns, out);
+  if (kindName == Kind::Pin) KeepEnds(request, out);
   if (options.Has(kFilter)) ApplyFilter(session, request, out);
   if (request.limit)
     out.Truncate(static_cast<int>(std::min<std::uint64_t>(request.limit, INT32_MAX)));

@@ -18,19 +18,28 @@ namespace NcdTcl {
 using CommandFn = void(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]);
 
 // get_blocks, get_nets, ...: one search command per kind of object.
+// `ports`: get_ports, the pins of the top block.
 void GetObjectsOfKind(Kind kind, Session& session, Tcl_Interp* interp, int objc,
-                      Tcl_Obj* const objv[]);
+                      Tcl_Obj* const objv[], bool ports = false);
 template <Kind K>
 void GetObjectsOf(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
   GetObjectsOfKind(K, session, interp, objc, objv);
 }
+inline void GetPorts(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+  GetObjectsOfKind(Kind::Pin, session, interp, objc, objv, true);
+}
 
 CommandFn GetProperty, ListProperty, ReportProperty;
+CommandFn ReportNet, ReportBlock, ReportDesign;
 
 // Their option tables (NcdTcl_Options.h), which the command table names.
 extern const OptionEntry kGetOptions[];
+extern const OptionEntry kPinOptions[];
 extern const OptionEntry kQuietOptions[];
 extern const OptionEntry kListPropertyOptions[];
+extern const OptionEntry kReportPropertyOptions[];
+extern const OptionEntry kReportObjectOptions[];
+extern const OptionEntry kReportDesignOptions[];
 
 // A prototype object of `kind` in the current design (an empty collectable
 // of the kind, or the part's first site or clock region), held by

@@ -11,6 +11,7 @@
 #include "NcdTcl_Pattern.h"
 #include "NcdTcl_Property.h"
 #include "NcdTcl_Query.h"
+#include "NcdTcl_Report.h"
 #include "NcdTcl_Resolve.h"
 #include "NcdTcl_Services.h"
 
@@ -44,7 +45,7 @@ bool IsOne(Tcl_Obj* arg) {
   return KindOf(arg) || (Tcl_ListObjLength(nullptr, arg, &length) == TCL_OK && length == 1);
 }
 
-enum PropertyOption { kQuiet, kObjectType };
+enum PropertyOption { kQuiet, kObjectType, kFile };
 
 // How the names of a command are looked up: among -object_type's kind,
 // preferring objects that have `property`.
@@ -64,6 +65,12 @@ const OptionEntry kQuietOptions[] = {
     {"-quiet", nullptr, "answer {} for a property an object does not have"},
     {"-object_type", "kind", "the kind plain names are of (block, net, pin, signal, ...)"},
     {"--"},
+    {nullptr}};
+const OptionEntry kReportPropertyOptions[] = {
+    kQuietOptions[kQuiet],
+    kQuietOptions[kObjectType],
+    {"-file", "name", "write the report to that file instead of answering it"},
+    {"--", nullptr, "ends the options"},
     {nullptr}};
 const OptionEntry kListPropertyOptions[] = {
     {"-kind", nullptr, "follow each property name with its kind"},
@@ -166,46 +173,15 @@ std::string Shortened(Tcl_Obj* value, const std::string& kind) {
   return text;
 }
 
-struct Row {
-  std::string name, kind, value, description;
-};
-
-std::string Table(const std::vector<Row>& rows) {
-  std::size_t w[3] = {8, 4, 5};
-  for (const Row& row : rows) {
-    w[0] = std::max(w[0], row.name.size());
-    w[1] = std::max(w[1], row.kind.size());
-    w[2] = std::max(w[2], row.value.size());
-  }
-  auto line = [&w](const Row& row) {
-    std::string text = row.name + std::string(w[0] + 2 - row.name.size(), ' ') + row.kind +
-                       std::string(w[1] + 2 - row.kind.size(), ' ') + row.value +
-                       std::string(w[2] + 2 - row.value.size(), ' ') + row.description;
-    while (!text.empty() && text.back() == ' ')
-      text.pop_back();
-    return text + "\n";
-  };
-  std::string text = line({"Property", "Kind", "Value", "Description"});
-  for (const Row& row : rows)
-    text += line(row);
-  return text;
-}
-
 }  // namespace
 
-void ReportProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
-  ParsedOptions options = ParseOptions(interp, objc, objv, kQuietOptions);
-  RequireArgs(interp, objv, options, 1, 2, UsageOf("report_property"));
-  const char* pattern = options.ArgCount() == 2 ? Tcl_GetString(options.Arg(1)) : "*";
-  for (const char* delay : {"Max Delay", "Skew Value"})
-    if (Tcl_StringCaseMatch(delay, pattern, TCL_MATCH_NOCASE)) session.EnableTiming();
-  // A pattern that names one property settles a name as get_property does.
-  const Resolution how = HowOf(options, objc, objv, HasWildcard(pattern) ? nullptr : pattern);
-  ResultList holder(false);
-  Tcl_Obj* object = OneObject(session, options.Arg(0), how, holder);
+namespace {
+
+// The table of one object's properties whose names match `pattern`.
+std::string PropertyTable(Tcl_Obj* object, const char* pattern, bool quiet) {
   RequireLive(object);
   UtilI::ITclCollectable* coll = CollectableOf(object);
-  std::vector<Row> rows;
+  std::vector<TextRow> rows{{"Property", "Kind", "Value", "Description"}};
   for (const std::string& name : PropertyNames(coll)) {
     CheckStop();
     PropertyDescription description;
@@ -217,12 +193,37 @@ void ReportProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* con
     rows.push_back(
         {description.name, description.kind, Shortened(value.get(), description.kind), first});
   }
-  if (rows.empty() && !options.Has(kQuiet))
+  if (rows.size() == 1 && !quiet)
     throw Error(ErrorClass::Property,
                 std::string("no property of \"") + Tcl_GetString(object) + "\" matches \"" +
                     pattern + "\"; it has: " + JoinedPropertyNames(coll),
                 {pattern});
-  Tcl_SetObjResult(interp, Tcl_NewStringObj(Table(rows).c_str(), -1));
+  return Columns(rows);
+}
+
+}  // namespace
+
+// One object answers its table; several, each table under its kind and name.
+void ReportProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[]) {
+  ParsedOptions options = ParseOptions(interp, objc, objv, kReportPropertyOptions);
+  RequireArgs(interp, objv, options, 1, 2, UsageOf("report_property"));
+  const char* pattern = options.ArgCount() == 2 ? Tcl_GetString(options.Arg(1)) : "*";
+  for (const char* delay : {"Max Delay", "Skew Value"})
+    if (Tcl_StringCaseMatch(delay, pattern, TCL_MATCH_NOCASE)) session.EnableTiming();
+  // A pattern that names one property settles a name as get_property does.
+  const Resolution how = HowOf(options, objc, objv, HasWildcard(pattern) ? nullptr : pattern);
+  ResultList objects(false);
+  ResolveObjects(session, options.Arg(0), how, objects);
+  const std::vector<Tcl_Obj*> items = objects.Items();
+  if (items.empty()) throw Error(ErrorClass::Object, "expected at least one object, got 0");
+  std::string text;
+  for (Tcl_Obj* object : items) {
+    if (items.size() > 1)
+      text += std::string(text.empty() ? "" : "\n") + KindOf(object)->word + " " +
+              Tcl_GetString(object) + "\n";
+    text += PropertyTable(object, pattern, options.Has(kQuiet));
+  }
+  Deliver(interp, text, options.Value(kFile));
 }
 
 // ---- the design ----

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <string>
+#include <unordered_set>
 
 #include "NcdTcl_Property.h"
 
@@ -40,6 +43,17 @@ const Relation kRelations[] = {
     {Kind::Rpm, Kind::Block, {"RPMs", nullptr}},
     {Kind::Site, Kind::Block, {"Site", nullptr}},
     {Kind::Site, Kind::ClockRegion, {"Sites", nullptr}},
+    {Kind::ClockRegion, Kind::Site, {"Clock Region", nullptr}},
+    {Kind::ClockRegion, Kind::Block, {"Site", "Clock Region"}},
+    {Kind::ClockRegion, Kind::Pin, {"Clock Region", nullptr}},
+};
+
+// Relations read backwards: the blocks whose path reaches the source (the
+// blocks placed on a site, or in a clock region). Answering them walks the
+// design's blocks once for all the sources.
+const Relation kBackwards[] = {
+    {Kind::Block, Kind::Site, {"Site", nullptr}},
+    {Kind::Block, Kind::ClockRegion, {"Site", "Clock Region"}},
 };
 
 // The objects a property of `coll` holds: a list's items, or one object.
@@ -71,15 +85,80 @@ constexpr Kind kPrecedence[] = {Kind::Net, Kind::Pin,         Kind::Signal, Kind
 
 std::vector<Kind> SourceKinds(Kind target) {
   std::vector<Kind> kinds;
-  for (Kind kind : kPrecedence)
+  auto add = [&](Kind kind, const Relation& relation) {
+    if (relation.target == target && relation.source == kind &&
+        std::find(kinds.begin(), kinds.end(), kind) == kinds.end())
+      kinds.push_back(kind);
+  };
+  for (Kind kind : kPrecedence) {
     for (const Relation& relation : kRelations)
-      if (relation.target == target && relation.source == kind &&
-          std::find(kinds.begin(), kinds.end(), kind) == kinds.end())
-        kinds.push_back(kind);
+      add(kind, relation);
+    for (const Relation& relation : kBackwards)
+      add(kind, relation);
+  }
   return kinds;
 }
 
-void AddRelated(Tcl_Obj* source, const KindInfo& target, ResultList& out) {
+bool IsBackwards(Kind target, Kind source) {
+  return std::any_of(std::begin(kBackwards), std::end(kBackwards), [&](const Relation& relation) {
+    return relation.target == target && relation.source == source;
+  });
+}
+
+// A site names its clock region as text: the region of that name.
+std::vector<CollRef> RegionNamed(Session::Handle& design, const std::string& name) {
+  Tcl_Obj* found = name.empty() ? nullptr : FindByName(design, InfoOf(Kind::ClockRegion), name);
+  if (!found) return {};
+  TclRef held(found);
+  return {CollRef(CollectableOf(found))};
+}
+
+// The name a backwards relation reaches from a block (a site's "Clock
+// Region" is its region's name), or "".
+std::string ReachedName(UtilI::ITclCollectable* block, const Relation& relation) {
+  if (!relation.path[1]) return PropertyText(block, relation.path[0]);
+  const CollRef first = ObjectValue(block, relation.path[0]);
+  return first ? PropertyText(first.get(), relation.path[1]) : std::string();
+}
+
+void AddReachingBlocks(const std::vector<Tcl_Obj*>& sources, const ResultList& blocks,
+                       ResultList& out) {
+  std::unordered_set<std::string> wanted[2];  // names of the sites, of the clock regions
+  for (Tcl_Obj* source : sources)
+    wanted[KindOf(source)->kind == Kind::Site ? 0 : 1].insert(Tcl_GetString(source));
+  for (Tcl_Obj* block : blocks.Items()) {
+    for (int i = 0; i < 2; ++i) {
+      if (wanted[i].empty()) continue;
+      const std::string name = ReachedName(CollectableOf(block), kBackwards[i]);
+      if (!name.empty() && wanted[i].count(name)) {
+        out.Add(block);
+        break;
+      }
+    }
+  }
+}
+
+// A pin of the top block: a top-level port.
+bool IsPort(Tcl_Obj* pin) {
+  return std::strchr(Tcl_GetString(pin), '/') == nullptr;
+}
+
+// Whether a pin drives (or loads) its net: an output (an input) inside the
+// design, an input (an output) at its top; an InOut pin does both.
+bool IsEnd(Tcl_Obj* pin, bool driver) {
+  const std::string direction = PropertyText(CollectableOf(pin), "Direction");
+  if (direction == "InOut") return true;
+  const bool output = direction == "Output";
+  return IsPort(pin) ? output != driver : output == driver;
+}
+
+bool IsLeaf(Tcl_Obj* pin) {
+  const CollRef block = ObjectValue(CollectableOf(pin), "Block");
+  const ValueRef children = block ? ReadValue(block.get(), "Children") : ValueRef();
+  return block && (!children || ListItems(children.get()).empty());
+}
+
+void AddRelated(Tcl_Obj* source, const KindInfo& target, ResultList& out, Session::Handle* design) {
   UtilI::ITclCollectable* coll = CollectableOf(source);
   const Kind kind = KindOf(source)->kind;
   std::vector<CollRef> reached;
@@ -88,6 +167,8 @@ void AddRelated(Tcl_Obj* source, const KindInfo& target, ResultList& out) {
         !HasProperty(coll, relation.path[0]))
       continue;
     reached = Reach(coll, relation);
+    if (reached.empty() && target.kind == Kind::ClockRegion && design)
+      reached = RegionNamed(*design, ReachedName(coll, relation));
     if (!reached.empty()) break;
   }
   for (const CollRef& item : reached) {

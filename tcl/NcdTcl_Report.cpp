@@ -1,0 +1,49 @@
+#include "NcdTcl_Report.h"
+
+#include <algorithm>
+
+#include "NcdTcl_Error.h"
+
+namespace NcdTcl {
+
+std::string Columns(const std::vector<TextRow>& rows, const std::string& indent) {
+  std::vector<std::size_t> widths;
+  for (const TextRow& row : rows) {
+    if (widths.size() < row.size()) widths.resize(row.size());
+    for (std::size_t i = 0; i < row.size(); ++i)
+      widths[i] = std::max(widths[i], row[i].size());
+  }
+  std::string text;
+  for (const TextRow& row : rows) {
+    std::string line = indent;
+    for (std::size_t i = 0; i < row.size(); ++i)
+      line += row[i] + std::string(i + 1 < row.size() ? widths[i] + 2 - row[i].size() : 0, ' ');
+    while (!line.empty() && line.back() == ' ')
+      line.pop_back();
+    text += line + "\n";
+  }
+  return text;
+}
+
+namespace {
+
+[[noreturn]] void CannotWrite(Tcl_Obj* file, const std::string& reason) {
+  throw Error(ErrorClass::Option,
+              std::string("cannot write \"") + Tcl_GetString(file) + "\": " + reason);
+}
+
+}  // namespace
+
+void Deliver(Tcl_Interp* interp, const std::string& text, Tcl_Obj* file) {
+  if (!file) return Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
+  Tcl_ResetResult(interp);
+  Tcl_Channel channel = Tcl_FSOpenFileChannel(interp, file, "w", 0666);
+  if (!channel) CannotWrite(file, Tcl_GetString(Tcl_GetObjResult(interp)));
+  const bool written = Tcl_WriteChars(channel, text.c_str(), static_cast<int>(text.size())) >= 0;
+  const std::string reason = written ? "" : Tcl_ErrnoMsg(Tcl_GetErrno());
+  if (Tcl_Close(interp, channel) != TCL_OK || !written)
+    CannotWrite(file, written ? Tcl_GetString(Tcl_GetObjResult(interp)) : reason);
+  Tcl_ResetResult(interp);
+}
+
+}  // namespace NcdTcl
