@@ -42,7 +42,8 @@ class Xdm_Object {
   Xdm_Object() = default;
 
   const char* m_name = "";
-  // Set once, from null to the view-owned full name.
+  // Set from null to the view-owned full name on first use; only an
+  // editor's rename sets it back to null.
   mutable std::atomic<const char*> m_fullName{nullptr};
 
  private:

@@ -7,6 +7,7 @@
 #include "Xdm_Pin.h"
 #include "Xdm_Signal.h"
 #include "Xdm_View.h"
+#include "Xdm_ViewIndex.h"
 #include "Xdm_ViewStore.h"
 
 namespace {
@@ -154,7 +155,8 @@ std::uint32_t Xdm_BridgeId::GetBridgeId(const Xdm_PropertyHolder* h) {
 
 // ---- views
 
-Xdm_View::Xdm_View() : m_store(std::make_unique<Xdm_ViewStore>()) {
+Xdm_View::Xdm_View()
+    : m_store(std::make_unique<Xdm_ViewStore>()), m_index(std::make_unique<Xdm_ViewIndex>(*this)) {
   m_store->m_view = this;
 }
 Xdm_View::~Xdm_View() = default;

@@ -6,7 +6,7 @@
 //
 // Any number of threads may read a view at once; editing it
 // (Xdm_ViewEditor) must not run concurrently with reading. Loaded views are
-// XCad_CadView objects.
+// XCad_CadView objects. The view owns its name index (Xdm_ViewIndex.h).
 #pragma once
 
 #include <cstdint>
@@ -28,6 +28,8 @@ class Xdm_DesignInfo {
   std::string m_name;
   std::string m_tool;
 };
+
+class Xdm_ViewIndex;
 
 class Xdm_View {
  public:
@@ -56,10 +58,14 @@ class Xdm_View {
   // The design information; null when the file has none.
   Xdm_DesignInfo* GetAppObject() const;
 
+  // Objects by name; each kind's table is built on its first lookup.
+  const Xdm_ViewIndex& GetNameIndex() const { return *m_index; }
+
  protected:
   Xdm_View();
   std::unique_ptr<Xdm_ViewStore> m_store;
 
  private:
+  std::unique_ptr<Xdm_ViewIndex> m_index;
   friend struct Xdm_Access;
 };

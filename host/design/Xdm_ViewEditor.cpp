@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Xdm_Exception.h"
+#include "Xdm_ViewIndex.h"
 #include "Xdm_ViewStore.h"
 
 namespace {
@@ -83,6 +84,8 @@ void Xdm_ViewEditor::UnlinkSignal(Xdm_Signal* signal) {
   if (f.network) {
     EraseFrom(m_store.m_netSignalPool, A::F(*f.network).signals,
               static_cast<const Xdm_Signal*>(signal));
+    // The network's full name is its first signal's: it may have changed.
+    A::FullNameSlot(*f.network).store(nullptr, std::memory_order_relaxed);
   }
   m_store.m_signalTable[f.bridgeId] = nullptr;
 }
@@ -160,7 +163,51 @@ Xdm_Block* Xdm_ViewEditor::ReplaceBlock(Xdm_Block* old) {
   return block;
 }
 
+// A full name is computed again on its next read; the old text stays
+// with whoever holds it.
+void Xdm_ViewEditor::ForgetFullNames(const Xdm_Block* block) {
+  A::FullNameSlot(*block).store(nullptr, std::memory_order_relaxed);
+  for (const Xdm_Pin* pin : block->GetPinItr())
+    A::FullNameSlot(*pin).store(nullptr, std::memory_order_relaxed);
+  for (const Xdm_Signal* signal : block->GetSignals()) {
+    A::FullNameSlot(*signal).store(nullptr, std::memory_order_relaxed);
+    if (const Xdm_Network* net = signal->GetNetwork())
+      A::FullNameSlot(*net).store(nullptr, std::memory_order_relaxed);
+  }
+  for (const Xdm_Block* child : block->GetBlocks())
+    ForgetFullNames(child);
+}
+
+void Xdm_ViewEditor::RenameBlock(Xdm_Block* block, const char* name) {
+  CheckLive(m_store.m_blockTable, static_cast<const Xdm_Block*>(block),
+            Xdm_BridgeId::GetBridgeId(block), "block");
+  if (name == nullptr || name[0] == '\0' || std::strchr(name, '/'))
+    Refuse("a block name must be non-empty and without '/'");
+  if (const Xdm_Block* parent = block->GetParent()) {
+    for (const Xdm_Block* sibling : parent->GetBlocks()) {
+      if (sibling != block && std::strcmp(sibling->GetName(), name) == 0)
+        Refuse(std::string("duplicate block name '") + name + "'");
+    }
+  }
+  A::SetName(*block, m_store.m_strings.Copy(name));
+  ForgetFullNames(block);
+  A::Index(*m_store.m_view).Renamed(block);
+}
+
 // ---- networks
+
+void Xdm_ViewEditor::RenameNetwork(Xdm_Network* net, const char* name) {
+  CheckLive(m_store.m_networkTable, static_cast<const Xdm_Network*>(net),
+            Xdm_BridgeId::GetBridgeId(net), "network");
+  if (name == nullptr || name[0] == '\0') Refuse("a network name must be non-empty");
+  for (const Xdm_Network* other : m_store.m_netList) {
+    if (other != net && std::strcmp(other->GetName(), name) == 0)
+      Refuse(std::string("duplicate net name '") + name + "'");
+  }
+  A::SetName(*net, m_store.m_strings.Copy(name));
+  A::FullNameSlot(*net).store(nullptr, std::memory_order_relaxed);
+  A::Index(*m_store.m_view).Renamed(net);
+}
 
 void Xdm_ViewEditor::RemoveNetwork(Xdm_Network* net) {
   CheckLive(m_store.m_networkTable, static_cast<const Xdm_Network*>(net),
@@ -217,6 +264,7 @@ Xdm_PropertyHolder* Xdm_ViewEditor::AddShape(const char* name, bool user, Xdm_Bl
   f.members = members;
   m_store.m_holderTable.push_back(shape);
   m_store.m_shapeList.push_back(shape);
+  A::Index(*m_store.m_view).Added(shape);
   return shape;
 }
 

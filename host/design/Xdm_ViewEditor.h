@@ -8,9 +8,12 @@
 // Removed and replaced objects stay allocated (and unchanged) until the
 // view is freed, so pointers held elsewhere never dangle; they are simply no
 // longer reachable from the view: their bridge id answers null, or the
-// replacement. Errors (an object of another view, one already removed, the
-// top block where it cannot go) throw Xdm_Exception::Base and leave the
-// view unchanged.
+// replacement. Renaming keeps the names handed out before (a full name
+// already read stays valid, with the old text). The view's name index
+// follows every edit. Errors (an object of another view, one already
+// removed, the top block where it cannot go, a name the format refuses or
+// one that is taken) throw Xdm_Exception::Base and leave the view
+// unchanged.
 #pragma once
 
 #include <cstddef>
@@ -43,6 +46,12 @@ class Xdm_ViewEditor {
   // A new network takes the old one's bridge id, name, attributes, signals
   // and place (list position, master role, routing record, delays).
   Xdm_Network* ReplaceNetwork(Xdm_Network* network);
+  // Gives the block a new name: non-empty, without '/', not a sibling's.
+  // The full names of the block and of everything below it change, and
+  // those of the networks whose first signal lies there.
+  void RenameBlock(Xdm_Block* block, const char* name);
+  // Gives the network a new name, not another network's.
+  void RenameNetwork(Xdm_Network* network, const char* name);
   // Removes the pin from its block and from its signals' pin lists.
   void RemovePin(Xdm_Pin* pin);
   // Removes the signal from its block and network; pins naming it lose it.
@@ -66,6 +75,7 @@ class Xdm_ViewEditor {
 
  private:
   void RemoveBlockTree(Xdm_Block* block);
+  void ForgetFullNames(const Xdm_Block* block);
   void UnlinkPin(Xdm_Pin* pin);
   void UnlinkSignal(Xdm_Signal* signal);
   Xdm_ViewStore& m_store;

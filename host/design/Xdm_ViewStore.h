@@ -170,6 +170,7 @@ struct Xdm_Access {
   }
   static std::atomic<const char*>& FullNameSlot(const Xdm_Object& o) { return o.m_fullName; }
   static Xdm_ViewStore& Store(const Xdm_View& v) { return *v.m_store; }
+  static Xdm_ViewIndex& Index(const Xdm_View& v) { return *v.m_index; }
   static Xdm_ViewStore& Store(const Xdm_Block& b) { return *b.m_f.store; }
   static Xdm_ViewStore& Store(const Xdm_Pin& p) { return *p.m_f.block->m_f.store; }
   static Xdm_ViewStore& Store(const Xdm_Signal& s) { return *s.m_f.block->m_f.store; }
