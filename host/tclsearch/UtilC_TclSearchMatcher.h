@@ -1,30 +1,18 @@
 // UtilC::TclSearch::Matcher: a pattern compiled for matching names, shared
 // read-only by the patterns and contexts that use it: a glob (Tcl's
 // `string match`) or a regular expression (Tcl's `regexp`), either one
-// optionally case-insensitive.
+// optionally case-insensitive. Globs are matched by Glob, which answers as
+// Tcl does, and by Tcl's own matcher where Glob leaves a name to it.
 #pragma once
-
-#include <fnmatch.h>
 
 #include <memory>
 #include <string>
 
 #include "Port_StringBase.h"
+#include "UtilC_TclSearchGlob.h"
 #include "UtilC_TclSearchRegexp.h"
 
 namespace UtilC::TclSearch {
-
-// Which names the C library's fnmatch matches with a glob as Tcl does
-// (several times faster); the others go to Tcl.
-enum class GlobReach {
-  None,   // no name: a regular expression, a bracket set (Tcl's and the C
-          // library's differ: negation, reversed ranges, classes), a
-          // character beyond ASCII, or an escape left without its character
-  Ascii,  // ASCII names
-  Any,    // every name: a case-sensitive glob without an unescaped '?', so
-          // stars and characters that match bytes as they match characters,
-          // however UTF-8 is cut
-};
 
 class Matcher {
  public:
@@ -35,8 +23,10 @@ class Matcher {
 
   // Whether `name` (UTF-8) matches. Any thread.
   bool Matches(const char* name) const {
-    if (m_reach == GlobReach::Any || (m_reach == GlobReach::Ascii && IsAscii(name)))
-      return fnmatch(m_text.c_str(), name, m_nocase ? FNM_CASEFOLD : 0) == 0;
+    if (!m_regexp) {
+      const Glob::Answer answer = m_glob.Match(name);
+      if (answer != Glob::Answer::kAskTcl) return answer == Glob::Answer::kYes;
+    }
     return MatchesSlowly(name);
   }
 
@@ -52,16 +42,10 @@ class Matcher {
  private:
   Port::StringBase m_text;
   bool m_nocase;
-  static bool IsAscii(const char* text) {
-    for (; *text; ++text) {
-      if (static_cast<unsigned char>(*text) >= 0x80) return false;
-    }
-    return true;
-  }
   bool MatchesSlowly(const char* name) const;  // by Tcl
 
-  GlobReach m_reach = GlobReach::None;
   std::unique_ptr<TclRegexp> m_regexp;  // null for a glob
+  Glob m_glob;                          // answers globs where it can (empty for a regexp)
 };
 
 }  // namespace UtilC::TclSearch
