@@ -53,7 +53,7 @@ class TclInterrupt : public ::testing::TestWithParam<const char*> {
   static void SetUpTestSuite() {
     s_dir = new ncdtest::TempDir();
     std::ostringstream text;
-    NcdGen::WriteDesign(NcdGen::Options{20000, 3}, text);
+    NcdGen::WriteDesign(NcdGen::Options{8000, 3}, text);
     s_file = s_dir->Write("big.ncd.json", text.str());
     Ncd_InstallInterruptHandler(1);  // a signal between commands is ignored
   }
