@@ -94,6 +94,7 @@ std::vector<TextRow> NetRows(XCad_CadView& view, std::size_t shapes) {
   std::map<std::string, long> types;
   long nets = 0;
   for (Xdm_Network* net : view.GetNetworkItr()) {
+    if ((nets + 1) % 4096 == 0) CheckStop();
     const auto* pdm = dynamic_cast<Pds_PdmNetwork*>(net);
     const int type = pdm ? pdm->GetType() : Pds_PdmNetwork::NET_TYPE_LOGIC;
     ++types[type == Pds_PdmNetwork::NET_TYPE_GROUND  ? "Ground"

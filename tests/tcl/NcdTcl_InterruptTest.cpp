@@ -109,7 +109,10 @@ INSTANTIATE_TEST_SUITE_P(LongCommands, TclInterrupt,
                              "ncd::get_sites -quiet -regexp {.*X1.*Y2.*}",
                              // relations
                              "ncd::get_pins -quiet -of_objects [ncd::get_blocks]",
-                             "ncd::get_blocks -quiet -of_objects [ncd::get_nets]"));
+                             "ncd::get_blocks -quiet -of_objects [ncd::get_nets]",
+                             // reports
+                             "ncd::report_design -hierarchy",
+                             "ncd::report_net [ncd::get_nets -limit 2000]"));
 
 // A regular expression with back-references can take hours on one name
 // (Tcl's engine tries every split among the groups; nothing inside it can
