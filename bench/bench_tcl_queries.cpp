@@ -1,13 +1,19 @@
 // bench_tcl_queries: the `ncd` package's object commands from Tcl, on a
 // generated design, each next to its floor measured in the same run.
 //
-//   GetBlocksGlob      `ncd::get_blocks -quiet *c1*` (ns per visited block),
+//   GetBlocksGlob      `ncd::get_blocks -quiet *c1*` (ns per visited block): a
+//                      path of one level, so the top block's children only;
+//   GetBlocksHierGlob  `ncd::get_blocks -hierarchical -quiet *c1*`: the blocks
+//                      named *c1* at every level (what *c1* answered before
+//                      the path rules; compare with an older build's GetBlocksGlob);
 //   BareFnmatchBlocks  fnmatch over the same block names: the floor
 //                      (goal: GetBlocksGlob within 5 times);
 //   GetNetsAll         `ncd::get_nets *` (ns per net; goal: under 500);
 //   GetPropertyFullName `ncd::get_property full_name $blocks` over all
 //                      blocks (ns per object; goal: under 1000);
 //   FilterFanout       `ncd::get_nets -filter {fanout > 2}` (ns per net);
+//   ReportDesign       `ncd::report_design` (ms per report; goal: under 2 s at a
+//                      million blocks); ReportDesignHierarchy with -hierarchy;
 //   HoldBlockList      the heap an object value held in a Tcl list costs
 //                      (bytes_per_value: Tcl_Obj, list slot and collectable);
 //   CompletePrefix     the shell's Tab on a 3-character path prefix,
@@ -122,6 +128,15 @@ void Script(benchmark::State& state, std::size_t objects, const char* script) {
 void BM_GetBlocksGlob(benchmark::State& state) {
   Script(state, TheSubject().blocks, "ncd::get_blocks -quiet *c1*");
 }
+void BM_GetBlocksHierGlob(benchmark::State& state) {
+  Script(state, TheSubject().blocks, "ncd::get_blocks -hierarchical -quiet *c1*");
+}
+void BM_ReportDesign(benchmark::State& state) {
+  Script(state, 1, "ncd::report_design");
+}
+void BM_ReportDesignHierarchy(benchmark::State& state) {
+  Script(state, 1, "ncd::report_design -hierarchy");
+}
 void BM_BareFnmatchBlocks(benchmark::State& state) {
   Timed(state, TheSubject().blocks, [](Subject& s) {
     std::size_t matches = 0;
@@ -170,6 +185,9 @@ void BM_HoldBlockList(benchmark::State& state) {
 
 BENCHMARK(BM_BareFnmatchBlocks)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GetBlocksGlob)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetBlocksHierGlob)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReportDesign)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReportDesignHierarchy)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GetNetsAll)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GetPropertyFullName)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FilterFanout)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -75,11 +75,10 @@ foreach net [ncd::get_nets] {
     set widest $net
   }
 }
-puts "   widest net: $widest, driven by [ncd::get_pins -quiet -of_objects $widest -filter {direction == Output}],\
+puts "   widest net: $widest, driven by [ncd::get_pins -quiet -of_objects $widest -leaf -driver],\
       [ncd::get_property fanout $widest] loads in\
       [llength [ncd::get_blocks -of_objects $widest]] blocks"
-ncd::enable_service $again timing
-puts "   its max delay, with the design's timing service: [ncd::get_property max_delay $widest]"
+puts "   its max delay (the timing service comes with the first delay read): [ncd::get_property max_delay $widest] ns"
 foreach iob [ncd::get_blocks -quiet -filter {{IO Standard} != {}}] {
   puts "   IOB $iob: [ncd::get_property io_direction $iob] [ncd::get_property io_standard $iob]"
 }
@@ -91,13 +90,29 @@ foreach rpm [ncd::get_rpms -quiet] {
 }
 puts [ncd::report_property $widest]
 
+step "asking as in the timing shells: ports, paths, bus bits by name, reports"
+puts "   ports: [ncd::get_ports]"
+foreach port [ncd::get_ports] {
+  puts "   port $port ([ncd::get_property direction $port]) is on net [ncd::get_nets -quiet -of_objects $port]"
+}
+puts "   top-level blocks: [llength [ncd::get_blocks *]], blocks one level below them: [llength [ncd::get_blocks -quiet */*]]"
+set bit [lindex [ncd::get_nets -quiet -hierarchical {*[0]}] 0]
+if {$bit ne ""} {
+  # A bus bit is typed as it prints: brackets are no wildcards.
+  set name [string cat $bit]
+  puts "   the bus bit net {$name}, asked by its name: [ncd::get_nets -quiet $name], fanout [ncd::get_property fanout $name]"
+}
+puts [ncd::report_net $widest]
+puts [ncd::report_design]
+
 step "errors are Tcl errors with an -errorcode: NCD and a class"
 foreach script [list \
     [list ncd::open_design [file join [file dirname $file] no-such-design.ncd.json]] \
     [list ncd::design_info $alice] \
     [list ncd::open_design -colour red $file] \
     [list ncd::get_property colour [ncd::get_blocks -limit 1]] \
-    [list ncd::get_nets -filter {fanout >}]] {
+    [list ncd::get_nets -filter {fanout >}] \
+    [list ncd::get_property name [ncd::get_property name [lindex [ncd::get_ports] 0]]]] {
   try {
     eval $script
   } trap {NCD LOAD} {message} {
@@ -110,6 +125,8 @@ foreach script [list \
     puts "   NCD PROPERTY: $message"
   } trap {NCD FILTER} {message} {
     puts "   NCD FILTER: $message"
+  } trap {NCD OBJECT} {message} {
+    puts "   NCD OBJECT: $message"
   }
 }
 
