@@ -232,11 +232,29 @@ void FindExact(const Request& request, Session::Handle& design, const PathPatter
   if (Tcl_Obj* found = FindByName(design, request.kind, pattern.Literal())) out.Add(found);
 }
 
+// A glob of one level without -hierarchical can only match the top block
+// and the blocks, pins or signals directly in it: only those are asked.
+bool TopLevelOnly(const Request& request, const PathPattern& pattern) {
+  const Kind kind = request.kind.kind;
+  return !pattern.Mode().regexp && !pattern.Mode().hierarchical && pattern.Levels() == 1 &&
+         (kind == Kind::Block || kind == Kind::Pin || kind == Kind::Signal);
+}
+
+void AddTopLevel(const Request& request, Session::Handle& design,
+                 const std::vector<Tcl_Obj*>& patterns, ResultList& out) {
+  ResultList candidates(false);
+  TclRef top(TopBlock(design));
+  if (request.kind.kind == Kind::Block) candidates.Add(top.get());
+  AddRelated(top.get(), request.kind, candidates);
+  AddSelected(request, candidates, patterns, out);
+}
+
 void SearchPatterns(const Request& request, Session::Handle& design,
                     const std::vector<Tcl_Obj*>& patterns, ResultList& out) {
   if (patterns.size() == 1) {
     const PathPattern pattern(request.interp, Tcl_GetString(patterns.front()), request.Mode());
     if (pattern.IsExact()) return FindExact(request, design, pattern, out);
+    if (TopLevelOnly(request, pattern)) return AddTopLevel(request, design, patterns, out);
     if (request.kind.searchType && !pattern.IsSlow())
       return SearchOne(request, design, pattern, out);
   }
