@@ -232,21 +232,54 @@ void FindExact(const Request& request, Session::Handle& design, const PathPatter
   if (Tcl_Obj* found = FindByName(design, request.kind, pattern.Literal())) out.Add(found);
 }
 
-// A glob of one level without -hierarchical can only match the top block
-// and the blocks, pins or signals directly in it: only those are asked.
-bool TopLevelOnly(const Request& request, const PathPattern& pattern) {
+// A glob without -hierarchical is a path from the top: the blocks, pins or
+// signals it can match lie at its depth below the blocks its first levels
+// match, so the walk asks only the children of matching blocks, level by
+// level (in the component's order: every answer lies at one depth).
+bool WalksPath(const Request& request, const PathPattern& pattern) {
   const Kind kind = request.kind.kind;
-  return !pattern.Mode().regexp && !pattern.Mode().hierarchical && pattern.Levels() == 1 &&
+  return !pattern.Mode().regexp && !pattern.Mode().hierarchical &&
          (kind == Kind::Block || kind == Kind::Pin || kind == Kind::Signal);
 }
 
-void AddTopLevel(const Request& request, Session::Handle& design,
-                 const std::vector<Tcl_Obj*>& patterns, ResultList& out) {
-  ResultList candidates(false);
+// The blocks whose paths match the pattern's first `levels` levels; the top
+// block is a path of one level, as the blocks directly in it are.
+void BlocksAlong(Session::Handle& design, const PathPattern& pattern, std::size_t levels,
+                 bool withTop, ResultList& blocks) {
+  ResultList level(false);
   TclRef top(TopBlock(design));
-  if (request.kind.kind == Kind::Block) candidates.Add(top.get());
-  AddRelated(top.get(), request.kind, candidates);
-  AddSelected(request, candidates, patterns, out);
+  if (withTop) level.Add(top.get());
+  AddRelated(top.get(), InfoOf(Kind::Block), level);
+  for (std::size_t i = 0; i < levels; ++i) {
+    ResultList matched(false);
+    for (Tcl_Obj* block : level.Items()) {
+      CheckStop();
+      if (pattern.LevelMatches(i, PropertyText(CollectableOf(block), "Name"))) matched.Add(block);
+    }
+    if (i + 1 == levels) return blocks.Swap(matched);
+    ResultList next(false);
+    for (Tcl_Obj* block : matched.Items())
+      if (block != top.get()) AddRelated(block, InfoOf(Kind::Block), next);
+    level.Swap(next);
+  }
+}
+
+void WalkPath(const Request& request, Session::Handle& design, const PathPattern& pattern,
+              const std::vector<Tcl_Obj*>& patterns, ResultList& out) {
+  if (request.kind.kind == Kind::Block) {
+    ResultList blocks(false);
+    BlocksAlong(design, pattern, pattern.Levels(), true, blocks);
+    return AddSelected(request, blocks, patterns, out);
+  }
+  ResultList parents(false);
+  if (pattern.Levels() == 1)
+    parents.Add(TopBlock(design));
+  else
+    BlocksAlong(design, pattern, pattern.Levels() - 1, false, parents);
+  ResultList members(false);
+  for (Tcl_Obj* parent : parents.Items())
+    AddRelated(parent, request.kind, members);
+  AddSelected(request, members, patterns, out);
 }
 
 void SearchPatterns(const Request& request, Session::Handle& design,
@@ -254,7 +287,7 @@ void SearchPatterns(const Request& request, Session::Handle& design,
   if (patterns.size() == 1) {
     const PathPattern pattern(request.interp, Tcl_GetString(patterns.front()), request.Mode());
     if (pattern.IsExact()) return FindExact(request, design, pattern, out);
-    if (TopLevelOnly(request, pattern)) return AddTopLevel(request, design, patterns, out);
+    if (WalksPath(request, pattern)) return WalkPath(request, design, pattern, patterns, out);
     if (request.kind.searchType && !pattern.IsSlow())
       return SearchOne(request, design, pattern, out);
   }

@@ -72,6 +72,8 @@ class PathPattern {
   bool Matches(std::string_view path) const;
   // Whether the last level alone (an object's name) matches (globs only).
   bool LastLevelMatches(std::string_view name) const;
+  // Whether level `level` of a glob matches one level of a path (a name).
+  bool LevelMatches(std::size_t level, std::string_view text) const;
 
   // For the search service: the text and flags that select a superset of
   // the matches (all of them with NeedsCheck() false), on the objects' full
@@ -82,8 +84,6 @@ class PathPattern {
   bool NeedsCheck(bool lastLevel) const;
 
  private:
-  bool LevelMatches(std::size_t level, std::string_view text) const;
-
   std::string m_text;
   MatchMode m_mode;
   std::vector<std::string> m_levels;  // a glob: each level as a Tcl glob
