@@ -14,6 +14,13 @@ enum class Op { Truth, Eq, Ne, Match, NoMatch, Lt, Le, Gt, Ge };
 enum class Tri : std::uint8_t { False, True, Unknown };
 
 struct Filter::Term {
+  Term() = default;
+  Term(const Term&) = delete;
+  Term& operator=(const Term&) = delete;
+  ~Term() {
+    if (literal) Tcl_DecrRefCount(literal);
+  }
+
   std::string property;
   Op op = Op::Truth;
   Tcl_Obj* literal = nullptr;    // counted; null for Truth
@@ -324,10 +331,8 @@ Filter::Filter(const std::string& text) : m_text(text) {
   Parser(text, m_terms, m_nodes).Parse();
 }
 
-Filter::~Filter() {
-  for (const auto& term : m_terms)
-    if (term->literal) Tcl_DecrRefCount(term->literal);
-}
+// The terms release their literals, also when parsing failed half way.
+Filter::~Filter() = default;
 
 // Every term is asked for every object, so that the property checks and
 // the values seen do not depend on which side of && or || decided.
