@@ -4,12 +4,14 @@ its output drawn on an emulated screen (pyte) that the checks read.
 
 Checks the banner, line editing with history (Up, also across sessions
 through ~/.ncdsh_history), Tab completion, Ctrl-C at the prompt and during
-a running script, a command over several lines, and Ctrl-D. Every wait is
-bounded and says what did not appear.
+a running script and during a search, a command over several lines, and
+Ctrl-D; then, without a terminal, --help, -c and commands on standard
+input. Every wait is bounded and says what did not appear.
 
 usage: ncdsh_terminal_test.py NCDSH DESIGN
 """
 import os
+import subprocess
 import sys
 import tempfile
 import time
@@ -150,7 +152,25 @@ def main():
     t.wait(at_prompt_with(""), "Ctrl-C clearing the recalled line")
     t.type("exit\r")
     t.child.expect(pexpect.EOF, timeout=LIMIT)
+    without_terminal()
     print("PASSED")
+
+
+def without_terminal():
+    """--help, -c and standard input from a pipe, as scripts use them."""
+    def run(args, stdin=""):
+        done = subprocess.run([NCDSH] + args, input=stdin, capture_output=True, text=True, timeout=LIMIT)
+        return done.returncode, done.stdout
+    cases = [
+        (["--help"], "", 0, lambda out: out.startswith("usage: ncdsh")),
+        (["-c", "namespace origin get_blocks"], "", 0, lambda out: out == "::ncd::get_blocks\n"),
+        (["-c", "puts $argv; exit 3", "a", "b"], "", 3, lambda out: out == "a b\n"),
+        ([], "puts [namespace origin help]\n", 0, lambda out: out == "::ncd::help\n"),
+    ]
+    for args, stdin, status, good in cases:
+        code, out = run(args, stdin)
+        if code != status or not good(out):
+            sys.exit(f"FAILED: ncdsh {args} with {stdin!r} on standard input answered {code} {out!r}")
 
 
 main()
