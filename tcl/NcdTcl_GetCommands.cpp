@@ -417,6 +417,7 @@ void KeepEnds(const Request& request, ResultList& pins) {
     return;
   ResultList kept(false);
   for (Tcl_Obj* pin : pins.Items()) {
+    CheckStop();
     if ((request.ports && !IsPort(pin)) || (options.Has(kLeaf) && !IsLeaf(pin)) ||
         (options.Has(kDriver) && !IsEnd(pin, true)) || (options.Has(kLoads) && !IsEnd(pin, false)))
       continue;

@@ -6,6 +6,7 @@
 #include <string>
 #include <unordered_set>
 
+#include "NcdTcl_Interrupt.h"
 #include "NcdTcl_Property.h"
 
 namespace NcdTcl {
@@ -127,6 +128,7 @@ void AddReachingBlocks(const std::vector<Tcl_Obj*>& sources, const ResultList& b
   for (Tcl_Obj* source : sources)
     wanted[KindOf(source)->kind == Kind::Site ? 0 : 1].insert(Tcl_GetString(source));
   for (Tcl_Obj* block : blocks.Items()) {
+    CheckStop();
     for (int i = 0; i < 2; ++i) {
       if (wanted[i].empty()) continue;
       const std::string name = ReachedName(CollectableOf(block), kBackwards[i]);
