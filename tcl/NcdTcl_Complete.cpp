@@ -318,9 +318,13 @@ void Objects(Context& c) {
   NamesOf(c, InfoOf(Kind::Net));
 }
 
-void ObjectsOrKinds(Context& c) {
+void KindWords(Context& c) {
   for (const KindInfo* kind = Kinds(); kind != Kinds() + kKindCount; ++kind)
     c.Offer(kind->word);
+}
+
+void ObjectsOrKinds(Context& c) {
+  KindWords(c);
   Objects(c);
 }
 
@@ -350,9 +354,12 @@ const struct {
   const char* word;
   void (*complete)(Context&);
 } kCompleters[] = {
-    {"handle", Handles},   {"name", Properties},  {"expression", Properties},
-    {"object", Objects},   {"objects", Objects},  {"object_or_kind", ObjectsOrKinds},
-    {"pattern", Patterns}, {"service", Services}, {"command", CommandNames},
+    {"handle", Handles},        {"name", Properties},
+    {"expression", Properties}, {"object", Objects},
+    {"objects", Objects},       {"blocks", Objects},
+    {"nets", Objects},          {"object_or_kind", ObjectsOrKinds},
+    {"kind", KindWords},        {"pattern", Patterns},
+    {"service", Services},      {"command", CommandNames},
 };
 
 void CompleteAs(Context& c, const std::string& what) {
