@@ -43,7 +43,7 @@ bool WriteAll(int fd, const void* data, std::size_t size) {
 
 // The child: subjects in (a length, then the bytes), one byte out for each.
 [[noreturn]] void Serve(int fd, Tcl_RegExp program) {
-  signal(SIGINT, SIG_DFL);  // Ctrl-C at the terminal ends it with its parent's command
+  signal(SIGINT, SIG_IGN);  // the parent decides: Ctrl-C reaches it too, and it ends the child
   std::string subject;
   std::uint32_t length = 0;
   while (ReadAll(fd, &length, sizeof length)) {
@@ -99,10 +99,8 @@ bool ChildMatcher::Matches(std::string_view subject) {
   while (poll(&ready, 1, kWaitMs) <= 0)
     CheckStop();  // the destructor ends the child
   char answer = 0;
-  if (!ReadAll(m_socket, &answer, 1)) {
-    CheckStop();  // Ctrl-C at the terminal reached the child first
+  if (!ReadAll(m_socket, &answer, 1))
     throw Error(ErrorClass::Internal, "the regular expression's matcher has gone");
-  }
   return answer != 0;
 }
 
