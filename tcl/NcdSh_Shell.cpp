@@ -166,7 +166,12 @@ int OnInterrupt(ClientData, Tcl_Interp* interp, int code) {
     Prompt();
     return code;
   }
-  if (!interp) return code;  // inside vwait or update: the script goes on
+  if (!interp) {
+    // Inside vwait or update, which end with an error once the
+    // evaluation is cancelled.
+    Tcl_CancelEval(s.interp, Tcl_NewStringObj("interrupted", -1), nullptr, 0);
+    return code;
+  }
   Tcl_SetObjResult(interp, Tcl_NewStringObj("interrupted", -1));
   Tcl_SetErrorCode(interp, "NCD", "STOPPED", "stopped", nullptr);
   return TCL_ERROR;

@@ -10,7 +10,8 @@
 //
 // Ctrl-C while a command of the package runs stops that command (it fails
 // with NCD STOPPED); while another script runs, it stops the script at its
-// next command; at the prompt, it clears the line. Ctrl-D on an empty
+// next command (vwait and update included, through Tcl's cancellation);
+// at the prompt, it clears the line. Ctrl-D on an empty
 // line, or `exit`, ends the shell. The terminal is put back as it was on
 // every way out.
 //

@@ -117,6 +117,15 @@ def main():
     t.type(CTRL_C)
     t.wait(lambda t: any(l.endswith("interrupted") for l in t.lines()) and t.cursor_line() == PROMPT.rstrip(),
            "Ctrl-C stopping a running loop")
+    # ... and a script that waits for an event that never comes.
+    t.type("vwait forever\r")
+    t.wait(lambda t: t.lines()[t.screen.cursor.y - 1] == PROMPT + "vwait forever" and not t.cursor_line(),
+           "vwait starting")
+    t.pump(0.2)
+    t.type(CTRL_C)
+    t.wait(lambda t: t.lines()[t.screen.cursor.y - 1].endswith("interrupted") and t.cursor_line() == PROMPT.rstrip(),
+           "Ctrl-C stopping vwait")
+    t.run("puts after", "after", "a command after the stopped vwait")
     # Ctrl-C stops a command of the package that would run for hours (a
     # match with back-references on a long name).
     slow = os.path.join(home, "long.ncd.json")
