@@ -20,8 +20,10 @@ struct sigaction s_previous;
 // is stopped when the count moved since it began.
 std::atomic<int> s_commands{0};
 std::atomic<std::uint64_t> s_stops{0};
-thread_local int t_depth = 0;
-thread_local std::uint64_t t_stopsAtStart = 0;
+// Read for every object a long loop visits: initial-exec, so that no call
+// into the dynamic linker is made when the package is loaded as a library.
+[[gnu::tls_model("initial-exec")]] thread_local int t_depth = 0;
+[[gnu::tls_model("initial-exec")]] thread_local std::uint64_t t_stopsAtStart = 0;
 
 int StopSearches() noexcept {
   int asked = 0;
