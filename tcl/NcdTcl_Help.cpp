@@ -171,9 +171,11 @@ std::string Overview() {
   for (const Topic& topic : kTopics)
     out += "\n    " + Padded(topic.name, 12) + topic.summary;
   return out + "\n    " + Padded("block, ...", 12) +
-         "the properties of one kind: block, net, pin, signal, rpm, site, clock_region\n"
-         "help ?pattern? answers the help of the commands and topics that match (a glob); "
-         "every command answers its own for -help.";
+         "the properties of one kind: block, net, pin, signal, rpm, site, clock_region\n" +
+         Wrapped(
+             "help ?pattern? answers the help of the commands and topics that match (a "
+             "glob); every command answers its own for -help.",
+             0);
 }
 
 }  // namespace
