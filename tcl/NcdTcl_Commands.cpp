@@ -236,8 +236,8 @@ const CommandEntry kCommands[] = {
      "directions and nets.",
      "", "block"},
     {"report_design", ReportDesign, kReportDesignOptions, "",
-     "Answers counts of the design as Yosys stat does: blocks by level and by type, nets by "
-     "type, pins, signals and RPMs; with -hierarchy, the same for every module.",
+     "Answers counts of the design as Yosys stat does: blocks by level and by subtype, nets by "
+     "subtype, pins, signals and RPMs; with -hierarchy, the same for every module.",
      "Counts are those of the design file, as design_info counts them (secured contents "
      "included).",
      nullptr},

@@ -8,7 +8,6 @@
 #include "NcdTcl_Interrupt.h"
 #include "NcdTcl_Report.h"
 #include "Pds_PdmBlock.h"
-#include "Pds_PdmNetwork.h"
 #include "XCad_CadView.h"
 #include "Xdh_ShapeMgr.h"
 #include "Xdm_Network.h"
@@ -26,7 +25,30 @@ struct Tally {
   std::string title;
   long blocks = 0, pins = 0, signals = 0;
   std::array<long, kLevels.size()> levels{};
-  std::unordered_map<const char*, long> types;  // by the view's type name
+  std::unordered_map<const std::string*, long> subtypes;  // by Subtypes' strings
+};
+
+// A block's "Subtype" as the component gives it, which depends on its type
+// and on whether it is a bel only: asked once per type and kind.
+class Subtypes {
+ public:
+  explicit Subtypes(UtilI::ISharedNcd& design) : m_design(design) {}
+  const std::string& Of(const Pds_PdmBlock* block) {
+    const auto key =
+        std::make_pair(block ? block->GetTypeBlock() : nullptr, block && block->IsBel());
+    auto [it, added] = m_known.try_emplace(key);
+    if (added) it->second = block ? m_design.GetBlockSubtype(block).str() : std::string();
+    return it->second;
+  }
+
+ private:
+  struct KeyHash {
+    std::size_t operator()(const std::pair<const Pds_PdlBlock*, bool>& key) const {
+      return std::hash<const void*>()(key.first) ^ static_cast<std::size_t>(key.second);
+    }
+  };
+  UtilI::ISharedNcd& m_design;
+  std::unordered_map<std::pair<const Pds_PdlBlock*, bool>, std::string, KeyHash> m_known;
 };
 
 int LevelOf(const Pds_PdmBlock* block) {
@@ -34,19 +56,17 @@ int LevelOf(const Pds_PdmBlock* block) {
   return level >= 0 && level < static_cast<int>(kLevels.size()) - 1 ? level : kLevels.size() - 1;
 }
 
-void Count(Tally& tally, Xdm_Block* block, int level) {
+void Count(Tally& tally, Xdm_Block* block, int level, const std::string& subtype) {
   ++tally.blocks;
   ++tally.levels[level];
   tally.pins += static_cast<long>(block->GetPinItr().Count());
   tally.signals += static_cast<long>(block->GetSignals().size());
-  const auto* pdm = dynamic_cast<Pds_PdmBlock*>(block);
-  const Pds_PdlBlock* type = pdm ? pdm->GetTypeBlock() : nullptr;
-  ++tally.types[type ? type->GetTypeName() : ""];
+  ++tally.subtypes[&subtype];
 }
 
 // Walks every block once; each counts in the design's tally and in those
 // of the modules above it (with `hierarchy`).
-std::vector<Tally> Walk(Xdm_Block* top, bool hierarchy) {
+std::vector<Tally> Walk(Xdm_Block* top, bool hierarchy, Subtypes& subtypes) {
   std::vector<Tally> tallies(1);
   struct Pending {
     Xdm_Block* block;
@@ -57,14 +77,16 @@ std::vector<Tally> Walk(Xdm_Block* top, bool hierarchy) {
     if (visited % 4096 == 0) CheckStop();
     Pending item = std::move(pending.back());
     pending.pop_back();
-    const int level = LevelOf(dynamic_cast<Pds_PdmBlock*>(item.block));
+    const auto* pdm = dynamic_cast<Pds_PdmBlock*>(item.block);
+    const int level = LevelOf(pdm);
+    const std::string& subtype = subtypes.Of(pdm);
     if (hierarchy && (level == 1 || level == 2)) {
       tallies.emplace_back();
       tallies.back().title = std::string(item.block->GetFullName()) + " (" + kLevels[level] + ")";
       item.within.push_back(tallies.size() - 1);
     }
     for (std::size_t index : item.within)
-      Count(tallies[index], item.block, level);
+      Count(tallies[index], item.block, level, subtype);
     Xdm_Range<Xdm_Block> children = item.block->GetBlocks();
     std::vector<Xdm_Block*> reversed(children.begin(), children.end());
     for (auto it = reversed.rbegin(); it != reversed.rend(); ++it)
@@ -79,9 +101,9 @@ std::string TallyText(const Tally& tally, const std::vector<TextRow>& more = {})
     if (tally.levels[i])
       rows.push_back({std::string("  ") + kLevels[i], std::to_string(tally.levels[i])});
   std::map<std::string, long> types;
-  for (const auto& [name, count] : tally.types)
-    types[*name ? name : "(no type)"] += count;
-  rows.push_back({"Number of blocks by type:", ""});
+  for (const auto& [name, count] : tally.subtypes)
+    types[name->empty() ? "(none)" : *name] += count;
+  rows.push_back({"Number of blocks by subtype:", ""});
   for (const auto& [name, count] : types)
     rows.push_back({"  " + name, std::to_string(count)});
   rows.push_back({"Number of pins:", std::to_string(tally.pins)});
@@ -90,17 +112,18 @@ std::string TallyText(const Tally& tally, const std::vector<TextRow>& more = {})
   return "=== " + tally.title + " ===\n\n" + Columns(rows, "   ");
 }
 
-std::vector<TextRow> NetRows(XCad_CadView& view, std::size_t shapes) {
+// Nets by their "Subtype" as the component gives it.
+std::vector<TextRow> NetRows(UtilI::ISharedNcd& design, XCad_CadView& view, std::size_t shapes) {
   std::map<std::string, long> types;
   long nets = 0;
+  const Port::StringBase subtype("Subtype");
   for (Xdm_Network* net : view.GetNetworkItr()) {
-    if ((nets + 1) % 4096 == 0) CheckStop();
-    const auto* pdm = dynamic_cast<Pds_PdmNetwork*>(net);
-    const int type = pdm ? pdm->GetType() : Pds_PdmNetwork::NET_TYPE_LOGIC;
-    ++types[type == Pds_PdmNetwork::NET_TYPE_GROUND  ? "Ground"
-            : type == Pds_PdmNetwork::NET_TYPE_POWER ? "Vcc"
-                                                     : "Logic"];
-    ++nets;
+    if (++nets % 4096 == 0) CheckStop();
+    Port::StringBase text;
+    if (CommonI::RefCountPtr<UtilI::IPropertyValue> value =
+            design.GetNetPropertyValue(net, subtype))
+      value->GetText(text);
+    ++types[text.Length() ? text.str() : "(none)"];
   }
   std::vector<TextRow> rows{{"Number of nets:", std::to_string(nets)}};
   for (const auto& [name, count] : types)
@@ -116,11 +139,12 @@ std::string DesignReport(const Session::Handle& handle, bool hierarchy) {
   XCad_CadView* view = design.GetView();
   std::string text = "Design " + handle.file + ", part " + design.GetPartName().str() + "\n";
   if (!view || !view->GetBlock()) return text;
-  std::vector<Tally> tallies = Walk(view->GetBlock(), hierarchy);
+  Subtypes subtypes(design);
+  std::vector<Tally> tallies = Walk(view->GetBlock(), hierarchy, subtypes);
   tallies.front().title = std::string(view->GetBlock()->GetName()) + " (design)";
   std::vector<Xdh_Shape> shapes;
   if (Xdh_ShapeMgr* mgr = design.GetShapeMgr(); mgr) mgr->GetShapes(shapes);
-  text += "\n" + TallyText(tallies.front(), NetRows(*view, shapes.size()));
+  text += "\n" + TallyText(tallies.front(), NetRows(design, *view, shapes.size()));
   for (std::size_t i = 1; i < tallies.size(); ++i)
     text += "\n" + TallyText(tallies[i]);
   return text;

@@ -1,6 +1,6 @@
 // NcdTcl::DesignReport: the text of `ncd::report_design`, counts of a
 // ready design in the manner of Yosys `stat`: blocks by hierarchy level
-// and by type, nets by type, pins, signals and shapes; with `hierarchy`,
+// and by "Subtype", nets by "Subtype", pins, signals and shapes; with `hierarchy`,
 // the same for the subtree of every module and hard-macro instance.
 //
 // Counts are those of the design file, as design_info counts them
