@@ -13,6 +13,7 @@
 #include "XCad_CadView.h"
 #include "Xdh_ShapeMgr.h"
 #include "Xdm_Network.h"
+#include "Xdm_Pin.h"
 #include "Xdm_Signal.h"
 #include "Xdm_View.h"
 
@@ -115,15 +116,16 @@ std::string TallyText(const Tally& tally, const std::vector<TextRow>& more = {})
   return "=== " + tally.title + " ===\n\n" + Columns(rows, "   ");
 }
 
-// Nets by their "Subtype" as the component gives it. Only a net with a
-// signal in the top block can reach a top-level port and so be an "Input"
-// or "Output" net: the component is asked for those; the others are Vcc,
+// Nets by their "Subtype" as the component gives it. Only a net on a
+// top-level port can be an "Input" or "Output" net: the component is
+// asked for those; the others are Vcc,
 // Ground or Logic by their type, as it answers them (asking it for every
 // net would cost a property value each, about 1 µs).
 std::vector<TextRow> NetRows(UtilI::ISharedNcd& design, XCad_CadView& view, std::size_t shapes) {
   std::unordered_set<const Xdm_Network*> atTop;
-  for (Xdm_Signal* signal : view.GetBlock()->GetSignals())
-    atTop.insert(signal->GetNetwork());
+  for (Xdm_Pin* port : view.GetBlock()->GetPinItr())
+    for (const Xdm_Signal* signal : {port->GetSignal(), port->GetChildSignal()})
+      if (signal) atTop.insert(signal->GetNetwork());
   std::map<std::string, long> types;
   long nets = 0;
   const Port::StringBase subtype("Subtype");
