@@ -1,7 +1,6 @@
 // Pictures: site names give grid places; the SVG of an imported example is
 // well-formed XML (parsed with expat) with one element per placed comp,
 // one outline per RPM, and nets styled by their routing.
-#include <expat.h>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -11,6 +10,7 @@
 
 #include "NcdImport.h"
 #include "NcdImportTestInput.h"
+#include "NcdPlotSvgParse.h"
 #include "NcdPlot_Scene.h"
 #include "NcdPlot_Site.h"
 #include "NcdPlot_Svg.h"
@@ -20,69 +20,29 @@
 
 namespace {
 
+using ncdplot_test::Parse;
+using ncdplot_test::SvgCount;
+
+// Each name's place as x, y, slot, slots and whether it is a whole tile;
+// names without one, numbers with a sign or beyond kMaxCoordinate give none.
 TEST(NcdPlotSite, NamesGivePlaces) {
-  NcdPlot::SitePlace p;
-  ASSERT_TRUE(NcdPlot::PlaceOfSite("X11/Y15/lc5", p));
-  EXPECT_EQ(p.x * 1000 + p.y * 10 + p.slot, 11155);
-  EXPECT_EQ(p.slots, 8);
-  ASSERT_TRUE(NcdPlot::PlaceOfSite("X0/Y3/io1", p));
-  EXPECT_EQ(p.slot * 10 + p.slots, 12);
-  ASSERT_TRUE(NcdPlot::PlaceOfSite("X8/Y13/ram", p));
-  EXPECT_EQ(p.slots, 1);
-  ASSERT_TRUE(NcdPlot::PlaceOfSite("X8/Y14", p));
-  EXPECT_TRUE(p.tile);
-  ASSERT_TRUE(NcdPlot::PlaceOfSite("SLICE_X3Y17", p));
-  EXPECT_EQ(p.x * 100 + p.y, 317);
-  EXPECT_FALSE(NcdPlot::PlaceOfSite("X3/Yq/lc0", p));
-  EXPECT_FALSE(NcdPlot::PlaceOfSite("PLL", p));
-  EXPECT_FALSE(NcdPlot::PlaceOfSite("SLICE_X3", p));
-}
-
-// Counts the SVG's elements by class, inside each top-level group.
-struct SvgCount {
-  std::map<std::string, int> byClass;  // "<group id> <class>"
-  std::vector<std::string> groups;
-  std::vector<std::string> titles;
-  bool inTitle = false;
-  std::string text;
-};
-
-void XMLCALL Start(void* data, const XML_Char* name, const XML_Char** attrs) {
-  auto& c = *static_cast<SvgCount*>(data);
-  std::string id, cls;
-  for (int i = 0; attrs[i]; i += 2) {
-    if (std::string(attrs[i]) == "id") id = attrs[i + 1];
-    if (std::string(attrs[i]) == "class") cls = attrs[i + 1];
+  const std::pair<const char*, const char*> cases[] = {
+      {"X11/Y15/lc5", "11 15 5/8"}, {"X0/Y3/io1", "0 3 1/2"},
+      {"X8/Y13/ram", "8 13 0/1"},   {"X8/Y14", "8 14 0/1 tile"},
+      {"SLICE_X3Y17", "3 17 0/1"},  {"SLICE_X1048576Y1048576", "1048576 1048576 0/1"},
+      {"X3/Yq/lc0", "none"},        {"PLL", "none"},
+      {"SLICE_X3", "none"},         {"SLICE_X2147483647Y0", "none"},
+      {"SLICE_X1048577Y0", "none"}, {"X99999999999/Y0/lc0", "none"},
+      {"SLICE_X-5Y0", "none"},      {"X+1/Y0", "none"}};
+  for (const auto& [name, place] : cases) {
+    NcdPlot::SitePlace p;
+    const std::string got = !NcdPlot::PlaceOfSite(name, p)
+                                ? "none"
+                                : std::to_string(p.x) + " " + std::to_string(p.y) + " " +
+                                      std::to_string(p.slot) + "/" + std::to_string(p.slots) +
+                                      (p.tile ? " tile" : "");
+    EXPECT_EQ(got, place) << name;
   }
-  if (std::string(name) == "g") c.groups.push_back(id);
-  if (!cls.empty()) ++c.byClass[(c.groups.empty() ? "" : c.groups.back()) + " " + cls];
-  c.inTitle = std::string(name) == "title";
-  c.text.clear();
-}
-void XMLCALL End(void* data, const XML_Char* name) {
-  auto& c = *static_cast<SvgCount*>(data);
-  if (std::string(name) == "g") c.groups.pop_back();
-  if (std::string(name) == "title") c.titles.push_back(c.text);
-  c.inTitle = false;
-}
-void XMLCALL Text(void* data, const XML_Char* s, int len) {
-  auto& c = *static_cast<SvgCount*>(data);
-  if (c.inTitle) c.text.append(s, static_cast<std::size_t>(len));
-}
-
-// Parses the SVG; a parse error fails the test.
-SvgCount Parse(const std::string& svg) {
-  SvgCount count;
-  XML_Parser parser = XML_ParserCreate(nullptr);
-  XML_SetUserData(parser, &count);
-  XML_SetElementHandler(parser, Start, End);
-  XML_SetCharacterDataHandler(parser, Text);
-  if (XML_Parse(parser, svg.data(), static_cast<int>(svg.size()), 1) == XML_STATUS_ERROR) {
-    ADD_FAILURE() << "not well-formed: " << XML_ErrorString(XML_GetErrorCode(parser)) << " at line "
-                  << XML_GetCurrentLineNumber(parser);
-  }
-  XML_ParserFree(parser);
-  return count;
 }
 
 std::string Plot(const std::string& path, NcdPlot::Scene* sceneOut = nullptr) {
@@ -143,15 +103,23 @@ TEST(NcdPlot, NetsAreDrawnAsTheirRoutingIs) {
   EXPECT_NE(std::find(svg.titles.begin(), svg.titles.end(), "net none (unrouted, 1 loads)"), svg.titles.end());
 }
 
-// Names with XML's special characters stay well-formed.
-TEST(NcdPlot, NamesAreEscaped) {
+// Names with XML's markup characters and with characters XML forbids give
+// a picture that opens, the forbidden ones shown as escapes; a site far
+// off the grid leaves its comp unplaced.
+TEST(NcdPlot, NamesAreEscapedAndSitesBounded) {
   ncdtest::TempDir dir;
-  const std::string path = dir.Write("x.ncd.json", R"({"format": "ncd-json", "version": 1, "part": "p<&>",
-    "device": {"cell_types": [{"name": "T\"<"}], "cells": [{"name": "SLICE_X1Y1", "type": "T\"<"}]},
-    "top": {"name": "a&b", "level": 0, "blocks": [{"name": "c<1>", "type": "x&y", "level": 3, "site": "SLICE_X1Y1"}]}})");
-  SvgCount svg = Parse(Plot(path));
+  const std::string path =
+      dir.Write("x.ncd.json", R"({"format": "ncd-json", "version": 1, "part": "p<&>",
+    "device": {"cell_types": [{"name": "T\"<"}], "cells": [{"name": "SLICE_X1Y1", "type": "T\"<"},
+                                                          {"name": "SLICE_X2147483647Y0", "type": "T\"<"}]},
+    "top": {"name": "a&b\u0001", "level": 0, "blocks": [
+      {"name": "c<1>\u001b[0m\ufffe\uffff\u007f\t", "type": "x&y", "level": 3, "site": "SLICE_X1Y1"},
+      {"name": "far", "type": "x", "level": 3, "site": "SLICE_X2147483647Y0"}]}})");
+  NcdPlot::Scene scene;
+  SvgCount svg = Parse(Plot(path, &scene));
   EXPECT_EQ(svg.byClass["comps comp"], 1);
-  EXPECT_NE(std::find(svg.titles.begin(), svg.titles.end(), "c<1> (x&y) at SLICE_X1Y1"), svg.titles.end());
+  EXPECT_EQ(scene.unplaced, 1u);
+  EXPECT_EQ(svg.titles[1], "c<1>\\u001B[0m\\uFFFE\\uFFFF\\u007F\\u0009 (x&y) at SLICE_X1Y1");
 }
 
 }  // namespace

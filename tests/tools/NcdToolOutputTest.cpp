@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "NcdPlotSvgParse.h"
 #include "NcdTool_Output.h"
 #include "RunProgram.h"
 #include "TestDesigns.h"
@@ -141,8 +142,12 @@ TEST_F(ToolOutput, EachToolReplacesARegularFileKeepingItsMode) {
     args.insert(args.end(), {"-o", At("design.json")});
     const auto run = ncdtest::RunProgram(tool.name, args);
     EXPECT_EQ(run.status, 0) << tool.name << ": " << run.err;
-    EXPECT_EQ(ncdtest::RunProgram(tool.name, tool.input).out, ncdtest::Slurp(At("design.json")))
-        << tool.name;
+    const std::string written = ncdtest::Slurp(At("design.json"));
+    EXPECT_EQ(ncdtest::RunProgram(tool.name, tool.input).out, written) << tool.name;
+    if (std::string(tool.name) == "ncdplot") {
+      auto svg = ncdplot_test::Parse(written);
+      EXPECT_EQ(svg.byClass["comps comp"] * 10 + svg.byClass["comps comp iob"], 11);
+    }
     EXPECT_EQ(fs::status(At("design.json")).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(std::distance(fs::directory_iterator(m_dir.path()), fs::directory_iterator()),

@@ -56,28 +56,34 @@ void Checker::BlockRules(const Block& b, const std::string& in) const {
   Names(b.modes, key, "mode", in);
 }
 
-// Blocks depth first without recursion; the depth is checked before a
-// block's children are looked at.
+// Blocks depth first without recursion, each with its path (the design
+// may have moved since it was built, and its top with it, so the blocks'
+// parent links are not followed); the depth is checked before a block's
+// children are looked at.
 void Checker::Run(const Design& d) {
   auto name = [](const auto& x) -> std::string_view { return x.name; };
   Names(d.nets, name, "net", "");
   Names(d.cells, name, "cell", "");
   Names(d.cellTypes, name, "cell type", "");
-  Names(
-      d.regions, name, "clock region", "");
+  Names(d.regions, name, "clock region", "");
   Names(d.shapes, name, "shape", "");
   if (d.top.name.empty()) Fail("an empty name of the top block");
-  std::vector<std::pair<const Block*, int>> pending{{&d.top, 0}};
+  struct Pending {
+    const Block* block;
+    int depth;
+    std::string path;
+  };
+  std::vector<Pending> pending{{&d.top, 0, ""}};
   while (!pending.empty()) {
-    const auto [block, depth] = pending.back();
+    const Pending p = std::move(pending.back());
     pending.pop_back();
-    if (depth > kMaxDepth) {
+    if (p.depth > kMaxDepth) {
       Fail("blocks nested deeper than " + std::to_string(kMaxDepth) + " levels at block " +
-           Quote(block->Path()));
+           Quote(p.path));
     }
-    BlockRules(*block, block->parent ? " in block " + Quote(block->Path()) : " in the top block");
-    for (const auto& child : block->blocks)
-      pending.emplace_back(child.get(), depth + 1);
+    BlockRules(*p.block, p.depth ? " in block " + Quote(p.path) : " in the top block");
+    for (const auto& child : p.block->blocks)
+      pending.push_back({child.get(), p.depth + 1, p.depth ? p.path + "/" + child->name : child->name});
   }
 }
 

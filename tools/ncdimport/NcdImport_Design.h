@@ -48,6 +48,9 @@ struct Block {
   std::vector<Signal> signals;
   std::vector<Pin> pins;
   std::vector<std::unique_ptr<Block>> blocks;
+  // The enclosing block. Blocks are held by their parents and never move,
+  // but the top moves with its design: Import() answers a design whose top's
+  // children point at its top, which a later move of the design undoes.
   Block* parent = nullptr;
 
   // The block's signal for a net, named after the net; made on first use.

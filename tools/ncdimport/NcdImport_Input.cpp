@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "NcdTool_Utf8.h"
 #include "Pds_PahJsonReader.h"
 
 namespace NcdImport {
@@ -63,33 +64,10 @@ std::string ReadInput(const std::string& path, std::uint64_t limit) {
   return text;
 }
 
-namespace {
-
-// The length of the UTF-8 sequence at `at`, or 0 when it is none (overlong
-// forms, surrogates and code points above U+10FFFF included).
-std::size_t SequenceAt(std::string_view text, std::size_t at) {
-  const auto byte = [&](std::size_t i) {
-    return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0u;
-  };
-  const unsigned c = byte(0);
-  if (c < 0x80) return 1;
-  const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
-  if (length == 0 || c > 0xF4) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return 0;
-  }
-  const unsigned second = byte(1);
-  if ((c == 0xE0 && second < 0xA0) || (c == 0xED && second >= 0xA0) ||
-      (c == 0xF0 && second < 0x90) || (c == 0xF4 && second >= 0x90))
-    return 0;
-  return length;
-}
-
-}  // namespace
-
 void CheckText(const std::string& path, std::string_view text) {
   for (std::size_t at = 0; at < text.size();) {
-    const std::size_t length = SequenceAt(text, at);
+    char32_t code;
+    const std::size_t length = NcdTool::Utf8At(text, at, code);
     if (length == 0 || text[at] == '\0') {
       throw Error(path + ":" + Position(text, at) + ": " +
                   (length ? "the NUL character (\\u0000) has no place in the text"

@@ -349,6 +349,7 @@ Design Import(const Inputs& inputs, Notes& notes) {
   Design design = Mapper(netlist, inputs.pcf.empty() ? nullptr : &pcf,
                          inputs.sdf.empty() ? nullptr : &sdf, notes)
                       .Run();
+  for (auto& child : design.top.blocks) child->parent = &design.top;
   CheckDesign(design, inputs.netlist);
   return design;
 }

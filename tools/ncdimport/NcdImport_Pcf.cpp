@@ -48,7 +48,7 @@ Pcf ReadPcf(const std::string& path, Notes& notes, std::uint64_t limit) {
         if (w[i] == o.name) option = &o;
       }
       if (!option) {
-        if (w[i][0] == '-') throw Error(where + ": unknown set_io option '" + w[i] + "'");
+        if (w[i][0] == '-') throw Error(where + ": unknown set_io option " + Quote(w[i]));
         args.push_back(w[i]);
         continue;
       }
@@ -65,7 +65,7 @@ Pcf ReadPcf(const std::string& path, Notes& notes, std::uint64_t limit) {
     io.port = args[0];
     io.pin = args[1];
     if (const PcfIo* before = pcf.Find(io.port)) {
-      throw Error(where + ": port '" + io.port + "' is already constrained on line " +
+      throw Error(where + ": port " + Quote(io.port) + " is already constrained on line " +
                   std::to_string(before->line));
     }
     pcf.index.emplace(io.port, pcf.ios.size());

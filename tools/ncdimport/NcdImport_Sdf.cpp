@@ -130,7 +130,7 @@ Sdf SdfReader::Read() {
   m_sdf.path = m_path;
   Expect(Token::Open, "'('");
   Expect(Token::Atom, "DELAYFILE");
-  if (m_atom != "DELAYFILE") Fail(m_tokenStart, "expected DELAYFILE, not '" + m_atom + "'");
+  if (m_atom != "DELAYFILE") Fail(m_tokenStart, "expected DELAYFILE, not " + Quote(m_atom));
   ReadDelayFile();
   if (Next() != Token::End) Fail(m_tokenStart, "text after the end of DELAYFILE");
   return std::move(m_sdf);

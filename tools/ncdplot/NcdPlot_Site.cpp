@@ -7,10 +7,13 @@ namespace NcdPlot {
 
 namespace {
 
-// Reads the digits at `at`; false when there are none.
+// Reads the digits at `at` (no sign); false when there are none or they
+// exceed kMaxCoordinate, so that the grid's extent (a coordinate + 1) and
+// the picture's arithmetic cannot overflow.
 bool Number(std::string_view text, std::size_t& at, int& value) {
+  if (at >= text.size() || !std::isdigit(static_cast<unsigned char>(text[at]))) return false;
   auto [end, ec] = std::from_chars(text.data() + at, text.data() + text.size(), value);
-  if (ec != std::errc() || end == text.data() + at) return false;
+  if (ec != std::errc() || value > kMaxCoordinate) return false;
   at = static_cast<std::size_t>(end - text.data());
   return true;
 }

@@ -14,7 +14,12 @@ struct SitePlace {
   bool tile = false;  // the name is a whole tile ("X11/Y15")
 };
 
-// False when the name gives no position.
+// The largest coordinate a site may have to be drawn: far beyond any
+// device's grid, and small enough for the picture's arithmetic.
+inline constexpr int kMaxCoordinate = 1 << 20;
+
+// False when the name gives no position (a site beyond kMaxCoordinate
+// counts as having none: its comp is drawn as unplaced).
 bool PlaceOfSite(std::string_view name, SitePlace& place);
 
 }  // namespace NcdPlot

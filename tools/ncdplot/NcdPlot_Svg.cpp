@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <utility>
+
+#include "NcdTool_Utf8.h"
 
 namespace NcdPlot {
 
@@ -37,16 +40,33 @@ const char* ModuleColour(int module) {
 
 const char* kRouteClass[] = {"full", "partial", "unrouted"};
 
+// Text for an element or an attribute value. XML's markup characters
+// become references; characters XML forbids (the controls but tab, line
+// feed and carriage return, U+FFFE, U+FFFF), which would make the picture
+// fail to open, and the other controls (names seldom hold them on
+// purpose) are shown as escapes ("\u0001"); bytes that are not UTF-8 as
+// U+FFFD.
 std::string Escape(std::string_view text) {
+  static constexpr std::pair<char, const char*> kMarkup[] = {
+      {'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'"', "&quot;"}};
   std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+  for (std::size_t at = 0; at < text.size();) {
+    char32_t code;
+    const std::size_t length = NcdTool::Utf8At(text, at, code);
+    const auto markup = std::find_if(std::begin(kMarkup), std::end(kMarkup),
+                                     [&](const auto& m) { return code == char32_t(m.first); });
+    if (length == 0) {
+      out += "\xEF\xBF\xBD";
+    } else if (markup != std::end(kMarkup)) {
+      out += markup->second;
+    } else if (code < 0x20 || (code >= 0x7F && code < 0xA0) || code == 0xFFFE || code == 0xFFFF) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(code));
+      out += escape;
+    } else {
+      out.append(text, at, length);
     }
+    at += length ? length : 1;
   }
   return out;
 }
