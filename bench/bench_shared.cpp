@@ -26,6 +26,8 @@
 #include "Xdm_Block.h"
 #include "Xdm_Network.h"
 #include "Xdm_Object.h"
+#include "Xdm_Pin.h"
+#include "Xdm_Signal.h"
 #include "Xdm_View.h"
 
 namespace {
@@ -157,6 +159,28 @@ void BM_BareBitLoop_Nets(benchmark::State& s) {
   BareBitLoop(s, TheSubject().networks, TheSubject().design->GetView()->GetMaxNetworks());
 }
 
+// The floor of a pin count's first pass: reads every pin's direction, block
+// by block, and the network of each input's signal (per network).
+void BM_PinWalkFloor(benchmark::State& state) {
+  Subject& subject = TheSubject();
+  if (!subject.error.empty()) return state.SkipWithError(subject.error.c_str());
+  PassTimer timer;
+  for (auto _ : state) {
+    auto start = Clock::now();
+    std::uint64_t inputs = 0;
+    for (Xdm_Block* block : subject.blocks) {
+      for (Xdm_Pin* pin : block->GetPinItr()) {
+        if (!pin->IsBlockInput()) continue;
+        const Xdm_Signal* signal = pin->GetSignal();
+        inputs += signal && signal->GetNetwork();
+      }
+    }
+    benchmark::DoNotOptimize(inputs);
+    timer.Add(state, start);
+  }
+  timer.Report(state, subject.networks.size());
+}
+
 // Load/Get/release of the cached small design: no read after the first.
 void BM_CachedCycle(benchmark::State& state) {
   Subject& subject = TheSubject();
@@ -184,6 +208,7 @@ BENCHMARK(BM_IsNetVisible_FirstPass)->UseManualTime()->Unit(benchmark::kMillisec
 BENCHMARK(BM_IsNetVisible_SecondPass)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GetPinCount_FirstPass)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GetPinCount_SecondPass)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PinWalkFloor)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CachedCycle)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -106,6 +106,9 @@ class SharedNcd : public UtilC::SharedFileT<Key, Mgr, SharedNcd>, public UtilI::
   // Whether `pin` is a visible pin at the end of its net: it lacks a
   // signal or a child signal.
   bool IsTerminalPin(const Xdm_Pin* pin);
+  // Whether `pin` of `block` is visible, given that the block's parent
+  // does not hide it.
+  static bool IsShownIn(const Xdm_Pin* pin, const Xdm_Block* block);
 
   // ISharedNcd.
   Port::StringBase GetFileName() override;
@@ -165,6 +168,9 @@ class SharedNcd : public UtilC::SharedFileT<Key, Mgr, SharedNcd>, public UtilI::
   std::uint32_t MaxBlocks() const;
   std::uint32_t MaxNetworks() const;
   std::uint32_t CountTerminalLoads(const Xdm_Network* network);
+  // Counts every network's terminal loads in one pass over the pins and
+  // stores the counts not known yet. Under the design lock.
+  void CountAllTerminalLoads();
 
   Loader* m_loader;
   const std::uint64_t m_serial;
@@ -178,6 +184,7 @@ class SharedNcd : public UtilC::SharedFileT<Key, Mgr, SharedNcd>, public UtilI::
   BitCache m_blockVisible;
   BitCache m_netVisible;
   CountCache m_pinCounts;
+  std::uint64_t m_pinsWalkedAlone = 0;  // by networks counted one by one (design lock)
 };
 
 }  // namespace UtilC::SharedNcd

@@ -7,6 +7,7 @@
 // makes no others.
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "Pds_Exception.h"
 #include "Pds_PahIoUsage.h"
@@ -86,8 +87,12 @@ const Xdm_Pin* FindPinByName(const Xdm_Network* network, const Port::StringBase&
 
 // ---- visibility
 
-std::uint32_t SharedNcd::MaxBlocks() const { return m_view ? m_view->GetMaxBlocks() : 0; }
-std::uint32_t SharedNcd::MaxNetworks() const { return m_view ? m_view->GetMaxNetworks() : 0; }
+std::uint32_t SharedNcd::MaxBlocks() const {
+  return m_view ? m_view->GetMaxBlocks() : 0;
+}
+std::uint32_t SharedNcd::MaxNetworks() const {
+  return m_view ? m_view->GetMaxNetworks() : 0;
+}
 
 template <class Evaluate>
 bool SharedNcd::Cached(BitCache& cache, std::uint32_t max, std::uint32_t id, Evaluate evaluate) {
@@ -114,7 +119,8 @@ CitI::Result SharedNcd::IsBlockVisible(const Xdm_Block* block) {
 
 CitI::Result SharedNcd::IsBlockVisibleLocked(const Xdm_Block* block, std::uint32_t id) {
   Port_ThrGuard guard(DesignLock());
-  return Answer(Cached(m_blockVisible, MaxBlocks(), id, [block] { return IsBlockVisibleUncached(block); }));
+  return Answer(
+      Cached(m_blockVisible, MaxBlocks(), id, [block] { return IsBlockVisibleUncached(block); }));
 }
 
 bool SharedNcd::IsCompVisible(const Xdm_Block* block) {
@@ -128,9 +134,13 @@ CitI::Result SharedNcd::IsPinVisible(const Xdm_Pin* pin) {
   const Xdm_Block* block = Xdm_Parent::GetParentObject(pin);
   const Xdm_Block* parent = block ? block->GetParent() : nullptr;
   if (parent != nullptr && IsSecured(parent)) return 0;
-  if (!Pdm(pin)->IsImplicit()) return 1;
-  return Answer(block != nullptr && Pdm(block)->GetHierLevel() == Pds_PdmBlock::HIER_LEVEL_BEL &&
-                Pdm(pin)->GetExtendedPinType().IsPad());
+  return Answer(IsShownIn(pin, block));
+}
+
+bool SharedNcd::IsShownIn(const Xdm_Pin* pin, const Xdm_Block* block) {
+  if (!Pdm(pin)->IsImplicit()) return true;
+  return block != nullptr && Pdm(block)->GetHierLevel() == Pds_PdmBlock::HIER_LEVEL_BEL &&
+         Pdm(pin)->GetExtendedPinType().IsPad();
 }
 
 CitI::Result SharedNcd::IsSignalVisible(const Xdm_Signal* signal) {
@@ -166,7 +176,8 @@ CitI::Result SharedNcd::IsNetVisible(const Xdm_Network* network) {
 
 CitI::Result SharedNcd::IsNetVisibleLocked(const Xdm_Network* network, std::uint32_t id) {
   Port_ThrGuard guard(DesignLock());
-  return Answer(Cached(m_netVisible, MaxNetworks(), id, [this, network] { return IsNetVisibleUncached(network); }));
+  return Answer(Cached(m_netVisible, MaxNetworks(), id,
+                       [this, network] { return IsNetVisibleUncached(network); }));
 }
 
 // ---- pin counts
@@ -181,6 +192,7 @@ bool SharedNcd::IsTerminalPin(const Xdm_Pin* pin) {
 std::uint32_t SharedNcd::CountTerminalLoads(const Xdm_Network* network) {
   std::uint32_t count = 0;
   AnyPin(network, [&](const Xdm_Pin* pin) {
+    ++m_pinsWalkedAlone;
     if ((pin->IsBlockInput() || pin->IsBlockBidir()) && IsTerminalPin(pin)) ++count;
     return false;
   });
@@ -196,17 +208,82 @@ std::uint32_t SharedNcd::GetPinCount(const Xdm_Network* network) {
   return GetPinCountLocked(network, id);
 }
 
+namespace {
+
+// Counting one network walks pins that lie all over a large design. A few
+// networks are counted alone (a client that asks about a few pays for
+// those); once the pins walked that way reach this share of the view's
+// pins, the next question counts every network at once, walking the view
+// in its order.
+constexpr std::uint32_t kAloneShare = 256;
+
+}  // namespace
+
 std::uint32_t SharedNcd::GetPinCountLocked(const Xdm_Network* network, std::uint32_t id) {
   Port_ThrGuard guard(DesignLock());
   const std::uint32_t max = m_view->GetMaxNetworks();
   m_pinCounts.Fit(max);
   if (id >= max) return 0;
   std::uint32_t count = m_pinCounts.Peek(id);
-  if (count == CountCache::kNotCounted) {
-    count = CountTerminalLoads(network);
-    m_pinCounts.Store(id, count);
+  if (count != CountCache::kNotCounted) return count;
+  // A network the view no longer holds (removed or replaced) is counted alone.
+  if (m_pinsWalkedAlone >= m_view->GetMaxPins() / kAloneShare &&
+      m_view->GetNetworkByBridgeId(id) == network) {
+    CountAllTerminalLoads();
+    return m_pinCounts.Peek(id);
   }
+  count = CountTerminalLoads(network);
+  m_pinCounts.Store(id, count);
   return count;
+}
+
+// The answers of CountTerminalLoads for every network at once, from the
+// pins' side: a terminal pin has one signal, lies once in that signal's
+// pins, which lies once in its network's signals. Blocks and their pins
+// are read in the view's order, a hidden block's pins skipped together.
+// The pins' signals and their networks lie anywhere: each batch fetches
+// its signals, then their networks, before reading them.
+void SharedNcd::CountAllTerminalLoads() {
+  const std::uint32_t networks = m_view->GetMaxNetworks();
+  const std::uint32_t blocks = m_view->GetMaxBlocks();
+  std::vector<std::uint32_t> counts(networks, 0);
+  constexpr std::uint32_t kBatch = 64;
+  const Xdm_Signal* signals[kBatch];
+  const Xdm_Network* nets[kBatch];
+  std::uint32_t size = 0;
+  auto flush = [&] {
+    std::uint32_t found = 0;
+    for (std::uint32_t i = 0; i < size; ++i) {
+      if (const Xdm_Network* network = signals[i]->GetNetwork()) {
+        __builtin_prefetch(network);
+        nets[found++] = network;
+      }
+    }
+    for (std::uint32_t i = 0; i < found; ++i) {
+      const std::uint32_t id = Xdm_BridgeId::GetBridgeId(nets[i]);
+      if (id < networks) ++counts[id];
+    }
+    size = 0;
+  };
+  for (std::uint32_t b = 0; b < blocks; ++b) {
+    const Xdm_Block* block = m_view->GetBlockByBridgeId(b);
+    const Xdm_Block* parent = block ? block->GetParent() : nullptr;
+    if (block == nullptr || (parent != nullptr && IsSecured(parent))) continue;
+    for (const Xdm_Pin* pin : block->GetPinItr()) {
+      if (!(pin->IsBlockInput() || pin->IsBlockBidir()) || !IsShownIn(pin, block)) continue;
+      const Xdm_Signal* signal = pin->GetSignal();
+      const Xdm_Signal* child = pin->GetChildSignal();
+      if (signal != nullptr && child != nullptr) continue;  // it passes the net on
+      if (signal == nullptr && child == nullptr) continue;
+      signals[size] = signal ? signal : child;
+      __builtin_prefetch(signals[size]);
+      if (++size == kBatch) flush();
+    }
+  }
+  flush();
+  for (std::uint32_t id = 0; id < networks; ++id) {
+    if (m_pinCounts.Peek(id) == CountCache::kNotCounted) m_pinCounts.Store(id, counts[id]);
+  }
 }
 
 // ---- IOBs

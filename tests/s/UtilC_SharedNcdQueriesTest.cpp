@@ -1,9 +1,13 @@
 // What clients may see of a design, net pin counts, and the IOB questions.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
+#include "NcdGen.h"
 #include "Port_MsgManData.h"
 #include "SharedNcdTestDesign.h"
 #include "Xdm_ViewEditor.h"
@@ -193,6 +197,90 @@ DesignPtr IoDesign() {
      {"name": "lone_other", "level": 3, "external": true,
       "pins": [{"name": "DIFFI_IN", "signal": "lone"}, {"name": "PAD", "signal": "lone"}]}
     ]})");
+}
+
+// Networks enough for a pass over all of them to count at once, with pins
+// of every kind: inputs, bidirectional and implicit pins (a pad among
+// them), outputs, pins that pass a net into a block, and comps whose
+// security (every seventh) hides their bels' pins.
+DesignPtr PinKindsDesign() {
+  std::string nets;
+  std::string signals;
+  std::string blocks;
+  for (int k = 0; k < 1200; ++k) {
+    const std::string n = std::to_string(k);
+    nets += (k ? ", " : "") + std::string(R"({"name": "n)") + n + R"("})";
+    signals +=
+        (k ? ", " : "") + std::string(R"({"name": "s)") + n + R"(", "net": "n)" + n + R"("})";
+    blocks += (k ? ", " : "") + std::string(R"({"name": "c)") + n + R"(", "level": 3)" +
+              (k % 7 ? "" : R"(, "netlist_security": 1)") +
+              R"(, "signals": [{"name": "i", "net": "n)" + n +
+              R"("}], "pins": [{"name": "A", "signal": "s)" + n +
+              R"("}, {"name": "B", "dir": "bidir", "signal": "s)" + n +
+              R"("}, {"name": "O", "dir": "output", "signal": "s)" + n +
+              R"("}, {"name": "I", "implicit": true, "signal": "s)" + n +
+              R"("}, {"name": "T", "signal": "s)" + n + R"(", "child_signal": "i"}],
+      "blocks": [{"name": "b", "level": 4, "pins": [{"name": "X", "signal": "i"},
+        {"name": "Y", "dir": "bidir", "signal": "i"},
+        {"name": "P", "dir": "bidir", "implicit": true, "pad": true, "signal": "i"}]}]})";
+  }
+  return Load(nets, R"({"name": "t", "level": 0, "signals": [)" + signals + R"(], "blocks": [)" +
+                        blocks + "]}");
+}
+
+DesignPtr GeneratedDesign(std::uint64_t seed) {
+  const std::string path = std::filesystem::temp_directory_path() /
+                           ("s_design_test_gen_" + std::to_string(getpid()) + ".json");
+  {
+    std::ofstream out(path, std::ios::binary);
+    NcdGen::WriteDesign({6000, seed}, out);
+  }
+  DesignPtr design = LoadFile(path);
+  std::filesystem::remove(path);
+  return design;
+}
+
+// Edits of every kind, spread over the view.
+void EditAllOver(Xdm_View& view) {
+  Xdm_ViewEditor editor(view);
+  std::vector<Xdm_Network*> nets;
+  for (Xdm_Network* net : view.GetNetworkItr())
+    nets.push_back(net);
+  editor.RemoveNetwork(nets[5]);
+  editor.ReplaceNetwork(nets[7]);
+  editor.RemoveBlock(view.GetBlock()->GetBlocks()[3]);
+  for (std::uint32_t id = 0; id < view.GetMaxPins(); id += 97) {
+    if (Xdm_Pin* pin = view.GetPinByBridgeId(id)) editor.RemovePin(pin);
+  }
+  for (std::uint32_t id = 1; id < view.GetMaxSignals(); id += 89) {
+    if (Xdm_Signal* signal = view.GetSignalByBridgeId(id)) editor.RemoveSignal(signal);
+  }
+}
+
+// A pass over every network counts most of them at once, walking the pins;
+// each count must be the one a network counted alone gets (by a design
+// object that was asked nothing else).
+TEST(SharedNcdPinCount, CountsOfAPassOverEveryNetworkAreThoseOfEachAlone) {
+  for (DesignPtr (*make)() : {+[] { return PinKindsDesign(); }, +[] { return GeneratedDesign(1); },
+                              +[] { return GeneratedDesign(2); }}) {
+    DesignPtr d = make();
+    ASSERT_NE(d->GetView(), nullptr);
+    EditAllOver(*d->GetView());
+    std::vector<std::uint32_t> alone;
+    std::uint32_t loads = 0;
+    for (Xdm_Network* net : d->GetView()->GetNetworkItr()) {
+      DesignPtr fresh = NewDesign("alone");
+      fresh->SetView(d->GetView());
+      alone.push_back(fresh->GetPinCount(net));
+      loads += alone.back();
+      fresh->SetView(nullptr);
+    }
+    ASSERT_GT(alone.size(), 1100u);
+    std::size_t i = 0;
+    for (Xdm_Network* net : d->GetView()->GetNetworkItr())
+      EXPECT_EQ(d->GetPinCount(net), alone[i++]) << net->GetName();
+    EXPECT_GT(loads, 2 * i);
+  }
 }
 
 TEST(SharedNcdIo, DirectionClockAndDiffPairsOfIobs) {
