@@ -91,9 +91,9 @@ void S::BuildTables() {
   Fill(*this, m_store->m_pinTable, m_store->m_pins);
   Fill(*this, m_store->m_signalTable, m_store->m_signals);
   Fill(*this, m_store->m_networkTable, m_store->m_networks);
-  // A block's signals are a run of signal ids, as its pins are of pin ids.
-  m_store->m_blockSignalPool = m_store->m_signalTable;
-  m_store->m_netList = m_store->m_networkTable;
+  // A block's signals are a run of signal ids, as its pins are of pin ids,
+  // and the nets' list is the network table: both are read from the tables
+  // until an editor changes them (Xdm_ViewStore::BlockSignalPool).
 }
 
 // Children in id order are children in file order.

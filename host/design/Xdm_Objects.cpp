@@ -56,7 +56,7 @@ Xdm_Itr<Xdm_Block> Xdm_Block::GetBlockItr() const {
 }
 
 Xdm_Range<Xdm_Signal> Xdm_Block::GetSignals() const {
-  return {m_f.store->m_blockSignalPool.data() + m_f.signals.first, m_f.signals.count};
+  return {m_f.store->BlockSignalPool().data() + m_f.signals.first, m_f.signals.count};
 }
 
 Xdm_Itr<Xdm_Signal> Xdm_Block::GetSignalItr() const {
@@ -203,7 +203,7 @@ Xdm_PropertyHolder* Xdm_View::GetPropertyHolderByBridgeId(std::uint32_t id) cons
 }
 
 Xdm_Itr<Xdm_Network> Xdm_View::GetNetworkItr() const {
-  const auto& list = m_store->m_netList;
+  const auto& list = m_store->NetList();
   return {list.data(), list.data() + list.size()};
 }
 
@@ -215,6 +215,16 @@ Xdm_DesignInfo* Xdm_View::GetAppObject() const {
 
 Xdm_ViewStore::Xdm_ViewStore() = default;
 Xdm_ViewStore::~Xdm_ViewStore() = default;
+
+void Xdm_ViewStore::SeparateLists() {
+  if (m_listsSeparate) return;
+  m_blockSignalPool = m_signalTable;
+  m_netList.clear();
+  for (Xdm_Network* net : m_networkTable) {
+    if (net != nullptr) m_netList.push_back(net);
+  }
+  m_listsSeparate = true;
+}
 
 const char* Xdm_ViewStore::StoreFullName(std::atomic<const char*>& slot, const std::string& text) {
   Port_ThrGuard guard(m_nameLock);

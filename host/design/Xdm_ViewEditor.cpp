@@ -45,7 +45,9 @@ void ReplaceIn(std::vector<T*>& pool, Xdm_Slice slice, const T* from, T* to) {
 
 }  // namespace
 
-Xdm_ViewEditor::Xdm_ViewEditor(Xdm_View& view) : m_store(A::Store(view)) {}
+Xdm_ViewEditor::Xdm_ViewEditor(Xdm_View& view) : m_store(A::Store(view)) {
+  m_store.SeparateLists();
+}
 
 // ---- pins and signals
 
@@ -277,7 +279,8 @@ void Xdm_ViewEditor::RemoveShape(Xdm_PropertyHolder* shape) {
 
 void Xdm_ViewEditor::InsertShapeWithoutObject(std::size_t position) {
   position = std::min(position, m_store.m_shapeList.size());
-  m_store.m_shapeList.insert(m_store.m_shapeList.begin() + static_cast<std::ptrdiff_t>(position), nullptr);
+  m_store.m_shapeList.insert(m_store.m_shapeList.begin() + static_cast<std::ptrdiff_t>(position),
+                             nullptr);
 }
 
 void Xdm_ViewEditor::SetShapesAvailable(bool available) {

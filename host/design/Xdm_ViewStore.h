@@ -110,6 +110,20 @@ class Xdm_ViewStore {
   // first; answers the slot's value.
   const char* StoreFullName(std::atomic<const char*>& slot, const std::string& text);
 
+  // Blocks' signal slices index this pool, and the view lists its networks
+  // in this order. Both are the tables themselves until an editor first
+  // changes a view (SeparateLists), which spares every loaded view a copy
+  // of each.
+  const std::vector<Xdm_Signal*>& BlockSignalPool() const {
+    return m_listsSeparate ? m_blockSignalPool : m_signalTable;
+  }
+  const std::vector<Xdm_Network*>& NetList() const {
+    return m_listsSeparate ? m_netList : m_networkTable;
+  }
+  // Gives the block-signal pool and the network list storage of their own,
+  // copies of the tables (once), so that editing one leaves the other.
+  void SeparateLists();
+
   Xdm_View* m_view = nullptr;
   std::string m_partName;
   Xdm_StringArena m_strings;
@@ -137,12 +151,12 @@ class Xdm_ViewStore {
 
   // Pools that lists are slices of.
   std::vector<Xdm_Block*> m_childPool;
-  std::vector<Xdm_Signal*> m_blockSignalPool;
+  std::vector<Xdm_Signal*> m_blockSignalPool;  // see BlockSignalPool()
   std::vector<Xdm_Pin*> m_signalPinPool;
   std::vector<Xdm_Signal*> m_netSignalPool;
   std::vector<std::pair<const char*, const char*>> m_pairs;  // modes and gcd
 
-  std::vector<Xdm_Network*> m_netList;           // file order
+  std::vector<Xdm_Network*> m_netList;           // file order; see NetList()
   std::vector<Xdm_PropertyHolder*> m_shapeList;  // file order
   bool m_shapesAvailable = true;
   Xdm_Block* m_top = nullptr;
@@ -153,6 +167,7 @@ class Xdm_ViewStore {
   std::unordered_map<const Xdm_Block*, XCad_RhoNode*> m_rho;
 
  private:
+  bool m_listsSeparate = false;
   Port_ThrMutex m_nameLock;  // guards m_fullNames; taken last, held briefly
   Xdm_StringArena m_fullNames;
 };
