@@ -14,6 +14,7 @@
 #include "NcdTcl_Help.h"
 #include "NcdTcl_ObjectCommands.h"
 #include "NcdTcl_Options.h"
+#include "Pds_PahLoadProgress.h"
 
 namespace NcdTcl {
 
@@ -93,11 +94,36 @@ void OpenDesign(Session& session, Tcl_Interp* interp, int objc, Args objv) {
 
 // ---- handles ----
 
+const OptionEntry kStatusOptions[] = {
+    {"-progress", nullptr, "answer the state, the bytes of the file read and the file's size"},
+    {"--", nullptr, "ends the options"},
+    {nullptr}};
+
+// Bytes read and the total: the running read's figures while loading (0 0
+// until it has begun), the file's size twice once ready, 0 0 once failed.
+std::pair<std::uint64_t, std::uint64_t> ProgressOf(const Session::Handle& handle) {
+  if (handle.state == LoadState::Ready) {
+    std::error_code error;
+    const std::uint64_t size = std::filesystem::file_size(handle.file, error);
+    return error ? std::pair<std::uint64_t, std::uint64_t>{0, 0} : std::pair{size, size};
+  }
+  Pds_PahLoadProgress::Figures figures;
+  if (handle.state == LoadState::Failed || !Pds_PahLoadProgress::Of(handle.name.str(), figures))
+    return {0, 0};
+  return {figures.done, figures.total};
+}
+
 void LoadStatus(Session& session, Tcl_Interp* interp, int objc, Args objv) {
-  Plain(interp, objc, objv, 1, "load_status");
-  Session::Handle& handle = session.Find(objv[1]);
+  ParsedOptions options = ParseOptions(interp, objc, objv, kStatusOptions);
+  RequireArgs(interp, objv, options, 1, UsageOf("load_status"));
+  Session::Handle& handle = session.Find(options.Arg(0));
   session.Refresh(handle);
-  SetText(interp, StateName(handle.state));
+  if (!options.Has(0)) return SetText(interp, StateName(handle.state));
+  const auto [done, total] = ProgressOf(handle);
+  Tcl_Obj* items[] = {Tcl_NewStringObj(StateName(handle.state), -1),
+                      Tcl_NewWideIntObj(static_cast<Tcl_WideInt>(done)),
+                      Tcl_NewWideIntObj(static_cast<Tcl_WideInt>(total))};
+  Tcl_SetObjResult(interp, Tcl_NewListObj(3, items));
 }
 
 void CancelLoad(Session& session, Tcl_Interp* interp, int objc, Args objv) {
@@ -159,8 +185,12 @@ const CommandEntry kCommands[] = {
      "answers a loading handle at once and, from the event loop, runs script with the handle "
      "and its state (ready or failed) appended.",
      nullptr},
-    {"load_status", LoadStatus, nullptr, "handle",
-     "Answers the state of a handle: loading, ready or failed.", "", nullptr},
+    {"load_status", LoadStatus, kStatusOptions, "handle",
+     "Answers the state of a handle: loading, ready or failed.",
+     "With -progress it answers a list of the state, the bytes of the file read so far and "
+     "the file's size (for a gzip file, of its compressed data): 0 0 before the read begins, "
+     "the size twice once ready, 0 0 once failed.",
+     nullptr},
     {"cancel_load", CancelLoad, nullptr, "handle", "Gives up a pending load; the handle is closed.",
      "", nullptr},
     {"close_design", CloseDesign, nullptr, "handle",

@@ -11,6 +11,7 @@
 #include "NcdTcl_LoadNotes.h"
 #include "NcdTcl_Object.h"
 #include "NcdTcl_Owner.h"
+#include "NcdTcl_ProgressLine.h"
 #include "NcdTcl_Services.h"
 
 namespace NcdTcl {
@@ -181,6 +182,7 @@ Session::Handle& Session::OpenBlocking(Handle&& proto) {
   HeldNote note(KeyOf(proto.owner.get(), proto.file));
   LoadNotes::CallNotes notes;
   try {
+    const ProgressLine line(m_interp, proto.name.str());
     CitI::Result status = m_mgr->Load(proto.requester, proto.name, proto.owner, true);
     if (WaitForRead(proto, status) == 1)
       proto.design = m_mgr->Get(proto.requester, proto.name, proto.owner);

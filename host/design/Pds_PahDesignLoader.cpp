@@ -9,6 +9,7 @@
 
 #include "Pds_Exception.h"
 #include "Pds_PahJsonLoader.h"
+#include "Pds_PahLoadProgress.h"
 #include "Port_Thr.h"
 #include "Rf_Device.h"
 #include "Rf_DeviceCatalogue.h"
@@ -28,8 +29,8 @@ struct Loaded {
 // Reading in a scope of its own frees the reader's indexes before the
 // model is made.
 // Cancelling the loading thread stops the read early.
-Loaded ReadFile(const std::string& fileName) {
-  Pds_PahJsonLoader reader(fileName, &Port_ThrThread::cancelRequested);
+Loaded ReadFile(const std::string& fileName, Pds_PahLoadProgress::Entry& progress) {
+  Pds_PahJsonLoader reader(fileName, &Port_ThrThread::cancelRequested, &progress);
   Loaded loaded;
   loaded.store = reader.Load();
   loaded.faults = reader.Faults();
@@ -94,7 +95,9 @@ Xdm_View* Pds_PahDesignLoader::LoadAndSpecializeImpl(const Port::StringBase& fil
     throw Pds_Exception("Pds_PahDesignLoader", __LINE__,
                         Port::StringBase::doFormat("unknown transaction type %d", int(type)));
   }
-  Loaded loaded = ReadFile(fileName.str());
+  // Filed for the whole load, the test hooks' wait included.
+  Pds_PahLoadProgress::Entry progress(fileName.str());
+  Loaded loaded = ReadFile(fileName.str(), progress);
   std::unique_ptr<XCad_CadModel> model(instantiator->Instantiate(fileName.c_str(), appName.c_str(),
                                                                  loaded.store->m_partName.c_str()));
   if (model == nullptr) {

@@ -16,6 +16,8 @@
 // thousand objects and throws Pds_Exception "<file>: reading cancelled".
 // The file's "faults" object adds test hooks (a delay, which a cancel ends
 // with that exception, then a chosen exception).
+// While it runs, a load files its progress under its file name
+// (Pds_PahLoadProgress.h).
 // A successful load records the design's device in the process-wide device
 // catalogue (Rf_DeviceCatalogue.h).
 //

@@ -49,9 +49,11 @@ struct Pds_PahFaults {
 
 class Pds_PahJsonLoader {
  public:
-  // `stop` is asked while reading and finishing (see Pds_PahJsonReader).
+  // `stop` is asked while reading and finishing; `progress` follows the
+  // read (see Pds_PahJsonReader). Either may be null.
   explicit Pds_PahJsonLoader(const std::string& fileName,
-                             Pds_PahJsonReader::StopTest stop = nullptr);
+                             Pds_PahJsonReader::StopTest stop = nullptr,
+                             Pds_PahLoadProgress::Entry* progress = nullptr);
   ~Pds_PahJsonLoader();
   Pds_PahJsonLoader(const Pds_PahJsonLoader&) = delete;
   Pds_PahJsonLoader& operator=(const Pds_PahJsonLoader&) = delete;

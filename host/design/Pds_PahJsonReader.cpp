@@ -129,9 +129,11 @@ struct Pds_PahJsonReader::Stream {
   Pds_PahJsonReader& reader;
 };
 
-Pds_PahJsonReader::Pds_PahJsonReader(std::string fileName, StopTest stop)
-    : m_fileName(std::move(fileName)), m_stop(stop) {
+Pds_PahJsonReader::Pds_PahJsonReader(std::string fileName, StopTest stop,
+                                     Pds_PahLoadProgress::Entry* progress)
+    : m_fileName(std::move(fileName)), m_stop(stop), m_progress(progress) {
   m_file = Open(m_fileName, m_size);
+  if (m_progress) m_progress->SetTotal(m_size);
   m_buffer.assign(kBufferSize + 1, '\0');
   m_cur = m_end = Data();
   m_parser = std::make_unique<Parser>();
@@ -231,6 +233,9 @@ bool Pds_PahJsonReader::Refill() {
   m_buffer[got] = '\0';
   m_cur = Data();
   m_end = m_cur + got;
+  if (m_progress) {
+    m_progress->SetDone(m_gz ? static_cast<std::uint64_t>(gzoffset(m_gz)) : m_bufferOffset + got);
+  }
   if (got == 0 && m_gz != nullptr) {
     int code = Z_OK;
     const char* message = gzerror(m_gz, &code);

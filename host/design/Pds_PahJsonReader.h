@@ -21,6 +21,8 @@
 // A reader asks its stop test at every buffer fill (and while it looks for
 // an error's line) and throws Pds_Exception "<file>: reading cancelled" once
 // it answers true, so that a cancelled read ends within one buffer.
+// A reader given a progress entry sets its total to the file's size as
+// stored and moves it on at every buffer fill (Pds_PahLoadProgress.h).
 // Opening refuses what is not a regular file ("<file>: cannot open design
 // file: not a regular design file") without waiting for a FIFO's writer.
 #pragma once
@@ -32,13 +34,16 @@
 #include <string_view>
 #include <vector>
 
+#include "Pds_PahLoadProgress.h"
+
 struct gzFile_s;
 
 class Pds_PahJsonReader {
  public:
   using StopTest = bool (*)();
-  // `stop` may be null (never stop).
-  explicit Pds_PahJsonReader(std::string fileName, StopTest stop = nullptr);
+  // `stop` and `progress` may be null (never stop, report nothing).
+  explicit Pds_PahJsonReader(std::string fileName, StopTest stop = nullptr,
+                             Pds_PahLoadProgress::Entry* progress = nullptr);
   ~Pds_PahJsonReader();
   Pds_PahJsonReader(const Pds_PahJsonReader&) = delete;
   Pds_PahJsonReader& operator=(const Pds_PahJsonReader&) = delete;
@@ -120,6 +125,7 @@ class Pds_PahJsonReader {
 
   std::string m_fileName;
   StopTest m_stop;
+  Pds_PahLoadProgress::Entry* m_progress;
   std::FILE* m_file = nullptr;
   gzFile_s* m_gz = nullptr;  // instead of m_file for a compressed file
   std::uint64_t m_size = 0;
