@@ -141,6 +141,7 @@ TEST(TclInterruptSlowMatch, CtrlCStopsOneMatchThatWouldRunForHours) {
     // The shell goes on, with back-references too.
     answers += " " + Eval(interp, "ncd::get_blocks -regexp {(ab)\\1}");
     Tcl_DeleteInterp(interp);
+    Tcl_FinalizeThread();  // Tcl's data of this thread goes with it
     return answers;
   });
   if (run.wait_for(std::chrono::seconds(120)) != std::future_status::ready) {
