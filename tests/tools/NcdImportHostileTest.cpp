@@ -119,6 +119,8 @@ TEST_F(Hostile, EachInputImportsToALoadableDesignOrIsRefused) {
       // Bels of a device without a built-in grid.
       {lcAt("c", "X30000/Y30000/lc0", "xx9k"), "", "",
        "design.pnr.json: cell 'c': bel 'X30000/Y30000/lc0' " + outside},
+      {lcAt("c", "X100000/Y100000/lc0", "xx9k"), "", "",
+       "design.pnr.json: cell 'c': bel 'X100000/Y100000/lc0' " + outside},
       {lcAt("c", "X2147483647/Y0/lc0", "xx9k"), "", "",
        "design.pnr.json: cell 'c': bel 'X2147483647/Y0/lc0' " + outside},
       {lcAt("c", "X1023/Y1023/lc0", "xx9k"), "", "", ""},
@@ -145,6 +147,8 @@ TEST_F(Hostile, EachInputImportsToALoadableDesignOrIsRefused) {
       {R"({"modules": {"top": {"netnames": {"n": {"bits": [2, 3], "offset": 9223372036854775807}}}}})",
        "", "",
        "design.pnr.json: net 'n': 'offset' 9223372036854775807 leaves no number for its last bit"},
+      {R"({"modules": {"top": {"ports": {"p": {"direction": "input", "bits": [2, 3, 4], "offset": 9223372036854775806}}}}})",
+       "", "", "design.pnr.json: port 'p': 'offset' 9223372036854775806 leaves no number for its last bit"},
       // PCF.
       {kLc, "set_io a 1\nset_io b \xff\n", "", "design.pcf:2:10: the text is not UTF-8"},
       {kLc, std::string("set_io a 1\nset_io b 2\0", 22), "",
