@@ -277,6 +277,14 @@ const CommandEntry kCommands[] = {
      "timing (the delay mediator) gives \"Max Delay\" and \"Skew Value\"; routing (the route "
      "mediator) gives \"Equation\", \"Gcd\" and a pin's \"Clock Region\".",
      nullptr},
+    {"plot", Plot, kPlotOptions, "file",
+     "Writes the current design's placement to file as an SVG picture, or with -html as a "
+     "page to explore in a browser, and answers the file's name.",
+     "-highlight marks the comps of the blocks given (a module's, a bel's comp) and the nets "
+     "given. The page is one self-contained file: pan and zoom, colours by module or type, a "
+     "search box for blocks and nets, their properties on hover and click, nets on demand. A "
+     "file that cannot be written is an NCD FILE error and nothing is replaced.",
+     nullptr},
     {"live_objects", LiveObjects, nullptr, "",
      "Answers a dict of the objects alive in the process: collectables, object values, "
      "helper values, search patterns and device objects (for leak checks).",

@@ -5,8 +5,9 @@
 namespace NcdTcl {
 
 const char* ClassName(ErrorClass errorClass) {
-  static const char* const kNames[] = {"LOAD",  "HANDLE",   "OPTION", "STATE",   "OBJECT",
-                                       "STALE", "PROPERTY", "FILTER", "STOPPED", "INTERNAL"};
+  static const char* const kNames[] = {"LOAD",    "HANDLE",   "OPTION", "STATE",
+                                       "OBJECT",  "STALE",    "PROPERTY", "FILTER",
+                                       "STOPPED", "INTERNAL", "FILE"};
   return kNames[static_cast<int>(errorClass)];
 }
 

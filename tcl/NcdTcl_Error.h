@@ -13,6 +13,8 @@
 //   FILTER    a malformed -filter expression
 //   STOPPED   a search stopped before its end (Ctrl-C)
 //   INTERNAL  the component failed in a way a script cannot cause
+//   FILE      an output file could not be written (ncd::plot); nothing
+//             was replaced
 // The subject words name the file or handle concerned (see each thrower).
 #pragma once
 
@@ -34,7 +36,8 @@ enum class ErrorClass {
   Property,
   Filter,
   Stopped,
-  Internal
+  Internal,
+  File
 };
 
 // "LOAD", "HANDLE", ...: the second word of the -errorcode.

@@ -1,7 +1,8 @@
 // The object commands of namespace ::ncd: searches (get_blocks, get_nets,
 // get_rpms, get_pins, get_signals, get_sites), properties (get_property,
 // list_property, report_property) and the design they work on
-// (current_design, enable_service), with live_objects for leak checks.
+// (current_design, enable_service), with live_objects for leak checks, and
+// plot (NcdTcl_Plot.cpp), the picture or page of the current design.
 // Their entries are in the command table (NcdTcl_Commands.cpp);
 // docs/tcl.md describes them.
 #pragma once
@@ -45,6 +46,7 @@ extern const OptionEntry kReportDesignOptions[];
 // of the kind, or the part's first site or clock region), held by
 // `holder`; throws OBJECT when the part has none.
 Tcl_Obj* PrototypeOf(Session& session, const KindInfo& kind, ResultList& holder);
-CommandFn CurrentDesign, EnableService, LiveObjects;
+CommandFn CurrentDesign, EnableService, LiveObjects, Plot;
+extern const OptionEntry kPlotOptions[];
 
 }  // namespace NcdTcl

@@ -11,7 +11,9 @@
 # nextpnr wrote, the importer's test inputs), D.ncd.json.gz (the imported
 # design) and docs/ice40/D.svg (its picture), and prints the time each step
 # took. Everything is written compressed with gzip -n, so that the same
-# tools give the same bytes.
+# tools give the same bytes. With Chromium at hand it also takes the
+# screenshot of the counter's placement page that the README shows
+# (docs/ice40/counter-page.png).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -64,3 +66,17 @@ for entry in "${designs[@]}"; do
   "$bin/ncdplot" $plot -o "$root/docs/ice40/$design.svg" "$here/$design.ncd.json.gz"
   cd "$root"
 done
+
+# The counter's page with its u_cnt comps found and one comp clicked, as
+# headless Chromium shows it.
+if [ ${#wanted[@]} -eq 0 ] || [[ " ${wanted[*]} " == *" counter "* ]]; then
+  if command -v chromium > /dev/null; then
+    "$bin/ncdplot" --html -o "$work/counter.html" "$here/counter.ncd.json.gz"
+    chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+      --disable-background-networking --disable-component-update --disable-sync \
+      --user-data-dir="$work/profile" --window-size=1200,700 --virtual-time-budget=5000 \
+      --screenshot="$root/docs/ice40/counter-page.png" \
+      "file://$work/counter.html#search=u_cnt/*&select=u_cnt/count_SB_LUT4_I3_LC" 2> /dev/null
+    echo "counter: page screenshot docs/ice40/counter-page.png"
+  fi
+fi

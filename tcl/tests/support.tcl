@@ -27,6 +27,12 @@ namespace eval ::ncdtest {
     return [::tcltest::makeFile $text $name [::tcltest::temporaryDirectory]]
   }
 
+  # The whole text of a file.
+  proc slurp {path} {
+    set channel [open $path]
+    try { return [read $channel] } finally { close $channel }
+  }
+
   # A minimal design (with `faults`) written as `name`.
   proc design {name {faults {}}} { return [write $name [minimal $faults]] }
 

@@ -11,6 +11,7 @@
 #include "NcdImport.h"
 #include "NcdImportTestInput.h"
 #include "NcdPlotSvgParse.h"
+#include "NcdPlot_Html.h"
 #include "NcdPlot_Scene.h"
 #include "NcdPlot_Site.h"
 #include "NcdPlot_Svg.h"
@@ -49,7 +50,7 @@ std::string Plot(const std::string& path, NcdPlot::Scene* sceneOut = nullptr) {
   Pds_PahDesignLoaderT<XCad_CadTraits> loader;
   Pds_PahDesignLoaderT<XCad_CadTraits>::InstantiatorT<> make;
   Xdm_View* view = loader.LoadAndSpecializeImpl(path.c_str(), "test", Xdm_Txn::XDM_TXN_READ_ONLY, &make, nullptr);
-  NcdPlot::Scene scene = NcdPlot::BuildScene(*view, 40);
+  NcdPlot::Scene scene = NcdPlot::BuildScene(*view);
   std::ostringstream svg;
   NcdPlot::WriteSvg(scene, svg);
   if (sceneOut) *sceneOut = scene;
@@ -120,6 +121,76 @@ TEST(NcdPlot, NamesAreEscapedAndSitesBounded) {
   EXPECT_EQ(svg.byClass["comps comp"], 1);
   EXPECT_EQ(scene.unplaced, 1u);
   EXPECT_EQ(svg.titles[1], "c<1>\\u001B[0m\\uFFFE\\uFFFF\\u007F\\u0009 (x&y) at SLICE_X1Y1");
+}
+
+}  // namespace
+
+namespace {
+
+// Text from the design goes into the page's script as JSON that no name
+// can end early.
+TEST(NcdPlotHtml, ScriptStringsCannotEndTheScript) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"u_cnt/c0", "\"u_cnt/c0\""},
+      {"a\"b\\c", "\"a\\\"b\\\\c\""},
+      {"</script><b>&", "\"\\u003c/script\\u003e\\u003cb\\u003e\\u0026\""},
+      {"tab\there\n", "\"tab\\u0009here\\u000a\""},
+      {"x\xE2\x80\xA8y\xE2\x80\xA9", "\"x\\u2028y\\u2029\""},
+      {"caf\xC3\xA9 \xE2\x80\x94", "\"caf\xC3\xA9 \xE2\x80\x94\""},  // other UTF-8 stays
+  };
+  for (const auto& [text, json] : cases) EXPECT_EQ(NcdPlot::ScriptString(text), json) << text;
+}
+
+NcdPlot::Scene SceneOf(const std::string& path, const NcdPlot::SceneOptions& options) {
+  Pds_PahDesignLoaderT<XCad_CadTraits> loader;
+  Pds_PahDesignLoaderT<XCad_CadTraits>::InstantiatorT<> make;
+  Xdm_View* view = loader.LoadAndSpecializeImpl(path.c_str(), "test", Xdm_Txn::XDM_TXN_READ_ONLY,
+                                                &make, nullptr);
+  NcdPlot::Scene scene = NcdPlot::BuildScene(*view, options);
+  loader.GetTxn()->Abort();
+  return scene;
+}
+
+// A highlighted block marks the comps it is, holds or lies in; a net marks
+// itself. Pins come with their nets and delays; a limit counts what it
+// leaves out.
+TEST(NcdPlotHtml, HighlightsPinsAndLimits) {
+  const std::string counter = std::string(NCD_EXAMPLES) + "/ice40/counter.ncd.json.gz";
+  const struct {
+    std::unordered_set<std::string> names;
+    int comps, nets;
+  } cases[] = {{{"u_cnt"}, 8, 0},
+               {{"u_cnt/count_SB_LUT4_I3_LC/LUT"}, 1, 0},
+               {{"u_cnt/count_SB_LUT4_I3_LC/LUT/I0", "count[0]"}, 1, 1},
+               {{"clk", "u_c"}, 1, 1}};  // a port's IOB and its pad net; no prefix of a name
+  for (const auto& c : cases) {
+    NcdPlot::SceneOptions options;
+    options.highlight = c.names;
+    const NcdPlot::Scene s = SceneOf(counter, options);
+    EXPECT_EQ(std::count_if(s.comps.begin(), s.comps.end(), [](auto& x) { return x.highlight; }),
+              c.comps);
+    EXPECT_EQ(std::count_if(s.wires.begin(), s.wires.end(), [](auto& w) { return w.highlight; }),
+              c.nets);
+  }
+  NcdPlot::SceneOptions options;
+  options.pins = true;
+  const NcdPlot::Scene s = SceneOf(counter, options);
+  const auto lc = std::find_if(s.comps.begin(), s.comps.end(),
+                               [](auto& x) { return x.path == "u_cnt/count_SB_LUT4_I3_LC"; });
+  ASSERT_NE(lc, s.comps.end());
+  std::string pins;
+  for (const NcdPlot::CompPin& p : lc->pins)
+    pins += p.name + ":" + p.dir + ":" + s.wires[p.net].name + ":" + std::to_string(p.delay) + " ";
+  EXPECT_EQ(pins,
+            "O:o:count[0]:-1 SR:i:rst$SB_IO_IN_$glb_sr:462 CEN:i:run_SB_LUT4_I3_O_SB_LUT4_I1_O:932 "
+            "CLK:i:clk$SB_IO_IN_$glb_clk:308 I3:i:count[0]:588 ");
+  EXPECT_EQ(s.comps.size() + s.unplaced, 57u);
+  EXPECT_EQ(s.wires.size(), 79u);
+  options.maxObjects = 10;
+  const NcdPlot::Scene limited = SceneOf(counter, options);
+  EXPECT_EQ(limited.comps.size(), 10u);
+  EXPECT_EQ(limited.leftOutComps, 47u);
+  EXPECT_EQ(limited.wires.size() + limited.leftOutNets, 22u);  // the nets the ten comps touch
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <streambuf>
 
@@ -158,13 +159,15 @@ std::string TemporaryPattern(const std::string& path) {
   return (target.parent_path() / ("." + name + ".XXXXXX")).string();
 }
 
-std::string WriteFile(const std::string& path, const std::function<void(std::ostream&)>& write) {
+std::string WriteFile(const std::string& path, const std::function<void(std::ostream&)>& write,
+                      Signals signals) {
   mode_t mode = 0;
   if (std::string problem = CheckTarget(path, mode); !problem.empty()) return problem;
   std::string temporary = TemporaryPattern(path);
   const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) return "cannot open '" + path + "': " + std::strerror(errno);
-  SignalGuard guard(temporary);
+  std::optional<SignalGuard> guard;
+  if (signals == Signals::RemoveAndEnd) guard.emplace(temporary);
   std::string error = WriteAll(fd, write);
   if (error.empty() && ::fchmod(fd, mode) != 0)
     error = std::string("cannot write: ") + std::strerror(errno);
@@ -181,8 +184,9 @@ std::string WriteFile(const std::string& path, const std::function<void(std::ost
 
 }  // namespace
 
-std::string WriteOutput(const std::string& path, const std::function<void(std::ostream&)>& write) {
-  if (!path.empty()) return WriteFile(path, write);
+std::string WriteOutput(const std::string& path, const std::function<void(std::ostream&)>& write,
+                        Signals signals) {
+  if (!path.empty()) return WriteFile(path, write, signals);
   const std::string error = WriteAll(STDOUT_FILENO, write);
   return error.empty() ? error : "cannot write to standard output: " + error;
 }

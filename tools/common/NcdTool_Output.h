@@ -7,7 +7,9 @@
 // a symbolic link, a socket) or that is read-only is never replaced.
 //
 // One output at a time per process: while it writes, SIGINT, SIGTERM,
-// SIGHUP and SIGPIPE remove the temporary file before they end the process.
+// SIGHUP and SIGPIPE remove the temporary file before they end the process
+// (a tool's); a host that handles those signals itself (the Tcl shell,
+// whose Ctrl-C stops a command) keeps its own handling.
 #pragma once
 
 #include <functional>
@@ -25,6 +27,8 @@ namespace NcdTool {
 //   "<file>: cannot write: <reason>"   (a failed write; exceptions of `write`
 //                                       count as failed writes)
 //   "cannot write to standard output: <reason>"
-std::string WriteOutput(const std::string& path, const std::function<void(std::ostream&)>& write);
+enum class Signals { RemoveAndEnd, Keep };
+std::string WriteOutput(const std::string& path, const std::function<void(std::ostream&)>& write,
+                        Signals signals = Signals::RemoveAndEnd);
 
 }  // namespace NcdTool

@@ -8,6 +8,7 @@
 #include "NcdPlot_Site.h"
 #include "Pds_PdmBlock.h"
 #include "Rf_Device.h"
+#include "Tw_DlyMed.h"
 #include "XCad_CadNetwork.h"
 #include "XCad_CadView.h"
 #include "XCad_RMed.h"
@@ -25,25 +26,27 @@ namespace {
 
 class Builder {
  public:
-  Builder(Xdm_View& view, std::uint32_t maxFanout)
-      : m_view(view), m_cad(dynamic_cast<XCad_CadView*>(&view)), m_maxFanout(maxFanout) {}
+  Builder(Xdm_View& view, const SceneOptions& options)
+      : m_view(view), m_cad(dynamic_cast<XCad_CadView*>(&view)), m_options(options) {}
   Scene Run();
 
  private:
   void Tiles(const Rf_Device& device);
-  void Comps();
   void AddComp(Xdm_Block* block, const XCad_RMed& rmed);
   int ModuleOf(const Xdm_Block* block);
+  bool Marked(const std::string& path) const;
   std::uint32_t CompOf(const Xdm_Pin* pin) const;
-  void Wires(const XCad_RMed& rmed);
+  void Wires(const XCad_RMed& rmed, const Tw_DlyMed& delays);
+  void Pins(const Tw_DlyMed& delays);
   void Rpms();
 
-  static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
   Xdm_View& m_view;
   XCad_CadView* m_cad;
-  std::uint32_t m_maxFanout;
+  const SceneOptions& m_options;
   Scene m_s;
+  std::vector<const Xdm_Block*> m_compBlocks;  // per comp
   std::unordered_map<const Xdm_Block*, std::uint32_t> m_compIndex;
+  std::unordered_map<const Xdm_Network*, std::uint32_t> m_wireIndex;
   std::map<std::string, int> m_moduleIndex;
 };
 
@@ -55,8 +58,10 @@ Scene Builder::Run() {
     m_s.part = device->GetName();
     Tiles(*device);
   }
+  m_s.maxObjects = m_options.maxObjects;
   if (!m_cad) return std::move(m_s);
   XCad_RMed rmed(m_cad);
+  Tw_DlyMed delays(m_cad);
   if (m_view.GetBlock()) {
     std::vector<Xdm_Block*> pending{m_view.GetBlock()};
     while (!pending.empty()) {
@@ -68,7 +73,8 @@ Scene Builder::Run() {
                      std::make_reverse_iterator(children.begin()));
     }
   }
-  Wires(rmed);
+  Wires(rmed, delays);
+  if (m_options.pins) Pins(delays);
   Rpms();
   return std::move(m_s);
 }
@@ -98,8 +104,13 @@ void Builder::AddComp(Xdm_Block* block, const XCad_RMed& rmed) {
     ++m_s.unplaced;
     return;
   }
+  if (m_s.comps.size() >= m_options.maxObjects) {
+    ++m_s.leftOutComps;
+    return;
+  }
   Comp& c = m_s.comps.emplace_back();
   c.path = block->GetFullName();
+  c.highlight = Marked(c.path);
   c.type = pdm->GetTypeBlock() && pdm->GetTypeBlock()->GetTypeName()
                ? pdm->GetTypeBlock()->GetTypeName()
                : "";
@@ -113,13 +124,30 @@ void Builder::AddComp(Xdm_Block* block, const XCad_RMed& rmed) {
   m_s.width = std::max(m_s.width, place.x + 1);
   m_s.height = std::max(m_s.height, place.y + 1);
   m_compIndex.emplace(block, static_cast<std::uint32_t>(m_s.comps.size() - 1));
+  m_compBlocks.push_back(block);
+}
+
+// A comp is marked when it, a block inside it (a bel) or a block around it
+// (a module) is.
+bool Builder::Marked(const std::string& path) const {
+  if (m_options.highlight.empty()) return false;
+  for (std::size_t end = path.find('/'); end != std::string::npos; end = path.find('/', end + 1)) {
+    if (m_options.highlight.count(path.substr(0, end))) return true;
+  }
+  if (m_options.highlight.count(path)) return true;
+  return std::any_of(m_options.highlight.begin(), m_options.highlight.end(),
+                     [&](const std::string& name) {
+                       return name.size() > path.size() &&
+                              name.compare(0, path.size(), path) == 0 && name[path.size()] == '/';
+                     });
 }
 
 // The comp's outermost enclosing block below the top, when that is a
 // module (hierarchy level 1).
 int Builder::ModuleOf(const Xdm_Block* block) {
   const Xdm_Block* outer = nullptr;
-  for (const Xdm_Block* b = block->GetParent(); b && b->GetParent(); b = b->GetParent()) outer = b;
+  for (const Xdm_Block* b = block->GetParent(); b && b->GetParent(); b = b->GetParent())
+    outer = b;
   auto* pdm = dynamic_cast<const Pds_PdmBlock*>(outer);
   if (!pdm || pdm->GetHierLevel() != 1) return -1;
   auto [it, added] = m_moduleIndex.try_emplace(outer->GetFullName(), 0);
@@ -138,19 +166,13 @@ std::uint32_t Builder::CompOf(const Xdm_Pin* pin) const {
   return kNone;
 }
 
-// A routing record drawn from the net's driving comp to each comp it
-// loads; a partial record has a driven node, an unrouted one none.
-void Builder::Wires(const XCad_RMed& rmed) {
+// Every net with a placed comp among its pins: its routing record (a
+// partial record has a driven node, an unrouted one none), its delay, the
+// comp that drives it and the comps it loads.
+void Builder::Wires(const XCad_RMed& rmed, const Tw_DlyMed& delays) {
   for (Xdm_Network* net : m_view.GetNetworkItr()) {
     auto* cadNet = dynamic_cast<XCad_CadNetwork*>(net);
-    XCad_RMedRug* rug = cadNet ? rmed.GetRug(cadNet) : nullptr;
-    if (!rug) continue;
     Wire w;
-    w.name = net->GetName();
-    const XCad_RMedRugNode* first = rug->GetFirstRugNode();
-    w.route = rmed.IsFullyRouted(rug)             ? Route::Full
-              : first && first->GetDriver() ? Route::Partial
-                                                  : Route::Unrouted;
     w.driver = kNone;
     for (Xdm_Signal* signal : net->GetSignalItr()) {
       for (Xdm_Pin* pin : signal->GetPinItr()) {
@@ -165,12 +187,42 @@ void Builder::Wires(const XCad_RMed& rmed) {
       }
     }
     std::erase(w.loads, w.driver);
-    if (w.driver == kNone || w.loads.empty()) continue;
-    if (w.loads.size() > m_maxFanout) {
-      ++m_s.skippedNets;
+    if (w.driver == kNone && w.loads.empty()) continue;
+    if (m_s.wires.size() >= m_options.maxObjects) {
+      ++m_s.leftOutNets;
       continue;
     }
+    w.name = net->GetName();
+    w.highlight = m_options.highlight.count(w.name) > 0;
+    if (XCad_RMedRug* rug = cadNet ? rmed.GetRug(cadNet) : nullptr) {
+      const XCad_RMedRugNode* first = rug->GetFirstRugNode();
+      w.route = rmed.IsFullyRouted(rug)       ? Route::Full
+                : first && first->GetDriver() ? Route::Partial
+                                              : Route::Unrouted;
+    }
+    int first = 0, second = 0;
+    if (cadNet && delays.GetDelay(cadNet, &first, &second) != Tw_DlyMed::DELAYTYPE_NONE)
+      w.delay = first;
+    m_wireIndex.emplace(net, static_cast<std::uint32_t>(m_s.wires.size()));
     m_s.wires.push_back(std::move(w));
+  }
+}
+
+// Each comp's own pins with the net outside and the delay to the pin.
+void Builder::Pins(const Tw_DlyMed& delays) {
+  for (std::uint32_t c = 0; c < m_s.comps.size(); ++c) {
+    for (Xdm_Pin* pin : m_compBlocks[c]->GetPinItr()) {
+      CompPin& p = m_s.comps[c].pins.emplace_back();
+      p.name = pin->GetName();
+      p.dir = pin->IsBlockBidir() ? 'b' : pin->IsBlockOutput() ? 'o' : 'i';
+      Xdm_Network* net = pin->GetNetwork();
+      auto it = net ? m_wireIndex.find(net) : m_wireIndex.end();
+      if (it != m_wireIndex.end()) p.net = it->second;
+      int first = 0, second = 0;
+      auto* cadNet = dynamic_cast<XCad_CadNetwork*>(net);
+      if (cadNet && delays.GetDelay(cadNet, pin, &first, &second) != Tw_DlyMed::DELAYTYPE_NONE)
+        p.delay = first;
+    }
   }
 }
 
@@ -193,8 +245,8 @@ void Builder::Rpms() {
 
 }  // namespace
 
-Scene BuildScene(Xdm_View& view, std::uint32_t maxFanout) {
-  return Builder(view, maxFanout).Run();
+Scene BuildScene(Xdm_View& view, const SceneOptions& options) {
+  return Builder(view, options).Run();
 }
 
 }  // namespace NcdPlot

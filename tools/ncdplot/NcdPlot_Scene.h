@@ -1,26 +1,41 @@
 // What a picture of a design shows, gathered from a loaded view: the
-// device's tiles, the placed comps with their module, the RPM outlines and
-// the routed, partially routed and unrouted nets between comps.
+// device's tiles, the placed comps with their module, pins and delays, the
+// RPM outlines, and the nets that touch placed comps with their routing
+// status, driver and loads. The SVG (NcdPlot_Svg.h) and the page
+// (NcdPlot_Html.h) draw it.
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class Xdm_View;
 
 namespace NcdPlot {
 
+inline constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
 struct Tile {
   int x, y;
   std::string type;  // the type of the cell that names the tile, or of its first cell
+};
+
+struct CompPin {
+  std::string name;
+  char dir = 'i';             // 'i' input, 'o' output, 'b' bidirectional
+  std::uint32_t net = kNone;  // index into Scene::wires
+  std::int32_t delay = -1;    // to this pin from its net, in ps; -1 for none
 };
 
 struct Comp {
   std::string path, type, site;
   int module = -1;  // index into Scene::modules; -1 for a comp of the top block
   bool iob = false;
+  bool highlight = false;
   int x = 0, y = 0, slot = 0, slots = 1;
+  std::vector<CompPin> pins;  // only when the scene was built with pins
 };
 
 struct Rpm {
@@ -29,13 +44,25 @@ struct Rpm {
   std::vector<std::uint32_t> comps;  // placed members
 };
 
-enum class Route { Full, Partial, Unrouted };
+enum class Route { Full, Partial, Unrouted, None };
 
+// A net that touches a placed comp.
 struct Wire {
   std::string name;
-  Route route = Route::Full;
-  std::uint32_t driver = 0;  // comp index
+  Route route = Route::None;
+  std::uint32_t driver = kNone;  // comp index
   std::vector<std::uint32_t> loads;
+  std::int32_t delay = -1;  // the net's greatest delay, ps; -1 for none
+  bool highlight = false;
+};
+
+struct SceneOptions {
+  // At most this many comps and nets; the scene counts those left out.
+  std::uint32_t maxObjects = std::numeric_limits<std::uint32_t>::max();
+  bool pins = false;  // gather each comp's pins and delays
+  // Full names of blocks and nets to mark: a block marks the comps it is,
+  // holds or lies in.
+  std::unordered_set<std::string> highlight;
 };
 
 struct Scene {
@@ -45,11 +72,12 @@ struct Scene {
   std::vector<std::string> modules;
   std::vector<Comp> comps;  // placed comps only
   std::uint64_t unplaced = 0;
+  std::uint64_t leftOutComps = 0, leftOutNets = 0;  // beyond SceneOptions::maxObjects
+  std::uint32_t maxObjects = 0;
   std::vector<Rpm> rpms;
-  std::vector<Wire> wires;  // nets between placed comps, at most maxFanout loads
-  std::uint64_t skippedNets = 0;  // routed nets left out for their fanout
+  std::vector<Wire> wires;
 };
 
-Scene BuildScene(Xdm_View& view, std::uint32_t maxFanout);
+Scene BuildScene(Xdm_View& view, const SceneOptions& options = {});
 
 }  // namespace NcdPlot

@@ -1,6 +1,6 @@
-// ncdplot: draws a design's placement as an SVG picture. Exit status: 0 on
-// success, 1 when the design cannot be loaded or the picture written, 2 for
-// a usage error.
+// ncdplot: draws a design's placement as an SVG picture or an HTML page.
+// Exit status: 0 on success, 1 when the design cannot be loaded or the
+// picture written, 2 for a usage error.
 #include <getopt.h>
 
 #include <charconv>
@@ -9,6 +9,7 @@
 #include <exception>
 #include <string>
 
+#include "NcdPlot_Html.h"
 #include "NcdPlot_Scene.h"
 #include "NcdPlot_Svg.h"
 #include "NcdTool_Output.h"
@@ -19,12 +20,17 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: ncdplot [--output FILE] [--max-fanout N] DESIGN\n"
+    "usage: ncdplot [--html] [--output FILE] [--max-fanout N] [--max-objects N] DESIGN\n"
     "Draws the placement of a design (ncd-json, plain or gzip) as SVG: the device grid,\n"
     "comps coloured by module, IOBs, RPM outlines, and nets from driver to loads\n"
-    "(solid: fully routed, dashed: partially routed, dotted: unrouted).\n"
+    "(solid: fully routed, dashed: partially routed, dotted: unrouted). With --html,\n"
+    "one self-contained page instead: pan and zoom, colours by module or type, a search\n"
+    "box for blocks and nets, their properties on hover and click, nets on demand.\n"
     "  -o, --output FILE     write to FILE (default: standard output)\n"
-    "  -f, --max-fanout N    leave out nets with more loads than N (default 40)\n"
+    "  -f, --max-fanout N    SVG: leave out nets with more loads than N (default 40)\n"
+    "  -m, --max-objects N   at most N comps and N nets, the page and picture say how many\n"
+    "                        more there are (default 100000)\n"
+    "      --html            write the HTML page\n"
     "  -h, --help            show this help\n";
 
 int UsageError(const std::string& message) {
@@ -34,24 +40,37 @@ int UsageError(const std::string& message) {
 
 struct Args {
   std::string design, output;
-  std::uint32_t maxFanout = 40;
-  bool help = false;
+  std::uint32_t maxFanout = 40, maxObjects = 100000;
+  bool help = false, html = false;
 };
+
+// A whole number for option `name`; false (with the message) otherwise.
+bool Number(const char* name, const char* text, std::uint32_t& value, std::string& error) {
+  const char* end = text + std::strlen(text);
+  auto [ptr, ec] = std::from_chars(text, end, value);
+  if (*text != '\0' && ec == std::errc() && ptr == end) return true;
+  error = std::string(name) + " wants a whole number, not '" + text + "'";
+  return false;
+}
 
 int ParseArgs(int argc, char** argv, Args& args) {
   static const option kLong[] = {{"output", required_argument, nullptr, 'o'},
                                  {"max-fanout", required_argument, nullptr, 'f'},
+                                 {"max-objects", required_argument, nullptr, 'm'},
+                                 {"html", no_argument, nullptr, 'H'},
                                  {"help", no_argument, nullptr, 'h'},
                                  {nullptr, 0, nullptr, 0}};
   opterr = 0;
-  for (int c; (c = getopt_long(argc, argv, ":o:f:h", kLong, nullptr)) != -1;) {
+  std::string error;
+  for (int c; (c = getopt_long(argc, argv, ":o:f:m:h", kLong, nullptr)) != -1;) {
     if (c == 'o') {
       args.output = optarg;
     } else if (c == 'f') {
-      const char* end = optarg + std::strlen(optarg);
-      auto [ptr, ec] = std::from_chars(optarg, end, args.maxFanout);
-      if (*optarg == '\0' || ec != std::errc() || ptr != end)
-        return UsageError(std::string("--max-fanout wants a whole number, not '") + optarg + "'");
+      if (!Number("--max-fanout", optarg, args.maxFanout, error)) return UsageError(error);
+    } else if (c == 'm') {
+      if (!Number("--max-objects", optarg, args.maxObjects, error)) return UsageError(error);
+    } else if (c == 'H') {
+      args.html = true;
     } else if (c == 'h') {
       args.help = true;
     } else {
@@ -70,9 +89,12 @@ int Plot(const Args& args) {
   Pds_PahDesignLoaderT<XCad_CadTraits>::InstantiatorT<> instantiator;
   NcdPlot::Scene scene;
   try {
-    Xdm_View* view = loader.LoadAndSpecializeImpl(args.design.c_str(), "ncdplot",
-                                                  Xdm_Txn::XDM_TXN_READ_ONLY, &instantiator, nullptr);
-    scene = NcdPlot::BuildScene(*view, args.maxFanout);
+    Xdm_View* view = loader.LoadAndSpecializeImpl(
+        args.design.c_str(), "ncdplot", Xdm_Txn::XDM_TXN_READ_ONLY, &instantiator, nullptr);
+    NcdPlot::SceneOptions options;
+    options.maxObjects = args.maxObjects;
+    options.pins = args.html;
+    scene = NcdPlot::BuildScene(*view, options);
     loader.GetTxn()->Abort();
   } catch (const Port::Exception& e) {
     std::fprintf(stderr, "ncdplot: %s\n", e.getLocalized().c_str());
@@ -81,8 +103,13 @@ int Plot(const Args& args) {
     std::fprintf(stderr, "ncdplot: %s: %s\n", args.design.c_str(), e.what());
     return 1;
   }
-  const std::string error = NcdTool::WriteOutput(
-      args.output, [&](std::ostream& out) { NcdPlot::WriteSvg(scene, out); });
+  const std::string error = NcdTool::WriteOutput(args.output, [&](std::ostream& out) {
+    if (args.html) {
+      NcdPlot::WriteHtml(scene, out);
+    } else {
+      NcdPlot::WriteSvg(scene, out, args.maxFanout);
+    }
+  });
   if (error.empty()) return 0;
   std::fprintf(stderr, "ncdplot: %s\n", error.c_str());
   return 1;
