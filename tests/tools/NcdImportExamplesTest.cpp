@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 
@@ -85,6 +86,59 @@ TEST(NcdImportProgram, BadUseAndBadInputFailWithoutLeavingAFile) {
   }
   EXPECT_EQ(ncdtest::RunProgram("ncdimport", {"--help"}).status, 0);
   fs::remove(badPcf);
+}
+
+// What the flow wrote, cut short (a crashed or killed nextpnr, a full disk)
+// or damaged in one line: the program names the file and the position, or
+// notes the line, and leaves no output behind.
+TEST(NcdImportProgram, DamagedFlowOutputIsRefusedWithItsPosition) {
+  const fs::path dir = fs::temp_directory_path() / ("ncdimport_cut_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const std::string netlist = NcdImport::ReadInput(kDir + "flow/sampler.pnr.json.gz");
+  const std::string sdf = NcdImport::ReadInput(kDir + "flow/sampler.sdf.gz");
+  auto write = [&](const std::string& name, const std::string& text) {
+    std::ofstream((dir / name).string(), std::ios::binary) << text;
+    return (dir / name).string();
+  };
+  const std::string whole = write("whole.pnr.json", netlist);
+  const std::string out = (dir / "out.ncd.json").string();
+  const struct {
+    std::vector<std::string> args;
+    std::string err;  // a regular expression for the whole message
+  } cases[] = {
+      {{write("cut1.pnr.json", netlist.substr(0, netlist.size() / 10))},
+       R"(ncdimport: .*cut1\.pnr\.json:[0-9]+:[0-9]+: .+\n)"},
+      {{write("cut2.pnr.json", netlist.substr(0, netlist.size() - 3))},
+       R"(ncdimport: .*cut2\.pnr\.json:[0-9]+:[0-9]+: .+\n)"},
+      {{"--sdf", write("cut.sdf", sdf.substr(0, sdf.size() / 2)), whole},
+       R"(ncdimport: .*cut\.sdf:[0-9]+:[0-9]+: .+\n)"},
+      {{"--sdf", write("bad.sdf", sdf.substr(0, sdf.find("(0:0:0)")) + "(0:x:0)" +
+                                     sdf.substr(sdf.find("(0:0:0)") + 7)),
+        whole},
+       R"(ncdimport: .*bad\.sdf:[0-9]+:[0-9]+: bad delay value '0:x:0'\n)"},
+      {{"--pcf", write("bad.pcf", "set_io clk J3\nset_io -pullup\n"), whole},
+       R"(ncdimport: .*bad\.pcf:2: .+\n)"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"-q", "-o", out};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const auto run = ncdtest::RunProgram("ncdimport", args);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_TRUE(std::regex_match(run.err, std::regex(c.err))) << run.err;
+    EXPECT_FALSE(fs::exists(out)) << run.err;
+  }
+  // An unknown cell type is no error: one note, and the design is written.
+  std::string odd = netlist;
+  const std::string pll = "\"type\": \"ICESTORM_PLL\"";
+  odd.replace(odd.find(pll), pll.size(), "\"type\": \"ICESTORM_PLLX\"");
+  const auto run = ncdtest::RunProgram("ncdimport", {"-o", out, write("odd.pnr.json", odd)});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("ncdimport: not mapped: cell type 'ICESTORM_PLLX' (imported as a comp "
+                         "with one bel of that type) (1, first: u_pll_PLL)"),
+            std::string::npos)
+      << run.err;
+  EXPECT_TRUE(fs::exists(out));
+  fs::remove_all(dir);
 }
 
 }  // namespace
