@@ -35,9 +35,18 @@ void Check(bool ok, const std::string& context) {
   std::abort();
 }
 
+constexpr const char* kFiles[] = {"pnr.json", "sdf", "pcf", "ncd.json"};
+
 std::string PathOf(const char* what) {
   static const std::string dir = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
   return dir + "/fuzz_import." + std::to_string(::getpid()) + "." + what;
+}
+
+// The files of the last input go when the fuzzer ends normally; after a
+// finding they stay, beside the input libFuzzer saved.
+void RemoveFiles() {
+  for (const char* what : kFiles)
+    std::remove(PathOf(what).c_str());
 }
 
 std::string Write(const char* what, std::string_view text) {
@@ -74,6 +83,8 @@ void CheckRefusal(const std::string& message, const NcdImport::Inputs& in) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static const bool cleanup = std::atexit(RemoveFiles) == 0;
+  (void)cleanup;
   std::string_view netlist(reinterpret_cast<const char*>(data), size), sdf, pcf;
   const bool hasPcf = Split(netlist, "\n#PCF#\n", pcf);
   const bool hasSdf = Split(netlist, "\n#SDF#\n", sdf);

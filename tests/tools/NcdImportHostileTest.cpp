@@ -126,6 +126,8 @@ TEST_F(Hostile, EachInputImportsToALoadableDesignOrIsRefused) {
       {lcAt("c", "X1023/Y1023/lc0", "xx9k"), "", "", ""},
       // Names the format forbids.
       {lcAt("", "", "hx1k"), "", "", "design.pnr.json: cell '': a name must not be empty"},
+      {R"({"modules": {"top": {"attributes": {"top": "1", "hdlname": "ch/ip"}}}})", "", "", ""},
+      {R"({"modules": {"top": {"attributes": {"top": "1", "hdlname": "\\"}}}})", "", "", ""},
       {OneCell(R"("c": {"type": "SB_GB", "parameters": {"X": "1", "X": "2"}})"), "", "",
        "design.pnr.json: cell 'c': parameter 'X' given twice"},
       {OneCell(R"("c": {"type": "SB_GB", "parameters": {"": "1"}})"), "", "",
@@ -148,7 +150,8 @@ TEST_F(Hostile, EachInputImportsToALoadableDesignOrIsRefused) {
        "", "",
        "design.pnr.json: net 'n': 'offset' 9223372036854775807 leaves no number for its last bit"},
       {R"({"modules": {"top": {"ports": {"p": {"direction": "input", "bits": [2, 3, 4], "offset": 9223372036854775806}}}}})",
-       "", "", "design.pnr.json: port 'p': 'offset' 9223372036854775806 leaves no number for its last bit"},
+       "", "",
+       "design.pnr.json: port 'p': 'offset' 9223372036854775806 leaves no number for its last bit"},
       // PCF.
       {kLc, "set_io a 1\nset_io b \xff\n", "", "design.pcf:2:10: the text is not UTF-8"},
       {kLc, std::string("set_io a 1\nset_io b 2\0", 22), "",

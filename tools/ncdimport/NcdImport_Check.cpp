@@ -43,10 +43,6 @@ void Checker::Names(const List& list, Name name, const char* kind, const std::st
 void Checker::BlockRules(const Block& b, const std::string& in) const {
   Names(
       b.blocks, [](const auto& c) -> std::string_view { return c->name; }, "block", in);
-  for (const auto& c : b.blocks) {
-    if (c->name.find('/') != std::string::npos)
-      Fail("block name " + Quote(c->name) + " holds a '/'" + in);
-  }
   Names(
       b.pins, [](const Pin& p) -> std::string_view { return p.name; }, "pin", in);
   Names(
@@ -67,7 +63,6 @@ void Checker::Run(const Design& d) {
   Names(d.cellTypes, name, "cell type", "");
   Names(d.regions, name, "clock region", "");
   Names(d.shapes, name, "shape", "");
-  if (d.top.name.empty()) Fail("an empty name of the top block");
   struct Pending {
     const Block* block;
     int depth;
@@ -81,7 +76,11 @@ void Checker::Run(const Design& d) {
       Fail("blocks nested deeper than " + std::to_string(kMaxDepth) + " levels at block " +
            Quote(p.path));
     }
-    BlockRules(*p.block, p.depth ? " in block " + Quote(p.path) : " in the top block");
+    const std::string in = p.depth ? " in block " + Quote(p.path) : " in the top block";
+    if (p.block->name.empty()) Fail("an empty block name" + in);
+    if (p.block->name.find('/') != std::string::npos)
+      Fail("block name " + Quote(p.block->name) + " holds a '/'" + in);
+    BlockRules(*p.block, in);
     for (const auto& child : p.block->blocks)
       pending.push_back({child.get(), p.depth + 1, p.depth ? p.path + "/" + child->name : child->name});
   }

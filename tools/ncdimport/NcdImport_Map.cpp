@@ -56,6 +56,8 @@ void Mapper::ReadSettings() {
       m_notes.Add("module attribute '" + key + "'", m_n.moduleName);
     }
   }
+  if (m_d.top.name.empty()) m_d.top.name = m_n.moduleName;
+  m_d.top.name = BlockName(m_d.top.name, m_n.moduleName);
 }
 
 // Nets in the order of the file's net names; a bit with several names is
