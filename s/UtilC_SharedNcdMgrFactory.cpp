@@ -13,7 +13,13 @@ namespace UtilC::SharedNcd {
 void* MgrFactory::QueryInterface(const Port::XUID& iid) {
   if (iid == CitI::IID_IFactory || iid == CitI::IID_IInterface)
     return static_cast<CitI::IFactory*>(this);
+  if (iid == UtilI::IID_ISharedNcdLiveCount) return static_cast<UtilI::ISharedNcdLiveCount*>(this);
   return nullptr;
+}
+
+std::uint64_t MgrFactory::GetLiveCollectables() {
+  const long live = Coll::LiveCount();
+  return live > 0 ? static_cast<std::uint64_t>(live) : 0;
 }
 
 // No memory for the manager: reported, and no instance.
@@ -31,8 +37,4 @@ CitI::IInterface* MgrFactory::CreateInstance(const Port::XUID& classId) {
 
 extern "C" void InstFactoryEntry() {
   CitP::Factory::RegisterFactory(UtilC::SharedNcd::CLSID_Mgr, new UtilC::SharedNcd::MgrFactory());
-}
-
-extern "C" long UtilC_SharedNcdLiveCollectables() {
-  return UtilC::SharedNcd::Coll::LiveCount();
 }

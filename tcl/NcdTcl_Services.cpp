@@ -6,6 +6,7 @@
 #include "CitP_Factory.h"
 #include "NcdTcl_Error.h"
 #include "NcdTcl_Object.h"
+#include "UtilI_ISharedNcdMgr.h"
 
 namespace NcdTcl {
 
@@ -92,10 +93,11 @@ Device DeviceOf(UtilI::ISharedNcd& design) {
 
 LiveCounts CountLiveObjects() {
   LiveCounts counts;
-  using Counter = long (*)();
-  if (auto counter = reinterpret_cast<Counter>(CitP::Factory::FindLibrarySymbol(
-          "libUtilC_SharedNcd", "UtilC_SharedNcdLiveCollectables")))
-    counts.collectables = counter();
+  CitI::IFactory* factory = CitP::Factory::FindFactory(UtilI::CLSID_SharedNcdMgr);
+  if (auto* live = factory ? static_cast<UtilI::ISharedNcdLiveCount*>(
+                                 factory->QueryInterface(UtilI::IID_ISharedNcdLiveCount))
+                           : nullptr)
+    counts.collectables = static_cast<long>(live->GetLiveCollectables());
   counts.objectValues = LiveObjectValues();
   UtilI::INamedValueFactory& helpers = Helpers();
   counts.helperObjects = static_cast<long>(helpers.GetLiveCount(UtilI::kHelperValues) +

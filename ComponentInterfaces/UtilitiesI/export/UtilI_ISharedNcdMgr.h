@@ -18,6 +18,8 @@
 // Every operation may be called from any client thread.
 #pragma once
 
+#include <cstdint>
+
 #include "CommonI_IEvent.h"
 #include "CommonI_IRefCount.h"
 #include "Port_StringBase.h"
@@ -26,6 +28,20 @@
 namespace UtilI {
 
 inline constexpr Port::XUID IID_ISharedNcdMgr{0x2f0b0390876a4707ULL, 0x8c8fc34f09a0a798ULL};
+// The manager's class, which "libUtilC_SharedNcd" registers a factory for.
+inline constexpr Port::XUID CLSID_SharedNcdMgr{0x33baceb60c264ac3ULL, 0x87b2576238bdb992ULL};
+
+// A second face of that factory (CitP::Factory::FindFactory, then
+// QueryInterface): the collectables alive now in every design of the
+// process, for clients' leak checks. The library exports nothing but
+// InstFactoryEntry, so a client reaches the count this way. The face is
+// not counted and lives as long as the process.
+inline constexpr Port::XUID IID_ISharedNcdLiveCount{0xf1f2fc6951134993ULL, 0xb0333af64a4574b3ULL};
+
+class ISharedNcdLiveCount : public CitI::IInterface {
+public:
+  virtual std::uint64_t GetLiveCollectables() = 0;
+};
 
 class ISharedNcdMgr : public CitI::IInterface {
 public:
