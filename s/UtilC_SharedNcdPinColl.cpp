@@ -79,8 +79,7 @@ bool PinColl::IsVisibleCompPin(const Xdm_Pin* pin) {
   return block && block->GetHierLevel() == Pds_PdmBlock::HIER_LEVEL_COMP && design->IsPinVisible(pin);
 }
 
-const Xdm_Pin* PinColl::TimingPin() {
-  const Xdm_Pin* pin = Current();
+const Xdm_Pin* PinColl::TimingPinOf(const Xdm_Pin* pin) {
   if (IsVisibleCompPin(pin)) return pin;
   const auto* block = static_cast<const Pds_PdmBlock*>(Xdm_Parent::GetParentObject(pin));
   const Xdm_Signal* signal = pin->GetSignal();
@@ -133,7 +132,7 @@ CitI::Result PinColl::GetBlock(UtilI::IPropertyValue** value) {
 
 CitI::Result PinColl::GetMaxDelay(UtilI::IPropertyValue** value) {
   double delay = kNoDelay;
-  const Xdm_Pin* timing = design->HasDelayMediator() && design->IsPinVisible(Current()) ? TimingPin() : nullptr;
+  const Xdm_Pin* timing = design->HasDelayMediator() && design->IsPinVisible(Current()) ? TimingPinOf(Current()) : nullptr;
   const Xdm_Network* network = timing ? static_cast<const Pds_PdmPin*>(timing)->GetPrimaryNetwork() : nullptr;
   const XCad_CadNetwork* cad = network ? NetColl::CadNetworkOf(network) : nullptr;
   if (cad && timing->IsSignalLoad()) {
@@ -148,7 +147,7 @@ CitI::Result PinColl::GetMaxDelay(UtilI::IPropertyValue** value) {
 CitI::Result PinColl::GetSkewValue(UtilI::IPropertyValue** value) {
   double skew = kNoDelay;
   const Xdm_Pin* pin = Current();
-  const Xdm_Pin* timing = design->HasDelayMediator() && design->IsPinVisible(pin) ? TimingPin() : nullptr;
+  const Xdm_Pin* timing = design->HasDelayMediator() && design->IsPinVisible(pin) ? TimingPinOf(pin) : nullptr;
   const Xdm_Network* network = timing ? static_cast<const Pds_PdmPin*>(pin)->GetPrimaryNetwork() : nullptr;
   const XCad_CadNetwork* cad = network ? NetColl::CadNetworkOf(network) : nullptr;
   if (cad && pin->IsSignalLoad()) {

@@ -22,9 +22,9 @@ class PinColl : public CollT<PinColl, IPinData, Xdm_Pin> {
   void SetPin(Xdm_Pin* pin) override { Retarget(pin); }
 
  private:
-  // The pin whose delay stands for this pin: the pin itself on a comp, or
-  // for a bel pin the first comp pin of its signal; null when none.
-  const Xdm_Pin* TimingPin();
+  // The pin whose delay stands for `pin`: the pin itself on a comp, or for
+  // a bel pin the first comp pin of its signal; null when none.
+  const Xdm_Pin* TimingPinOf(const Xdm_Pin* pin);
   bool IsVisibleCompPin(const Xdm_Pin* pin);
   CitI::Result DeliverSignal(UtilI::IPropertyValue** value, const Xdm_Signal* signal);
 

@@ -18,7 +18,7 @@ class PropertyTableT {
   using Statics = ClassStatics<C>;
 
   // The class's description of `name`, the first table row that matches.
-  static Port::StringBase Describe(const char* name) {
+  static Port::StringBase DescribeProperty(const char* name) {
     for (const PropertySpec<C>& row : C::Properties()) {
       if (ComparePropertyNames(row.name, name) == 0) return TranslateDescription(row.description);
     }
@@ -33,7 +33,7 @@ class PropertyTableT {
       PropertyDef<C> def;
       def.name = row.name;
       def.kind = row.kind;
-      def.description = Describe(row.name);
+      def.description = DescribeProperty(row.name);
       def.getter = row.getter;
       registry.emplace(def.name, std::move(def));  // a name present already stays
     }
