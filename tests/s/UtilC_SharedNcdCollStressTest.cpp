@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CollTestSupport.h"
+#include "FinishesWithin.h"
 #include "SearchTestDoubles.h"
 #include "UtilI_VectorHelper.h"
 
@@ -130,7 +131,10 @@ TEST_F(CollStress, CollectablesOutliveAndRaceTheirDesigns) {
     clients[i].random.seed(static_cast<unsigned>(1234 + i));
     threads.emplace_back(RunClient, std::ref(clients[i]), std::ref(shared), Port::XUID{0x57e55ULL, i + 1});
   }
-  for (std::thread& t : threads) t.join();
+  // A design freed while a use it waits for was withdrawn would wait forever.
+  ncdtest::FinishesWithin("Every client ending (designs freed once their uses were withdrawn)", [&] {
+    for (std::thread& t : threads) t.join();
+  });
   // With every design back with the manager, every collectable is stale.
   std::vector<CollPtr> kept;
   for (Client& client : clients) {

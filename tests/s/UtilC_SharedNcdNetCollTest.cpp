@@ -54,8 +54,10 @@ TEST_F(DesignColls, NetKindsAndRouteStatuses) {
 }
 
 // The last signal with a pin on the top block decides a net's direction;
-// a design whose nets are all hidden lists none.
-TEST_F(DesignColls, PortDirectionsAndHiddenNets) {
+// a design whose nets are all hidden lists none. Hidden objects handed
+// straight to the design's collectable factory and property access are
+// wrapped as nothing and have no values.
+TEST_F(DesignColls, PortDirectionsAndHiddenObjects) {
   const std::string path = dir.Write("ports.ncd.json", R"({"format": "ncd-json", "version": 1, "part": "p",
     "nets": [{"name": "both"}, {"name": "hidden"}],
     "top": {"name": "t", "level": 0,
@@ -67,6 +69,32 @@ TEST_F(DesignColls, PortDirectionsAndHiddenNets) {
   OpenDesign design(path);
   EXPECT_EQ(Text(NetOf(design, "both"), "Subtype"), "Output");
   EXPECT_EQ(ListNames(design.Coll(""), "Nets"), Names{"both"});
+  const auto* block = static_cast<const Pds_PdmBlock*>(design.Block("sec/c"));
+  const Xdm_Pin* pin = design.Pin("sec/c", "P");
+  const Xdm_Signal* signal = design.Signal("sec", "h");
+  const Xdm_Network* net = design.Net("hidden");
+  const struct {
+    const char* what;
+    CollPtr coll;
+    bool unwrapped;
+    ValuePtr name;
+  } kHidden[] = {
+      {"block", design->MakeCollectable(block), !design->GetBlockOf(design->MakeCollectable(block)),
+       design->GetBlockPropertyValue(block, "Name")},
+      {"pin", design->MakeCollectable(pin), !design->GetPinOf(design->MakeCollectable(pin)),
+       design->GetPinPropertyValue(pin, "Name")},
+      {"signal", design->MakeCollectable(signal),
+       !design->GetSignalOf(design->MakeCollectable(signal)),
+       design->GetSignalPropertyValue(signal, "Name")},
+      {"net", design->MakeCollectable(net), !design->GetNetworkOf(design->MakeCollectable(net)),
+       design->GetNetPropertyValue(net, "Name")},
+  };
+  for (const auto& hidden : kHidden) {
+    ASSERT_TRUE(hidden.coll) << hidden.what;
+    EXPECT_EQ(hidden.coll->IsStale(), 1u) << hidden.what;
+    EXPECT_TRUE(hidden.unwrapped) << hidden.what;
+    EXPECT_FALSE(hidden.name) << hidden.what;
+  }
   Xdm_ViewEditor editor(*design->GetView());
   editor.RemoveNetwork(design.Net("both"));
   EXPECT_EQ(ListNames(design.Coll(""), "Nets"), Names{});

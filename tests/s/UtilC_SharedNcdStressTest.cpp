@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "FinishesWithin.h"
 #include "Pds_PahDesignLoader.h"
 #include "Port_MsgManData.h"
 #include "TestDesigns.h"
@@ -86,7 +87,9 @@ TEST(ManagerStress, ClientsRaceAndNothingLeaks) {
       clients[i].random.seed(static_cast<unsigned>(i + 7));
       threads.emplace_back(RunClient, mgr, std::ref(clients[i]), std::cref(files), std::cref(owners), end);
     }
-    for (std::thread& t : threads) t.join();
+    ncdtest::FinishesWithin("Every client ending its loads, gets and hand-backs", [&] {
+      for (std::thread& t : threads) t.join();
+    });
     for (Client& client : clients) {
       client.held.clear();
       for (const std::string& file : files)
@@ -141,7 +144,9 @@ TEST(ManagerStress, HandBacksRaceWithEvictions) {
       }
     });
   }
-  for (std::thread& t : threads) t.join();
+  ncdtest::FinishesWithin("Every client ending its loads and cancels", [&] {
+    for (std::thread& t : threads) t.join();
+  });
   mgr->PurgeUnused();
   EXPECT_EQ(mgr->Dump("").str(), "m_refFiles{} m_loadFiles{} m_unusedFiles{}");
   EXPECT_EQ(SharedNcd::LiveCount(), liveDesigns);

@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <future>
+#include <thread>
 #include <vector>
 
+#include "FinishesWithin.h"
 #include "Port_MsgManData.h"
 #include "SharedNcdTestDesign.h"
+#include "UtilC_SharedNcdDesignUse.h"
 #include "Tw_DlyMed.h"
 #include "UtilSharedObject.h"
 #include "XCad_RMed.h"
@@ -180,14 +184,45 @@ void* AskAll(void* arg) {
   return nullptr;
 }
 
+// Uses of designs announced and withdrawn on another thread (nested, two
+// designs, one announced twice) leave nothing that a design's destructor
+// waits for, while that thread still runs.
+TEST(SharedNcdThreads, WithdrawnUsesLeaveNothingToWaitFor) {
+  DesignPtr a = NewDesign("a");
+  DesignPtr b = NewDesign("b");
+  std::promise<void> withdrawn;
+  std::promise<void> checked;
+  std::thread user([&] {
+    {
+      UtilC::SharedNcd::DesignUse outer(a.get());
+      {
+        UtilC::SharedNcd::DesignUse inner(b.get());
+        UtilC::SharedNcd::DesignUse again(a.get());
+      }
+      UtilC::SharedNcd::DesignUse other(b.get());
+    }
+    withdrawn.set_value();
+    checked.get_future().wait();
+  });
+  withdrawn.get_future().wait();
+  ncdtest::FinishesWithin("The designs' destructors finding every use withdrawn", [&] {
+    UtilC::SharedNcd::DesignUse::AwaitUnused(a.get());
+    UtilC::SharedNcd::DesignUse::AwaitUnused(b.get());
+  });
+  checked.set_value();
+  user.join();
+}
+
 TEST(SharedNcdThreads, ConcurrentClientsGetOneServiceAndTheSameAnswers) {
   DesignPtr design = Load(kNets, kTop);
   std::vector<Client> clients(4, Client{design.get()});
   std::vector<std::unique_ptr<Port_ThrThread>> threads;
   for (Client& c : clients)
     threads.push_back(std::make_unique<Port_ThrThread>(&AskAll, &c));
-  for (auto& t : threads)
-    t->join();
+  ncdtest::FinishesWithin("Every client getting the services and answers", [&] {
+    for (auto& t : threads)
+      t->join();
+  });
   for (const Client& c : clients) {
     EXPECT_EQ(c.answers[0], design->GetRouteMediator());
     EXPECT_EQ(c.answers[1], design->GetShapeMgr());

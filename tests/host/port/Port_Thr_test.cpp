@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "FinishesWithin.h"
 #include "Port_MsgManData.h"
 
 namespace {
@@ -59,19 +60,25 @@ void* SpinUntilCancelled(void* arg) {
 }
 
 // Runs `fn` on a library thread and answers whether it finished.
+// The calls below take a lock on the other thread: one that never gets it
+// fails the test instead of hanging.
 bool RunsOnAnotherThread(void (*fn)(void*), void* arg) {
   struct Call {
     void (*fn)(void*);
     void* arg;
   } call{fn, arg};
-  Port_ThrThread t(
-      +[](void* c) -> void* {
-        auto* call = static_cast<Call*>(c);
-        call->fn(call->arg);
-        return AsPtr(1);
-      },
-      &call);
-  return t.join() == AsPtr(1);
+  bool ran = false;
+  ncdtest::FinishesWithin("The other thread getting the lock", [&] {
+    Port_ThrThread t(
+        +[](void* c) -> void* {
+          auto* call = static_cast<Call*>(c);
+          call->fn(call->arg);
+          return AsPtr(1);
+        },
+        &call);
+    ran = t.join() == AsPtr(1);
+  });
+  return ran;
 }
 
 }  // namespace
@@ -212,29 +219,31 @@ TEST(ThreadID, UniquePerThreadWithText) {
 // Four threads take `lock` (kNesting deep) `perThread` times each,
 // sometimes yielding while they hold it, so that takers also go to sleep and
 // are woken. The counter is plain: the sanitizer build reports any overlap,
-// and a lost wake-up hangs.
+// and a lost wake-up fails the test when the takers do not finish.
 template <int kNesting = 1, class Lock>
 void ExcludesUnderContention(Lock& lock, int perThread) {
   int counter = 0;
   std::atomic<int> inside{0}, maxInside{0};
-  std::vector<std::thread> takers;
-  for (int t = 0; t < 4; ++t) {
-    takers.emplace_back([&] {
-      for (int i = 0; i < perThread; ++i) {
-        Port_ThrGuard guard(lock);
-        if constexpr (kNesting > 1) {
-          Port_ThrGuard again(lock);
+  ncdtest::FinishesWithin("Every taker getting the lock (a taker asleep on it was never woken)", [&] {
+    std::vector<std::thread> takers;
+    for (int t = 0; t < 4; ++t) {
+      takers.emplace_back([&] {
+        for (int i = 0; i < perThread; ++i) {
+          Port_ThrGuard guard(lock);
+          if constexpr (kNesting > 1) {
+            Port_ThrGuard again(lock);
+          }
+          const int now = ++inside;
+          if (now > maxInside) maxInside = now;
+          ++counter;
+          if (i % 256 == 0) Port_ThrThread::yield();
+          --inside;
         }
-        const int now = ++inside;
-        if (now > maxInside) maxInside = now;
-        ++counter;
-        if (i % 256 == 0) Port_ThrThread::yield();
-        --inside;
-      }
-    });
-  }
-  for (auto& th : takers)
-    th.join();
+      });
+    }
+    for (auto& th : takers)
+      th.join();
+  });
   EXPECT_EQ(counter, 4 * perThread);
   EXPECT_EQ(maxInside, 1);
 }

@@ -2,12 +2,14 @@
 // sanitizer): searches on several threads, each through its own context;
 // a long search stopped again and again from another thread; one prepared
 // regular expression matched on two threads at once; contexts and patterns
-// made and dropped meanwhile.
+// made and dropped meanwhile; a match limit shared by threads matching on
+// one context.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
+#include "FinishesWithin.h"
 #include "TclSearchTestSupport.h"
 
 using namespace tclsearchtest;
@@ -122,9 +124,44 @@ TEST_F(TclSearchThreads, SearchesStopsAndSharedPatternsOnSeveralThreads) {
     }
   });
 
-  for (std::thread& t : threads)
-    t.join();
+  ncdtest::FinishesWithin("Every search, stop and shared match ending", [&] {
+    for (std::thread& t : threads)
+      t.join();
+  });
   EXPECT_EQ(wrong, 0);
+}
+
+// Several threads match on one context under a match limit: exactly the
+// limit's number of matches counts, whichever thread makes them, and the
+// search then counts as stopped.
+TEST_F(TclSearchThreads, MatchLimitHoldsForThreadsMatchingOnOneContext) {
+  auto context = Open(NewOwner());
+  RefCountPtr<CitI::IInterface> pattern;
+  ASSERT_EQ(context->MakePattern(pattern, "p*", false, false, false), 1u);
+  context->ResetSearch();
+  context->SetMatchLimit(1000);
+  const std::vector<FakeItem> items = Items("p", 2000);
+  std::atomic<int> matched{0};
+  ncdtest::FinishesWithin("Four threads matching 2000 names each on one context", [&] {
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+      threads.emplace_back([&] {
+        auto* probe = new FakeCollectable;
+        const auto held = Hold<UtilI::ITclCollectable>(probe);
+        for (const FakeItem& item : items) {
+          probe->Retarget(&item);
+          bool match = false;
+          context->MatchPattern(probe, pattern, nullptr, match, nullptr);
+          matched += match ? 1 : 0;
+        }
+      });
+    }
+    for (std::thread& t : threads)
+      t.join();
+  });
+  EXPECT_EQ(matched, 1000);
+  EXPECT_EQ(context->GetMatchCount(), 1000u);
+  EXPECT_EQ(context->StopRequested(), 1u);
 }
 
 }  // namespace
