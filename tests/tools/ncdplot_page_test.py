@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """The placement page in a real browser: ncdplot --html writes it, headless
-Chromium opens it with the address fragment that types a glob into the
+Chromium opens it (the page's script runs whole before the load event,
+after which Chromium dumps the DOM) with the address fragment that types a glob into the
 search box, moves the mouse over a comp and clicks one (see
 tools/ncdplot/NcdPlot_Page.cpp), and the DOM it then dumps must show the
 counter of highlighted blocks and nets and the properties in the tooltip.
@@ -24,7 +25,7 @@ import urllib.parse
 CHROMIUM = shutil.which("chromium") or shutil.which("chromium-browser")
 FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
          "--disable-background-networking", "--disable-component-update", "--disable-sync",
-         "--window-size=1200,800", "--virtual-time-budget=20000"]
+         "--window-size=1200,800"]
 
 
 class Dom(html.parser.HTMLParser):
@@ -163,7 +164,7 @@ def test_filler(ncdplot, examples, work, figures):
            "left out: 5802 of 6802 placed comps and 470 nets (at most 1000 of each)")
     if figures:
         print("filler page: %d bytes; the page loaded, drew and searched %s ms after its navigation "
-              "began; %.2f s with Chromium's start" % (os.path.getsize(page), dom.body.get("data-loadms"),
+              "began; %.2f s with Chromium's start" % (os.path.getsize(page), dom.body.get("data-load-ms"),
                                                        seconds))
 
 
