@@ -61,9 +61,9 @@ Tcl_Obj* CallbackOf(Tcl_Interp* interp, Tcl_Obj* script) {
 bool IsFlowNetlist(const std::string& file) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(file, error)) return false;  // a FIFO would block
+  std::string head(4096, '\0');  // before the open: nothing may throw while the file is open
   gzFile in = gzopen(file.c_str(), "rb");  // plain files are read as they are
   if (!in) return false;
-  std::string head(4096, '\0');
   const int read = gzread(in, head.data(), static_cast<unsigned>(head.size()));
   gzclose(in);
   head.resize(read > 0 ? static_cast<std::size_t>(read) : 0);
