@@ -9,6 +9,7 @@
 
 #include "NcdTcl_Error.h"
 #include "NcdTcl_Filter.h"
+#include "NcdTcl_Index.h"
 #include "NcdTcl_Interrupt.h"
 #include "NcdTcl_ObjectCommands.h"
 #include "NcdTcl_Options.h"
@@ -188,16 +189,11 @@ void AddEvery(const KindInfo& kind, Session::Handle& design, ResultList& all,
               std::uint64_t most = 0) {
   if (kind.kind == Kind::Site || kind.kind == Kind::ClockRegion)
     return AddDeviceObjects(design, kind, all, most);
+  if (!kind.searchType) return AddEveryMember(design, kind, all);
   SearchQuery query;
-  query.kind = kind.searchType ? &kind : &InfoOf(Kind::Block);
-  query.limit = kind.searchType ? most : 0;
-  if (kind.searchType) return SearchAtMost(design, query, "*", all);
-  ResultList blocks(false);
-  Search(design, query, "*", blocks);
-  for (Tcl_Obj* block : blocks.Items()) {
-    CheckStop();
-    AddRelated(block, kind, all);
-  }
+  query.kind = &kind;
+  query.limit = most;
+  SearchAtMost(design, query, "*", all);
 }
 
 // One pattern through the search service: on the objects' names when the
@@ -226,60 +222,39 @@ void SearchOne(const Request& request, Session::Handle& design, const PathPatter
   }
 }
 
-// An exact pattern names one object: looked up by name, not searched.
+// An exact pattern names the objects of one path: looked up by name, not
+// searched.
 void FindExact(const Request& request, Session::Handle& design, const PathPattern& pattern,
                ResultList& out) {
-  if (Tcl_Obj* found = FindByName(design, request.kind, pattern.Literal())) out.Add(found);
+  ResultList found(false);
+  if (!FindAllByName(design, request.kind, pattern.Literal(), found)) {
+    if (Tcl_Obj* object = FindByName(design, request.kind, pattern.Literal())) found.Add(object);
+  }
+  for (Tcl_Obj* object : found.Items()) {
+    if (request.Done(out)) break;
+    out.Add(object);
+  }
 }
 
 // A glob without -hierarchical is a path from the top: the blocks, pins or
 // signals it can match lie at its depth below the blocks its first levels
 // match, so the walk asks only the children of matching blocks, level by
-// level (in the component's order: every answer lies at one depth).
+// level, from the deepest block its leading levels name (NcdTcl_Index.h).
 bool WalksPath(const Request& request, const PathPattern& pattern) {
   const Kind kind = request.kind.kind;
   return !pattern.Mode().regexp && !pattern.Mode().hierarchical &&
          (kind == Kind::Block || kind == Kind::Pin || kind == Kind::Signal);
 }
 
-// The blocks whose paths match the pattern's first `levels` levels; the top
-// block is a path of one level, as the blocks directly in it are.
-void BlocksAlong(Session::Handle& design, const PathPattern& pattern, std::size_t levels,
-                 bool withTop, ResultList& blocks) {
-  ResultList level(false);
-  TclRef top(TopBlock(design));
-  if (withTop) level.Add(top.get());
-  AddRelated(top.get(), InfoOf(Kind::Block), level);
-  for (std::size_t i = 0; i < levels; ++i) {
-    ResultList matched(false);
-    for (Tcl_Obj* block : level.Items()) {
-      CheckStop();
-      if (pattern.LevelMatches(i, PropertyText(CollectableOf(block), "Name"))) matched.Add(block);
-    }
-    if (i + 1 == levels) return blocks.Swap(matched);
-    ResultList next(false);
-    for (Tcl_Obj* block : matched.Items())
-      if (block != top.get()) AddRelated(block, InfoOf(Kind::Block), next);
-    level.Swap(next);
+bool WalkPath(const Request& request, Session::Handle& design, const PathPattern& pattern,
+              ResultList& out) {
+  ResultList found(false);
+  if (!AddAlongPath(design, request.kind, pattern, found)) return false;
+  for (Tcl_Obj* object : found.Items()) {
+    if (request.Done(out)) break;
+    out.Add(object);
   }
-}
-
-void WalkPath(const Request& request, Session::Handle& design, const PathPattern& pattern,
-              const std::vector<Tcl_Obj*>& patterns, ResultList& out) {
-  if (request.kind.kind == Kind::Block) {
-    ResultList blocks(false);
-    BlocksAlong(design, pattern, pattern.Levels(), true, blocks);
-    return AddSelected(request, blocks, patterns, out);
-  }
-  ResultList parents(false);
-  if (pattern.Levels() == 1)
-    parents.Add(TopBlock(design));
-  else
-    BlocksAlong(design, pattern, pattern.Levels() - 1, false, parents);
-  ResultList members(false);
-  for (Tcl_Obj* parent : parents.Items())
-    AddRelated(parent, request.kind, members);
-  AddSelected(request, members, patterns, out);
+  return true;
 }
 
 void SearchPatterns(const Request& request, Session::Handle& design,
@@ -287,7 +262,7 @@ void SearchPatterns(const Request& request, Session::Handle& design,
   if (patterns.size() == 1) {
     const PathPattern pattern(request.interp, Tcl_GetString(patterns.front()), request.Mode());
     if (pattern.IsExact()) return FindExact(request, design, pattern, out);
-    if (WalksPath(request, pattern)) return WalkPath(request, design, pattern, patterns, out);
+    if (WalksPath(request, pattern) && WalkPath(request, design, pattern, out)) return;
     if (request.kind.searchType && !pattern.IsSlow())
       return SearchOne(request, design, pattern, out);
   }

@@ -129,6 +129,14 @@ bool PathPattern::LevelMatches(std::size_t level, std::string_view text) const {
                              m_mode.nocase ? TCL_MATCH_NOCASE : 0) != 0;
 }
 
+std::size_t PathPattern::LiteralLevels() const {
+  std::size_t literal = 0;
+  if (m_mode.regexp || m_mode.nocase) return 0;
+  while (literal < m_levels.size() && !HasWildcard(m_levels[literal]))
+    ++literal;
+  return literal;
+}
+
 bool PathPattern::LastLevelMatches(std::string_view name) const {
   return !m_mode.regexp && LevelMatches(m_levels.size() - 1, name);
 }

@@ -74,6 +74,10 @@ class PathPattern {
   bool LastLevelMatches(std::string_view name) const;
   // Whether level `level` of a glob matches one level of a path (a name).
   bool LevelMatches(std::size_t level, std::string_view text) const;
+  // The number of leading levels of a glob with case that have no
+  // wildcard (each matches one name: LevelLiteral()).
+  std::size_t LiteralLevels() const;
+  std::string LevelLiteral(std::size_t level) const { return Unquoted(m_levels[level]); }
 
   // For the search service: the text and flags that select a superset of
   // the matches (all of them with NeedsCheck() false), on the objects' full

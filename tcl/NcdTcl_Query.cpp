@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "NcdTcl_Error.h"
+#include "NcdTcl_Index.h"
 #include "NcdTcl_Interrupt.h"
 #include "NcdTcl_Owner.h"
 #include "NcdTcl_Property.h"
@@ -155,26 +156,6 @@ Tcl_Obj* FirstMatch(Session::Handle& handle, const KindInfo& kind, const std::st
   return items.empty() ? nullptr : NewObject(CollectableOf(items.front()), &kind);
 }
 
-// A pin or signal: "<block>/<name>", or "<name>" inside the top block.
-Tcl_Obj* FindMember(Session::Handle& handle, const KindInfo& kind, const std::string& name) {
-  const std::size_t slash = name.rfind('/');
-  Tcl_Obj* parent = slash == std::string::npos
-                        ? TopBlock(handle)
-                        : FindByName(handle, InfoOf(Kind::Block), name.substr(0, slash));
-  if (!parent) return nullptr;
-  TclRef held(parent);
-  const std::string leaf = slash == std::string::npos ? name : name.substr(slash + 1);
-  ValueRef members = ReadValue(CollectableOf(parent), kind.kind == Kind::Pin ? "Pins" : "Signals");
-  Tcl_Obj* found = nullptr;
-  for (const CollRef& member : members ? ListItems(members.get()) : std::vector<CollRef>()) {
-    if (PropertyText(member.get(), "Name") == leaf) {
-      found = NewObject(member.get(), &kind);
-      break;
-    }
-  }
-  return found;
-}
-
 // A site or clock region of a device that has one.
 CollRef DeviceObject(const Device& device, const KindInfo& kind, const Port::StringBase& name) {
   CollRef found;
@@ -216,16 +197,12 @@ Tcl_Obj* TopBlock(Session::Handle& handle) {
 }
 
 Tcl_Obj* FindByName(Session::Handle& handle, const KindInfo& kind, const std::string& name) {
-  switch (kind.kind) {
-    case Kind::Pin:
-    case Kind::Signal:
-      return FindMember(handle, kind, name);
-    case Kind::Site:
-    case Kind::ClockRegion:
-      return FindDeviceObject(handle, kind, name);
-    default:
-      return FirstMatch(handle, kind, QuoteGlob(name), true);
-  }
+  if (kind.kind == Kind::Site || kind.kind == Kind::ClockRegion)
+    return FindDeviceObject(handle, kind, name);
+  ResultList found(false);
+  FindAllByName(handle, kind, name, found);
+  const std::vector<Tcl_Obj*> items = found.Items();
+  return items.empty() ? nullptr : NewObject(CollectableOf(items.front()), &kind);
 }
 
 void RequireLive(Tcl_Obj* value) {

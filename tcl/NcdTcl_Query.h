@@ -63,7 +63,9 @@ std::uint64_t Search(Session::Handle& handle, const SearchQuery& query, const st
                      ResultList& out);
 
 // The object of `kind` that `name` names in the design (its full name; a
-// pin as "<block>/<pin>"), or null (a new value otherwise).
+// pin as "<block>/<pin>"), the first in the component's order; null when
+// none (a new value otherwise). Blocks, nets, pins, signals and RPMs are
+// looked up in the design's name index (NcdTcl_Index.h).
 Tcl_Obj* FindByName(Session::Handle& handle, const KindInfo& kind, const std::string& name);
 
 // Adds the sites or clock regions (`kind`) of the design's part in device

@@ -3,6 +3,7 @@
 #include "Xdm_ViewIndex.h"
 
 #include <algorithm>
+#include <cstring>
 #include <type_traits>
 
 #include "Xdm_Arena.h"
@@ -95,7 +96,9 @@ class Xdm_ViewIndex::Table {
     for (std::uint32_t first = 0; first < max; first += kBatch) {
       std::uint32_t count = 0;
       for (std::uint32_t id = first; id < max && id < first + kBatch; ++id) {
-        if (!HashOf(id, hashes[count])) continue;
+        const char* name = nullptr;
+        if (!HashOf(id, hashes[count], &name)) continue;
+        m_slashed += std::strchr(name, '/') != nullptr;
         __builtin_prefetch(m_slots.data() + (hashes[count] & m_mask), 1);
         ids[count++] = id;
       }
@@ -123,6 +126,7 @@ class Xdm_ViewIndex::Table {
   }
 
   Usage GetUsage() const { return {m_size, m_slots.size() * sizeof(Slot)}; }
+  std::size_t NamesWithSlash() const { return m_slashed; }
 
  private:
   struct Slot {
@@ -133,11 +137,13 @@ class Xdm_ViewIndex::Table {
     return static_cast<std::uint32_t>(hash >> 32) | 1;
   }
 
-  bool HashOf(std::uint32_t id, std::uint64_t& hash) const {
+  // The hash of the key of the object of `id` (and its name), if it is live.
+  bool HashOf(std::uint32_t id, std::uint64_t& hash, const char** named = nullptr) const {
     std::uint32_t parent = kNone;
     const char* name = nullptr;
     if (!kKeys[m_kind].key(m_view, id, parent, name)) return false;
     hash = KeyHash(parent, name);
+    if (named) *named = name;
     return true;
   }
 
@@ -175,6 +181,7 @@ class Xdm_ViewIndex::Table {
   std::vector<Slot> m_slots;
   std::size_t m_mask = 0;
   std::size_t m_size = 0;
+  std::size_t m_slashed = 0;  // names with a '/' when built
 };
 
 Xdm_ViewIndex::Xdm_ViewIndex(const Xdm_View& view) : m_view(view) {}
@@ -311,6 +318,10 @@ void Xdm_ViewIndex::FindNetworks(std::string_view fullName, std::vector<Xdm_Netw
   };
   std::sort(out.begin() + static_cast<std::ptrdiff_t>(first), out.end(), byId);
   out.erase(std::unique(out.begin() + static_cast<std::ptrdiff_t>(first), out.end()), out.end());
+}
+
+std::size_t Xdm_ViewIndex::NamesWithSlash(Kind kind) const {
+  return Built(kind).NamesWithSlash();
 }
 
 Xdm_ViewIndex::Usage Xdm_ViewIndex::GetUsage() const {

@@ -73,6 +73,14 @@ class Xdm_ViewIndex {
   void FindSignals(std::string_view fullName, std::vector<Xdm_Signal*>& out) const;
   void FindNetworks(std::string_view fullName, std::vector<Xdm_Network*>& out) const;
 
+  // The tables, one per kind of key.
+  enum Kind { kChildren, kPins, kSignals, kNetworks, kShapes, kKinds };
+
+  // How many names of a kind hold a '/' (pin, signal and network names
+  // may): such a pin's or signal's full name has more levels than its
+  // block's path and one. Builds the kind's table.
+  std::size_t NamesWithSlash(Kind kind) const;
+
   // What the tables built so far hold.
   struct Usage {
     std::size_t entries = 0;
@@ -88,8 +96,6 @@ class Xdm_ViewIndex {
   void Renamed(const Xdm_Network* network);
   void Added(const Xdm_PropertyHolder* shape);
 
-  // The tables, one per kind of key.
-  enum Kind { kChildren, kPins, kSignals, kNetworks, kShapes, kKinds };
   class Table;
 
  private:

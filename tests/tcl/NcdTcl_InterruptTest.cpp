@@ -105,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(LongCommands, TclInterrupt,
                              "ncd::get_blocks -quiet -filter {name =~ *x*y || level == Bel}",
                              // the matching phases of pins and signals
                              "ncd::get_pins -quiet -hierarchical -regexp {x.*y}",
-                             "ncd::get_signals -quiet *x*y",
+                             "ncd::get_signals -quiet -hierarchical *x*y",
                              "ncd::get_sites -quiet -regexp {.*X1.*Y2.*}",
                              // relations
                              "ncd::get_pins -quiet -of_objects [ncd::get_blocks]",

@@ -1,0 +1,237 @@
+#include "NcdTcl_Index.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "NcdTcl_Interrupt.h"
+#include "NcdTcl_Pattern.h"
+#include "NcdTcl_Property.h"
+#include "Pds_PdmBlock.h"
+#include "XCad_CadView.h"
+#include "Xdh_ShapeMgr.h"
+#include "Xdm_Block.h"
+#include "Xdm_Network.h"
+#include "Xdm_Pin.h"
+#include "Xdm_PropertyHolder.h"
+#include "Xdm_Signal.h"
+#include "Xdm_ViewIndex.h"
+
+namespace NcdTcl {
+
+namespace {
+
+// The component's collectables of one design's objects, where it shows
+// them (a hidden object's collectable wraps nothing: it is stale).
+class Shown {
+ public:
+  explicit Shown(Session::Handle& handle) : m_design(*handle.design) {}
+
+  CollRef Of(const Xdm_Block* block) {
+    return Live(m_design.MakeCollectable(static_cast<const Pds_PdmBlock*>(block)));
+  }
+  CollRef Of(const Xdm_Pin* pin) { return Live(m_design.MakeCollectable(pin)); }
+  CollRef Of(const Xdm_Signal* signal) { return Live(m_design.MakeCollectable(signal)); }
+  CollRef Of(const Xdm_Network* network) { return Live(m_design.MakeCollectable(network)); }
+  // An RPM is shown when the shape manager lists its shape, as the RPM
+  // search walks that list.
+  CollRef Of(const Xdm_PropertyHolder* rpm) {
+    Xdh_ShapeMgr* shapes = rpm ? m_design.GetShapeMgr() : nullptr;
+    std::vector<Xdh_Shape> listed;
+    if (!shapes || !shapes->GetShapes(listed)) return {};
+    const bool found = std::any_of(listed.begin(), listed.end(), [rpm](const Xdh_Shape& shape) {
+      return shape.GetNativeXdmObject() == rpm;
+    });
+    return found ? Live(m_design.MakeCollectable(rpm)) : CollRef();
+  }
+
+  // The block's collectable when a search reaches it: it and every block
+  // above it but the top are shown.
+  CollRef Reached(const Xdm_Block* block) {
+    CollRef coll = block ? Of(block) : CollRef();
+    for (const Xdm_Block* above = coll ? block->GetParent() : nullptr;
+         above != nullptr && above->GetParent() != nullptr; above = above->GetParent()) {
+      if (!Of(above)) return {};
+    }
+    return coll;
+  }
+
+ private:
+  static CollRef Live(CollRef coll) {
+    return coll && !coll->IsStale() ? std::move(coll) : CollRef();
+  }
+
+  UtilI::ISharedNcd& m_design;
+};
+
+void Add(ResultList& out, const CollRef& coll, const KindInfo& kind) {
+  if (coll) out.Add(NewObject(coll.get(), &kind));
+}
+
+// A pin's or signal's block, for members of either kind.
+const Xdm_Block* BlockOf(const Xdm_Pin* pin) {
+  return pin->GetParent();
+}
+const Xdm_Block* BlockOf(const Xdm_Signal* signal) {
+  return Xdm_Parent::GetParentObject(signal);
+}
+
+template <class Member>
+void AddMembersFound(Shown& shown, const std::vector<Member*>& found, const KindInfo& kind,
+                     ResultList& out) {
+  for (const Member* member : found) {
+    if (shown.Reached(BlockOf(member))) Add(out, shown.Of(member), kind);
+  }
+}
+
+// Calls `visit(member)` for the block's pins or signals, in the block's order.
+template <class Visit>
+void ForEachMember(const Xdm_Block* block, Kind kind, Visit visit) {
+  if (kind == Kind::Pin) {
+    for (const Xdm_Pin* pin : block->GetPinItr())
+      visit(pin);
+  } else {
+    for (const Xdm_Signal* signal : block->GetSignals())
+      visit(signal);
+  }
+}
+
+// Adds the block's members whose names `keep` accepts and the component shows.
+template <class Keep>
+void AddMembers(Shown& shown, const Xdm_Block* block, const KindInfo& kind, Keep keep,
+                ResultList& out) {
+  ForEachMember(block, kind.kind, [&](const auto* member) {
+    if (keep(member->GetName())) Add(out, shown.Of(member), kind);
+  });
+}
+
+// A block and its collectable, as a walk finds it.
+using Found = std::vector<std::pair<const Xdm_Block*, CollRef>>;
+
+// The shown children of `blocks` whose names `keep` accepts, in order.
+template <class Keep>
+Found Children(Shown& shown, const Found& blocks, Keep keep) {
+  Found children;
+  for (const auto& [block, coll] : blocks) {
+    for (const Xdm_Block* child : block->GetBlocks()) {
+      CheckStop();
+      if (!keep(child->GetName())) continue;
+      if (CollRef shownChild = shown.Of(child)) children.emplace_back(child, std::move(shownChild));
+    }
+  }
+  return children;
+}
+
+// The blocks whose paths match the pattern's first `levels` levels. The top
+// block's path is its name, a path of one level as those of the blocks in
+// it: it is found at the first level only, and has nothing below it. The
+// leading levels without wildcards name one block each: looked up.
+Found BlocksAlong(Shown& shown, const Xdm_View& view, const PathPattern& pattern,
+                  std::size_t levels, bool withTop) {
+  const Xdm_ViewIndex& index = view.GetNameIndex();
+  const Xdm_Block* top = view.GetBlock();
+  Found level;
+  if (top == nullptr || levels == 0) return level;
+  const std::size_t literal = std::min(pattern.LiteralLevels(), levels);
+  if (literal > 0) {
+    const std::string first = pattern.LevelLiteral(0);
+    if (withTop && first == top->GetName()) level.emplace_back(top, shown.Of(top));
+    const Xdm_Block* block = index.FindChild(top, first);
+    for (std::size_t i = 1; block != nullptr && i < literal; ++i)
+      block = index.FindChild(block, pattern.LevelLiteral(i));
+    if (CollRef coll = shown.Reached(block)) level.emplace_back(block, std::move(coll));
+    if (literal > 1 && !level.empty() && level.front().first == top) level.erase(level.begin());
+  } else {
+    if (withTop && pattern.LevelMatches(0, top->GetName())) level.emplace_back(top, shown.Of(top));
+    Found tops{{top, CollRef()}};
+    for (auto& child :
+         Children(shown, tops, [&](const char* name) { return pattern.LevelMatches(0, name); }))
+      level.push_back(std::move(child));
+  }
+  for (std::size_t i = std::max<std::size_t>(literal, 1); i < levels; ++i) {
+    if (!level.empty() && level.front().first == top) level.erase(level.begin());
+    level = Children(shown, level, [&](const char* name) { return pattern.LevelMatches(i, name); });
+  }
+  return level;
+}
+
+}  // namespace
+
+bool FindAllByName(Session::Handle& handle, const KindInfo& kind, const std::string& name,
+                   ResultList& out) {
+  const Kind k = kind.kind;
+  if (k == Kind::Site || k == Kind::ClockRegion) return false;
+  const Xdm_View* view = handle.design->GetView();
+  if (view == nullptr) return true;
+  const Xdm_ViewIndex& index = view->GetNameIndex();
+  Shown shown(handle);
+  if (k == Kind::Rpm) {
+    Add(out, shown.Of(index.FindShape(name)), kind);
+  } else if (k == Kind::Block) {
+    std::vector<Xdm_Block*> found;
+    index.FindBlocks(name, found);
+    for (const Xdm_Block* block : found)
+      Add(out, shown.Reached(block), kind);
+  } else if (k == Kind::Net) {
+    std::vector<Xdm_Network*> found;
+    index.FindNetworks(name, found);
+    for (const Xdm_Network* network : found)
+      Add(out, shown.Of(network), kind);
+  } else if (k == Kind::Pin) {
+    std::vector<Xdm_Pin*> found;
+    index.FindPins(name, found);
+    AddMembersFound(shown, found, kind, out);
+  } else {
+    std::vector<Xdm_Signal*> found;
+    index.FindSignals(name, found);
+    AddMembersFound(shown, found, kind, out);
+  }
+  return true;
+}
+
+void AddEveryMember(Session::Handle& handle, const KindInfo& kind, ResultList& out) {
+  const Xdm_View* view = handle.design->GetView();
+  if (view == nullptr || view->GetBlock() == nullptr) return;
+  Shown shown(handle);
+  // Depth first, each block before its children, as the block search.
+  std::vector<const Xdm_Block*> pending{view->GetBlock()};
+  while (!pending.empty()) {
+    CheckStop();
+    const Xdm_Block* block = pending.back();
+    pending.pop_back();
+    AddMembers(
+        shown, block, kind, [](const char*) { return true; }, out);
+    const Xdm_Range<Xdm_Block> children = block->GetBlocks();
+    for (std::size_t i = children.size(); i-- > 0;) {
+      if (shown.Of(children[i])) pending.push_back(children[i]);
+    }
+  }
+}
+
+bool AddAlongPath(Session::Handle& handle, const KindInfo& kind, const PathPattern& pattern,
+                  ResultList& out) {
+  const Xdm_View* view = handle.design->GetView();
+  if (view == nullptr) return true;
+  Shown shown(handle);
+  const std::size_t levels = pattern.Levels();
+  if (kind.kind == Kind::Block) {
+    for (const auto& [block, coll] : BlocksAlong(shown, *view, pattern, levels, true))
+      Add(out, coll, kind);
+    return true;
+  }
+  const auto table = kind.kind == Kind::Pin ? Xdm_ViewIndex::kPins : Xdm_ViewIndex::kSignals;
+  if (view->GetNameIndex().NamesWithSlash(table) != 0) return false;
+  // A member's path is its block's and its name; the top's members are
+  // paths of one level.
+  const auto last = [&](const char* name) { return pattern.LevelMatches(levels - 1, name); };
+  if (levels == 1) {
+    if (view->GetBlock()) AddMembers(shown, view->GetBlock(), kind, last, out);
+    return true;
+  }
+  for (const auto& [block, coll] : BlocksAlong(shown, *view, pattern, levels - 1, false)) {
+    CheckStop();
+    AddMembers(shown, block, kind, last, out);
+  }
+  return true;
+}
+
+}  // namespace NcdTcl

@@ -1,0 +1,48 @@
+// Names and paths answered from the design database beside the component's
+// searches: its name index (Xdm_ViewIndex) and its lists of blocks, pins
+// and signals.
+//
+// Every answer is the one a full search gives: an object is answered as the
+// component's collectable of it (the same identity a search gives), only
+// when the component shows it to a search (a hidden block and everything
+// below it, hidden pins, signals and nets are not found; a removed object
+// is not in the view), in the component's order (blocks depth first, each
+// before its children; a block's pins and signals in its order, after those
+// of the blocks before it; nets in the view's order; an RPM when the shape
+// manager lists its shape, as the RPM search walks that list). A block is shown
+// when it and every block above it, up to the top, is visible to the
+// component (its collectable is not stale).
+//
+// Threads: the interpreter's thread, as every command.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "NcdTcl_Query.h"
+
+class Xdm_Block;
+
+namespace NcdTcl {
+
+class PathPattern;
+
+// Adds every object of `kind` whose name as printed is `name`, in the
+// component's order; false (nothing added) for the kinds the index does not
+// hold (sites and clock regions, which the device finds by name).
+bool FindAllByName(Session::Handle& handle, const KindInfo& kind, const std::string& name,
+                   ResultList& out);
+
+// Adds every pin or signal of every shown block, in the component's order.
+void AddEveryMember(Session::Handle& handle, const KindInfo& kind, ResultList& out);
+
+// Adds the blocks (or, for pins and signals, the members of the blocks)
+// whose paths match a glob without -hierarchical: its leading levels
+// without wildcards are looked up, and only what lies below the deepest
+// block they name is walked, level by level. False (nothing added) when
+// a walk by levels cannot answer: a design with pins (or signals) whose
+// names hold a '/', whose paths have more levels than their blocks' and one.
+bool AddAlongPath(Session::Handle& handle, const KindInfo& kind, const PathPattern& pattern,
+                  ResultList& out);
+
+}  // namespace NcdTcl

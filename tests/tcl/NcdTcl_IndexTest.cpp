@@ -1,0 +1,243 @@
+// Names and paths answered from the design database's index against the
+// component's own answers, object for object (same identity, same order):
+// exact names of every block, net, pin, signal and RPM, every pin and
+// signal, path patterns, and plain names; on a generated design and on one
+// with hidden blocks and nets, names repeated in several modules, full names
+// that repeat and names full of glob characters.
+#include <gtest/gtest.h>
+#include <tcl.h>
+
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "NcdGen.h"
+#include "NcdTcl.h"
+#include "NcdTcl_Object.h"
+#include "TestDesigns.h"
+
+namespace {
+
+// Hidden: m2 (netlist security) and m3/h (configuration security) hide
+// what lies in them, and net "hid" reaches only hidden pins; net "m0/s*"
+// has no signals, so its full name is its name. Full names repeat: the
+// top and its child "t", the top's pin "x/y" and pin "y" of block "x".
+constexpr const char* kTricky = R"({"format": "ncd-json", "version": 1, "part": "xc5vlx30ff324-1",
+ "nets": [{"name": "n*"}, {"name": "n?"}, {"name": "n[0]"}, {"name": "n\\"}, {"name": "hid"},
+          {"name": "m0/s*"}, {"name": "clk"}, {"name": "-quiet"}],
+ "shapes": [{"name": "r*", "members": ["m0/c*"]}, {"name": "r[1]", "members": ["m1/dup"]}],
+ "top": {"name": "t", "level": 0,
+   "signals": [{"name": "clk", "net": "clk"}, {"name": "x/y", "net": "n?"}, {"name": "q", "net": "-quiet"}],
+   "pins": [{"name": "clk", "dir": "input", "child_signal": "clk"},
+            {"name": "x/y", "dir": "input", "child_signal": "x/y"},
+            {"name": "-quiet", "dir": "output", "child_signal": "q"}],
+   "blocks": [
+     {"name": "t", "level": 1, "pins": [{"name": "A*", "signal": "clk"}]},
+     {"name": "x", "level": 1, "pins": [{"name": "y", "signal": "x/y"}]},
+     {"name": "-quiet", "level": 3, "pins": [{"name": "A", "signal": "q"}]},
+     {"name": "m0", "level": 1, "signals": [{"name": "s*", "net": "n*"}, {"name": "s?", "net": "n[0]"}],
+      "pins": [{"name": "P*", "signal": "clk", "child_signal": "s*"}],
+      "blocks": [
+        {"name": "c*", "level": 3, "signals": [{"name": "i"}],
+         "pins": [{"name": "A[1]", "signal": "s*"}, {"name": "O", "dir": "output", "signal": "s?"}],
+         "blocks": [{"name": "b[0]", "level": 4, "pins": [{"name": "A*", "signal": "i"}]}]},
+        {"name": "c?", "level": 3, "pins": [{"name": "A[1]", "signal": "s?"}]},
+        {"name": "c[1]", "level": 3, "pins": [{"name": "A\\", "signal": "s*"}]},
+        {"name": "c1", "level": 3},
+        {"name": "dup", "level": 3, "pins": [{"name": "A", "signal": "s*"}]}]},
+     {"name": "m1", "level": 1, "signals": [{"name": "s*", "net": "n\\"}],
+      "blocks": [{"name": "dup", "level": 3, "pins": [{"name": "A", "signal": "s*"}]},
+                 {"name": "c\\", "level": 3, "pins": [{"name": "A", "signal": "s*"}]}]},
+     {"name": "m2", "level": 1, "netlist_security": 1, "signals": [{"name": "h", "net": "hid"}],
+      "blocks": [{"name": "dup", "level": 3, "pins": [{"name": "A", "signal": "h"}],
+                  "blocks": [{"name": "b", "level": 4, "pins": [{"name": "I"}]}]}]},
+     {"name": "m3", "level": 1,
+      "blocks": [{"name": "h", "level": 2, "config_security": 1,
+                  "blocks": [{"name": "dup", "level": 3, "pins": [{"name": "A"}],
+                             "blocks": [{"name": "b", "level": 4, "pins": [{"name": "I"}]}]}]}]}
+   ]}})";
+
+struct Object {
+  std::string name;
+  std::string id;
+  bool operator==(const Object&) const = default;
+};
+using Objects = std::vector<Object>;
+
+std::ostream& operator<<(std::ostream& out, const Object& o) {
+  return out << o.name;
+}
+
+class IndexedNames : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_interp = Tcl_CreateInterp();
+    ASSERT_EQ(Ncd_Init(m_interp), TCL_OK);
+  }
+  void TearDown() override { Tcl_DeleteInterp(m_interp); }
+
+  // The objects a command answers (its words as they are: no quoting).
+  Objects AskWords(const std::vector<Tcl_Obj*>& words) {
+    for (Tcl_Obj* word : words)
+      Tcl_IncrRefCount(word);
+    const int code = Tcl_EvalObjv(m_interp, static_cast<int>(words.size()), words.data(), 0);
+    for (Tcl_Obj* word : words)
+      Tcl_DecrRefCount(word);
+    EXPECT_EQ(code, TCL_OK) << Tcl_GetStringResult(m_interp);
+    int count = 0;
+    Tcl_Obj** items = nullptr;
+    Tcl_ListObjGetElements(nullptr, Tcl_GetObjResult(m_interp), &count, &items);
+    Objects objects;
+    for (int i = 0; i < count; ++i) {
+      UtilI::ITclCollectable* coll = NcdTcl::CollectableOf(items[i]);
+      EXPECT_NE(coll, nullptr) << Tcl_GetString(items[i]);
+      objects.push_back({Tcl_GetString(items[i]), coll ? coll->GetId().str() : ""});
+    }
+    return objects;
+  }
+  Objects Ask(const std::vector<std::string>& words) {
+    std::vector<Tcl_Obj*> objs;
+    for (const std::string& word : words)
+      objs.push_back(Tcl_NewStringObj(word.c_str(), static_cast<int>(word.size())));
+    return AskWords(objs);
+  }
+  std::string Eval(const std::string& script) {
+    EXPECT_EQ(Tcl_EvalEx(m_interp, script.c_str(), -1, 0), TCL_OK) << Tcl_GetStringResult(m_interp);
+    return Tcl_GetStringResult(m_interp);
+  }
+
+  // The exact pattern of a name: its wildcards and backslashes quoted.
+  static std::string Quoted(const std::string& name) {
+    std::string quoted;
+    for (char c : name) {
+      if (c == '*' || c == '?' || c == '\\') quoted += '\\';
+      quoted += c;
+    }
+    return quoted;
+  }
+
+  // Every name of `all` asked exactly answers the objects of that name.
+  void ExpectExact(const char* command, const Objects& all, std::size_t step = 1) {
+    std::map<std::string, Objects> byName;
+    for (const Object& o : all)
+      byName[o.name].push_back(o);
+    std::size_t i = 0;
+    for (const auto& [name, objects] : byName) {
+      if (i++ % step) continue;
+      EXPECT_EQ(Ask({command, "--", Quoted(name)}), objects) << command << " " << name;
+    }
+  }
+
+  // The members (pins or signals) of every block, as the component lists them.
+  Objects MembersOf(const char* command, const Objects& blocks) {
+    Objects members;
+    for (const Object& block : blocks) {
+      Objects some = AskWords({Tcl_NewStringObj(command, -1), Tcl_NewStringObj("-quiet", -1),
+                               Tcl_NewStringObj("-of_objects", -1), BlockValue(block)});
+      members.insert(members.end(), some.begin(), some.end());
+    }
+    return members;
+  }
+  // The block object of the reference list (kept in ::blocks).
+  Tcl_Obj* BlockValue(const Object& block) {
+    Tcl_Obj* blocks = Tcl_GetVar2Ex(m_interp, "blocks", nullptr, TCL_GLOBAL_ONLY);
+    int count = 0;
+    Tcl_Obj** items = nullptr;
+    Tcl_ListObjGetElements(nullptr, blocks, &count, &items);
+    for (int i = 0; i < count; ++i) {
+      if (NcdTcl::CollectableOf(items[i])->GetId().str() == block.id) return items[i];
+    }
+    ADD_FAILURE() << "no block " << block.name;
+    return Tcl_NewObj();
+  }
+
+  // A path glob as an anchored regular expression on the same paths.
+  static std::string AsRegexp(const std::string& glob) {
+    std::string re;
+    for (std::size_t i = 0; i < glob.size(); ++i) {
+      const char c = glob[i];
+      if (c == '*') {
+        re += "[^/]*";
+      } else if (c == '?') {
+        re += "[^/]";
+      } else {
+        const char literal = c == '\\' && i + 1 < glob.size() ? glob[++i] : c;
+        if (!std::isalnum(static_cast<unsigned char>(literal)) && literal != '/') re += '\\';
+        re += literal;
+      }
+    }
+    return re;
+  }
+
+  void ExpectAgreement(const std::string& file, std::size_t step) {
+    Tcl_SetVar(m_interp, "file", file.c_str(), TCL_GLOBAL_ONLY);
+    Eval("ncd::open_design $file; set blocks [ncd::get_blocks -hierarchical -regexp .*]");
+    const Objects blocks = Ask({"ncd::get_blocks", "-hierarchical", "-regexp", ".*"});
+    ASSERT_GT(blocks.size(), 10u);
+    ExpectExact("ncd::get_blocks", blocks, step);
+    const Objects nets = Ask({"ncd::get_nets", "-regexp", ".*"});
+    ExpectExact("ncd::get_nets", nets, step);
+    ExpectExact("ncd::get_rpms", Ask({"ncd::get_rpms", "-regexp", ".*"}), step);
+    for (const char* command : {"ncd::get_pins", "ncd::get_signals"}) {
+      const Objects members = MembersOf(command, blocks);
+      EXPECT_EQ(Ask({command}), members) << command;
+      ExpectExact(command, members, step);
+    }
+  }
+
+  Tcl_Interp* m_interp = nullptr;
+  ncdtest::TempDir m_dir;
+};
+
+TEST_F(IndexedNames, AgreeWithTheComponentOnAGeneratedDesign) {
+  std::ostringstream text;
+  NcdGen::WriteDesign(NcdGen::Options{3000, 5}, text);
+  ExpectAgreement(m_dir.Write("gen.ncd.json", text.str()), 7);
+  // Paths below a module, level by level.
+  const std::pair<const char*, const char*> kPaths[] = {
+      {"ncd::get_blocks", "u1/*"},      {"ncd::get_blocks", "u1/*/A6LUT"},
+      {"ncd::get_blocks", "u2/c*/*"},   {"ncd::get_blocks", "*/hm*"},
+      {"ncd::get_blocks", "u1/c1?"},    {"ncd::get_pins", "u1/*/A6LUT/A?"},
+      {"ncd::get_pins", "*"},           {"ncd::get_pins", "u2/*"},
+      {"ncd::get_signals", "u1/c1*/*"}, {"ncd::get_signals", "*/*"},
+  };
+  for (const auto& [command, glob] : kPaths)
+    EXPECT_EQ(Ask({command, glob}), Ask({command, "-regexp", AsRegexp(glob)})) << command << glob;
+}
+
+TEST_F(IndexedNames, AgreeWithTheComponentOnHiddenAndRepeatedNames) {
+  ExpectAgreement(m_dir.Write("tricky.ncd.json", kTricky), 1);
+  const struct {
+    const char* command;
+    std::vector<const char*> globs;
+  } kPaths[] = {
+      {"ncd::get_blocks",
+       {"t", "*", "m0/*", "m0/*/*", "*/c?", "m0/c\\*", "m0/c\\*/*", "m2/*", "m3/*/*", "m3/h/dup",
+        "x", "-quiet"}},
+      {"ncd::get_pins", {"*", "*/*", "m0/*/*", "m0/c\\*/*/*", "x/*", "m2/dup/*", "m3/h/dup/A"}},
+      {"ncd::get_signals", {"*", "m0/*", "*/*/*", "m2/*"}},
+  };
+  for (const auto& row : kPaths) {
+    for (const char* glob : row.globs) {
+      EXPECT_EQ(Ask({row.command, "--", glob}), Ask({row.command, "-regexp", "--", AsRegexp(glob)}))
+          << row.command << " " << glob;
+    }
+  }
+  // Hidden objects are not found by name; repeated full names find all.
+  const std::pair<const char*, const char*> kCounts[] = {
+      {"ncd::get_blocks m2/dup", "0"},  {"ncd::get_blocks m3/h/dup/b", "0"},
+      {"ncd::get_pins m2/dup/A", "0"},  {"ncd::get_nets m2/h", "0"},
+      {"ncd::get_nets {m0/s\\*}", "1"}, {"ncd::get_blocks t", "2"},
+      {"ncd::get_pins x/y", "2"},       {"ncd::get_signals x/y", "1"},
+  };
+  for (const auto& [command, count] : kCounts)
+    EXPECT_EQ(Eval(std::string("llength [") + command + "]"), count) << command;
+  // Plain names (values that lost their objects) are looked up the same way.
+  EXPECT_EQ(Eval("ncd::get_property level [string range {m0/c*} 0 end]"), "Comp");
+  EXPECT_EQ(Eval(R"(ncd::get_property full_name [string range m1/c\\ 0 end])"), "m1/c\\");
+  EXPECT_NE(Tcl_EvalEx(m_interp, "ncd::get_property level m2/dup", -1, 0), TCL_OK);
+  EXPECT_EQ(Eval("lrange $::errorCode 0 1"), "NCD OBJECT");
+}
+
+}  // namespace
