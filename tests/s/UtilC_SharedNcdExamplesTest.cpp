@@ -12,6 +12,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "CollTestSupport.h"
 #include "LutEquation.h"
@@ -75,7 +76,7 @@ Flow ReadFlow(const std::string& design) {
   const std::string json = NcdImport::ReadInput(kDir + "flow/" + design + ".pnr.json.gz");
   flow.netlist.Parse(json.c_str());
   EXPECT_FALSE(flow.netlist.HasParseError());
-  for (const auto& module : flow.netlist["modules"].GetObject()) {
+  for (const auto& module : std::as_const(flow.netlist)["modules"].GetObject()) {
     for (const auto& cell : module.value["cells"].GetObject()) {
       const std::string bel = cell.value["attributes"]["NEXTPNR_BEL"].GetString();
       flow.cellAtBel[bel] = &cell.value;
