@@ -21,6 +21,27 @@
 //                      under 50); it lists the children of u2 only;
 //   SearchPrefix       `ncd::get_blocks -quiet u2/*`: what a Tab that
 //                      searched the design would cost, the yardstick.
+//   LsearchFullNames   `lsearch -all -glob $fullNames *c1*` over the blocks'
+//                      full names (ns per name), and LsearchNames over their
+//                      names: GetBlocksHierGlob's yardsticks (goal: at most
+//                      LsearchFullNames); BareFnmatchCFullNames fnmatch over
+//                      the full names in the C locale;
+//   ExactBlocks        `ncd::get_blocks <path>` (us per lookup, 1000 paths;
+//                      goal: under 10), next to SearchOnePath, the search of
+//                      one path (`-regexp ***=<path>`, ms), what a lookup
+//                      cost before the name index; ExactNets, SearchOneNet
+//                      the same for nets;
+//   PropertyOfNames    `ncd::get_property level <plain name>` (us per name;
+//                      goal: under 10), next to PropertyOfObjects on the
+//                      same blocks as object values;
+//   PathBelowModule    `ncd::get_blocks u2/*` (ms), next to ModuleBySearch,
+//                      the same blocks by a search of the whole design
+//                      (goal: under 2%);
+//   GetPinsAll         `ncd::get_pins` (ns per pin; goal: under 300), next to
+//                      PinsOfBlocks, every block's "Pins" read in turn (what
+//                      get_pins did before).
+// Rows report wall time (ns_per_object) and the thread's CPU time
+// (cpu_ns_per_object): trust the CPU figures on a busy machine.
 // The design has about 100,000 blocks, or 1,000,000 with NCD_BENCH_LARGE=1.
 // The package finds the component in build/lib (CIT_COMPONENT_PATH).
 #include <benchmark/benchmark.h>
@@ -28,8 +49,10 @@
 #include <malloc.h>
 #include <tcl.h>
 
+#include <clocale>
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -57,8 +80,11 @@ struct Subject {
   // reads them as densely as a design's own name storage.
   std::string blockNames;
   std::vector<std::size_t> nameOffsets;
+  std::string fullNames;  // the same for full names
+  std::vector<std::size_t> fullOffsets;
   std::size_t blocks = 0;
   std::size_t nets = 0;
+  std::size_t pins = 0;
 
   Subject() {
     const std::string path = DesignPath(DesignBlocks(), error);
@@ -88,7 +114,42 @@ struct Subject {
       blockNames += Tcl_GetString(names[i]);
       blockNames += '\0';
     }
+    Tcl_SetVar2Ex(interp, "names", nullptr, Tcl_GetObjResult(interp), TCL_GLOBAL_ONLY);
+    if (Eval(kLists) != TCL_OK) {
+      Fail();
+      return;
+    }
+    pins = Count("pinList");
+    Tcl_Obj* full = Tcl_GetVar2Ex(interp, "fullNames", nullptr, TCL_GLOBAL_ONLY);
+    Tcl_ListObjGetElements(nullptr, full, &count, &names);
+    for (int i = 0; i < count; ++i) {
+      fullOffsets.push_back(fullNames.size());
+      fullNames += Tcl_GetString(names[i]);
+      fullNames += '\0';
+    }
   }
+
+  // Full names, 1000 paths of blocks and nets for the lookups (quoted as
+  // exact patterns), and the pins. Names are read as properties: a string
+  // operation would make the listed objects plain names. The lookups are
+  // made once here: the first lookup of a kind builds its table of the
+  // name index.
+  static constexpr const char* kLists = R"tcl(
+    set fullNames [ncd::get_property full_name $blocks]
+    set half [expr {[llength $blocks] / 2}]
+    set someBlocks [lrange $blocks $half [expr {$half + 999}]]
+    set someNames [ncd::get_property full_name $someBlocks]
+    set somePaths [lmap n $someNames {string map {* \\* ? \\?} $n}]
+    set someNets [lmap n [ncd::get_property full_name [lrange $nets 0 999]] {
+      string map {* \\* ? \\?} $n
+    }]
+    set pinList [ncd::get_pins]
+    lsearch -all -glob $fullNames *c1*
+    lsearch -all -glob $names *c1*
+    foreach p $somePaths { ncd::get_blocks -- $p }
+    foreach n $someNets { ncd::get_nets -- $n }
+    foreach n $someNames { ncd::get_property level $n }
+  )tcl";
 
   int Eval(const char* script) { return Tcl_EvalEx(interp, script, -1, TCL_EVAL_GLOBAL); }
   std::size_t Count(const char* list) {
@@ -104,18 +165,29 @@ Subject& TheSubject() {
   return subject;
 }
 
-// Times `pass` per iteration; reports ns per object.
+double CpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// Times `pass` per iteration; reports ns per object, in wall and CPU time.
 template <class Pass>
 void Timed(benchmark::State& state, std::size_t objects, Pass pass) {
   Subject& subject = TheSubject();
   if (!subject.error.empty()) return state.SkipWithError(subject.error.c_str());
   PassTimer timer;
+  double cpu = 0;
   for (auto _ : state) {
     const auto start = Clock::now();
+    const double cpuStart = CpuSeconds();
     pass(subject);
+    cpu += CpuSeconds() - cpuStart;
     timer.Add(state, start);
   }
   timer.Report(state, objects);
+  if (timer.passes && objects)
+    state.counters["cpu_ns_per_object"] = cpu * 1e9 / static_cast<double>(timer.passes * objects);
 }
 
 void Script(benchmark::State& state, std::size_t objects, const char* script) {
@@ -156,6 +228,57 @@ void BM_FilterFanout(benchmark::State& state) {
   Script(state, TheSubject().nets, "ncd::get_nets -quiet -filter {fanout > 2}");
 }
 
+void BM_LsearchFullNames(benchmark::State& state) {
+  Script(state, TheSubject().blocks, "lsearch -all -glob $fullNames *c1*");
+}
+void BM_LsearchNames(benchmark::State& state) {
+  Script(state, TheSubject().blocks, "lsearch -all -glob $names *c1*");
+}
+// The C library's matcher in the C locale, where it matches bytes.
+void BM_BareFnmatchCFullNames(benchmark::State& state) {
+  locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
+  locale_t before = uselocale(c);
+  Timed(state, TheSubject().blocks, [](Subject& s) {
+    std::size_t matches = 0;
+    const char* base = s.fullNames.data();
+    for (std::size_t offset : s.fullOffsets)
+      matches += fnmatch(kBlockGlob, base + offset, 0) == 0;
+    benchmark::DoNotOptimize(matches);
+  });
+  uselocale(before);
+  freelocale(c);
+}
+void BM_ExactBlocks(benchmark::State& state) {
+  Script(state, 1000, "foreach p $somePaths { ncd::get_blocks -- $p }");
+}
+void BM_SearchOnePath(benchmark::State& state) {
+  Script(state, 1, "ncd::get_blocks -regexp -- ***=[lindex $someNames 0]");
+}
+void BM_ExactNets(benchmark::State& state) {
+  Script(state, 1000, "foreach n $someNets { ncd::get_nets -- $n }");
+}
+void BM_SearchOneNet(benchmark::State& state) {
+  Script(state, 1, "ncd::get_nets -regexp -- ***=[ncd::get_property full_name [lindex $nets 0]]");
+}
+void BM_PropertyOfNames(benchmark::State& state) {
+  Script(state, 1000, "foreach n $someNames { ncd::get_property level $n }");
+}
+void BM_PropertyOfObjects(benchmark::State& state) {
+  Script(state, 1000, "foreach b $someBlocks { ncd::get_property level $b }");
+}
+void BM_PathBelowModule(benchmark::State& state) {
+  Script(state, 1, "ncd::get_blocks -quiet u2/*");
+}
+void BM_ModuleBySearch(benchmark::State& state) {
+  Script(state, 1, "ncd::get_blocks -quiet -regexp {u2/[^/]*}");
+}
+void BM_GetPinsAll(benchmark::State& state) {
+  Script(state, TheSubject().pins, "ncd::get_pins");
+}
+void BM_PinsOfBlocks(benchmark::State& state) {
+  Script(state, TheSubject().pins, "foreach b $blocks { ncd::get_property pins $b }");
+}
+
 // A path prefix of three characters: the children of a top-level module.
 constexpr const char* kPrefix = "u2/";
 
@@ -192,6 +315,19 @@ BENCHMARK(BM_GetNetsAll)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GetPropertyFullName)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FilterFanout)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HoldBlockList)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LsearchFullNames)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LsearchNames)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareFnmatchCFullNames)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExactBlocks)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SearchOnePath)->UseManualTime()->Iterations(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExactNets)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SearchOneNet)->UseManualTime()->Iterations(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PropertyOfNames)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PropertyOfObjects)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PathBelowModule)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ModuleBySearch)->UseManualTime()->Iterations(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetPinsAll)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PinsOfBlocks)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CompletePrefix)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SearchPrefix)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 

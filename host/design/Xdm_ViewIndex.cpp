@@ -266,9 +266,17 @@ Xdm_Block* Xdm_ViewIndex::FindPath(std::string_view path) const {
 }
 
 template <class Member>
-void Xdm_ViewIndex::AlongPath(std::string_view fullName, Member member) const {
+void Xdm_ViewIndex::AlongPath(std::string_view fullName, Kind kind, Member member) const {
   Xdm_Block* block = m_view.GetBlock();
   if (block == nullptr) return;
+  if (NamesWithSlash(kind) == 0) {
+    const std::size_t last = fullName.rfind('/');
+    if (last == std::string_view::npos) return member(block, fullName);
+    if (last == 0) return;  // no block below the top has an empty path
+    if (Xdm_Block* parent = FindPath(fullName.substr(0, last)))
+      member(parent, fullName.substr(last + 1));
+    return;
+  }
   member(block, fullName);
   for (std::size_t start = 0;;) {
     const std::size_t slash = fullName.find('/', start);
@@ -288,13 +296,13 @@ void Xdm_ViewIndex::FindBlocks(std::string_view fullName, std::vector<Xdm_Block*
 }
 
 void Xdm_ViewIndex::FindPins(std::string_view fullName, std::vector<Xdm_Pin*>& out) const {
-  AlongPath(fullName, [&](const Xdm_Block* block, std::string_view name) {
+  AlongPath(fullName, kPins, [&](const Xdm_Block* block, std::string_view name) {
     if (Xdm_Pin* pin = FindPin(block, name)) out.push_back(pin);
   });
 }
 
 void Xdm_ViewIndex::FindSignals(std::string_view fullName, std::vector<Xdm_Signal*>& out) const {
-  AlongPath(fullName, [&](const Xdm_Block* block, std::string_view name) {
+  AlongPath(fullName, kSignals, [&](const Xdm_Block* block, std::string_view name) {
     if (Xdm_Signal* signal = FindSignal(block, name)) out.push_back(signal);
   });
 }

@@ -103,10 +103,12 @@ class Xdm_ViewIndex {
   // Ids of kind whose key hashes to `hash`, checked by `same` on the view.
   template <class Object, class Same>
   Object* Lookup(Kind kind, std::uint64_t hash, Same same) const;
-  // Every member of a block along `fullName`: `member(block, rest)` for the
-  // top with the whole name, then for each block on the path with the rest.
+  // Every split of `fullName` into a block and a member's name, for
+  // members of `kind`: `member(block, rest)` for the top with the whole
+  // name, then for each block on the path with the rest. Only the split at
+  // the last '/' when no member of the kind has a '/' in its name.
   template <class Member>
-  void AlongPath(std::string_view fullName, Member member) const;
+  void AlongPath(std::string_view fullName, Kind kind, Member member) const;
 
   const Xdm_View& m_view;
   mutable Port_ThrMutex m_lock;  // guards building; taken last
