@@ -28,7 +28,10 @@ std::string Eval(Tcl_Interp* interp, const std::string& script, int* code = null
   return Tcl_GetStringResult(interp);
 }
 
-// Sends SIGINT to the process every 300 us while it lives.
+// Sends SIGINT to the process every 300 us while it lives. Its end waits a
+// while with no command running, so that a signal still on its way (the
+// thread sanitizer holds signals back until the thread next calls into
+// it) is handled while idle, not by the next command.
 class Interrupter {
  public:
   Interrupter()
@@ -41,6 +44,7 @@ class Interrupter {
   ~Interrupter() {
     m_done.store(true);
     m_thread.join();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
 
  private:
