@@ -6,6 +6,10 @@
 //   GetBlocksHierGlob  `ncd::get_blocks -hierarchical -quiet *c1*`: the blocks
 //                      named *c1* at every level (what *c1* answered before
 //                      the path rules; compare with an older build's GetBlocksGlob);
+//                      each pass is followed by LsearchFullNames' and
+//                      BareFnmatchCFullNames' work, timed apart: times_lsearch
+//                      (goal: at most 1) and times_fnmatch_c are its CPU time
+//                      over theirs in the same iterations;
 //   BareFnmatchBlocks  fnmatch over the same block names: the floor
 //                      (goal: GetBlocksGlob within 5 times);
 //   GetNetsAll         `ncd::get_nets *` (ns per net; goal: under 500);
@@ -200,8 +204,52 @@ void Script(benchmark::State& state, std::size_t objects, const char* script) {
 void BM_GetBlocksGlob(benchmark::State& state) {
   Script(state, TheSubject().blocks, "ncd::get_blocks -quiet *c1*");
 }
+// fnmatch over the full names in the C locale, where it matches bytes.
+std::size_t FnmatchFullNamesC(const Subject& s) {
+  locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
+  locale_t before = uselocale(c);
+  std::size_t matches = 0;
+  for (std::size_t offset : s.fullOffsets)
+    matches += fnmatch(kBlockGlob, s.fullNames.data() + offset, 0) == 0;
+  uselocale(before);
+  freelocale(c);
+  return matches;
+}
+
+// Each pass is followed by its yardsticks, timed apart in CPU time:
+// lsearch over the full names and fnmatch over them in the C locale;
+// times_lsearch and times_fnmatch_c are the search's CPU time over theirs.
 void BM_GetBlocksHierGlob(benchmark::State& state) {
-  Script(state, TheSubject().blocks, "ncd::get_blocks -hierarchical -quiet *c1*");
+  Subject& s = TheSubject();
+  if (!s.error.empty()) return state.SkipWithError(s.error.c_str());
+  PassTimer timer;
+  double search = 0;
+  double lsearch = 0;
+  double fnmatchC = 0;
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    const double cpuStart = CpuSeconds();
+    if (s.Eval("ncd::get_blocks -hierarchical -quiet *c1*") != TCL_OK)
+      state.SkipWithError(Tcl_GetStringResult(s.interp));
+    const double searched = CpuSeconds();
+    timer.Add(state, start);
+    Tcl_ResetResult(s.interp);
+    const double listStart = CpuSeconds();
+    s.Eval("lsearch -all -glob $fullNames *c1*");
+    const double listed = CpuSeconds();
+    Tcl_ResetResult(s.interp);
+    benchmark::DoNotOptimize(FnmatchFullNamesC(s));
+    fnmatchC += CpuSeconds() - listed;
+    lsearch += listed - listStart;
+    search += searched - cpuStart;
+  }
+  timer.Report(state, s.blocks);
+  if (timer.passes && lsearch > 0 && fnmatchC > 0) {
+    state.counters["cpu_ns_per_object"] =
+        search * 1e9 / static_cast<double>(timer.passes * s.blocks);
+    state.counters["times_lsearch"] = search / lsearch;
+    state.counters["times_fnmatch_c"] = search / fnmatchC;
+  }
 }
 void BM_ReportDesign(benchmark::State& state) {
   Script(state, 1, "ncd::report_design");
@@ -234,19 +282,9 @@ void BM_LsearchFullNames(benchmark::State& state) {
 void BM_LsearchNames(benchmark::State& state) {
   Script(state, TheSubject().blocks, "lsearch -all -glob $names *c1*");
 }
-// The C library's matcher in the C locale, where it matches bytes.
 void BM_BareFnmatchCFullNames(benchmark::State& state) {
-  locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
-  locale_t before = uselocale(c);
-  Timed(state, TheSubject().blocks, [](Subject& s) {
-    std::size_t matches = 0;
-    const char* base = s.fullNames.data();
-    for (std::size_t offset : s.fullOffsets)
-      matches += fnmatch(kBlockGlob, base + offset, 0) == 0;
-    benchmark::DoNotOptimize(matches);
-  });
-  uselocale(before);
-  freelocale(c);
+  Timed(state, TheSubject().blocks,
+        [](Subject& s) { benchmark::DoNotOptimize(FnmatchFullNamesC(s)); });
 }
 void BM_ExactBlocks(benchmark::State& state) {
   Script(state, 1000, "foreach p $somePaths { ncd::get_blocks -- $p }");

@@ -257,12 +257,31 @@ bool WalkPath(const Request& request, Session::Handle& design, const PathPattern
   return true;
 }
 
+// A block glob with -hierarchical matches the last levels of every
+// block's path: one walk of the view's blocks answers it (NcdTcl_Index.h).
+bool WalksBelowAny(const Request& request, const PathPattern& pattern) {
+  return request.kind.kind == Kind::Block && !pattern.Mode().regexp &&
+         request.options.Has(kHierarchical);
+}
+
+void WalkBelowAny(const Request& request, Session::Handle& design, const PathPattern& pattern,
+                  ResultList& out) {
+  ResultList found(false);
+  AddBlocksBelowAny(design, request.kind, pattern, request.options.Has(kFilter) ? 0 : request.limit,
+                    found);
+  for (Tcl_Obj* object : found.Items()) {
+    if (request.Done(out)) break;
+    out.Add(object);
+  }
+}
+
 void SearchPatterns(const Request& request, Session::Handle& design,
                     const std::vector<Tcl_Obj*>& patterns, ResultList& out) {
   if (patterns.size() == 1) {
     const PathPattern pattern(request.interp, Tcl_GetString(patterns.front()), request.Mode());
     if (pattern.IsExact()) return FindExact(request, design, pattern, out);
     if (WalksPath(request, pattern) && WalkPath(request, design, pattern, out)) return;
+    if (WalksBelowAny(request, pattern)) return WalkBelowAny(request, design, pattern, out);
     if (request.kind.searchType && !pattern.IsSlow())
       return SearchOne(request, design, pattern, out);
   }

@@ -154,6 +154,26 @@ Found BlocksAlong(Shown& shown, const Xdm_View& view, const PathPattern& pattern
   return level;
 }
 
+// Security of either kind hides a block's contents from the component's
+// clients: its children are never reached.
+bool HidesContents(const Xdm_Block* block) {
+  const auto* pdm = static_cast<const Pds_PdmBlock*>(block);
+  return pdm->GetNetlistSecurity() != 0 || pdm->GetConfigSecurity() != 0;
+}
+
+// Whether a block whose path's levels are `path` (below the top; the top's
+// path is its name alone) matches the pattern's levels as its last ones.
+bool PathEndMatches(const PathPattern& pattern, const std::vector<const char*>& path) {
+  const std::size_t k = pattern.Levels();
+  if (path.size() < k) return false;
+  for (std::size_t i = 0, first = path.size() - k; i < k; ++i)
+    if (!pattern.LevelMatches(i, path[first + i])) return false;
+  return true;
+}
+
+// Blocks between two checks for a stop.
+constexpr std::uint32_t kStopEvery = 4096;
+
 }  // namespace
 
 bool FindAllByName(Session::Handle& handle, const KindInfo& kind, const std::string& name,
@@ -204,6 +224,48 @@ void AddEveryMember(Session::Handle& handle, const KindInfo& kind, ResultList& o
     for (std::size_t i = children.size(); i-- > 0;) {
       if (shown.Of(children[i])) pending.push_back(children[i]);
     }
+  }
+}
+
+void AddBlocksBelowAny(Session::Handle& handle, const KindInfo& kind, const PathPattern& pattern,
+                       std::uint64_t most, ResultList& out) {
+  const Xdm_View* view = handle.design->GetView();
+  const Xdm_Block* top = view ? view->GetBlock() : nullptr;
+  if (top == nullptr) return;
+  Shown shown(handle);
+  std::uint64_t added = 0;
+  const auto add = [&](const Xdm_Block* block) {
+    if (CollRef coll = shown.Of(block)) {
+      Add(out, coll, kind);
+      ++added;
+    }
+  };
+  if (pattern.Levels() == 1 && pattern.LevelMatches(0, top->GetName())) add(top);
+  // Depth first, each block before its children, as the block search;
+  // `path` holds the names of the blocks from below the top to the one
+  // visited.
+  struct Pending {
+    const Xdm_Block* block;
+    std::size_t depth;  // levels of its path
+  };
+  std::vector<Pending> pending;
+  std::vector<const char*> path;
+  // Children are pushed last first, so that the first is visited next.
+  const auto pushChildren = [&pending](const Xdm_Block* block, std::size_t depth) {
+    const Xdm_Range<Xdm_Block> children = block->GetBlocks();
+    if (children.empty() || HidesContents(block)) return;
+    for (std::size_t i = children.size(); i-- > 0;)
+      pending.push_back({children[i], depth + 1});
+  };
+  pushChildren(top, 0);
+  for (std::uint32_t visited = 0; !pending.empty() && (!most || added < most); ++visited) {
+    if (visited % kStopEvery == 0) CheckStop();
+    const auto [block, depth] = pending.back();
+    pending.pop_back();
+    path.resize(depth);
+    path.back() = block->GetName();
+    if (PathEndMatches(pattern, path)) add(block);
+    pushChildren(block, depth);
   }
 }
 

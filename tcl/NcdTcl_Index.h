@@ -16,6 +16,7 @@
 // Threads: the interpreter's thread, as every command.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -44,5 +45,15 @@ void AddEveryMember(Session::Handle& handle, const KindInfo& kind, ResultList& o
 // names hold a '/', whose paths have more levels than their blocks' and one.
 bool AddAlongPath(Session::Handle& handle, const KindInfo& kind, const PathPattern& pattern,
                   ResultList& out);
+
+// Adds the blocks whose paths match a glob with -hierarchical (the path's
+// last levels), at most `most` of them (0: all), by one walk over the
+// view's blocks in the component's order: names are read from the
+// database and matched in place, and only a match is asked of the
+// component (its collectable; one it does not show is left out). The walk
+// does not enter a block whose security hides its contents, as the
+// component does not (docs/design-format.md, netlist_security).
+void AddBlocksBelowAny(Session::Handle& handle, const KindInfo& kind, const PathPattern& pattern,
+                       std::uint64_t most, ResultList& out);
 
 }  // namespace NcdTcl

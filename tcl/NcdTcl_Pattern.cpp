@@ -102,6 +102,9 @@ PathPattern::PathPattern(Tcl_Interp* interp, std::string_view text, MatchMode mo
     : m_text(text), m_mode(mode), m_interp(interp) {
   if (!mode.regexp) {
     m_levels = GlobLevels(text);
+    m_compiled.reserve(m_levels.size());
+    for (const std::string& level : m_levels)
+      m_compiled.emplace_back(level, mode.nocase);
     m_exact = !mode.nocase && !mode.hierarchical && !HasWildcard(text);
     if (m_exact) m_literal = Unquoted(text);
     return;
@@ -124,9 +127,15 @@ PathPattern::~PathPattern() {
 }
 
 bool PathPattern::LevelMatches(std::size_t level, std::string_view text) const {
-  const std::string name(text);  // Tcl's matcher wants a terminated string
-  return Tcl_StringCaseMatch(name.c_str(), m_levels[level].c_str(),
-                             m_mode.nocase ? TCL_MATCH_NOCASE : 0) != 0;
+  return LevelMatches(level, std::string(text).c_str());  // matchers want a terminated string
+}
+
+bool PathPattern::LevelMatches(std::size_t level, const char* name) const {
+  using Answer = UtilC::TclSearch::Glob::Answer;
+  const Answer answer = m_compiled[level].Match(name);
+  if (answer != Answer::kAskTcl) return answer == Answer::kYes;
+  return Tcl_StringCaseMatch(name, m_levels[level].c_str(), m_mode.nocase ? TCL_MATCH_NOCASE : 0) !=
+         0;
 }
 
 std::size_t PathPattern::LiteralLevels() const {

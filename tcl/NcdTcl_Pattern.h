@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "NcdTcl_ChildMatch.h"
+#include "UtilC_TclSearchGlob.h"
 
 namespace NcdTcl {
 
@@ -74,6 +75,9 @@ class PathPattern {
   bool LastLevelMatches(std::string_view name) const;
   // Whether level `level` of a glob matches one level of a path (a name).
   bool LevelMatches(std::size_t level, std::string_view text) const;
+  // The same for a name ended by a null: no copy (a walk over every block
+  // asks this for each).
+  bool LevelMatches(std::size_t level, const char* name) const;
   // The number of leading levels of a glob with case that have no
   // wildcard (each matches one name: LevelLiteral()).
   std::size_t LiteralLevels() const;
@@ -91,6 +95,9 @@ class PathPattern {
   std::string m_text;
   MatchMode m_mode;
   std::vector<std::string> m_levels;  // a glob: each level as a Tcl glob
+  // Each level compiled (the search service's matcher, which answers as
+  // Tcl's own or defers to it).
+  std::vector<UtilC::TclSearch::Glob> m_compiled;
   std::string m_anchored;             // a regular expression: anchored
   Tcl_Interp* m_interp;
   Tcl_Obj* m_regexpObj = nullptr;  // counted; holds the compiled expression

@@ -1,9 +1,10 @@
 // Names and paths answered from the design database's index against the
 // component's own answers, object for object (same identity, same order):
 // exact names of every block, net, pin, signal and RPM, every pin and
-// signal, path patterns, and plain names; on a generated design and on one
-// with hidden blocks and nets, names repeated in several modules, full names
-// that repeat and names full of glob characters.
+// signal, path patterns, block globs with -hierarchical (a walk of the
+// view) and plain names; on a generated design and on one with hidden
+// blocks and nets, names repeated in several modules, full names that
+// repeat and names full of glob characters.
 #include <gtest/gtest.h>
 #include <tcl.h>
 
@@ -170,6 +171,22 @@ class IndexedNames : public ::testing::Test {
     return re;
   }
 
+  // Each block glob with -hierarchical (and the options given) answers
+  // what the component's search of the same paths answers.
+  void ExpectHierarchicalGlobs(const std::vector<const char*>& globs) {
+    const std::vector<std::vector<std::string>> kOptions = {{}, {"-nocase"}, {"-limit", "2"}};
+    for (const char* glob : globs) {
+      for (const auto& options : kOptions) {
+        std::vector<std::string> walked = {"ncd::get_blocks", "-quiet", "-hierarchical"};
+        walked.insert(walked.end(), options.begin(), options.end());
+        std::vector<std::string> searched = walked;
+        walked.insert(walked.end(), {"--", glob});
+        searched.insert(searched.end(), {"-regexp", "--", AsRegexp(glob)});
+        EXPECT_EQ(Ask(walked), Ask(searched)) << glob << " " << options.size();
+      }
+    }
+  }
+
   void ExpectAgreement(const std::string& file, std::size_t step) {
     Tcl_SetVar(m_interp, "file", file.c_str(), TCL_GLOBAL_ONLY);
     Eval("ncd::open_design $file; set blocks [ncd::get_blocks -hierarchical -regexp .*]");
@@ -204,6 +221,7 @@ TEST_F(IndexedNames, AgreeWithTheComponentOnAGeneratedDesign) {
   };
   for (const auto& [command, glob] : kPaths)
     EXPECT_EQ(Ask({command, glob}), Ask({command, "-regexp", AsRegexp(glob)})) << command << glob;
+  ExpectHierarchicalGlobs({"*", "*c1*", "*LUT", "U1", "c*/*", "u?/*/?6LUT", "hm*/*/*"});
 }
 
 TEST_F(IndexedNames, AgreeWithTheComponentOnHiddenAndRepeatedNames) {
@@ -224,6 +242,8 @@ TEST_F(IndexedNames, AgreeWithTheComponentOnHiddenAndRepeatedNames) {
           << row.command << " " << glob;
     }
   }
+  ExpectHierarchicalGlobs(
+      {"*", "t", "T", "dup", "c*", "c\\*", "c[1]", "c\\", "*/b*", "m?/*", "m*/*/*", "-quiet", "?"});
   // Hidden objects are not found by name; repeated full names find all.
   const std::pair<const char*, const char*> kCounts[] = {
       {"ncd::get_blocks m2/dup", "0"},  {"ncd::get_blocks m3/h/dup/b", "0"},
