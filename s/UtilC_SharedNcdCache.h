@@ -10,6 +10,7 @@
 // value is written before the known bit (or the count) is published.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -119,6 +120,15 @@ public:
 
   void Store(std::uint32_t id, std::uint32_t count) {
     const_cast<Counts*>(m_generations.Current())->entries[id].store(count, std::memory_order_release);
+  }
+  // Stores counts[id] for every id below the fitted size not counted yet.
+  void StoreWhereNotCounted(const std::vector<std::uint32_t>& counts) {
+    Counts* current = const_cast<Counts*>(m_generations.Current());
+    const std::size_t size = current ? std::min<std::size_t>(current->size, counts.size()) : 0;
+    for (std::size_t id = 0; id < size; ++id) {
+      if (current->entries[id].load(std::memory_order_relaxed) == kNotCounted)
+        current->entries[id].store(counts[id], std::memory_order_release);
+    }
   }
 
   std::uint32_t Size() const {

@@ -7,6 +7,7 @@
 // makes no others.
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <vector>
 
 #include "Pds_Exception.h"
@@ -212,10 +213,22 @@ namespace {
 
 // Counting one network walks pins that lie all over a large design. A few
 // networks are counted alone (a client that asks about a few pays for
-// those); once the pins walked that way reach this share of the view's
-// pins, the next question counts every network at once, walking the view
-// in its order.
+// those); once the pins walked that way would pass this share of the
+// view's pins, every network is counted at once, walking the view in its
+// order. A network too large for what is left of that share (a clock net,
+// a supply net) is left to that pass at once: its signals' lists of pins
+// tell, without reading the pins.
 constexpr std::uint32_t kAloneShare = 256;
+
+// Whether the network's signals list at most `most` pins.
+bool PinsAtMost(const Xdm_Network* network, std::uint64_t most) {
+  std::uint64_t pins = 0;
+  for (Xdm_Signal* signal : network->GetSignalItr()) {
+    pins += signal->GetPinItr().Count();
+    if (pins > most) return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -227,8 +240,9 @@ std::uint32_t SharedNcd::GetPinCountLocked(const Xdm_Network* network, std::uint
   std::uint32_t count = m_pinCounts.Peek(id);
   if (count != CountCache::kNotCounted) return count;
   // A network the view no longer holds (removed or replaced) is counted alone.
-  if (m_pinsWalkedAlone >= m_view->GetMaxPins() / kAloneShare &&
-      m_view->GetNetworkByBridgeId(id) == network) {
+  const std::uint64_t share = m_view->GetMaxPins() / kAloneShare;
+  const std::uint64_t left = m_pinsWalkedAlone < share ? share - m_pinsWalkedAlone : 0;
+  if (m_view->GetNetworkByBridgeId(id) == network && (left == 0 || !PinsAtMost(network, left))) {
     CountAllTerminalLoads();
     return m_pinCounts.Peek(id);
   }
@@ -237,53 +251,100 @@ std::uint32_t SharedNcd::GetPinCountLocked(const Xdm_Network* network, std::uint
   return count;
 }
 
+namespace {
+
+// Counts per network of the signals added (once per pin), through the
+// view's table of the signals' networks. Pins in a row on one signal (the
+// loads of a block's inputs) are added at once. Both the table and the
+// counts are read at random: each batch of signals fetches its table
+// entries, then its counts, before reading them.
+class NetworkTally {
+ public:
+  NetworkTally(std::span<const std::uint32_t> networkOf, std::uint32_t networks)
+      : m_networkOf(networkOf), m_counts(networks, 0) {}
+
+  // `signal` is below the table's size.
+  void Add(std::uint32_t signal) {
+    if (signal == m_runSignal) {
+      ++m_run;
+      return;
+    }
+    EndRun();
+    m_runSignal = signal;
+    m_run = 1;
+  }
+  const std::vector<std::uint32_t>& Counts() {
+    EndRun();
+    Flush();
+    return m_counts;
+  }
+
+ private:
+  static constexpr std::uint32_t kBatch = 64;
+
+  void EndRun() {
+    if (m_run == 0) return;
+    __builtin_prefetch(&m_networkOf[m_runSignal]);
+    m_pins[m_waiting] = m_run;
+    m_batch[m_waiting] = m_runSignal;
+    m_run = 0;
+    if (++m_waiting == kBatch) Flush();
+  }
+
+  void Flush() {
+    const auto networks = static_cast<std::uint32_t>(m_counts.size());
+    for (std::uint32_t i = 0; i < m_waiting; ++i) {
+      m_batch[i] = m_networkOf[m_batch[i]];
+      if (m_batch[i] < networks) __builtin_prefetch(&m_counts[m_batch[i]], 1);
+    }
+    for (std::uint32_t i = 0; i < m_waiting; ++i) {
+      if (m_batch[i] < networks) m_counts[m_batch[i]] += m_pins[i];
+    }
+    m_waiting = 0;
+  }
+
+  std::span<const std::uint32_t> m_networkOf;
+  std::vector<std::uint32_t> m_counts;
+  std::uint32_t m_batch[kBatch];
+  std::uint32_t m_pins[kBatch];
+  std::uint32_t m_waiting = 0;
+  std::uint32_t m_runSignal = 0;
+  std::uint32_t m_run = 0;  // pins on m_runSignal not in the batch yet
+};
+
+}  // namespace
+
 // The answers of CountTerminalLoads for every network at once, from the
 // pins' side: a terminal pin has one signal, lies once in that signal's
 // pins, which lies once in its network's signals. Blocks and their pins
-// are read in the view's order, a hidden block's pins skipped together.
-// The pins' signals and their networks lie anywhere: each batch fetches
-// its signals, then their networks, before reading them.
+// are read in the view's order, a hidden block's pins skipped together;
+// a pin's signal is known by its id and the signal's network by the view's
+// table of their ids, so that no signal or network is read: those lie all
+// over a large view, and reading them cost three waits for memory a pin.
 void SharedNcd::CountAllTerminalLoads() {
-  const std::uint32_t networks = m_view->GetMaxNetworks();
-  const std::uint32_t blocks = m_view->GetMaxBlocks();
-  std::vector<std::uint32_t> counts(networks, 0);
-  constexpr std::uint32_t kBatch = 64;
-  const Xdm_Signal* signals[kBatch];
-  const Xdm_Network* nets[kBatch];
-  std::uint32_t size = 0;
-  auto flush = [&] {
-    std::uint32_t found = 0;
-    for (std::uint32_t i = 0; i < size; ++i) {
-      if (const Xdm_Network* network = signals[i]->GetNetwork()) {
-        __builtin_prefetch(network);
-        nets[found++] = network;
-      }
+  const std::span<const std::uint32_t> networkOf = m_view->GetSignalNetworkIds();
+  const auto size = static_cast<std::uint32_t>(networkOf.size());
+  NetworkTally tally(networkOf, m_view->GetMaxNetworks());
+  const Xdm_Block* lastParent = nullptr;  // siblings follow each other
+  bool lastHidden = false;
+  for (std::uint32_t id = 0, blocks = m_view->GetMaxBlocks(); id < blocks; ++id) {
+    const Xdm_Block* block = m_view->GetBlockByBridgeId(id);
+    if (block == nullptr) continue;
+    if (const Xdm_Block* parent = block->GetParent(); parent != lastParent) {
+      lastParent = parent;
+      lastHidden = parent != nullptr && IsSecured(parent);
     }
-    for (std::uint32_t i = 0; i < found; ++i) {
-      const std::uint32_t id = Xdm_BridgeId::GetBridgeId(nets[i]);
-      if (id < networks) ++counts[id];
-    }
-    size = 0;
-  };
-  for (std::uint32_t b = 0; b < blocks; ++b) {
-    const Xdm_Block* block = m_view->GetBlockByBridgeId(b);
-    const Xdm_Block* parent = block ? block->GetParent() : nullptr;
-    if (block == nullptr || (parent != nullptr && IsSecured(parent))) continue;
+    if (lastHidden) continue;
     for (const Xdm_Pin* pin : block->GetPinItr()) {
       if (!(pin->IsBlockInput() || pin->IsBlockBidir()) || !IsShownIn(pin, block)) continue;
-      const Xdm_Signal* signal = pin->GetSignal();
-      const Xdm_Signal* child = pin->GetChildSignal();
-      if (signal != nullptr && child != nullptr) continue;  // it passes the net on
-      if (signal == nullptr && child == nullptr) continue;
-      signals[size] = signal ? signal : child;
-      __builtin_prefetch(signals[size]);
-      if (++size == kBatch) flush();
+      // Ids at or above the table's size (kNone) are no signal.
+      const std::uint32_t signal = pin->GetSignalId();
+      const std::uint32_t child = pin->GetChildSignalId();
+      if (signal < size && child < size) continue;  // it passes the net on
+      if (signal < size || child < size) tally.Add(signal < size ? signal : child);
     }
   }
-  flush();
-  for (std::uint32_t id = 0; id < networks; ++id) {
-    if (m_pinCounts.Peek(id) == CountCache::kNotCounted) m_pinCounts.Store(id, counts[id]);
-  }
+  m_pinCounts.StoreWhereNotCounted(tally.Counts());
 }
 
 // ---- IOBs

@@ -264,7 +264,8 @@ class Pds_PahJsonLoader {
   std::uint64_t m_noDeviceOffset = 0;
   // Counted as references are resolved, for laying out the lists at the
   // end without another pass over the pins and signals: per signal, the
-  // pins naming it and its net's id (or kNone); per net, its signals.
+  // pins naming it and its net's id (or kNone; the view keeps these,
+  // Xdm_View::GetSignalNetworkIds); per net, its signals.
   std::vector<std::uint32_t> m_signalPins;
   std::vector<std::uint32_t> m_signalNet;
   std::vector<std::uint32_t> m_netSignals;

@@ -186,6 +186,10 @@ std::uint32_t Xdm_View::GetMaxPropertyHolders() const {
   return static_cast<std::uint32_t>(m_store->m_holderTable.size());
 }
 
+std::span<const std::uint32_t> Xdm_View::GetSignalNetworkIds() const {
+  return m_store->m_signalNetworkIds;
+}
+
 Xdm_Block* Xdm_View::GetBlockByBridgeId(std::uint32_t id) const {
   return At(m_store->m_blockTable, id);
 }

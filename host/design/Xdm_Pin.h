@@ -33,6 +33,12 @@ class Xdm_Pin : public Xdm_Object {
   // The network of the signal, else of the child signal; null when neither has one.
   Xdm_Network* GetNetwork() const;
 
+  // The bridge ids of the signal and the child signal (read without
+  // fetching them; see Xdm_View::GetSignalNetworkIds); Xdm_BridgeId::kNone
+  // when the pin has none.
+  std::uint32_t GetSignalId() const { return m_f.signal; }
+  std::uint32_t GetChildSignalId() const { return m_f.childSignal; }
+
   bool IsBlockInput() const { return (m_f.flags & Xdm_PinFields::kDirMask) == 0; }
   bool IsBlockOutput() const { return (m_f.flags & Xdm_PinFields::kDirMask) == 1; }
   bool IsBlockBidir() const { return (m_f.flags & Xdm_PinFields::kDirMask) == 2; }

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "Xdm_Itr.h"
@@ -51,6 +52,14 @@ class Xdm_View {
   Xdm_Pin* GetPinByBridgeId(std::uint32_t id) const;
   Xdm_Signal* GetSignalByBridgeId(std::uint32_t id) const;
   Xdm_PropertyHolder* GetPropertyHolderByBridgeId(std::uint32_t id) const;
+
+  // The bridge id of each signal's network, indexed by the signal's bridge
+  // id: GetMaxSignals() entries, Xdm_BridgeId::kNone for a signal without
+  // a network and for an id without a signal. For passes over many pins
+  // (Xdm_Pin::GetSignalId) that need their networks' ids without reading
+  // each signal and network, which lie all over a large view. Valid until
+  // the view is edited; 4 bytes per signal, kept since the load.
+  std::span<const std::uint32_t> GetSignalNetworkIds() const;
 
   // All networks, in the order of the file's "nets".
   Xdm_Itr<Xdm_Network> GetNetworkItr() const;

@@ -90,6 +90,7 @@ void Xdm_ViewEditor::UnlinkSignal(Xdm_Signal* signal) {
     A::FullNameSlot(*f.network).store(nullptr, std::memory_order_relaxed);
   }
   m_store.m_signalTable[f.bridgeId] = nullptr;
+  m_store.m_signalNetworkIds[f.bridgeId] = kNone;
 }
 
 void Xdm_ViewEditor::RemoveSignal(Xdm_Signal* signal) {
@@ -214,8 +215,10 @@ void Xdm_ViewEditor::RenameNetwork(Xdm_Network* net, const char* name) {
 void Xdm_ViewEditor::RemoveNetwork(Xdm_Network* net) {
   CheckLive(m_store.m_networkTable, static_cast<const Xdm_Network*>(net),
             Xdm_BridgeId::GetBridgeId(net), "network");
-  for (Xdm_Signal* signal : net->GetSignalItr())
+  for (Xdm_Signal* signal : net->GetSignalItr()) {
     A::F(*signal).network = nullptr;
+    m_store.m_signalNetworkIds[A::F(*signal).bridgeId] = kNone;
+  }
   A::F(*net).signals.count = 0;
   std::erase(m_store.m_netList, net);
   if (m_store.m_masterVcc == net) m_store.m_masterVcc = nullptr;

@@ -156,6 +156,9 @@ class Xdm_ViewStore {
   std::vector<Xdm_Signal*> m_netSignalPool;
   std::vector<std::pair<const char*, const char*>> m_pairs;  // modes and gcd
 
+  // Per signal id, its network's id or kNone (Xdm_View::GetSignalNetworkIds);
+  // as long as the signal table.
+  std::vector<std::uint32_t> m_signalNetworkIds;
   std::vector<Xdm_Network*> m_netList;           // file order; see NetList()
   std::vector<Xdm_PropertyHolder*> m_shapeList;  // file order
   bool m_shapesAvailable = true;

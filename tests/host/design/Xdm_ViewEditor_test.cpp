@@ -29,6 +29,17 @@ class ViewEditor : public ::testing::Test {
     return shapes;
   }
 
+  // The view's table of the signals' network ids agrees with the signals.
+  void ExpectSignalNetworkIds() {
+    const auto ids = view()->GetSignalNetworkIds();
+    ASSERT_EQ(ids.size(), view()->GetMaxSignals());
+    for (std::uint32_t id = 0; id < ids.size(); ++id) {
+      const Xdm_Signal* signal = view()->GetSignalByBridgeId(id);
+      const Xdm_Network* net = signal ? signal->GetNetwork() : nullptr;
+      EXPECT_EQ(ids[id], net ? Xdm_BridgeId::GetBridgeId(net) : Xdm_BridgeId::kNone) << id;
+    }
+  }
+
   Loaded m_demo;
   Xdm_ViewEditor m_edit;
 };
@@ -93,6 +104,7 @@ TEST_F(ViewEditor, ReplaceBlockKeepsIdPlaceAndLinks) {
 }
 
 TEST_F(ViewEditor, NetworksRemoveAndReplace) {
+  ExpectSignalNetworkIds();
   Xdm_Network* clk = NetNamed(view(), "clk");
   Xdm_Signal* clkSignal = clk->GetSignalItr().Current();
   Xdm_Network* fresh = m_edit.ReplaceNetwork(clk);
@@ -109,6 +121,7 @@ TEST_F(ViewEditor, NetworksRemoveAndReplace) {
   EXPECT_EQ(m_demo.cad()->GetMasterVccNetwork(), nullptr);
   EXPECT_EQ(view()->GetNetworkItr().Count(), 16u);
   EXPECT_EQ(BlockAt(view(), "u_cnt/c0/AFF")->GetPinByName("CE")->GetNetwork(), nullptr);
+  ExpectSignalNetworkIds();
   EXPECT_THROW(m_edit.RemoveNetwork(vcc), Xdm_Exception::Base);
 }
 
@@ -134,6 +147,8 @@ TEST_F(ViewEditor, PinsAndSignalsRemove) {
   EXPECT_EQ(view()->GetSignalByBridgeId(Xdm_BridgeId::GetBridgeId(aq)), nullptr);
   EXPECT_EQ(Names(block("u_cnt/c0")->GetSignals()), "clk_c bq ad bd vcc_c gnd_c");
   EXPECT_EQ(a1->GetSignal(), nullptr);
+  EXPECT_EQ(a1->GetSignalId(), Xdm_BridgeId::kNone);
+  ExpectSignalNetworkIds();
   EXPECT_EQ(FullNames(NetNamed(view(), "count<0>")->GetSignalItr()), "count<0> u_cnt/q0_i");
   EXPECT_THROW(m_edit.RemoveSignal(aq), Xdm_Exception::Base);
   EXPECT_THROW(m_edit.RemovePin(q), Xdm_Exception::Base);
