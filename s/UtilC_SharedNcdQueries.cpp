@@ -255,9 +255,9 @@ namespace {
 
 // Counts per network of the signals added (once per pin), through the
 // view's table of the signals' networks. Pins in a row on one signal (the
-// loads of a block's inputs) are added at once. Both the table and the
-// counts are read at random: each batch of signals fetches its table
-// entries, then its counts, before reading them.
+// loads of a block's inputs) are added at once. (Fetching table entries and
+// counts ahead in batches cost more than it saved: a block's signals lie
+// close together in the table.)
 class NetworkTally {
  public:
   NetworkTally(std::span<const std::uint32_t> networkOf, std::uint32_t networks)
@@ -275,41 +275,21 @@ class NetworkTally {
   }
   const std::vector<std::uint32_t>& Counts() {
     EndRun();
-    Flush();
     return m_counts;
   }
 
  private:
-  static constexpr std::uint32_t kBatch = 64;
-
   void EndRun() {
     if (m_run == 0) return;
-    __builtin_prefetch(&m_networkOf[m_runSignal]);
-    m_pins[m_waiting] = m_run;
-    m_batch[m_waiting] = m_runSignal;
+    if (const std::uint32_t network = m_networkOf[m_runSignal]; network < m_counts.size())
+      m_counts[network] += m_run;
     m_run = 0;
-    if (++m_waiting == kBatch) Flush();
-  }
-
-  void Flush() {
-    const auto networks = static_cast<std::uint32_t>(m_counts.size());
-    for (std::uint32_t i = 0; i < m_waiting; ++i) {
-      m_batch[i] = m_networkOf[m_batch[i]];
-      if (m_batch[i] < networks) __builtin_prefetch(&m_counts[m_batch[i]], 1);
-    }
-    for (std::uint32_t i = 0; i < m_waiting; ++i) {
-      if (m_batch[i] < networks) m_counts[m_batch[i]] += m_pins[i];
-    }
-    m_waiting = 0;
   }
 
   std::span<const std::uint32_t> m_networkOf;
   std::vector<std::uint32_t> m_counts;
-  std::uint32_t m_batch[kBatch];
-  std::uint32_t m_pins[kBatch];
-  std::uint32_t m_waiting = 0;
   std::uint32_t m_runSignal = 0;
-  std::uint32_t m_run = 0;  // pins on m_runSignal not in the batch yet
+  std::uint32_t m_run = 0;  // pins on m_runSignal not counted yet
 };
 
 }  // namespace
