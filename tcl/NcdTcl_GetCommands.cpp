@@ -258,17 +258,23 @@ bool WalkPath(const Request& request, Session::Handle& design, const PathPattern
 }
 
 // A block glob with -hierarchical matches the last levels of every
-// block's path: one walk of the view's blocks answers it (NcdTcl_Index.h).
-bool WalksBelowAny(const Request& request, const PathPattern& pattern) {
-  return request.kind.kind == Kind::Block && !pattern.Mode().regexp &&
-         request.options.Has(kHierarchical);
+// block's path, a net glob the path each net prints as (from the top, or
+// its last levels with -hierarchical): one walk of the view's blocks or
+// networks answers it (NcdTcl_Index.h).
+bool WalksView(const Request& request, const PathPattern& pattern) {
+  const Kind kind = request.kind.kind;
+  return !pattern.Mode().regexp &&
+         (kind == Kind::Net || (kind == Kind::Block && request.options.Has(kHierarchical)));
 }
 
-void WalkBelowAny(const Request& request, Session::Handle& design, const PathPattern& pattern,
-                  ResultList& out) {
+void WalkView(const Request& request, Session::Handle& design, const PathPattern& pattern,
+              ResultList& out) {
   ResultList found(false);
-  AddBlocksBelowAny(design, request.kind, pattern, request.options.Has(kFilter) ? 0 : request.limit,
-                    found);
+  const std::uint64_t most = request.options.Has(kFilter) ? 0 : request.limit;
+  if (request.kind.kind == Kind::Net)
+    AddNetsMatching(design, request.kind, pattern, most, found);
+  else
+    AddBlocksBelowAny(design, request.kind, pattern, most, found);
   for (Tcl_Obj* object : found.Items()) {
     if (request.Done(out)) break;
     out.Add(object);
@@ -281,7 +287,7 @@ void SearchPatterns(const Request& request, Session::Handle& design,
     const PathPattern pattern(request.interp, Tcl_GetString(patterns.front()), request.Mode());
     if (pattern.IsExact()) return FindExact(request, design, pattern, out);
     if (WalksPath(request, pattern) && WalkPath(request, design, pattern, out)) return;
-    if (WalksBelowAny(request, pattern)) return WalkBelowAny(request, design, pattern, out);
+    if (WalksView(request, pattern)) return WalkView(request, design, pattern, out);
     if (request.kind.searchType && !pattern.IsSlow())
       return SearchOne(request, design, pattern, out);
   }

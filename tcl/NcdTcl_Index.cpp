@@ -171,7 +171,7 @@ bool PathEndMatches(const PathPattern& pattern, const std::vector<const char*>& 
   return true;
 }
 
-// Blocks between two checks for a stop.
+// Blocks or nets between two checks for a stop.
 constexpr std::uint32_t kStopEvery = 4096;
 
 }  // namespace
@@ -266,6 +266,23 @@ void AddBlocksBelowAny(Session::Handle& handle, const KindInfo& kind, const Path
     path.back() = block->GetName();
     if (PathEndMatches(pattern, path)) add(block);
     pushChildren(block, depth);
+  }
+}
+
+void AddNetsMatching(Session::Handle& handle, const KindInfo& kind, const PathPattern& pattern,
+                     std::uint64_t most, ResultList& out) {
+  const Xdm_View* view = handle.design->GetView();
+  if (view == nullptr) return;
+  Shown shown(handle);
+  std::uint64_t added = 0;
+  std::uint32_t visited = 0;
+  for (const Xdm_Network* network : view->GetNetworkItr()) {
+    if (visited++ % kStopEvery == 0) CheckStop();
+    if (!pattern.PathMatches(network->GetFullName())) continue;
+    if (CollRef coll = shown.Of(network)) {
+      Add(out, coll, kind);
+      if (++added == most) return;
+    }
   }
 }
 

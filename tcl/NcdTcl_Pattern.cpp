@@ -176,6 +176,27 @@ bool PathPattern::Matches(std::string_view path) const {
   return true;
 }
 
+bool PathPattern::PathMatches(const char* path) const {
+  const std::size_t k = m_levels.size();
+  std::size_t levels = 1;
+  for (const char* c = path; *c; ++c)
+    levels += *c == '/';
+  if (levels < k || (!m_mode.hierarchical && levels != k)) return false;
+  // The last level first: it is matched where it lies.
+  const char* last = std::strrchr(path, '/');
+  if (!LevelMatches(k - 1, last ? last + 1 : path)) return false;
+  const char* level = path;
+  for (std::size_t skip = levels - k; skip > 0; --skip)
+    level = std::strchr(level, '/') + 1;
+  for (std::size_t i = 0; i + 1 < k; ++i) {
+    const char* slash = std::strchr(level, '/');
+    m_level.assign(level, slash);
+    if (!LevelMatches(i, m_level.c_str())) return false;
+    level = slash + 1;
+  }
+  return true;
+}
+
 std::string PathPattern::ServiceText(bool lastLevel) const {
   if (m_mode.regexp) return m_anchored;
   if (lastLevel) return m_levels.back();

@@ -71,6 +71,10 @@ class PathPattern {
   // Whether an object whose path is `path` matches; throws STOPPED when a
   // slow match is stopped.
   bool Matches(std::string_view path) const;
+  // The same for a glob and a path ended by a null, matched in place: no
+  // copy of the path's last level, none of the others once they fit the
+  // pattern's buffer (a walk over every net asks this for each).
+  bool PathMatches(const char* path) const;
   // Whether the last level alone (an object's name) matches (globs only).
   bool LastLevelMatches(std::string_view name) const;
   // Whether level `level` of a glob matches one level of a path (a name).
@@ -98,6 +102,7 @@ class PathPattern {
   // Each level compiled (the search service's matcher, which answers as
   // Tcl's own or defers to it).
   std::vector<UtilC::TclSearch::Glob> m_compiled;
+  mutable std::string m_level;        // PathMatches(): one level, ended by a null
   std::string m_anchored;             // a regular expression: anchored
   Tcl_Interp* m_interp;
   Tcl_Obj* m_regexpObj = nullptr;  // counted; holds the compiled expression

@@ -1,8 +1,8 @@
 // Names and paths answered from the design database's index against the
 // component's own answers, object for object (same identity, same order):
 // exact names of every block, net, pin, signal and RPM, every pin and
-// signal, path patterns, block globs with -hierarchical (a walk of the
-// view) and plain names; on a generated design and on one with hidden
+// signal, path patterns, block globs with -hierarchical and net globs (walks
+// of the view) and plain names; on a generated design and on one with hidden
 // blocks and nets, names repeated in several modules, full names that
 // repeat and names full of glob characters.
 #include <gtest/gtest.h>
@@ -171,20 +171,31 @@ class IndexedNames : public ::testing::Test {
     return re;
   }
 
-  // Each block glob with -hierarchical (and the options given) answers
-  // what the component's search of the same paths answers.
-  void ExpectHierarchicalGlobs(const std::vector<const char*>& globs) {
+  // Each glob of `command` (with `flags`, and with -nocase or -limit 2
+  // besides) answers what the component's search of the same paths answers.
+  void ExpectGlobs(const char* command, const std::vector<std::string>& flags,
+                   const std::vector<const char*>& globs) {
     const std::vector<std::vector<std::string>> kOptions = {{}, {"-nocase"}, {"-limit", "2"}};
     for (const char* glob : globs) {
       for (const auto& options : kOptions) {
-        std::vector<std::string> walked = {"ncd::get_blocks", "-quiet", "-hierarchical"};
+        std::vector<std::string> walked = {command, "-quiet"};
+        walked.insert(walked.end(), flags.begin(), flags.end());
         walked.insert(walked.end(), options.begin(), options.end());
         std::vector<std::string> searched = walked;
         walked.insert(walked.end(), {"--", glob});
         searched.insert(searched.end(), {"-regexp", "--", AsRegexp(glob)});
-        EXPECT_EQ(Ask(walked), Ask(searched)) << glob << " " << options.size();
+        EXPECT_EQ(Ask(walked), Ask(searched))
+            << command << " " << flags.size() << " " << glob << " " << options.size();
       }
     }
+  }
+  void ExpectHierarchicalGlobs(const std::vector<const char*>& globs) {
+    ExpectGlobs("ncd::get_blocks", {"-hierarchical"}, globs);
+  }
+  // Net globs from the top and with -hierarchical.
+  void ExpectNetGlobs(const std::vector<const char*>& globs) {
+    ExpectGlobs("ncd::get_nets", {}, globs);
+    ExpectGlobs("ncd::get_nets", {"-hierarchical"}, globs);
   }
 
   void ExpectAgreement(const std::string& file, std::size_t step) {
@@ -222,6 +233,7 @@ TEST_F(IndexedNames, AgreeWithTheComponentOnAGeneratedDesign) {
   for (const auto& [command, glob] : kPaths)
     EXPECT_EQ(Ask({command, glob}), Ask({command, "-regexp", AsRegexp(glob)})) << command << glob;
   ExpectHierarchicalGlobs({"*", "*c1*", "*LUT", "U1", "c*/*", "u?/*/?6LUT", "hm*/*/*"});
+  ExpectNetGlobs({"*", "*1*", "U1/*", "*/*", "u?/c1*/*", "*/*/*"});
 }
 
 TEST_F(IndexedNames, AgreeWithTheComponentOnHiddenAndRepeatedNames) {
@@ -244,6 +256,7 @@ TEST_F(IndexedNames, AgreeWithTheComponentOnHiddenAndRepeatedNames) {
   }
   ExpectHierarchicalGlobs(
       {"*", "t", "T", "dup", "c*", "c\\*", "c[1]", "c\\", "*/b*", "m?/*", "m*/*/*", "-quiet", "?"});
+  ExpectNetGlobs({"*", "*/*", "m?/s*", "m0/s\\*", "s?", "X/*", "m2/*", "h", "Q", "-quiet", "?", "n\\"});
   // Hidden objects are not found by name; repeated full names find all.
   const std::pair<const char*, const char*> kCounts[] = {
       {"ncd::get_blocks m2/dup", "0"},  {"ncd::get_blocks m3/h/dup/b", "0"},
