@@ -109,6 +109,10 @@ class SharedNcd : public UtilC::SharedFileT<Key, Mgr, SharedNcd>, public UtilI::
   // Whether `pin` of `block` is visible, given that the block's parent
   // does not hide it.
   static bool IsShownIn(const Xdm_Pin* pin, const Xdm_Block* block);
+  // A pass that counts every network's pins reads a view of at least this
+  // many pins on two threads; below, a second thread costs more to start
+  // than it saves.
+  static constexpr std::uint32_t kPinsForTwoThreads = 1u << 14;
 
   // ISharedNcd.
   Port::StringBase GetFileName() override;
@@ -169,7 +173,8 @@ class SharedNcd : public UtilC::SharedFileT<Key, Mgr, SharedNcd>, public UtilI::
   std::uint32_t MaxNetworks() const;
   std::uint32_t CountTerminalLoads(const Xdm_Network* network);
   // Counts every network's terminal loads in one pass over the pins and
-  // stores the counts not known yet. Under the design lock.
+  // stores the counts not known yet. Under the design lock, which covers
+  // the second thread of a large view's pass: it ends before the pass.
   void CountAllTerminalLoads();
 
   Loader* m_loader;

@@ -7,6 +7,7 @@
 // makes no others.
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "Pds_PdmNetwork.h"
 #include "Pds_PdmPin.h"
 #include "Pds_PdmView.h"
+#include "Port_Thr.h"
 #include "UtilC_SharedNcd.h"
 #include "UtilC_SharedNcdMsg.h"
 #include "XCad_CadView.h"
@@ -273,6 +275,13 @@ class NetworkTally {
     m_runSignal = signal;
     m_run = 1;
   }
+  // Adds `other`'s counts to these.
+  void Merge(NetworkTally& other) {
+    const std::vector<std::uint32_t>& more = other.Counts();
+    EndRun();
+    for (std::size_t network = 0; network < m_counts.size(); ++network)
+      m_counts[network] += more[network];
+  }
   const std::vector<std::uint32_t>& Counts() {
     EndRun();
     return m_counts;
@@ -292,37 +301,84 @@ class NetworkTally {
   std::uint32_t m_run = 0;  // pins on m_runSignal not counted yet
 };
 
+// The pins with ids in [first, last) whose terminal loads one thread adds
+// to its own tally.
+struct PinSlice {
+  const Xdm_View* view;
+  std::uint32_t first;
+  std::uint32_t last;
+  NetworkTally* tally;
+};
+
+// Adds the slice's terminal pins, from the pins' side: a terminal pin has
+// one signal, lies once in that signal's pins, which lies once in its
+// network's signals. The pins are read where they lie, in the order of
+// their ids, and an output is passed over without reading its block; a
+// pin's signal is known by its id and the signal's network by the view's
+// table of their ids, so that no signal or network is read: those lie all
+// over a large view.
+void TallyTerminalLoads(const PinSlice& slice) {
+  const auto size = static_cast<std::uint32_t>(slice.view->GetSignalNetworkIds().size());
+  const Xdm_Block* lastBlock = nullptr;   // a block's pins follow each other,
+  const Xdm_Block* lastParent = nullptr;  // and siblings too
+  bool lastHidden = false;
+  for (std::uint32_t id = slice.first; id < slice.last; ++id) {
+    const Xdm_Pin* pin = slice.view->GetPinByBridgeId(id);
+    if (pin == nullptr || !(pin->IsBlockInput() || pin->IsBlockBidir())) continue;
+    if (const Xdm_Block* block = pin->GetParent(); block != lastBlock) {
+      lastBlock = block;
+      const Xdm_Block* parent = block != nullptr ? block->GetParent() : nullptr;
+      if (parent != lastParent) {
+        lastParent = parent;
+        lastHidden = parent != nullptr && IsSecured(parent);
+      }
+    }
+    if (lastBlock == nullptr || lastHidden || !SharedNcd::IsShownIn(pin, lastBlock)) continue;
+    // Ids at or above the table's size (kNone) are no signal.
+    const std::uint32_t signal = pin->GetSignalId();
+    const std::uint32_t child = pin->GetChildSignalId();
+    if (signal < size && child < size) continue;  // it passes the net on
+    if (signal < size || child < size) slice.tally->Add(signal < size ? signal : child);
+  }
+}
+
+void* TallyTerminalLoadsEntry(void* slice) {
+  TallyTerminalLoads(*static_cast<const PinSlice*>(slice));
+  return nullptr;
+}
+
 }  // namespace
 
-// The answers of CountTerminalLoads for every network at once, from the
-// pins' side: a terminal pin has one signal, lies once in that signal's
-// pins, which lies once in its network's signals. Blocks and their pins
-// are read in the view's order, a hidden block's pins skipped together;
-// a pin's signal is known by its id and the signal's network by the view's
-// table of their ids, so that no signal or network is read: those lie all
-// over a large view, and reading them cost three waits for memory a pin.
+// The answers of CountTerminalLoads for every network at once. Reading the
+// pins is bounded by how fast one core fetches memory, so a large view is
+// read in two halves, the second on a thread of its own; when no thread
+// can be started, the calling thread reads both.
 void SharedNcd::CountAllTerminalLoads() {
   const std::span<const std::uint32_t> networkOf = m_view->GetSignalNetworkIds();
-  const auto size = static_cast<std::uint32_t>(networkOf.size());
-  NetworkTally tally(networkOf, m_view->GetMaxNetworks());
-  const Xdm_Block* lastParent = nullptr;  // siblings follow each other
-  bool lastHidden = false;
-  for (std::uint32_t id = 0, blocks = m_view->GetMaxBlocks(); id < blocks; ++id) {
-    const Xdm_Block* block = m_view->GetBlockByBridgeId(id);
-    if (block == nullptr) continue;
-    if (const Xdm_Block* parent = block->GetParent(); parent != lastParent) {
-      lastParent = parent;
-      lastHidden = parent != nullptr && IsSecured(parent);
+  const std::uint32_t networks = m_view->GetMaxNetworks();
+  const std::uint32_t pins = m_view->GetMaxPins();
+  NetworkTally tally(networkOf, networks);
+  PinSlice first{m_view, 0, pins, &tally};
+  if (pins >= kPinsForTwoThreads) {
+    NetworkTally secondTally(networkOf, networks);
+    PinSlice second{m_view, pins / 2, pins, &secondTally};
+    std::unique_ptr<Port_ThrThread> helper;
+    try {
+      helper = std::make_unique<Port_ThrThread>(&TallyTerminalLoadsEntry, &second);
+      first.last = second.first;
+    } catch (Port_ThrException::Exception) {
     }
-    if (lastHidden) continue;
-    for (const Xdm_Pin* pin : block->GetPinItr()) {
-      if (!(pin->IsBlockInput() || pin->IsBlockBidir()) || !IsShownIn(pin, block)) continue;
-      // Ids at or above the table's size (kNone) are no signal.
-      const std::uint32_t signal = pin->GetSignalId();
-      const std::uint32_t child = pin->GetChildSignalId();
-      if (signal < size && child < size) continue;  // it passes the net on
-      if (signal < size || child < size) tally.Add(signal < size ? signal : child);
+    TallyTerminalLoads(first);
+    if (helper) {
+      try {
+        helper->join();
+      } catch (Port_ThrException::Exception) {
+      }
+      helper.reset();  // waits for the entry to return, joined or not
+      tally.Merge(secondTally);
     }
+  } else {
+    TallyTerminalLoads(first);
   }
   m_pinCounts.StoreWhereNotCounted(tally.Counts());
 }

@@ -9,6 +9,7 @@
 
 #include "NcdGen.h"
 #include "Port_MsgManData.h"
+#include "Port_Thr.h"
 #include "SharedNcdTestDesign.h"
 #include "Xdm_Pin.h"
 #include "Xdm_ViewEditor.h"
@@ -274,6 +275,7 @@ std::uint32_t LoadsOf(SharedNcd& d, const Xdm_Network* net) {
 // the pins walked alone reach their share. Every count, asked in the
 // networks' order or first of all, must be the network's own.
 TEST(SharedNcdPinCount, CountsOfAPassOverEveryNetworkAreThoseOfEachAlone) {
+  int largeViews = 0;
   for (DesignPtr (*make)() : {+[] { return PinKindsDesign(); }, +[] { return GeneratedDesign(1); },
                               +[] { return GeneratedDesign(2); }}) {
     DesignPtr d = make();
@@ -294,7 +296,25 @@ TEST(SharedNcdPinCount, CountsOfAPassOverEveryNetworkAreThoseOfEachAlone) {
     for (Xdm_Network* net : d->GetView()->GetNetworkItr())
       EXPECT_EQ(d->GetPinCount(net), own[i++]) << net->GetName();
     EXPECT_GT(loads, 2 * i);
+    if (d->GetView()->GetMaxPins() < SharedNcd::kPinsForTwoThreads) continue;
+    // A large view's pass reads half the pins on a second thread; without
+    // it, or when joining it fails, the counts are the same.
+    for (Port_ThrFault::Op fault : {Port_ThrFault::Op::Create, Port_ThrFault::Op::Join}) {
+      DesignPtr fresh = NewDesign("faulted");
+      fresh->SetView(d->GetView());
+      Port_ThrFault::Fail(fault, fault == Port_ThrFault::Op::Create
+                                     ? Port_ThrException::CreateFailed
+                                     : Port_ThrException::NoSuchThread);
+      i = 0;
+      for (Xdm_Network* net : d->GetView()->GetNetworkItr())
+        EXPECT_EQ(fresh->GetPinCount(net), own[i++]) << net->GetName();
+      EXPECT_EQ(Port_ThrFault::Take(fault), 0) << "the pass did not start a thread";
+      Port_ThrFault::Disarm();
+      fresh->SetView(nullptr);
+    }
+    ++largeViews;
   }
+  EXPECT_EQ(largeViews, 2);
 }
 
 TEST(SharedNcdIo, DirectionClockAndDiffPairsOfIobs) {
