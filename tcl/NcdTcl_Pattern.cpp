@@ -162,18 +162,9 @@ bool PathPattern::Matches(std::string_view path) const {
     Tcl_DecrRefCount(subject);
     return matched == 1;
   }
-  std::vector<std::string_view> parts;
-  for (std::size_t start = 0;;) {
-    const std::size_t slash = path.find('/', start);
-    parts.push_back(path.substr(start, slash == std::string_view::npos ? slash : slash - start));
-    if (slash == std::string_view::npos) break;
-    start = slash + 1;
-  }
-  const std::size_t k = m_levels.size();
-  if (parts.size() < k || (!m_mode.hierarchical && parts.size() != k)) return false;
-  for (std::size_t i = 0; i < k; ++i)
-    if (!LevelMatches(i, parts[parts.size() - k + i])) return false;
-  return true;
+  // Paths hold no null (names cannot), so the copy ends where the path does.
+  m_path.assign(path);
+  return PathMatches(m_path.c_str());
 }
 
 bool PathPattern::PathMatches(const char* path) const {

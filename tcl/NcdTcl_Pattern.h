@@ -103,6 +103,7 @@ class PathPattern {
   // Tcl's own or defers to it).
   std::vector<UtilC::TclSearch::Glob> m_compiled;
   mutable std::string m_level;        // PathMatches(): one level, ended by a null
+  mutable std::string m_path;         // Matches(): the path, ended by a null
   std::string m_anchored;             // a regular expression: anchored
   Tcl_Interp* m_interp;
   Tcl_Obj* m_regexpObj = nullptr;  // counted; holds the compiled expression
