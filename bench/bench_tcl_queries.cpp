@@ -205,9 +205,6 @@ void Script(benchmark::State& state, std::size_t objects, const char* script) {
   });
 }
 
-void BM_GetBlocksGlob(benchmark::State& state) {
-  Script(state, TheSubject().blocks, "ncd::get_blocks -quiet *c1*");
-}
 // fnmatch over the full names in the C locale, where it matches bytes.
 std::size_t FnmatchFullNamesC(const Subject& s) {
   locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
@@ -255,12 +252,6 @@ void BM_GetBlocksHierGlob(benchmark::State& state) {
     state.counters["times_fnmatch_c"] = search / fnmatchC;
   }
 }
-void BM_ReportDesign(benchmark::State& state) {
-  Script(state, 1, "ncd::report_design");
-}
-void BM_ReportDesignHierarchy(benchmark::State& state) {
-  Script(state, 1, "ncd::report_design -hierarchy");
-}
 void BM_BareFnmatchBlocks(benchmark::State& state) {
   Timed(state, TheSubject().blocks, [](Subject& s) {
     std::size_t matches = 0;
@@ -270,68 +261,59 @@ void BM_BareFnmatchBlocks(benchmark::State& state) {
     benchmark::DoNotOptimize(matches);
   });
 }
-void BM_GetNetsAll(benchmark::State& state) {
-  Script(state, TheSubject().nets, "ncd::get_nets *");
-}
-void BM_GetNetsBySearch(benchmark::State& state) {
-  Script(state, TheSubject().nets, "ncd::get_nets -regexp {[^/]*}");
-}
-void BM_GetPropertyFullName(benchmark::State& state) {
-  Script(state, TheSubject().blocks, "ncd::get_property full_name $blocks");
-}
-void BM_FilterFanout(benchmark::State& state) {
-  Script(state, TheSubject().nets, "ncd::get_nets -quiet -filter {fanout > 2}");
-}
 
-void BM_LsearchFullNames(benchmark::State& state) {
-  Script(state, TheSubject().blocks, "lsearch -all -glob $fullNames *c1*");
-}
-void BM_LsearchNames(benchmark::State& state) {
-  Script(state, TheSubject().blocks, "lsearch -all -glob $names *c1*");
-}
 void BM_BareFnmatchCFullNames(benchmark::State& state) {
   Timed(state, TheSubject().blocks,
         [](Subject& s) { benchmark::DoNotOptimize(FnmatchFullNamesC(s)); });
 }
-void BM_ExactBlocks(benchmark::State& state) {
-  Script(state, 1000, "foreach p $somePaths { ncd::get_blocks -- $p }");
-}
-void BM_SearchOnePath(benchmark::State& state) {
-  Script(state, 1, "ncd::get_blocks -regexp -- ***=[lindex $someNames 0]");
-}
-void BM_ExactNets(benchmark::State& state) {
-  Script(state, 1000, "foreach n $someNets { ncd::get_nets -- $n }");
-}
-void BM_SearchOneNet(benchmark::State& state) {
-  Script(state, 1, "ncd::get_nets -regexp -- ***=[ncd::get_property full_name [lindex $nets 0]]");
-}
-void BM_PropertyOfNames(benchmark::State& state) {
-  Script(state, 1000, "foreach n $someNames { ncd::get_property level $n }");
-}
-void BM_PropertyOfObjects(benchmark::State& state) {
-  Script(state, 1000, "foreach b $someBlocks { ncd::get_property level $b }");
-}
-void BM_PathBelowModule(benchmark::State& state) {
-  Script(state, 1, "ncd::get_blocks -quiet u2/*");
-}
-void BM_ModuleBySearch(benchmark::State& state) {
-  Script(state, 1, "ncd::get_blocks -quiet -regexp {u2/[^/]*}");
-}
-void BM_GetPinsAll(benchmark::State& state) {
-  Script(state, TheSubject().pins, "ncd::get_pins");
-}
-void BM_PinsOfBlocks(benchmark::State& state) {
-  Script(state, TheSubject().pins, "foreach b $blocks { ncd::get_property pins $b }");
-}
 
-// A path prefix of three characters: the children of a top-level module.
-constexpr const char* kPrefix = "u2/";
 
-void BM_CompletePrefix(benchmark::State& state) {
-  Script(state, 1, (std::string("ncd::complete {get_blocks ") + kPrefix + "}").c_str());
-}
-void BM_SearchPrefix(benchmark::State& state) {
-  Script(state, 1, (std::string("ncd::get_blocks -quiet ") + kPrefix + "*").c_str());
+// The benchmarks that time one script: per object of a kind of the design
+// (`count`), else per `per` objects, in the order the header lists them.
+struct ScriptRow {
+  const char* name;
+  std::size_t Subject::*count;
+  std::size_t per;
+  const char* script;
+  int iterations;  // 0: as many as the library wants
+};
+const ScriptRow kScripts[] = {
+    {"GetBlocksGlob", &Subject::blocks, 0, "ncd::get_blocks -quiet *c1*", 0},
+    {"ReportDesign", nullptr, 1, "ncd::report_design", 0},
+    {"ReportDesignHierarchy", nullptr, 1, "ncd::report_design -hierarchy", 0},
+    {"GetNetsAll", &Subject::nets, 0, "ncd::get_nets *", 0},
+    {"GetNetsBySearch", &Subject::nets, 0, "ncd::get_nets -regexp {[^/]*}", 0},
+    {"GetPropertyFullName", &Subject::blocks, 0, "ncd::get_property full_name $blocks", 0},
+    {"FilterFanout", &Subject::nets, 0, "ncd::get_nets -quiet -filter {fanout > 2}", 0},
+    {"LsearchFullNames", &Subject::blocks, 0, "lsearch -all -glob $fullNames *c1*", 0},
+    {"LsearchNames", &Subject::blocks, 0, "lsearch -all -glob $names *c1*", 0},
+    {"ExactBlocks", nullptr, 1000, "foreach p $somePaths { ncd::get_blocks -- $p }", 0},
+    {"SearchOnePath", nullptr, 1, "ncd::get_blocks -regexp -- ***=[lindex $someNames 0]", 2},
+    {"ExactNets", nullptr, 1000, "foreach n $someNets { ncd::get_nets -- $n }", 0},
+    {"SearchOneNet", nullptr, 1,
+     "ncd::get_nets -regexp -- ***=[ncd::get_property full_name [lindex $nets 0]]", 2},
+    {"PropertyOfNames", nullptr, 1000, "foreach n $someNames { ncd::get_property level $n }", 0},
+    {"PropertyOfObjects", nullptr, 1000, "foreach b $someBlocks { ncd::get_property level $b }",
+     0},
+    {"PathBelowModule", nullptr, 1, "ncd::get_blocks -quiet u2/*", 0},
+    {"ModuleBySearch", nullptr, 1, "ncd::get_blocks -quiet -regexp {u2/[^/]*}", 2},
+    {"GetPinsAll", &Subject::pins, 0, "ncd::get_pins", 3},
+    {"PinsOfBlocks", &Subject::pins, 0, "foreach b $blocks { ncd::get_property pins $b }", 1},
+    // A path prefix of three characters: the children of a top-level module.
+    {"CompletePrefix", nullptr, 1, "ncd::complete {get_blocks u2/}", 0},
+    {"SearchPrefix", nullptr, 1, "ncd::get_blocks -quiet u2/*", 3},
+};
+
+void RegisterScripts() {
+  for (const ScriptRow& row : kScripts) {
+    auto* b = benchmark::RegisterBenchmark(
+        ("BM_" + std::string(row.name)).c_str(), [&row](benchmark::State& state) {
+          Subject& subject = TheSubject();
+          Script(state, row.count ? subject.*row.count : row.per, row.script);
+        });
+    b->UseManualTime()->Unit(benchmark::kMillisecond);
+    if (row.iterations) b->Iterations(row.iterations);
+  }
 }
 
 void BM_HoldBlockList(benchmark::State& state) {
@@ -352,33 +334,13 @@ void BM_HoldBlockList(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_BareFnmatchBlocks)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_GetBlocksGlob)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GetBlocksHierGlob)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ReportDesign)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ReportDesignHierarchy)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_GetNetsAll)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_GetNetsBySearch)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_GetPropertyFullName)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FilterFanout)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HoldBlockList)->Iterations(3)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LsearchFullNames)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LsearchNames)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareFnmatchCFullNames)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ExactBlocks)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SearchOnePath)->UseManualTime()->Iterations(2)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ExactNets)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SearchOneNet)->UseManualTime()->Iterations(2)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PropertyOfNames)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PropertyOfObjects)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PathBelowModule)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ModuleBySearch)->UseManualTime()->Iterations(2)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_GetPinsAll)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PinsOfBlocks)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CompletePrefix)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SearchPrefix)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
   Tcl_FindExecutable(argv[0]);
+  RegisterScripts();
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
