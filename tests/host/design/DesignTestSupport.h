@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "Pds_Exception.h"
 #include "Pds_PahDesignLoader.h"
 #include "XCad_CadBlock.h"
 #include "XCad_CadModel.h"
@@ -62,6 +63,23 @@ inline Loaded Load(const std::string& path,
   loaded.view =
       loaded.loader->LoadAndSpecializeImpl(path, "design_test", type, &instantiator, nullptr);
   return loaded;
+}
+
+// The message of the Pds_Exception that refuses to load `path`, or
+// "(loaded)"; checks that nothing of the refused load was kept.
+inline std::string Refusal(const std::string& path) {
+  const int before = CountingModel::Live();
+  Loader loader;
+  CountingInstantiator instantiator;
+  std::string message = "(loaded)";
+  try {
+    loader.LoadAndSpecializeImpl(path, "t", Xdm_Txn::XDM_TXN_READ_ONLY, &instantiator, nullptr);
+  } catch (const Pds_Exception& e) {
+    message = e.what();
+  }
+  EXPECT_EQ(loader.GetTxn(), nullptr);
+  EXPECT_EQ(CountingModel::Live(), before);
+  return message;
 }
 
 // A directory of its own for one test program, removed at exit.

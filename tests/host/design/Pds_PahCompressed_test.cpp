@@ -32,20 +32,6 @@ std::string WriteCompressed(const TempDir& dir, const std::string& name, const s
   return path;
 }
 
-std::string Refusal(const std::string& path) {
-  const int before = CountingModel::Live();
-  Loader loader;
-  CountingInstantiator instantiator;
-  std::string message = "(loaded)";
-  try {
-    loader.LoadAndSpecializeImpl(path, "t", Xdm_Txn::XDM_TXN_READ_ONLY, &instantiator, nullptr);
-  } catch (const Pds_Exception& e) {
-    message = e.what();
-  }
-  EXPECT_EQ(CountingModel::Live(), before);
-  return message;
-}
-
 TEST(CompressedDesign, LoadsLikeItsPlainText) {
   TempDir dir;
   const std::string path = WriteCompressed(dir, "demo.ncd.json.gz", Slurp(DemoPath()));

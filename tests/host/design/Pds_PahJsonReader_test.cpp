@@ -30,15 +30,6 @@ TEST(PdsPahJsonReader, EscapesDecodeInKeysAndValues) {
   EXPECT_EQ(Names(loaded.view->GetNetworkItr()), "tab\there");
 }
 
-std::string Refusal(const std::string& path) {
-  try {
-    Load(path);
-  } catch (const Pds_Exception& e) {
-    return e.what();
-  }
-  return "(loaded)";
-}
-
 // Columns count characters: multi-byte UTF-8 text before an error on its
 // line moves the column by one per character, not per byte.
 TEST(PdsPahJsonReader, ColumnsCountCharactersNotBytes) {

@@ -63,22 +63,6 @@ class LoaderErrors : public ::testing::Test {
     }
   }
 
-  // The message of the load's Pds_Exception; checks that nothing was kept.
-  static std::string Refusal(const std::string& path) {
-    const int before = CountingModel::Live();
-    Loader loader;
-    CountingInstantiator instantiator;
-    std::string message = "(loaded)";
-    try {
-      loader.LoadAndSpecializeImpl(path, "t", Xdm_Txn::XDM_TXN_READ_ONLY, &instantiator, nullptr);
-    } catch (const Pds_Exception& e) {
-      message = e.what();
-    }
-    EXPECT_EQ(loader.GetTxn(), nullptr);
-    EXPECT_EQ(CountingModel::Live(), before);
-    return message;
-  }
-
   TempDir m_dir;
 };
 
