@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_set>
 
@@ -190,6 +191,7 @@ void AddEvery(const KindInfo& kind, Session::Handle& design, ResultList& all,
   if (kind.kind == Kind::Site || kind.kind == Kind::ClockRegion)
     return AddDeviceObjects(design, kind, all, most);
   if (!kind.searchType) return AddEveryMember(design, kind, all);
+  if (kind.kind == Kind::Net) return AddNetsMatching(design, kind, {}, most, all);
   SearchQuery query;
   query.kind = &kind;
   query.limit = most;
@@ -267,18 +269,45 @@ bool WalksView(const Request& request, const PathPattern& pattern) {
          (kind == Kind::Net || (kind == Kind::Block && request.options.Has(kHierarchical)));
 }
 
-void WalkView(const Request& request, Session::Handle& design, const PathPattern& pattern,
-              ResultList& out) {
+// `globs` as one walk of the view (WalksView holds for each).
+void WalkView(const Request& request, Session::Handle& design,
+              std::span<const PathPattern* const> globs, ResultList& out) {
   ResultList found(false);
   const std::uint64_t most = request.options.Has(kFilter) ? 0 : request.limit;
   if (request.kind.kind == Kind::Net)
-    AddNetsMatching(design, request.kind, pattern, most, found);
+    AddNetsMatching(design, request.kind, globs, most, found);
   else
-    AddBlocksBelowAny(design, request.kind, pattern, most, found);
+    AddBlocksBelowAny(design, request.kind, *globs.front(), most, found);
   for (Tcl_Obj* object : found.Items()) {
     if (request.Done(out)) break;
     out.Add(object);
   }
+}
+
+// Several net globs, and no net given as a pattern, are answered by one walk
+// over the view's networks as one glob is. The walk meets each net once, so
+// its list replaces an empty `out` without the check for repeats that
+// several patterns otherwise need.
+bool WalkNets(const Request& request, Session::Handle& design,
+              const std::vector<Tcl_Obj*>& patterns, ResultList& out) {
+  if (request.kind.kind != Kind::Net || request.Mode().regexp) return false;
+  std::vector<std::unique_ptr<PathPattern>> globs;
+  std::vector<const PathPattern*> walked;
+  for (Tcl_Obj* pattern : patterns) {
+    if (KindOf(pattern) == &request.kind) return false;
+    globs.push_back(
+        std::make_unique<PathPattern>(request.interp, Tcl_GetString(pattern), request.Mode()));
+    walked.push_back(globs.back().get());
+  }
+  if (out.Size() != 0) {
+    WalkView(request, design, walked, out);
+    return true;
+  }
+  ResultList found(false);
+  AddNetsMatching(design, request.kind, walked,
+                  request.options.Has(kFilter) ? 0 : request.limit, found);
+  out.Swap(found);
+  return true;
 }
 
 void SearchPatterns(const Request& request, Session::Handle& design,
@@ -287,10 +316,14 @@ void SearchPatterns(const Request& request, Session::Handle& design,
     const PathPattern pattern(request.interp, Tcl_GetString(patterns.front()), request.Mode());
     if (pattern.IsExact()) return FindExact(request, design, pattern, out);
     if (WalksPath(request, pattern) && WalkPath(request, design, pattern, out)) return;
-    if (WalksView(request, pattern)) return WalkView(request, design, pattern, out);
+    if (WalksView(request, pattern)) {
+      const PathPattern* walked[] = {&pattern};
+      return WalkView(request, design, walked, out);
+    }
     if (request.kind.searchType && !pattern.IsSlow())
       return SearchOne(request, design, pattern, out);
   }
+  if (WalkNets(request, design, patterns, out)) return;
   ResultList all(false);
   AddEvery(request.kind, design, all);
   AddSelected(request, all, patterns, out);

@@ -269,8 +269,9 @@ void AddBlocksBelowAny(Session::Handle& handle, const KindInfo& kind, const Path
   }
 }
 
-void AddNetsMatching(Session::Handle& handle, const KindInfo& kind, const PathPattern& pattern,
-                     std::uint64_t most, ResultList& out) {
+void AddNetsMatching(Session::Handle& handle, const KindInfo& kind,
+                     std::span<const PathPattern* const> globs, std::uint64_t most,
+                     ResultList& out) {
   const Xdm_View* view = handle.design->GetView();
   if (view == nullptr) return;
   Shown shown(handle);
@@ -278,7 +279,10 @@ void AddNetsMatching(Session::Handle& handle, const KindInfo& kind, const PathPa
   std::uint32_t visited = 0;
   for (const Xdm_Network* network : view->GetNetworkItr()) {
     if (visited++ % kStopEvery == 0) CheckStop();
-    if (!pattern.PathMatches(network->GetFullName())) continue;
+    if (!globs.empty() && std::none_of(globs.begin(), globs.end(), [&](const PathPattern* glob) {
+          return glob->PathMatches(network->GetFullName());
+        }))
+      continue;
     if (CollRef coll = shown.Of(network)) {
       Add(out, coll, kind);
       if (++added == most) return;

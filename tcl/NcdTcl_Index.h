@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -56,12 +57,15 @@ bool AddAlongPath(Session::Handle& handle, const KindInfo& kind, const PathPatte
 void AddBlocksBelowAny(Session::Handle& handle, const KindInfo& kind, const PathPattern& pattern,
                        std::uint64_t most, ResultList& out);
 
-// Adds the nets whose paths (the full names they print as) match a glob,
-// from the top or, with -hierarchical, as their last levels, at most `most`
-// of them (0: all), by one walk over the view's networks in the component's
-// order: full names are read from the database and matched in place, and
-// only a match is asked of the component (a hidden net is left out).
-void AddNetsMatching(Session::Handle& handle, const KindInfo& kind, const PathPattern& pattern,
-                     std::uint64_t most, ResultList& out);
+// Adds the nets whose paths (the full names they print as) match one of
+// the globs, from the top or, with -hierarchical, as their last levels, at
+// most `most` of them (0: all), by one walk over the view's networks in the
+// component's order: full names are read from the database and matched in
+// place, and only a match is asked of the component (a hidden net is left
+// out). Without globs every net matches: what the component's search of
+// "*" answers.
+void AddNetsMatching(Session::Handle& handle, const KindInfo& kind,
+                     std::span<const PathPattern* const> globs, std::uint64_t most,
+                     ResultList& out);
 
 }  // namespace NcdTcl

@@ -206,6 +206,14 @@ class IndexedNames : public ::testing::Test {
     ExpectExact("ncd::get_blocks", blocks, step);
     const Objects nets = Ask({"ncd::get_nets", "-regexp", ".*"});
     ExpectExact("ncd::get_nets", nets, step);
+    // No pattern, or several, take every net from one walk of the view.
+    EXPECT_EQ(Ask({"ncd::get_nets"}), nets);
+    EXPECT_EQ(Ask({"ncd::get_nets", "-quiet", "-hierarchical", "--", "no-such", "*"}), nets);
+    EXPECT_EQ(Ask({"ncd::get_nets", "-quiet", "--", "*", "*/*", "*/*/*", "*/*/*/*"}),
+              Ask({"ncd::get_nets", "-quiet", "-regexp", "--", "[^/]*(/[^/]*){0,3}"}));
+    EXPECT_EQ(Ask({"ncd::get_nets", "-limit", "3"}), Objects(nets.begin(), nets.begin() + 3));
+    EXPECT_EQ(Ask({"ncd::get_nets", "-limit", "3", "-hierarchical", "--", "*", "*"}),
+              Objects(nets.begin(), nets.begin() + 3));
     ExpectExact("ncd::get_rpms", Ask({"ncd::get_rpms", "-regexp", ".*"}), step);
     for (const char* command : {"ncd::get_pins", "ncd::get_signals"}) {
       const Objects members = MembersOf(command, blocks);
