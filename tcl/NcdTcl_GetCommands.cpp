@@ -89,8 +89,16 @@ struct Request {
   bool Full(const ResultList& out) const {
     return limit && static_cast<std::uint64_t>(out.Size()) >= limit;
   }
-  // -limit counts what -filter keeps: selections stop early only without one.
-  bool Done(const ResultList& out) const { return !options.Has(kFilter) && Full(out); }
+  // Whether the selected objects are narrowed afterwards: by -filter, or
+  // pins by -leaf, -driver, -loads or get_ports' test for a port.
+  bool Narrowed() const {
+    return options.Has(kFilter) || ports || options.Has(kLeaf) || options.Has(kDriver) ||
+           options.Has(kLoads);
+  }
+  // -limit counts what the narrowing keeps: selections stop early only
+  // without one. Most() is how many objects a selection may stop at (0: all).
+  std::uint64_t Most() const { return Narrowed() ? 0 : limit; }
+  bool Done(const ResultList& out) const { return !Narrowed() && Full(out); }
 };
 
 std::uint64_t LimitOf(Tcl_Obj* value) {
@@ -213,7 +221,7 @@ void SearchOne(const Request& request, Session::Handle& design, const PathPatter
   query.regexp = pattern.Mode().regexp;
   query.nocase = pattern.Mode().nocase;
   query.hierarchical = !lastLevel;
-  query.limit = check || request.options.Has(kFilter) ? 0 : request.limit;
+  query.limit = check ? 0 : request.Most();
   ResultList found(false);
   SearchAtMost(design, query, pattern.ServiceText(lastLevel), found);
   for (Tcl_Obj* object : found.Items()) {
@@ -273,7 +281,7 @@ bool WalksView(const Request& request, const PathPattern& pattern) {
 void WalkView(const Request& request, Session::Handle& design,
               std::span<const PathPattern* const> globs, ResultList& out) {
   ResultList found(false);
-  const std::uint64_t most = request.options.Has(kFilter) ? 0 : request.limit;
+  const std::uint64_t most = request.Most();
   if (request.kind.kind == Kind::Net)
     AddNetsMatching(design, request.kind, globs, most, found);
   else
@@ -304,8 +312,7 @@ bool WalkNets(const Request& request, Session::Handle& design,
     return true;
   }
   ResultList found(false);
-  AddNetsMatching(design, request.kind, walked,
-                  request.options.Has(kFilter) ? 0 : request.limit, found);
+  AddNetsMatching(design, request.kind, walked, request.Most(), found);
   out.Swap(found);
   return true;
 }
@@ -473,7 +480,7 @@ void Select(Session& session, const Request& request, Session::Handle* design,
     return AddSelected(request, ports, patterns, out);
   }
   if (patterns.empty())
-    return AddEvery(request.kind, *design, out, request.options.Has(kFilter) ? 0 : request.limit);
+    return AddEvery(request.kind, *design, out, request.Most());
   if (AllObjects(request, patterns)) return AddObjects(request, patterns, out);
   SearchPatterns(request, *design, patterns, out);
 }
