@@ -347,6 +347,15 @@ void* TallyTerminalLoadsEntry(void* slice) {
   return nullptr;
 }
 
+// A thread that tallies `slice`, or null when none can be started.
+std::unique_ptr<Port_ThrThread> StartTally(PinSlice& slice) {
+  try {
+    return std::make_unique<Port_ThrThread>(&TallyTerminalLoadsEntry, &slice);
+  } catch (Port_ThrException::Exception) {
+    return nullptr;
+  }
+}
+
 }  // namespace
 
 // The answers of CountTerminalLoads for every network at once. Reading the
@@ -359,26 +368,19 @@ void SharedNcd::CountAllTerminalLoads() {
   const std::uint32_t pins = m_view->GetMaxPins();
   NetworkTally tally(networkOf, networks);
   PinSlice first{m_view, 0, pins, &tally};
-  if (pins >= kPinsForTwoThreads) {
-    NetworkTally secondTally(networkOf, networks);
-    PinSlice second{m_view, pins / 2, pins, &secondTally};
-    std::unique_ptr<Port_ThrThread> helper;
+  const bool twoThreads = pins >= kPinsForTwoThreads;
+  NetworkTally secondTally(networkOf, twoThreads ? networks : 0);
+  PinSlice second{m_view, pins / 2, pins, &secondTally};
+  std::unique_ptr<Port_ThrThread> helper = twoThreads ? StartTally(second) : nullptr;
+  if (helper) first.last = second.first;
+  TallyTerminalLoads(first);
+  if (helper) {
     try {
-      helper = std::make_unique<Port_ThrThread>(&TallyTerminalLoadsEntry, &second);
-      first.last = second.first;
+      helper->join();
     } catch (Port_ThrException::Exception) {
     }
-    TallyTerminalLoads(first);
-    if (helper) {
-      try {
-        helper->join();
-      } catch (Port_ThrException::Exception) {
-      }
-      helper.reset();  // waits for the entry to return, joined or not
-      tally.Merge(secondTally);
-    }
-  } else {
-    TallyTerminalLoads(first);
+    helper.reset();  // waits for the entry to return, joined or not
+    tally.Merge(secondTally);
   }
   m_pinCounts.StoreWhereNotCounted(tally.Counts());
 }

@@ -240,10 +240,7 @@ void FindExact(const Request& request, Session::Handle& design, const PathPatter
   if (!FindAllByName(design, request.kind, pattern.Literal(), found)) {
     if (Tcl_Obj* object = FindByName(design, request.kind, pattern.Literal())) found.Add(object);
   }
-  for (Tcl_Obj* object : found.Items()) {
-    if (request.Done(out)) break;
-    out.Add(object);
-  }
+  out.Swap(found);  // each object once; -limit is applied to the answer
 }
 
 // A glob without -hierarchical is a path from the top: the blocks, pins or
@@ -260,10 +257,7 @@ bool WalkPath(const Request& request, Session::Handle& design, const PathPattern
               ResultList& out) {
   ResultList found(false);
   if (!AddAlongPath(design, request.kind, pattern, found)) return false;
-  for (Tcl_Obj* object : found.Items()) {
-    if (request.Done(out)) break;
-    out.Add(object);
-  }
+  out.Swap(found);  // each object once; -limit is applied to the answer
   return true;
 }
 
@@ -277,7 +271,10 @@ bool WalksView(const Request& request, const PathPattern& pattern) {
          (kind == Kind::Net || (kind == Kind::Block && request.options.Has(kHierarchical)));
 }
 
-// `globs` as one walk of the view (WalksView holds for each).
+// `globs` as one walk of the view (WalksView holds for each). The walk
+// meets each object once and stops at -limit, so its list is the answer:
+// it replaces `out`, which is empty, without the check for repeats that
+// several patterns otherwise need.
 void WalkView(const Request& request, Session::Handle& design,
               std::span<const PathPattern* const> globs, ResultList& out) {
   ResultList found(false);
@@ -286,16 +283,11 @@ void WalkView(const Request& request, Session::Handle& design,
     AddNetsMatching(design, request.kind, globs, most, found);
   else
     AddBlocksBelowAny(design, request.kind, *globs.front(), most, found);
-  for (Tcl_Obj* object : found.Items()) {
-    if (request.Done(out)) break;
-    out.Add(object);
-  }
+  out.Swap(found);
 }
 
 // Several net globs, and no net given as a pattern, are answered by one walk
-// over the view's networks as one glob is. The walk meets each net once, so
-// its list replaces an empty `out` without the check for repeats that
-// several patterns otherwise need.
+// over the view's networks as one glob is.
 bool WalkNets(const Request& request, Session::Handle& design,
               const std::vector<Tcl_Obj*>& patterns, ResultList& out) {
   if (request.kind.kind != Kind::Net || request.Mode().regexp) return false;
@@ -307,16 +299,11 @@ bool WalkNets(const Request& request, Session::Handle& design,
         std::make_unique<PathPattern>(request.interp, Tcl_GetString(pattern), request.Mode()));
     walked.push_back(globs.back().get());
   }
-  if (out.Size() != 0) {
-    WalkView(request, design, walked, out);
-    return true;
-  }
-  ResultList found(false);
-  AddNetsMatching(design, request.kind, walked, request.Most(), found);
-  out.Swap(found);
+  WalkView(request, design, walked, out);
   return true;
 }
 
+// Adds what the patterns select to `out`, which is empty.
 void SearchPatterns(const Request& request, Session::Handle& design,
                     const std::vector<Tcl_Obj*>& patterns, ResultList& out) {
   if (patterns.size() == 1) {
