@@ -1,7 +1,9 @@
 // bench_load: how long the host loader takes over a generated design, and
 // how much memory it needs, against the bare parse of the same file by three
-// JSON libraries. Designs come from ncdgen_lib into a cache folder and are
-// reused on later runs. See bench/README.md for running it.
+// JSON libraries; and how long reopening it from its snapshot takes, and
+// how much private memory processes that share the snapshot need. Designs
+// come from ncdgen_lib into a cache folder and are reused on later runs;
+// snapshots go to a folder of their own beside them. See bench/README.md.
 #include <benchmark/benchmark.h>
 #include <rapidjson/filereadstream.h>
 #include <rapidjson/reader.h>
@@ -26,6 +28,7 @@
 #include "BenchDesigns.h"
 #include "NcdGen.h"
 #include "Pds_PahDesignLoader.h"
+#include "Pds_PahSnapshotCache.h"
 #include "XCad_CadModel.h"
 #include "Xdm_Txn.h"
 #include "Xdm_View.h"
@@ -186,9 +189,32 @@ LoadReport LoadHere(const std::string& path) {
   return r;
 }
 
+// Loads, says so with a byte on `ready`, and holds the design until
+// `release` reads end of file (for memory readings of several processes).
+LoadReport LoadHereAndHold(const std::string& path, int ready, int release) {
+  LoadReport r;
+  try {
+    Pds_PahDesignLoaderT<XCad_CadTraits> loader;
+    Pds_PahDesignLoaderT<XCad_CadTraits>::InstantiatorT<> inst;
+    Xdm_View* view = loader.LoadAndSpecializeImpl(Port::StringBase(path), Port::StringBase("bench"),
+                                                  Xdm_Txn::XDM_TXN_READ_ONLY, &inst, nullptr);
+    r.blocks = view->GetMaxBlocks();
+    const char byte = 1;
+    if (::write(ready, &byte, 1) == 1) {
+      char ignored;
+      while (::read(release, &ignored, 1) > 0) {
+      }
+    }
+  } catch (const std::exception& e) {
+    std::snprintf(r.error, sizeof r.error, "%s", e.what());
+  }
+  return r;
+}
+
 // Loads in a child process so that its peak resident size (ru_maxrss from
 // wait4) belongs to this one load alone.
-LoadReport LoadInChild(const std::string& path, double& peakMb) {
+// `cache` is the child's NCD_CACHE ("off" parses).
+LoadReport LoadInChild(const std::string& path, double& peakMb, const char* cache = "off") {
   LoadReport r;
   int fds[2];
   pid_t pid = ::pipe(fds) == 0 ? ::fork() : -1;
@@ -199,6 +225,7 @@ LoadReport LoadInChild(const std::string& path, double& peakMb) {
   }
   if (pid == 0) {
     ::close(fds[0]);
+    ::setenv("NCD_CACHE", cache, 1);
     LoadReport mine = LoadHere(path);
     ssize_t written = ::write(fds[1], &mine, sizeof mine);
     ::_exit(written == static_cast<ssize_t>(sizeof mine) ? 0 : 1);
@@ -233,6 +260,16 @@ struct Times {
 std::map<std::string, Times>& ParseBaseline() {
   static std::map<std::string, Times> best;
   return best;
+}
+
+// The fastest bare RapidJSON parse of `path` so far (one now if none ran).
+const Times& Yardstick(const std::string& path) {
+  if (!ParseBaseline().count(path)) {
+    Stopwatch watch;
+    ParseRapidJson(path, false);
+    ParseBaseline()[path].Keep(watch);
+  }
+  return ParseBaseline()[path];
 }
 
 // simdjson at its best: the file already in memory and a parser whose
@@ -283,11 +320,6 @@ void BenchLoad(benchmark::State& state, uint64_t blocks) {
   std::string error;
   std::string path = DesignPath(blocks, error);
   if (path.empty()) return state.SkipWithError(error.c_str());
-  if (!ParseBaseline().count(path)) {
-    Stopwatch watch;
-    ParseRapidJson(path, false);
-    ParseBaseline()[path].Keep(watch);
-  }
   double peakMb = 0, load = 0, cpu = 0, abort = 0, base = 0;
   LoadReport r;
   for (auto _ : state) {
@@ -302,7 +334,7 @@ void BenchLoad(benchmark::State& state, uint64_t blocks) {
     base = r.baseMb;
   }
   double n = static_cast<double>(state.iterations()), mb = FileMb(path);
-  const Times& yardstick = ParseBaseline()[path];
+  const Times& yardstick = Yardstick(path);
   state.counters["file_MB"] = mb;
   state.counters["ratio"] = load / n / yardstick.wall;
   state.counters["cpu_ratio"] = cpu / n / yardstick.cpu;
@@ -313,6 +345,110 @@ void BenchLoad(benchmark::State& state, uint64_t blocks) {
   state.counters["abort_s"] = abort / n;
   state.counters["blocks"] = static_cast<double>(r.blocks);
   state.counters["nets"] = static_cast<double>(r.nets);
+}
+
+// The first open with snapshots on (a parse, then the snapshot written),
+// then reopening from the snapshot, each in a new process.
+void BenchSnapshot(benchmark::State& state, uint64_t blocks, bool reopen) {
+  std::string error;
+  std::string path = DesignPath(blocks, error);
+  if (path.empty()) return state.SkipWithError(error.c_str());
+  const std::string snapshot = Pds_PahSnapshotCache::PathOf(path);
+  double peakMb = 0, load = 0, cpu = 0;
+  for (auto _ : state) {
+    if (!reopen) fs::remove(snapshot);
+    double peak = 0;
+    const LoadReport r = LoadInChild(path, peak, "all");
+    if (r.error[0]) return state.SkipWithError(r.error);
+    if (!fs::exists(snapshot)) return state.SkipWithError("no snapshot was written");
+    state.SetIterationTime(r.loadSeconds);
+    peakMb = std::max(peakMb, peak);
+    load += r.loadSeconds;
+    cpu += r.loadCpuSeconds;
+  }
+  const double n = static_cast<double>(state.iterations()), mb = FileMb(path);
+  const Times& yardstick = Yardstick(path);
+  state.counters["file_MB"] = mb;
+  state.counters["snapshot_MB"] = FileMb(snapshot);
+  state.counters["ratio"] = load / n / yardstick.wall;
+  state.counters["load_cpu_s"] = cpu / n;
+  state.counters["peak_MB"] = peakMb;
+  state.counters["peak/file"] = peakMb / mb;
+}
+
+// Memory of a process in MB from /proc/<pid>/smaps_rollup: its
+// proportional share (Pss) and what it alone holds (Private_*).
+struct Smaps {
+  double pss = 0, uss = 0, rss = 0;
+};
+Smaps SmapsOf(pid_t pid) {
+  Smaps m;
+  std::ifstream in("/proc/" + std::to_string(pid) + "/smaps_rollup");
+  std::string line;
+  while (std::getline(in, line)) {
+    char key[64];
+    double kb = 0;
+    if (std::sscanf(line.c_str(), "%63s %lf", key, &kb) != 2) continue;
+    const std::string name = key;
+    if (name == "Pss:") m.pss = kb / 1e3;
+    if (name == "Rss:") m.rss = kb / 1e3;
+    if (name == "Private_Clean:" || name == "Private_Dirty:") m.uss += kb / 1e3;
+  }
+  return m;
+}
+
+// `processes` processes open the design from its snapshot and hold it
+// while their memory is read: the names they read from the snapshot's
+// pages are shared, the objects each builds are its own.
+void BenchShared(benchmark::State& state, uint64_t blocks, int processes) {
+  std::string error;
+  std::string path = DesignPath(blocks, error);
+  if (path.empty()) return state.SkipWithError(error.c_str());
+  double peak = 0;
+  if (LoadInChild(path, peak, "all").error[0] || !fs::exists(Pds_PahSnapshotCache::PathOf(path))) {
+    return state.SkipWithError("no snapshot");
+  }
+  Smaps total;
+  for (auto _ : state) {
+    int ready[2], release[2];
+    if (::pipe(ready) != 0 || ::pipe(release) != 0) return state.SkipWithError("no pipe");
+    std::vector<pid_t> children;
+    for (int i = 0; i < processes; ++i) {
+      const pid_t pid = ::fork();
+      if (pid == 0) {
+        ::close(release[1]);  // else no child would see the release
+        ::close(ready[0]);
+        ::setenv("NCD_CACHE", "all", 1);
+        const LoadReport r = LoadHereAndHold(path, ready[1], release[0]);
+        ::_exit(r.error[0] ? 1 : 0);
+      }
+      children.push_back(pid);
+    }
+    char byte = 0;
+    for (int i = 0; i < processes; ++i) {
+      if (::read(ready[0], &byte, 1) != 1) break;
+    }
+    Smaps sum;
+    for (pid_t pid : children) {
+      const Smaps m = SmapsOf(pid);
+      sum.pss += m.pss;
+      sum.uss += m.uss;
+      sum.rss += m.rss;
+    }
+    total = sum;
+    ::close(release[1]);  // every child's read ends: they exit
+    for (pid_t pid : children)
+      ::waitpid(pid, nullptr, 0);
+    for (int fd : {ready[0], ready[1], release[0]})
+      ::close(fd);
+    state.SetIterationTime(1);
+  }
+  const double n = processes;
+  state.counters["processes"] = n;
+  state.counters["pss_MB_each"] = total.pss / n;
+  state.counters["uss_MB_each"] = total.uss / n;
+  state.counters["rss_MB_each"] = total.rss / n;
+  state.counters["file_MB"] = FileMb(path);
 }
 
 std::string ParseRapidSax(const std::string& path) {
@@ -345,6 +481,22 @@ void Register(uint64_t blocks, const std::string& tag) {
       ->Iterations(runs)
       ->UseManualTime()
       ->Unit(benchmark::kMillisecond);
+  for (const bool reopen : {false, true}) {
+    benchmark::RegisterBenchmark(
+        ((reopen ? "reopen_snapshot/" : "load_and_write_snapshot/") + tag).c_str(), BenchSnapshot,
+        blocks, reopen)
+        ->Iterations(runs)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
+  }
+  for (const int processes : {1, 2, 4}) {
+    benchmark::RegisterBenchmark(
+        ("shared_snapshot/" + tag + "/processes:" + std::to_string(processes)).c_str(), BenchShared,
+        blocks, processes)
+        ->Iterations(1)
+        ->UseManualTime()
+        ->Unit(benchmark::kSecond);
+  }
 }
 
 }  // namespace
@@ -354,6 +506,13 @@ void Register(uint64_t blocks, const std::string& tag) {
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  // Snapshots of the designs go beside them; only the snapshot rows use them.
+  std::string error;
+  const std::string design = DesignPath(100000, error);
+  if (!design.empty()) {
+    ::setenv("XDG_CACHE_HOME", (fs::path(design).parent_path() / "cache").c_str(), 1);
+  }
+  ::setenv("NCD_CACHE", "off", 1);
   Register(100000, "100k");
   const char* large = std::getenv("NCD_BENCH_LARGE");
   if (large && std::strcmp(large, "1") == 0) Register(1000000, "1M");

@@ -11,7 +11,7 @@ set -euo pipefail
 
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           rapidjson-dev libsimdjson-dev nlohmann-json3-dev tcl-dev binutils
-          zlib1g-dev libexpat1-dev clang libclang-rt-14-dev libedit-dev python3-pexpect python3-pyte
+          zlib1g-dev libxxhash-dev libexpat1-dev clang libclang-rt-14-dev libedit-dev python3-pexpect python3-pyte
           chromium)
 case "${1:-}" in
   "") ;;

@@ -10,6 +10,7 @@
 #include "Pds_Exception.h"
 #include "Pds_PahJsonLoader.h"
 #include "Pds_PahLoadProgress.h"
+#include "Pds_PahSnapshotCache.h"
 #include "Port_Thr.h"
 #include "Rf_Device.h"
 #include "Rf_DeviceCatalogue.h"
@@ -29,11 +30,29 @@ struct Loaded {
 // Reading in a scope of its own frees the reader's indexes before the
 // model is made.
 // Cancelling the loading thread stops the read early.
-Loaded ReadFile(const std::string& fileName, Pds_PahLoadProgress::Entry& progress) {
+Loaded Parse(const std::string& fileName, Pds_PahLoadProgress::Entry& progress) {
   Pds_PahJsonLoader reader(fileName, &Port_ThrThread::cancelRequested, &progress);
   Loaded loaded;
   loaded.store = reader.Load();
   loaded.faults = reader.Faults();
+  return loaded;
+}
+
+// A design the file's test hooks fail or delay is not snapshotted: the
+// hooks are played after the read, and a snapshot does not keep them.
+bool Plain(const Pds_PahFaults& faults) {
+  return faults.kind == Pds_PahFaults::kNone && faults.delayMs == 0;
+}
+
+// From the design's snapshot when there is a sound one, else parsed (and
+// then snapshotted).
+Loaded ReadFile(const std::string& fileName, Pds_PahLoadProgress::Entry& progress) {
+  Pds_PahSnapshotCache cache(fileName);
+  Loaded loaded;
+  loaded.store = cache.Open();
+  if (loaded.store) return loaded;
+  loaded = Parse(fileName, progress);
+  if (Plain(loaded.faults)) cache.Save(*loaded.store);
   return loaded;
 }
 

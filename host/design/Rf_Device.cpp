@@ -32,7 +32,7 @@ Rf_DeviceData::Rf_DeviceData(const char* part)
 Rf_DeviceData::~Rf_DeviceData() = default;
 
 Rf_ClockRegion* Rf_DeviceData::AddRegion(std::string_view name) {
-  const char* copy = strings.Copy(name);
+  const char* copy = Keep(name);
   auto region = std::unique_ptr<Rf_ClockRegion>(
       new Rf_ClockRegion(copy, static_cast<std::uint32_t>(regions.size())));
   if (!regionIndex.Insert(copy, region.get())) return nullptr;
@@ -42,7 +42,7 @@ Rf_ClockRegion* Rf_DeviceData::AddRegion(std::string_view name) {
 }
 
 Rf_CellDef* Rf_DeviceData::AddDef(std::string_view name) {
-  const char* copy = strings.Copy(name);
+  const char* copy = Keep(name);
   auto def = std::unique_ptr<Rf_CellDef>(new Rf_CellDef(copy));
   if (!defIndex.Insert(copy, def.get())) return nullptr;
   defs.push_back(std::move(def));
@@ -53,7 +53,7 @@ Rf_CellDef* Rf_DeviceData::AddDef(std::string_view name) {
 Rf_CellData* Rf_DeviceData::AddCell(std::string_view name) {
   if (cellIndex.Find(name) != nullptr) return nullptr;
   Rf_CellData* cell = cells.Create();
-  cell->name = strings.Copy(name);
+  cell->name = Keep(name);
   cell->index = static_cast<std::uint32_t>(cellList.size());
   cellIndex.Insert(cell->name, cell);
   cellList.emplace_back(cell);

@@ -10,17 +10,19 @@ const char* Xdm_StringArena::Copy(std::string_view text) {
   char* out = nullptr;
   if (need > kLastChunk / 8) {
     // Long texts get a chunk of their own so that the shared chunk is not cut short.
-    m_chunks.push_back(std::make_unique_for_overwrite<char[]>(need));
+    m_chunks.push_back({std::make_unique_for_overwrite<char[]>(need), need});
     m_reserved += need;
-    out = m_chunks.back().get();
+    out = m_chunks.back().data.get();
   } else {
     if (need > m_left) {
       m_chunk = std::min(kLastChunk, std::max(2 * m_chunk, std::bit_ceil(need)));
-      m_chunks.push_back(std::make_unique_for_overwrite<char[]>(m_chunk));
+      m_chunks.push_back({std::make_unique_for_overwrite<char[]>(m_chunk), 0});
       m_reserved += m_chunk;
-      m_next = m_chunks.back().get();
+      m_shared = m_chunks.size() - 1;
+      m_next = m_chunks.back().data.get();
       m_left = m_chunk;
     }
+    m_chunks[m_shared].used += need;
     out = m_next;
     m_next += need;
     m_left -= need;

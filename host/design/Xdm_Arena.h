@@ -31,12 +31,24 @@ class Xdm_StringArena {
   // A NUL-terminated copy of `text`; the empty text answers a shared "".
   const char* Copy(std::string_view text);
   std::size_t BytesReserved() const { return m_reserved; }
+  // Calls fn(first, bytes) for each chunk, in the order made, with the
+  // bytes its texts (and their NULs) take; the texts lie back to back.
+  template <class Fn>
+  void ForEachChunk(Fn fn) const {
+    for (const Chunk& chunk : m_chunks)
+      fn(static_cast<const char*>(chunk.data.get()), chunk.used);
+  }
 
   static constexpr std::size_t kFirstChunk = 256;
   static constexpr std::size_t kLastChunk = std::size_t{1} << 20;
 
  private:
-  std::vector<std::unique_ptr<char[]>> m_chunks;
+  struct Chunk {
+    std::unique_ptr<char[]> data;
+    std::size_t used = 0;
+  };
+  std::vector<Chunk> m_chunks;
+  std::size_t m_shared = 0;  // the chunk texts are cut from (when m_left > 0)
   char* m_next = nullptr;
   std::size_t m_left = 0;
   std::size_t m_reserved = 0;

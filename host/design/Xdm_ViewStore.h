@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "Port_File.h"
 #include "Port_Thr.h"
 #include "Rf_Device.h"
 #include "Rf_Usage.h"
@@ -84,6 +85,11 @@ struct Rf_DeviceData {
   Rf_ClockRegion* AddRegion(std::string_view name);  // null when the name is taken
   Rf_CellDef* AddDef(std::string_view name);
   Rf_CellData* AddCell(std::string_view name);
+  // The device's copy of a name; the name itself (which must end in a NUL
+  // and outlive the device) when names are kept in place.
+  const char* Keep(std::string_view name) { return keepInPlace ? name.data() : strings.Copy(name); }
+
+  bool keepInPlace = false;  // set for a device rebuilt from a snapshot
 
   std::string partName;
   std::unique_ptr<PM_PIC> pic;
@@ -124,6 +130,14 @@ class Xdm_ViewStore {
   // copies of the tables (once), so that editing one leaves the other.
   void SeparateLists();
 
+  // The snapshot the store was rebuilt from, or null: its names lie in
+  // it. First, so that it goes last.
+  std::unique_ptr<Port::MappedFile> m_mapping;
+  // A store rebuilt from a snapshot: the part of the snapshot's texts that
+  // held the texts of the arenas of the store it was written from. The
+  // rebuilt store's names lie there, and a snapshot of it keeps them in
+  // place, as the arenas were.
+  std::string_view m_snapshotTexts;
   Xdm_View* m_view = nullptr;
   std::string m_partName;
   Xdm_StringArena m_strings;
@@ -222,6 +236,8 @@ struct Xdm_Access {
     d.m_string = isString;
     return d;
   }
+  static const char* RawName(const Rf_UsageDef::ModeDef& d) { return d.m_name; }
+  static bool RawValid(const Rf_UsageDef::ModeDef& d) { return d.m_valid; }
   static std::unique_ptr<Rf_CellDef> NewCellDef(const char* name) {
     return std::unique_ptr<Rf_CellDef>(new Rf_CellDef(name));
   }

@@ -1,8 +1,12 @@
 #include "Port_File.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -53,6 +57,39 @@ StringBase FileName::GetFullName(bool /*keepCase*/, StringBase* drive, StringBas
   SetPart(baseName, full.stem().string());
   SetPart(extension, full.extension().string());
   return StringBase(std::move(text));
+}
+
+MappedFile::~MappedFile() {
+  if (m_data) ::munmap(const_cast<char*>(m_data), m_size);
+}
+
+bool MappedFile::Open(const std::string& path, std::string& error, bool whole) {
+  if (m_data) ::munmap(const_cast<char*>(m_data), m_size);
+  m_data = nullptr;
+  m_size = 0;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  struct stat info {};
+  void* data = MAP_FAILED;
+  if (::fstat(fd, &info) != 0) {
+    error = std::strerror(errno);
+  } else if (!S_ISREG(info.st_mode)) {
+    error = "not a regular file";
+  } else if (info.st_size == 0) {
+    error = "empty file";
+  } else {
+    data = ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ,
+                  MAP_SHARED | (whole ? MAP_POPULATE : 0), fd, 0);
+    if (data == MAP_FAILED) error = std::strerror(errno);
+  }
+  ::close(fd);
+  if (data == MAP_FAILED) return false;
+  m_data = static_cast<const char*>(data);
+  m_size = static_cast<std::size_t>(info.st_size);
+  return true;
 }
 
 }  // namespace Port

@@ -1,19 +1,23 @@
-// File-system services: write access tests and full path names.
+// File-system services: write access tests, full path names, and
+// read-only mappings of whole files.
 #pragma once
+
+#include <cstddef>
+#include <string>
 
 #include "Port_StringBase.h"
 
 namespace Port {
 
 class File {
-public:
+ public:
   // True when the file exists, has a write permission bit, and this process
   // may write to it. A file without write bits is read-only, also for root.
   static bool canwrite(const StringBase& path);
 };
 
 class FileName {
-public:
+ public:
   explicit FileName(const StringBase& path) : m_path(path) {}
 
   // The absolute, lexically normalised path (no ".", "..", or doubled
@@ -24,8 +28,34 @@ public:
   StringBase GetFullName(bool keepCase, StringBase* drive, StringBase* folder, StringBase* baseName,
                          StringBase* extension, bool resolveLinks) const;
 
-private:
+ private:
   StringBase m_path;
+};
+
+// A whole regular file mapped read-only into memory, shared with every
+// other process that maps it: pages are read from the file as they are
+// touched and can be dropped again by the kernel. The bytes stay valid
+// until the mapping is destroyed; whoever replaces the file must do so by
+// renaming a new one over it, never by rewriting it in place (a file cut
+// short under a mapping faults on its lost pages).
+class MappedFile {
+ public:
+  MappedFile() = default;
+  ~MappedFile();
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+
+  // Maps `path`; false (with the reason in `error`) when it is missing,
+  // not a regular file, empty, or cannot be mapped. `whole` maps every
+  // page at once, for a caller that reads them all: one call instead of a
+  // fault every few pages.
+  bool Open(const std::string& path, std::string& error, bool whole = false);
+  const char* Data() const { return m_data; }
+  std::size_t Size() const { return m_size; }
+
+ private:
+  const char* m_data = nullptr;
+  std::size_t m_size = 0;
 };
 
 }  // namespace Port

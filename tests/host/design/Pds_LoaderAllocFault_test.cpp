@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <exception>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <new>
 #include <optional>
 #include <string>
@@ -12,6 +15,7 @@
 #include "AllocFault.h"
 #include "DesignTestSupport.h"
 #include "Pds_Exception.h"
+#include "Pds_PahSnapshotCache.h"
 
 namespace {
 
@@ -32,6 +36,11 @@ std::string Describe(const Xdm_View* view) {
   return text;
 }
 
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 // The outcome of one load: the design's description, or the error.
 struct Outcome {
   std::string design;
@@ -39,7 +48,11 @@ struct Outcome {
   bool outOfMemory = false;
 };
 
+// Runs before every load (a snapshot test removes the snapshot).
+std::function<void()> g_beforeLoad;
+
 Outcome LoadWithFailureAt(const std::string& path, std::uint64_t n) {
+  if (g_beforeLoad) g_beforeLoad();
   std::optional<design_test::Loaded> loaded;
   std::exception_ptr error;
   AllocFault::FailAt(n);
@@ -90,6 +103,42 @@ void EveryAllocationFailsInTurn(const std::string& path) {
 }
 
 TEST(LoaderAllocFault, DemoDesign) { EveryAllocationFailsInTurn(DemoPath()); }
+
+// Snapshots in a folder of their own, for the rest of the program.
+class SnapshotsOn : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("XDG_CACHE_HOME", m_dir.Path("cache").c_str(), 1);
+    ::setenv("NCD_CACHE", "all", 1);
+  }
+  void TearDown() override {
+    ::setenv("NCD_CACHE", "off", 1);
+    g_beforeLoad = nullptr;
+  }
+  design_test::TempDir m_dir;
+};
+
+// Every load but the first opens the demo's snapshot.
+TEST_F(SnapshotsOn, DemoReopenedFromItsSnapshot) {
+  const Pds_PahSnapshotCache::Counts before = Pds_PahSnapshotCache::GetCounts();
+  EveryAllocationFailsInTurn(DemoPath());
+  const Pds_PahSnapshotCache::Counts after = Pds_PahSnapshotCache::GetCounts();
+  EXPECT_EQ(after.written - before.written, 1u);
+  EXPECT_GT(after.opened - before.opened, 100u);
+}
+
+// Every load parses and writes the snapshot: a failure while writing costs
+// the snapshot alone.
+TEST_F(SnapshotsOn, DemoParsedAndSnapshotted) {
+  const std::string demo = m_dir.Write("demo.ncd.json", ReadFile(DemoPath()));
+  g_beforeLoad = [&] { std::filesystem::remove(Pds_PahSnapshotCache::PathOf(demo)); };
+  const Pds_PahSnapshotCache::Counts before = Pds_PahSnapshotCache::GetCounts();
+  EveryAllocationFailsInTurn(demo);
+  const Pds_PahSnapshotCache::Counts after = Pds_PahSnapshotCache::GetCounts();
+  EXPECT_EQ(after.opened - before.opened, 0u);
+  EXPECT_GT(after.written - before.written, 100u);
+  EXPECT_GT(after.unwritten - before.unwritten, 0u);
+}
 
 TEST(LoaderAllocFault, FileWithAnError) {
   design_test::TempDir dir;

@@ -1,0 +1,59 @@
+// Design snapshots: a loaded view store written to a file and rebuilt
+// from it without parsing (internal; Pds_PahSnapshotCache decides when).
+//
+// Write answers false, and leaves nothing at `path`, when the store cannot
+// be written (a store changed by an editor, more than 4 GiB of names) or
+// the file cannot (the folder is missing or read-only, the disk is full).
+// It writes a new file next to `path` and renames it over `path`, so that
+// a reader sees either the old snapshot or the whole new one.
+//
+// Read maps the file and rebuilds the store. It answers null, with the
+// reason in `why`, for a file that is missing, of another version, not
+// made from a source of `source`'s size, time and hash, or damaged in any
+// way (checksum, directory, any index or list out of place); it never
+// trusts what it has not checked. The store keeps the mapping: its names
+// are read from the file's pages, which processes mapping the same
+// snapshot share.
+//
+// Both are safe to call from several threads on distinct stores and files.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class Xdm_ViewStore;
+
+// What a snapshot records of the design file it was made from.
+struct Pds_PahSourceStamp {
+  std::uint64_t size = 0;
+  std::int64_t timeNs = 0;  // modification time
+  std::uint64_t hash = 0;   // XXH3-64 of the bytes as stored
+  bool operator==(const Pds_PahSourceStamp&) const = default;
+};
+
+namespace Pds_PahSnapshot {
+
+bool Write(const Xdm_ViewStore& store, const Pds_PahSourceStamp& source, const std::string& path);
+
+// `source` holds the design file's size and time; its content is hashed
+// here, while the store is built, and when the snapshot is refused the
+// hash (if one was made) is left in `source.hash` for the next snapshot.
+std::unique_ptr<Xdm_ViewStore> Read(const std::string& path, const std::string& design,
+                                    Pds_PahSourceStamp& source, std::string& why);
+
+// Rebuilds a store from snapshot bytes in memory (which must stay valid as
+// long as the store), checking everything but the source stamp; with
+// `checkSum` false, not the checksum either (for fuzzing the structure).
+std::unique_ptr<Xdm_ViewStore> ReadBytes(const char* data, std::size_t size, bool checkSum,
+                                         std::string& why);
+
+// XXH3-64 of a file's bytes; false when it cannot be read.
+bool HashFile(const std::string& path, std::uint64_t& hash);
+
+// The checksum a snapshot of these bytes must carry (for tools and tests
+// that make snapshots by hand).
+std::uint64_t Checksum(const char* data, std::size_t size);
+
+}  // namespace Pds_PahSnapshot

@@ -1,0 +1,101 @@
+#include "Pds_PahSnapshotCache.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <xxhash.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "Port_File.h"
+#include "Xdm_ViewStore.h"
+
+namespace {
+
+std::atomic<std::uint64_t> g_opened{0};
+std::atomic<std::uint64_t> g_ignored{0};
+std::atomic<std::uint64_t> g_written{0};
+std::atomic<std::uint64_t> g_unwritten{0};
+
+enum class Policy { kOff, kLarge, kAll };
+
+Policy PolicyOf() {
+  const char* value = std::getenv("NCD_CACHE");
+  if (value == nullptr) return Policy::kLarge;
+  if (std::strcmp(value, "off") == 0) return Policy::kOff;
+  if (std::strcmp(value, "all") == 0) return Policy::kAll;
+  return Policy::kLarge;
+}
+
+}  // namespace
+
+std::string Pds_PahSnapshotCache::Folder() {
+  if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && xdg[0] == '/')
+    return std::string(xdg) + "/ncd";
+  if (const char* home = std::getenv("HOME"); home && home[0] == '/')
+    return std::string(home) + "/.cache/ncd";
+  return {};
+}
+
+std::string Pds_PahSnapshotCache::PathOf(const std::string& designFile) {
+  const std::string folder = Folder();
+  if (folder.empty()) return {};
+  const std::string full =
+      Port::FileName(designFile).GetFullName(true, nullptr, nullptr, nullptr, nullptr, false).str();
+  if (full.empty()) return {};
+  char name[32];
+  std::snprintf(name, sizeof name, "%016llx.ncdsnap",
+                static_cast<unsigned long long>(XXH3_64bits(full.data(), full.size())));
+  return folder + "/" + name;
+}
+
+Pds_PahSnapshotCache::Counts Pds_PahSnapshotCache::GetCounts() {
+  return {g_opened.load(), g_ignored.load(), g_written.load(), g_unwritten.load()};
+}
+
+Pds_PahSnapshotCache::Pds_PahSnapshotCache(const std::string& designFile) : m_design(designFile) {
+  const Policy policy = PolicyOf();
+  if (policy == Policy::kOff || !Stamp(m_stamp)) return;
+  if (policy == Policy::kLarge && m_stamp.size < kMinBytes) return;
+  m_path = PathOf(designFile);
+}
+
+// Size and time of the design file, a regular file.
+bool Pds_PahSnapshotCache::Stamp(Pds_PahSourceStamp& stamp) const {
+  struct stat info {};
+  if (::stat(m_design.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  stamp.size = static_cast<std::uint64_t>(info.st_size);
+  stamp.timeNs = std::int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+  return true;
+}
+
+std::unique_ptr<Xdm_ViewStore> Pds_PahSnapshotCache::Open() {
+  if (m_path.empty() || ::access(m_path.c_str(), F_OK) != 0) return nullptr;
+  std::string why;
+  m_stamp.hash = 0;
+  std::unique_ptr<Xdm_ViewStore> store = Pds_PahSnapshot::Read(m_path, m_design, m_stamp, why);
+  m_hashed = m_stamp.hash != 0;
+  (store ? g_opened : g_ignored).fetch_add(1);
+  return store;
+}
+
+void Pds_PahSnapshotCache::Save(const Xdm_ViewStore& store) {
+  if (m_path.empty()) return;
+  try {
+    // The file must be the one that was parsed: the same before and after.
+    Pds_PahSourceStamp now;
+    if (!m_hashed) m_hashed = Pds_PahSnapshot::HashFile(m_design, m_stamp.hash);
+    if (!m_hashed || !Stamp(now) || now.size != m_stamp.size || now.timeNs != m_stamp.timeNs) {
+      return;
+    }
+    std::error_code ignored;
+    std::filesystem::create_directories(Folder(), ignored);
+    const bool written = Pds_PahSnapshot::Write(store, m_stamp, m_path);
+    (written ? g_written : g_unwritten).fetch_add(1);
+  } catch (const std::bad_alloc&) {
+    // Short of memory for the snapshot: the load itself is whole.
+    g_unwritten.fetch_add(1);
+  }
+}

@@ -1,0 +1,588 @@
+// Rebuilds a view store from a snapshot (Pds_PahSnapshotFormat.h).
+//
+// Nothing in the file is trusted before it is checked: the header and the
+// directory first, then the checksum over every byte, then each record as
+// the store is built from it: every index in range, every object in its
+// own table slot, every list a slice of its pool, and the links the view
+// walks both ways (a pin in its block's pins, a signal in its block's and
+// its net's lists, a child under its parent) consistent, so that a
+// hand-made snapshot cannot give a view that loops or reads out of place.
+// Parents come before their children and a rug node before the next one,
+// as in every store the loader makes; that rules out cycles.
+#include <xxhash.h>
+
+#include <atomic>
+#include <cstring>
+#include <exception>
+#include <functional>
+#include <span>
+
+#include "PM_PIC.h"
+#include "Pds_PahSnapshot.h"
+#include "Pds_PahSnapshotFormat.h"
+#include "Pds_Pdl.h"
+#include "Port_File.h"
+#include "Port_Thr.h"
+#include "Xdm_ViewStore.h"
+
+namespace snap = Pds_PahSnap;
+using A = Xdm_Access;
+
+namespace {
+
+struct Damaged {
+  const char* why;
+};
+
+[[noreturn]] void Fail(const char* why) {
+  throw Damaged{why};
+}
+void Require(bool ok, const char* why) {
+  if (!ok) Fail(why);
+}
+
+// More table slots than objects come only from the loader's spare ids.
+constexpr std::uint64_t kMaxSpare = std::uint64_t{1} << 20;
+
+class Reader {
+ public:
+  // The second thread's share of a read: the design file's hash, then
+  // (once the blocks are built) the pins and the signals' pin lists.
+  struct Helper {
+    enum { kWait, kGo, kStop };
+    Helper(Reader& r, const std::string* d) : reader(r), design(d) {}
+    Reader& reader;
+    const std::string* design = nullptr;  // hashed, and compared, when set
+    std::uint64_t designHash = 0;
+    bool hashed = false;
+    std::atomic<int> gate{kWait};
+    const char* why = nullptr;
+    std::exception_ptr error;
+    void Run();
+    static void* Entry(void* self) {
+      static_cast<Helper*>(self)->Run();
+      return nullptr;
+    }
+  };
+
+  Reader(const char* data, std::size_t size) : m_data(data), m_size(size) {}
+  // The header and the directory (the checksum is the helper's).
+  void CheckFrame();
+  const snap::Header& Header() const { return *reinterpret_cast<const snap::Header*>(m_data); }
+  struct Gate;
+  std::unique_ptr<Xdm_ViewStore> Build(Helper& helper, bool checkSum);
+
+ private:
+  template <class T>
+  std::span<const T> Records(snap::Section id) const {
+    const snap::SectionEntry& e = m_directory[id];
+    Require(e.recordSize == sizeof(T), "a section of the wrong record size");
+    return {reinterpret_cast<const T*>(m_data + e.offset), static_cast<std::size_t>(e.count)};
+  }
+  const char* Text(std::uint32_t offset) const {
+    if (offset == snap::kNone) return nullptr;
+    Require(offset < m_texts.size(), "a text out of place");
+    return m_texts.data() + offset;
+  }
+  const char* Name(std::uint32_t offset) const {
+    const char* text = Text(offset);
+    Require(text != nullptr, "a missing name");
+    return text;
+  }
+  template <class T>
+  static void InPool(const T& slice, std::size_t pool) {
+    Require(std::uint64_t{slice.first} + slice.count <= pool, "a list out of place");
+  }
+  static Xdm_Slice SliceOf(snap::Slice s) { return {s.first, s.count}; }
+  static bool Holds(Xdm_Slice s, std::uint32_t id) { return id - s.first < s.count; }
+  // The object of `id` in `table`: null for kNone when allowed.
+  template <class T>
+  static T* Object(const std::vector<T*>& table, std::uint32_t id, bool optional = true) {
+    if (id == snap::kNone && optional) return nullptr;
+    Require(id < table.size() && table[id] != nullptr, "a reference to no object");
+    return table[id];
+  }
+  template <class T>
+  static void Place(std::vector<T*>& table, std::uint32_t id, T* object) {
+    Require(id < table.size() && table[id] == nullptr, "an object out of place");
+    table[id] = object;
+  }
+  template <class T>
+  std::vector<T*> Table(std::uint32_t size, std::size_t objects) {
+    Require(size >= objects && size - objects <= kMaxSpare, "a table of the wrong size");
+    return std::vector<T*>(size, nullptr);
+  }
+
+  void ReadDefs(std::span<const snap::CellDef> defs, std::size_t first, std::size_t count,
+                const std::function<Rf_CellDef*(const char*)>& make);
+  void ReadBlockDefs(const snap::Misc& misc);
+  void ReadDevice(const snap::Misc& misc);
+  void ReadExtras();
+  void ReadBlocks(const snap::Misc& misc);
+  void ReadPins();
+  void CreateNetworks();
+  void ReadRugs();
+  void ReadSignals();
+  void LinkSignalPins();
+  void ReadShapes();
+  void ReadRest(const snap::Misc& misc);
+
+  const char* m_data;
+  std::size_t m_size;
+  const snap::SectionEntry* m_directory = nullptr;
+  std::span<const char> m_texts;
+  Xdm_ViewStore* s = nullptr;
+};
+
+void Reader::CheckFrame() {
+  Require(reinterpret_cast<std::uintptr_t>(m_data) % 8 == 0, "misaligned bytes");
+  Require(m_size >= sizeof(snap::Header), "too short for a snapshot");
+  const snap::Header& h = Header();
+  Require(std::memcmp(h.magic, snap::kMagic, sizeof h.magic) == 0, "not a snapshot");
+  Require(h.version == snap::kVersion, "a snapshot of another version");
+  Require(h.sectionCount == snap::kSectionCount, "a snapshot of another version");
+  const std::size_t directory = sizeof(snap::SectionEntry) * snap::kSectionCount;
+  Require(m_size >= sizeof h + directory && m_size % 8 == 0, "a snapshot cut short");
+  const std::size_t end = m_size - directory;
+  m_directory = reinterpret_cast<const snap::SectionEntry*>(m_data + end);
+  for (std::uint32_t i = 0; i < snap::kSectionCount; ++i) {
+    const snap::SectionEntry& e = m_directory[i];
+    Require(e.offset % 8 == 0 && e.offset >= sizeof h && e.offset <= end && e.recordSize > 0 &&
+                e.count <= (end - e.offset) / e.recordSize,
+            "a section out of place");
+  }
+  m_texts = Records<char>(snap::kTexts);
+  Require(!m_texts.empty() && m_texts.back() == '\0', "a text out of place");
+}
+
+void Reader::ReadDefs(std::span<const snap::CellDef> defs, std::size_t first, std::size_t count,
+                      const std::function<Rf_CellDef*(const char*)>& make) {
+  const auto modes = Records<snap::ModeDef>(snap::kModeDefs);
+  for (std::size_t i = first; i < first + count; ++i) {
+    Rf_CellDef* def = make(Name(defs[i].name));
+    Require(def != nullptr, "a cell type named twice");
+    InPool(defs[i].modes, modes.size());
+    auto& list = A::Modes(*def->GetUsageDef());
+    for (const snap::ModeDef& m : modes.subspan(defs[i].modes.first, defs[i].modes.count))
+      list.push_back(A::MakeModeDef(Text(m.name), m.valid, m.hidden, m.isString));
+  }
+}
+
+void Reader::ReadBlockDefs(const snap::Misc& misc) {
+  const auto defs = Records<snap::CellDef>(snap::kCellDefs);
+  Require(misc.blockCellDefs <= defs.size(), "a section out of place");
+  ReadDefs(defs, 0, misc.blockCellDefs, [&](const char* name) {
+    s->m_blockCellDefs.push_back(A::NewCellDef(name));
+    return s->m_blockCellDefs.back().get();
+  });
+}
+
+void Reader::ReadDevice(const snap::Misc& misc) {
+  const auto defs = Records<snap::CellDef>(snap::kCellDefs);
+  const auto regions = Records<snap::Region>(snap::kRegions);
+  const auto cells = Records<snap::Cell>(snap::kCells);
+  if (misc.devicePart == snap::kNone) {
+    Require(regions.empty() && cells.empty() && misc.blockCellDefs == defs.size(),
+            "a device without a part");
+    return;
+  }
+  s->m_device = A::NewDevice(Name(misc.devicePart));
+  Rf_DeviceData& d = A::Data(*s->m_device);
+  d.keepInPlace = true;
+  if (misc.picPart != snap::kNone) d.pic = std::make_unique<PM_PIC>(Name(misc.picPart));
+  for (const snap::Region& r : regions) {
+    Rf_ClockRegion* region = d.AddRegion(Name(r.name));
+    Require(region != nullptr, "a clock region named twice");
+    if (r.hasBounds) A::SetBounds(*region, {r.bounds[0], r.bounds[1], r.bounds[2], r.bounds[3]});
+  }
+  ReadDefs(defs, misc.blockCellDefs, defs.size() - misc.blockCellDefs,
+           [&](const char* name) { return d.AddDef(name); });
+  for (const snap::Cell& c : cells) {
+    Rf_CellData* cell = d.AddCell(Name(c.name));
+    Require(cell != nullptr, "a cell named twice");
+    Require(c.def == snap::kNone || c.def < d.defs.size(), "a reference to no object");
+    Require(c.region == snap::kNone || c.region < d.regions.size(), "a reference to no object");
+    cell->def = c.def == snap::kNone ? nullptr : d.defs[c.def].get();
+    cell->region = c.region == snap::kNone ? nullptr : d.regions[c.region].get();
+    cell->regionText = Text(c.regionText);
+    cell->tile = Text(c.tile);
+    cell->packagePin = Text(c.packagePin);
+    cell->bank = Text(c.bank);
+    cell->x = c.x;
+    cell->y = c.y;
+  }
+}
+
+void Reader::ReadExtras() {
+  for (const snap::Io& r : Records<snap::Io>(snap::kIo)) {
+    Xdm_IoData* io = s->m_ioData.Create();
+    for (int k = 0; k < 4; ++k)
+      io->value[k] = Text(r.value[k]);
+    Require(r.reject <= Xdm_IoData::kOther, "an unknown value");
+    io->reject = static_cast<Xdm_IoData::Reject>(r.reject);
+    io->rejected = r.rejected;
+  }
+  const std::size_t pairs = Records<snap::Pair>(snap::kPairs).size();
+  for (const snap::Extra& r : Records<snap::Extra>(snap::kExtras)) {
+    Xdm_BlockExtra* e = s->m_extras.Create();
+    e->configSecurity = r.configSecurity;
+    e->netlistSecurity = r.netlistSecurity;
+    e->hasUsage = r.hasUsage;
+    e->hasModes = r.hasModes;
+    InPool(r.usageData, pairs);
+    InPool(r.usageInvalid, pairs);
+    InPool(r.modes, pairs);
+    A::UsageStore(e->usage) = r.usageBound ? s : nullptr;
+    A::UsageData(e->usage) = SliceOf(r.usageData);
+    A::UsageInvalid(e->usage) = SliceOf(r.usageInvalid);
+    e->modes = SliceOf(r.modes);
+    Require(r.io == snap::kNone || r.io < s->m_ioData.Size(), "a reference to no object");
+    e->io = r.io == snap::kNone ? nullptr : s->m_ioData.At(r.io);
+    Require(r.cellDef == snap::kNone || r.cellDef < s->m_blockCellDefs.size(),
+            "a reference to no object");
+    e->cellDef = r.cellDef == snap::kNone ? nullptr : s->m_blockCellDefs[r.cellDef].get();
+  }
+}
+
+void Reader::ReadBlocks(const snap::Misc& misc) {
+  const auto blocks = Records<snap::Block>(snap::kBlocks);
+  s->m_blockTable = Table<Xdm_Block>(misc.tables[0], blocks.size());
+  for (const snap::Block& r : blocks) {
+    XCad_CadBlock* block = s->m_blocks.Create();
+    A::SetName(*block, Name(r.name));
+    Place<Xdm_Block>(s->m_blockTable, r.bridgeId, block);
+  }
+  const auto children = Records<std::uint32_t>(snap::kChildPool);
+  s->m_childPool.reserve(children.size());
+  for (std::uint32_t id : children)
+    s->m_childPool.push_back(Object(s->m_blockTable, id, false));
+  s->m_top = Object(s->m_blockTable, misc.top);
+  for (const snap::Block& r : blocks) {
+    Xdm_Block* block = s->m_blockTable[r.bridgeId];
+    Xdm_BlockFields& f = A::F(*block);
+    f.store = s;
+    f.parent = Object(s->m_blockTable, r.parent);
+    // Parents are numbered before their children; only the top has none.
+    Require(block == s->m_top ? f.parent == nullptr : f.parent && r.parent < r.bridgeId,
+            "a block out of place");
+    Require(r.type == snap::kNone || r.type < s->m_typeBlocks.size(), "a reference to no object");
+    f.type = r.type == snap::kNone ? nullptr : s->m_typeBlocks[r.type].get();
+    Require(r.extra == snap::kNone || r.extra < s->m_extras.Size(), "a reference to no object");
+    f.extra = r.extra == snap::kNone ? nullptr : s->m_extras.At(r.extra);
+    f.config = Name(r.config);
+    InPool(r.children, s->m_childPool.size());
+    InPool(r.signals, misc.tables[2]);
+    InPool(r.pins, misc.tables[1]);
+    f.children = SliceOf(r.children);
+    f.signals = SliceOf(r.signals);
+    f.pins = SliceOf(r.pins);
+    f.bridgeId = r.bridgeId;
+    f.site = r.site;
+    f.level = r.level;
+    f.flags = r.flags;
+  }
+  for (const snap::Block& r : blocks) {
+    const Xdm_Block* block = s->m_blockTable[r.bridgeId];
+    for (std::uint32_t i = 0; i < r.children.count; ++i) {
+      Require(A::F(*s->m_childPool[r.children.first + i]).parent == block, "a child out of place");
+    }
+  }
+}
+
+void Reader::ReadPins() {
+  const auto pins = Records<snap::Pin>(snap::kPins);
+  const std::uint32_t signals = static_cast<std::uint32_t>(s->m_signalTable.size());
+  for (const snap::Pin& r : pins) {
+    XCad_CadPin* pin = s->m_pins.Create();
+    A::SetName(*pin, Name(r.name));
+    Place<Xdm_Pin>(s->m_pinTable, r.bridgeId, pin);
+    Xdm_PinFields& f = A::F(*pin);
+    f.block = Object(s->m_blockTable, r.block, false);
+    Require(Holds(A::F(*f.block).pins, r.bridgeId), "a pin out of place");
+    Require(r.signal == snap::kNone || r.signal < signals, "a reference to no object");
+    Require(r.childSignal == snap::kNone || r.childSignal < signals, "a reference to no object");
+    f.signal = r.signal;
+    f.childSignal = r.childSignal;
+    f.bridgeId = r.bridgeId;
+    f.delay = r.delay;
+    f.flags = r.flags;
+    f.delayType = r.delayType;
+  }
+}
+
+void Reader::CreateNetworks() {
+  const auto networks = Records<snap::Network>(snap::kNetworks);
+  const std::size_t netSignals = Records<std::uint32_t>(snap::kNetSignals).size();
+  for (const snap::Network& r : networks) {
+    XCad_CadNetwork* net = s->m_networks.Create();
+    A::SetName(*net, Name(r.name));
+    Place<Xdm_Network>(s->m_networkTable, r.bridgeId, net);
+    Xdm_NetworkFields& f = A::F(*net);
+    f.store = s;
+    InPool(r.signals, netSignals);
+    f.signals = SliceOf(r.signals);
+    f.bridgeId = r.bridgeId;
+    f.delay = r.delay;
+    f.delayMin = r.delayMin;
+    f.type = r.type;
+    f.delayType = r.delayType;
+    f.route = r.route;
+    f.master = r.master;
+    f.routable = r.routable;
+  }
+}
+
+// Rug nodes name their drivers: after the pins.
+void Reader::ReadRugs() {
+  const auto nodes = Records<snap::RugNode>(snap::kRugNodes);
+  for (std::size_t i = 0; i < nodes.size(); ++i)
+    s->m_rugNodes.Create();
+  for (std::size_t i = 0; i < nodes.size(); ++i) {
+    XCad_RMedRugNode& node = *s->m_rugNodes.At(i);
+    const std::uint32_t next = nodes[i].next;
+    Require(next == snap::kNone || (next > i && next < nodes.size()), "a rug out of place");
+    A::Next(node) = next == snap::kNone ? nullptr : s->m_rugNodes.At(next);
+    A::Driver(node) = Object(s->m_pinTable, nodes[i].driver);
+  }
+  const auto rugs = Records<snap::Rug>(snap::kRugs);
+  for (const snap::Rug& r : rugs) {
+    XCad_RMedRug* rug = s->m_rugs.Create();
+    A::Network(*rug) = static_cast<XCad_CadNetwork*>(Object(s->m_networkTable, r.network, false));
+    Require(r.first == snap::kNone || r.first < nodes.size(), "a reference to no object");
+    A::First(*rug) = r.first == snap::kNone ? nullptr : s->m_rugNodes.At(r.first);
+    A::Full(*rug) = r.full;
+  }
+  for (const snap::Network& r : Records<snap::Network>(snap::kNetworks)) {
+    Xdm_Network* net = s->m_networkTable[r.bridgeId];
+    Require(r.rug == snap::kNone || r.rug < rugs.size(), "a reference to no object");
+    XCad_RMedRug* rug = r.rug == snap::kNone ? nullptr : s->m_rugs.At(r.rug);
+    Require(!rug || A::Network(*rug) == net, "a rug out of place");
+    A::F(*net).rug = rug;
+  }
+}
+
+void Reader::ReadSignals() {
+  const auto signals = Records<snap::Signal>(snap::kSignals);
+  const std::size_t pins = Records<std::uint32_t>(snap::kSignalPins).size();
+  const auto nets = Records<std::uint32_t>(snap::kSignalNets);
+  Require(nets.size() == s->m_signalTable.size(), "a table of the wrong size");
+  s->m_signalNetworkIds.assign(nets.begin(), nets.end());
+  for (const snap::Signal& r : signals) {
+    Xdm_Signal* signal = s->m_signals.Create();
+    A::SetName(*signal, Name(r.name));
+    Place<Xdm_Signal>(s->m_signalTable, r.bridgeId, signal);
+    Xdm_SignalFields& f = A::F(*signal);
+    f.block = Object(s->m_blockTable, r.block, false);
+    Require(Holds(A::F(*f.block).signals, r.bridgeId), "a signal out of place");
+    f.network = Object(s->m_networkTable, r.network);
+    Require(nets[r.bridgeId] == r.network, "a signal out of place");
+    InPool(r.pins, pins);
+    f.pins = SliceOf(r.pins);
+    f.bridgeId = r.bridgeId;
+  }
+  for (std::uint32_t id : Records<std::uint32_t>(snap::kNetSignals))
+    s->m_netSignalPool.push_back(Object(s->m_signalTable, id, false));
+  for (const snap::Network& r : Records<snap::Network>(snap::kNetworks)) {
+    for (std::uint32_t i = 0; i < r.signals.count; ++i) {
+      Require(
+          A::F(*s->m_netSignalPool[r.signals.first + i]).network == s->m_networkTable[r.bridgeId],
+          "a signal out of place");
+    }
+  }
+}
+
+// Signals' pin lists: after the pins.
+void Reader::LinkSignalPins() {
+  const auto pins = Records<std::uint32_t>(snap::kSignalPins);
+  s->m_signalPinPool.reserve(pins.size());
+  for (std::uint32_t id : pins)
+    s->m_signalPinPool.push_back(Object(s->m_pinTable, id, false));
+  for (const snap::Signal& r : Records<snap::Signal>(snap::kSignals)) {
+    for (std::uint32_t i = 0; i < r.pins.count; ++i) {
+      const Xdm_PinFields& pin = A::F(*s->m_signalPinPool[r.pins.first + i]);
+      Require(pin.signal == r.bridgeId || pin.childSignal == r.bridgeId, "a pin out of place");
+    }
+  }
+}
+
+void Reader::ReadShapes() {
+  const auto members = Records<std::uint32_t>(snap::kShapeMembers);
+  for (const snap::Shape& r : Records<snap::Shape>(snap::kShapes)) {
+    Xdm_PropertyHolder* shape = s->m_holders.Create();
+    A::SetName(*shape, Name(r.name));
+    Place<Xdm_PropertyHolder>(s->m_holderTable, r.bridgeId, shape);
+    Xdm_PropertyHolderFields& f = A::F(*shape);
+    f.store = s;
+    f.reference = Object(s->m_blockTable, r.reference);
+    InPool(r.members, members.size());
+    for (std::uint32_t id : members.subspan(r.members.first, r.members.count))
+      f.members.push_back(Object(s->m_blockTable, id, false));
+    f.bridgeId = r.bridgeId;
+    f.user = r.user;
+    f.membersUnavailable = r.membersUnavailable;
+  }
+  for (std::uint32_t id : Records<std::uint32_t>(snap::kShapeList))
+    s->m_shapeList.push_back(Object(s->m_holderTable, id, false));
+}
+
+void Reader::ReadRest(const snap::Misc& misc) {
+  for (std::uint32_t id : Records<std::uint32_t>(snap::kRhoNodes))
+    A::Reference(*s->m_rhoNodes.Create()) = Object(s->m_blockTable, id);
+  for (const snap::RhoEntry& r : Records<snap::RhoEntry>(snap::kRho)) {
+    Require(r.node < s->m_rhoNodes.Size(), "a reference to no object");
+    Require(
+        s->m_rho.emplace(Object(s->m_blockTable, r.block, false), s->m_rhoNodes.At(r.node)).second,
+        "a block in two relocation groups");
+  }
+  for (const snap::Pair& r : Records<snap::Pair>(snap::kPairs))
+    s->m_pairs.emplace_back(Text(r.first), Text(r.second));
+  // A freshly read store lists its networks and its blocks' signals in its tables.
+  Require(Records<std::uint32_t>(snap::kNetList).empty() &&
+              Records<std::uint32_t>(snap::kBlockSignals).empty(),
+          "a list out of place");
+  s->m_masterVcc = Object(s->m_networkTable, misc.masterVcc);
+  s->m_masterGnd = Object(s->m_networkTable, misc.masterGnd);
+  s->m_shapesAvailable = misc.shapesAvailable;
+  if (misc.infoName != snap::kNone) {
+    s->m_designInfo = std::make_unique<Xdm_DesignInfo>(Name(misc.infoName), Name(misc.infoTool));
+  }
+}
+
+void Reader::Helper::Run() {
+  try {
+    const snap::Header& h = reader.Header();
+    if (design) {
+      hashed = Pds_PahSnapshot::HashFile(*design, designHash);
+      if (!hashed) {
+        why = "the design file cannot be read";
+      } else if (designHash != h.sourceHash) {
+        why = "made from another version of the design file";
+      }
+    }
+    gate.wait(kWait, std::memory_order_acquire);
+    if (!why && gate.load(std::memory_order_acquire) == kGo) {
+      reader.ReadPins();
+      reader.LinkSignalPins();
+    }
+  } catch (const Damaged& damaged) {
+    why = damaged.why;
+  } catch (...) {
+    error = std::current_exception();
+  }
+}
+
+// Lets the helper go on (or stop) once; on the way out of a failed read,
+// before the helper is waited for, it stops it.
+struct Reader::Gate {
+  Helper& helper;
+  ~Gate() { Open(Helper::kStop); }
+  void Open(int how) {
+    if (helper.gate.load(std::memory_order_relaxed) != Helper::kWait) return;
+    helper.gate.store(how, std::memory_order_release);
+    helper.gate.notify_all();
+  }
+};
+
+// The helper hashes the design file and builds the pins while the
+// caller's thread builds the rest and sums the snapshot: the store is built
+// before the sums are known, and only kept if they match. A helper that cannot be started
+// leaves all of it to the caller.
+std::unique_ptr<Xdm_ViewStore> Reader::Build(Helper& helper, bool checkSum) {
+  const auto misc = Records<snap::Misc>(snap::kMisc);
+  Require(misc.size() == 1, "a section out of place");
+  const snap::Misc& m = misc[0];
+  auto store = std::make_unique<Xdm_ViewStore>();
+  s = store.get();
+  std::unique_ptr<Port_ThrThread> thread;
+  try {
+    thread = std::make_unique<Port_ThrThread>(&Helper::Entry, &helper);
+  } catch (Port_ThrException::Exception) {
+  }
+  Gate gate{helper};
+  s->m_partName = Name(m.partName);
+  Require(m.arenaTexts <= m_texts.size(), "a text out of place");
+  s->m_snapshotTexts = {m_texts.data(), m.arenaTexts};
+  for (std::uint32_t name : Records<std::uint32_t>(snap::kTypeBlocks))
+    s->m_typeBlocks.push_back(std::make_unique<Pds_PdlBlock>(Name(name)));
+  ReadDevice(m);
+  ReadBlockDefs(m);
+  ReadExtras();
+  s->m_pinTable = Table<Xdm_Pin>(m.tables[1], Records<snap::Pin>(snap::kPins).size());
+  s->m_signalTable = Table<Xdm_Signal>(m.tables[2], Records<snap::Signal>(snap::kSignals).size());
+  s->m_networkTable =
+      Table<Xdm_Network>(m.tables[3], Records<snap::Network>(snap::kNetworks).size());
+  s->m_holderTable =
+      Table<Xdm_PropertyHolder>(m.tables[4], Records<snap::Shape>(snap::kShapes).size());
+  ReadBlocks(m);
+  gate.Open(Helper::kGo);
+  if (!thread) helper.Run();
+  CreateNetworks();
+  ReadSignals();
+  if (checkSum) {
+    Require(Pds_PahSnapshot::Checksum(m_data, m_size) == Header().checksum, "a checksum mismatch");
+  }
+  if (thread) thread->join();
+  if (helper.error) std::rethrow_exception(helper.error);
+  if (helper.why) Fail(helper.why);
+  ReadRugs();
+  ReadShapes();
+  ReadRest(m);
+  return store;
+}
+
+}  // namespace
+
+std::uint64_t Pds_PahSnapshot::Checksum(const char* data, std::size_t size) {
+  const std::size_t skip = offsetof(snap::Header, version);
+  return size < skip ? 0 : XXH3_64bits(data + skip, size - skip);
+}
+
+bool Pds_PahSnapshot::HashFile(const std::string& path, std::uint64_t& hash) {
+  Port::MappedFile file;
+  std::string error;
+  if (!file.Open(path, error, true)) {
+    if (error != "empty file") return false;
+    hash = XXH3_64bits(nullptr, 0);
+    return true;
+  }
+  hash = XXH3_64bits(file.Data(), file.Size());
+  return true;
+}
+
+std::unique_ptr<Xdm_ViewStore> Pds_PahSnapshot::ReadBytes(const char* data, std::size_t size,
+                                                          bool checkSum, std::string& why) {
+  try {
+    Reader reader(data, size);
+    reader.CheckFrame();
+    Reader::Helper helper(reader, nullptr);
+    return reader.Build(helper, checkSum);
+  } catch (const Damaged& damaged) {
+    why = damaged.why;
+    return nullptr;
+  }
+}
+
+std::unique_ptr<Xdm_ViewStore> Pds_PahSnapshot::Read(const std::string& path,
+                                                     const std::string& design,
+                                                     Pds_PahSourceStamp& source, std::string& why) {
+  auto mapping = std::make_unique<Port::MappedFile>();
+  if (!mapping->Open(path, why, true)) return nullptr;
+
+  Reader reader(mapping->Data(), mapping->Size());
+  Reader::Helper helper(reader, &design);
+  try {
+    reader.CheckFrame();
+    const snap::Header& h = reader.Header();
+    if (h.sourceSize != source.size || h.sourceTimeNs != source.timeNs) {
+      why = "made from another version of the design file";
+      return nullptr;
+    }
+    std::unique_ptr<Xdm_ViewStore> store = reader.Build(helper, true);
+    store->m_mapping = std::move(mapping);
+    return store;
+  } catch (const Damaged& damaged) {
+    why = damaged.why;
+  }
+  if (helper.hashed) source.hash = helper.designHash;
+  return nullptr;
+}

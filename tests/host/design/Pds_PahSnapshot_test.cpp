@@ -1,0 +1,356 @@
+// Snapshots: a design reopened from its snapshot answers exactly what its
+// parse answers, and a snapshot that is stale or damaged in any way is
+// ignored (the file is parsed again and the snapshot replaced), never
+// trusted.
+#include "Pds_PahSnapshot.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <zlib.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "DesignTestSupport.h"
+#include "NcdGen.h"
+#include "Pds_PahSnapshotCache.h"
+#include "Pds_PahSnapshotFormat.h"
+#include "ViewDescription.h"
+#include "Xdm_ViewStore.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace snap = Pds_PahSnap;
+using Counts = Pds_PahSnapshotCache::Counts;
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// The cache in a folder of its own with a policy, for one test; the
+// environment is put back after.
+class CacheScope {
+ public:
+  explicit CacheScope(const char* policy = "all") {
+    Save("NCD_CACHE", policy);
+    Save("XDG_CACHE_HOME", m_dir.Path("cache").c_str());
+  }
+  ~CacheScope() {
+    for (const auto& [name, value] : m_saved) {
+      if (value.has_value()) {
+        ::setenv(name.c_str(), value->c_str(), 1);
+      } else {
+        ::unsetenv(name.c_str());
+      }
+    }
+  }
+  const design_test::TempDir& Dir() const { return m_dir; }
+  void Save(const char* name, const char* value) {
+    const char* old = std::getenv(name);
+    m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    ::setenv(name, value, 1);
+  }
+
+ private:
+  design_test::TempDir m_dir;
+  std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+};
+
+std::string Describe(const std::string& path) {
+  design_test::Loaded loaded = design_test::Load(path);
+  return DescribeView(*loaded.cad());
+}
+
+// What a parse answers, the cache off.
+std::string Parsed(const std::string& path) {
+  const char* policy = std::getenv("NCD_CACHE");
+  const std::string saved = policy ? policy : "";
+  ::setenv("NCD_CACHE", "off", 1);
+  std::string text = Describe(path);
+  if (policy) {
+    ::setenv("NCD_CACHE", saved.c_str(), 1);
+  } else {
+    ::unsetenv("NCD_CACHE");
+  }
+  return text;
+}
+
+// The change of the process's counts over `step`.
+Counts CountsOf(const std::function<void()>& step) {
+  const Counts before = Pds_PahSnapshotCache::GetCounts();
+  step();
+  const Counts after = Pds_PahSnapshotCache::GetCounts();
+  return {after.opened - before.opened, after.ignored - before.ignored,
+          after.written - before.written, after.unwritten - before.unwritten};
+}
+std::string Text(const Counts& c) {
+  return "opened " + std::to_string(c.opened) + " ignored " + std::to_string(c.ignored) +
+         " written " + std::to_string(c.written) + " unwritten " + std::to_string(c.unwritten);
+}
+
+snap::Header HeaderOf(const std::string& snapshot) {
+  snap::Header header{};
+  const std::string bytes = ReadBytes(snapshot);
+  std::memcpy(&header, bytes.data(), std::min(bytes.size(), sizeof header));
+  return header;
+}
+
+std::string Generated(const design_test::TempDir& dir, std::uint64_t blocks, std::uint64_t seed) {
+  std::ostringstream out;
+  NcdGen::WriteDesign(NcdGen::Options{blocks, seed}, out);
+  return dir.Write("gen" + std::to_string(blocks) + ".ncd.json", out.str());
+}
+
+std::string Gzipped(const design_test::TempDir& dir, const std::string& path) {
+  const std::string bytes = ReadBytes(path);
+  const std::string out = dir.Path("zipped.ncd.json.gz");
+  gzFile gz = gzopen(out.c_str(), "wb");
+  gzwrite(gz, bytes.data(), static_cast<unsigned>(bytes.size()));
+  gzclose(gz);
+  return out;
+}
+
+// Every design kind: the demo, the test designs that load, generated ones,
+// and a compressed file. Each is parsed and snapshotted, then reopened
+// from the snapshot; both answer what a parse answers, and a snapshot of
+// the reopened store is the same file, byte for byte.
+TEST(Snapshot, ReopenAnswersWhatTheParseAnswers) {
+  CacheScope scope;
+  std::vector<std::string> designs = {design_test::DemoPath()};
+  for (const char* name : {"blocks.ncd.json", "format_cases.ncd.json", "io_reject.ncd.json",
+                           "no_device.ncd.json", "tiny.ncd.json", "tiny_reordered.ncd.json"})
+    designs.push_back(design_test::DataPath(name));
+  designs.push_back(Generated(scope.Dir(), 300, 1));
+  designs.push_back(Generated(scope.Dir(), 3000, 2));
+  designs.push_back(Gzipped(scope.Dir(), design_test::DemoPath()));
+  for (const std::string& design : designs) {
+    SCOPED_TRACE(design);
+    const std::string parsed = Parsed(design);
+    const std::string snapshot = Pds_PahSnapshotCache::PathOf(design);
+    EXPECT_EQ(Text(CountsOf([&] { EXPECT_EQ(Describe(design), parsed); })), Text({0, 0, 1, 0}));
+    ASSERT_TRUE(fs::exists(snapshot));
+    EXPECT_EQ(Text(CountsOf([&] {
+                design_test::Loaded loaded = design_test::Load(design);
+                EXPECT_EQ(DescribeView(*loaded.cad()), parsed);
+                const std::string again = scope.Dir().Path("again.ncdsnap");
+                const snap::Header header = HeaderOf(snapshot);
+                ASSERT_TRUE(Pds_PahSnapshot::Write(
+                    Xdm_Access::Store(*loaded.view),
+                    {header.sourceSize, header.sourceTimeNs, header.sourceHash}, again));
+                EXPECT_TRUE(ReadBytes(again) == ReadBytes(snapshot));
+              })),
+              Text({1, 0, 0, 0}));
+  }
+}
+
+// The directory of a snapshot's bytes.
+std::vector<snap::SectionEntry> Directory(const std::string& bytes) {
+  std::vector<snap::SectionEntry> entries(snap::kSectionCount);
+  std::memcpy(entries.data(), bytes.data() + bytes.size() - entries.size() * sizeof entries[0],
+              entries.size() * sizeof entries[0]);
+  return entries;
+}
+std::size_t DirectoryStart(const std::string& bytes) {
+  return bytes.size() - snap::kSectionCount * sizeof(snap::SectionEntry);
+}
+
+// A change made to a snapshot or to its design file after the snapshot was
+// written. The load after it parses (and writes a new snapshot); the one
+// after that opens the new snapshot.
+struct Damage {
+  std::string name;
+  std::function<void(std::string& snapshot)> bytes;       // or null
+  std::function<void(const std::string& design)> design;  // or null
+};
+
+std::vector<Damage> Damages(const std::string& sample) {
+  std::vector<Damage> damages = {
+      {"cut to its header", [](std::string& b) { b.resize(sizeof(snap::Header)); }, nullptr},
+      {"cut in half", [](std::string& b) { b.resize(b.size() / 2); }, nullptr},
+      {"cut by 8 bytes", [](std::string& b) { b.resize(b.size() - 8); }, nullptr},
+      {"emptied", [](std::string& b) { b.clear(); }, nullptr},
+      {"longer by 8 bytes", [](std::string& b) { b.append(8, '\0'); }, nullptr},
+      {"another magic", [](std::string& b) { b[0] ^= 1; }, nullptr},
+      {"another version, summed again",
+       [](std::string& b) {
+         b[offsetof(snap::Header, version)] ^= 1;
+         const std::uint64_t sum = Pds_PahSnapshot::Checksum(b.data(), b.size());
+         std::memcpy(b.data() + offsetof(snap::Header, checksum), &sum, sizeof sum);
+       },
+       nullptr},
+      {"a byte of the checksum", [](std::string& b) { b[offsetof(snap::Header, checksum)] ^= 1; },
+       nullptr},
+      {"a byte of the source stamp",
+       [](std::string& b) { b[offsetof(snap::Header, sourceHash)] ^= 1; }, nullptr},
+      {"a byte of the directory", [](std::string& b) { b[DirectoryStart(b) + 3] ^= 0x40; },
+       nullptr},
+      {"design one byte longer", nullptr,
+       [](const std::string& d) { std::ofstream(d, std::ios::app) << ' '; }},
+      {"design touched", nullptr,
+       [](const std::string& d) {
+         fs::last_write_time(d, fs::last_write_time(d) + std::chrono::seconds(1));
+       }},
+      {"design changed in content only", nullptr, [](const std::string& d) {
+         const auto time = fs::last_write_time(d);
+         std::string text = ReadBytes(d);
+         const std::size_t at = text.find("demo_counter");
+         ASSERT_NE(at, std::string::npos);
+         text[at + 5] = 'C';
+         WriteBytes(d, text);
+         fs::last_write_time(d, time);
+       }}};
+  // A flipped byte in the middle of every section that has one.
+  const std::vector<snap::SectionEntry> directory = Directory(sample);
+  for (std::uint32_t id = 0; id < snap::kSectionCount; ++id) {
+    const snap::SectionEntry e = directory[id];
+    if (e.count == 0) continue;
+    const std::size_t at = e.offset + e.count * e.recordSize / 2;
+    damages.push_back({"a byte of section " + std::to_string(id),
+                       [at](std::string& b) { b[at] ^= 0x10; }, nullptr});
+  }
+  return damages;
+}
+
+TEST(Snapshot, DamageOrAChangedSourceFallsBackToParsing) {
+  CacheScope scope;
+  const std::string original = ReadBytes(design_test::DemoPath());
+  const std::string design = scope.Dir().Write("demo.ncd.json", original);
+  const std::string snapshot = Pds_PahSnapshotCache::PathOf(design);
+  Describe(design);
+  const std::vector<Damage> damages = Damages(ReadBytes(snapshot));
+  EXPECT_GE(damages.size(), 30u);
+  for (const Damage& damage : damages) {
+    SCOPED_TRACE(damage.name);
+    WriteBytes(design, original);
+    Describe(design);  // a sound snapshot of the file as it is
+    if (damage.bytes) {
+      std::string bytes = ReadBytes(snapshot);
+      damage.bytes(bytes);
+      WriteBytes(snapshot, bytes);
+    } else {
+      damage.design(design);
+    }
+    const std::string parsed = Parsed(design);
+    EXPECT_EQ(Text(CountsOf([&] { EXPECT_EQ(Describe(design), parsed); })), Text({0, 1, 1, 0}));
+    EXPECT_EQ(Text(CountsOf([&] { EXPECT_EQ(Describe(design), parsed); })), Text({1, 0, 0, 0}));
+  }
+}
+
+// The reason ReadBytes refuses `bytes` for ("" when it reads them), the
+// checksum made right first: what a hand-made snapshot meets.
+std::string Refusal(std::string bytes) {
+  const std::uint64_t sum = Pds_PahSnapshot::Checksum(bytes.data(), bytes.size());
+  std::memcpy(bytes.data() + offsetof(snap::Header, checksum), &sum, sizeof sum);
+  std::vector<std::uint64_t> aligned((bytes.size() + 7) / 8);
+  std::memcpy(aligned.data(), bytes.data(), bytes.size());
+  std::string why;
+  const auto store = Pds_PahSnapshot::ReadBytes(reinterpret_cast<const char*>(aligned.data()),
+                                                bytes.size(), true, why);
+  EXPECT_EQ(store == nullptr, !why.empty());
+  return why;
+}
+
+// Sets a 32-bit field of record `index` of a section.
+struct Patch {
+  snap::Section section;
+  std::size_t index;
+  std::size_t field;  // offset in the record
+  std::uint32_t value;
+  void Apply(std::string& bytes) const {
+    const snap::SectionEntry e = Directory(bytes)[section];
+    ASSERT_LT(index, e.count);
+    std::memcpy(bytes.data() + e.offset + index * e.recordSize + field, &value, sizeof value);
+  }
+};
+
+// Snapshots made by hand, with a right checksum, that would give a view
+// that reads out of place or loops: each is refused for its reason.
+TEST(Snapshot, HandMadeSnapshotsAreCheckedRecordByRecord) {
+  CacheScope scope;
+  const std::string design = design_test::DemoPath();
+  Describe(design);
+  const std::string sound = ReadBytes(Pds_PahSnapshotCache::PathOf(design));
+  ASSERT_EQ(Refusal(sound), "");
+  const std::vector<snap::SectionEntry> directory = Directory(sound);
+  const auto firstBlockOf = [&](snap::Section section) {
+    snap::Block block{};  // the first record that is not the top
+    std::memcpy(&block, sound.data() + directory[section].offset + sizeof block, sizeof block);
+    return block;
+  };
+  const snap::Block second = firstBlockOf(snap::kBlocks);
+  snap::Pin pin{};
+  std::memcpy(&pin, sound.data() + directory[snap::kPins].offset, sizeof pin);
+  const std::uint32_t otherBlock = pin.block == 0 ? second.bridgeId : 0;
+  const std::uint32_t huge = 0xFFFFFFF0u;
+  const struct {
+    const char* name;
+    Patch patch;
+    const char* why;
+  } cases[] = {
+      {"a pin of no block",
+       {snap::kPins, 0, offsetof(snap::Pin, block), huge},
+       "a reference to no object"},
+      {"a pin in another block's pins",
+       {snap::kPins, 0, offsetof(snap::Pin, block), otherBlock},
+       "a pin out of place"},
+      {"two pins of one id",
+       {snap::kPins, 1, offsetof(snap::Pin, bridgeId), 0},
+       "an object out of place"},
+      {"a signal id past the table",
+       {snap::kPins, 0, offsetof(snap::Pin, signal), huge},
+       "a reference to no object"},
+      {"a block its own parent",
+       {snap::kBlocks, 1, offsetof(snap::Block, parent), second.bridgeId},
+       "a block out of place"},
+      {"a second top",
+       {snap::kBlocks, 1, offsetof(snap::Block, parent), snap::kNone},
+       "a block out of place"},
+      {"a child listed under the wrong parent",
+       {snap::kChildPool, 0, 0, 0},
+       "a child out of place"},
+      {"a name past the texts",
+       {snap::kBlocks, 0, offsetof(snap::Block, name), huge - 1},
+       "a text out of place"},
+      {"a block without a name",
+       {snap::kBlocks, 0, offsetof(snap::Block, name), snap::kNone},
+       "a missing name"},
+      {"a pin list past the pool",
+       {snap::kSignals, 0, offsetof(snap::Signal, pins) + 4, huge},
+       "a list out of place"},
+      {"a pin table of four billion slots",
+       {snap::kMisc, 0, offsetof(snap::Misc, tables) + 4, huge},
+       "a table of the wrong size"},
+      {"a rug node that follows itself",
+       {snap::kRugNodes, 0, offsetof(snap::RugNode, next), 0},
+       "a rug out of place"},
+      {"a rug of another network",
+       {snap::kRugs, 0, offsetof(snap::Rug, network), huge},
+       "a reference to no object"},
+      {"a net's signal in another net", {snap::kNetSignals, 0, 0, 0}, "a signal out of place"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string bytes = sound;
+    c.patch.Apply(bytes);
+    EXPECT_EQ(Refusal(bytes), c.why);
+  }
+  // The directory: a section past the end of the file.
+  std::string bytes = sound;
+  const std::uint64_t past = bytes.size();
+  std::memcpy(bytes.data() + DirectoryStart(bytes) + snap::kPins * sizeof(snap::SectionEntry),
+              &past, sizeof past);
+  EXPECT_EQ(Refusal(bytes), "a section out of place");
+}
+
+}  // namespace
