@@ -8,6 +8,7 @@
 
 #include "DesignSummary.h"
 #include "Pds_PahDesignLoader.h"
+#include "Pds_PahSnapshotCache.h"
 #include "Port_Exception.h"
 #include "XCad_CadModel.h"
 
@@ -16,7 +17,8 @@ namespace {
 void Usage(std::ostream& out) {
   out << "usage: ncdinfo FILE...\n"
          "Loads each design file (docs/design-format.md) and prints its part, its blocks\n"
-         "by hierarchy level, and its nets, pins, signals and shapes.\n";
+         "by hierarchy level, and its nets, pins, signals and shapes. A large design\n"
+         "is reopened from its snapshot when it has not changed (docs/snapshots.md).\n";
 }
 
 bool Describe(const char* file) {
@@ -24,12 +26,14 @@ bool Describe(const char* file) {
   Pds_PahDesignLoaderT<XCad_CadTraits> loader;
   Pds_PahDesignLoaderT<XCad_CadTraits>::InstantiatorT<> instantiator;
   try {
+    const std::uint64_t opened = Pds_PahSnapshotCache::GetCounts().opened;
     auto start = Clock::now();
     Xdm_View* view = loader.LoadAndSpecializeImpl(file, "ncdinfo", Xdm_Txn::XDM_TXN_READ_ONLY,
                                                   &instantiator, nullptr);
     std::chrono::duration<double> seconds = Clock::now() - start;
+    const bool snapshot = Pds_PahSnapshotCache::GetCounts().opened != opened;
     std::cout << file << "  (loaded in " << std::fixed << std::setprecision(3) << seconds.count()
-              << " s)\n";
+              << " s" << (snapshot ? ", from its snapshot" : "") << ")\n";
     Print(std::cout, Summarise(*view));
     loader.GetTxn()->Abort();
     return true;
@@ -53,6 +57,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   bool ok = true;
-  for (int i = 1; i < argc; ++i) ok = Describe(argv[i]) && ok;
+  for (int i = 1; i < argc; ++i)
+    ok = Describe(argv[i]) && ok;
   return ok ? 0 : 1;
 }

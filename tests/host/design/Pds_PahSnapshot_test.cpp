@@ -21,6 +21,7 @@
 #include "NcdGen.h"
 #include "Pds_PahSnapshotCache.h"
 #include "Pds_PahSnapshotFormat.h"
+#include "RunProgram.h"
 #include "ViewDescription.h"
 #include "Xdm_ViewStore.h"
 
@@ -351,6 +352,27 @@ TEST(Snapshot, HandMadeSnapshotsAreCheckedRecordByRecord) {
   std::memcpy(bytes.data() + DirectoryStart(bytes) + snap::kPins * sizeof(snap::SectionEntry),
               &past, sizeof past);
   EXPECT_EQ(Refusal(bytes), "a section out of place");
+}
+
+// What a person sees: ncdinfo says when a design came from its snapshot,
+// and describes it as the parse did.
+TEST(Snapshot, NcdinfoSaysWhenTheSnapshotWasUsed) {
+  CacheScope scope;
+  const std::string design = scope.Dir().Write("demo.ncd.json", ReadBytes(design_test::DemoPath()));
+  const auto run = [&] {
+    const ncdtest::RunResult result = ncdtest::RunProgram("ncdinfo", {design});
+    EXPECT_EQ(result.status, 0) << result.err;
+    const std::size_t firstLine = result.out.find('\n');
+    const std::string head = result.out.substr(0, firstLine);
+    return std::make_pair(head.substr(head.find("  (loaded in ")), result.out.substr(firstLine));
+  };
+  const auto parsed = run();
+  const auto reopened = run();
+  EXPECT_EQ(parsed.first.find("snapshot"), std::string::npos) << parsed.first;
+  EXPECT_NE(reopened.first.find(" s, from its snapshot)"), std::string::npos) << reopened.first;
+  EXPECT_EQ(reopened.second, parsed.second);
+  fs::last_write_time(design, fs::last_write_time(design) + std::chrono::seconds(1));
+  EXPECT_EQ(run().first.find("snapshot"), std::string::npos);
 }
 
 }  // namespace
