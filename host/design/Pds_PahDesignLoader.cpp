@@ -49,7 +49,9 @@ bool Plain(const Pds_PahFaults& faults) {
 Loaded ReadFile(const std::string& fileName, Pds_PahLoadProgress::Entry& progress) {
   Pds_PahSnapshotCache cache(fileName);
   Loaded loaded;
-  loaded.store = cache.Open();
+  // A cancelled read of the snapshot falls through to the parse, which
+  // reports the cancel.
+  loaded.store = cache.Open(&Port_ThrThread::cancelRequested);
   if (loaded.store) return loaded;
   loaded = Parse(fileName, progress);
   if (Plain(loaded.faults)) cache.Save(*loaded.store);

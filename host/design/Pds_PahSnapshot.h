@@ -40,8 +40,11 @@ bool Write(const Xdm_ViewStore& store, const Pds_PahSourceStamp& source, const s
 // `source` holds the design file's size and time; its content is hashed
 // here, while the store is built, and when the snapshot is refused the
 // hash (if one was made) is left in `source.hash` for the next snapshot.
+// A `stop` test that answers true ends the read within a few thousand
+// objects (null, why "cancelled").
 std::unique_ptr<Xdm_ViewStore> Read(const std::string& path, const std::string& design,
-                                    Pds_PahSourceStamp& source, std::string& why);
+                                    Pds_PahSourceStamp& source, std::string& why,
+                                    bool (*stop)() = nullptr);
 
 // Rebuilds a store from snapshot bytes in memory (which must stay valid as
 // long as the store), checking everything but the source stamp; with

@@ -71,11 +71,12 @@ bool Pds_PahSnapshotCache::Stamp(Pds_PahSourceStamp& stamp) const {
   return true;
 }
 
-std::unique_ptr<Xdm_ViewStore> Pds_PahSnapshotCache::Open() {
+std::unique_ptr<Xdm_ViewStore> Pds_PahSnapshotCache::Open(bool (*stop)()) {
   if (m_path.empty() || ::access(m_path.c_str(), F_OK) != 0) return nullptr;
   std::string why;
   m_stamp.hash = 0;
-  std::unique_ptr<Xdm_ViewStore> store = Pds_PahSnapshot::Read(m_path, m_design, m_stamp, why);
+  std::unique_ptr<Xdm_ViewStore> store =
+      Pds_PahSnapshot::Read(m_path, m_design, m_stamp, why, stop);
   m_hashed = m_stamp.hash != 0;
   (store ? g_opened : g_ignored).fetch_add(1);
   return store;

@@ -13,6 +13,9 @@
 // and slice as it builds the store (docs/snapshots.md).
 #pragma once
 
+#include <xxhash.h>
+
+#include <cstddef>
 #include <cstdint>
 #include <type_traits>
 
@@ -20,7 +23,7 @@ namespace Pds_PahSnap {
 
 inline constexpr char kMagic[8] = {'N', 'C', 'D', 'S', 'N', 'A', 'P', '\n'};
 // Raised whenever a record, a section or the meaning of a field changes.
-inline constexpr std::uint32_t kVersion = 1;
+inline constexpr std::uint32_t kVersion = 2;
 inline constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
 enum Section : std::uint32_t {
@@ -56,7 +59,7 @@ enum Section : std::uint32_t {
 
 struct Header {
   char magic[8];
-  std::uint64_t checksum;  // XXH3-64 of every byte from `version` on
+  std::uint64_t checksum;  // of every byte from `version` on: see CombineSums
   std::uint32_t version;
   std::uint32_t sectionCount;  // the directory: the file's last sectionCount entries
   // The design file this snapshot was made from.
@@ -173,6 +176,21 @@ struct Cell {
   std::uint32_t name, def, region, regionText, tile, packagePin, bank;
   std::int32_t x, y;
 };
+
+// The checksum is XXH3-64 of the XXH3-64 sums of the two halves of the
+// bytes it covers (the first half is the shorter by at most one byte), so
+// that two threads can sum a snapshot.
+inline std::uint64_t HalfSum(const char* data, std::size_t size, int half) {
+  const std::size_t skip = offsetof(Header, version);
+  if (size < skip) return 0;
+  const std::size_t first = (size - skip) / 2;
+  return half == 0 ? XXH3_64bits(data + skip, first)
+                   : XXH3_64bits(data + skip + first, size - skip - first);
+}
+inline std::uint64_t CombineSums(std::uint64_t first, std::uint64_t second) {
+  const std::uint64_t both[2] = {first, second};
+  return XXH3_64bits(both, sizeof both);
+}
 
 template <class T>
 inline constexpr bool kRecord = std::is_trivially_copyable_v<T> && alignof(T) <= 8;

@@ -46,13 +46,16 @@ constexpr std::uint64_t kMaxSpare = std::uint64_t{1} << 20;
 
 class Reader {
  public:
-  // The second thread's share of a read: the design file's hash, then
-  // (once the blocks are built) the pins and the signals' pin lists.
+  // The second thread's share of a read: the design file's hash and the
+  // device, then (once the blocks are built) the pins, the signals' pin
+  // lists and the second half of the snapshot's sum.
   struct Helper {
     enum { kWait, kGo, kStop };
     Helper(Reader& r, const std::string* d) : reader(r), design(d) {}
     Reader& reader;
     const std::string* design = nullptr;  // hashed, and compared, when set
+    const snap::Misc* misc = nullptr;
+    std::uint64_t secondHalfSum = 0;
     std::uint64_t designHash = 0;
     bool hashed = false;
     std::atomic<int> gate{kWait};
@@ -65,7 +68,8 @@ class Reader {
     }
   };
 
-  Reader(const char* data, std::size_t size) : m_data(data), m_size(size) {}
+  Reader(const char* data, std::size_t size, bool (*stop)() = nullptr)
+      : m_data(data), m_size(size), m_stop(stop) {}
   // The header and the directory (the checksum is the helper's).
   void CheckFrame();
   const snap::Header& Header() const { return *reinterpret_cast<const snap::Header*>(m_data); }
@@ -127,8 +131,25 @@ class Reader {
   void ReadShapes();
   void ReadRest(const snap::Misc& misc);
 
+  // Every kPollEvery records, the caller's thread asks its stop test and
+  // the helper whether the caller has given the read up; either ends the
+  // read ("cancelled"), so that a cancelled load stops within a few
+  // thousand objects.
+  static constexpr std::uint32_t kPollEvery = 1 << 16;
+  void PollCaller() {
+    if (++m_polls % kPollEvery == 0 && m_stop && m_stop()) Fail("cancelled");
+  }
+  void PollHelper() {
+    if (++m_helperPolls % kPollEvery == 0 && m_abandoned.load(std::memory_order_relaxed))
+      Fail("cancelled");
+  }
+
   const char* m_data;
   std::size_t m_size;
+  bool (*m_stop)() = nullptr;
+  std::uint32_t m_polls = 0;
+  std::uint32_t m_helperPolls = 0;
+  std::atomic<bool> m_abandoned{false};
   const snap::SectionEntry* m_directory = nullptr;
   std::span<const char> m_texts;
   Xdm_ViewStore* s = nullptr;
@@ -189,6 +210,7 @@ void Reader::ReadDevice(const snap::Misc& misc) {
   s->m_device = A::NewDevice(Name(misc.devicePart));
   Rf_DeviceData& d = A::Data(*s->m_device);
   d.keepInPlace = true;
+  d.cellIndex.Reserve(cells.size());
   if (misc.picPart != snap::kNone) d.pic = std::make_unique<PM_PIC>(Name(misc.picPart));
   for (const snap::Region& r : regions) {
     Rf_ClockRegion* region = d.AddRegion(Name(r.name));
@@ -198,6 +220,7 @@ void Reader::ReadDevice(const snap::Misc& misc) {
   ReadDefs(defs, misc.blockCellDefs, defs.size() - misc.blockCellDefs,
            [&](const char* name) { return d.AddDef(name); });
   for (const snap::Cell& c : cells) {
+    PollHelper();
     Rf_CellData* cell = d.AddCell(Name(c.name));
     Require(cell != nullptr, "a cell named twice");
     Require(c.def == snap::kNone || c.def < d.defs.size(), "a reference to no object");
@@ -248,6 +271,7 @@ void Reader::ReadBlocks(const snap::Misc& misc) {
   const auto blocks = Records<snap::Block>(snap::kBlocks);
   s->m_blockTable = Table<Xdm_Block>(misc.tables[0], blocks.size());
   for (const snap::Block& r : blocks) {
+    PollCaller();
     XCad_CadBlock* block = s->m_blocks.Create();
     A::SetName(*block, Name(r.name));
     Place<Xdm_Block>(s->m_blockTable, r.bridgeId, block);
@@ -258,6 +282,7 @@ void Reader::ReadBlocks(const snap::Misc& misc) {
     s->m_childPool.push_back(Object(s->m_blockTable, id, false));
   s->m_top = Object(s->m_blockTable, misc.top);
   for (const snap::Block& r : blocks) {
+    PollCaller();
     Xdm_Block* block = s->m_blockTable[r.bridgeId];
     Xdm_BlockFields& f = A::F(*block);
     f.store = s;
@@ -282,6 +307,7 @@ void Reader::ReadBlocks(const snap::Misc& misc) {
     f.flags = r.flags;
   }
   for (const snap::Block& r : blocks) {
+    PollCaller();
     const Xdm_Block* block = s->m_blockTable[r.bridgeId];
     for (std::uint32_t i = 0; i < r.children.count; ++i) {
       Require(A::F(*s->m_childPool[r.children.first + i]).parent == block, "a child out of place");
@@ -293,6 +319,7 @@ void Reader::ReadPins() {
   const auto pins = Records<snap::Pin>(snap::kPins);
   const std::uint32_t signals = static_cast<std::uint32_t>(s->m_signalTable.size());
   for (const snap::Pin& r : pins) {
+    PollHelper();
     XCad_CadPin* pin = s->m_pins.Create();
     A::SetName(*pin, Name(r.name));
     Place<Xdm_Pin>(s->m_pinTable, r.bridgeId, pin);
@@ -314,6 +341,7 @@ void Reader::CreateNetworks() {
   const auto networks = Records<snap::Network>(snap::kNetworks);
   const std::size_t netSignals = Records<std::uint32_t>(snap::kNetSignals).size();
   for (const snap::Network& r : networks) {
+    PollCaller();
     XCad_CadNetwork* net = s->m_networks.Create();
     A::SetName(*net, Name(r.name));
     Place<Xdm_Network>(s->m_networkTable, r.bridgeId, net);
@@ -368,6 +396,7 @@ void Reader::ReadSignals() {
   Require(nets.size() == s->m_signalTable.size(), "a table of the wrong size");
   s->m_signalNetworkIds.assign(nets.begin(), nets.end());
   for (const snap::Signal& r : signals) {
+    PollCaller();
     Xdm_Signal* signal = s->m_signals.Create();
     A::SetName(*signal, Name(r.name));
     Place<Xdm_Signal>(s->m_signalTable, r.bridgeId, signal);
@@ -395,9 +424,12 @@ void Reader::ReadSignals() {
 void Reader::LinkSignalPins() {
   const auto pins = Records<std::uint32_t>(snap::kSignalPins);
   s->m_signalPinPool.reserve(pins.size());
-  for (std::uint32_t id : pins)
+  for (std::uint32_t id : pins) {
+    PollHelper();
     s->m_signalPinPool.push_back(Object(s->m_pinTable, id, false));
+  }
   for (const snap::Signal& r : Records<snap::Signal>(snap::kSignals)) {
+    PollHelper();
     for (std::uint32_t i = 0; i < r.pins.count; ++i) {
       const Xdm_PinFields& pin = A::F(*s->m_signalPinPool[r.pins.first + i]);
       Require(pin.signal == r.bridgeId || pin.childSignal == r.bridgeId, "a pin out of place");
@@ -459,10 +491,12 @@ void Reader::Helper::Run() {
         why = "made from another version of the design file";
       }
     }
+    if (!why) reader.ReadDevice(*misc);
     gate.wait(kWait, std::memory_order_acquire);
     if (!why && gate.load(std::memory_order_acquire) == kGo) {
       reader.ReadPins();
       reader.LinkSignalPins();
+      secondHalfSum = snap::HalfSum(reader.m_data, reader.m_size, 1);
     }
   } catch (const Damaged& damaged) {
     why = damaged.why;
@@ -475,7 +509,10 @@ void Reader::Helper::Run() {
 // before the helper is waited for, it stops it.
 struct Reader::Gate {
   Helper& helper;
-  ~Gate() { Open(Helper::kStop); }
+  ~Gate() {
+    helper.reader.m_abandoned.store(true, std::memory_order_relaxed);
+    Open(Helper::kStop);
+  }
   void Open(int how) {
     if (helper.gate.load(std::memory_order_relaxed) != Helper::kWait) return;
     helper.gate.store(how, std::memory_order_release);
@@ -483,14 +520,17 @@ struct Reader::Gate {
   }
 };
 
-// The helper hashes the design file and builds the pins while the
-// caller's thread builds the rest and sums the snapshot: the store is built
-// before the sums are known, and only kept if they match. A helper that cannot be started
+// The helper hashes the design file and builds the device and the pins
+// while the caller's thread builds the rest; each sums half the snapshot.
+// The store is built before the sums are known, and only kept if they
+// match. A helper that cannot be started
 // leaves all of it to the caller.
 std::unique_ptr<Xdm_ViewStore> Reader::Build(Helper& helper, bool checkSum) {
+  if (m_stop && m_stop()) Fail("cancelled");
   const auto misc = Records<snap::Misc>(snap::kMisc);
   Require(misc.size() == 1, "a section out of place");
   const snap::Misc& m = misc[0];
+  helper.misc = &m;
   auto store = std::make_unique<Xdm_ViewStore>();
   s = store.get();
   std::unique_ptr<Port_ThrThread> thread;
@@ -504,7 +544,6 @@ std::unique_ptr<Xdm_ViewStore> Reader::Build(Helper& helper, bool checkSum) {
   s->m_snapshotTexts = {m_texts.data(), m.arenaTexts};
   for (std::uint32_t name : Records<std::uint32_t>(snap::kTypeBlocks))
     s->m_typeBlocks.push_back(std::make_unique<Pds_PdlBlock>(Name(name)));
-  ReadDevice(m);
   ReadBlockDefs(m);
   ReadExtras();
   s->m_pinTable = Table<Xdm_Pin>(m.tables[1], Records<snap::Pin>(snap::kPins).size());
@@ -533,8 +572,7 @@ std::unique_ptr<Xdm_ViewStore> Reader::Build(Helper& helper, bool checkSum) {
 }  // namespace
 
 std::uint64_t Pds_PahSnapshot::Checksum(const char* data, std::size_t size) {
-  const std::size_t skip = offsetof(snap::Header, version);
-  return size < skip ? 0 : XXH3_64bits(data + skip, size - skip);
+  return snap::CombineSums(snap::HalfSum(data, size, 0), snap::HalfSum(data, size, 1));
 }
 
 bool Pds_PahSnapshot::HashFile(const std::string& path, std::uint64_t& hash) {
@@ -564,11 +602,12 @@ std::unique_ptr<Xdm_ViewStore> Pds_PahSnapshot::ReadBytes(const char* data, std:
 
 std::unique_ptr<Xdm_ViewStore> Pds_PahSnapshot::Read(const std::string& path,
                                                      const std::string& design,
-                                                     Pds_PahSourceStamp& source, std::string& why) {
+                                                     Pds_PahSourceStamp& source, std::string& why,
+                                                     bool (*stop)()) {
   auto mapping = std::make_unique<Port::MappedFile>();
   if (!mapping->Open(path, why, true)) return nullptr;
 
-  Reader reader(mapping->Data(), mapping->Size());
+  Reader reader(mapping->Data(), mapping->Size(), stop);
   Reader::Helper helper(reader, &design);
   try {
     reader.CheckFrame();

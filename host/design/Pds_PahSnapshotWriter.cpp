@@ -1,21 +1,21 @@
 // Writes a view store as a snapshot (Pds_PahSnapshotFormat.h): one pass
-// over the store, streamed to a new file through a buffer and summed on
-// the way; the directory goes last and the file is renamed into place.
+// over the store, streamed to a new file through a buffer, the directory
+// last; then the file is summed and renamed into place.
 #include <fcntl.h>
 #include <unistd.h>
-#include <xxhash.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <map>
+#include <random>
 
 #include "PM_PIC.h"
 #include "Pds_PahSnapshot.h"
 #include "Pds_PahSnapshotFormat.h"
 #include "Pds_Pdl.h"
+#include "Port_File.h"
 #include "Xdm_ViewStore.h"
 
 namespace snap = Pds_PahSnap;
@@ -26,14 +26,10 @@ namespace {
 // A snapshot that cannot be written: the writer gives up and removes it.
 struct Unwritable {};
 
-// The file being written: appends through a buffer, sums every byte.
+// The file being written, through a buffer.
 class Output {
  public:
-  explicit Output(int fd) : m_fd(fd), m_state(XXH3_createState(), &XXH3_freeState) {
-    if (m_state == nullptr) throw std::bad_alloc();
-    XXH3_64bits_reset(m_state.get());
-    m_buffer.reserve(kBuffer);
-  }
+  explicit Output(int fd) : m_fd(fd) { m_buffer.reserve(kBuffer); }
   Output(const Output&) = delete;
   Output& operator=(const Output&) = delete;
 
@@ -56,20 +52,12 @@ class Output {
     Append(zeros, (8 - Offset() % 8) % 8);
   }
   std::uint64_t Offset() const { return m_written + m_buffer.size(); }
-  // The sum leaves out the first `skip` bytes written (magic and checksum).
-  void SkipSum(std::size_t skip) { m_skip = skip; }
-  // Writes the rest; answers the sum.
-  std::uint64_t Finish() {
-    Flush();
-    return XXH3_64bits_digest(m_state.get());
-  }
+  // Writes the rest.
+  void Finish() { Flush(); }
 
  private:
   static constexpr std::size_t kBuffer = std::size_t{1} << 20;
   void Flush() {
-    const std::size_t skip = std::min<std::uint64_t>(m_buffer.size(), m_skip);
-    XXH3_64bits_update(m_state.get(), m_buffer.data() + skip, m_buffer.size() - skip);
-    m_skip -= skip;
     const char* p = m_buffer.data();
     std::size_t left = m_buffer.size();
     while (left > 0) {
@@ -83,10 +71,8 @@ class Output {
     m_buffer.clear();
   }
   int m_fd;
-  std::unique_ptr<XXH3_state_t, XXH_errorcode (*)(XXH3_state_t*)> m_state;
   std::vector<char> m_buffer;
   std::uint64_t m_written = 0;
-  std::uint64_t m_skip = 0;
 };
 
 // Texts by address: the store's and the device's string arenas (and the
@@ -492,7 +478,6 @@ void Writer::Run(const Pds_PahSourceStamp& source) {
   header.sourceSize = source.size;
   header.sourceTimeNs = source.timeNs;
   header.sourceHash = source.hash;
-  m_out.SkipSum(offsetof(snap::Header, version));
   m_out.Put(header);
 
   snap::Misc misc{};
@@ -548,8 +533,14 @@ bool Pds_PahSnapshot::Write(const Xdm_ViewStore& store, const Pds_PahSourceStamp
   try {
     Output out(fd);
     Writer(store, out).Run(source);
-    const std::uint64_t sum = out.Finish();
-    written = ::pwrite(fd, &sum, sizeof sum, offsetof(snap::Header, checksum)) == sizeof sum;
+    out.Finish();
+    // Summed from the file as written, as a reader will.
+    Port::MappedFile file;
+    std::string error;
+    if (file.Open(temporary, error, true)) {
+      const std::uint64_t sum = Pds_PahSnapshot::Checksum(file.Data(), file.Size());
+      written = ::pwrite(fd, &sum, sizeof sum, offsetof(snap::Header, checksum)) == sizeof sum;
+    }
   } catch (const Unwritable&) {
   } catch (const std::bad_alloc&) {
   }

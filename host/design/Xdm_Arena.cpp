@@ -165,6 +165,12 @@ bool Xdm_NameIndex::Insert(std::string_view name, void* value) {
   return true;
 }
 
+void Xdm_NameIndex::Reserve(std::size_t names) {
+  if (names <= kLinearLimit) return;
+  const std::size_t slots = std::max(4 * kLinearLimit, std::bit_ceil(2 * names));
+  if (slots > m_entries.size() || m_mask == 0) Rehash(slots);
+}
+
 void Xdm_NameIndex::Clear() {
   if (m_entries.size() > 4096) {
     std::vector<Entry>().swap(m_entries);

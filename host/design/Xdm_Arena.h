@@ -146,6 +146,9 @@ class Xdm_NameIndex {
   // Whether lookups go through the hash table (more than a few names): the
   // index is large enough for a Prefetch to be worth its while.
   bool IsLarge() const { return m_mask != 0; }
+  // Makes room for `names` names in all, so that inserting them never
+  // grows the table on the way.
+  void Reserve(std::size_t names);
   // Forgets every entry; memory of a large table is given back.
   void Clear();
 

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <zlib.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -21,6 +22,7 @@
 #include "NcdGen.h"
 #include "Pds_PahSnapshotCache.h"
 #include "Pds_PahSnapshotFormat.h"
+#include "Port_Thr.h"
 #include "RunProgram.h"
 #include "ViewDescription.h"
 #include "Xdm_ViewStore.h"
@@ -373,6 +375,52 @@ TEST(Snapshot, NcdinfoSaysWhenTheSnapshotWasUsed) {
   EXPECT_EQ(reopened.second, parsed.second);
   fs::last_write_time(design, fs::last_write_time(design) + std::chrono::seconds(1));
   EXPECT_EQ(run().first.find("snapshot"), std::string::npos);
+}
+
+// A loading thread cancelled before it reads the snapshot fails as a
+// cancelled parse does, and the snapshot stays for the next load; a read
+// whose stop test turns true part way through a large design ends there.
+TEST(Snapshot, ACancelledLoadStopsReadingTheSnapshot) {
+  CacheScope scope;
+  const std::string demo = scope.Dir().Write("demo.ncd.json", ReadBytes(design_test::DemoPath()));
+  Describe(demo);
+  struct Job {
+    std::string path;
+    std::atomic<bool> go{false};
+    std::string error;
+  } job;
+  job.path = demo;
+  Port_ThrThread worker(
+      [](void* arg) -> void* {
+        auto* j = static_cast<Job*>(arg);
+        while (!j->go.load())
+          Port_ThrThread::yield();
+        try {
+          design_test::Load(j->path);
+        } catch (const std::exception& e) {
+          j->error = e.what();
+        }
+        return nullptr;
+      },
+      &job);
+  worker.cancel();
+  job.go = true;
+  worker.join();
+  EXPECT_EQ(job.error, demo + ": reading cancelled");
+  EXPECT_EQ(Text(CountsOf([&] { Describe(demo); })), Text({1, 0, 0, 0}));
+
+  const std::string large = Generated(scope.Dir(), 30000, 3);
+  Describe(large);
+  static std::atomic<int> asked;
+  asked = 0;
+  Pds_PahSourceStamp stamp{fs::file_size(large),
+                           HeaderOf(Pds_PahSnapshotCache::PathOf(large)).sourceTimeNs, 0};
+  std::string why;
+  EXPECT_EQ(Pds_PahSnapshot::Read(Pds_PahSnapshotCache::PathOf(large), large, stamp, why,
+                                  [] { return ++asked > 1; }),
+            nullptr);
+  EXPECT_EQ(why, "cancelled");
+  EXPECT_GT(asked.load(), 1);
 }
 
 }  // namespace

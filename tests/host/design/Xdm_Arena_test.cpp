@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <malloc.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,42 @@ TEST(XdmStringArena, CopiesStayWhereTheyAreAsChunksGrow) {
     used += text.size() + 1;
   }
   EXPECT_LE(arena.BytesReserved(), 2 * used + Xdm_StringArena::kLastChunk);
+  // The chunks' texts lie back to back, each copy inside one: a snapshot
+  // writes them whole and finds a name by its address.
+  std::size_t inChunks = 0;
+  std::vector<std::pair<const char*, std::size_t>> chunks;
+  arena.ForEachChunk([&](const char* first, std::size_t bytes) {
+    chunks.emplace_back(first, bytes);
+    inChunks += bytes;
+  });
+  EXPECT_EQ(inChunks, used);
+  for (const auto& [copy, text] : copies) {
+    const auto holds = [&, c = copy](const auto& chunk) {
+      return !std::less<>()(c, chunk.first) && std::less<>()(c, chunk.first + chunk.second);
+    };
+    ASSERT_EQ(std::count_if(chunks.begin(), chunks.end(), holds), 1) << text;
+  }
+}
+
+// Names reserved for, small and large, are all found after inserting, and
+// a name is refused a second time, whether the index was a list before.
+TEST(XdmNameIndex, ReservedRoomKeepsEveryNameFindable) {
+  for (const std::size_t before : {0, 5, 40}) {
+    Xdm_NameIndex index;
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < 5000; ++i)
+      names.push_back("cell_" + std::to_string(i) + std::string(i % 13, 'y'));
+    for (std::size_t i = 0; i < before; ++i)
+      ASSERT_TRUE(index.Insert(names[i], &names[i]));
+    index.Reserve(names.size());
+    for (std::size_t i = before; i < names.size(); ++i)
+      ASSERT_TRUE(index.Insert(names[i], &names[i]));
+    EXPECT_FALSE(index.Insert(names[3], nullptr));
+    EXPECT_EQ(index.Size(), names.size());
+    for (const std::string& name : names)
+      ASSERT_EQ(index.Find(name), &name);
+    EXPECT_EQ(index.Find("cell_"), nullptr);
+  }
 }
 
 std::size_t HeapInUse() {
