@@ -409,8 +409,9 @@ TEST(Snapshot, ACancelledLoadStopsReadingTheSnapshot) {
   EXPECT_EQ(job.error, demo + ": reading cancelled");
   EXPECT_EQ(Text(CountsOf([&] { Describe(demo); })), Text({1, 0, 0, 0}));
 
-  const std::string large = Generated(scope.Dir(), 30000, 3);
-  Describe(large);
+  // Enough blocks for the first poll (every 65,536 records) to come.
+  const std::string large = Generated(scope.Dir(), 25000, 3);
+  design_test::Load(large);
   static std::atomic<int> asked;
   asked = 0;
   Pds_PahSourceStamp stamp{fs::file_size(large),
