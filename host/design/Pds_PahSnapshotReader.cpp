@@ -73,6 +73,7 @@ class Reader {
   // The header and the directory (the checksum is the helper's).
   void CheckFrame();
   const snap::Header& Header() const { return *reinterpret_cast<const snap::Header*>(m_data); }
+  std::size_t TextBytes() const { return m_texts.size(); }
   struct Gate;
   std::unique_ptr<Xdm_ViewStore> Build(Helper& helper, bool checkSum);
 
@@ -617,6 +618,11 @@ std::unique_ptr<Xdm_ViewStore> Pds_PahSnapshot::Read(const std::string& path,
       return nullptr;
     }
     std::unique_ptr<Xdm_ViewStore> store = reader.Build(helper, true);
+    // Only the names are read from here on: the pages of the records go.
+    const std::string_view texts = store->m_snapshotTexts;
+    const std::size_t textsAt = static_cast<std::size_t>(texts.data() - mapping->Data());
+    mapping->Drop(0, textsAt);
+    mapping->Drop(textsAt + reader.TextBytes(), mapping->Size());
     store->m_mapping = std::move(mapping);
     return store;
   } catch (const Damaged& damaged) {

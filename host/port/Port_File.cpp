@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -90,6 +92,14 @@ bool MappedFile::Open(const std::string& path, std::string& error, bool whole) {
   m_data = static_cast<const char*>(data);
   m_size = static_cast<std::size_t>(info.st_size);
   return true;
+}
+
+void MappedFile::Drop(std::size_t from, std::size_t to) {
+  const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  const std::uintptr_t base = reinterpret_cast<std::uintptr_t>(m_data);
+  const std::uintptr_t first = (base + std::min(from, m_size) + page - 1) / page * page;
+  const std::uintptr_t end = (base + std::min(to, m_size)) / page * page;
+  if (m_data && first < end) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTNEED);
 }
 
 }  // namespace Port

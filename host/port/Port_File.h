@@ -52,6 +52,10 @@ class MappedFile {
   bool Open(const std::string& path, std::string& error, bool whole = false);
   const char* Data() const { return m_data; }
   std::size_t Size() const { return m_size; }
+  // Lets the kernel drop this process's pages of bytes [from, to) that the
+  // caller no longer reads (they stay valid, and are read again from the
+  // file if touched). Only whole pages inside the range are dropped.
+  void Drop(std::size_t from, std::size_t to);
 
  private:
   const char* m_data = nullptr;
