@@ -3,6 +3,7 @@
 // last; then the file is summed and renamed into place.
 #include <fcntl.h>
 #include <unistd.h>
+#include <xxhash.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,7 +16,6 @@
 #include "Pds_PahSnapshot.h"
 #include "Pds_PahSnapshotFormat.h"
 #include "Pds_Pdl.h"
-#include "Port_File.h"
 #include "Xdm_ViewStore.h"
 
 namespace snap = Pds_PahSnap;
@@ -508,6 +508,35 @@ void Writer::Run(const Pds_PahSourceStamp& source) {
     m_out.Put(entry);
 }
 
+// The checksum of the file as written (Pds_PahSnap::CombineSums), read
+// back through a buffer: mapping it would count the whole file in the
+// writer's memory.
+bool SumFile(int fd, std::uint64_t size, std::uint64_t& sum) {
+  using State = std::unique_ptr<XXH3_state_t, XXH_errorcode (*)(XXH3_state_t*)>;
+  State halves[2] = {State(XXH3_createState(), &XXH3_freeState),
+                     State(XXH3_createState(), &XXH3_freeState)};
+  if (!halves[0] || !halves[1]) return false;
+  const std::uint64_t skip = offsetof(snap::Header, version);
+  if (size < skip) return false;
+  const std::uint64_t middle = skip + (size - skip) / 2;
+  XXH3_64bits_reset(halves[0].get());
+  XXH3_64bits_reset(halves[1].get());
+  std::vector<char> buffer(std::size_t{1} << 20);
+  for (std::uint64_t at = skip; at < size;) {
+    const std::uint64_t end = at < middle ? middle : size;
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), end - at));
+    const ssize_t got = ::pread(fd, buffer.data(), want, static_cast<off_t>(at));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    XXH3_64bits_update(halves[at < middle ? 0 : 1].get(), buffer.data(),
+                       static_cast<std::size_t>(got));
+    at += static_cast<std::uint64_t>(got);
+  }
+  sum = snap::CombineSums(XXH3_64bits_digest(halves[0].get()), XXH3_64bits_digest(halves[1].get()));
+  return true;
+}
+
 // A name next to `path` that no other writer picks.
 std::string TemporaryName(const std::string& path) {
   static thread_local std::mt19937_64 random{std::random_device{}()};
@@ -527,20 +556,16 @@ bool Pds_PahSnapshot::Write(const Xdm_ViewStore& store, const Pds_PahSourceStamp
   } catch (const std::bad_alloc&) {
     return false;
   }
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  const int fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   bool written = false;
   try {
     Output out(fd);
     Writer(store, out).Run(source);
     out.Finish();
-    // Summed from the file as written, as a reader will.
-    Port::MappedFile file;
-    std::string error;
-    if (file.Open(temporary, error, true)) {
-      const std::uint64_t sum = Pds_PahSnapshot::Checksum(file.Data(), file.Size());
-      written = ::pwrite(fd, &sum, sizeof sum, offsetof(snap::Header, checksum)) == sizeof sum;
-    }
+    std::uint64_t sum = 0;
+    written = SumFile(fd, out.Offset(), sum) &&
+              ::pwrite(fd, &sum, sizeof sum, offsetof(snap::Header, checksum)) == sizeof sum;
   } catch (const Unwritable&) {
   } catch (const std::bad_alloc&) {
   }
