@@ -1,13 +1,17 @@
 #include "Pds_PahSnapshotCache.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <xxhash.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "Port_File.h"
 #include "Xdm_ViewStore.h"
@@ -37,6 +41,49 @@ std::string Pds_PahSnapshotCache::Folder() {
   if (const char* home = std::getenv("HOME"); home && home[0] == '/')
     return std::string(home) + "/.cache/ncd";
   return {};
+}
+
+std::uint64_t Pds_PahSnapshotCache::Limit() {
+  const char* value = std::getenv("NCD_CACHE_MAX_MB");
+  char* end = nullptr;
+  const unsigned long long mb = value ? std::strtoull(value, &end, 10) : 0;
+  if (!value || end == value || *end != '\0') return kDefaultLimit;
+  return mb << 20;
+}
+
+// Keeps the folder within Limit(): the snapshots used longest ago go
+// first, `kept` (just written) never. Writers' files left over from a
+// process that died more than an hour ago go too.
+void Pds_PahSnapshotCache::Prune(const std::string& kept) {
+  namespace fs = std::filesystem;
+  struct Entry {
+    fs::file_time_type time;
+    std::uint64_t size;
+    fs::path path;
+  };
+  std::vector<Entry> snapshots;
+  std::uint64_t total = 0;
+  std::error_code error;
+  const auto now = fs::file_time_type::clock::now();
+  for (const fs::directory_entry& entry : fs::directory_iterator(Folder(), error)) {
+    const fs::path& path = entry.path();
+    const auto time = entry.last_write_time(error);
+    const std::uint64_t size = entry.file_size(error);
+    if (error) continue;
+    if (path.extension() == ".tmp" && now - time > std::chrono::hours(1)) {
+      fs::remove(path, error);
+    } else if (path.extension() == ".ncdsnap") {
+      total += size;
+      if (path != kept) snapshots.push_back({time, size, path});
+    }
+  }
+  std::sort(snapshots.begin(), snapshots.end(),
+            [](const Entry& a, const Entry& b) { return a.time < b.time; });
+  const std::uint64_t limit = Limit();
+  for (const Entry& old : snapshots) {
+    if (total <= limit) break;
+    if (fs::remove(old.path, error)) total -= old.size;
+  }
 }
 
 std::string Pds_PahSnapshotCache::PathOf(const std::string& designFile) {
@@ -79,6 +126,8 @@ std::unique_ptr<Xdm_ViewStore> Pds_PahSnapshotCache::Open(bool (*stop)()) {
       Pds_PahSnapshot::Read(m_path, m_design, m_stamp, why, stop);
   m_hashed = m_stamp.hash != 0;
   (store ? g_opened : g_ignored).fetch_add(1);
+  // Its time says when it was last used: the folder is pruned by it.
+  if (store) ::utimensat(AT_FDCWD, m_path.c_str(), nullptr, 0);
   return store;
 }
 
@@ -95,6 +144,7 @@ void Pds_PahSnapshotCache::Save(const Xdm_ViewStore& store) {
     std::filesystem::create_directories(Folder(), ignored);
     const bool written = Pds_PahSnapshot::Write(store, m_stamp, m_path);
     (written ? g_written : g_unwritten).fetch_add(1);
+    if (written) Prune(m_path);
   } catch (const std::bad_alloc&) {
     // Short of memory for the snapshot: the load itself is whole.
     g_unwritten.fetch_add(1);

@@ -7,6 +7,10 @@
 // design, and otherwise designs of at least kMinBytes (as stored) are
 // snapshotted: smaller ones parse about as fast as they map.
 //
+// The folder is kept within NCD_CACHE_MAX_MB megabytes (default 20 GiB):
+// after a snapshot is written, the snapshots used longest ago are removed
+// until the rest fit (the new one always stays).
+//
 // A snapshot is used only when it was made from a file of the same size,
 // modification time and content hash as the design file now; anything
 // else (another version, damage of any kind) is ignored and the file is
@@ -31,6 +35,7 @@ class Xdm_ViewStore;
 class Pds_PahSnapshotCache {
  public:
   static constexpr std::uint64_t kMinBytes = std::uint64_t{4} << 20;
+  static constexpr std::uint64_t kDefaultLimit = std::uint64_t{20} << 30;
 
   // Reads the environment and the design file's size and time.
   explicit Pds_PahSnapshotCache(const std::string& designFile);
@@ -42,6 +47,8 @@ class Pds_PahSnapshotCache {
   // no or the design file changed since this object was made.
   void Save(const Xdm_ViewStore& store);
 
+  // The most the folder's snapshots may take, in bytes.
+  static std::uint64_t Limit();
   // The folder, "" when there is none (no XDG_CACHE_HOME and no HOME).
   static std::string Folder();
   // The snapshot of `designFile` in the folder ("" without a folder).
@@ -58,6 +65,7 @@ class Pds_PahSnapshotCache {
 
  private:
   bool Stamp(Pds_PahSourceStamp& stamp) const;
+  static void Prune(const std::string& kept);
 
   std::string m_design;
   std::string m_path;          // the snapshot's; "" when the cache is off for this design

@@ -424,4 +424,32 @@ TEST(Snapshot, ACancelledLoadStopsReadingTheSnapshot) {
   EXPECT_GT(asked.load(), 1);
 }
 
+// The folder keeps within NCD_CACHE_MAX_MB: writing a snapshot removes the
+// ones used longest ago (opening one counts as using it), never the new
+// one; a writer's file left for over an hour goes too, a fresh one stays.
+TEST(Snapshot, TheFolderKeepsWithinItsLimit) {
+  CacheScope scope;
+  std::vector<std::string> designs;
+  for (const char* name : {"a.ncd.json", "b.ncd.json", "c.ncd.json"}) {
+    designs.push_back(scope.Dir().Write(name, ReadBytes(Generated(scope.Dir(), 3000, 2))));
+  }
+  design_test::Load(designs[0]);
+  const std::uint64_t each = fs::file_size(Pds_PahSnapshotCache::PathOf(designs[0]));
+  ASSERT_GT(each, std::uint64_t{1} << 20);
+  scope.Save("NCD_CACHE_MAX_MB", std::to_string((2 * each >> 20) + 1).c_str());
+  const std::string folder = Pds_PahSnapshotCache::Folder();
+  const std::string stale = folder + "/x.ncdsnap.1.tmp", fresh = folder + "/y.ncdsnap.2.tmp";
+  WriteBytes(stale, "left by a writer that died");
+  WriteBytes(fresh, "being written");
+  fs::last_write_time(stale, fs::file_time_type::clock::now() - std::chrono::hours(2));
+  design_test::Load(designs[1]);
+  EXPECT_EQ(Text(CountsOf([&] { design_test::Load(designs[0]); })), Text({1, 0, 0, 0}));
+  design_test::Load(designs[2]);
+  EXPECT_TRUE(fs::exists(Pds_PahSnapshotCache::PathOf(designs[0])));
+  EXPECT_FALSE(fs::exists(Pds_PahSnapshotCache::PathOf(designs[1])));
+  EXPECT_TRUE(fs::exists(Pds_PahSnapshotCache::PathOf(designs[2])));
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(fresh));
+}
+
 }  // namespace
