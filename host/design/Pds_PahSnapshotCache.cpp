@@ -1,16 +1,19 @@
 #include "Pds_PahSnapshotCache.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <xxhash.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <memory>
+#include <string_view>
 #include <vector>
 
 #include "Port_File.h"
@@ -53,36 +56,46 @@ std::uint64_t Pds_PahSnapshotCache::Limit() {
 
 // Keeps the folder within Limit(): the snapshots used longest ago go
 // first, `kept` (just written) never. Writers' files left over from a
-// process that died more than an hour ago go too.
+// process that died more than an hour ago go too. (POSIX calls: the
+// library's non-throwing directory calls end the process when they run
+// out of memory.)
 void Pds_PahSnapshotCache::Prune(const std::string& kept) {
-  namespace fs = std::filesystem;
   struct Entry {
-    fs::file_time_type time;
+    std::int64_t timeNs;
     std::uint64_t size;
-    fs::path path;
+    std::string path;
   };
+  const std::string folder = Folder();
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
+  if (!dir) return;
   std::vector<Entry> snapshots;
   std::uint64_t total = 0;
-  std::error_code error;
-  const auto now = fs::file_time_type::clock::now();
-  for (const fs::directory_entry& entry : fs::directory_iterator(Folder(), error)) {
-    const fs::path& path = entry.path();
-    const auto time = entry.last_write_time(error);
-    const std::uint64_t size = entry.file_size(error);
-    if (error) continue;
-    if (path.extension() == ".tmp" && now - time > std::chrono::hours(1)) {
-      fs::remove(path, error);
-    } else if (path.extension() == ".ncdsnap") {
-      total += size;
-      if (path != kept) snapshots.push_back({time, size, path});
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const auto ends = [](const std::string& name, std::string_view end) {
+    return name.size() > end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0;
+  };
+  while (const dirent* entry = ::readdir(dir.get())) {
+    const std::string name = entry->d_name;
+    const std::string path = folder + "/" + name;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+    const std::int64_t timeNs =
+        std::int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+    if (ends(name, ".tmp") && now.tv_sec - info.st_mtim.tv_sec > 3600) {
+      ::unlink(path.c_str());
+    } else if (ends(name, ".ncdsnap")) {
+      total += static_cast<std::uint64_t>(info.st_size);
+      if (path != kept)
+        snapshots.push_back({timeNs, static_cast<std::uint64_t>(info.st_size), path});
     }
   }
   std::sort(snapshots.begin(), snapshots.end(),
-            [](const Entry& a, const Entry& b) { return a.time < b.time; });
+            [](const Entry& a, const Entry& b) { return a.timeNs < b.timeNs; });
   const std::uint64_t limit = Limit();
   for (const Entry& old : snapshots) {
     if (total <= limit) break;
-    if (fs::remove(old.path, error)) total -= old.size;
+    if (::unlink(old.path.c_str()) == 0) total -= old.size;
   }
 }
 
@@ -140,11 +153,20 @@ void Pds_PahSnapshotCache::Save(const Xdm_ViewStore& store) {
     if (!m_hashed || !Stamp(now) || now.size != m_stamp.size || now.timeNs != m_stamp.timeNs) {
       return;
     }
-    std::error_code ignored;
-    std::filesystem::create_directories(Folder(), ignored);
+    try {
+      std::filesystem::create_directories(Folder());
+    } catch (const std::filesystem::filesystem_error&) {
+      // No folder: the write below fails and says so.
+    }
     const bool written = Pds_PahSnapshot::Write(store, m_stamp, m_path);
     (written ? g_written : g_unwritten).fetch_add(1);
-    if (written) Prune(m_path);
+    if (written) {
+      try {
+        Prune(m_path);
+      } catch (const std::bad_alloc&) {
+        // Pruning waits for the next snapshot written.
+      }
+    }
   } catch (const std::bad_alloc&) {
     // Short of memory for the snapshot: the load itself is whole.
     g_unwritten.fetch_add(1);
