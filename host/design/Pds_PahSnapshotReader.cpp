@@ -16,13 +16,16 @@
 #include <exception>
 #include <functional>
 #include <span>
+#include <vector>
 
 #include "PM_PIC.h"
 #include "Pds_PahSnapshot.h"
 #include "Pds_PahSnapshotFormat.h"
 #include "Pds_Pdl.h"
+#include "Pds_PdmNetwork.h"
 #include "Port_File.h"
 #include "Port_Thr.h"
+#include "Tw_DlyMed.h"
 #include "Xdm_ViewStore.h"
 
 namespace snap = Pds_PahSnap;
@@ -43,6 +46,9 @@ void Require(bool ok, const char* why) {
 
 // More table slots than objects come only from the loader's spare ids.
 constexpr std::uint64_t kMaxSpare = std::uint64_t{1} << 20;
+// Blocks below the top, as the loader bounds them: walks of the hierarchy
+// (full names, the view's own walks) recurse once per level.
+constexpr std::uint32_t kMaxDepth = 256;
 
 class Reader {
  public:
@@ -153,6 +159,7 @@ class Reader {
   std::atomic<bool> m_abandoned{false};
   const snap::SectionEntry* m_directory = nullptr;
   std::span<const char> m_texts;
+  std::uint64_t m_pinLinks = 0;  // pins' signals and child signals
   Xdm_ViewStore* s = nullptr;
 };
 
@@ -224,9 +231,9 @@ void Reader::ReadDevice(const snap::Misc& misc) {
     PollHelper();
     Rf_CellData* cell = d.AddCell(Name(c.name));
     Require(cell != nullptr, "a cell named twice");
-    Require(c.def == snap::kNone || c.def < d.defs.size(), "a reference to no object");
+    Require(c.def < d.defs.size(), "a reference to no object");  // every cell has a type
     Require(c.region == snap::kNone || c.region < d.regions.size(), "a reference to no object");
-    cell->def = c.def == snap::kNone ? nullptr : d.defs[c.def].get();
+    cell->def = d.defs[c.def].get();
     cell->region = c.region == snap::kNone ? nullptr : d.regions[c.region].get();
     cell->regionText = Text(c.regionText);
     cell->tile = Text(c.tile);
@@ -256,6 +263,8 @@ void Reader::ReadExtras() {
     InPool(r.usageData, pairs);
     InPool(r.usageInvalid, pairs);
     InPool(r.modes, pairs);
+    // A block with usage answers it from the store; one without has none.
+    Require(!r.usageBound == !r.hasUsage, "a usage out of place");
     A::UsageStore(e->usage) = r.usageBound ? s : nullptr;
     A::UsageData(e->usage) = SliceOf(r.usageData);
     A::UsageInvalid(e->usage) = SliceOf(r.usageInvalid);
@@ -282,6 +291,12 @@ void Reader::ReadBlocks(const snap::Misc& misc) {
   for (std::uint32_t id : children)
     s->m_childPool.push_back(Object(s->m_blockTable, id, false));
   s->m_top = Object(s->m_blockTable, misc.top);
+  // A block's site is its cell's index + 1, 0 when it is not placed (the
+  // device, built beside the blocks, has a cell for each record or none).
+  const std::size_t sites = Records<snap::Cell>(snap::kCells).size();
+  // Every pin and signal lies in its block's run (checked as each is read):
+  // runs that add up to the objects then hold nothing else.
+  std::uint64_t listed[3] = {};  // children, signals, pins
   for (const snap::Block& r : blocks) {
     PollCaller();
     Xdm_Block* block = s->m_blockTable[r.bridgeId];
@@ -302,17 +317,37 @@ void Reader::ReadBlocks(const snap::Misc& misc) {
     f.children = SliceOf(r.children);
     f.signals = SliceOf(r.signals);
     f.pins = SliceOf(r.pins);
+    listed[0] += r.children.count;
+    listed[1] += r.signals.count;
+    listed[2] += r.pins.count;
     f.bridgeId = r.bridgeId;
+    Require(r.site <= sites, "a reference to no object");
     f.site = r.site;
     f.level = r.level;
     f.flags = r.flags;
   }
+  Require(listed[1] == Records<snap::Signal>(snap::kSignals).size() &&
+              listed[2] == Records<snap::Pin>(snap::kPins).size(),
+          "a list out of place");
+  // Each block but the top is listed once, under its parent.
+  Require(listed[0] == (blocks.empty() ? 0 : blocks.size() - 1), "a child out of place");
+  std::vector<bool> isListed(s->m_blockTable.size());
   for (const snap::Block& r : blocks) {
     PollCaller();
     const Xdm_Block* block = s->m_blockTable[r.bridgeId];
     for (std::uint32_t i = 0; i < r.children.count; ++i) {
-      Require(A::F(*s->m_childPool[r.children.first + i]).parent == block, "a child out of place");
+      const Xdm_BlockFields& child = A::F(*s->m_childPool[r.children.first + i]);
+      Require(child.parent == block && !isListed[child.bridgeId], "a child out of place");
+      isListed[child.bridgeId] = true;
     }
+  }
+  // Parents come before their children: one pass in id order gives depths.
+  std::vector<std::uint16_t> depth(s->m_blockTable.size());
+  for (std::uint32_t id = 0; id < s->m_blockTable.size(); ++id) {
+    const Xdm_Block* parent = s->m_blockTable[id] ? A::F(*s->m_blockTable[id]).parent : nullptr;
+    if (parent == nullptr) continue;
+    depth[id] = static_cast<std::uint16_t>(depth[A::F(*parent).bridgeId] + 1);
+    Require(depth[id] <= kMaxDepth, "blocks nested too deep");
   }
 }
 
@@ -331,9 +366,11 @@ void Reader::ReadPins() {
     Require(r.childSignal == snap::kNone || r.childSignal < signals, "a reference to no object");
     f.signal = r.signal;
     f.childSignal = r.childSignal;
+    m_pinLinks += (r.signal != snap::kNone) + (r.childSignal != snap::kNone);
     f.bridgeId = r.bridgeId;
     f.delay = r.delay;
     f.flags = r.flags;
+    Require(r.delayType <= Tw_DlyMed::DELAYTYPE_NONE, "an unknown value");
     f.delayType = r.delayType;
   }
 }
@@ -353,6 +390,8 @@ void Reader::CreateNetworks() {
     f.bridgeId = r.bridgeId;
     f.delay = r.delay;
     f.delayMin = r.delayMin;
+    // Ground, power or logic; a delay routed, estimated or none.
+    Require(r.type <= 2 && r.delayType <= Tw_DlyMed::DELAYTYPE_NONE, "an unknown value");
     f.type = r.type;
     f.delayType = r.delayType;
     f.route = r.route;
@@ -369,7 +408,10 @@ void Reader::ReadRugs() {
   for (std::size_t i = 0; i < nodes.size(); ++i) {
     XCad_RMedRugNode& node = *s->m_rugNodes.At(i);
     const std::uint32_t next = nodes[i].next;
-    Require(next == snap::kNone || (next > i && next < nodes.size()), "a rug out of place");
+    // A rug has one node, or two (partly routed): the second ends it.
+    Require(
+        next == snap::kNone || (next > i && next < nodes.size() && nodes[next].next == snap::kNone),
+        "a rug out of place");
     A::Next(node) = next == snap::kNone ? nullptr : s->m_rugNodes.At(next);
     A::Driver(node) = Object(s->m_pinTable, nodes[i].driver);
   }
@@ -396,6 +438,7 @@ void Reader::ReadSignals() {
   const auto nets = Records<std::uint32_t>(snap::kSignalNets);
   Require(nets.size() == s->m_signalTable.size(), "a table of the wrong size");
   s->m_signalNetworkIds.assign(nets.begin(), nets.end());
+  std::uint64_t onNets = 0;
   for (const snap::Signal& r : signals) {
     PollCaller();
     Xdm_Signal* signal = s->m_signals.Create();
@@ -405,6 +448,7 @@ void Reader::ReadSignals() {
     f.block = Object(s->m_blockTable, r.block, false);
     Require(Holds(A::F(*f.block).signals, r.bridgeId), "a signal out of place");
     f.network = Object(s->m_networkTable, r.network);
+    onNets += f.network != nullptr;
     Require(nets[r.bridgeId] == r.network, "a signal out of place");
     InPool(r.pins, pins);
     f.pins = SliceOf(r.pins);
@@ -412,13 +456,19 @@ void Reader::ReadSignals() {
   }
   for (std::uint32_t id : Records<std::uint32_t>(snap::kNetSignals))
     s->m_netSignalPool.push_back(Object(s->m_signalTable, id, false));
+  // Each signal on a network is listed once, by its network.
+  std::uint64_t listed = 0;
+  std::vector<bool> isListed(s->m_signalTable.size());
   for (const snap::Network& r : Records<snap::Network>(snap::kNetworks)) {
     for (std::uint32_t i = 0; i < r.signals.count; ++i) {
-      Require(
-          A::F(*s->m_netSignalPool[r.signals.first + i]).network == s->m_networkTable[r.bridgeId],
-          "a signal out of place");
+      const Xdm_SignalFields& signal = A::F(*s->m_netSignalPool[r.signals.first + i]);
+      Require(signal.network == s->m_networkTable[r.bridgeId] && !isListed[signal.bridgeId],
+              "a signal out of place");
+      isListed[signal.bridgeId] = true;
     }
+    listed += r.signals.count;
   }
+  Require(listed == onNets, "a signal out of place");
 }
 
 // Signals' pin lists: after the pins.
@@ -429,13 +479,25 @@ void Reader::LinkSignalPins() {
     PollHelper();
     s->m_signalPinPool.push_back(Object(s->m_pinTable, id, false));
   }
+  std::uint64_t listed = 0;
+  std::vector<bool> isListed(2 * s->m_pinTable.size());  // as signal, as child signal
   for (const snap::Signal& r : Records<snap::Signal>(snap::kSignals)) {
     PollHelper();
+    // Checked here too: ReadSignals, which checks it for the store, runs
+    // beside this on the other thread.
+    InPool(r.pins, s->m_signalPinPool.size());
     for (std::uint32_t i = 0; i < r.pins.count; ++i) {
       const Xdm_PinFields& pin = A::F(*s->m_signalPinPool[r.pins.first + i]);
-      Require(pin.signal == r.bridgeId || pin.childSignal == r.bridgeId, "a pin out of place");
+      // Each link of a pin to a signal is listed once, by that signal.
+      const bool asSignal = pin.signal == r.bridgeId && !isListed[2 * std::size_t{pin.bridgeId}];
+      const bool asChild = !asSignal && pin.childSignal == r.bridgeId &&
+                           !isListed[2 * std::size_t{pin.bridgeId} + 1];
+      Require(asSignal || asChild, "a pin out of place");
+      isListed[2 * std::size_t{pin.bridgeId} + asChild] = true;
     }
+    listed += r.pins.count;
   }
+  Require(listed == m_pinLinks, "a pin out of place");
 }
 
 void Reader::ReadShapes() {
@@ -468,13 +530,16 @@ void Reader::ReadRest(const snap::Misc& misc) {
         "a block in two relocation groups");
   }
   for (const snap::Pair& r : Records<snap::Pair>(snap::kPairs))
-    s->m_pairs.emplace_back(Text(r.first), Text(r.second));
+    s->m_pairs.emplace_back(Name(r.first), Text(r.second));
   // A freshly read store lists its networks and its blocks' signals in its tables.
   Require(Records<std::uint32_t>(snap::kNetList).empty() &&
               Records<std::uint32_t>(snap::kBlockSignals).empty(),
           "a list out of place");
   s->m_masterVcc = Object(s->m_networkTable, misc.masterVcc);
   s->m_masterGnd = Object(s->m_networkTable, misc.masterGnd);
+  Require((!s->m_masterVcc || A::F(*s->m_masterVcc).type == Pds_PdmNetwork::NET_TYPE_POWER) &&
+              (!s->m_masterGnd || A::F(*s->m_masterGnd).type == Pds_PdmNetwork::NET_TYPE_GROUND),
+          "a master net of another type");
   s->m_shapesAvailable = misc.shapesAvailable;
   if (misc.infoName != snap::kNone) {
     s->m_designInfo = std::make_unique<Xdm_DesignInfo>(Name(misc.infoName), Name(misc.infoTool));

@@ -1,5 +1,6 @@
 #include "FuzzWalk.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -63,16 +64,24 @@ void AskIoUsage(const Pds_PdmBlock* block) {
   }
 }
 
-void AskUsage(const Pds_PdmBlock* block, const Xdm_ViewStore& store) {
+void AskUsage(const Pds_PdmBlock* block, const Xdm_ViewStore& store, bool uniqueNames) {
   const Pds_PdmUsage* usage = block->GetUsage();
   if (usage == nullptr) return;
   FuzzCheck(usage->SupportsGeneralConfigData(), "usage without configuration data");
   const Xdm_Slice data = A::UsageData(const_cast<Pds_PdmUsage&>(*usage));
   for (std::uint32_t i = 0; i < data.count; ++i) {
     const char* name = store.m_pairs[data.first + i].first;
+    // With names taken on trust, the first of a name is the one found.
+    std::uint32_t named = i;
+    for (std::uint32_t j = 0; !uniqueNames && j < i; ++j) {
+      if (std::strcmp(store.m_pairs[data.first + j].first, name) == 0) {
+        named = j;
+        break;
+      }
+    }
+    const char* value = store.m_pairs[data.first + named].second;  // null reads as ""
     try {
-      FuzzCheck(std::strcmp(usage->GetGeneralConfigData(name).GetValue(),
-                            store.m_pairs[data.first + i].second) == 0,
+      FuzzCheck(std::strcmp(usage->GetGeneralConfigData(name).GetValue(), value ? value : "") == 0,
                 "general configuration data read back differently");
     } catch (const Pds_ExceptionInvalidConfig&) {
     }
@@ -95,7 +104,9 @@ void AskCell(const Rf_Cell& cell, const Rf_Device* device) {
 }
 
 struct Services {
-  explicit Services(XCad_CadView& view) : rmed(&view), rho(&view), delays(&view) {}
+  Services(XCad_CadView& view, const FuzzWalkChecks& c)
+      : checks(c), rmed(&view), rho(&view), delays(&view) {}
+  const FuzzWalkChecks& checks;
   XCad_RMed rmed;
   XCad_Rho rho;
   Tw_DlyMed delays;
@@ -116,12 +127,16 @@ void WalkBlock(Xdm_View& view, Services& s, const Pds_PdmBlock* block, std::uint
     FuzzCheck(Xdm_Parent::GetParentObject(signal) == block, "a signal of another block");
   for (const Xdm_Pin* pin : block->GetPinItr()) {
     FuzzCheck(pin->GetParent() == block, "a pin of another block");
-    FuzzCheck(block->GetPinByName(pin->GetName()) == pin, "a pin not found by name");
+    const Xdm_Pin* named = block->GetPinByName(pin->GetName());
+    FuzzCheck(named == pin || (!s.checks.uniqueNames && named &&
+                               std::strcmp(named->GetName(), pin->GetName()) == 0),
+              "a pin not found by name");
   }
   (void)Xdh_Partition::IsPartition(block);
-  (void)(block->GetConfigSecurity() + block->GetNetlistSecurity() + block->GetHierLevel());
+  (void)(std::int64_t{block->GetConfigSecurity()} + block->GetNetlistSecurity() +
+         block->GetHierLevel());
   AskIoUsage(block);
-  AskUsage(block, A::Store(view));
+  AskUsage(block, A::Store(view), s.checks.uniqueNames);
   const Rf_Device* device = dynamic_cast<XCad_CadView&>(view).GetDevice();
   AskCell(s.rmed.GetPlacement(block), device);
   Touch(Pds_PihDeviceUsage::GetRfUsage(block, nullptr).GetMode("EQN").GetEquation());
@@ -167,8 +182,12 @@ void WalkNetwork(Xdm_View& view, Services& s, const Xdm_Network* net) {
     for (const XCad_RMedRugNode* node = rug->GetFirstRugNode(); node;
          node = node->GetNextRugNode()) {
       FuzzCheck(++nodes <= 2, "too many routing nodes");
-      if (const Xdm_Pin* driver = node->GetDriver())
-        FuzzCheck(driver->GetNetwork() == net, "a driver on another network");
+      const Xdm_Pin* driver = node->GetDriver();
+      if (driver == nullptr) continue;
+      FuzzCheck(view.GetPinByBridgeId(Xdm_BridgeId::GetBridgeId(driver)) == driver,
+                "a driver outside the view");
+      FuzzCheck(!s.checks.driversOnTheirNetworks || driver->GetNetwork() == net,
+                "a driver on another network");
     }
     (void)s.rmed.IsFullyRouted(rug);
   }
@@ -223,8 +242,8 @@ void FuzzCheck(bool ok, const std::string& context) {
   std::abort();
 }
 
-void FuzzWalk(XCad_CadView& view) {
-  Services services(view);
+void FuzzWalk(XCad_CadView& view, const FuzzWalkChecks& checks) {
+  Services services(view, checks);
   const Xdm_Block* top = view.GetBlock();
   FuzzCheck(top != nullptr && top->GetParent() == nullptr, "no top block");
   std::uint32_t blocks = 0;

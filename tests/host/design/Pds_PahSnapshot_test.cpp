@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -277,6 +278,48 @@ struct Patch {
   }
 };
 
+// Record `index` of a section.
+template <class T>
+T RecordOf(const std::string& bytes, snap::Section section, std::size_t index) {
+  const snap::SectionEntry e = Directory(bytes)[section];
+  T record{};
+  if (index < e.count)
+    std::memcpy(&record, bytes.data() + e.offset + index * e.recordSize, sizeof record);
+  return record;
+}
+
+// The index of the first record of a section that `pick` takes (the count
+// when there is none).
+template <class T, class Pick>
+std::size_t FirstWhere(const std::string& bytes, snap::Section section, Pick pick) {
+  const std::size_t count = Directory(bytes)[section].count;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (pick(RecordOf<T>(bytes, section, i))) return i;
+  }
+  return count;
+}
+
+// Sets the byte at `offset` in record `index` of a section, the rest of
+// its 32-bit word kept.
+Patch OneByte(const std::string& bytes, snap::Section section, std::size_t index,
+              std::size_t offset, std::uint8_t value) {
+  const snap::SectionEntry e = Directory(bytes)[section];
+  const std::size_t field = offset & ~std::size_t{3};
+  std::uint32_t word = 0;
+  std::memcpy(&word, bytes.data() + e.offset + index * e.recordSize + field, sizeof word);
+  const unsigned shift = static_cast<unsigned>(offset - field) * 8;
+  return {section, index, field, (word & ~(0xFFu << shift)) | (std::uint32_t{value} << shift)};
+}
+
+// A list of a pool whose second entry repeats its first.
+Patch RepeatFirst(const std::string& bytes, snap::Section pool, snap::Slice list) {
+  return {pool, list.first + 1, 0, RecordOf<std::uint32_t>(bytes, pool, list.first)};
+}
+// A list, held at `offset` in record `index` of a section, one entry short.
+Patch Shorten(snap::Section section, std::size_t index, std::size_t offset, snap::Slice list) {
+  return {section, index, offset + offsetof(snap::Slice, count), list.count - 1};
+}
+
 // Snapshots made by hand, with a right checksum, that would give a view
 // that reads out of place or loops: each is refused for its reason.
 TEST(Snapshot, HandMadeSnapshotsAreCheckedRecordByRecord) {
@@ -296,6 +339,39 @@ TEST(Snapshot, HandMadeSnapshotsAreCheckedRecordByRecord) {
   std::memcpy(&pin, sound.data() + directory[snap::kPins].offset, sizeof pin);
   const std::uint32_t otherBlock = pin.block == 0 ? second.bridgeId : 0;
   const std::uint32_t huge = 0xFFFFFFF0u;
+  // Blocks and networks with lists to reach past or to repeat an entry of.
+  const auto misc = RecordOf<snap::Misc>(sound, snap::kMisc, 0);
+  const std::size_t noSignals = FirstWhere<snap::Block>(sound, snap::kBlocks, [&](const auto& b) {
+    return b.signals.count == 0 && b.signals.first < misc.tables[2];
+  });
+  const std::size_t noPins = FirstWhere<snap::Block>(sound, snap::kBlocks, [&](const auto& b) {
+    return b.pins.count == 0 && b.pins.first < misc.tables[1];
+  });
+  const std::size_t parent = FirstWhere<snap::Block>(
+      sound, snap::kBlocks, [](const auto& b) { return b.children.count >= 2; });
+  const std::size_t bigNet = FirstWhere<snap::Network>(
+      sound, snap::kNetworks, [](const auto& n) { return n.signals.count >= 2; });
+  ASSERT_LT(std::max({noSignals, noPins, parent}), directory[snap::kBlocks].count);
+  const std::size_t bigSignal = FirstWhere<snap::Signal>(
+      sound, snap::kSignals, [](const auto& s) { return s.pins.count >= 2; });
+  ASSERT_LT(bigSignal, directory[snap::kSignals].count);
+  const auto signalPins = RecordOf<snap::Signal>(sound, snap::kSignals, bigSignal).pins;
+  const std::size_t withUsage =
+      FirstWhere<snap::Extra>(sound, snap::kExtras, [](const auto& e) { return e.hasUsage != 0; });
+  const std::size_t masterVcc = FirstWhere<snap::Network>(
+      sound, snap::kNetworks, [&](const auto& n) { return n.bridgeId == misc.masterVcc; });
+  const std::size_t partlyRouted =
+      FirstWhere<snap::RugNode>(sound, snap::kRugNodes, [&](const auto& n) {
+        return n.next != snap::kNone && n.next + 1 < directory[snap::kRugNodes].count;
+      });
+  ASSERT_LT(bigNet, directory[snap::kNetworks].count);
+  ASSERT_LT(masterVcc, directory[snap::kNetworks].count);
+  ASSERT_LT(withUsage, directory[snap::kExtras].count);
+  ASSERT_LT(partlyRouted, directory[snap::kRugNodes].count);
+  const std::uint32_t secondNode =
+      RecordOf<snap::RugNode>(sound, snap::kRugNodes, partlyRouted).next;
+  const auto children = RecordOf<snap::Block>(sound, snap::kBlocks, parent).children;
+  const auto netSignals = RecordOf<snap::Network>(sound, snap::kNetworks, bigNet).signals;
   const struct {
     const char* name;
     Patch patch;
@@ -312,6 +388,9 @@ TEST(Snapshot, HandMadeSnapshotsAreCheckedRecordByRecord) {
        "an object out of place"},
       {"a signal id past the table",
        {snap::kPins, 0, offsetof(snap::Pin, signal), huge},
+       "a reference to no object"},
+      {"a block placed past the device's cells",
+       {snap::kBlocks, 0, offsetof(snap::Block, site), huge},
        "a reference to no object"},
       {"a block its own parent",
        {snap::kBlocks, 1, offsetof(snap::Block, parent), second.bridgeId},
@@ -331,6 +410,9 @@ TEST(Snapshot, HandMadeSnapshotsAreCheckedRecordByRecord) {
       {"a pin list past the pool",
        {snap::kSignals, 0, offsetof(snap::Signal, pins) + 4, huge},
        "a list out of place"},
+      {"a pin list starting past the pool",
+       {snap::kSignals, 0, offsetof(snap::Signal, pins), huge},
+       "a list out of place"},
       {"a pin table of four billion slots",
        {snap::kMisc, 0, offsetof(snap::Misc, tables) + 4, huge},
        "a table of the wrong size"},
@@ -341,6 +423,49 @@ TEST(Snapshot, HandMadeSnapshotsAreCheckedRecordByRecord) {
        {snap::kRugs, 0, offsetof(snap::Rug, network), huge},
        "a reference to no object"},
       {"a net's signal in another net", {snap::kNetSignals, 0, 0, 0}, "a signal out of place"},
+      {"a block's signals reaching into another block's",
+       {snap::kBlocks, noSignals, offsetof(snap::Block, signals) + 4, 1},
+       "a list out of place"},
+      {"a block's pins reaching into another block's",
+       {snap::kBlocks, noPins, offsetof(snap::Block, pins) + 4, 1},
+       "a list out of place"},
+      {"a child listed twice", RepeatFirst(sound, snap::kChildPool, children),
+       "a child out of place"},
+      {"a child left out of its parent's list",
+       Shorten(snap::kBlocks, parent, offsetof(snap::Block, children), children),
+       "a child out of place"},
+      {"a signal listed twice by its net", RepeatFirst(sound, snap::kNetSignals, netSignals),
+       "a signal out of place"},
+      {"a signal left out of its net's list",
+       Shorten(snap::kNetworks, bigNet, offsetof(snap::Network, signals), netSignals),
+       "a signal out of place"},
+      {"a pin listed twice by its signal", RepeatFirst(sound, snap::kSignalPins, signalPins),
+       "a pin out of place"},
+      {"a pin left out of its signal's list",
+       Shorten(snap::kSignals, bigSignal, offsetof(snap::Signal, pins), signalPins),
+       "a pin out of place"},
+      {"a network of an unknown type",
+       OneByte(sound, snap::kNetworks, 0, offsetof(snap::Network, type), 3), "an unknown value"},
+      {"a network delay of an unknown kind",
+       OneByte(sound, snap::kNetworks, 0, offsetof(snap::Network, delayType), 3),
+       "an unknown value"},
+      {"a pin delay of an unknown kind",
+       OneByte(sound, snap::kPins, 0, offsetof(snap::Pin, delayType), 3), "an unknown value"},
+      {"a rug of three nodes",
+       {snap::kRugNodes, secondNode, offsetof(snap::RugNode, next), secondNode + 1},
+       "a rug out of place"},
+      {"a master power net of logic type",
+       OneByte(sound, snap::kNetworks, masterVcc, offsetof(snap::Network, type), 2),
+       "a master net of another type"},
+      {"usage not answered from the store",
+       OneByte(sound, snap::kExtras, withUsage, offsetof(snap::Extra, usageBound), 0),
+       "a usage out of place"},
+      {"a configuration pair without a name",
+       {snap::kPairs, 0, offsetof(snap::Pair, first), snap::kNone},
+       "a missing name"},
+      {"a cell without a type",
+       {snap::kCells, 0, offsetof(snap::Cell, def), snap::kNone},
+       "a reference to no object"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -450,6 +575,43 @@ TEST(Snapshot, TheFolderKeepsWithinItsLimit) {
   EXPECT_TRUE(fs::exists(Pds_PahSnapshotCache::PathOf(designs[2])));
   EXPECT_FALSE(fs::exists(stale));
   EXPECT_TRUE(fs::exists(fresh));
+}
+
+// The loader takes blocks 256 levels below the top at most; a snapshot
+// is held to the same, since walks of the hierarchy recurse once a level.
+// A chain of 257 levels and a second child of the top, which the snapshot
+// then moves under the last block of the chain, one level too deep.
+TEST(Snapshot, BlocksNestedDeeperThanTheLoaderTakesAreRefused) {
+  CacheScope scope;
+  std::string text = R"({"format":"ncd-json","version":1,"part":"p",)";
+  text += R"("top":{"name":"b0","level":0,"blocks":[)";
+  for (int level = 1; level <= 256; ++level) {
+    text += R"({"name":"b)" + std::to_string(level) + R"(","level":0)";
+    if (level < 256) text += R"(,"blocks":[)";
+  }
+  for (int level = 256; level > 1; --level)
+    text += "}]";
+  text += R"(},{"name":"x","level":0}]}})";
+  const std::string design = scope.Dir().Write("deep.ncd.json", text);
+  Describe(design);
+  std::string bytes = ReadBytes(Pds_PahSnapshotCache::PathOf(design));
+  ASSERT_EQ(Refusal(bytes), "");
+  // Blocks are numbered as they open: b<n> is n, x is 257.
+  const auto recordOf = [&](std::uint32_t id) {
+    return FirstWhere<snap::Block>(bytes, snap::kBlocks,
+                                   [&](const snap::Block& b) { return b.bridgeId == id; });
+  };
+  const snap::Slice children = RecordOf<snap::Block>(bytes, snap::kBlocks, recordOf(0)).children;
+  ASSERT_EQ(children.count, 2u);
+  for (const Patch& patch :
+       {Patch{snap::kChildPool, children.first, 0, 1},
+        Patch{snap::kChildPool, children.first + 1, 0, 257},
+        Patch{snap::kBlocks, recordOf(0), offsetof(snap::Block, children) + 4, 1},
+        Patch{snap::kBlocks, recordOf(256), offsetof(snap::Block, children), children.first + 1},
+        Patch{snap::kBlocks, recordOf(256), offsetof(snap::Block, children) + 4, 1},
+        Patch{snap::kBlocks, recordOf(257), offsetof(snap::Block, parent), 256}})
+    patch.Apply(bytes);
+  EXPECT_EQ(Refusal(bytes), "blocks nested too deep");
 }
 
 }  // namespace
