@@ -11,10 +11,12 @@
 // as in every store the loader makes; that rules out cycles.
 #include <xxhash.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <new>
 #include <span>
 #include <vector>
 
@@ -641,15 +643,27 @@ std::uint64_t Pds_PahSnapshot::Checksum(const char* data, std::size_t size) {
   return snap::CombineSums(snap::HalfSum(data, size, 0), snap::HalfSum(data, size, 1));
 }
 
+// Mapped, not read (no copy), and let go of window by window, so that a
+// design file of gigabytes never counts whole in this process's memory.
 bool Pds_PahSnapshot::HashFile(const std::string& path, std::uint64_t& hash) {
   Port::MappedFile file;
   std::string error;
-  if (!file.Open(path, error, true)) {
+  if (!file.Open(path, error)) {
     if (error != "empty file") return false;
     hash = XXH3_64bits(nullptr, 0);
     return true;
   }
-  hash = XXH3_64bits(file.Data(), file.Size());
+  const std::unique_ptr<XXH3_state_t, XXH_errorcode (*)(XXH3_state_t*)> state(XXH3_createState(),
+                                                                              &XXH3_freeState);
+  if (!state) throw std::bad_alloc();
+  XXH3_64bits_reset(state.get());
+  constexpr std::size_t kWindow = std::size_t{32} << 20;
+  for (std::size_t at = 0; at < file.Size(); at += kWindow) {
+    const std::size_t bytes = std::min(kWindow, file.Size() - at);
+    XXH3_64bits_update(state.get(), file.Data() + at, bytes);
+    file.Drop(at, at + bytes);
+  }
+  hash = XXH3_64bits_digest(state.get());
   return true;
 }
 
