@@ -51,7 +51,7 @@ Loaded ReadFile(const std::string& fileName, Pds_PahLoadProgress::Entry& progres
   Loaded loaded;
   // A cancelled read of the snapshot falls through to the parse, which
   // reports the cancel.
-  loaded.store = cache.Open(&Port_ThrThread::cancelRequested);
+  loaded.store = cache.Open(&Port_ThrThread::cancelRequested, &progress);
   if (loaded.store) return loaded;
   loaded = Parse(fileName, progress);
   if (Plain(loaded.faults)) cache.Save(*loaded.store);

@@ -23,6 +23,8 @@
 #include <memory>
 #include <string>
 
+#include "Pds_PahLoadProgress.h"
+
 class Xdm_ViewStore;
 
 // What a snapshot records of the design file it was made from.
@@ -41,10 +43,12 @@ bool Write(const Xdm_ViewStore& store, const Pds_PahSourceStamp& source, const s
 // here, while the store is built, and when the snapshot is refused the
 // hash (if one was made) is left in `source.hash` for the next snapshot.
 // A `stop` test that answers true ends the read within a few thousand
-// objects (null, why "cancelled").
+// objects (null, why "cancelled"). A `progress` entry is moved on as the
+// store is built, in bytes of the design file as a parse counts them.
 std::unique_ptr<Xdm_ViewStore> Read(const std::string& path, const std::string& design,
                                     Pds_PahSourceStamp& source, std::string& why,
-                                    bool (*stop)() = nullptr);
+                                    bool (*stop)() = nullptr,
+                                    Pds_PahLoadProgress::Entry* progress = nullptr);
 
 // Rebuilds a store from snapshot bytes in memory (which must stay valid as
 // long as the store), checking everything but the source stamp; with

@@ -131,12 +131,13 @@ bool Pds_PahSnapshotCache::Stamp(Pds_PahSourceStamp& stamp) const {
   return true;
 }
 
-std::unique_ptr<Xdm_ViewStore> Pds_PahSnapshotCache::Open(bool (*stop)()) {
+std::unique_ptr<Xdm_ViewStore> Pds_PahSnapshotCache::Open(bool (*stop)(),
+                                                          Pds_PahLoadProgress::Entry* progress) {
   if (m_path.empty() || ::access(m_path.c_str(), F_OK) != 0) return nullptr;
   std::string why;
   m_stamp.hash = 0;
   std::unique_ptr<Xdm_ViewStore> store =
-      Pds_PahSnapshot::Read(m_path, m_design, m_stamp, why, stop);
+      Pds_PahSnapshot::Read(m_path, m_design, m_stamp, why, stop, progress);
   m_hashed = m_stamp.hash != 0;
   (store ? g_opened : g_ignored).fetch_add(1);
   // Its time says when it was last used: the folder is pruned by it.

@@ -41,8 +41,10 @@ class Pds_PahSnapshotCache {
   explicit Pds_PahSnapshotCache(const std::string& designFile);
 
   // The store of the design file's snapshot, or null (none, off, stale or
-  // damaged: then the file is to be parsed; or `stop` answered true).
-  std::unique_ptr<Xdm_ViewStore> Open(bool (*stop)() = nullptr);
+  // damaged: then the file is to be parsed; or `stop` answered true). The
+  // read moves `progress` on as a parse would.
+  std::unique_ptr<Xdm_ViewStore> Open(bool (*stop)() = nullptr,
+                                      Pds_PahLoadProgress::Entry* progress = nullptr);
   // After a parse: writes the snapshot of `store`, unless the policy says
   // no or the design file changed since this object was made.
   void Save(const Xdm_ViewStore& store);

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "PM_PIC.h"
+#include "Pds_PahLoadProgress.h"
 #include "Pds_PahSnapshot.h"
 #include "Pds_PahSnapshotFormat.h"
 #include "Pds_Pdl.h"
@@ -82,6 +83,16 @@ class Reader {
   void CheckFrame();
   const snap::Header& Header() const { return *reinterpret_cast<const snap::Header*>(m_data); }
   std::size_t TextBytes() const { return m_texts.size(); }
+  // Files progress (in bytes of the design file, as a parse does) under
+  // `entry`: the part of the caller's records built so far.
+  void ReportTo(Pds_PahLoadProgress::Entry* entry, std::uint64_t designBytes) {
+    m_progress = entry;
+    m_progressTotal = designBytes;
+    if (entry) entry->SetTotal(designBytes);
+  }
+  void Finished() {
+    if (m_progress) m_progress->SetDone(m_progressTotal);
+  }
   struct Gate;
   std::unique_ptr<Xdm_ViewStore> Build(Helper& helper, bool checkSum);
 
@@ -146,7 +157,11 @@ class Reader {
   // thousand objects.
   static constexpr std::uint32_t kPollEvery = 1 << 16;
   void PollCaller() {
-    if (++m_polls % kPollEvery == 0 && m_stop && m_stop()) Fail("cancelled");
+    if (++m_polls % kPollEvery != 0) return;
+    if (m_progress)
+      m_progress->SetDone(m_progressTotal * std::min(m_polls, m_callerRecords) /
+                          (m_callerRecords + 1));
+    if (m_stop && m_stop()) Fail("cancelled");
   }
   void PollHelper() {
     if (++m_helperPolls % kPollEvery == 0 && m_abandoned.load(std::memory_order_relaxed))
@@ -156,7 +171,12 @@ class Reader {
   const char* m_data;
   std::size_t m_size;
   bool (*m_stop)() = nullptr;
-  std::uint32_t m_polls = 0;
+  std::uint64_t m_polls = 0;
+  // The records the caller's thread passes on its polls: three passes
+  // over the blocks, the networks and the signals.
+  std::uint64_t m_callerRecords = 0;
+  Pds_PahLoadProgress::Entry* m_progress = nullptr;
+  std::uint64_t m_progressTotal = 0;
   std::uint32_t m_helperPolls = 0;
   std::atomic<bool> m_abandoned{false};
   const snap::SectionEntry* m_directory = nullptr;
@@ -599,6 +619,9 @@ std::unique_ptr<Xdm_ViewStore> Reader::Build(Helper& helper, bool checkSum) {
   Require(misc.size() == 1, "a section out of place");
   const snap::Misc& m = misc[0];
   helper.misc = &m;
+  m_callerRecords = 3 * Records<snap::Block>(snap::kBlocks).size() +
+                    Records<snap::Network>(snap::kNetworks).size() +
+                    Records<snap::Signal>(snap::kSignals).size();
   auto store = std::make_unique<Xdm_ViewStore>();
   s = store.get();
   std::unique_ptr<Port_ThrThread> thread;
@@ -683,7 +706,8 @@ std::unique_ptr<Xdm_ViewStore> Pds_PahSnapshot::ReadBytes(const char* data, std:
 std::unique_ptr<Xdm_ViewStore> Pds_PahSnapshot::Read(const std::string& path,
                                                      const std::string& design,
                                                      Pds_PahSourceStamp& source, std::string& why,
-                                                     bool (*stop)()) {
+                                                     bool (*stop)(),
+                                                     Pds_PahLoadProgress::Entry* progress) {
   auto mapping = std::make_unique<Port::MappedFile>();
   if (!mapping->Open(path, why, true)) return nullptr;
 
@@ -696,7 +720,9 @@ std::unique_ptr<Xdm_ViewStore> Pds_PahSnapshot::Read(const std::string& path,
       why = "made from another version of the design file";
       return nullptr;
     }
+    reader.ReportTo(progress, source.size);
     std::unique_ptr<Xdm_ViewStore> store = reader.Build(helper, true);
+    reader.Finished();
     // Only the names are read from here on: the pages of the records go.
     const std::string_view texts = store->m_snapshotTexts;
     const std::size_t textsAt = static_cast<std::size_t>(texts.data() - mapping->Data());

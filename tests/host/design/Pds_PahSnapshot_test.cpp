@@ -547,6 +547,29 @@ TEST(Snapshot, ACancelledLoadStopsReadingTheSnapshot) {
             nullptr);
   EXPECT_EQ(why, "cancelled");
   EXPECT_GT(asked.load(), 1);
+
+  // Uncancelled, the read moves a load's progress on as a parse would:
+  // in bytes of the design file, up to its size at the end.
+  static std::vector<Pds_PahLoadProgress::Figures> seen;
+  static Pds_PahLoadProgress::Entry* entry;
+  seen.clear();
+  Pds_PahLoadProgress::Entry progress(large);
+  entry = &progress;
+  stamp.hash = 0;
+  EXPECT_NE(Pds_PahSnapshot::Read(Pds_PahSnapshotCache::PathOf(large), large, stamp, why,
+                                  [] {
+                                    seen.push_back(entry->Read());
+                                    return false;
+                                  },
+                                  &progress),
+            nullptr);
+  ASSERT_GE(seen.size(), 2u);
+  for (std::size_t i = 1; i < seen.size(); ++i) {
+    EXPECT_EQ(seen[i].total, stamp.size);
+    EXPECT_GT(seen[i].done, seen[i - 1].done);
+    EXPECT_LT(seen[i].done, seen[i].total);
+  }
+  EXPECT_EQ(progress.Read().done, stamp.size);
 }
 
 // The folder keeps within NCD_CACHE_MAX_MB: writing a snapshot removes the
