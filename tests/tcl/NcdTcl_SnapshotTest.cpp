@@ -26,7 +26,7 @@ TEST(TclSnapshot, EveryAnswerIsTheParsesAnswer) {
   const fs::path cache = fs::temp_directory_path() / ("tcl_snapshot." + std::to_string(::getpid()));
   const std::string generated = (cache / "gen.ncd.json").string();
   fs::create_directories(cache);
-  ASSERT_EQ(ncdtest::RunProgram("ncdgen", {"--blocks", "2000", "--output", generated}).status, 0);
+  ASSERT_EQ(ncdtest::RunProgram("ncdgen", {"--blocks", "500", "--output", generated}).status, 0);
   ::setenv("XDG_CACHE_HOME", cache.c_str(), 1);
   for (const std::string& design :
        {std::string(NCD_EXAMPLES) + "/demo.ncd.json",
