@@ -131,6 +131,14 @@ class Reader {
     Require(id < table.size() && table[id] == nullptr, "an object out of place");
     table[id] = object;
   }
+  // A new object of record `r`, named and in its table slot.
+  template <class Base, class T, class Record>
+  T* Make(Xdm_ObjectArena<T>& arena, std::vector<Base*>& table, const Record& r) {
+    T* object = arena.Create();
+    A::SetName(*object, Name(r.name));
+    Place<Base>(table, r.bridgeId, object);
+    return object;
+  }
   template <class T>
   std::vector<T*> Table(std::uint32_t size, std::size_t objects) {
     Require(size >= objects && size - objects <= kMaxSpare, "a table of the wrong size");
@@ -304,9 +312,7 @@ void Reader::ReadBlocks(const snap::Misc& misc) {
   s->m_blockTable = Table<Xdm_Block>(misc.tables[0], blocks.size());
   for (const snap::Block& r : blocks) {
     PollCaller();
-    XCad_CadBlock* block = s->m_blocks.Create();
-    A::SetName(*block, Name(r.name));
-    Place<Xdm_Block>(s->m_blockTable, r.bridgeId, block);
+    Make<Xdm_Block>(s->m_blocks, s->m_blockTable, r);
   }
   const auto children = Records<std::uint32_t>(snap::kChildPool);
   s->m_childPool.reserve(children.size());
@@ -378,9 +384,7 @@ void Reader::ReadPins() {
   const std::uint32_t signals = static_cast<std::uint32_t>(s->m_signalTable.size());
   for (const snap::Pin& r : pins) {
     PollHelper();
-    XCad_CadPin* pin = s->m_pins.Create();
-    A::SetName(*pin, Name(r.name));
-    Place<Xdm_Pin>(s->m_pinTable, r.bridgeId, pin);
+    XCad_CadPin* pin = Make<Xdm_Pin>(s->m_pins, s->m_pinTable, r);
     Xdm_PinFields& f = A::F(*pin);
     f.block = Object(s->m_blockTable, r.block, false);
     Require(Holds(A::F(*f.block).pins, r.bridgeId), "a pin out of place");
@@ -402,9 +406,7 @@ void Reader::CreateNetworks() {
   const std::size_t netSignals = Records<std::uint32_t>(snap::kNetSignals).size();
   for (const snap::Network& r : networks) {
     PollCaller();
-    XCad_CadNetwork* net = s->m_networks.Create();
-    A::SetName(*net, Name(r.name));
-    Place<Xdm_Network>(s->m_networkTable, r.bridgeId, net);
+    XCad_CadNetwork* net = Make<Xdm_Network>(s->m_networks, s->m_networkTable, r);
     Xdm_NetworkFields& f = A::F(*net);
     f.store = s;
     InPool(r.signals, netSignals);
@@ -463,9 +465,7 @@ void Reader::ReadSignals() {
   std::uint64_t onNets = 0;
   for (const snap::Signal& r : signals) {
     PollCaller();
-    Xdm_Signal* signal = s->m_signals.Create();
-    A::SetName(*signal, Name(r.name));
-    Place<Xdm_Signal>(s->m_signalTable, r.bridgeId, signal);
+    Xdm_Signal* signal = Make<Xdm_Signal>(s->m_signals, s->m_signalTable, r);
     Xdm_SignalFields& f = A::F(*signal);
     f.block = Object(s->m_blockTable, r.block, false);
     Require(Holds(A::F(*f.block).signals, r.bridgeId), "a signal out of place");
@@ -525,9 +525,7 @@ void Reader::LinkSignalPins() {
 void Reader::ReadShapes() {
   const auto members = Records<std::uint32_t>(snap::kShapeMembers);
   for (const snap::Shape& r : Records<snap::Shape>(snap::kShapes)) {
-    Xdm_PropertyHolder* shape = s->m_holders.Create();
-    A::SetName(*shape, Name(r.name));
-    Place<Xdm_PropertyHolder>(s->m_holderTable, r.bridgeId, shape);
+    Xdm_PropertyHolder* shape = Make<Xdm_PropertyHolder>(s->m_holders, s->m_holderTable, r);
     Xdm_PropertyHolderFields& f = A::F(*shape);
     f.store = s;
     f.reference = Object(s->m_blockTable, r.reference);
