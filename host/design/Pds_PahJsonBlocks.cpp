@@ -116,8 +116,7 @@ const S::Rule<S::BlockCtx> S::kBlockRules[] = {
        extra.modes = s.ReadStringMap("'modes'", "'modes'");
        extra.hasModes = true;
      }},
-    {"blocks", false,
-     [](S& s, BlockCtx& c) { s.ForEach("'blocks'", [&] { s.ReadBlock(&c.frame, c.depth + 1); }); }},
+    {"blocks", false, [](S& s, BlockCtx& c) { s.ReadBlockList(c.frame, c.depth); }},
     {"gcd", false,
      [](S& s, BlockCtx& c) {
        Xdm_BlockExtra& extra = s.Extra(*c.frame.block);
@@ -180,10 +179,18 @@ void S::EndBlock(BlockFrame& frame) {
   }
   ResolveSignalRefs(frame);
   if (BlockFrame* parent = frame.parent) {
-    if (!parent->children.Insert(frame.name, frame.block)) {
-      m_in.Fail(frame.nameOffset, "duplicate block name " + Quote(frame.block->GetName()) +
-                                      " in block " + Quote(PathText(parent->block)));
+    AddChild(*parent, frame.block, frame.name, frame.nameOffset);
+    if (parent->external) {
+      m_partChildren.push_back({frame.block, frame.name, frame.nameOffset, m_in.Tell()});
     }
+  }
+}
+
+void S::AddChild(BlockFrame& parent, Xdm_Block* block, std::string_view name,
+                 std::uint64_t offset) {
+  if (!parent.children.Insert(name, block)) {
+    m_in.Fail(offset, "duplicate block name " + Quote(block->GetName()) + " in block " +
+                          Quote(PathText(parent.block)));
   }
 }
 
@@ -200,7 +207,7 @@ void S::ReadSignal(BlockFrame& frame) {
          const std::string_view net = s.ReadName("'net'");
          const std::uint64_t at = s.m_in.ValueOffset();
          if (!s.m_netsRead) return s.ResolveSignalNet(*c.signal, net, at, true);
-         s.Defer(Deferred::kNet, A::F(*c.signal).bridgeId, nullptr, s.m_netIndex.Names(), net, at);
+         s.Defer(Deferred::kNet, A::F(*c.signal).bridgeId, nullptr, s.m_nets->Names(), net, at);
        }},
   };
   Xdm_Signal* signal = m_store->m_signals.Create();
@@ -366,7 +373,7 @@ void S::SetPinSignal(BlockFrame& frame, std::uint32_t pin, std::uint32_t which,
 void S::ResolveSignalNet(Xdm_Signal& signal, std::string_view name, std::uint64_t offset,
                          bool mayWait) {
   const std::uint32_t id = A::F(signal).bridgeId;
-  const std::uint32_t net = m_netIndex.Find(name);
+  const std::uint32_t net = m_nets->Find(name);
   if (net == IdIndex::kNone) {
     if (mayWait) return m_waitingNets.Add(id, 0, name, offset);
     m_in.Fail(offset, "unknown net " + Quote(name));
@@ -375,7 +382,7 @@ void S::ResolveSignalNet(Xdm_Signal& signal, std::string_view name, std::uint64_
 }
 
 void S::SetSignalNet(std::uint32_t signal, std::uint32_t net) {
-  A::F(*m_store->m_signals.At(signal)).network = m_store->m_networks.At(net);
+  A::F(*m_store->m_signals.At(signal)).network = m_netObjects->At(net);
   m_signalNet[signal] = net;
   ++m_netSignals[net];
 }
@@ -404,6 +411,12 @@ void S::Defer(Deferred::Kind kind, std::uint32_t id, BlockFrame* frame, const Xd
 // `ref` is the oldest pending lookup. When it fails, the later ones are
 // dropped: the error to report is this one, the first in the file.
 void S::Resolve(const Deferred& ref) {
+  m_resolving = true;
+  ResolveOne(ref);
+  m_resolving = false;
+}
+
+void S::ResolveOne(const Deferred& ref) {
   switch (ref.kind) {
     case Deferred::kNetName: {
       const std::string_view name(m_store->m_networks.At(ref.id)->GetName(), ref.name.size());
@@ -411,7 +424,7 @@ void S::Resolve(const Deferred& ref) {
       return;
     }
     case Deferred::kNet: {
-      const std::uint32_t net = IdIndex::IdOf(m_netIndex.Names().Find(ref.name, ref.hash));
+      const std::uint32_t net = IdIndex::IdOf(m_nets->Names().Find(ref.name, ref.hash));
       if (net == IdIndex::kNone) FailDeferred(ref, "unknown net");
       return SetSignalNet(ref.id, net);
     }
@@ -448,6 +461,7 @@ void S::ResolveDeferred() {
 // has many signals, kept waiting when its signals are still to come.
 void S::LinkPinSignal(BlockFrame& frame, std::uint32_t pin, std::uint32_t which,
                       std::string_view name, std::uint64_t offset) {
+  if (frame.external) return m_parentRefs.Add(pin, which, name, offset);
   if (frame.signalsRead && frame.signals.Names().IsLarge()) {
     return Defer(which == 0 ? Deferred::kSignal : Deferred::kChildSignal, pin, &frame,
                  frame.signals.Names(), name, offset);

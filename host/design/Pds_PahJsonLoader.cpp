@@ -26,6 +26,7 @@ S::Pds_PahJsonLoader(const std::string& fileName, Pds_PahJsonReader::StopTest st
       m_net(std::make_unique<NetCtx>()) {
   m_store->m_device = A::NewDevice("");
   m_device = &A::Data(*m_store->m_device);
+  m_netObjects = &m_store->m_networks;
 }
 
 S::~Pds_PahJsonLoader() = default;
@@ -172,6 +173,7 @@ std::unique_ptr<Xdm_ViewStore> S::Load() {
     ResolveDeferred();
     throw;
   }
+  m_split.reset();  // a part never reached is given up
   Finish();
   return std::move(m_store);
 }

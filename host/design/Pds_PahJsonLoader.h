@@ -20,6 +20,14 @@
 // the one reported is the first met reading the file in order (a deferred
 // lookup is resolved before another error is let through). The partly
 // built store is then freed with the loader. One thread uses a loader.
+//
+// A large file is read on two threads: a second loader, the part, reads
+// the blocks from a boundary past the middle of an array of blocks to its
+// end, on a thread of its own, while this one reads up to the boundary;
+// reaching it, this one takes the part's objects over, numbered after its
+// own, and reads on after the array (Pds_PahJsonSplit.h,
+// Pds_PahJsonParallel.cpp). The view and the error reported are those of
+// a read on one thread.
 #pragma once
 
 #include <array>
@@ -60,6 +68,15 @@ class Pds_PahJsonLoader {
 
   // Reads and checks the whole file; answers the store (without a view).
   std::unique_ptr<Xdm_ViewStore> Load();
+  // Files with at least this many bytes after the top block's "blocks"
+  // begin are read on two threads; UINT64_MAX reads every file on one.
+  // The default is kSplitMinimum, or never when the environment variable
+  // NCD_PARALLEL_LOAD is "off". For any thread; loads started later see it.
+  static void SetSplitMinimum(std::uint64_t bytes);
+  static std::uint64_t SplitMinimum();
+  static constexpr std::uint64_t kSplitMinimum = std::uint64_t{16} << 20;
+  // How many loads in this process took a second thread's part over.
+  static std::uint64_t SplitCount();
   const Pds_PahFaults& Faults() const { return m_faults; }
   // Asks the stop test every kPollEvery steps of a long loop.
   static constexpr std::size_t kPollEvery = 4096;
@@ -119,6 +136,14 @@ class Pds_PahJsonLoader {
     Xdm_NameIndex m_names;
   };
   struct BlockFrame;
+  struct Split;
+  // A block the part read as a child of the split array's owner.
+  struct PartChild {
+    Xdm_Block* block;
+    std::string_view name;
+    std::uint64_t nameOffset;
+    std::uint64_t end;  // where its object ends: its name is checked there
+  };
   // A reference to look up in a large index, held back in m_deferred.
   struct Deferred {
     // kNetName enters a net's name in the index (and checks that it is new).
@@ -182,6 +207,22 @@ class Pds_PahJsonLoader {
   Pds_PdlBlock* TypeBlock(std::string_view name);
   Xdm_BlockExtra& Extra(Xdm_Block& block);
 
+  // Reading on two threads (Pds_PahJsonParallel.cpp)
+  // The part that reads from `point` on, in the file `whole` reads.
+  Pds_PahJsonLoader(const Pds_PahJsonLoader& whole, const Split& split,
+                    Pds_PahJsonReader::StopTest stop);
+  static void* RunPart(void* split);
+  void ReadPart(Split& split);
+  void ResolveParentRefs(Split& split);
+  void ReadBlockList(BlockFrame& frame, std::uint32_t depth);
+  void OfferSplit(std::uint64_t array, std::uint32_t depth);
+  bool PublishOwner(BlockFrame& frame, std::uint32_t depth);
+  bool JoinSplit(BlockFrame& frame);
+  void CheckPart(const Pds_PahJsonLoader& part, BlockFrame& frame);
+  void AdoptPart(Pds_PahJsonLoader& part, BlockFrame& frame);
+  void AdoptPartObjects(Pds_PahJsonLoader& part, const Xdm_Block* standIn, Xdm_Block* owner);
+  void AddChild(BlockFrame& parent, Xdm_Block* block, std::string_view name, std::uint64_t offset);
+
   // Object kinds
   void ReadDesignInfo();
   void ReadDevice();
@@ -218,6 +259,7 @@ class Pds_PahJsonLoader {
   void Defer(Deferred::Kind kind, std::uint32_t id, BlockFrame* frame, const Xdm_NameIndex& index,
              std::string_view name, std::uint64_t offset);
   void Resolve(const Deferred& ref);
+  void ResolveOne(const Deferred& ref);
   [[noreturn]] void FailDeferred(const Deferred& ref, const char* cause);
   void ResolveDeferred();
   void PlaceBlock(Xdm_Block& block, std::string_view site, std::uint64_t offset, bool mayWait);
@@ -272,6 +314,26 @@ class Pds_PahJsonLoader {
   bool m_netsRead = false;
   bool m_deviceRead = false;
   bool m_topRead = false;
+  // The nets a signal may name: this loader's, or the whole file's for a part.
+  const IdIndex* m_nets = &m_netIndex;
+  const Xdm_ObjectArena<XCad_CadNetwork>* m_netObjects = nullptr;
+  bool m_resolving = false;  // in Resolve: a failure counts from its offset
+  // Reading on two threads. This loader's: the part's thread, until it is
+  // taken over or given up (before m_frames goes: it reads one of them).
+  bool m_splitOffered = false;
+  struct SplitEnd {  // gives the part up: stops and joins its thread
+    void operator()(Split* split) const;
+  };
+  std::unique_ptr<Split, SplitEnd> m_split;
+  // A part's: the blocks above it (names for messages), the frame of the
+  // one whose array it reads, the references of its blocks' pins to that
+  // block's signals, and its children.
+  Xdm_ObjectArena<XCad_CadBlock> m_standIns;
+  std::unique_ptr<BlockFrame> m_partOwner;
+  PendingList m_parentRefs;
+  std::vector<std::uint32_t> m_parentRefIds;  // the signals found, once resolved
+  std::vector<PartChild> m_partChildren;
+  std::uint64_t m_partEnd = 0;  // the offset of the array's ']'
 };
 
 // ---- per-object state (defined here so the loader's sources share it)
@@ -288,6 +350,9 @@ struct Pds_PahJsonLoader::BlockFrame {
   std::uint64_t modeDefsOffset = 0;    // nonzero when "mode_defs" was read
   bool signalsRead = false;
   bool siteRead = false;
+  // A part's stand-in for the owner of its array: its signals are the
+  // whole file's, resolved once it publishes them.
+  bool external = false;
   IdIndex signals;
   Xdm_NameIndex pins;
   Xdm_NameIndex children;

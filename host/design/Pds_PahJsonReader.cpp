@@ -520,6 +520,17 @@ std::string Pds_PahJsonReader::Quote(std::string_view text) {
   return out + "'";
 }
 
+void Pds_PahJsonReader::SeekTo(std::uint64_t offset) {
+  m_keyInBuffer = false;
+  m_key = {};
+  SeekRaw(offset);
+  m_bufferOffset = offset;
+  m_buffer[0] = '\0';
+  m_cur = m_end = Data();
+  m_opened = true;
+}
+
 void Pds_PahJsonReader::Fail(std::uint64_t offset, const std::string& cause) const {
+  m_failedAt = offset;
   throw Pds_Exception("Pds_PahJsonReader", __LINE__, Position(offset) + ": " + cause);
 }

@@ -48,6 +48,7 @@ class Pds_PahJsonReader {
   Pds_PahJsonReader(const Pds_PahJsonReader&) = delete;
   Pds_PahJsonReader& operator=(const Pds_PahJsonReader&) = delete;
 
+  const std::string& FileName() const { return m_fileName; }
   // The bytes of JSON text; for a compressed file known only once its end
   // has been read (until then the largest value), but 0 for an empty one.
   std::uint64_t FileSize() const { return m_size; }
@@ -84,7 +85,16 @@ class Pds_PahJsonReader {
   // Refuses a file that starts with a byte-order mark (call first).
   void RefuseByteOrderMark();
 
+  // Reading one file on two threads (Pds_PahJsonSplit.h): whether the
+  // text can be read from any offset (it is not compressed), and going
+  // there. After SeekTo the reader stands as after a '[': NextElement reads
+  // the element, or the end of the array, at `offset`.
+  bool CanSeek() const { return m_gz == nullptr; }
+  void SeekTo(std::uint64_t offset);
+
   [[noreturn]] void Fail(std::uint64_t offset, const std::string& cause) const;
+  // The offset of the failure thrown last.
+  std::uint64_t FailedAt() const { return m_failedAt; }
   // Throws the cancellation when the stop test answers true; for long
   // steps of the reader's user.
   void PollStop() const;
@@ -144,4 +154,5 @@ class Pds_PahJsonReader {
   std::string m_textCopy;  // strings RapidJSON read
   std::uint64_t m_keyOffset = 0;
   std::uint64_t m_valueOffset = 0;
+  mutable std::uint64_t m_failedAt = 0;
 };

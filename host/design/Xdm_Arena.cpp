@@ -180,3 +180,14 @@ void Xdm_NameIndex::Clear() {
   m_size = 0;
   m_mask = 0;
 }
+
+void Xdm_StringArena::Adopt(Xdm_StringArena&& other) {
+  m_chunks.reserve(m_chunks.size() + other.m_chunks.size());
+  for (Chunk& chunk : other.m_chunks)
+    m_chunks.push_back(std::move(chunk));
+  m_reserved += other.m_reserved;
+  other.m_chunks.clear();
+  other.m_reserved = 0;
+  other.m_left = 0;
+  other.m_next = nullptr;
+}

@@ -39,6 +39,9 @@ class Xdm_StringArena {
       fn(static_cast<const char*>(chunk.data.get()), chunk.used);
   }
 
+  // Takes `other`'s chunks; their texts keep their addresses.
+  void Adopt(Xdm_StringArena&& other);
+
   static constexpr std::size_t kFirstChunk = 256;
   static constexpr std::size_t kLastChunk = std::size_t{1} << 20;
 
@@ -76,7 +79,7 @@ class Xdm_ObjectArena {
   ~Xdm_ObjectArena() {
     if constexpr (Xdm_ArenaDestroys<T>) {
       for (std::size_t i = m_count; i-- > 0;)
-        At(i)->~T();
+        Own(i)->~T();
     }
     for (T* chunk : m_chunks)
       ::operator delete (chunk, std::align_val_t{alignof(T)});
@@ -92,15 +95,37 @@ class Xdm_ObjectArena {
           static_cast<T*>(::operator new (sizeof(T) * size, std::align_val_t{alignof(T)})));
       m_capacity += size;
     }
-    T* slot = At(m_count);
+    T* slot = Own(m_count);
     new (slot) T(std::forward<Args>(args)...);
     ++m_count;
     return slot;
   }
-  std::size_t Size() const { return m_count; }
-  std::size_t BytesReserved() const { return m_capacity * sizeof(T); }
+  std::size_t Size() const { return m_count + (m_adopted ? m_adopted->Size() : 0); }
+  std::size_t BytesReserved() const {
+    return m_capacity * sizeof(T) + (m_adopted ? m_adopted->BytesReserved() : 0);
+  }
   // The i-th object made (i < Size()).
   T* At(std::size_t i) const {
+    if (m_adopted && i >= m_adoptedAt) [[unlikely]] {
+      if (i - m_adoptedAt < m_adopted->Size()) return m_adopted->At(i - m_adoptedAt);
+      i -= m_adopted->Size();
+    }
+    return Own(i);
+  }
+  // Makes `other`'s objects this arena's next ones, in their order: they
+  // keep their addresses, and objects made later follow them. Once per
+  // arena, and only for an arena that has adopted none itself.
+  void Adopt(Xdm_ObjectArena&& other) {
+    m_adopted = std::make_unique<Xdm_ObjectArena>();
+    m_adopted->m_chunks.swap(other.m_chunks);
+    std::swap(m_adopted->m_count, other.m_count);
+    std::swap(m_adopted->m_capacity, other.m_capacity);
+    m_adoptedAt = m_count;
+  }
+
+ private:
+  // The i-th object made here (not adopted).
+  T* Own(std::size_t i) const {
     if (i < kGrown) {  // in the growing chunks: chunk k starts at kFirst * (2^k - 1)
       const std::size_t shifted = i + kFirst;
       const int chunk = std::bit_width(shifted) - 1 - kFirstShift;
@@ -108,8 +133,6 @@ class Xdm_ObjectArena {
     }
     return m_chunks[kGrowing + (i - kGrown) / kLast] + (i - kGrown) % kLast;
   }
-
- private:
   static constexpr int kFirstShift = std::countr_zero(kFirst);
   // The chunks that grow (kFirst up to kLast / 2 objects) and what they hold.
   static constexpr std::size_t kGrowing = std::countr_zero(kLast) - kFirstShift;
@@ -122,6 +145,8 @@ class Xdm_ObjectArena {
   std::vector<T*> m_chunks;
   std::size_t m_count = 0;
   std::size_t m_capacity = 0;
+  std::unique_ptr<Xdm_ObjectArena> m_adopted;  // objects m_adoptedAt... of this arena
+  std::size_t m_adoptedAt = 0;
 };
 
 // Name to pointer. Keys are views of strings owned elsewhere that must

@@ -1,0 +1,374 @@
+// The design loader on two threads: offering a part of a large file to a
+// second thread, reading that part, and taking its objects over.
+//
+// The part's thread first finds its boundary (Pds_PahJsonSplit.h), then
+// reads the blocks from there to the end of their array into a store of
+// its own. It shares, read-only, what the loading thread has finished
+// before offering the part: the device and the nets. The signals of the
+// array's owner, which its pins may name, it looks up once the loading
+// thread has published that block's frame (which it does from inside the
+// array, where the frame no longer changes). The loading thread, on
+// reaching the boundary, waits for the part, checks what only the whole
+// file can tell (its children's names against the owner's others, the
+// owner's signals named), then numbers the part's objects after its own
+// and adopts their memory.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <limits>
+#include <thread>
+#include <unordered_map>
+
+#include "Pds_Exception.h"
+#include "Pds_PahJsonLoader.h"
+#include "Pds_PahJsonSplit.h"
+#include "Port_Thr.h"
+
+namespace {
+using A = Xdm_Access;
+using S = Pds_PahJsonLoader;
+
+constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
+constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+std::uint64_t MinimumFromEnvironment() {
+  const char* value = std::getenv("NCD_PARALLEL_LOAD");
+  return value != nullptr && std::strcmp(value, "off") == 0 ? kNever : S::kSplitMinimum;
+}
+
+std::atomic<std::uint64_t> g_minimum{MinimumFromEnvironment()};
+std::atomic<std::uint64_t> g_splits{0};
+
+}  // namespace
+
+void S::SetSplitMinimum(std::uint64_t bytes) { g_minimum.store(bytes); }
+std::uint64_t S::SplitMinimum() { return g_minimum.load(); }
+std::uint64_t S::SplitCount() { return g_splits.load(); }
+
+// What the two threads share. The loading thread writes the fields above
+// `stage` before starting the part's thread; the part's thread writes
+// `point` before setting `stage` to kReading, and the rest before `done`.
+struct S::Split {
+  enum Stage { kScanning, kReading, kNoPart };
+
+  ~Split() {
+    abandon.store(true);
+    if (thread) thread->join();
+  }
+
+  const S* whole = nullptr;
+  Pds_PahJsonSplitScan scan;
+  std::vector<std::string> ancestors;  // names of the blocks above the scanned array
+  std::size_t networks = 0;
+
+  std::atomic<int> stage{kScanning};
+  Pds_PahJsonSplitPoint point;
+  // The owner of the split array's frame, and whether its signals were
+  // read by then (published once, by the loading thread).
+  std::atomic<const BlockFrame*> owner{nullptr};
+  bool ownerSignalsRead = false;
+  std::atomic<bool> abandon{false};
+
+  std::unique_ptr<S> part;
+  std::exception_ptr error;
+  // Where the part's error counts from in the file's order: a failed
+  // deferred lookup from its name, any other failure from where it was met.
+  std::uint64_t errorTime = kNever;
+  std::size_t firstUnknownRef = kNever;  // in part->m_parentRefs
+  std::atomic<bool> done{false};
+  std::unique_ptr<Port_ThrThread> thread;
+};
+
+void S::SplitEnd::operator()(Split* split) const { delete split; }
+
+namespace {
+
+thread_local const std::atomic<bool>* t_abandon = nullptr;
+bool PartStopped() { return t_abandon != nullptr && t_abandon->load(std::memory_order_relaxed); }
+
+}  // namespace
+
+// ---- the loading thread
+
+// The blocks of `frame`'s block, at depth + 1.
+void S::ReadBlockList(BlockFrame& frame, std::uint32_t depth) {
+  const std::uint64_t array = m_in.BeginArray("'blocks'");
+  if (!m_splitOffered) OfferSplit(array, depth + 1);
+  while (m_in.NextElement()) {
+    if (m_split && m_split->stage.load(std::memory_order_acquire) == Split::kReading &&
+        m_split->point.array == array &&
+        (m_split->owner.load(std::memory_order_relaxed) != nullptr || PublishOwner(frame, depth))) {
+      const std::uint64_t at = m_in.Tell();
+      if (at == m_split->point.at && JoinSplit(frame)) continue;  // at the array's end
+      if (at > m_split->point.at) m_split.reset();  // not a boundary of this array
+    }
+    ReadBlock(&frame, depth + 1);
+  }
+  // The part may read this frame: it ends here.
+  if (m_split && m_split->owner.load(std::memory_order_relaxed) == &frame) m_split.reset();
+}
+
+// Gives the part the frame of the owner of its array, once the array
+// the part took for it proves to be this one: as deep, under blocks of the
+// same names. False (the part given up) when it is not.
+bool S::PublishOwner(BlockFrame& frame, std::uint32_t depth) {
+  Split& split = *m_split;
+  std::vector<std::string> names = split.ancestors;
+  names.insert(names.end(), split.point.owners.begin(), split.point.owners.end());
+  bool same = split.point.depth == depth + 1 && names.size() == depth + 1;
+  for (std::uint32_t d = 0; same && d <= depth; ++d)
+    same = names[d] == m_frames[d]->name;
+  if (!same) {
+    m_split.reset();
+    return false;
+  }
+  split.ownerSignalsRead = frame.signalsRead;
+  split.owner.store(&frame, std::memory_order_release);
+  return true;
+}
+
+// A part is worth its thread only in a large file; it needs the nets and
+// the device, which it shares, read before, and a file it can seek in.
+void S::OfferSplit(std::uint64_t array, std::uint32_t depth) {
+  const std::uint64_t size = m_in.FileSize();
+  if (!m_in.CanSeek() || !m_netsRead || !m_deviceRead || size <= array ||
+      size - array < SplitMinimum()) {
+    return;
+  }
+  m_splitOffered = true;
+  auto split = std::make_unique<Split>();
+  split->whole = this;
+  split->scan.fileName = m_in.FileName();
+  split->scan.array = array;
+  split->scan.depth = depth;
+  // Scanning costs the part's thread a little of its lead: it takes a
+  // little less than half.
+  const std::uint64_t rest = size - array;
+  split->scan.target = array + rest / 2 + rest / 50;
+  split->scan.window = rest / 8;
+  split->scan.stop = &PartStopped;
+  for (std::uint32_t d = 0; d < depth; ++d)
+    split->ancestors.emplace_back(m_frames[d]->name);
+  split->networks = m_store->m_networks.Size();
+  try {
+    split->thread = std::make_unique<Port_ThrThread>(&S::RunPart, split.get());
+  } catch (Port_ThrException::Exception) {
+    return;  // one thread reads it all
+  }
+  m_split.reset(split.release());
+}
+
+// Waits for the part (still answering a cancel), then takes it over and
+// goes on at the end of its array. A part lost to anything but an error
+// in the file (no memory, no thread, the file unreadable) is read here:
+// false.
+bool S::JoinSplit(BlockFrame& frame) {
+  Split& split = *m_split;
+  while (!split.done.load(std::memory_order_acquire)) {
+    m_in.PollStop();
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  split.thread->join();
+  split.thread.reset();
+  if (!split.part) {
+    m_split.reset();
+    return false;
+  }
+  CheckPart(*split.part, frame);
+  AdoptPart(*split.part, frame);
+  m_in.SeekTo(split.part->m_partEnd);
+  m_split.reset();
+  g_splits.fetch_add(1);
+  return true;
+}
+
+// The part's first error and the checks of its children and their
+// references to the owner's signals, in the order a read on one thread
+// meets them: a reference as it is read, a child's name at its end.
+void S::CheckPart(const S& part, BlockFrame& frame) {
+  const Split& split = *m_split;
+  std::uint64_t refTime = kNever;
+  if (split.firstUnknownRef != kNever) {
+    refTime = part.m_parentRefs.items[split.firstUnknownRef].offset;
+  }
+  auto failRef = [&] {
+    const Pending& ref = part.m_parentRefs.items[split.firstUnknownRef];
+    SetPinSignal(frame, kNone, ref.which, kNone, part.m_parentRefs.NameOf(ref), ref.offset);
+  };
+  for (const PartChild& child : part.m_partChildren) {
+    if (refTime < child.end) failRef();
+    AddChild(frame, child.block, child.name, child.nameOffset);
+  }
+  if (refTime < split.errorTime) failRef();
+  if (split.error) std::rethrow_exception(split.error);
+}
+
+void S::AdoptPart(S& part, BlockFrame& frame) {
+  Xdm_ViewStore& from = *part.m_store;
+  const auto pinBase = static_cast<std::uint32_t>(m_store->m_pins.Size());
+  AdoptPartObjects(part, part.m_partOwner->block, frame.block);
+  // The objects' memory; their ids are now the next ones.
+  m_store->m_blocks.Adopt(std::move(from.m_blocks));
+  m_store->m_pins.Adopt(std::move(from.m_pins));
+  m_store->m_signals.Adopt(std::move(from.m_signals));
+  m_store->m_extras.Adopt(std::move(from.m_extras));
+  m_store->m_ioData.Adopt(std::move(from.m_ioData));
+  m_store->m_strings.Adopt(std::move(from.m_strings));
+  m_store->m_blockCellDefs.reserve(m_store->m_blockCellDefs.size() + from.m_blockCellDefs.size());
+  for (auto& def : from.m_blockCellDefs)
+    m_store->m_blockCellDefs.push_back(std::move(def));
+  // The references to the owner's signals: found, or waiting for them as
+  // the owner's own pins' would.
+  for (std::size_t i = 0; i < part.m_parentRefs.items.size(); ++i) {
+    Poll(i);
+    const Pending& ref = part.m_parentRefs.items[i];
+    if (m_split->ownerSignalsRead) {
+      SetPinSignal(frame, pinBase + ref.id, ref.which, part.m_parentRefIds[i], {}, ref.offset);
+    } else {
+      frame.waiting.Add(pinBase + ref.id, ref.which, part.m_parentRefs.NameOf(ref), ref.offset);
+    }
+  }
+}
+
+// Numbers the part's objects after this loader's, points them at this
+// store, its block types and its pool of pairs, and adds up the counts
+// kept for laying out the lists.
+void S::AdoptPartObjects(S& part, const Xdm_Block* standIn, Xdm_Block* owner) {
+  Xdm_ViewStore& from = *part.m_store;
+  const auto blockBase = static_cast<std::uint32_t>(m_store->m_blocks.Size());
+  const auto pinBase = static_cast<std::uint32_t>(m_store->m_pins.Size());
+  const auto signalBase = static_cast<std::uint32_t>(m_store->m_signals.Size());
+  const auto pairBase = static_cast<std::uint32_t>(m_store->m_pairs.size());
+  std::unordered_map<const Pds_PdlBlock*, Pds_PdlBlock*> types;
+  for (const auto& type : from.m_typeBlocks)
+    types.emplace(type.get(), TypeBlock(type->GetTypeName()));
+  for (std::size_t i = 0; i < from.m_blocks.Size(); ++i) {
+    Poll(i);
+    Xdm_BlockFields& f = A::F(*from.m_blocks.At(i));
+    f.bridgeId += blockBase;
+    f.store = m_store.get();
+    if (f.parent == standIn) f.parent = owner;
+    if (f.type != nullptr) f.type = types.at(f.type);
+    f.signals.first += signalBase;
+    f.pins.first += pinBase;
+  }
+  for (std::size_t i = 0; i < from.m_extras.Size(); ++i) {
+    Xdm_BlockExtra& extra = *from.m_extras.At(i);
+    extra.modes.first += pairBase;
+    A::UsageData(extra.usage).first += pairBase;
+    A::UsageInvalid(extra.usage).first += pairBase;
+    if (extra.hasUsage) A::UsageStore(extra.usage) = m_store.get();
+  }
+  for (std::size_t i = 0; i < from.m_pins.Size(); ++i) {
+    Poll(i);
+    Xdm_PinFields& f = A::F(*from.m_pins.At(i));
+    f.bridgeId += pinBase;
+    if (f.signal != kNone) f.signal += signalBase;
+    if (f.childSignal != kNone) f.childSignal += signalBase;
+  }
+  for (std::size_t i = 0; i < from.m_signals.Size(); ++i) {
+    Poll(i);
+    A::F(*from.m_signals.At(i)).bridgeId += signalBase;
+  }
+  m_store->m_pairs.insert(m_store->m_pairs.end(), from.m_pairs.begin(), from.m_pairs.end());
+  m_signalPins.insert(m_signalPins.end(), part.m_signalPins.begin(), part.m_signalPins.end());
+  m_signalNet.insert(m_signalNet.end(), part.m_signalNet.begin(), part.m_signalNet.end());
+  for (std::size_t i = 0; i < part.m_netSignals.size(); ++i)
+    m_netSignals[i] += part.m_netSignals[i];
+  for (std::uint32_t id : part.m_blocksWithModeDefs)
+    m_blocksWithModeDefs.push_back(id + blockBase);
+}
+
+// ---- the part's thread
+
+// The part reads the whole file's nets and device, and answers its
+// messages with the names of the blocks above it as they stand when it
+// starts (each block's name is read before its blocks, or after the part).
+S::Pds_PahJsonLoader(const S& whole, const Split& split, Pds_PahJsonReader::StopTest stop)
+    : m_in(whole.m_in.FileName(), stop, nullptr),
+      m_store(std::make_unique<Xdm_ViewStore>()),
+      m_net(std::make_unique<NetCtx>()) {
+  m_device = whole.m_device;
+  m_nets = &whole.m_netIndex;
+  m_netObjects = &whole.m_store->m_networks;
+  m_netsRead = m_deviceRead = true;
+  m_netSignals.assign(split.networks, 0);
+  std::vector<std::string> names = split.ancestors;
+  names.insert(names.end(), split.point.owners.begin(), split.point.owners.end());
+  XCad_CadBlock* above = nullptr;
+  for (const std::string& name : names) {
+    XCad_CadBlock* block = m_standIns.Create();
+    A::SetName(*block, m_store->m_strings.Copy(name));
+    A::F(*block).parent = above;
+    above = block;
+  }
+  m_partOwner = std::make_unique<BlockFrame>();
+  m_partOwner->Reset(above, nullptr);
+  m_partOwner->external = true;
+}
+
+void* S::RunPart(void* arg) {
+  Split& split = *static_cast<Split*>(arg);
+  t_abandon = &split.abandon;
+  try {
+    if (!Pds_PahJsonFindSplit(split.scan, split.point)) {
+      split.stage.store(Split::kNoPart, std::memory_order_release);
+      return nullptr;
+    }
+    split.stage.store(Split::kReading, std::memory_order_release);
+    split.part.reset(new S(*split.whole, split, &PartStopped));
+    split.part->ReadPart(split);
+  } catch (...) {
+    split.error = std::current_exception();
+    split.errorTime = 0;  // first: the part is lost
+    split.part.reset();
+  }
+  split.done.store(true, std::memory_order_release);
+  return nullptr;
+}
+
+// Reads the elements from the boundary to the array's end; a failure is
+// kept, with the time it counts from, for the loading thread to weigh.
+void S::ReadPart(Split& split) {
+  try {
+    m_in.SeekTo(split.point.at);
+    while (m_in.NextElement())
+      ReadBlock(m_partOwner.get(), split.point.depth);
+    m_partEnd = m_in.Tell() - 1;
+  } catch (const Pds_Exception&) {
+    if (split.abandon.load()) throw;
+    split.error = std::current_exception();
+    split.errorTime = m_resolving ? m_in.FailedAt() : m_in.Tell();
+    try {
+      ResolveDeferred();  // a pending lookup lies before the failure
+    } catch (const Pds_Exception&) {
+      split.error = std::current_exception();
+      split.errorTime = m_in.FailedAt();
+    }
+  }
+  ResolveParentRefs(split);
+}
+
+// Once the loading thread has published the owner's frame: the owner's
+// signals that the part's blocks name, up to the first unknown one.
+void S::ResolveParentRefs(Split& split) {
+  const BlockFrame* owner = nullptr;
+  while ((owner = split.owner.load(std::memory_order_acquire)) == nullptr) {
+    if (split.abandon.load()) throw Pds_Exception("Pds_PahJsonLoader", __LINE__, "part abandoned");
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  if (!split.ownerSignalsRead) return;
+  const Xdm_NameIndex& signals = owner->signals.Names();
+  m_parentRefIds.resize(m_parentRefs.items.size());
+  for (std::size_t i = 0; i < m_parentRefs.items.size(); ++i) {
+    const std::uint32_t id = IdIndex::IdOf(signals.Find(m_parentRefs.NameOf(m_parentRefs.items[i])));
+    if (id == IdIndex::kNone) {
+      split.firstUnknownRef = i;
+      return;
+    }
+    m_parentRefIds[i] = id;
+  }
+}

@@ -1,0 +1,304 @@
+#include "Pds_PahJsonSplit.h"
+
+#include <emmintrin.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+namespace {
+
+constexpr std::size_t kBuffer = std::size_t{1} << 20;
+constexpr std::size_t kBlock = 64;
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// One open object or array. Plain, so that the stack costs nothing per
+// object; a block's name is kept beside it (Scanner::m_names).
+struct Container {
+  std::uint64_t start = 0;
+  bool array = false;
+  bool blocks = false;     // an array of blocks
+  bool block = false;      // an object that is a block
+  bool expectKey = false;  // an object before a key
+  bool nameNext = false;   // the value read next is the block's "name"
+  bool blocksNext = false;
+  bool named = false;     // the block's name was read (in m_names)
+  bool nameKnown = true;  // false when the name holds an escape or was cut
+};
+
+// The bytes of a 64-byte block equal to `c`, one bit each.
+std::uint64_t Equal(const char* p, char c) {
+  const __m128i want = _mm_set1_epi8(c);
+  std::uint64_t bits = 0;
+  for (int i = 0; i < 4; ++i) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+    bits |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, want)))}
+            << (16 * i);
+  }
+  return bits;
+}
+
+// Each bit the parity of the bits up to it: 1 from an opening quote up to
+// the byte before its closing one.
+std::uint64_t PrefixXor(std::uint64_t bits) {
+  for (int shift = 1; shift < 64; shift *= 2)
+    bits ^= bits << shift;
+  return bits;
+}
+
+// Reads the structure of JSON text 64 bytes at a time: masks of quotes,
+// backslashes and the structural characters, the strings' extent from the
+// quotes, then one step per structural character outside strings and per
+// opening quote.
+class Scanner {
+ public:
+  Scanner(const Pds_PahJsonSplitScan& scan, Pds_PahJsonSplitPoint& point)
+      : m_scan(scan), m_point(point) {}
+  bool Run();
+
+ private:
+  enum Outcome { kGoOn, kFound, kGiveUp };
+  Outcome ScanBlock(const char* p, std::size_t bytes, std::uint64_t at);
+  std::uint64_t Escaped(std::uint64_t backslashes);
+  Outcome Event(const char* p, std::uint64_t at);
+  void String(const char* quote);
+  void Push(bool array, std::uint64_t at);
+  Outcome Boundary(std::uint64_t at);
+  void Arm();
+  Outcome Pick(std::size_t level, std::uint64_t at);
+  Outcome PickAtWindowEnd();
+
+  const Pds_PahJsonSplitScan& m_scan;
+  Pds_PahJsonSplitPoint& m_point;
+  std::vector<char> m_buffer;
+  const char* m_end = nullptr;  // of the bytes read into m_buffer
+  bool m_inString = false;      // at the end of the block scanned last
+  bool m_escapeNext = false;    // its last byte was an escaping backslash
+  bool m_boundaryNext = false;  // the next event starts an element of blocks
+  // How deep the scan is inside containers that hold no blocks (which are
+  // not on the stack).
+  std::uint32_t m_plainDepth = 0;
+  std::vector<Container> m_stack;
+  std::vector<std::string> m_names;  // per stack level: a block's name
+  // From the target on: how shallow the stack has been since, and each
+  // level's first boundary.
+  bool m_armed = false;
+  std::size_t m_lowest = 0;
+  std::vector<std::uint64_t> m_first;  // per stack level; 0: none yet
+};
+
+bool Scanner::Run() {
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(m_scan.fileName.c_str(), "rb"));
+  if (!file || fseeko(file.get(), static_cast<off_t>(m_scan.array), SEEK_SET) != 0) return false;
+  m_buffer.assign(kBuffer + kBlock, ' ');
+  m_stack.reserve(64);
+  std::uint64_t offset = m_scan.array;
+  for (;;) {
+    if (m_scan.stop != nullptr && m_scan.stop()) return false;
+    const std::size_t got = std::fread(m_buffer.data(), 1, kBuffer, file.get());
+    if (got == 0) return false;
+    m_end = m_buffer.data() + got;
+    std::memset(m_buffer.data() + got, ' ', kBlock);
+    for (std::size_t i = 0; i < got; i += kBlock) {
+      const Outcome outcome = ScanBlock(m_buffer.data() + i, std::min(kBlock, got - i), offset + i);
+      if (outcome != kGoOn) return outcome == kFound;
+    }
+    offset += got;
+  }
+}
+
+// The bytes a backslash escapes (one that is not itself escaped).
+std::uint64_t Scanner::Escaped(std::uint64_t backslashes) {
+  std::uint64_t escaped = 0;
+  if (m_escapeNext) {
+    escaped = 1;
+    backslashes &= ~std::uint64_t{1};
+  }
+  m_escapeNext = false;
+  while (backslashes != 0) {
+    const int i = __builtin_ctzll(backslashes);
+    if (i == 63) {
+      m_escapeNext = true;
+      break;
+    }
+    escaped |= std::uint64_t{1} << (i + 1);
+    backslashes &= ~(std::uint64_t{3} << i);
+  }
+  return escaped;
+}
+
+Scanner::Outcome Scanner::ScanBlock(const char* p, std::size_t bytes, std::uint64_t at) {
+  const std::uint64_t backslashes = Equal(p, '\\');
+  std::uint64_t quotes = Equal(p, '"');
+  if (backslashes != 0 || m_escapeNext) quotes &= ~Escaped(backslashes);
+  std::uint64_t inString = PrefixXor(quotes);
+  if (m_inString) inString = ~inString;
+  m_inString = (inString >> 63) != 0;
+  const std::uint64_t opens = (Equal(p, '{') | Equal(p, '[')) & ~inString;
+  const std::uint64_t brackets = opens | ((Equal(p, '}') | Equal(p, ']')) & ~inString);
+  const std::uint64_t others = ((Equal(p, ',') | Equal(p, ':')) & ~inString) | (quotes & inString);
+  std::uint64_t left = bytes < kBlock ? (std::uint64_t{1} << bytes) - 1 : ~std::uint64_t{0};
+  for (;;) {
+    // Inside a pin, a signal or anything else that holds no blocks, only
+    // the brackets are counted, to find its end.
+    for (std::uint64_t b = brackets & left; m_plainDepth > 0; b &= b - 1) {
+      if (b == 0) return kGoOn;
+      const int i = __builtin_ctzll(b);
+      m_plainDepth += (opens >> i) & 1 ? 1 : -1;
+      left = i == 63 ? 0 : ~std::uint64_t{0} << (i + 1);
+    }
+    const std::uint64_t events = (brackets | others) & left;
+    if (events == 0) return kGoOn;
+    const int i = __builtin_ctzll(events);
+    left = i == 63 ? 0 : ~std::uint64_t{0} << (i + 1);
+    if (const Outcome outcome = Event(p + i, at + static_cast<std::uint64_t>(i)); outcome != kGoOn) {
+      return outcome;
+    }
+  }
+}
+
+// A structural character outside strings, or an opening quote.
+Scanner::Outcome Scanner::Event(const char* p, std::uint64_t at) {
+  if (m_boundaryNext) {
+    m_boundaryNext = false;
+    if (const Outcome outcome = Boundary(at); outcome != kGoOn) return outcome;
+  }
+  if (!m_armed && at >= m_scan.target && !m_stack.empty()) Arm();
+  if (m_armed && at >= m_scan.target + m_scan.window) {
+    if (const Outcome outcome = PickAtWindowEnd(); outcome != kGoOn) return outcome;
+  }
+  const char c = *p;
+  if (c == '{' || c == '[') {
+    Push(c == '[', at);
+    return kGoOn;
+  }
+  if (m_stack.empty()) return kGiveUp;
+  Container& top = m_stack.back();
+  switch (c) {
+    case '"':
+      if (top.block) String(p);
+      return kGoOn;
+    case '}':
+    case ']':
+      m_stack.pop_back();
+      if (m_stack.empty()) return kGiveUp;  // the scanned array ended
+      if (m_armed && m_stack.size() < m_lowest) m_lowest = m_stack.size();
+      return kGoOn;
+    case ',':
+      if (top.array) {
+        m_boundaryNext = top.blocks;
+      } else {
+        top.expectKey = true;
+        top.nameNext = top.blocksNext = false;
+      }
+      return kGoOn;
+    default:  // ':'
+      top.expectKey = false;
+      return kGoOn;
+  }
+}
+
+// In a block: a key, which tells whether the value after it is the block's
+// name or its blocks; or a value, the name when it is one. A string cut by
+// the buffer's end counts as neither.
+void Scanner::String(const char* quote) {
+  Container& top = m_stack.back();
+  if (!top.expectKey && !top.nameNext) return;
+  bool escaped = false;
+  const char* q = quote + 1;
+  while (q < m_end && *q != '"') {
+    if (*q == '\\') {
+      escaped = true;
+      ++q;
+    }
+    ++q;
+  }
+  const bool whole = q < m_end && !escaped;
+  const std::string_view text(quote + 1, static_cast<std::size_t>(std::min(q, m_end) - quote - 1));
+  if (top.expectKey) {
+    top.nameNext = whole && text == "name";
+    top.blocksNext = whole && text == "blocks";
+    return;
+  }
+  const std::size_t level = m_stack.size() - 1;
+  if (m_names.size() <= level) m_names.resize(level + 1);
+  m_names[level].assign(text);
+  top.named = true;
+  top.nameKnown = whole;
+  top.nameNext = false;
+}
+
+void Scanner::Push(bool array, std::uint64_t at) {
+  bool blocks = array;  // the scanned array, first
+  bool block = false;
+  if (!m_stack.empty()) {
+    Container& parent = m_stack.back();
+    blocks = array && parent.block && parent.blocksNext;
+    block = !array && parent.array && parent.blocks;
+    parent.nameNext = parent.blocksNext = false;
+  }
+  // Filled in place: a copy built on the stack would be read back before
+  // its parts were stored.
+  if (!blocks && !block) {
+    m_plainDepth = 1;
+    return;
+  }
+  Container& next = m_stack.emplace_back();
+  next.start = at;
+  next.array = array;
+  next.blocks = blocks;
+  next.block = block;
+  next.expectKey = !array;
+}
+
+void Scanner::Arm() {
+  m_armed = true;
+  m_lowest = m_stack.size();
+  m_first.assign(m_stack.size(), 0);
+}
+
+Scanner::Outcome Scanner::Boundary(std::uint64_t at) {
+  if (!m_armed) return kGoOn;
+  const std::size_t level = m_stack.size() - 1;
+  if (level >= m_lowest) return kGoOn;  // opened after the target
+  if (m_first[level] == 0) m_first[level] = at;
+  // The shallowest level still open takes the first boundary it gets.
+  for (std::size_t k = 0; k < level; ++k) {
+    if (m_stack[k].blocks) return kGoOn;
+  }
+  return Pick(level, at);
+}
+
+Scanner::Outcome Scanner::PickAtWindowEnd() {
+  for (std::size_t k = 0; k < m_lowest && k < m_first.size(); ++k) {
+    if (m_stack[k].blocks && m_first[k] != 0) return Pick(k, m_first[k]);
+  }
+  return kGoOn;  // no boundary yet: the first one to come is taken
+}
+
+Scanner::Outcome Scanner::Pick(std::size_t level, std::uint64_t at) {
+  m_point.array = m_stack[level].start;
+  m_point.at = at;
+  m_point.depth = m_scan.depth;
+  m_point.owners.clear();
+  for (std::size_t k = 1; k <= level; ++k) {
+    const Container& c = m_stack[k];
+    if (c.block) {
+      if (!c.nameKnown) return kGiveUp;
+      m_point.owners.push_back(c.named ? m_names[k] : std::string());
+    }
+    if (c.blocks) ++m_point.depth;
+  }
+  return kFound;
+}
+
+}  // namespace
+
+bool Pds_PahJsonFindSplit(const Pds_PahJsonSplitScan& scan, Pds_PahJsonSplitPoint& point) {
+  return Scanner(scan, point).Run();
+}

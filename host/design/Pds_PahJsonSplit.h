@@ -1,0 +1,47 @@
+// Pds_PahJsonSplit: where a second thread can take over reading a design
+// file (internal to the design loader).
+//
+// A large design file is mostly blocks, nested in the "blocks" arrays of
+// their parents. The loading thread reads it from the start; a second
+// thread scans its structure from the top block's "blocks" array on,
+// building nothing (several times faster than reading), to a target past
+// the middle. There it picks a boundary between two elements of the
+// shallowest array of blocks that is open at the target and still goes on
+// a good way after it, then reads the elements from that boundary to the
+// end of their array while the loading thread reads up to the boundary
+// (Pds_PahJsonLoader's parallel part).
+//
+// The scan checks nothing: it only has to be right for a well-formed file.
+// The loading thread takes over the second thread's work only when it
+// reaches the boundary itself, as an element boundary of the same array,
+// so a file that is not what the scan took it for is read by one thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct Pds_PahJsonSplitPoint {
+  std::uint64_t array = 0;  // offset of the '[' of the array split
+  std::uint64_t at = 0;     // offset of the first element the second thread reads
+  std::uint32_t depth = 0;  // the depth of that array's blocks (the top's children are 1)
+  // The blocks between the scanned array's owner and the split array's
+  // owner, outermost first, the split array's owner last: each one's name
+  // as read before its "blocks" (empty when it comes after them).
+  std::vector<std::string> owners;
+};
+
+struct Pds_PahJsonSplitScan {
+  std::string fileName;
+  std::uint64_t array = 0;  // offset of the '[' of the top's "blocks"
+  std::uint32_t depth = 1;  // the depth of its blocks
+  std::uint64_t target = 0;
+  // How far past the target a boundary of the shallowest array may lie;
+  // a deeper array is split when none does.
+  std::uint64_t window = 0;
+  bool (*stop)() = nullptr;  // asked every buffer; true ends the scan
+};
+
+// False when no boundary fits (or the file cannot be read, or the scan
+// was stopped).
+bool Pds_PahJsonFindSplit(const Pds_PahJsonSplitScan& scan, Pds_PahJsonSplitPoint& point);
