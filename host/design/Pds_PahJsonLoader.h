@@ -75,7 +75,8 @@ class Pds_PahJsonLoader {
   static void SetSplitMinimum(std::uint64_t bytes);
   static std::uint64_t SplitMinimum();
   static constexpr std::uint64_t kSplitMinimum = std::uint64_t{16} << 20;
-  // How many loads in this process took a second thread's part over.
+  // How many loads in this process reached the part a second thread read
+  // (and took it over, or failed for an error in it).
   static std::uint64_t SplitCount();
   const Pds_PahFaults& Faults() const { return m_faults; }
   // Asks the stop test every kPollEvery steps of a long loop.

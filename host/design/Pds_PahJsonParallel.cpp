@@ -177,11 +177,11 @@ bool S::JoinSplit(BlockFrame& frame) {
     m_split.reset();
     return false;
   }
+  g_splits.fetch_add(1);
   CheckPart(*split.part, frame);
   AdoptPart(*split.part, frame);
   m_in.SeekTo(split.part->m_partEnd);
   m_split.reset();
-  g_splits.fetch_add(1);
   return true;
 }
 
