@@ -218,6 +218,7 @@ class Pds_PahJsonLoader {
   void ReadBlockList(BlockFrame& frame, std::uint32_t depth);
   void OfferSplit(std::uint64_t array, std::uint32_t depth);
   bool PublishOwner(BlockFrame& frame, std::uint32_t depth);
+  void AwaitSplitPoint();
   bool JoinSplit(BlockFrame& frame);
   void CheckPart(const Pds_PahJsonLoader& part, BlockFrame& frame);
   void AdoptPart(Pds_PahJsonLoader& part, BlockFrame& frame);

@@ -44,9 +44,15 @@ std::atomic<std::uint64_t> g_splits{0};
 
 }  // namespace
 
-void S::SetSplitMinimum(std::uint64_t bytes) { g_minimum.store(bytes); }
-std::uint64_t S::SplitMinimum() { return g_minimum.load(); }
-std::uint64_t S::SplitCount() { return g_splits.load(); }
+void S::SetSplitMinimum(std::uint64_t bytes) {
+  g_minimum.store(bytes);
+}
+std::uint64_t S::SplitMinimum() {
+  return g_minimum.load();
+}
+std::uint64_t S::SplitCount() {
+  return g_splits.load();
+}
 
 // What the two threads share. The loading thread writes the fields above
 // `stage` before starting the part's thread; the part's thread writes
@@ -82,12 +88,16 @@ struct S::Split {
   std::unique_ptr<Port_ThrThread> thread;
 };
 
-void S::SplitEnd::operator()(Split* split) const { delete split; }
+void S::SplitEnd::operator()(Split* split) const {
+  delete split;
+}
 
 namespace {
 
 thread_local const std::atomic<bool>* t_abandon = nullptr;
-bool PartStopped() { return t_abandon != nullptr && t_abandon->load(std::memory_order_relaxed); }
+bool PartStopped() {
+  return t_abandon != nullptr && t_abandon->load(std::memory_order_relaxed);
+}
 
 }  // namespace
 
@@ -98,17 +108,32 @@ void S::ReadBlockList(BlockFrame& frame, std::uint32_t depth) {
   const std::uint64_t array = m_in.BeginArray("'blocks'");
   if (!m_splitOffered) OfferSplit(array, depth + 1);
   while (m_in.NextElement()) {
+    if (m_split) AwaitSplitPoint();
     if (m_split && m_split->stage.load(std::memory_order_acquire) == Split::kReading &&
         m_split->point.array == array &&
         (m_split->owner.load(std::memory_order_relaxed) != nullptr || PublishOwner(frame, depth))) {
       const std::uint64_t at = m_in.Tell();
       if (at == m_split->point.at && JoinSplit(frame)) continue;  // at the array's end
-      if (at > m_split->point.at) m_split.reset();  // not a boundary of this array
+      if (at > m_split->point.at) m_split.reset();                // not a boundary of this array
     }
     ReadBlock(&frame, depth + 1);
   }
   // The part may read this frame: it ends here.
   if (m_split && m_split->owner.load(std::memory_order_relaxed) == &frame) m_split.reset();
+}
+
+// Past the scan's target, the boundary the part's thread picks may come
+// at any element: the loading thread does not go on before it knows it
+// (the scan is far quicker than the read, so this is seldom a wait).
+void S::AwaitSplitPoint() {
+  Split& split = *m_split;
+  if (m_in.Tell() < split.scan.target) return;
+  int stage = Split::kScanning;
+  while ((stage = split.stage.load(std::memory_order_acquire)) == Split::kScanning) {
+    m_in.PollStop();
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+  if (stage == Split::kNoPart) m_split.reset();
 }
 
 // Gives the part the frame of the owner of its array, once the array
@@ -323,9 +348,11 @@ void* S::RunPart(void* arg) {
     split.part.reset(new S(*split.whole, split, &PartStopped));
     split.part->ReadPart(split);
   } catch (...) {
+    // The part is lost: the loading thread reads it.
     split.error = std::current_exception();
-    split.errorTime = 0;  // first: the part is lost
     split.part.reset();
+    int scanning = Split::kScanning;
+    split.stage.compare_exchange_strong(scanning, Split::kNoPart, std::memory_order_release);
   }
   split.done.store(true, std::memory_order_release);
   return nullptr;
@@ -365,7 +392,8 @@ void S::ResolveParentRefs(Split& split) {
   const Xdm_NameIndex& signals = owner->signals.Names();
   m_parentRefIds.resize(m_parentRefs.items.size());
   for (std::size_t i = 0; i < m_parentRefs.items.size(); ++i) {
-    const std::uint32_t id = IdIndex::IdOf(signals.Find(m_parentRefs.NameOf(m_parentRefs.items[i])));
+    const std::uint32_t id =
+        IdIndex::IdOf(signals.Find(m_parentRefs.NameOf(m_parentRefs.items[i])));
     if (id == IdIndex::kNone) {
       split.firstUnknownRef = i;
       return;

@@ -37,8 +37,9 @@ std::uint64_t Equal(const char* p, char c) {
   std::uint64_t bits = 0;
   for (int i = 0; i < 4; ++i) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-    bits |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, want)))}
-            << (16 * i);
+    bits |=
+        std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, want)))}
+        << (16 * i);
   }
   return bits;
 }
@@ -156,7 +157,8 @@ Scanner::Outcome Scanner::ScanBlock(const char* p, std::size_t bytes, std::uint6
     if (events == 0) return kGoOn;
     const int i = __builtin_ctzll(events);
     left = i == 63 ? 0 : ~std::uint64_t{0} << (i + 1);
-    if (const Outcome outcome = Event(p + i, at + static_cast<std::uint64_t>(i)); outcome != kGoOn) {
+    if (const Outcome outcome = Event(p + i, at + static_cast<std::uint64_t>(i));
+        outcome != kGoOn) {
       return outcome;
     }
   }

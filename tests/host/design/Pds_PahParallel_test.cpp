@@ -1,0 +1,242 @@
+// Reading a design file on two threads: the scan that picks where the
+// second thread starts, and loads that must describe exactly as loads on
+// one thread do, whatever the design, a cancel or a thread that cannot be
+// had.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "DesignTestSupport.h"
+#include "NcdGen.h"
+#include "Pds_Exception.h"
+#include "Pds_PahJsonLoader.h"
+#include "Pds_PahJsonSplit.h"
+#include "Port_Thr.h"
+#include "ViewDescription.h"
+
+namespace {
+
+using design_test::TempDir;
+constexpr std::uint64_t kOneThread = std::numeric_limits<std::uint64_t>::max();
+
+// Sets the split minimum for a test and puts the default back.
+class SplitMinimum {
+ public:
+  explicit SplitMinimum(std::uint64_t bytes) { Pds_PahJsonLoader::SetSplitMinimum(bytes); }
+  ~SplitMinimum() { Pds_PahJsonLoader::SetSplitMinimum(Pds_PahJsonLoader::kSplitMinimum); }
+};
+
+std::string Describe(const std::string& path, std::uint64_t minimum) {
+  const SplitMinimum split(minimum);
+  const design_test::Loaded loaded = design_test::Load(path);
+  return DescribeView(*loaded.cad());
+}
+
+// ---- the scan
+
+struct ScanCase {
+  const char* name;
+  std::string text;  // from the '[' of the top's blocks on
+  double target;     // as a fraction of the text
+  bool found;
+  std::string at;  // the text the chosen element starts with
+  std::uint32_t depth;
+  std::vector<std::string> owners;
+};
+
+std::string Blocks(int count, const std::string& prefix, const std::string& inside = "") {
+  std::string text = "[";
+  for (int i = 0; i < count; ++i) {
+    text += (i ? ",\n" : "") + std::string("{\"name\":\"") + prefix + std::to_string(i) +
+            "\",\"level\":1,\"pins\":[{\"name\":\"P\",\"signal\":\"s\"}]" + inside + "}";
+  }
+  return text + "]";
+}
+
+std::vector<ScanCase> ScanCases() {
+  const std::string tricky =
+      "{\"name\":\"x\",\"config\":\"[{\\\"]},\",\"pins\":[{\"name\":\"]}[{\"}]}";
+  const std::string big = "{\"name\":\"big\",\"level\":1,\"blocks\":" + Blocks(400, "c") + "}";
+  return {
+      {"FlatArraySplitsAtItsOwnLevel", Blocks(200, "b"), 0.5, true, "{\"name\":\"b", 1, {}},
+      {"BracketsAndQuotesInStringsAreText",
+       "[" + tricky + "," + tricky + "," + tricky + "]",
+       0.4,
+       true,
+       "{\"name\":\"x",
+       1,
+       {}},
+      {"OneLargeChildIsSplitInside",
+       "[{\"name\":\"a\",\"level\":1}," + big + "]",
+       0.5,
+       true,
+       "{\"name\":\"c",
+       2,
+       {"big"}},
+      {"AnEscapedOwnerNameGivesUp",
+       "[{\"name\":\"a\\u0062\",\"level\":1,\"blocks\":" + Blocks(400, "c") + "}]",
+       0.5,
+       false,
+       "",
+       0,
+       {}},
+      {"TheArrayEndsBeforeTheTarget",
+       Blocks(3, "b") + std::string(4000, ' '),
+       0.9,
+       false,
+       "",
+       0,
+       {}},
+  };
+}
+
+class Scan : public ::testing::TestWithParam<ScanCase> {};
+
+TEST_P(Scan, PicksTheBoundary) {
+  const ScanCase& c = GetParam();
+  TempDir dir;
+  const std::string head = "{\"top\":{\"name\":\"t\",\"blocks\":";
+  const std::string path = dir.Write("scan.json", head + c.text + "}}");
+  Pds_PahJsonSplitScan scan;
+  scan.fileName = path;
+  scan.array = head.size();
+  scan.target = scan.array + static_cast<std::uint64_t>(c.target * c.text.size());
+  scan.window = c.text.size() / 8;
+  Pds_PahJsonSplitPoint point;
+  ASSERT_EQ(Pds_PahJsonFindSplit(scan, point), c.found);
+  if (!c.found) return;
+  const std::string file = head + c.text;
+  EXPECT_GE(point.at, scan.target);
+  EXPECT_EQ(file.substr(point.at, c.at.size()), c.at) << file.substr(point.at, 40);
+  EXPECT_EQ(file[point.array], '[');
+  EXPECT_EQ(point.depth, c.depth);
+  EXPECT_EQ(point.owners, c.owners);
+}
+
+INSTANTIATE_TEST_SUITE_P(ParallelLoad, Scan, ::testing::ValuesIn(ScanCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- whole loads
+
+struct Design {
+  std::string label;
+  std::string path;
+  bool splits;  // read on two threads
+};
+
+std::string Gunzip(const std::string& path) {
+  gzFile in = gzopen(path.c_str(), "rb");
+  std::string text;
+  char buffer[1 << 16];
+  for (int got; in && (got = gzread(in, buffer, sizeof buffer)) > 0;)
+    text.append(buffer, static_cast<std::size_t>(got));
+  if (in) gzclose(in);
+  return text;
+}
+
+// Generated designs of several sizes, the imported examples (unpacked: a
+// compressed file is read on one thread), the demo and the test designs.
+std::vector<Design> Designs(const TempDir& dir) {
+  std::vector<Design> designs;
+  for (const NcdGen::Options options : {NcdGen::Options{200, 4}, NcdGen::Options{700, 5},
+                                        NcdGen::Options{4000, 6}, NcdGen::Options{15000, 7}}) {
+    std::ostringstream out;
+    NcdGen::WriteDesign(options, out);
+    const std::string name = "gen" + std::to_string(options.blocks) + ".json";
+    designs.push_back({name, dir.Write(name, out.str()), options.blocks >= 700});
+  }
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::string(NCD_EXAMPLES) + "/ice40")) {
+    const std::string name = entry.path().filename().string();
+    if (!name.ends_with(".ncd.json.gz")) continue;
+    designs.push_back(
+        {name, dir.Write(name.substr(0, name.size() - 3), Gunzip(entry.path())), true});
+  }
+  designs.push_back({"demo", design_test::DemoPath(), true});
+  for (const auto& [name, splits] : {std::pair{"blocks.ncd.json", true},
+                                     {"tiny.ncd.json", false},
+                                     {"tiny_reordered.ncd.json", false},
+                                     {"format_cases.ncd.json", true},
+                                     {"io_reject.ncd.json", false}}) {
+    designs.push_back({name, design_test::DataPath(name), splits});
+  }
+  return designs;
+}
+
+// Every design describes alike on one thread and on two; most are read on
+// two (a part needs a boundary a little past the middle of an array of
+// blocks).
+TEST(ParallelLoad, DescribesAsOneThread) {
+  TempDir dir;
+  for (const Design& design : Designs(dir)) {
+    SCOPED_TRACE(design.label);
+    const std::string one = Describe(design.path, kOneThread);
+    const std::uint64_t before = Pds_PahJsonLoader::SplitCount();
+    const std::string two = Describe(design.path, 0);
+    const bool wasSplit = Pds_PahJsonLoader::SplitCount() > before;
+    EXPECT_EQ(one, two);
+    EXPECT_EQ(wasSplit, design.splits);
+  }
+}
+
+// A thread that cannot be started, or a part that cannot be read, leaves
+// the loading thread to read it all: the same view.
+TEST(ParallelLoad, WithoutASecondThreadOneReadsItAll) {
+  TempDir dir;
+  std::ostringstream out;
+  NcdGen::WriteDesign(NcdGen::Options{3000, 8}, out);
+  const std::string path = dir.Write("gen.json", out.str());
+  const std::string one = Describe(path, kOneThread);
+  const std::uint64_t before = Pds_PahJsonLoader::SplitCount();
+  Port_ThrFault::Fail(Port_ThrFault::Op::Create, Port_ThrException::CreateFailed);
+  EXPECT_EQ(Describe(path, 0), one);
+  Port_ThrFault::Disarm();
+  EXPECT_EQ(Pds_PahJsonLoader::SplitCount(), before);
+}
+
+// A cancel at any point of a load on two threads ends it as a cancel does
+// on one, the part's thread stopped and joined (the sanitizer builds see
+// to what it leaves).
+std::atomic<int> g_pollsLeft{0};
+bool StopAfterPolls() {
+  return g_pollsLeft.fetch_sub(1) <= 0;
+}
+
+TEST(ParallelLoad, CancelAtAnyPointStopsBothThreads) {
+  TempDir dir;
+  std::ostringstream out;
+  NcdGen::WriteDesign(NcdGen::Options{3000, 9}, out);
+  const std::string path = dir.Write("gen.json", out.str());
+  const SplitMinimum split(0);
+  int polls = 0;
+  {
+    g_pollsLeft = std::numeric_limits<int>::max();
+    Pds_PahJsonLoader loader(path, &StopAfterPolls);
+    ASSERT_NE(loader.Load(), nullptr);
+    polls = std::numeric_limits<int>::max() - g_pollsLeft;
+  }
+  ASSERT_GT(polls, 10);
+  // The wait for the part asks too, as often as the wait lasts: a cancel
+  // late in the count may come after the load.
+  for (int at = 0; at < polls; at += std::max(1, polls / 25)) {
+    SCOPED_TRACE(at);
+    g_pollsLeft = at;
+    Pds_PahJsonLoader loader(path, &StopAfterPolls);
+    try {
+      loader.Load();
+      EXPECT_GT(at, polls / 2) << "not cancelled";
+    } catch (const Pds_Exception& e) {
+      EXPECT_EQ(std::string(e.what()), path + ": reading cancelled");
+    }
+  }
+}
+
+}  // namespace
