@@ -19,6 +19,7 @@
 #include <cstring>
 #include <exception>
 #include <limits>
+#include <new>
 #include <thread>
 #include <unordered_map>
 
@@ -113,8 +114,9 @@ void S::ReadBlockList(BlockFrame& frame, std::uint32_t depth) {
         m_split->point.array == array &&
         (m_split->owner.load(std::memory_order_relaxed) != nullptr || PublishOwner(frame, depth))) {
       const std::uint64_t at = m_in.Tell();
-      if (at == m_split->point.at && JoinSplit(frame)) continue;  // at the array's end
-      if (at > m_split->point.at) m_split.reset();                // not a boundary of this array
+      const std::uint64_t splitAt = m_split->point.at;
+      if (at == splitAt && JoinSplit(frame)) continue;  // at the array's end
+      if (at > splitAt) m_split.reset();  // not a boundary of this array (or the part was lost)
     }
     ReadBlock(&frame, depth + 1);
   }
@@ -182,6 +184,8 @@ void S::OfferSplit(std::uint64_t array, std::uint32_t depth) {
     split->thread = std::make_unique<Port_ThrThread>(&S::RunPart, split.get());
   } catch (Port_ThrException::Exception) {
     return;  // one thread reads it all
+  } catch (const std::bad_alloc&) {
+    return;
   }
   m_split.reset(split.release());
 }

@@ -4,6 +4,9 @@
 // cause is one line of bounded length. Anything else (another exception, a
 // malformed message, an inconsistent view, a sanitizer report) is a finding.
 //
+// Each input is loaded twice, on one thread and on two (the second thread
+// reading a part wherever the file allows one): both must answer alike.
+//
 // The input goes through a file, as designs do: the loader reads files.
 // The file's "faults" hooks that the public loader plays (a delay, a chosen
 // exception) are not played here.
@@ -14,12 +17,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <string>
 
 #include "FuzzWalk.h"
 #include "Pds_Exception.h"
 #include "Pds_PahJsonLoader.h"
+#include "ViewDescription.h"
 #include "XCad_CadModel.h"
 #include "XCad_CadView.h"
 #include "Xdm_ViewStore.h"
@@ -59,8 +64,33 @@ void CheckRefusal(const std::string& message) {
     FuzzCheck(static_cast<unsigned char>(c) >= 0x20, message);
 }
 
+// What a load answers: the refusal, or the view's description.
+struct Outcome {
+  std::string refusal;
+  std::string view;
+};
+
+// Loads on one thread, or on two wherever the file allows (a part from the
+// first array of blocks on); checks the view's answers.
+Outcome Load(const std::string& path, bool twoThreads) {
+  Pds_PahJsonLoader::SetSplitMinimum(twoThreads ? 0 : std::numeric_limits<std::uint64_t>::max());
+  std::unique_ptr<Xdm_ViewStore> store;
+  try {
+    Pds_PahJsonLoader loader(path);
+    store = loader.Load();
+  } catch (const Pds_Exception& e) {
+    CheckRefusal(e.what());
+    return {e.what(), {}};
+  }
+  XCad_CadModel model(path.c_str(), "fuzz", store->m_partName.c_str());
+  Xdm_Access::Adopt(*model.GetView(), std::move(store));
+  if (twoThreads) FuzzWalk(*model.GetView());
+  return {{}, DescribeView(*model.GetView())};
+}
+
 }  // namespace
 
+// Both loads answer alike: the same refusal, or views that describe alike.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string& path = InputPath();
   std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -68,16 +98,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::perror(path.c_str());
     std::abort();
   }
-  std::unique_ptr<Xdm_ViewStore> store;
-  try {
-    Pds_PahJsonLoader loader(path);
-    store = loader.Load();
-  } catch (const Pds_Exception& e) {
-    CheckRefusal(e.what());
-    return 0;
-  }
-  XCad_CadModel model(path.c_str(), "fuzz", store->m_partName.c_str());
-  Xdm_Access::Adopt(*model.GetView(), std::move(store));
-  FuzzWalk(*model.GetView());
+  const Outcome one = Load(path, false);
+  const Outcome two = Load(path, true);
+  FuzzCheck(one.refusal == two.refusal, "one thread: " + one.refusal + "\ntwo: " + two.refusal);
+  FuzzCheck(one.view == two.view, "the view read on two threads differs");
   return 0;
 }

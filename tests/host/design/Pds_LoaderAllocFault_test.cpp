@@ -15,6 +15,7 @@
 #include "AllocFault.h"
 #include "DesignTestSupport.h"
 #include "Pds_Exception.h"
+#include "Pds_PahJsonLoader.h"
 #include "Pds_PahSnapshotCache.h"
 
 namespace {
@@ -103,6 +104,16 @@ void EveryAllocationFailsInTurn(const std::string& path) {
 }
 
 TEST(LoaderAllocFault, DemoDesign) { EveryAllocationFailsInTurn(DemoPath()); }
+
+// On two threads: a failure on the part's thread costs the part (the
+// loading thread reads it), one on the loading thread the load.
+TEST(LoaderAllocFault, DemoOnTwoThreads) {
+  const std::uint64_t before = Pds_PahJsonLoader::SplitCount();
+  Pds_PahJsonLoader::SetSplitMinimum(0);
+  EveryAllocationFailsInTurn(DemoPath());
+  Pds_PahJsonLoader::SetSplitMinimum(Pds_PahJsonLoader::kSplitMinimum);
+  EXPECT_GT(Pds_PahJsonLoader::SplitCount() - before, 100u);
+}
 
 // Snapshots in a folder of their own, for the rest of the program.
 class SnapshotsOn : public ::testing::Test {
