@@ -20,6 +20,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -28,6 +29,7 @@
 #include "BenchDesigns.h"
 #include "NcdGen.h"
 #include "Pds_PahDesignLoader.h"
+#include "Pds_PahJsonLoader.h"
 #include "Pds_PahSnapshotCache.h"
 #include "XCad_CadModel.h"
 #include "Xdm_Txn.h"
@@ -213,8 +215,10 @@ LoadReport LoadHereAndHold(const std::string& path, int ready, int release) {
 
 // Loads in a child process so that its peak resident size (ru_maxrss from
 // wait4) belongs to this one load alone.
-// `cache` is the child's NCD_CACHE ("off" parses).
-LoadReport LoadInChild(const std::string& path, double& peakMb, const char* cache = "off") {
+// `cache` is the child's NCD_CACHE ("off" parses); `oneThread` keeps the
+// parse on one thread.
+LoadReport LoadInChild(const std::string& path, double& peakMb, const char* cache = "off",
+                       bool oneThread = false) {
   LoadReport r;
   int fds[2];
   pid_t pid = ::pipe(fds) == 0 ? ::fork() : -1;
@@ -226,6 +230,7 @@ LoadReport LoadInChild(const std::string& path, double& peakMb, const char* cach
   if (pid == 0) {
     ::close(fds[0]);
     ::setenv("NCD_CACHE", cache, 1);
+    if (oneThread) Pds_PahJsonLoader::SetSplitMinimum(std::numeric_limits<std::uint64_t>::max());
     LoadReport mine = LoadHere(path);
     ssize_t written = ::write(fds[1], &mine, sizeof mine);
     ::_exit(written == static_cast<ssize_t>(sizeof mine) ? 0 : 1);
@@ -316,7 +321,7 @@ void BenchParse(benchmark::State& state, uint64_t blocks, ParseFn parse, bool ba
 
 // `ratio` compares wall times, `cpu_ratio` CPU times (the CPU column of a
 // load row is the parent's, waiting; `load_cpu_s` is the child's).
-void BenchLoad(benchmark::State& state, uint64_t blocks) {
+void BenchLoad(benchmark::State& state, uint64_t blocks, bool oneThread) {
   std::string error;
   std::string path = DesignPath(blocks, error);
   if (path.empty()) return state.SkipWithError(error.c_str());
@@ -324,7 +329,7 @@ void BenchLoad(benchmark::State& state, uint64_t blocks) {
   LoadReport r;
   for (auto _ : state) {
     double peak = 0;
-    r = LoadInChild(path, peak);
+    r = LoadInChild(path, peak, "off", oneThread);
     if (r.error[0]) return state.SkipWithError(r.error);
     state.SetIterationTime(r.loadSeconds);
     peakMb = std::max(peakMb, peak);
@@ -477,10 +482,13 @@ void Register(uint64_t blocks, const std::string& tag) {
       ->UseManualTime()
       ->Unit(benchmark::kMillisecond);
   parse("parse_nlohmann_sax", ParseNlohmann, false);
-  benchmark::RegisterBenchmark(("load/" + tag).c_str(), BenchLoad, blocks)
-      ->Iterations(runs)
-      ->UseManualTime()
-      ->Unit(benchmark::kMillisecond);
+  for (const bool oneThread : {true, false}) {
+    benchmark::RegisterBenchmark(((oneThread ? "load_one_thread/" : "load/") + tag).c_str(),
+                                 BenchLoad, blocks, oneThread)
+        ->Iterations(runs)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
+  }
   for (const bool reopen : {false, true}) {
     benchmark::RegisterBenchmark(
         ((reopen ? "reopen_snapshot/" : "load_and_write_snapshot/") + tag).c_str(), BenchSnapshot,
