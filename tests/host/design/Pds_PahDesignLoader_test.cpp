@@ -2,6 +2,7 @@
 // file's test hooks, key order, and IO usage rejections.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -224,6 +225,14 @@ TEST(XCadCadModel, AModelWithoutALoadHasAnEmptyView) {
   EXPECT_EQ(view->GetDevice(), nullptr);
   EXPECT_EQ(view->GetAppObject(), nullptr);
   EXPECT_STREQ(model.GetAppName(), "app");
+}
+
+// Run by ctest (which names the component folder), every test parses
+// design files and leaves the user's snapshot folder alone.
+TEST(TestEnvironment, CtestTurnsSnapshotsOff) {
+  if (std::getenv("CIT_COMPONENT_PATH") == nullptr) GTEST_SKIP() << "not run by ctest";
+  const char* cache = std::getenv("NCD_CACHE");
+  EXPECT_STREQ(cache ? cache : "(unset)", "off");
 }
 
 }  // namespace

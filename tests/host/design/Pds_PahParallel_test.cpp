@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -34,7 +35,9 @@ class SplitMinimum {
   ~SplitMinimum() { Pds_PahJsonLoader::SetSplitMinimum(Pds_PahJsonLoader::kSplitMinimum); }
 };
 
+// A parse, even of a design large enough for a snapshot.
 std::string Describe(const std::string& path, std::uint64_t minimum) {
+  ::setenv("NCD_CACHE", "off", 1);
   const SplitMinimum split(minimum);
   const design_test::Loaded loaded = design_test::Load(path);
   return DescribeView(*loaded.cad());
