@@ -35,12 +35,17 @@ class SplitMinimum {
   ~SplitMinimum() { Pds_PahJsonLoader::SetSplitMinimum(Pds_PahJsonLoader::kSplitMinimum); }
 };
 
-// A parse, even of a design large enough for a snapshot.
+// A parse, even of a design large enough for a snapshot: the view's
+// description, or the refusal.
 std::string Describe(const std::string& path, std::uint64_t minimum) {
   ::setenv("NCD_CACHE", "off", 1);
   const SplitMinimum split(minimum);
-  const design_test::Loaded loaded = design_test::Load(path);
-  return DescribeView(*loaded.cad());
+  try {
+    const design_test::Loaded loaded = design_test::Load(path);
+    return DescribeView(*loaded.cad());
+  } catch (const std::exception& e) {
+    return std::string("refused: ") + e.what();
+  }
 }
 
 // ---- the scan
@@ -196,7 +201,20 @@ TEST(ParallelLoad, DescribesAsOneThread) {
     const bool wasSplit = Pds_PahJsonLoader::SplitCount() > before;
     EXPECT_EQ(one, two);
     EXPECT_EQ(wasSplit, design.splits);
+    EXPECT_FALSE(one.starts_with("refused: ")) << one;
   }
+}
+
+// The fuzzing seeds, good and bad, answer alike.
+TEST(ParallelLoad, FuzzSeedsAnswerAsOnOneThread) {
+  const std::string corpus = std::string(NCD_TEST_DATA) + "/../fuzz/corpus";
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+    SCOPED_TRACE(entry.path().string());
+    EXPECT_EQ(Describe(entry.path(), kOneThread), Describe(entry.path(), 0));
+    ++files;
+  }
+  EXPECT_GE(files, 9);
 }
 
 // A thread that cannot be started, or a part that cannot be read, leaves
