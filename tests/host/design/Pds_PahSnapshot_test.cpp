@@ -15,12 +15,14 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "DesignTestSupport.h"
 #include "NcdGen.h"
+#include "Pds_PahJsonLoader.h"
 #include "Pds_PahSnapshotCache.h"
 #include "Pds_PahSnapshotFormat.h"
 #include "Port_Thr.h"
@@ -125,11 +127,16 @@ std::string Gzipped(const design_test::TempDir& dir, const std::string& path) {
   return out;
 }
 
-// Every design kind: the demo, the test designs that load, generated ones,
-// and a compressed file. Each is parsed and snapshotted, then reopened
-// from the snapshot; both answer what a parse answers, and a snapshot of
-// the reopened store is the same file, byte for byte.
-TEST(Snapshot, ReopenAnswersWhatTheParseAnswers) {
+// The answers of a parse on one thread, whatever the split minimum.
+std::string ParsedOnOneThread(const std::string& design) {
+  const std::uint64_t minimum = Pds_PahJsonLoader::SplitMinimum();
+  Pds_PahJsonLoader::SetSplitMinimum(std::numeric_limits<std::uint64_t>::max());
+  const std::string parsed = Parsed(design);
+  Pds_PahJsonLoader::SetSplitMinimum(minimum);
+  return parsed;
+}
+
+void ReopenAnswersWhatTheParseAnswers() {
   CacheScope scope;
   std::vector<std::string> designs = {design_test::DemoPath()};
   for (const char* name : {"blocks.ncd.json", "format_cases.ncd.json", "io_reject.ncd.json",
@@ -140,8 +147,9 @@ TEST(Snapshot, ReopenAnswersWhatTheParseAnswers) {
   designs.push_back(Gzipped(scope.Dir(), design_test::DemoPath()));
   for (const std::string& design : designs) {
     SCOPED_TRACE(design);
-    const std::string parsed = Parsed(design);
+    const std::string parsed = ParsedOnOneThread(design);
     const std::string snapshot = Pds_PahSnapshotCache::PathOf(design);
+    fs::remove(snapshot);
     EXPECT_EQ(Text(CountsOf([&] { EXPECT_EQ(Describe(design), parsed); })), Text({0, 0, 1, 0}));
     ASSERT_TRUE(fs::exists(snapshot));
     EXPECT_EQ(Text(CountsOf([&] {
@@ -156,6 +164,19 @@ TEST(Snapshot, ReopenAnswersWhatTheParseAnswers) {
               })),
               Text({1, 0, 0, 0}));
   }
+}
+
+// Every design kind: the demo, the test designs that load, generated ones,
+// and a compressed file. Each is parsed (on one thread, then on two where
+// it can be) and snapshotted, then reopened from the snapshot; both answer
+// what a parse answers, and a snapshot of the reopened store is the same
+// file, byte for byte.
+TEST(Snapshot, ReopenAnswersWhatTheParseAnswers) {
+  for (const std::uint64_t minimum : {Pds_PahJsonLoader::kSplitMinimum, std::uint64_t{0}}) {
+    Pds_PahJsonLoader::SetSplitMinimum(minimum);
+    ReopenAnswersWhatTheParseAnswers();
+  }
+  Pds_PahJsonLoader::SetSplitMinimum(Pds_PahJsonLoader::kSplitMinimum);
 }
 
 // The directory of a snapshot's bytes.
@@ -556,12 +577,13 @@ TEST(Snapshot, ACancelledLoadStopsReadingTheSnapshot) {
   Pds_PahLoadProgress::Entry progress(large);
   entry = &progress;
   stamp.hash = 0;
-  EXPECT_NE(Pds_PahSnapshot::Read(Pds_PahSnapshotCache::PathOf(large), large, stamp, why,
-                                  [] {
-                                    seen.push_back(entry->Read());
-                                    return false;
-                                  },
-                                  &progress),
+  EXPECT_NE(Pds_PahSnapshot::Read(
+                Pds_PahSnapshotCache::PathOf(large), large, stamp, why,
+                [] {
+                  seen.push_back(entry->Read());
+                  return false;
+                },
+                &progress),
             nullptr);
   ASSERT_GE(seen.size(), 2u);
   for (std::size_t i = 1; i < seen.size(); ++i) {
