@@ -67,6 +67,7 @@ struct S::Split {
   }
 
   const S* whole = nullptr;
+  Pds_PahLoadProgress::Entry* progress = nullptr;  // the load's, or null
   Pds_PahJsonSplitScan scan;
   std::vector<std::string> ancestors;  // names of the blocks above the scanned array
   std::size_t networks = 0;
@@ -168,6 +169,7 @@ void S::OfferSplit(std::uint64_t array, std::uint32_t depth) {
   m_splitOffered = true;
   auto split = std::make_unique<Split>();
   split->whole = this;
+  split->progress = m_progress;
   split->scan.fileName = m_in.FileName();
   split->scan.array = array;
   split->scan.depth = depth;
@@ -209,6 +211,7 @@ bool S::JoinSplit(BlockFrame& frame) {
   g_splits.fetch_add(1);
   CheckPart(*split.part, frame);
   AdoptPart(*split.part, frame);
+  split.part->m_in.KeepPartProgress();  // until this reader reads on past it
   m_in.SeekTo(split.part->m_partEnd);
   m_split.reset();
   return true;
@@ -317,7 +320,8 @@ void S::AdoptPartObjects(S& part, const Xdm_Block* standIn, Xdm_Block* owner) {
 // messages with the names of the blocks above it as they stand when it
 // starts (each block's name is read before its blocks, or after the part).
 S::Pds_PahJsonLoader(const S& whole, const Split& split, Pds_PahJsonReader::StopTest stop)
-    : m_in(whole.m_in.FileName(), stop, nullptr),
+    : m_in(whole.m_in.FileName(), stop, split.progress),
+      m_progress(split.progress),
       m_store(std::make_unique<Xdm_ViewStore>()),
       m_net(std::make_unique<NetCtx>()) {
   m_device = whole.m_device;
@@ -338,6 +342,7 @@ S::Pds_PahJsonLoader(const S& whole, const Split& split, Pds_PahJsonReader::Stop
   m_partOwner = std::make_unique<BlockFrame>();
   m_partOwner->Reset(above, nullptr);
   m_partOwner->external = true;
+  m_in.ReportAsPart();
 }
 
 void* S::RunPart(void* arg) {

@@ -142,6 +142,7 @@ Pds_PahJsonReader::Pds_PahJsonReader(std::string fileName, StopTest stop,
 }
 
 Pds_PahJsonReader::~Pds_PahJsonReader() {
+  if (m_asPart && !m_keepPart && m_progress) m_progress->SetPartDone(0);
   if (m_file) std::fclose(m_file);
   if (m_gz) gzclose(m_gz);
 }
@@ -234,7 +235,15 @@ bool Pds_PahJsonReader::Refill() {
   m_cur = Data();
   m_end = m_cur + got;
   if (m_progress) {
-    m_progress->SetDone(m_gz ? static_cast<std::uint64_t>(gzoffset(m_gz)) : m_bufferOffset + got);
+    const std::uint64_t at =
+        m_gz ? static_cast<std::uint64_t>(gzoffset(m_gz)) : m_bufferOffset + got;
+    if (m_asPart) {
+      m_progress->SetPartDone(at - m_partFrom);
+    } else {
+      m_progress->SetDone(at);
+      if (m_dropPart) m_progress->SetPartDone(0);
+      m_dropPart = false;
+    }
   }
   if (got == 0 && m_gz != nullptr) {
     int code = Z_OK;
@@ -521,6 +530,11 @@ std::string Pds_PahJsonReader::Quote(std::string_view text) {
 }
 
 void Pds_PahJsonReader::SeekTo(std::uint64_t offset) {
+  if (m_asPart) {
+    m_partFrom = offset;
+  } else {
+    m_dropPart = true;
+  }
   m_keyInBuffer = false;
   m_key = {};
   SeekRaw(offset);

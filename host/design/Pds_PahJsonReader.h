@@ -91,6 +91,13 @@ class Pds_PahJsonReader {
   // the element, or the end of the array, at `offset`.
   bool CanSeek() const { return m_gz == nullptr; }
   void SeekTo(std::uint64_t offset);
+  // Makes this reader report its progress as a part of another's load
+  // (Pds_PahLoadProgress::Entry::SetPartDone), in bytes from the offset
+  // it seeks to next; the figure is dropped when the reader goes, unless
+  // KeepPartProgress was called. The other reader, seeking past the part,
+  // drops it at its next read.
+  void ReportAsPart() { m_asPart = true; }
+  void KeepPartProgress() { m_keepPart = true; }
 
   [[noreturn]] void Fail(std::uint64_t offset, const std::string& cause) const;
   // The offset of the failure thrown last.
@@ -155,4 +162,8 @@ class Pds_PahJsonReader {
   std::uint64_t m_keyOffset = 0;
   std::uint64_t m_valueOffset = 0;
   mutable std::uint64_t m_failedAt = 0;
+  bool m_asPart = false;
+  bool m_keepPart = false;
+  bool m_dropPart = false;       // at the next read, the part's figure
+  std::uint64_t m_partFrom = 0;  // where a part's count starts
 };

@@ -35,14 +35,21 @@ class Pds_PahLoadProgress {
 
     void SetTotal(std::uint64_t bytes) { m_total.store(bytes, std::memory_order_relaxed); }
     void SetDone(std::uint64_t bytes) { m_done.store(bytes, std::memory_order_relaxed); }
+    // The bytes a second thread has read of a part of the same file
+    // (a load on two threads); counted into the done figure.
+    void SetPartDone(std::uint64_t bytes) { m_partDone.store(bytes, std::memory_order_relaxed); }
     const std::string& FileName() const { return m_fileName; }
     Figures Read() const {
-      return {m_done.load(std::memory_order_relaxed), m_total.load(std::memory_order_relaxed)};
+      const std::uint64_t total = m_total.load(std::memory_order_relaxed);
+      const std::uint64_t done =
+          m_done.load(std::memory_order_relaxed) + m_partDone.load(std::memory_order_relaxed);
+      return {total != 0 && done > total ? total : done, total};
     }
 
    private:
     std::string m_fileName;
     std::atomic<std::uint64_t> m_done{0};
+    std::atomic<std::uint64_t> m_partDone{0};
     std::atomic<std::uint64_t> m_total{0};
     Entry* m_next = nullptr;  // the registry's list, guarded by its mutex
     Entry* m_prev = nullptr;

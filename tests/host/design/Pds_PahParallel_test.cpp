@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -19,7 +20,9 @@
 #include "NcdGen.h"
 #include "Pds_Exception.h"
 #include "Pds_PahJsonLoader.h"
+#include "Pds_PahJsonReader.h"
 #include "Pds_PahJsonSplit.h"
+#include "Pds_PahLoadProgress.h"
 #include "Port_Thr.h"
 #include "ViewDescription.h"
 
@@ -270,6 +273,68 @@ TEST(ParallelLoad, CancelAtAnyPointStopsBothThreads) {
       EXPECT_EQ(std::string(e.what()), path + ": reading cancelled");
     }
   }
+}
+
+// Progress counts what both threads read: it only grows, and a load ends
+// with the whole file read.
+Pds_PahLoadProgress::Entry* g_progress = nullptr;
+std::vector<std::uint64_t> g_seen;
+bool Watch() {
+  g_seen.push_back(g_progress->Read().done);
+  return false;
+}
+
+TEST(ParallelLoad, ProgressCountsBothThreads) {
+  TempDir dir;
+  std::ostringstream out;
+  NcdGen::WriteDesign(NcdGen::Options{4000, 10}, out);
+  const std::string path = dir.Write("gen.json", out.str());
+  const SplitMinimum split(0);
+  Pds_PahLoadProgress::Entry entry(path);
+  g_progress = &entry;
+  g_seen.clear();
+  const std::uint64_t before = Pds_PahJsonLoader::SplitCount();
+  {
+    Pds_PahJsonLoader loader(path, &Watch, &entry);
+    ASSERT_NE(loader.Load(), nullptr);
+  }
+  EXPECT_EQ(Pds_PahJsonLoader::SplitCount() - before, 1u);
+  EXPECT_TRUE(std::is_sorted(g_seen.begin(), g_seen.end()));
+  const std::uint64_t size = std::filesystem::file_size(path);
+  EXPECT_EQ(entry.Read().done, size);
+  EXPECT_EQ(entry.Read().total, size);
+
+  // The two readers' figures: the part's counts from where it starts, and
+  // goes when the main reader reads on past the part (or the part's
+  // reader goes first).
+  const std::string text = out.str();
+  const std::uint64_t last = text.find_last_not_of(" \n");  // the design's '}'
+  Pds_PahLoadProgress::Entry figures(path);
+  Pds_PahJsonReader main(path, nullptr, &figures);
+  main.BeginObject("design");
+  const std::uint64_t mainDone = figures.Read().done;
+  {
+    Pds_PahJsonReader part(path, nullptr, &figures);
+    part.ReportAsPart();
+    part.SeekTo(last - 99);
+    part.NextElement();
+    EXPECT_EQ(figures.Read().done, mainDone + size - last + 99);
+    part.KeepPartProgress();
+  }
+  EXPECT_EQ(figures.Read().done, mainDone + size - last + 99);
+  main.SeekTo(last);
+  main.NextElement();
+  EXPECT_EQ(figures.Read().done, size);
+  {
+    Pds_PahJsonReader lost(path, nullptr, &figures);
+    lost.ReportAsPart();
+    lost.SeekTo(last - 49);
+    lost.NextElement();
+    EXPECT_EQ(figures.Read().done, size);  // no more than the file
+  }
+  main.SeekTo(0);
+  main.BeginObject("design");
+  EXPECT_EQ(figures.Read().done, std::min<std::uint64_t>(size, 64 << 10));
 }
 
 }  // namespace
