@@ -22,7 +22,6 @@ void S::PendingList::Add(std::uint32_t id, std::uint32_t which, std::string_view
 S::Pds_PahJsonLoader(const std::string& fileName, Pds_PahJsonReader::StopTest stop,
                      Pds_PahLoadProgress::Entry* progress)
     : m_in(fileName, stop, progress),
-      m_progress(progress),
       m_store(std::make_unique<Xdm_ViewStore>()),
       m_net(std::make_unique<NetCtx>()) {
   m_store->m_device = A::NewDevice("");

@@ -284,7 +284,6 @@ class Pds_PahJsonLoader {
   std::string PathText(const Xdm_Block* block) const;
 
   Pds_PahJsonReader m_in;
-  Pds_PahLoadProgress::Entry* m_progress;  // or null; a part reports into it too
   std::unique_ptr<Xdm_ViewStore> m_store;
   Rf_DeviceData* m_device = nullptr;
   Pds_PahFaults m_faults;

@@ -57,7 +57,8 @@ std::uint64_t S::SplitCount() {
 
 // What the two threads share. The loading thread writes the fields above
 // `stage` before starting the part's thread; the part's thread writes
-// `point` before setting `stage` to kReading, and the rest before `done`.
+// `point` (and adds to `above`) before setting `stage` to kReading, and
+// the rest before `done`.
 struct S::Split {
   enum Stage { kScanning, kReading, kNoPart };
 
@@ -69,7 +70,10 @@ struct S::Split {
   const S* whole = nullptr;
   Pds_PahLoadProgress::Entry* progress = nullptr;  // the load's, or null
   Pds_PahJsonSplitScan scan;
-  std::vector<std::string> ancestors;  // names of the blocks above the scanned array
+  // The names of the blocks above the split array, the top's first: those
+  // of the loading thread's frames when it offered the part, then (once
+  // the scan has found the boundary) the scan's owners.
+  std::vector<std::string> above;
   std::size_t networks = 0;
 
   std::atomic<int> stage{kScanning};
@@ -144,11 +148,9 @@ void S::AwaitSplitPoint() {
 // same names. False (the part given up) when it is not.
 bool S::PublishOwner(BlockFrame& frame, std::uint32_t depth) {
   Split& split = *m_split;
-  std::vector<std::string> names = split.ancestors;
-  names.insert(names.end(), split.point.owners.begin(), split.point.owners.end());
-  bool same = split.point.depth == depth + 1 && names.size() == depth + 1;
+  bool same = split.point.depth == depth + 1 && split.above.size() == depth + 1;
   for (std::uint32_t d = 0; same && d <= depth; ++d)
-    same = names[d] == m_frames[d]->name;
+    same = split.above[d] == m_frames[d]->name;
   if (!same) {
     m_split.reset();
     return false;
@@ -169,7 +171,7 @@ void S::OfferSplit(std::uint64_t array, std::uint32_t depth) {
   m_splitOffered = true;
   auto split = std::make_unique<Split>();
   split->whole = this;
-  split->progress = m_progress;
+  split->progress = m_in.Progress();
   split->scan.fileName = m_in.FileName();
   split->scan.array = array;
   split->scan.depth = depth;
@@ -180,7 +182,7 @@ void S::OfferSplit(std::uint64_t array, std::uint32_t depth) {
   split->scan.window = rest / 8;
   split->scan.stop = &PartStopped;
   for (std::uint32_t d = 0; d < depth; ++d)
-    split->ancestors.emplace_back(m_frames[d]->name);
+    split->above.emplace_back(m_frames[d]->name);
   split->networks = m_store->m_networks.Size();
   try {
     split->thread = std::make_unique<Port_ThrThread>(&S::RunPart, split.get());
@@ -321,7 +323,6 @@ void S::AdoptPartObjects(S& part, const Xdm_Block* standIn, Xdm_Block* owner) {
 // starts (each block's name is read before its blocks, or after the part).
 S::Pds_PahJsonLoader(const S& whole, const Split& split, Pds_PahJsonReader::StopTest stop)
     : m_in(whole.m_in.FileName(), stop, split.progress),
-      m_progress(split.progress),
       m_store(std::make_unique<Xdm_ViewStore>()),
       m_net(std::make_unique<NetCtx>()) {
   m_device = whole.m_device;
@@ -330,17 +331,15 @@ S::Pds_PahJsonLoader(const S& whole, const Split& split, Pds_PahJsonReader::Stop
   m_netsRead = m_deviceRead = true;
   m_splitOffered = true;  // a part is read on one thread
   m_netSignals.assign(split.networks, 0);
-  std::vector<std::string> names = split.ancestors;
-  names.insert(names.end(), split.point.owners.begin(), split.point.owners.end());
-  XCad_CadBlock* above = nullptr;
-  for (const std::string& name : names) {
+  XCad_CadBlock* parent = nullptr;
+  for (const std::string& name : split.above) {
     XCad_CadBlock* block = m_standIns.Create();
     A::SetName(*block, m_store->m_strings.Copy(name));
-    A::F(*block).parent = above;
-    above = block;
+    A::F(*block).parent = parent;
+    parent = block;
   }
   m_partOwner = std::make_unique<BlockFrame>();
-  m_partOwner->Reset(above, nullptr);
+  m_partOwner->Reset(parent, nullptr);
   m_partOwner->external = true;
   m_in.ReportAsPart();
 }
@@ -353,6 +352,7 @@ void* S::RunPart(void* arg) {
       split.stage.store(Split::kNoPart, std::memory_order_release);
       return nullptr;
     }
+    split.above.insert(split.above.end(), split.point.owners.begin(), split.point.owners.end());
     split.stage.store(Split::kReading, std::memory_order_release);
     split.part.reset(new S(*split.whole, split, &PartStopped));
     split.part->ReadPart(split);

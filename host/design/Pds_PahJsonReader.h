@@ -49,6 +49,7 @@ class Pds_PahJsonReader {
   Pds_PahJsonReader& operator=(const Pds_PahJsonReader&) = delete;
 
   const std::string& FileName() const { return m_fileName; }
+  Pds_PahLoadProgress::Entry* Progress() const { return m_progress; }
   // The bytes of JSON text; for a compressed file known only once its end
   // has been read (until then the largest value), but 0 for an empty one.
   std::uint64_t FileSize() const { return m_size; }

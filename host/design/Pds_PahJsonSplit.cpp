@@ -17,13 +17,13 @@ struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-// One open object or array. Plain, so that the stack costs nothing per
-// object; a block's name is kept beside it (Scanner::m_names).
+// One open array of blocks, or block: only those are on the stack (the
+// scan counts its way through anything else). Plain, so that the stack
+// costs nothing per block; a block's name is kept beside it
+// (Scanner::m_names).
 struct Container {
   std::uint64_t start = 0;
-  bool array = false;
-  bool blocks = false;     // an array of blocks
-  bool block = false;      // an object that is a block
+  bool array = false;      // an array of blocks; else a block
   bool expectKey = false;  // an object before a key
   bool nameNext = false;   // the value read next is the block's "name"
   bool blocksNext = false;
@@ -183,7 +183,7 @@ Scanner::Outcome Scanner::Event(const char* p, std::uint64_t at) {
   Container& top = m_stack.back();
   switch (c) {
     case '"':
-      if (top.block) String(p);
+      if (!top.array) String(p);
       return kGoOn;
     case '}':
     case ']':
@@ -193,7 +193,7 @@ Scanner::Outcome Scanner::Event(const char* p, std::uint64_t at) {
       return kGoOn;
     case ',':
       if (top.array) {
-        m_boundaryNext = top.blocks;
+        m_boundaryNext = true;
       } else {
         top.expectKey = true;
         top.nameNext = top.blocksNext = false;
@@ -236,25 +236,22 @@ void Scanner::String(const char* quote) {
 }
 
 void Scanner::Push(bool array, std::uint64_t at) {
-  bool blocks = array;  // the scanned array, first
-  bool block = false;
+  // The scanned array first; then a block's "blocks", and their elements.
+  bool holdsBlocks = array;
   if (!m_stack.empty()) {
     Container& parent = m_stack.back();
-    blocks = array && parent.block && parent.blocksNext;
-    block = !array && parent.array && parent.blocks;
+    holdsBlocks = array ? !parent.array && parent.blocksNext : parent.array;
     parent.nameNext = parent.blocksNext = false;
   }
-  // Filled in place: a copy built on the stack would be read back before
-  // its parts were stored.
-  if (!blocks && !block) {
+  if (!holdsBlocks) {
     m_plainDepth = 1;
     return;
   }
+  // Filled in place: a copy built on the stack would be read back before
+  // its parts were stored.
   Container& next = m_stack.emplace_back();
   next.start = at;
   next.array = array;
-  next.blocks = blocks;
-  next.block = block;
   next.expectKey = !array;
 }
 
@@ -271,14 +268,14 @@ Scanner::Outcome Scanner::Boundary(std::uint64_t at) {
   if (m_first[level] == 0) m_first[level] = at;
   // The shallowest level still open takes the first boundary it gets.
   for (std::size_t k = 0; k < level; ++k) {
-    if (m_stack[k].blocks) return kGoOn;
+    if (m_stack[k].array) return kGoOn;
   }
   return Pick(level, at);
 }
 
 Scanner::Outcome Scanner::PickAtWindowEnd() {
   for (std::size_t k = 0; k < m_lowest && k < m_first.size(); ++k) {
-    if (m_stack[k].blocks && m_first[k] != 0) return Pick(k, m_first[k]);
+    if (m_stack[k].array && m_first[k] != 0) return Pick(k, m_first[k]);
   }
   return kGoOn;  // no boundary yet: the first one to come is taken
 }
@@ -290,11 +287,11 @@ Scanner::Outcome Scanner::Pick(std::size_t level, std::uint64_t at) {
   m_point.owners.clear();
   for (std::size_t k = 1; k <= level; ++k) {
     const Container& c = m_stack[k];
-    if (c.block) {
+    if (!c.array) {
       if (!c.nameKnown) return kGiveUp;
       m_point.owners.push_back(c.named ? m_names[k] : std::string());
     }
-    if (c.blocks) ++m_point.depth;
+    if (c.array) ++m_point.depth;
   }
   return kFound;
 }
