@@ -1,6 +1,9 @@
 // The design loader: what happens once the whole file has been read.
 #include "PM_PIC.h"
+#include "Pds_Exception.h"
+#include "Pds_PahBeside.h"
 #include "Pds_PahJsonLoader.h"
+#include "Port_Thr.h"
 
 namespace {
 using A = Xdm_Access;
@@ -25,10 +28,35 @@ std::size_t LayOut(const S& loader, const std::vector<Owner*>& owners,
   return next;
 }
 
+template <class Base, class T>
+void Fill(const S& loader, std::vector<Base*>& table, const Xdm_ObjectArena<T>& arena) {
+  table.resize(arena.Size());
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    loader.Poll(i);
+    table[i] = arena.At(i);
+  }
+}
+
 }  // namespace
 
+bool S::OnTwoThreads() const {
+  return m_in.FileSize() >= SplitMinimum();
+}
+
+void S::PollStop() const {
+  if (!Pds_PahBeside::OnItsThread()) {
+    m_in.PollStop();
+  } else if (Port_ThrThread::cancelRequested()) {
+    throw Pds_Exception("Pds_PahJsonLoader", __LINE__, "layout abandoned");
+  }
+}
+
 // Every step polls the stop test: on a design of a million blocks each
-// takes a good part of a second.
+// takes a good part of a second. A large file's pin table and signal pin
+// lists, the largest of the lists, are built on a second thread: they
+// share nothing with the other steps but the signal table, filled first.
+// The loader numbers objects in the order it makes them, so the arenas
+// hold them in bridge-id order.
 void S::Finish() {
   ResolveWaitingNets();
   ResolveWaitingSites();
@@ -38,12 +66,21 @@ void S::Finish() {
   m_frames.clear();
   m_device->partName = m_store->m_partName;
   m_device->pic = std::make_unique<PM_PIC>(m_device->partName);
-  BuildTables();
+  Fill(*this, m_store->m_signalTable, m_store->m_signals);
+  Pds_PahBeside pins(OnTwoThreads(), [this] {
+    Fill(*this, m_store->m_pinTable, m_store->m_pins);
+    BuildSignalPins();
+  });
+  Fill(*this, m_store->m_blockTable, m_store->m_blocks);
+  Fill(*this, m_store->m_networkTable, m_store->m_networks);
+  // A block's signals are a run of signal ids, as its pins are of pin ids,
+  // and the nets' list is the network table: both are read from the tables
+  // until an editor changes them (Xdm_ViewStore::BlockSignalPool).
   BuildChildLists();
-  BuildSignalPins();
   BuildNetworkSignals();
-  BuildRugs();
   ResolvePaths();
+  pins.Join([this] { m_in.PollStop(); });
+  BuildRugs();
   NameBlockCellDefs();
   ApplyViewFaults();
 }
@@ -74,27 +111,6 @@ void S::ApplyViewFaults() {
   grow(m_store->m_signalTable, spare[F::kSignals]);
   m_store->m_signalNetworkIds.resize(m_store->m_signalTable.size(), Xdm_BridgeId::kNone);
   grow(m_store->m_holderTable, spare[F::kShapes]);
-}
-
-template <class Base, class T>
-void Fill(const S& loader, std::vector<Base*>& table, const Xdm_ObjectArena<T>& arena) {
-  table.resize(arena.Size());
-  for (std::size_t i = 0; i < table.size(); ++i) {
-    loader.Poll(i);
-    table[i] = arena.At(i);
-  }
-}
-
-// The loader numbers objects in the order it makes them, so the arenas
-// hold them in bridge-id order.
-void S::BuildTables() {
-  Fill(*this, m_store->m_blockTable, m_store->m_blocks);
-  Fill(*this, m_store->m_pinTable, m_store->m_pins);
-  Fill(*this, m_store->m_signalTable, m_store->m_signals);
-  Fill(*this, m_store->m_networkTable, m_store->m_networks);
-  // A block's signals are a run of signal ids, as its pins are of pin ids,
-  // and the nets' list is the network table: both are read from the tables
-  // until an editor changes them (Xdm_ViewStore::BlockSignalPool).
 }
 
 // Children in id order are children in file order.
@@ -161,9 +177,24 @@ Xdm_Pin* S::NetDriver(const Xdm_Network* net) const {
   return first;
 }
 
+// The nets' drivers, the slow part (a walk over each net's signals and
+// their pins), are found on two threads for a large file, half the nets
+// each.
 void S::BuildRugs() {
   enum { kFull = 1, kPartial = 2, kUnrouted = 3 };
   const auto& nets = m_store->m_networkTable;
+  std::vector<Xdm_Pin*> drivers(nets.size(), nullptr);
+  auto findDrivers = [&](std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i) {
+      Poll(i - from);
+      const std::uint8_t route = A::F(*nets[i]).route;
+      if (route != 0 && route != kUnrouted) drivers[i] = NetDriver(nets[i]);
+    }
+  };
+  const std::size_t half = nets.size() / 2;
+  Pds_PahBeside second(OnTwoThreads(), [&] { findDrivers(half, nets.size()); });
+  findDrivers(0, half);
+  second.Join([this] { m_in.PollStop(); });
   for (std::size_t i = 0; i < nets.size(); ++i) {
     Poll(i);
     Xdm_Network* net = nets[i];
@@ -174,7 +205,7 @@ void S::BuildRugs() {
     A::Full(*rug) = f.route == kFull;
     XCad_RMedRugNode* node = m_store->m_rugNodes.Create();
     A::First(*rug) = node;
-    if (f.route != kUnrouted) A::Driver(*node) = NetDriver(net);
+    A::Driver(*node) = drivers[i];
     if (f.route == kPartial) A::Next(*node) = m_store->m_rugNodes.Create();
     f.rug = rug;
   }

@@ -161,6 +161,7 @@ std::unique_ptr<Xdm_ViewStore> S::Load() {
   if (m_in.FileSize() == 0) m_in.Fail(0, "the file is empty");
   m_in.RefuseByteOrderMark();
   RootCtx root;
+  StartSplitScan(false);
   try {
     ReadMembers(kRules, root, "a design file", "the design file");
     m_in.ExpectEnd();

@@ -26,7 +26,8 @@
 // end, on a thread of its own, while this one reads up to the boundary;
 // reaching it, this one takes the part's objects over, numbered after its
 // own, and reads on after the array (Pds_PahJsonSplit.h,
-// Pds_PahJsonParallel.cpp). The view and the error reported are those of
+// Pds_PahJsonParallel.cpp). Its lists are then laid out on two threads
+// (Pds_PahJsonFinish.cpp). The view and the error reported are those of
 // a read on one thread.
 #pragma once
 
@@ -69,7 +70,8 @@ class Pds_PahJsonLoader {
   // Reads and checks the whole file; answers the store (without a view).
   std::unique_ptr<Xdm_ViewStore> Load();
   // Files with at least this many bytes after the top block's "blocks"
-  // begin are read on two threads; UINT64_MAX reads every file on one.
+  // begin are read on two threads, and views of files of this size at
+  // least are laid out on two; UINT64_MAX keeps every load on one.
   // The default is kSplitMinimum, or never when the environment variable
   // NCD_PARALLEL_LOAD is "off". For any thread; loads started later see it.
   static void SetSplitMinimum(std::uint64_t bytes);
@@ -79,11 +81,14 @@ class Pds_PahJsonLoader {
   // (and took it over, or failed for an error in it).
   static std::uint64_t SplitCount();
   const Pds_PahFaults& Faults() const { return m_faults; }
-  // Asks the stop test every kPollEvery steps of a long loop.
+  // Asks the stop test every kPollEvery steps of a long loop; on the
+  // thread that lays out lists beside the loading thread, whether the
+  // loading thread gave up on it.
   static constexpr std::size_t kPollEvery = 4096;
   void Poll(std::size_t step) const {
-    if (step % kPollEvery == 0) m_in.PollStop();
+    if (step % kPollEvery == 0) PollStop();
   }
+  void PollStop() const;
 
   // A key of an object kind and what reading its value does.
   template <class Ctx>
@@ -212,7 +217,10 @@ class Pds_PahJsonLoader {
   // The part that reads from `point` on, in the file `whole` reads.
   Pds_PahJsonLoader(const Pds_PahJsonLoader& whole, const Split& split,
                     Pds_PahJsonReader::StopTest stop);
+  static constexpr std::uint64_t kEarlyScan = std::uint64_t{512} << 10;
+  void StartSplitScan(bool offering);
   static void* RunPart(void* split);
+  static bool FindPartBoundary(Split& split);
   void ReadPart(Split& split);
   void ResolveParentRefs(Split& split);
   void ReadBlockList(BlockFrame& frame, std::uint32_t depth);
@@ -246,7 +254,6 @@ class Pds_PahJsonLoader {
   // Completion
   BlockFrame& Frame(std::uint32_t depth);
   void EndBlock(BlockFrame& frame);
-  void BuildTables();
   void BuildChildLists();
   void ResolveSignalRefs(BlockFrame& frame);
   void ResolvePinSignal(BlockFrame& frame, std::uint32_t pin, std::uint32_t which,
@@ -271,6 +278,7 @@ class Pds_PahJsonLoader {
   void ResolveWaitingNets();
   void ResolveWaitingSites();
   void Finish();
+  bool OnTwoThreads() const;  // whether the lists are laid out on two
   void NameBlockCellDefs();
   void ApplyViewFaults();
   void BuildSignalPins();

@@ -1,17 +1,20 @@
 // The design loader on two threads: offering a part of a large file to a
 // second thread, reading that part, and taking its objects over.
 //
-// The part's thread first finds its boundary (Pds_PahJsonSplit.h), then
-// reads the blocks from there to the end of their array into a store of
-// its own. It shares, read-only, what the loading thread has finished
-// before offering the part: the device and the nets. The signals of the
-// array's owner, which its pins may name, it looks up once the loading
-// thread has published that block's frame (which it does from inside the
-// array, where the frame no longer changes). The loading thread, on
-// reaching the boundary, waits for the part, checks what only the whole
-// file can tell (its children's names against the owner's others, the
-// owner's signals named), then numbers the part's objects after its own
-// and adopts their memory.
+// The part's thread starts with the load. While the loading thread reads
+// the device and the nets, it scans the file for the top's blocks and
+// then for its boundary (Pds_PahJsonSplit.h). Once the loading thread,
+// reaching the same array, offers the part, it reads the blocks from the
+// boundary to the end of their array into a store of its own. It shares,
+// read-only, what the loading thread has finished before offering the
+// part: the device and the nets. The signals of the array's owner, which
+// its pins may name, it looks up once the loading thread has published
+// that block's frame (which it does from inside the array, where the
+// frame no longer changes). The loading thread, on reaching the boundary,
+// waits for the part, checks what only the whole file can tell (its
+// children's names against the owner's others, the owner's signals
+// named), then numbers the part's objects after its own and adopts their
+// memory.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -24,6 +27,7 @@
 #include <unordered_map>
 
 #include "Pds_Exception.h"
+#include "Pds_PahBeside.h"
 #include "Pds_PahJsonLoader.h"
 #include "Pds_PahJsonSplit.h"
 #include "Port_Thr.h"
@@ -55,12 +59,14 @@ std::uint64_t S::SplitCount() {
   return g_splits.load();
 }
 
-// What the two threads share. The loading thread writes the fields above
-// `stage` before starting the part's thread; the part's thread writes
-// `point` (and adds to `above`) before setting `stage` to kReading, and
-// the rest before `done`.
+// What the two threads share. The loading thread writes `whole` and the
+// scan's file and stop test before starting the part's thread, and
+// `above` and `networks` before setting `offered`. The part's thread
+// writes the rest of the scan before setting `stage` to kScanning,
+// `point` (and adds to `above`) before setting it to kReading, and the
+// rest before `done`.
 struct S::Split {
-  enum Stage { kScanning, kReading, kNoPart };
+  enum Stage { kFinding, kScanning, kReading, kNoPart };
 
   ~Split() {
     abandon.store(true);
@@ -68,7 +74,6 @@ struct S::Split {
   }
 
   const S* whole = nullptr;
-  Pds_PahLoadProgress::Entry* progress = nullptr;  // the load's, or null
   Pds_PahJsonSplitScan scan;
   // The names of the blocks above the split array, the top's first: those
   // of the loading thread's frames when it offered the part, then (once
@@ -76,7 +81,8 @@ struct S::Split {
   std::vector<std::string> above;
   std::size_t networks = 0;
 
-  std::atomic<int> stage{kScanning};
+  std::atomic<bool> offered{false};
+  std::atomic<int> stage{kFinding};
   Pds_PahJsonSplitPoint point;
   // The owner of the split array's frame, and whether its signals were
   // read by then (published once, by the loading thread).
@@ -160,30 +166,18 @@ bool S::PublishOwner(BlockFrame& frame, std::uint32_t depth) {
   return true;
 }
 
-// A part is worth its thread only in a large file; it needs the nets and
-// the device, which it shares, read before, and a file it can seek in.
-void S::OfferSplit(std::uint64_t array, std::uint32_t depth) {
-  const std::uint64_t size = m_in.FileSize();
-  if (!m_in.CanSeek() || !m_netsRead || !m_deviceRead || size <= array ||
-      size - array < SplitMinimum()) {
-    return;
-  }
-  m_splitOffered = true;
+// A part is worth its thread only in a large file it can seek in. The
+// scan starts with the load, to have found the boundary by the time the
+// loading thread offers the part; in a file under kEarlyScan it starts
+// when the part is offered (a thread costs more than that overlap saves,
+// and a file refused before gets none).
+void S::StartSplitScan(bool offering) {
+  if (offering != (m_in.FileSize() < kEarlyScan)) return;
+  if (!m_in.CanSeek() || m_in.FileSize() < SplitMinimum()) return;
   auto split = std::make_unique<Split>();
   split->whole = this;
-  split->progress = m_in.Progress();
   split->scan.fileName = m_in.FileName();
-  split->scan.array = array;
-  split->scan.depth = depth;
-  // Scanning costs the part's thread a little of its lead: it takes a
-  // little less than half.
-  const std::uint64_t rest = size - array;
-  split->scan.target = array + rest / 2 + rest / 50;
-  split->scan.window = rest / 8;
   split->scan.stop = &PartStopped;
-  for (std::uint32_t d = 0; d < depth; ++d)
-    split->above.emplace_back(m_frames[d]->name);
-  split->networks = m_store->m_networks.Size();
   try {
     split->thread = std::make_unique<Port_ThrThread>(&S::RunPart, split.get());
   } catch (Port_ThrException::Exception) {
@@ -192,6 +186,28 @@ void S::OfferSplit(std::uint64_t array, std::uint32_t depth) {
     return;
   }
   m_split.reset(split.release());
+}
+
+// The part needs the nets and the device, which it shares, read before
+// the top's blocks, and the scan's array to be this one.
+void S::OfferSplit(std::uint64_t array, std::uint32_t depth) {
+  m_splitOffered = true;
+  if (m_netsRead && m_deviceRead) StartSplitScan(true);
+  if (!m_split) return;
+  Split& split = *m_split;
+  int stage = Split::kFinding;
+  while ((stage = split.stage.load(std::memory_order_acquire)) == Split::kFinding) {
+    m_in.PollStop();
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+  if (stage == Split::kNoPart || !m_netsRead || !m_deviceRead || split.scan.array != array) {
+    m_split.reset();
+    return;
+  }
+  for (std::uint32_t d = 0; d < depth; ++d)
+    split.above.emplace_back(m_frames[d]->name);
+  split.networks = m_store->m_networks.Size();
+  split.offered.store(true, std::memory_order_release);
 }
 
 // Waits for the part (still answering a cancel), then takes it over and
@@ -276,6 +292,16 @@ void S::AdoptPartObjects(S& part, const Xdm_Block* standIn, Xdm_Block* owner) {
   const auto pinBase = static_cast<std::uint32_t>(m_store->m_pins.Size());
   const auto signalBase = static_cast<std::uint32_t>(m_store->m_signals.Size());
   const auto pairBase = static_cast<std::uint32_t>(m_store->m_pairs.size());
+  // The pins, the most, beside the rest.
+  Pds_PahBeside pins(OnTwoThreads(), [&] {
+    for (std::size_t i = 0; i < from.m_pins.Size(); ++i) {
+      Poll(i);
+      Xdm_PinFields& f = A::F(*from.m_pins.At(i));
+      f.bridgeId += pinBase;
+      if (f.signal != kNone) f.signal += signalBase;
+      if (f.childSignal != kNone) f.childSignal += signalBase;
+    }
+  });
   std::unordered_map<const Pds_PdlBlock*, Pds_PdlBlock*> types;
   for (const auto& type : from.m_typeBlocks)
     types.emplace(type.get(), TypeBlock(type->GetTypeName()));
@@ -296,13 +322,6 @@ void S::AdoptPartObjects(S& part, const Xdm_Block* standIn, Xdm_Block* owner) {
     A::UsageInvalid(extra.usage).first += pairBase;
     if (extra.hasUsage) A::UsageStore(extra.usage) = m_store.get();
   }
-  for (std::size_t i = 0; i < from.m_pins.Size(); ++i) {
-    Poll(i);
-    Xdm_PinFields& f = A::F(*from.m_pins.At(i));
-    f.bridgeId += pinBase;
-    if (f.signal != kNone) f.signal += signalBase;
-    if (f.childSignal != kNone) f.childSignal += signalBase;
-  }
   for (std::size_t i = 0; i < from.m_signals.Size(); ++i) {
     Poll(i);
     A::F(*from.m_signals.At(i)).bridgeId += signalBase;
@@ -314,6 +333,7 @@ void S::AdoptPartObjects(S& part, const Xdm_Block* standIn, Xdm_Block* owner) {
     m_netSignals[i] += part.m_netSignals[i];
   for (std::uint32_t id : part.m_blocksWithModeDefs)
     m_blocksWithModeDefs.push_back(id + blockBase);
+  pins.Join([this] { m_in.PollStop(); });
 }
 
 // ---- the part's thread
@@ -322,7 +342,7 @@ void S::AdoptPartObjects(S& part, const Xdm_Block* standIn, Xdm_Block* owner) {
 // messages with the names of the blocks above it as they stand when it
 // starts (each block's name is read before its blocks, or after the part).
 S::Pds_PahJsonLoader(const S& whole, const Split& split, Pds_PahJsonReader::StopTest stop)
-    : m_in(whole.m_in.FileName(), stop, split.progress),
+    : m_in(whole.m_in.FileName(), stop, whole.m_in.Progress()),
       m_store(std::make_unique<Xdm_ViewStore>()),
       m_net(std::make_unique<NetCtx>()) {
   m_device = whole.m_device;
@@ -348,11 +368,10 @@ void* S::RunPart(void* arg) {
   Split& split = *static_cast<Split*>(arg);
   t_abandon = &split.abandon;
   try {
-    if (!Pds_PahJsonFindSplit(split.scan, split.point)) {
+    if (!FindPartBoundary(split)) {
       split.stage.store(Split::kNoPart, std::memory_order_release);
       return nullptr;
     }
-    split.above.insert(split.above.end(), split.point.owners.begin(), split.point.owners.end());
     split.stage.store(Split::kReading, std::memory_order_release);
     split.part.reset(new S(*split.whole, split, &PartStopped));
     split.part->ReadPart(split);
@@ -360,11 +379,36 @@ void* S::RunPart(void* arg) {
     // The part is lost: the loading thread reads it.
     split.error = std::current_exception();
     split.part.reset();
-    int scanning = Split::kScanning;
-    split.stage.compare_exchange_strong(scanning, Split::kNoPart, std::memory_order_release);
+    if (split.stage.load(std::memory_order_relaxed) != Split::kReading)
+      split.stage.store(Split::kNoPart, std::memory_order_release);
   }
   split.done.store(true, std::memory_order_release);
   return nullptr;
+}
+
+// Finds the top's blocks, then a boundary a little past the middle of
+// what follows them (the scan ends a little after the loading thread has
+// read the nets, so the part is a little less than half); once the
+// loading thread has offered the part, adds the names above the boundary
+// to its own.
+bool S::FindPartBoundary(Split& split) {
+  Pds_PahJsonSplitScan& scan = split.scan;
+  std::uint64_t array = 0;
+  if (!Pds_PahJsonFindTopBlocks(scan.fileName, scan.stop, array)) return false;
+  const std::uint64_t size = split.whole->m_in.FileSize();
+  if (size <= array || size - array < SplitMinimum()) return false;
+  const std::uint64_t rest = size - array;
+  scan.array = array;
+  scan.target = array + rest / 2 + rest / 100;
+  scan.window = rest / 8;
+  split.stage.store(Split::kScanning, std::memory_order_release);
+  if (!Pds_PahJsonFindSplit(scan, split.point)) return false;
+  while (!split.offered.load(std::memory_order_acquire)) {
+    if (PartStopped()) return false;
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+  split.above.insert(split.above.end(), split.point.owners.begin(), split.point.owners.end());
+  return true;
 }
 
 // Reads the elements from the boundary to the array's end; a failure is

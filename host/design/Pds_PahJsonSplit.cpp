@@ -52,69 +52,40 @@ std::uint64_t PrefixXor(std::uint64_t bits) {
   return bits;
 }
 
-// Reads the structure of JSON text 64 bytes at a time: masks of quotes,
-// backslashes and the structural characters, the strings' extent from the
-// quotes, then one step per structural character outside strings and per
-// opening quote.
-class Scanner {
+// The structure of JSON text, 64 bytes at a time: masks of quotes,
+// backslashes and the structural characters, and the strings' extent from
+// the quotes. Its state carries a string or an escape from one block to
+// the next.
+class Classifier {
  public:
-  Scanner(const Pds_PahJsonSplitScan& scan, Pds_PahJsonSplitPoint& point)
-      : m_scan(scan), m_point(point) {}
-  bool Run();
+  struct Masks {
+    std::uint64_t opens;     // '{' and '[' outside strings
+    std::uint64_t brackets;  // opening and closing ones outside strings
+    std::uint64_t events;    // those, ',' and ':' outside strings, and opening quotes
+  };
+  Masks Next(const char* p) {
+    const std::uint64_t backslashes = Equal(p, '\\');
+    std::uint64_t quotes = Equal(p, '"');
+    if (backslashes != 0 || m_escapeNext) quotes &= ~Escaped(backslashes);
+    std::uint64_t inString = PrefixXor(quotes);
+    if (m_inString) inString = ~inString;
+    m_inString = (inString >> 63) != 0;
+    const std::uint64_t opens = (Equal(p, '{') | Equal(p, '[')) & ~inString;
+    const std::uint64_t brackets = opens | ((Equal(p, '}') | Equal(p, ']')) & ~inString);
+    const std::uint64_t others =
+        ((Equal(p, ',') | Equal(p, ':')) & ~inString) | (quotes & inString);
+    return {opens, brackets, brackets | others};
+  }
 
  private:
-  enum Outcome { kGoOn, kFound, kGiveUp };
-  Outcome ScanBlock(const char* p, std::size_t bytes, std::uint64_t at);
   std::uint64_t Escaped(std::uint64_t backslashes);
-  Outcome Event(const char* p, std::uint64_t at);
-  void String(const char* quote);
-  void Push(bool array, std::uint64_t at);
-  Outcome Boundary(std::uint64_t at);
-  void Arm();
-  Outcome Pick(std::size_t level, std::uint64_t at);
-  Outcome PickAtWindowEnd();
 
-  const Pds_PahJsonSplitScan& m_scan;
-  Pds_PahJsonSplitPoint& m_point;
-  std::vector<char> m_buffer;
-  const char* m_end = nullptr;  // of the bytes read into m_buffer
-  bool m_inString = false;      // at the end of the block scanned last
-  bool m_escapeNext = false;    // its last byte was an escaping backslash
-  bool m_boundaryNext = false;  // the next event starts an element of blocks
-  // How deep the scan is inside containers that hold no blocks (which are
-  // not on the stack).
-  std::uint32_t m_plainDepth = 0;
-  std::vector<Container> m_stack;
-  std::vector<std::string> m_names;  // per stack level: a block's name
-  // From the target on: how shallow the stack has been since, and each
-  // level's first boundary.
-  bool m_armed = false;
-  std::size_t m_lowest = 0;
-  std::vector<std::uint64_t> m_first;  // per stack level; 0: none yet
+  bool m_inString = false;    // at the end of the block classified last
+  bool m_escapeNext = false;  // its last byte was an escaping backslash
 };
 
-bool Scanner::Run() {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(m_scan.fileName.c_str(), "rb"));
-  if (!file || fseeko(file.get(), static_cast<off_t>(m_scan.array), SEEK_SET) != 0) return false;
-  m_buffer.assign(kBuffer + kBlock, ' ');
-  m_stack.reserve(64);
-  std::uint64_t offset = m_scan.array;
-  for (;;) {
-    if (m_scan.stop != nullptr && m_scan.stop()) return false;
-    const std::size_t got = std::fread(m_buffer.data(), 1, kBuffer, file.get());
-    if (got == 0) return false;
-    m_end = m_buffer.data() + got;
-    std::memset(m_buffer.data() + got, ' ', kBlock);
-    for (std::size_t i = 0; i < got; i += kBlock) {
-      const Outcome outcome = ScanBlock(m_buffer.data() + i, std::min(kBlock, got - i), offset + i);
-      if (outcome != kGoOn) return outcome == kFound;
-    }
-    offset += got;
-  }
-}
-
 // The bytes a backslash escapes (one that is not itself escaped).
-std::uint64_t Scanner::Escaped(std::uint64_t backslashes) {
+std::uint64_t Classifier::Escaped(std::uint64_t backslashes) {
   std::uint64_t escaped = 0;
   if (m_escapeNext) {
     escaped = 1;
@@ -133,16 +104,172 @@ std::uint64_t Scanner::Escaped(std::uint64_t backslashes) {
   return escaped;
 }
 
-Scanner::Outcome Scanner::ScanBlock(const char* p, std::size_t bytes, std::uint64_t at) {
-  const std::uint64_t backslashes = Equal(p, '\\');
-  std::uint64_t quotes = Equal(p, '"');
-  if (backslashes != 0 || m_escapeNext) quotes &= ~Escaped(backslashes);
-  std::uint64_t inString = PrefixXor(quotes);
-  if (m_inString) inString = ~inString;
-  m_inString = (inString >> 63) != 0;
-  const std::uint64_t opens = (Equal(p, '{') | Equal(p, '[')) & ~inString;
-  const std::uint64_t brackets = opens | ((Equal(p, '}') | Equal(p, ']')) & ~inString);
-  const std::uint64_t others = ((Equal(p, ',') | Equal(p, ':')) & ~inString) | (quotes & inString);
+enum Outcome { kGoOn, kFound, kGiveUp };
+
+// Feeds a file from `from` on to `scan.Block(p, bytes, at, end)` 64 bytes
+// at a time (the last block padded with spaces; `end` the end of the
+// bytes in memory), until it answers other than kGoOn: whether it found
+// what it looks for. False also at the file's end, when it cannot be
+// read, or when `stop` answers true (asked every megabyte).
+template <class Scan>
+bool ScanFile(const std::string& fileName, std::uint64_t from, bool (*stop)(), Scan& scan) {
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName.c_str(), "rb"));
+  if (!file || fseeko(file.get(), 0, SEEK_END) != 0) return false;
+  const off_t size = ftello(file.get());
+  if (size <= static_cast<off_t>(from) ||
+      fseeko(file.get(), static_cast<off_t>(from), SEEK_SET) != 0) {
+    return false;
+  }
+  // No larger than what is left: every load of a file of the split
+  // minimum or more starts a scan, however small the file.
+  const auto capacity = static_cast<std::size_t>(
+      std::min<std::uint64_t>(kBuffer, static_cast<std::uint64_t>(size) - from));
+  std::vector<char> buffer(capacity + kBlock, ' ');
+  std::uint64_t offset = from;
+  for (;;) {
+    if (stop != nullptr && stop()) return false;
+    const std::size_t got = std::fread(buffer.data(), 1, capacity, file.get());
+    if (got == 0) return false;
+    std::memset(buffer.data() + got, ' ', kBlock);
+    for (std::size_t i = 0; i < got; i += kBlock) {
+      const Outcome outcome =
+          scan.Block(buffer.data() + i, std::min(kBlock, got - i), offset + i, buffer.data() + got);
+      if (outcome != kGoOn) return outcome == kFound;
+    }
+    offset += got;
+  }
+}
+
+// The text of the string whose opening quote is at `quote`, and whether
+// it is whole: cut by `end`, or holding an escape, it is not.
+std::string_view StringAt(const char* quote, const char* end, bool& whole) {
+  bool escaped = false;
+  const char* q = quote + 1;
+  while (q < end && *q != '"') {
+    if (*q == '\\') {
+      escaped = true;
+      ++q;
+    }
+    ++q;
+  }
+  whole = q < end && !escaped;
+  return {quote + 1, static_cast<std::size_t>(std::min(q, end) - quote - 1)};
+}
+
+// Finds the '[' of the top block's "blocks": the value of "blocks" in the
+// value of the root object's "top". Keys are recognised as written
+// plainly (an escaped or cut key is not), which only costs a split.
+class TopBlocksFinder {
+ public:
+  explicit TopBlocksFinder(std::uint64_t& array) : m_array(array) {}
+  Outcome Block(const char* p, std::size_t bytes, std::uint64_t at, const char* end);
+
+ private:
+  Outcome Event(const char* p, std::uint64_t at, const char* end);
+
+  std::uint64_t& m_array;
+  Classifier m_classifier;
+  std::uint32_t m_depth = 0;  // open containers
+  bool m_inTop = false;       // the top's object is open, at depth 2
+  bool m_expectKey = false;   // at depth 1, or 2 in the top: a key comes next
+  // The key of the value that comes next (depth 1 or 2), if one of those.
+  enum Key { kOther, kTop, kBlocks } m_key = kOther;
+};
+
+Outcome TopBlocksFinder::Block(const char* p, std::size_t bytes, std::uint64_t at,
+                               const char* end) {
+  std::uint64_t events = m_classifier.Next(p).events;
+  if (bytes < kBlock) events &= (std::uint64_t{1} << bytes) - 1;
+  for (; events != 0; events &= events - 1) {
+    const int i = __builtin_ctzll(events);
+    if (const Outcome outcome = Event(p + i, at + static_cast<std::uint64_t>(i), end);
+        outcome != kGoOn) {
+      return outcome;
+    }
+  }
+  return kGoOn;
+}
+
+Outcome TopBlocksFinder::Event(const char* p, std::uint64_t at, const char* end) {
+  const bool keyed = m_depth == 1 || (m_depth == 2 && m_inTop);
+  switch (*p) {
+    case '{':
+    case '[':
+      if (m_depth == 0 && *p != '{') return kGiveUp;
+      if (keyed && m_depth == 2 && m_key == kBlocks) {
+        if (*p != '[') return kGiveUp;
+        m_array = at;
+        return kFound;
+      }
+      m_inTop = m_inTop || (m_depth == 1 && *p == '{' && m_key == kTop);
+      ++m_depth;
+      m_expectKey = *p == '{';
+      m_key = kOther;
+      return kGoOn;
+    case '}':
+    case ']':
+      if (m_depth == 0) return kGiveUp;
+      if (--m_depth < 2 && m_inTop) return kGiveUp;  // the top had no "blocks"
+      return m_depth == 0 ? kGiveUp : kGoOn;
+    case ',':
+      if (keyed) m_expectKey = true;
+      m_key = kOther;
+      return kGoOn;
+    case ':':
+      m_expectKey = false;
+      return kGoOn;
+    default: {  // an opening quote
+      if (!keyed || !m_expectKey) return kGoOn;
+      bool whole = false;
+      const std::string_view key = StringAt(p, end, whole);
+      m_key = !whole ? kOther : key == "top" ? kTop : key == "blocks" ? kBlocks : kOther;
+      return kGoOn;
+    }
+  }
+}
+
+// Reads the structure of the top's blocks: one step per structural
+// character outside strings and per opening quote, but only brackets
+// inside pins, signals and whatever else holds no blocks.
+class Scanner {
+ public:
+  Scanner(const Pds_PahJsonSplitScan& scan, Pds_PahJsonSplitPoint& point)
+      : m_scan(scan), m_point(point) {
+    m_stack.reserve(64);
+  }
+  Outcome Block(const char* p, std::size_t bytes, std::uint64_t at, const char* end);
+
+ private:
+  Outcome Event(const char* p, std::uint64_t at);
+  void String(const char* quote);
+  void Push(bool array, std::uint64_t at);
+  Outcome Boundary(std::uint64_t at);
+  void Arm();
+  Outcome Pick(std::size_t level, std::uint64_t at);
+  Outcome PickAtWindowEnd();
+
+  const Pds_PahJsonSplitScan& m_scan;
+  Pds_PahJsonSplitPoint& m_point;
+  Classifier m_classifier;
+  const char* m_end = nullptr;  // of the bytes in memory
+  bool m_boundaryNext = false;  // the next event starts an element of blocks
+  // How deep the scan is inside containers that hold no blocks (which are
+  // not on the stack).
+  std::uint32_t m_plainDepth = 0;
+  std::vector<Container> m_stack;
+  std::vector<std::string> m_names;  // per stack level: a block's name
+  // From the target on: how shallow the stack has been since, and each
+  // level's first boundary.
+  bool m_armed = false;
+  std::size_t m_lowest = 0;
+  std::vector<std::uint64_t> m_first;  // per stack level; 0: none yet
+};
+
+Outcome Scanner::Block(const char* p, std::size_t bytes, std::uint64_t at, const char* end) {
+  m_end = end;
+  const Classifier::Masks masks = m_classifier.Next(p);
+  const std::uint64_t opens = masks.opens;
+  const std::uint64_t brackets = masks.brackets;
   std::uint64_t left = bytes < kBlock ? (std::uint64_t{1} << bytes) - 1 : ~std::uint64_t{0};
   for (;;) {
     // Inside a pin, a signal or anything else that holds no blocks, only
@@ -153,7 +280,7 @@ Scanner::Outcome Scanner::ScanBlock(const char* p, std::size_t bytes, std::uint6
       m_plainDepth += (opens >> i) & 1 ? 1 : -1;
       left = i == 63 ? 0 : ~std::uint64_t{0} << (i + 1);
     }
-    const std::uint64_t events = (brackets | others) & left;
+    const std::uint64_t events = masks.events & left;
     if (events == 0) return kGoOn;
     const int i = __builtin_ctzll(events);
     left = i == 63 ? 0 : ~std::uint64_t{0} << (i + 1);
@@ -165,7 +292,7 @@ Scanner::Outcome Scanner::ScanBlock(const char* p, std::size_t bytes, std::uint6
 }
 
 // A structural character outside strings, or an opening quote.
-Scanner::Outcome Scanner::Event(const char* p, std::uint64_t at) {
+Outcome Scanner::Event(const char* p, std::uint64_t at) {
   if (m_boundaryNext) {
     m_boundaryNext = false;
     if (const Outcome outcome = Boundary(at); outcome != kGoOn) return outcome;
@@ -211,17 +338,8 @@ Scanner::Outcome Scanner::Event(const char* p, std::uint64_t at) {
 void Scanner::String(const char* quote) {
   Container& top = m_stack.back();
   if (!top.expectKey && !top.nameNext) return;
-  bool escaped = false;
-  const char* q = quote + 1;
-  while (q < m_end && *q != '"') {
-    if (*q == '\\') {
-      escaped = true;
-      ++q;
-    }
-    ++q;
-  }
-  const bool whole = q < m_end && !escaped;
-  const std::string_view text(quote + 1, static_cast<std::size_t>(std::min(q, m_end) - quote - 1));
+  bool whole = false;
+  const std::string_view text = StringAt(quote, m_end, whole);
   if (top.expectKey) {
     top.nameNext = whole && text == "name";
     top.blocksNext = whole && text == "blocks";
@@ -261,7 +379,7 @@ void Scanner::Arm() {
   m_first.assign(m_stack.size(), 0);
 }
 
-Scanner::Outcome Scanner::Boundary(std::uint64_t at) {
+Outcome Scanner::Boundary(std::uint64_t at) {
   if (!m_armed) return kGoOn;
   const std::size_t level = m_stack.size() - 1;
   if (level >= m_lowest) return kGoOn;  // opened after the target
@@ -273,17 +391,17 @@ Scanner::Outcome Scanner::Boundary(std::uint64_t at) {
   return Pick(level, at);
 }
 
-Scanner::Outcome Scanner::PickAtWindowEnd() {
+Outcome Scanner::PickAtWindowEnd() {
   for (std::size_t k = 0; k < m_lowest && k < m_first.size(); ++k) {
     if (m_stack[k].array && m_first[k] != 0) return Pick(k, m_first[k]);
   }
   return kGoOn;  // no boundary yet: the first one to come is taken
 }
 
-Scanner::Outcome Scanner::Pick(std::size_t level, std::uint64_t at) {
+Outcome Scanner::Pick(std::size_t level, std::uint64_t at) {
   m_point.array = m_stack[level].start;
   m_point.at = at;
-  m_point.depth = m_scan.depth;
+  m_point.depth = 1;  // the top's children
   m_point.owners.clear();
   for (std::size_t k = 1; k <= level; ++k) {
     const Container& c = m_stack[k];
@@ -298,6 +416,12 @@ Scanner::Outcome Scanner::Pick(std::size_t level, std::uint64_t at) {
 
 }  // namespace
 
+bool Pds_PahJsonFindTopBlocks(const std::string& fileName, bool (*stop)(), std::uint64_t& array) {
+  TopBlocksFinder finder(array);
+  return ScanFile(fileName, 0, stop, finder);
+}
+
 bool Pds_PahJsonFindSplit(const Pds_PahJsonSplitScan& scan, Pds_PahJsonSplitPoint& point) {
-  return Scanner(scan, point).Run();
+  Scanner scanner(scan, point);
+  return ScanFile(scan.fileName, scan.array, scan.stop, scanner);
 }

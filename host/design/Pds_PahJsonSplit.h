@@ -3,13 +3,13 @@
 //
 // A large design file is mostly blocks, nested in the "blocks" arrays of
 // their parents. The loading thread reads it from the start; a second
-// thread scans its structure from the top block's "blocks" array on,
-// building nothing (several times faster than reading), to a target past
-// the middle. There it picks a boundary between two elements of the
-// shallowest array of blocks that is open at the target and still goes on
-// a good way after it, then reads the elements from that boundary to the
-// end of their array while the loading thread reads up to the boundary
-// (Pds_PahJsonLoader's parallel part).
+// thread scans its structure, building nothing (several times faster
+// than reading): from the start to the top block's "blocks" array, then
+// from there to a target past the middle. There it picks a boundary
+// between two elements of the shallowest array of blocks that is open at
+// the target and still goes on a good way after it, then reads the
+// elements from that boundary to the end of their array while the loading
+// thread reads up to the boundary (Pds_PahJsonLoader's parallel part).
 //
 // The scan checks nothing: it only has to be right for a well-formed file.
 // The loading thread takes over the second thread's work only when it
@@ -34,13 +34,18 @@ struct Pds_PahJsonSplitPoint {
 struct Pds_PahJsonSplitScan {
   std::string fileName;
   std::uint64_t array = 0;  // offset of the '[' of the top's "blocks"
-  std::uint32_t depth = 1;  // the depth of its blocks
   std::uint64_t target = 0;
   // How far past the target a boundary of the shallowest array may lie;
   // a deeper array is split when none does.
   std::uint64_t window = 0;
   bool (*stop)() = nullptr;  // asked every buffer; true ends the scan
 };
+
+// The offset of the '[' of the top block's "blocks" (the root object's
+// "top", its "blocks"), scanning from the file's start; `stop` is asked
+// every megabyte. False when the scan finds none (or the file cannot be
+// read, or the scan was stopped). Like the split scan it checks nothing.
+bool Pds_PahJsonFindTopBlocks(const std::string& fileName, bool (*stop)(), std::uint64_t& array);
 
 // False when no boundary fits (or the file cannot be read, or the scan
 // was stopped).

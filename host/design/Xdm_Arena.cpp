@@ -4,6 +4,35 @@
 #include <bit>
 #include <cstring>
 
+#include "Port_Memory.h"
+
+namespace {
+
+// From this size on a chunk is mapped. The address sanitizer watches heap
+// memory only: its builds take every chunk from the heap.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr std::size_t kMappedChunk = SIZE_MAX;
+#else
+constexpr std::size_t kMappedChunk = std::size_t{128} << 10;
+#endif
+
+}  // namespace
+
+void* Xdm_AllocateChunk(std::size_t bytes, std::align_val_t align) {
+  if (bytes < kMappedChunk) return ::operator new(bytes, align);
+  void* chunk = Port::Memory::MapPresent(bytes);
+  if (chunk == nullptr) throw std::bad_alloc();
+  return chunk;
+}
+
+void Xdm_FreeChunk(void* chunk, std::size_t bytes, std::align_val_t align) {
+  if (bytes < kMappedChunk) {
+    ::operator delete(chunk, align);
+  } else {
+    Port::Memory::Unmap(chunk, bytes);
+  }
+}
+
 const char* Xdm_StringArena::Copy(std::string_view text) {
   if (text.empty()) return "";
   const std::size_t need = text.size() + 1;

@@ -5,10 +5,11 @@
 // addresses until the view is freed, which is what lets callers hold plain
 // pointers. Both start with a small chunk and double the next one up to a
 // limit, so that a tiny design costs little and a large one is made of
-// large chunks. Xdm_NameIndex is the loader's name lookup: small sets are
-// searched in place, larger ones through a hash table, so that one index can
-// be reused for millions of small blocks without paying for its largest use.
-// None of these classes locks; their owners serialise access.
+// large chunks (an object arena's mapped on their own: Xdm_AllocateChunk).
+// Xdm_NameIndex is the loader's name lookup: small sets are searched in
+// place, larger ones through a hash table, so that one index can be reused
+// for millions of small blocks without paying for its largest use. None of
+// these classes locks; their owners serialise access.
 #pragma once
 
 #include <bit>
@@ -58,6 +59,13 @@ class Xdm_StringArena {
   std::size_t m_chunk = kFirstChunk / 2;  // the size of the last shared chunk
 };
 
+// Memory for an arena's chunk of `bytes`. A large chunk is mapped on its
+// own, its pages present at once (its arena fills it as it is had, and one
+// call is far cheaper than a page fault per page), and its memory goes back
+// to the system with the arena; a small one comes from the heap.
+void* Xdm_AllocateChunk(std::size_t bytes, std::align_val_t align);
+void Xdm_FreeChunk(void* chunk, std::size_t bytes, std::align_val_t align);
+
 // Whether an arena of T calls its objects' destructors. A type whose
 // destructor has no effect may say no (see Xdm_ViewStore.h): freeing
 // millions of objects then touches none of them.
@@ -81,8 +89,8 @@ class Xdm_ObjectArena {
       for (std::size_t i = m_count; i-- > 0;)
         Own(i)->~T();
     }
-    for (T* chunk : m_chunks)
-      ::operator delete (chunk, std::align_val_t{alignof(T)});
+    for (std::size_t k = 0; k < m_chunks.size(); ++k)
+      Xdm_FreeChunk(m_chunks[k], sizeof(T) * ChunkSize(k), std::align_val_t{alignof(T)});
   }
 
   template <class... Args>
@@ -92,7 +100,7 @@ class Xdm_ObjectArena {
       // Room first: a chunk allocated before a failing push_back would leak.
       if (m_chunks.size() == m_chunks.capacity()) m_chunks.reserve(2 * m_chunks.size() + 8);
       m_chunks.push_back(
-          static_cast<T*>(::operator new (sizeof(T) * size, std::align_val_t{alignof(T)})));
+          static_cast<T*>(Xdm_AllocateChunk(sizeof(T) * size, std::align_val_t{alignof(T)})));
       m_capacity += size;
     }
     T* slot = Own(m_count);

@@ -135,6 +135,44 @@ TEST_P(Scan, PicksTheBoundary) {
 INSTANTIATE_TEST_SUITE_P(ParallelLoad, Scan, ::testing::ValuesIn(ScanCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The top's blocks, found from the file's start: "@" marks the '[' the
+// finder must answer (none: it finds nothing). The nets, strings and keys
+// that look like it must not mislead it; a long run of nets crosses the
+// scan's buffers with a string open.
+TEST(ParallelLoad, FindsTheTopsBlocks) {
+  const std::string longNets = "\"nets\":[" + std::string(3 << 19, ' ') + "{\"name\":\"a[{\\\"" +
+                               std::string(1 << 20, 'x') + "\"}],";
+  const struct {
+    const char* name;
+    std::string text;
+  } cases[] = {
+      {"Plain", R"({"format":"ncd-json","nets":[{"name":"n"}],"top":{"name":"t","blocks":@[]}})"},
+      {"Spaced", "{ \"top\" :\n {\"name\": \"t\" ,\n \"blocks\" :\n @[ ] } }"},
+      {"RootBlocksAndNestedTopPassedOver",
+       R"({"blocks":[1],"nets":[{"top":{"blocks":[2]}}],"top":{"x":{"blocks":[3]},"blocks":@[]}})"},
+      {"LookalikesInStrings",
+       R"({"design":{"name":"\"top\":{\"blocks\":["},"top":{"name":"blocks","blocks":@[]}})"},
+      {"AcrossBuffers", "{" + longNets + "\"top\":{\"blocks\":@[]}}"},
+      {"TopWithoutBlocks", R"({"top":{"name":"t"},"blocks":[]})"},
+      {"BlocksNotAnArray", R"({"top":{"blocks":{}}})"},
+      {"RootNotAnObject", R"([{"top":{"blocks":[]}}])"},
+      {"EscapedKey", R"({"to\u0070":{"blocks":[]}})"},
+  };
+  TempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string text = c.text;
+    const std::size_t mark = text.find('@');
+    if (mark != std::string::npos) text.erase(mark, 1);
+    std::uint64_t array = 0;
+    EXPECT_EQ(Pds_PahJsonFindTopBlocks(dir.Write("find.json", text), nullptr, array),
+              mark != std::string::npos);
+    if (mark != std::string::npos) {
+      EXPECT_EQ(array, mark);
+    }
+  }
+}
+
 // ---- whole loads
 
 struct Design {
@@ -170,8 +208,21 @@ std::vector<Design> Designs(const TempDir& dir) {
     std::ostringstream out;
     NcdGen::WriteDesign(options, out);
     const std::string name = "gen" + std::to_string(options.blocks) + ".json";
-    designs.push_back({name, dir.Write(name, out.str()), options.blocks >= 700});
+    designs.push_back({name, dir.Write(name, out.str()), true});
   }
+  // The nets after the top: the part, which shares the nets, is given up
+  // (its scan has started with the load, the file being large).
+  std::ostringstream out;
+  NcdGen::WriteDesign(NcdGen::Options{2000, 12}, out);
+  std::string text = out.str();
+  const std::size_t nets = text.find("\"nets\":["), top = text.find("\"top\":{");
+  const std::size_t shapes = text.find("\"shapes\":[");
+  if (nets < top && top < shapes && shapes != std::string::npos) {
+    const std::string member = text.substr(nets, top - nets);  // with its ",\n"
+    text.insert(shapes, member);
+    text.erase(nets, member.size());
+  }
+  designs.push_back({"nets_after_top", dir.Write("nets_after_top.json", text), false});
   for (const auto& entry :
        std::filesystem::directory_iterator(std::string(NCD_EXAMPLES) + "/ice40")) {
     const std::string name = entry.path().filename().string();
@@ -192,8 +243,7 @@ std::vector<Design> Designs(const TempDir& dir) {
 }
 
 // Every design describes alike on one thread and on two; most are read on
-// two (a part needs a boundary a little past the middle of an array of
-// blocks).
+// two (a part needs a boundary past the middle of an array of blocks).
 TEST(ParallelLoad, DescribesAsOneThread) {
   TempDir dir;
   for (const Design& design : Designs(dir)) {
@@ -220,19 +270,40 @@ TEST(ParallelLoad, FuzzSeedsAnswerAsOnOneThread) {
   EXPECT_GE(files, 9);
 }
 
-// A thread that cannot be started, or a part that cannot be read, leaves
-// the loading thread to read it all: the same view.
+// Threads that cannot be started (the part's alone, or the layout's too)
+// leave the loading thread to do it all: the same view.
 TEST(ParallelLoad, WithoutASecondThreadOneReadsItAll) {
   TempDir dir;
   std::ostringstream out;
   NcdGen::WriteDesign(NcdGen::Options{3000, 8}, out);
   const std::string path = dir.Write("gen.json", out.str());
   const std::string one = Describe(path, kOneThread);
-  const std::uint64_t before = Pds_PahJsonLoader::SplitCount();
-  Port_ThrFault::Fail(Port_ThrFault::Op::Create, Port_ThrException::CreateFailed);
+  for (const int failures : {1, 2}) {
+    SCOPED_TRACE(failures);
+    const std::uint64_t before = Pds_PahJsonLoader::SplitCount();
+    Port_ThrFault::Fail(Port_ThrFault::Op::Create, Port_ThrException::CreateFailed, failures);
+    EXPECT_EQ(Describe(path, 0), one);
+    Port_ThrFault::Disarm();
+    EXPECT_EQ(Pds_PahJsonLoader::SplitCount(), before);
+  }
+}
+
+// A load that fails on the loading thread while the second thread lays
+// out the pins' lists (here: a relocation group naming no block) stops it
+// and waits for it, with the refusal a load on one thread gives.
+TEST(ParallelLoad, FailureBesideTheLayoutStopsIt) {
+  TempDir dir;
+  std::ostringstream out;
+  NcdGen::WriteDesign(NcdGen::Options{3000, 11}, out);
+  std::string text = out.str();
+  const std::string members = "\"members\":[\"";
+  const std::size_t at = text.rfind(members);
+  ASSERT_NE(at, std::string::npos);
+  text.insert(at + members.size(), "no/such/block\",\"");
+  const std::string path = dir.Write("gen.json", text);
+  const std::string one = Describe(path, kOneThread);
+  EXPECT_NE(one.find(": unknown block path 'no/such/block'"), std::string::npos) << one;
   EXPECT_EQ(Describe(path, 0), one);
-  Port_ThrFault::Disarm();
-  EXPECT_EQ(Pds_PahJsonLoader::SplitCount(), before);
 }
 
 // A cancel at any point of a load on two threads ends it as a cancel does

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "DesignTestSupport.h"
+#include "Port_Memory.h"
 
 namespace {
 
@@ -57,6 +58,21 @@ TEST(XdmObjectArena, DestroysInReverseOrderWhenTheTypeNeedsIt) {
   for (std::size_t i = 0; i < 40; ++i)
     EXPECT_EQ(freed[i], 39 - i);
 }
+
+// A chunk that cannot be had, mapped or from the heap, fails the one
+// Create with bad_alloc: nothing is made and the arena stays as it was.
+#if !defined(__SANITIZE_ADDRESS__)  // its allocator refuses such sizes by ending the process
+TEST(XdmObjectArena, AChunkThatCannotBeHadThrowsBadAlloc) {
+  EXPECT_EQ(Port::Memory::MapPresent(std::size_t{1} << 60), nullptr);
+  struct Vast {
+    char bytes[std::size_t{1} << 44];  // a first chunk of 2^48 bytes
+  };
+  Xdm_ObjectArena<Vast> arena;
+  EXPECT_THROW(arena.Create(), std::bad_alloc);
+  EXPECT_EQ(arena.Size(), 0u);
+  EXPECT_EQ(arena.BytesReserved(), 0u);
+}
+#endif
 
 TEST(XdmStringArena, CopiesStayWhereTheyAreAsChunksGrow) {
   Xdm_StringArena arena;

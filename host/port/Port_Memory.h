@@ -1,0 +1,19 @@
+// Anonymous memory in large pieces, for storage that is filled as soon as
+// it is had (the design database's arenas). Any thread may call these.
+#pragma once
+
+#include <cstddef>
+
+namespace Port {
+
+class Memory {
+ public:
+  // `bytes` of zeroed, writable memory, page-aligned, whose pages are all
+  // present at once: one call instead of a page fault per page. Null when
+  // the memory cannot be had.
+  static void* MapPresent(std::size_t bytes);
+  // Gives back what MapPresent answered, with the same size.
+  static void Unmap(void* memory, std::size_t bytes);
+};
+
+}  // namespace Port
