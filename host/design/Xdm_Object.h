@@ -15,7 +15,6 @@
 // view answers the object of a number (Xdm_View::Get*ByBridgeId).
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
 class Xdm_Block;
@@ -42,9 +41,6 @@ class Xdm_Object {
   Xdm_Object() = default;
 
   const char* m_name = "";
-  // Set from null to the view-owned full name on first use; only an
-  // editor's rename sets it back to null.
-  mutable std::atomic<const char*> m_fullName{nullptr};
 
  private:
   friend struct Xdm_Access;

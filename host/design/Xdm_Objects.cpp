@@ -19,13 +19,18 @@ T* At(const std::vector<T*>& table, std::uint32_t id) {
   return id < table.size() ? table[id] : nullptr;
 }
 
-// "<block path>/<name>", or the name alone inside the top block.
-std::string MemberFullName(const Xdm_Block* block, const char* name) {
+// The full name of object `id` of `kind`, called `name`, in `block`:
+// "<block path>/<name>", or the name alone inside the top block (and for
+// the top block itself). `count` is the number of objects of the kind.
+const char* MemberFullName(Xdm_FullNames::Kind kind, std::uint32_t id, std::size_t count,
+                           const Xdm_Block* block, const char* name) {
   if (block == nullptr || block->GetParent() == nullptr) return name;
+  Xdm_FullNames& names = A::Store(*block).m_fullNames;
+  if (const char* kept = names.Find(kind, id)) return kept;
   std::string text = block->GetFullName();
   text += '/';
   text += name;
-  return text;
+  return names.Store(kind, id, count, text);
 }
 
 }  // namespace
@@ -70,10 +75,8 @@ Xdm_Itr<Xdm_Pin> Xdm_Block::GetPinItr() const {
 }
 
 const char* Xdm_Block::GetFullName() const {
-  if (const char* name = m_fullName.load(std::memory_order_acquire)) return name;
-  const bool inTop = m_f.parent == nullptr || m_f.parent->m_f.parent == nullptr;
-  return m_f.store->StoreFullName(m_fullName,
-                                  inTop ? std::string(m_name) : MemberFullName(m_f.parent, m_name));
+  return MemberFullName(Xdm_FullNames::kBlock, m_f.bridgeId, m_f.store->m_blockTable.size(),
+                        m_f.parent, m_name);
 }
 
 Xdm_Block* Xdm_Parent::GetParentObject(const Xdm_Pin* pin) {
@@ -101,8 +104,8 @@ Xdm_Network* Xdm_Pin::GetNetwork() const {
 }
 
 const char* Xdm_Pin::GetFullName() const {
-  if (const char* name = m_fullName.load(std::memory_order_acquire)) return name;
-  return A::Store(*this).StoreFullName(m_fullName, MemberFullName(m_f.block, m_name));
+  return MemberFullName(Xdm_FullNames::kPin, m_f.bridgeId, A::Store(*this).m_pinTable.size(),
+                        m_f.block, m_name);
 }
 
 // ---- signals
@@ -113,8 +116,8 @@ Xdm_Itr<Xdm_Pin> Xdm_Signal::GetPinItr() const {
 }
 
 const char* Xdm_Signal::GetFullName() const {
-  if (const char* name = m_fullName.load(std::memory_order_acquire)) return name;
-  return A::Store(*this).StoreFullName(m_fullName, MemberFullName(m_f.block, m_name));
+  return MemberFullName(Xdm_FullNames::kSignal, m_f.bridgeId,
+                        A::Store(*this).m_signalTable.size(), m_f.block, m_name);
 }
 
 // ---- networks
@@ -129,10 +132,8 @@ Xdm_Itr<Xdm_Signal> Xdm_Network::GetSignalItr() const {
 }
 
 const char* Xdm_Network::GetFullName() const {
-  if (const char* name = m_fullName.load(std::memory_order_acquire)) return name;
   const Xdm_Signal* first = GetSignalItr().Current();
-  return m_f.store->StoreFullName(m_fullName,
-                                  first ? std::string(first->GetFullName()) : std::string(m_name));
+  return first ? first->GetFullName() : m_name;
 }
 
 // ---- bridge ids
@@ -228,12 +229,4 @@ void Xdm_ViewStore::SeparateLists() {
     if (net != nullptr) m_netList.push_back(net);
   }
   m_listsSeparate = true;
-}
-
-const char* Xdm_ViewStore::StoreFullName(std::atomic<const char*>& slot, const std::string& text) {
-  Port_ThrGuard guard(m_nameLock);
-  if (const char* name = slot.load(std::memory_order_acquire)) return name;
-  const char* copy = m_fullNames.Copy(text);
-  slot.store(copy, std::memory_order_release);
-  return copy;
 }

@@ -86,8 +86,6 @@ void Xdm_ViewEditor::UnlinkSignal(Xdm_Signal* signal) {
   if (f.network) {
     EraseFrom(m_store.m_netSignalPool, A::F(*f.network).signals,
               static_cast<const Xdm_Signal*>(signal));
-    // The network's full name is its first signal's: it may have changed.
-    A::FullNameSlot(*f.network).store(nullptr, std::memory_order_relaxed);
   }
   m_store.m_signalTable[f.bridgeId] = nullptr;
   m_store.m_signalNetworkIds[f.bridgeId] = kNone;
@@ -169,14 +167,12 @@ Xdm_Block* Xdm_ViewEditor::ReplaceBlock(Xdm_Block* old) {
 // A full name is computed again on its next read; the old text stays
 // with whoever holds it.
 void Xdm_ViewEditor::ForgetFullNames(const Xdm_Block* block) {
-  A::FullNameSlot(*block).store(nullptr, std::memory_order_relaxed);
+  Xdm_FullNames& names = m_store.m_fullNames;
+  names.Forget(Xdm_FullNames::kBlock, A::F(*block).bridgeId);
   for (const Xdm_Pin* pin : block->GetPinItr())
-    A::FullNameSlot(*pin).store(nullptr, std::memory_order_relaxed);
-  for (const Xdm_Signal* signal : block->GetSignals()) {
-    A::FullNameSlot(*signal).store(nullptr, std::memory_order_relaxed);
-    if (const Xdm_Network* net = signal->GetNetwork())
-      A::FullNameSlot(*net).store(nullptr, std::memory_order_relaxed);
-  }
+    names.Forget(Xdm_FullNames::kPin, A::F(*pin).bridgeId);
+  for (const Xdm_Signal* signal : block->GetSignals())
+    names.Forget(Xdm_FullNames::kSignal, A::F(*signal).bridgeId);
   for (const Xdm_Block* child : block->GetBlocks())
     ForgetFullNames(child);
 }
@@ -208,7 +204,6 @@ void Xdm_ViewEditor::RenameNetwork(Xdm_Network* net, const char* name) {
       Refuse(std::string("duplicate net name '") + name + "'");
   }
   A::SetName(*net, m_store.m_strings.Copy(name));
-  A::FullNameSlot(*net).store(nullptr, std::memory_order_relaxed);
   A::Index(*m_store.m_view).Renamed(net);
 }
 

@@ -7,8 +7,7 @@
 // code reaches the objects' private fields.
 //
 // After loading, the only state that changes while readers run is the
-// full-name cache: objects' full-name slots are set once, under
-// m_nameLock, into m_fullNames.
+// full-name cache (m_fullNames, Xdm_FullNames.h).
 #pragma once
 
 #include <atomic>
@@ -29,6 +28,7 @@
 #include "XCad_RMed.h"
 #include "XCad_Rho.h"
 #include "Xdm_Arena.h"
+#include "Xdm_FullNames.h"
 #include "Xdm_PropertyHolder.h"
 #include "Xdm_Signal.h"
 #include "Xdm_View.h"
@@ -112,10 +112,6 @@ class Xdm_ViewStore {
   Xdm_ViewStore(const Xdm_ViewStore&) = delete;
   Xdm_ViewStore& operator=(const Xdm_ViewStore&) = delete;
 
-  // Sets `slot` to a view-owned copy of `text` unless another thread did
-  // first; answers the slot's value.
-  const char* StoreFullName(std::atomic<const char*>& slot, const std::string& text);
-
   // Blocks' signal slices index this pool, and the view lists its networks
   // in this order. Both are the tables themselves until an editor first
   // changes a view (SeparateLists), which spares every loaded view a copy
@@ -183,10 +179,10 @@ class Xdm_ViewStore {
   std::unique_ptr<Rf_Device> m_device;
   std::unordered_map<const Xdm_Block*, XCad_RhoNode*> m_rho;
 
+  Xdm_FullNames m_fullNames;
+
  private:
   bool m_listsSeparate = false;
-  Port_ThrMutex m_nameLock;  // guards m_fullNames; taken last, held briefly
-  Xdm_StringArena m_fullNames;
 };
 
 struct Xdm_Access {
@@ -200,7 +196,6 @@ struct Xdm_Access {
   static void SetName(const Xdm_Object& o, const char* name) {
     const_cast<Xdm_Object&>(o).m_name = name;
   }
-  static std::atomic<const char*>& FullNameSlot(const Xdm_Object& o) { return o.m_fullName; }
   static Xdm_ViewStore& Store(const Xdm_View& v) { return *v.m_store; }
   static Xdm_ViewIndex& Index(const Xdm_View& v) { return *v.m_index; }
   static Xdm_ViewStore& Store(const Xdm_Block& b) { return *b.m_f.store; }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "DesignTestSupport.h"
+#include "Xdm_FullNames.h"
 
 namespace {
 
@@ -45,6 +46,45 @@ TEST(XdmConcurrency, ReadersAgreeOnFullNamesAndLists) {
   EXPECT_NE(reference.find("u_cnt/c0/AFF{|u_cnt/c0/AFF/D u_cnt/c0/AFF/CK"), std::string::npos);
   for (const std::string& s : seen)
     EXPECT_EQ(s, reference);
+}
+
+// Threads asking for the same objects' names at once, past the slots the
+// first request sized, get one name per object: the first stored, and the
+// same pointer every time after, through each growth of the slots.
+TEST(XdmConcurrency, FullNamesAreStoredOnceAndSurviveGrowth) {
+  constexpr int kThreads = 4;
+  constexpr std::uint32_t kIds = 5000;
+  Xdm_FullNames names;
+  EXPECT_EQ(names.Find(Xdm_FullNames::kPin, 0), nullptr);
+  std::vector<std::vector<const char*>> seen(kThreads, std::vector<const char*>(kIds));
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (std::uint32_t id = 0; id < kIds; ++id) {
+        const char* found = names.Find(Xdm_FullNames::kPin, id);
+        // A count of 16 makes the slots grow nine times on the way.
+        seen[t][id] = found ? found
+                            : names.Store(Xdm_FullNames::kPin, id, 16,
+                                          "p" + std::to_string(id) + "/" + std::to_string(t));
+      }
+    });
+  }
+  for (std::thread& t : threads)
+    t.join();
+  for (std::uint32_t id = 0; id < kIds; ++id) {
+    const char* kept = names.Find(Xdm_FullNames::kPin, id);
+    ASSERT_NE(kept, nullptr) << id;
+    EXPECT_EQ(std::string(kept).rfind("p" + std::to_string(id) + "/", 0), 0u) << kept;
+    for (int t = 0; t < kThreads; ++t)
+      ASSERT_EQ(seen[t][id], kept) << id;
+  }
+  // The kinds are apart; a forgotten name is composed again.
+  EXPECT_EQ(names.Find(Xdm_FullNames::kSignal, 7), nullptr);
+  names.Forget(Xdm_FullNames::kPin, 7);
+  EXPECT_EQ(names.Find(Xdm_FullNames::kPin, 7), nullptr);
+  EXPECT_STREQ(names.Store(Xdm_FullNames::kPin, 7, 16, "renamed"), "renamed");
+  EXPECT_STREQ(names.Store(Xdm_FullNames::kPin, 7, 16, "again"), "renamed");
+  EXPECT_NE(names.Find(Xdm_FullNames::kPin, 8), nullptr);
 }
 
 }  // namespace

@@ -152,6 +152,12 @@ TEST_F(ViewEditor, PinsAndSignalsRemove) {
   EXPECT_EQ(FullNames(NetNamed(view(), "count<0>")->GetSignalItr()), "count<0> u_cnt/q0_i");
   EXPECT_THROW(m_edit.RemoveSignal(aq), Xdm_Exception::Base);
   EXPECT_THROW(m_edit.RemovePin(q), Xdm_Exception::Base);
+
+  // A net's full name is its first signal's, whichever that is now.
+  Xdm_Network* clkNet = NetNamed(view(), "clk");
+  EXPECT_STREQ(clkNet->GetFullName(), "clk");
+  m_edit.RemoveSignal(clkNet->GetSignalItr().Current());
+  EXPECT_STREQ(clkNet->GetFullName(), "u_cnt/clk_i");
 }
 
 TEST_F(ViewEditor, ShapesAddRemoveAndAvailability) {
