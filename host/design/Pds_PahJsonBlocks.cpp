@@ -382,7 +382,6 @@ void S::ResolveSignalNet(Xdm_Signal& signal, std::string_view name, std::uint64_
 }
 
 void S::SetSignalNet(std::uint32_t signal, std::uint32_t net) {
-  A::F(*m_store->m_signals.At(signal)).network = m_netObjects->At(net);
   m_signalNet[signal] = net;
   ++m_netSignals[net];
 }

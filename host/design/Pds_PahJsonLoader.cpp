@@ -26,7 +26,6 @@ S::Pds_PahJsonLoader(const std::string& fileName, Pds_PahJsonReader::StopTest st
       m_net(std::make_unique<NetCtx>()) {
   m_store->m_device = A::NewDevice("");
   m_device = &A::Data(*m_store->m_device);
-  m_netObjects = &m_store->m_networks;
 }
 
 S::~Pds_PahJsonLoader() = default;

@@ -326,7 +326,6 @@ class Pds_PahJsonLoader {
   bool m_topRead = false;
   // The nets a signal may name: this loader's, or the whole file's for a part.
   const IdIndex* m_nets = &m_netIndex;
-  const Xdm_ObjectArena<XCad_CadNetwork>* m_netObjects = nullptr;
   bool m_resolving = false;  // in Resolve: a failure counts from its offset
   // Reading on two threads. This loader's: the part's thread, until it is
   // taken over or given up (before m_frames goes: it reads one of them).

@@ -347,7 +347,6 @@ S::Pds_PahJsonLoader(const S& whole, const Split& split, Pds_PahJsonReader::Stop
       m_net(std::make_unique<NetCtx>()) {
   m_device = whole.m_device;
   m_nets = whole.m_nets;
-  m_netObjects = whole.m_netObjects;
   m_netsRead = m_deviceRead = true;
   m_splitOffered = true;  // a part is read on one thread
   m_netSignals.assign(split.networks, 0);

@@ -68,6 +68,8 @@ class Reader {
     std::uint64_t designHash = 0;
     bool hashed = false;
     std::atomic<int> gate{kWait};
+    // Set once the networks' and signals' memory is had (or failed to be).
+    std::atomic<bool> reserved{false};
     const char* why = nullptr;
     std::exception_ptr error;
     void Run();
@@ -469,8 +471,7 @@ void Reader::ReadSignals() {
     Xdm_SignalFields& f = A::F(*signal);
     f.block = Object(s->m_blockTable, r.block, false);
     Require(Holds(A::F(*f.block).signals, r.bridgeId), "a signal out of place");
-    f.network = Object(s->m_networkTable, r.network);
-    onNets += f.network != nullptr;
+    onNets += Object(s->m_networkTable, r.network) != nullptr;
     Require(nets[r.bridgeId] == r.network, "a signal out of place");
     InPool(r.pins, pins);
     f.pins = SliceOf(r.pins);
@@ -484,7 +485,7 @@ void Reader::ReadSignals() {
   for (const snap::Network& r : Records<snap::Network>(snap::kNetworks)) {
     for (std::uint32_t i = 0; i < r.signals.count; ++i) {
       const Xdm_SignalFields& signal = A::F(*s->m_netSignalPool[r.signals.first + i]);
-      Require(signal.network == s->m_networkTable[r.bridgeId] && !isListed[signal.bridgeId],
+      Require(s->m_signalNetworkIds[signal.bridgeId] == r.bridgeId && !isListed[signal.bridgeId],
               "a signal out of place");
       isListed[signal.bridgeId] = true;
     }

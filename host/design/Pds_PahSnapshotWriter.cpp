@@ -361,8 +361,8 @@ void Writer::WriteObjects() {
   });
   Records<snap::Signal>(snap::kSignals, s.m_signals.Size(), [&](std::size_t i) {
     const Xdm_SignalFields& f = A::F(*s.m_signals.At(i));
-    return snap::Signal{m_texts.Of(s.m_signals.At(i)->GetName()), IdOf(f.block), IdOf(f.network),
-                        SliceOf(f.pins), f.bridgeId};
+    return snap::Signal{m_texts.Of(s.m_signals.At(i)->GetName()), IdOf(f.block),
+                        s.m_signalNetworkIds[f.bridgeId], SliceOf(f.pins), f.bridgeId};
   });
   const Indexes<XCad_RMedRug> rugs = ArenaIndexes(s.m_rugs);
   Records<snap::Network>(snap::kNetworks, s.m_networks.Size(), [&](std::size_t i) {

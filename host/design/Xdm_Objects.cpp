@@ -115,9 +115,15 @@ Xdm_Itr<Xdm_Pin> Xdm_Signal::GetPinItr() const {
   return {first, first + m_f.pins.count};
 }
 
+Xdm_Network* Xdm_Signal::GetNetwork() const {
+  const Xdm_ViewStore& store = A::Store(*this);
+  const std::uint32_t net = store.m_signalNetworkIds[m_f.bridgeId];
+  return net == Xdm_BridgeId::kNone ? nullptr : store.m_networkTable[net];
+}
+
 const char* Xdm_Signal::GetFullName() const {
-  return MemberFullName(Xdm_FullNames::kSignal, m_f.bridgeId,
-                        A::Store(*this).m_signalTable.size(), m_f.block, m_name);
+  return MemberFullName(Xdm_FullNames::kSignal, m_f.bridgeId, A::Store(*this).m_signalTable.size(),
+                        m_f.block, m_name);
 }
 
 // ---- networks

@@ -7,17 +7,20 @@
 #include "Xdm_Itr.h"
 #include "Xdm_Object.h"
 
+// A signal's network is the view's to say (by bridge ids, see
+// Xdm_View::GetSignalNetworkIds), not the signal's own: the view keeps
+// that table anyway, and millions of signals are spared a pointer each.
 struct Xdm_SignalFields {
   Xdm_Block* block = nullptr;
-  Xdm_Network* network = nullptr;
   Xdm_Slice pins;  // in the view's signal-pin pool
   std::uint32_t bridgeId = 0;
 };
 
 class Xdm_Signal : public Xdm_Object {
  public:
-  // Null when the signal belongs to no network.
-  Xdm_Network* GetNetwork() const { return m_f.network; }
+  // Null when the signal belongs to no network (or no longer belongs to
+  // the view).
+  Xdm_Network* GetNetwork() const;
   // The pins naming this signal as their signal or child signal, file order.
   Xdm_Itr<Xdm_Pin> GetPinItr() const;
 

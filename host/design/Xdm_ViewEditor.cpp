@@ -83,9 +83,8 @@ void Xdm_ViewEditor::UnlinkSignal(Xdm_Signal* signal) {
   }
   EraseFrom(m_store.m_blockSignalPool, A::F(*f.block).signals,
             static_cast<const Xdm_Signal*>(signal));
-  if (f.network) {
-    EraseFrom(m_store.m_netSignalPool, A::F(*f.network).signals,
-              static_cast<const Xdm_Signal*>(signal));
+  if (const Xdm_Network* net = signal->GetNetwork()) {
+    EraseFrom(m_store.m_netSignalPool, A::F(*net).signals, static_cast<const Xdm_Signal*>(signal));
   }
   m_store.m_signalTable[f.bridgeId] = nullptr;
   m_store.m_signalNetworkIds[f.bridgeId] = kNone;
@@ -210,10 +209,8 @@ void Xdm_ViewEditor::RenameNetwork(Xdm_Network* net, const char* name) {
 void Xdm_ViewEditor::RemoveNetwork(Xdm_Network* net) {
   CheckLive(m_store.m_networkTable, static_cast<const Xdm_Network*>(net),
             Xdm_BridgeId::GetBridgeId(net), "network");
-  for (Xdm_Signal* signal : net->GetSignalItr()) {
-    A::F(*signal).network = nullptr;
+  for (Xdm_Signal* signal : net->GetSignalItr())
     m_store.m_signalNetworkIds[A::F(*signal).bridgeId] = kNone;
-  }
   A::F(*net).signals.count = 0;
   std::erase(m_store.m_netList, net);
   if (m_store.m_masterVcc == net) m_store.m_masterVcc = nullptr;
@@ -231,8 +228,6 @@ Xdm_Network* Xdm_ViewEditor::ReplaceNetwork(Xdm_Network* old) {
   m_store.m_networkTable[f.bridgeId] = net;
   std::replace(m_store.m_netList.begin(), m_store.m_netList.end(), old,
                static_cast<Xdm_Network*>(net));
-  for (Xdm_Signal* signal : net->GetSignalItr())
-    A::F(*signal).network = net;
   if (m_store.m_masterVcc == old) m_store.m_masterVcc = net;
   if (m_store.m_masterGnd == old) m_store.m_masterGnd = net;
   if (f.rug) A::Network(*f.rug) = net;

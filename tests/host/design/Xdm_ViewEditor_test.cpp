@@ -148,6 +148,7 @@ TEST_F(ViewEditor, PinsAndSignalsRemove) {
   EXPECT_EQ(Names(block("u_cnt/c0")->GetSignals()), "clk_c bq ad bd vcc_c gnd_c");
   EXPECT_EQ(a1->GetSignal(), nullptr);
   EXPECT_EQ(a1->GetSignalId(), Xdm_BridgeId::kNone);
+  EXPECT_EQ(aq->GetNetwork(), nullptr);  // it is no longer the view's
   ExpectSignalNetworkIds();
   EXPECT_EQ(FullNames(NetNamed(view(), "count<0>")->GetSignalItr()), "count<0> u_cnt/q0_i");
   EXPECT_THROW(m_edit.RemoveSignal(aq), Xdm_Exception::Base);
