@@ -30,6 +30,7 @@
 #include "Pds_PahBeside.h"
 #include "Pds_PahJsonLoader.h"
 #include "Pds_PahJsonSplit.h"
+#include "Port_Memory.h"
 #include "Port_Thr.h"
 
 namespace {
@@ -232,6 +233,10 @@ bool S::JoinSplit(BlockFrame& frame) {
   split.part->m_in.KeepPartProgress();  // until this reader reads on past it
   m_in.SeekTo(split.part->m_partEnd);
   m_split.reset();
+  // What the part's thread freed (its indexes and lists, tens of
+  // megabytes for a large part) is given back before the lists are laid
+  // out, which would otherwise take new memory beside it.
+  Port::Memory::GiveBackFreed();
   return true;
 }
 

@@ -1,5 +1,6 @@
 #include "Port_Memory.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 
 namespace Port {
@@ -12,6 +13,10 @@ void* Memory::MapPresent(std::size_t bytes) {
 
 void Memory::Unmap(void* memory, std::size_t bytes) {
   if (memory != nullptr) ::munmap(memory, bytes);
+}
+
+void Memory::GiveBackFreed() {
+  ::malloc_trim(0);
 }
 
 }  // namespace Port

@@ -14,6 +14,10 @@ class Memory {
   static void* MapPresent(std::size_t bytes);
   // Gives back what MapPresent answered, with the same size.
   static void Unmap(void* memory, std::size_t bytes);
+  // Gives the system back the pages of heap memory that is free. Memory a
+  // finished thread freed stays with that thread's heap otherwise, and
+  // counts in the process's size while other threads take new pages.
+  static void GiveBackFreed();
 };
 
 }  // namespace Port
