@@ -263,12 +263,12 @@ const S::Rule<S::PinCtx> S::kPinRules[] = {
        if (c.parent == nullptr) {
          s.m_in.Fail(s.m_in.ValueOffset(), "a pin of the top block cannot have a 'signal'");
        }
-       s.LinkPinSignal(*c.parent, A::F(*c.pin).bridgeId, 0, name, s.m_in.ValueOffset());
+       s.LinkPinSignal(*c.parent, c.id, 0, name, s.m_in.ValueOffset());
      }},
     {"child_signal", false,
      [](S& s, PinCtx& c) {
        const std::string_view name = s.ReadName("'child_signal'");
-       s.LinkPinSignal(*c.own, A::F(*c.pin).bridgeId, 1, name, s.m_in.ValueOffset());
+       s.LinkPinSignal(*c.own, c.id, 1, name, s.m_in.ValueOffset());
      }},
     {"delay", false,
      [](S& s, PinCtx& c) {
@@ -286,9 +286,9 @@ void S::ReadPin(BlockFrame& own, BlockFrame* parent) {
   XCad_CadPin* pin = m_store->m_pins.Create();
   Xdm_PinFields& f = A::F(*pin);
   f.block = own.block;
-  f.bridgeId = static_cast<std::uint32_t>(m_store->m_pins.Size() - 1);
   PinCtx c;
   c.pin = pin;
+  c.id = static_cast<std::uint32_t>(m_store->m_pins.Size() - 1);
   c.own = &own;
   c.parent = parent;
   ReadMembers(kPinRules, c, "each element of 'pins'", "pin");

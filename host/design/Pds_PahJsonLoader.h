@@ -375,6 +375,7 @@ struct Pds_PahJsonLoader::BlockCtx {
 
 struct Pds_PahJsonLoader::PinCtx {
   XCad_CadPin* pin = nullptr;
+  std::uint32_t id = 0;  // its bridge id (in a part, the part's)
   BlockFrame* own = nullptr;
   BlockFrame* parent = nullptr;
   std::string_view name;  // the pin's own (interned) copy

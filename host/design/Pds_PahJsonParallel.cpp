@@ -302,7 +302,6 @@ void S::AdoptPartObjects(S& part, const Xdm_Block* standIn, Xdm_Block* owner) {
     for (std::size_t i = 0; i < from.m_pins.Size(); ++i) {
       Poll(i);
       Xdm_PinFields& f = A::F(*from.m_pins.At(i));
-      f.bridgeId += pinBase;
       if (f.signal != kNone) f.signal += signalBase;
       if (f.childSignal != kNone) f.childSignal += signalBase;
     }

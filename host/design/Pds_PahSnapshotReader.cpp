@@ -395,7 +395,6 @@ void Reader::ReadPins() {
     f.signal = r.signal;
     f.childSignal = r.childSignal;
     m_pinLinks += (r.signal != snap::kNone) + (r.childSignal != snap::kNone);
-    f.bridgeId = r.bridgeId;
     f.delay = r.delay;
     f.flags = r.flags;
     Require(r.delayType <= Tw_DlyMed::DELAYTYPE_NONE, "an unknown value");
@@ -511,12 +510,12 @@ void Reader::LinkSignalPins() {
     InPool(r.pins, s->m_signalPinPool.size());
     for (std::uint32_t i = 0; i < r.pins.count; ++i) {
       const Xdm_PinFields& pin = A::F(*s->m_signalPinPool[r.pins.first + i]);
+      const std::size_t id = pins[r.pins.first + i];  // the pin's, as the table holds it
       // Each link of a pin to a signal is listed once, by that signal.
-      const bool asSignal = pin.signal == r.bridgeId && !isListed[2 * std::size_t{pin.bridgeId}];
-      const bool asChild = !asSignal && pin.childSignal == r.bridgeId &&
-                           !isListed[2 * std::size_t{pin.bridgeId} + 1];
+      const bool asSignal = pin.signal == r.bridgeId && !isListed[2 * id];
+      const bool asChild = !asSignal && pin.childSignal == r.bridgeId && !isListed[2 * id + 1];
       Require(asSignal || asChild, "a pin out of place");
-      isListed[2 * std::size_t{pin.bridgeId} + asChild] = true;
+      isListed[2 * id + asChild] = true;
     }
     listed += r.pins.count;
   }

@@ -189,7 +189,7 @@ snap::Slice SliceOf(Xdm_Slice s) {
 
 template <class T>
 std::uint32_t IdOf(const T* object) {
-  return object ? A::F(*object).bridgeId : snap::kNone;
+  return object ? Xdm_BridgeId::GetBridgeId(object) : snap::kNone;
 }
 
 class Writer {
@@ -223,7 +223,7 @@ class Writer {
   template <class T, class Base>
   void CheckTable(const Xdm_ObjectArena<T>& arena, const std::vector<Base*>& table) {
     for (std::size_t i = 0; i < arena.Size(); ++i) {
-      const std::uint32_t id = A::F(*arena.At(i)).bridgeId;
+      const std::uint32_t id = Xdm_BridgeId::GetBridgeId(arena.At(i));
       if (id >= table.size() || table[id] != arena.At(i)) throw Unwritable{};
     }
   }
@@ -353,7 +353,7 @@ void Writer::WriteObjects() {
                      IdOf(f.block),
                      f.signal,
                      f.childSignal,
-                     f.bridgeId,
+                     IdOf(s.m_pins.At(i)),
                      f.delay,
                      f.flags,
                      f.delayType,

@@ -27,6 +27,7 @@
 class Xdm_FullNames {
  public:
   enum Kind : int { kBlock, kPin, kSignal, kKinds };
+  static constexpr std::uint32_t kNoId = 0xFFFFFFFFu;  // Xdm_BridgeId::kNone
 
   Xdm_FullNames();
   ~Xdm_FullNames();
@@ -41,7 +42,9 @@ class Xdm_FullNames {
   }
   // Keeps a copy of `text` for the object unless a name is kept for it
   // already (another thread was first); answers the name kept. `count`,
-  // the number of objects of the kind, sizes the kind's first slots.
+  // the number of objects of the kind, sizes the kind's first slots. An
+  // object without an id (Xdm_BridgeId::kNone: one no longer in the view)
+  // gets a copy of its own each time.
   const char* Store(Kind kind, std::uint32_t id, std::size_t count, std::string_view text);
   // Forgets the object's name: it is composed again on its next request.
   // The old text stays with whoever holds it.

@@ -104,8 +104,8 @@ Xdm_Network* Xdm_Pin::GetNetwork() const {
 }
 
 const char* Xdm_Pin::GetFullName() const {
-  return MemberFullName(Xdm_FullNames::kPin, m_f.bridgeId, A::Store(*this).m_pinTable.size(),
-                        m_f.block, m_name);
+  return MemberFullName(Xdm_FullNames::kPin, Xdm_BridgeId::GetBridgeId(this),
+                        A::Store(*this).m_pinTable.size(), m_f.block, m_name);
 }
 
 // ---- signals
@@ -150,8 +150,25 @@ std::uint32_t Xdm_BridgeId::GetBridgeId(const Xdm_Block* b) {
 std::uint32_t Xdm_BridgeId::GetBridgeId(const Xdm_Network* n) {
   return n ? A::F(*n).bridgeId : kNone;
 }
+// A pin's id is its place in its block's run of the pin table. The pins
+// of a block are made one after another, so they mostly lie in a row and
+// the place follows from the address; the run is searched when not. A
+// pin no longer in the view has no place, and no id.
 std::uint32_t Xdm_BridgeId::GetBridgeId(const Xdm_Pin* p) {
-  return p ? A::F(*p).bridgeId : kNone;
+  if (p == nullptr) return kNone;
+  const Xdm_BlockFields& block = A::F(*p->GetParent());
+  Xdm_Pin* const* run = block.store->m_pinTable.data() + block.pins.first;
+  if (block.pins.count != 0 && run[0] != nullptr) {
+    const std::uintptr_t offset =
+        reinterpret_cast<std::uintptr_t>(p) - reinterpret_cast<std::uintptr_t>(run[0]);
+    const std::uintptr_t k = offset / sizeof(Xdm_Pin);
+    if (offset % sizeof(Xdm_Pin) == 0 && k < block.pins.count && run[k] == p)
+      return block.pins.first + static_cast<std::uint32_t>(k);
+  }
+  for (std::uint32_t k = 0; k < block.pins.count; ++k) {
+    if (run[k] == p) return block.pins.first + k;
+  }
+  return kNone;
 }
 std::uint32_t Xdm_BridgeId::GetBridgeId(const Xdm_Signal* s) {
   return s ? A::F(*s).bridgeId : kNone;

@@ -8,11 +8,13 @@
 
 #include "Xdm_Object.h"
 
+// Pins are the most numerous objects of a view, so a pin keeps no bridge
+// id of its own: its id is its place in its block's run of the pin table
+// (Xdm_BridgeId::GetBridgeId).
 struct Xdm_PinFields {
   Xdm_Block* block = nullptr;
   std::uint32_t signal = 0xFFFFFFFFu;       // signal bridge id, or none
   std::uint32_t childSignal = 0xFFFFFFFFu;  // signal bridge id, or none
-  std::uint32_t bridgeId = 0;
   std::int32_t delay = 0;
   std::uint8_t flags = 0;
   std::uint8_t delayType = 2;

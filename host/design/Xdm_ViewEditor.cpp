@@ -52,6 +52,7 @@ Xdm_ViewEditor::Xdm_ViewEditor(Xdm_View& view) : m_store(A::Store(view)) {
 // ---- pins and signals
 
 void Xdm_ViewEditor::UnlinkPin(Xdm_Pin* pin) {
+  const std::uint32_t id = Xdm_BridgeId::GetBridgeId(pin);
   Xdm_PinFields& f = A::F(*pin);
   if (const Xdm_Network* net = pin->GetNetwork()) {
     if (XCad_RMedRug* rug = A::F(*net).rug) {
@@ -60,12 +61,12 @@ void Xdm_ViewEditor::UnlinkPin(Xdm_Pin* pin) {
       }
     }
   }
-  for (std::uint32_t id : {f.signal, f.childSignal}) {
-    if (id == kNone || m_store.m_signalTable[id] == nullptr) continue;
-    EraseFrom(m_store.m_signalPinPool, A::F(*m_store.m_signalTable[id]).pins,
+  for (std::uint32_t signal : {f.signal, f.childSignal}) {
+    if (signal == kNone || m_store.m_signalTable[signal] == nullptr) continue;
+    EraseFrom(m_store.m_signalPinPool, A::F(*m_store.m_signalTable[signal]).pins,
               static_cast<const Xdm_Pin*>(pin));
   }
-  m_store.m_pinTable[f.bridgeId] = nullptr;
+  m_store.m_pinTable[id] = nullptr;
 }
 
 void Xdm_ViewEditor::RemovePin(Xdm_Pin* pin) {
@@ -169,7 +170,7 @@ void Xdm_ViewEditor::ForgetFullNames(const Xdm_Block* block) {
   Xdm_FullNames& names = m_store.m_fullNames;
   names.Forget(Xdm_FullNames::kBlock, A::F(*block).bridgeId);
   for (const Xdm_Pin* pin : block->GetPinItr())
-    names.Forget(Xdm_FullNames::kPin, A::F(*pin).bridgeId);
+    names.Forget(Xdm_FullNames::kPin, Xdm_BridgeId::GetBridgeId(pin));
   for (const Xdm_Signal* signal : block->GetSignals())
     names.Forget(Xdm_FullNames::kSignal, A::F(*signal).bridgeId);
   for (const Xdm_Block* child : block->GetBlocks())

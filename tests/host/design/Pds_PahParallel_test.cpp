@@ -258,6 +258,34 @@ TEST(ParallelLoad, DescribesAsOneThread) {
   }
 }
 
+// A pin's bridge id is its place in its block's run of the pin table:
+// found from its address where the block's pins lie in a row, searched
+// for where they do not (a run across two chunks of an arena, or across
+// the two threads' arenas), which some of these designs' blocks are.
+TEST(ParallelLoad, EveryPinKnowsItsId) {
+  TempDir dir;
+  ::setenv("NCD_CACHE", "off", 1);
+  std::size_t outOfRow = 0;
+  for (const Design& design : Designs(dir)) {
+    for (const std::uint64_t minimum : {kOneThread, std::uint64_t{0}}) {
+      SCOPED_TRACE(design.label + (minimum == 0 ? " on two threads" : " on one"));
+      const SplitMinimum split(minimum);
+      const design_test::Loaded loaded = design_test::Load(design.path);
+      ASSERT_NE(loaded.view, nullptr);
+      for (std::uint32_t id = 0; id < loaded.view->GetMaxPins(); ++id) {
+        const Xdm_Pin* pin = loaded.view->GetPinByBridgeId(id);
+        if (pin == nullptr) continue;  // a spare slot a test hook asked for
+        ASSERT_EQ(Xdm_BridgeId::GetBridgeId(pin), id);
+        const auto run = pin->GetParent()->GetPinItr();
+        const std::uintptr_t offset = reinterpret_cast<std::uintptr_t>(pin) -
+                                      reinterpret_cast<std::uintptr_t>(run.Current());
+        outOfRow += offset % sizeof(Xdm_Pin) != 0 || offset / sizeof(Xdm_Pin) >= run.Count();
+      }
+    }
+  }
+  EXPECT_GT(outOfRow, 0u);
+}
+
 // The fuzzing seeds, good and bad, answer alike.
 TEST(ParallelLoad, FuzzSeedsAnswerAsOnOneThread) {
   const std::string corpus = std::string(NCD_TEST_DATA) + "/../fuzz/corpus";
