@@ -277,8 +277,8 @@ TEST(ParallelLoad, EveryPinKnowsItsId) {
         if (pin == nullptr) continue;  // a spare slot a test hook asked for
         ASSERT_EQ(Xdm_BridgeId::GetBridgeId(pin), id);
         const auto run = pin->GetParent()->GetPinItr();
-        const std::uintptr_t offset = reinterpret_cast<std::uintptr_t>(pin) -
-                                      reinterpret_cast<std::uintptr_t>(run.Current());
+        const std::uintptr_t offset =
+            reinterpret_cast<std::uintptr_t>(pin) - reinterpret_cast<std::uintptr_t>(run.Current());
         outOfRow += offset % sizeof(Xdm_Pin) != 0 || offset / sizeof(Xdm_Pin) >= run.Count();
       }
     }
