@@ -21,6 +21,18 @@
 
 #include "Port_Thr.h"
 
+// Waits until `ready()` answers true, asking `poll()`, the loading
+// thread's stop test (which may throw), every 100 microseconds: what the
+// other thread does takes milliseconds to seconds, and a cancel must be
+// answered within about one 64 KiB read.
+template <class Ready, class Poll>
+void Pds_PahAwait(Ready ready, Poll poll) {
+  while (!ready()) {
+    poll();
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+}
+
 class Pds_PahBeside {
  public:
   Pds_PahBeside(bool ownThread, std::function<void()> work) : m_work(std::move(work)) {
@@ -44,10 +56,7 @@ class Pds_PahBeside {
       m_work();
       return;
     }
-    while (!m_done.load(std::memory_order_acquire)) {
-      poll();
-      std::this_thread::sleep_for(std::chrono::microseconds(100));
-    }
+    Pds_PahAwait([this] { return m_done.load(std::memory_order_acquire); }, poll);
     m_thread->join();
     m_thread.reset();
     if (m_error) std::rethrow_exception(m_error);

@@ -143,10 +143,9 @@ void S::AwaitSplitPoint() {
   Split& split = *m_split;
   if (m_in.Tell() < split.scan.target) return;
   int stage = Split::kScanning;
-  while ((stage = split.stage.load(std::memory_order_acquire)) == Split::kScanning) {
-    m_in.PollStop();
-    std::this_thread::sleep_for(std::chrono::microseconds(100));
-  }
+  Pds_PahAwait(
+      [&] { return (stage = split.stage.load(std::memory_order_acquire)) != Split::kScanning; },
+      [this] { m_in.PollStop(); });
   if (stage == Split::kNoPart) m_split.reset();
 }
 
@@ -197,10 +196,9 @@ void S::OfferSplit(std::uint64_t array, std::uint32_t depth) {
   if (!m_split) return;
   Split& split = *m_split;
   int stage = Split::kFinding;
-  while ((stage = split.stage.load(std::memory_order_acquire)) == Split::kFinding) {
-    m_in.PollStop();
-    std::this_thread::sleep_for(std::chrono::microseconds(100));
-  }
+  Pds_PahAwait(
+      [&] { return (stage = split.stage.load(std::memory_order_acquire)) != Split::kFinding; },
+      [this] { m_in.PollStop(); });
   if (stage == Split::kNoPart || !m_netsRead || !m_deviceRead || split.scan.array != array) {
     m_split.reset();
     return;
@@ -217,10 +215,8 @@ void S::OfferSplit(std::uint64_t array, std::uint32_t depth) {
 // false.
 bool S::JoinSplit(BlockFrame& frame) {
   Split& split = *m_split;
-  while (!split.done.load(std::memory_order_acquire)) {
-    m_in.PollStop();
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
-  }
+  Pds_PahAwait([&] { return split.done.load(std::memory_order_acquire); },
+               [this] { m_in.PollStop(); });
   split.thread->join();
   split.thread.reset();
   if (!split.part) {

@@ -68,8 +68,6 @@ class Reader {
     std::uint64_t designHash = 0;
     bool hashed = false;
     std::atomic<int> gate{kWait};
-    // Set once the networks' and signals' memory is had (or failed to be).
-    std::atomic<bool> reserved{false};
     const char* why = nullptr;
     std::exception_ptr error;
     void Run();

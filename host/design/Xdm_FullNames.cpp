@@ -34,7 +34,7 @@ Xdm_FullNames::Slots* Xdm_FullNames::SlotsFor(Kind kind, std::uint32_t id, std::
 const char* Xdm_FullNames::Store(Kind kind, std::uint32_t id, std::size_t count,
                                  std::string_view text) {
   Port_ThrGuard guard(m_lock);
-  if (id == kNoId) return m_texts.Copy(text);
+  if (id == Xdm_BridgeId::kNone) return m_texts.Copy(text);
   Slots* slots = SlotsFor(kind, id, count);
   std::atomic_ref<const char*> slot(slots->names[id]);
   if (const char* name = slot.load(std::memory_order_relaxed)) return name;

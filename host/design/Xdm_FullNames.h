@@ -23,11 +23,11 @@
 
 #include "Port_Thr.h"
 #include "Xdm_Arena.h"
+#include "Xdm_Object.h"
 
 class Xdm_FullNames {
  public:
   enum Kind : int { kBlock, kPin, kSignal, kKinds };
-  static constexpr std::uint32_t kNoId = 0xFFFFFFFFu;  // Xdm_BridgeId::kNone
 
   Xdm_FullNames();
   ~Xdm_FullNames();
