@@ -121,13 +121,14 @@ void S::BuildChildLists() {
     Poll(i);
     if (const Xdm_Block* parent = blocks[i]->GetParent()) ++cursor[A::F(*parent).bridgeId];
   }
-  auto& pool = m_store->m_childPool;
-  pool.resize(
-      LayOut(*this, blocks, cursor, [](Xdm_Block& b) -> Xdm_Slice& { return A::F(b).children; }));
+  m_store->m_childPool.Assign(
+      LayOut(*this, blocks, cursor, [](Xdm_Block& b) -> Xdm_Slice& { return A::F(b).children; }),
+      kNone);
+  std::uint32_t* pool = m_store->m_childPool.Edit();
   for (std::size_t i = 0; i < blocks.size(); ++i) {
     Poll(i);
     if (const Xdm_Block* parent = blocks[i]->GetParent())
-      pool[cursor[A::F(*parent).bridgeId]++] = blocks[i];
+      pool[cursor[A::F(*parent).bridgeId]++] = static_cast<std::uint32_t>(i);
   }
 }
 
@@ -135,16 +136,17 @@ void S::BuildChildLists() {
 // SetPinSignal counted them.
 void S::BuildSignalPins() {
   std::vector<std::uint32_t>& cursor = m_signalPins;
-  auto& pool = m_store->m_signalPinPool;
-  pool.resize(LayOut(*this, m_store->m_signalTable, cursor,
-                     [](Xdm_Signal& s) -> Xdm_Slice& { return A::F(s).pins; }));
+  m_store->m_signalPinPool.Assign(LayOut(*this, m_store->m_signalTable, cursor,
+                                         [](Xdm_Signal& s) -> Xdm_Slice& { return A::F(s).pins; }),
+                                  kNone);
+  std::uint32_t* pool = m_store->m_signalPinPool.Edit();
   const auto& pins = m_store->m_pinTable;
   for (std::size_t i = 0; i < pins.size(); ++i) {
     Poll(i);
-    Xdm_Pin* pin = pins[i];
-    const Xdm_PinFields& f = A::F(*pin);
-    if (f.signal != kNone) pool[cursor[f.signal]++] = pin;
-    if (f.childSignal != kNone) pool[cursor[f.childSignal]++] = pin;
+    const Xdm_PinFields& f = A::F(*pins[i]);
+    const auto id = static_cast<std::uint32_t>(i);
+    if (f.signal != kNone) pool[cursor[f.signal]++] = id;
+    if (f.childSignal != kNone) pool[cursor[f.childSignal]++] = id;
   }
   std::vector<std::uint32_t>().swap(m_signalPins);
 }
@@ -154,12 +156,14 @@ void S::BuildSignalPins() {
 void S::BuildNetworkSignals() {
   const auto& signals = m_store->m_signalTable;
   std::vector<std::uint32_t>& cursor = m_netSignals;
-  auto& pool = m_store->m_netSignalPool;
-  pool.resize(LayOut(*this, m_store->m_networkTable, cursor,
-                     [](Xdm_Network& n) -> Xdm_Slice& { return A::F(n).signals; }));
+  m_store->m_netSignalPool.Assign(
+      LayOut(*this, m_store->m_networkTable, cursor,
+             [](Xdm_Network& n) -> Xdm_Slice& { return A::F(n).signals; }),
+      kNone);
+  std::uint32_t* pool = m_store->m_netSignalPool.Edit();
   for (std::size_t i = 0; i < signals.size(); ++i) {
     Poll(i);
-    if (m_signalNet[i] != kNone) pool[cursor[m_signalNet[i]]++] = signals[i];
+    if (m_signalNet[i] != kNone) pool[cursor[m_signalNet[i]]++] = static_cast<std::uint32_t>(i);
   }
   m_store->m_signalNetworkIds = std::move(m_signalNet);
   m_signalNet.clear();

@@ -82,7 +82,23 @@ class Reader {
   // The header and the directory (the checksum is the helper's).
   void CheckFrame();
   const snap::Header& Header() const { return *reinterpret_cast<const snap::Header*>(m_data); }
-  std::size_t TextBytes() const { return m_texts.size(); }
+  // Only the names and the lists' ids are read once the store is built:
+  // the pages of the other records go.
+  void DropRecords(Port::MappedFile& file) const {
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> kept;
+    for (snap::Section id :
+         {snap::kTexts, snap::kChildPool, snap::kSignalPins, snap::kNetSignals}) {
+      const snap::SectionEntry& e = m_directory[id];
+      kept.emplace_back(e.offset, e.offset + e.count * e.recordSize);
+    }
+    std::sort(kept.begin(), kept.end());
+    std::uint64_t from = 0;
+    for (const auto& [first, end] : kept) {
+      if (first > from) file.Drop(from, first);
+      from = std::max(from, end);
+    }
+    file.Drop(from, file.Size());
+  }
   // Files progress (in bytes of the design file, as a parse does) under
   // `entry`: the part of the caller's records built so far.
   void ReportTo(Pds_PahLoadProgress::Entry* entry, std::uint64_t designBytes) {
@@ -138,6 +154,18 @@ class Reader {
     A::SetName(*object, Name(r.name));
     Place<Base>(table, r.bridgeId, object);
     return object;
+  }
+  // Points `pool` at the ids of `section` once each is known to be an
+  // object of `table`.
+  template <class T>
+  void BorrowPool(Xdm_IdPool& pool, snap::Section section, const std::vector<T*>& table,
+                  void (Reader::*poll)() = nullptr) {
+    const auto ids = Records<std::uint32_t>(section);
+    for (std::uint32_t id : ids) {
+      if (poll) (this->*poll)();
+      Object(table, id, false);
+    }
+    pool.Borrow(ids.data(), ids.size());
   }
   template <class T>
   std::vector<T*> Table(std::uint32_t size, std::size_t objects) {
@@ -314,10 +342,7 @@ void Reader::ReadBlocks(const snap::Misc& misc) {
     PollCaller();
     Make<Xdm_Block>(s->m_blocks, s->m_blockTable, r);
   }
-  const auto children = Records<std::uint32_t>(snap::kChildPool);
-  s->m_childPool.reserve(children.size());
-  for (std::uint32_t id : children)
-    s->m_childPool.push_back(Object(s->m_blockTable, id, false));
+  BorrowPool(s->m_childPool, snap::kChildPool, s->m_blockTable);
   s->m_top = Object(s->m_blockTable, misc.top);
   // A block's site is its cell's index + 1, 0 when it is not placed (the
   // device, built beside the blocks, has a cell for each record or none).
@@ -364,7 +389,7 @@ void Reader::ReadBlocks(const snap::Misc& misc) {
     PollCaller();
     const Xdm_Block* block = s->m_blockTable[r.bridgeId];
     for (std::uint32_t i = 0; i < r.children.count; ++i) {
-      const Xdm_BlockFields& child = A::F(*s->m_childPool[r.children.first + i]);
+      const Xdm_BlockFields& child = A::F(*s->m_blockTable[s->m_childPool[r.children.first + i]]);
       Require(child.parent == block && !isListed[child.bridgeId], "a child out of place");
       isListed[child.bridgeId] = true;
     }
@@ -474,17 +499,15 @@ void Reader::ReadSignals() {
     f.pins = SliceOf(r.pins);
     f.bridgeId = r.bridgeId;
   }
-  for (std::uint32_t id : Records<std::uint32_t>(snap::kNetSignals))
-    s->m_netSignalPool.push_back(Object(s->m_signalTable, id, false));
+  BorrowPool(s->m_netSignalPool, snap::kNetSignals, s->m_signalTable);
   // Each signal on a network is listed once, by its network.
   std::uint64_t listed = 0;
   std::vector<bool> isListed(s->m_signalTable.size());
   for (const snap::Network& r : Records<snap::Network>(snap::kNetworks)) {
     for (std::uint32_t i = 0; i < r.signals.count; ++i) {
-      const Xdm_SignalFields& signal = A::F(*s->m_netSignalPool[r.signals.first + i]);
-      Require(s->m_signalNetworkIds[signal.bridgeId] == r.bridgeId && !isListed[signal.bridgeId],
-              "a signal out of place");
-      isListed[signal.bridgeId] = true;
+      const std::uint32_t id = s->m_netSignalPool[r.signals.first + i];
+      Require(s->m_signalNetworkIds[id] == r.bridgeId && !isListed[id], "a signal out of place");
+      isListed[id] = true;
     }
     listed += r.signals.count;
   }
@@ -493,12 +516,7 @@ void Reader::ReadSignals() {
 
 // Signals' pin lists: after the pins.
 void Reader::LinkSignalPins() {
-  const auto pins = Records<std::uint32_t>(snap::kSignalPins);
-  s->m_signalPinPool.reserve(pins.size());
-  for (std::uint32_t id : pins) {
-    PollHelper();
-    s->m_signalPinPool.push_back(Object(s->m_pinTable, id, false));
-  }
+  BorrowPool(s->m_signalPinPool, snap::kSignalPins, s->m_pinTable, &Reader::PollHelper);
   std::uint64_t listed = 0;
   std::vector<bool> isListed(2 * s->m_pinTable.size());  // as signal, as child signal
   for (const snap::Signal& r : Records<snap::Signal>(snap::kSignals)) {
@@ -507,8 +525,8 @@ void Reader::LinkSignalPins() {
     // beside this on the other thread.
     InPool(r.pins, s->m_signalPinPool.size());
     for (std::uint32_t i = 0; i < r.pins.count; ++i) {
-      const Xdm_PinFields& pin = A::F(*s->m_signalPinPool[r.pins.first + i]);
-      const std::size_t id = pins[r.pins.first + i];  // the pin's, as the table holds it
+      const std::size_t id = s->m_signalPinPool[r.pins.first + i];
+      const Xdm_PinFields& pin = A::F(*s->m_pinTable[id]);
       // Each link of a pin to a signal is listed once, by that signal.
       const bool asSignal = pin.signal == r.bridgeId && !isListed[2 * id];
       const bool asChild = !asSignal && pin.childSignal == r.bridgeId && !isListed[2 * id + 1];
@@ -719,11 +737,7 @@ std::unique_ptr<Xdm_ViewStore> Pds_PahSnapshot::Read(const std::string& path,
     reader.ReportTo(progress, source.size);
     std::unique_ptr<Xdm_ViewStore> store = reader.Build(helper, true);
     reader.Finished();
-    // Only the names are read from here on: the pages of the records go.
-    const std::string_view texts = store->m_snapshotTexts;
-    const std::size_t textsAt = static_cast<std::size_t>(texts.data() - mapping->Data());
-    mapping->Drop(0, textsAt);
-    mapping->Drop(textsAt + reader.TextBytes(), mapping->Size());
+    reader.DropRecords(*mapping);
     store->m_mapping = std::move(mapping);
     return store;
   } catch (const Damaged& damaged) {

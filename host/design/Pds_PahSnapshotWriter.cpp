@@ -218,6 +218,9 @@ class Writer {
   void Ids(snap::Section id, const std::vector<T*>& list) {
     Records<std::uint32_t>(id, list.size(), [&](std::size_t i) { return IdOf(list[i]); });
   }
+  void Ids(snap::Section id, const Xdm_IdPool& pool) {
+    Records<std::uint32_t>(id, pool.size(), [&](std::size_t i) { return pool[i]; });
+  }
   // Every object must sit in its table's slot: a store an editor changed
   // may not, and is not written.
   template <class T, class Base>

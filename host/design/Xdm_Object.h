@@ -57,7 +57,7 @@ class Xdm_BridgeId {
   static std::uint32_t GetBridgeId(const Xdm_PropertyHolder* holder);
 };
 
-// A run of a view-owned pointer pool: entries [first, first + count).
+// A run of a view-owned pool or table: entries [first, first + count).
 struct Xdm_Slice {
   std::uint32_t first = 0;
   std::uint32_t count = 0;

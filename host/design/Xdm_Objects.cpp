@@ -52,12 +52,12 @@ Xdm_Pin* Xdm_Block::GetPinByName(const char* name) const {
 }
 
 Xdm_Range<Xdm_Block> Xdm_Block::GetBlocks() const {
-  return {m_f.store->m_childPool.data() + m_f.children.first, m_f.children.count};
+  return {m_f.store->m_blockTable.data(), m_f.store->m_childPool.data() + m_f.children.first,
+          m_f.children.count};
 }
 
 Xdm_Itr<Xdm_Block> Xdm_Block::GetBlockItr() const {
-  const auto range = GetBlocks();
-  return {range.begin(), range.end()};
+  return Xdm_Itr<Xdm_Block>(GetBlocks());
 }
 
 Xdm_Range<Xdm_Signal> Xdm_Block::GetSignals() const {
@@ -65,8 +65,7 @@ Xdm_Range<Xdm_Signal> Xdm_Block::GetSignals() const {
 }
 
 Xdm_Itr<Xdm_Signal> Xdm_Block::GetSignalItr() const {
-  const auto range = GetSignals();
-  return {range.begin(), range.end()};
+  return Xdm_Itr<Xdm_Signal>(GetSignals());
 }
 
 Xdm_Itr<Xdm_Pin> Xdm_Block::GetPinItr() const {
@@ -111,8 +110,8 @@ const char* Xdm_Pin::GetFullName() const {
 // ---- signals
 
 Xdm_Itr<Xdm_Pin> Xdm_Signal::GetPinItr() const {
-  Xdm_Pin* const* first = A::Store(*this).m_signalPinPool.data() + m_f.pins.first;
-  return {first, first + m_f.pins.count};
+  const Xdm_ViewStore& store = A::Store(*this);
+  return {{store.m_pinTable.data(), store.m_signalPinPool.data() + m_f.pins.first}, m_f.pins.count};
 }
 
 Xdm_Network* Xdm_Signal::GetNetwork() const {
@@ -133,8 +132,8 @@ Xdm_View* Xdm_Network::GetParent() const {
 }
 
 Xdm_Itr<Xdm_Signal> Xdm_Network::GetSignalItr() const {
-  Xdm_Signal* const* first = m_f.store->m_netSignalPool.data() + m_f.signals.first;
-  return {first, first + m_f.signals.count};
+  return {{m_f.store->m_signalTable.data(), m_f.store->m_netSignalPool.data() + m_f.signals.first},
+          m_f.signals.count};
 }
 
 const char* Xdm_Network::GetFullName() const {

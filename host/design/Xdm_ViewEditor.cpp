@@ -37,10 +37,13 @@ void EraseFrom(std::vector<T*>& pool, Xdm_Slice& slice, const T* object) {
   --slice.count;
 }
 
-template <class T>
-void ReplaceIn(std::vector<T*>& pool, Xdm_Slice slice, const T* from, T* to) {
-  auto first = pool.begin() + slice.first;
-  std::replace(first, first + slice.count, const_cast<T*>(from), to);
+void EraseFrom(Xdm_IdPool& pool, Xdm_Slice& slice, std::uint32_t id) {
+  std::uint32_t* first = pool.Edit() + slice.first;
+  std::uint32_t* last = first + slice.count;
+  std::uint32_t* found = std::find(first, last, id);
+  if (found == last) return;
+  std::copy(found + 1, last, found);
+  --slice.count;
 }
 
 }  // namespace
@@ -63,8 +66,7 @@ void Xdm_ViewEditor::UnlinkPin(Xdm_Pin* pin) {
   }
   for (std::uint32_t signal : {f.signal, f.childSignal}) {
     if (signal == kNone || m_store.m_signalTable[signal] == nullptr) continue;
-    EraseFrom(m_store.m_signalPinPool, A::F(*m_store.m_signalTable[signal]).pins,
-              static_cast<const Xdm_Pin*>(pin));
+    EraseFrom(m_store.m_signalPinPool, A::F(*m_store.m_signalTable[signal]).pins, id);
   }
   m_store.m_pinTable[id] = nullptr;
 }
@@ -85,7 +87,7 @@ void Xdm_ViewEditor::UnlinkSignal(Xdm_Signal* signal) {
   EraseFrom(m_store.m_blockSignalPool, A::F(*f.block).signals,
             static_cast<const Xdm_Signal*>(signal));
   if (const Xdm_Network* net = signal->GetNetwork()) {
-    EraseFrom(m_store.m_netSignalPool, A::F(*net).signals, static_cast<const Xdm_Signal*>(signal));
+    EraseFrom(m_store.m_netSignalPool, A::F(*net).signals, f.bridgeId);
   }
   m_store.m_signalTable[f.bridgeId] = nullptr;
   m_store.m_signalNetworkIds[f.bridgeId] = kNone;
@@ -123,7 +125,7 @@ void Xdm_ViewEditor::RemoveBlock(Xdm_Block* block) {
             Xdm_BridgeId::GetBridgeId(block), "block");
   Xdm_Block* parent = block->GetParent();
   if (parent == nullptr) Refuse("the top block cannot be removed");
-  EraseFrom(m_store.m_childPool, A::F(*parent).children, static_cast<const Xdm_Block*>(block));
+  EraseFrom(m_store.m_childPool, A::F(*parent).children, A::F(*block).bridgeId);
   RemoveBlockTree(block);
 }
 
@@ -135,12 +137,8 @@ Xdm_Block* Xdm_ViewEditor::ReplaceBlock(Xdm_Block* old) {
   Xdm_BlockFields& f = A::F(*block);
   f = A::F(*old);
   m_store.m_blockTable[f.bridgeId] = block;
-  if (f.parent) {
-    ReplaceIn(m_store.m_childPool, A::F(*f.parent).children, static_cast<const Xdm_Block*>(old),
-              static_cast<Xdm_Block*>(block));
-  } else {
-    m_store.m_top = block;
-  }
+  // Its parent lists it by id: the table's new slot is all it takes.
+  if (!f.parent) m_store.m_top = block;
   for (Xdm_Block* child : block->GetBlocks())
     A::F(*child).parent = block;
   for (Xdm_Pin* pin : block->GetPinItr())

@@ -1,7 +1,7 @@
 // The storage behind a view (internal to host_design).
 //
 // Xdm_ViewStore holds every object of one view in arenas, the bridge-id
-// tables, and the pointer pools that the objects' lists are slices of. The
+// tables, and the id pools that the objects' lists are slices of. The
 // loader fills a store, then hands it to the view; the editor changes it
 // in place. Xdm_Access is the one door through which this library's own
 // code reaches the objects' private fields.
@@ -29,6 +29,7 @@
 #include "XCad_Rho.h"
 #include "Xdm_Arena.h"
 #include "Xdm_FullNames.h"
+#include "Xdm_IdPool.h"
 #include "Xdm_PropertyHolder.h"
 #include "Xdm_Signal.h"
 #include "Xdm_View.h"
@@ -126,8 +127,8 @@ class Xdm_ViewStore {
   // copies of the tables (once), so that editing one leaves the other.
   void SeparateLists();
 
-  // The snapshot the store was rebuilt from, or null: its names lie in
-  // it. First, so that it goes last.
+  // The snapshot the store was rebuilt from, or null: its names and the
+  // ids of its pools lie in it. First, so that it goes last.
   std::unique_ptr<Port::MappedFile> m_mapping;
   // A store rebuilt from a snapshot: the part of the snapshot's texts that
   // held the texts of the arenas of the store it was written from. The
@@ -159,11 +160,12 @@ class Xdm_ViewStore {
   std::vector<Xdm_Network*> m_networkTable;
   std::vector<Xdm_PropertyHolder*> m_holderTable;
 
-  // Pools that lists are slices of.
-  std::vector<Xdm_Block*> m_childPool;
-  std::vector<Xdm_Signal*> m_blockSignalPool;  // see BlockSignalPool()
-  std::vector<Xdm_Pin*> m_signalPinPool;
-  std::vector<Xdm_Signal*> m_netSignalPool;
+  // Pools that lists are slices of: ids into the tables above (a removed
+  // object's slot in the table is null).
+  Xdm_IdPool m_childPool;                                    // block ids
+  std::vector<Xdm_Signal*> m_blockSignalPool;                // see BlockSignalPool()
+  Xdm_IdPool m_signalPinPool;                                // pin ids
+  Xdm_IdPool m_netSignalPool;                                // signal ids
   std::vector<std::pair<const char*, const char*>> m_pairs;  // modes and gcd
 
   // Per signal id, its network's id or kNone (Xdm_View::GetSignalNetworkIds);

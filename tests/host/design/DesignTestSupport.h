@@ -7,10 +7,14 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Pds_Exception.h"
 #include "Pds_PahDesignLoader.h"
@@ -100,6 +104,35 @@ class TempDir {
 
  private:
   std::filesystem::path m_path;
+};
+
+// The cache in a folder of its own with a policy, for one test; the
+// environment is put back after.
+class CacheScope {
+ public:
+  explicit CacheScope(const char* policy = "all") {
+    Save("NCD_CACHE", policy);
+    Save("XDG_CACHE_HOME", m_dir.Path("cache").c_str());
+  }
+  ~CacheScope() {
+    for (const auto& [name, value] : m_saved) {
+      if (value.has_value()) {
+        ::setenv(name.c_str(), value->c_str(), 1);
+      } else {
+        ::unsetenv(name.c_str());
+      }
+    }
+  }
+  const design_test::TempDir& Dir() const { return m_dir; }
+  void Save(const char* name, const char* value) {
+    const char* old = std::getenv(name);
+    m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    ::setenv(name, value, 1);
+  }
+
+ private:
+  design_test::TempDir m_dir;
+  std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
 };
 
 // Names (or full names) of a list, joined with spaces.

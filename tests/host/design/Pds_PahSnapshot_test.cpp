@@ -35,6 +35,7 @@ namespace {
 namespace fs = std::filesystem;
 namespace snap = Pds_PahSnap;
 using Counts = Pds_PahSnapshotCache::Counts;
+using design_test::CacheScope;
 
 std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -43,35 +44,6 @@ std::string ReadBytes(const std::string& path) {
 void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
-
-// The cache in a folder of its own with a policy, for one test; the
-// environment is put back after.
-class CacheScope {
- public:
-  explicit CacheScope(const char* policy = "all") {
-    Save("NCD_CACHE", policy);
-    Save("XDG_CACHE_HOME", m_dir.Path("cache").c_str());
-  }
-  ~CacheScope() {
-    for (const auto& [name, value] : m_saved) {
-      if (value.has_value()) {
-        ::setenv(name.c_str(), value->c_str(), 1);
-      } else {
-        ::unsetenv(name.c_str());
-      }
-    }
-  }
-  const design_test::TempDir& Dir() const { return m_dir; }
-  void Save(const char* name, const char* value) {
-    const char* old = std::getenv(name);
-    m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-    ::setenv(name, value, 1);
-  }
-
- private:
-  design_test::TempDir m_dir;
-  std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
-};
 
 std::string Describe(const std::string& path) {
   design_test::Loaded loaded = design_test::Load(path);

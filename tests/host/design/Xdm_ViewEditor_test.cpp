@@ -1,5 +1,7 @@
 // Editing a loaded view: what removal and replacement do to bridge ids,
-// lists and the objects that refer to the edited ones.
+// lists and the objects that refer to the edited ones. Each case runs on a
+// parsed view and on one reopened from its snapshot, whose lists are read
+// from the mapped snapshot until the first edit copies them.
 #include "Xdm_ViewEditor.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +9,7 @@
 #include <vector>
 
 #include "DesignTestSupport.h"
+#include "Pds_PahSnapshotCache.h"
 #include "XCad_RMed.h"
 #include "XCad_Rho.h"
 #include "Xdh_ShapeMgr.h"
@@ -17,9 +20,17 @@ namespace {
 
 using namespace design_test;
 
-class ViewEditor : public ::testing::Test {
+class ViewEditor : public ::testing::TestWithParam<bool> {
  protected:
-  ViewEditor() : m_demo(Load(DemoPath())), m_edit(*m_demo.view) {}
+  ViewEditor() : m_cache(GetParam() ? "all" : "off"), m_demo(LoadDemo()), m_edit(*m_demo.view) {}
+  // The second load of a cached design reads its snapshot.
+  static Loaded LoadDemo() {
+    if (GetParam()) Load(DemoPath());
+    const auto opened = Pds_PahSnapshotCache::GetCounts().opened;
+    Loaded loaded = Load(DemoPath());
+    EXPECT_EQ(Pds_PahSnapshotCache::GetCounts().opened, opened + GetParam());
+    return loaded;
+  }
   Xdm_View* view() { return m_demo.view; }
   Xdm_Block* block(const char* path) { return BlockAt(view(), path); }
   std::vector<Xdh_Shape> Shapes(bool* available = nullptr) {
@@ -40,11 +51,14 @@ class ViewEditor : public ::testing::Test {
     }
   }
 
+  CacheScope m_cache;
   Loaded m_demo;
   Xdm_ViewEditor m_edit;
 };
+INSTANTIATE_TEST_SUITE_P(ParsedOrReopened, ViewEditor, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Reopened" : "Parsed"; });
 
-TEST_F(ViewEditor, RemoveBlockTakesItsSubtreeOutOfTheView) {
+TEST_P(ViewEditor, RemoveBlockTakesItsSubtreeOutOfTheView) {
   Xdm_Block* c0 = block("u_cnt/c0");
   Xdm_Block* aff = block("u_cnt/c0/AFF");
   Xdm_Pin* ck = aff->GetPinByName("CK");
@@ -74,7 +88,7 @@ TEST_F(ViewEditor, RemoveBlockTakesItsSubtreeOutOfTheView) {
   EXPECT_THROW(m_edit.RemoveBlock(view()->GetBlock()), Xdm_Exception::Base);
 }
 
-TEST_F(ViewEditor, ReplaceBlockKeepsIdPlaceAndLinks) {
+TEST_P(ViewEditor, ReplaceBlockKeepsIdPlaceAndLinks) {
   Xdm_Block* old = block("hm0/c0");
   Xdm_Pin* a1 = old->GetPinByName("A1");
   Xdm_Block* fresh = m_edit.ReplaceBlock(old);
@@ -103,7 +117,7 @@ TEST_F(ViewEditor, ReplaceBlockKeepsIdPlaceAndLinks) {
   EXPECT_EQ(block("u_cnt")->GetParent(), top);
 }
 
-TEST_F(ViewEditor, NetworksRemoveAndReplace) {
+TEST_P(ViewEditor, NetworksRemoveAndReplace) {
   ExpectSignalNetworkIds();
   Xdm_Network* clk = NetNamed(view(), "clk");
   Xdm_Signal* clkSignal = clk->GetSignalItr().Current();
@@ -125,7 +139,7 @@ TEST_F(ViewEditor, NetworksRemoveAndReplace) {
   EXPECT_THROW(m_edit.RemoveNetwork(vcc), Xdm_Exception::Base);
 }
 
-TEST_F(ViewEditor, PinsAndSignalsRemove) {
+TEST_P(ViewEditor, PinsAndSignalsRemove) {
   Xdm_Block* aff = block("u_cnt/c0/AFF");
   Xdm_Pin* q = aff->GetPinByName("Q");
   m_edit.RemovePin(q);
@@ -161,7 +175,7 @@ TEST_F(ViewEditor, PinsAndSignalsRemove) {
   EXPECT_STREQ(clkNet->GetFullName(), "u_cnt/clk_i");
 }
 
-TEST_F(ViewEditor, ShapesAddRemoveAndAvailability) {
+TEST_P(ViewEditor, ShapesAddRemoveAndAvailability) {
   Xdm_PropertyHolder* added =
       m_edit.AddShape("rpm_hm", true, block("hm0/c0"), {block("hm0/c0"), block("hm0/c1")});
   EXPECT_EQ(Xdm_BridgeId::GetBridgeId(added), 3u);
@@ -187,7 +201,7 @@ TEST_F(ViewEditor, ShapesAddRemoveAndAvailability) {
   EXPECT_TRUE(available);
 }
 
-TEST_F(ViewEditor, MaximaOnlyGrow) {
+TEST_P(ViewEditor, MaximaOnlyGrow) {
   m_edit.GrowMaxBlocks(30);
   m_edit.GrowMaxNetworks(25);
   EXPECT_EQ(view()->GetMaxBlocks(), 30u);
