@@ -109,7 +109,7 @@ void S::ApplyViewFaults() {
   grow(m_store->m_networkTable, spare[F::kNetworks]);
   grow(m_store->m_pinTable, spare[F::kPins]);
   grow(m_store->m_signalTable, spare[F::kSignals]);
-  m_store->m_signalNetworkIds.resize(m_store->m_signalTable.size(), Xdm_BridgeId::kNone);
+  m_store->m_signalNetworkIds.Resize(m_store->m_signalTable.size(), Xdm_BridgeId::kNone);
   grow(m_store->m_holderTable, spare[F::kShapes]);
 }
 
@@ -165,7 +165,7 @@ void S::BuildNetworkSignals() {
     Poll(i);
     if (m_signalNet[i] != kNone) pool[cursor[m_signalNet[i]]++] = static_cast<std::uint32_t>(i);
   }
-  m_store->m_signalNetworkIds = std::move(m_signalNet);
+  m_store->m_signalNetworkIds.Assign(std::move(m_signalNet));
   m_signalNet.clear();
   std::vector<std::uint32_t>().swap(m_netSignals);
 }

@@ -82,12 +82,12 @@ class Reader {
   // The header and the directory (the checksum is the helper's).
   void CheckFrame();
   const snap::Header& Header() const { return *reinterpret_cast<const snap::Header*>(m_data); }
-  // Only the names and the lists' ids are read once the store is built:
-  // the pages of the other records go.
+  // Only the names, the lists' ids and the signals' network ids are read
+  // once the store is built: the pages of the other records go.
   void DropRecords(Port::MappedFile& file) const {
     std::vector<std::pair<std::uint64_t, std::uint64_t>> kept;
-    for (snap::Section id :
-         {snap::kTexts, snap::kChildPool, snap::kSignalPins, snap::kNetSignals}) {
+    for (snap::Section id : {snap::kTexts, snap::kChildPool, snap::kSignalPins, snap::kNetSignals,
+                             snap::kSignalNets}) {
       const snap::SectionEntry& e = m_directory[id];
       kept.emplace_back(e.offset, e.offset + e.count * e.recordSize);
     }
@@ -485,7 +485,10 @@ void Reader::ReadSignals() {
   const std::size_t pins = Records<std::uint32_t>(snap::kSignalPins).size();
   const auto nets = Records<std::uint32_t>(snap::kSignalNets);
   Require(nets.size() == s->m_signalTable.size(), "a table of the wrong size");
-  s->m_signalNetworkIds.assign(nets.begin(), nets.end());
+  // Every entry names a network or none, the spare slots' too.
+  for (std::uint32_t id : nets)
+    Object(s->m_networkTable, id);
+  s->m_signalNetworkIds.Borrow(nets.data(), nets.size());
   std::uint64_t onNets = 0;
   for (const snap::Signal& r : signals) {
     PollCaller();

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 class Xdm_IdPool {
@@ -22,6 +23,17 @@ class Xdm_IdPool {
   // `size` ids of its own, each `fill`.
   void Assign(std::size_t size, std::uint32_t fill) {
     m_own.assign(size, fill);
+    Adopt();
+  }
+  // Takes `ids` as its own.
+  void Assign(std::vector<std::uint32_t>&& ids) {
+    m_own = std::move(ids);
+    Adopt();
+  }
+  // `size` ids of its own: those it has, then `fill`.
+  void Resize(std::size_t size, std::uint32_t fill) {
+    Edit();
+    m_own.resize(size, fill);
     Adopt();
   }
   // Reads from `data` (which must outlive the pool) until edited.

@@ -210,7 +210,7 @@ std::uint32_t Xdm_View::GetMaxPropertyHolders() const {
 }
 
 std::span<const std::uint32_t> Xdm_View::GetSignalNetworkIds() const {
-  return m_store->m_signalNetworkIds;
+  return {m_store->m_signalNetworkIds.data(), m_store->m_signalNetworkIds.size()};
 }
 
 Xdm_Block* Xdm_View::GetBlockByBridgeId(std::uint32_t id) const {

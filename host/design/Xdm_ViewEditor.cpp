@@ -90,7 +90,7 @@ void Xdm_ViewEditor::UnlinkSignal(Xdm_Signal* signal) {
     EraseFrom(m_store.m_netSignalPool, A::F(*net).signals, f.bridgeId);
   }
   m_store.m_signalTable[f.bridgeId] = nullptr;
-  m_store.m_signalNetworkIds[f.bridgeId] = kNone;
+  m_store.m_signalNetworkIds.Edit()[f.bridgeId] = kNone;
 }
 
 void Xdm_ViewEditor::RemoveSignal(Xdm_Signal* signal) {
@@ -209,7 +209,7 @@ void Xdm_ViewEditor::RemoveNetwork(Xdm_Network* net) {
   CheckLive(m_store.m_networkTable, static_cast<const Xdm_Network*>(net),
             Xdm_BridgeId::GetBridgeId(net), "network");
   for (Xdm_Signal* signal : net->GetSignalItr())
-    m_store.m_signalNetworkIds[A::F(*signal).bridgeId] = kNone;
+    m_store.m_signalNetworkIds.Edit()[A::F(*signal).bridgeId] = kNone;
   A::F(*net).signals.count = 0;
   std::erase(m_store.m_netList, net);
   if (m_store.m_masterVcc == net) m_store.m_masterVcc = nullptr;

@@ -170,7 +170,7 @@ class Xdm_ViewStore {
 
   // Per signal id, its network's id or kNone (Xdm_View::GetSignalNetworkIds);
   // as long as the signal table.
-  std::vector<std::uint32_t> m_signalNetworkIds;
+  Xdm_IdPool m_signalNetworkIds;
   std::vector<Xdm_Network*> m_netList;           // file order; see NetList()
   std::vector<Xdm_PropertyHolder*> m_shapeList;  // file order
   bool m_shapesAvailable = true;
