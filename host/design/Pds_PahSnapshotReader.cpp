@@ -158,13 +158,10 @@ class Reader {
   // Points `pool` at the ids of `section` once each is known to be an
   // object of `table`.
   template <class T>
-  void BorrowPool(Xdm_IdPool& pool, snap::Section section, const std::vector<T*>& table,
-                  void (Reader::*poll)() = nullptr) {
+  void BorrowPool(Xdm_IdPool& pool, snap::Section section, const std::vector<T*>& table) {
     const auto ids = Records<std::uint32_t>(section);
-    for (std::uint32_t id : ids) {
-      if (poll) (this->*poll)();
+    for (std::uint32_t id : ids)
       Object(table, id, false);
-    }
     pool.Borrow(ids.data(), ids.size());
   }
   template <class T>
@@ -218,6 +215,13 @@ class Reader {
   const snap::SectionEntry* m_directory = nullptr;
   std::span<const char> m_texts;
   std::uint64_t m_pinLinks = 0;  // pins' signals and child signals
+  // Per pin id, while the signals' pin lists are checked: the pin's signal
+  // id (low half) and child signal id (high half) that no list has named
+  // yet (kNone once one has), or kNoPin for an id without a pin. Reading
+  // these 8 bytes, not the pin, keeps the check within a fifth of the
+  // memory.
+  static constexpr std::uint64_t kNoPin = 0xFFFFFFFEu;
+  std::vector<std::uint64_t> m_links;
   Xdm_ViewStore* s = nullptr;
 };
 
@@ -407,6 +411,8 @@ void Reader::ReadBlocks(const snap::Misc& misc) {
 void Reader::ReadPins() {
   const auto pins = Records<snap::Pin>(snap::kPins);
   const std::uint32_t signals = static_cast<std::uint32_t>(s->m_signalTable.size());
+  Require(signals < kNoPin, "a table of the wrong size");
+  m_links.assign(s->m_pinTable.size(), kNoPin);
   for (const snap::Pin& r : pins) {
     PollHelper();
     XCad_CadPin* pin = Make<Xdm_Pin>(s->m_pins, s->m_pinTable, r);
@@ -418,6 +424,7 @@ void Reader::ReadPins() {
     f.signal = r.signal;
     f.childSignal = r.childSignal;
     m_pinLinks += (r.signal != snap::kNone) + (r.childSignal != snap::kNone);
+    m_links[r.bridgeId] = r.signal | std::uint64_t{r.childSignal} << 32;
     f.delay = r.delay;
     f.flags = r.flags;
     Require(r.delayType <= Tw_DlyMed::DELAYTYPE_NONE, "an unknown value");
@@ -485,10 +492,6 @@ void Reader::ReadSignals() {
   const std::size_t pins = Records<std::uint32_t>(snap::kSignalPins).size();
   const auto nets = Records<std::uint32_t>(snap::kSignalNets);
   Require(nets.size() == s->m_signalTable.size(), "a table of the wrong size");
-  // Every entry names a network or none, the spare slots' too.
-  for (std::uint32_t id : nets)
-    Object(s->m_networkTable, id);
-  s->m_signalNetworkIds.Borrow(nets.data(), nets.size());
   std::uint64_t onNets = 0;
   for (const snap::Signal& r : signals) {
     PollCaller();
@@ -502,43 +505,53 @@ void Reader::ReadSignals() {
     f.pins = SliceOf(r.pins);
     f.bridgeId = r.bridgeId;
   }
-  BorrowPool(s->m_netSignalPool, snap::kNetSignals, s->m_signalTable);
+  // A slot without a signal is on no network; a signal's entry is its own
+  // (checked above). So an id whose entry is a network is a signal's.
+  for (std::size_t id = 0; id < nets.size(); ++id)
+    Require(nets[id] == snap::kNone || s->m_signalTable[id] != nullptr, "a signal out of place");
+  s->m_signalNetworkIds.Borrow(nets.data(), nets.size());
   // Each signal on a network is listed once, by its network.
+  const auto pool = Records<std::uint32_t>(snap::kNetSignals);
   std::uint64_t listed = 0;
-  std::vector<bool> isListed(s->m_signalTable.size());
+  std::vector<bool> isListed(nets.size());
   for (const snap::Network& r : Records<snap::Network>(snap::kNetworks)) {
-    for (std::uint32_t i = 0; i < r.signals.count; ++i) {
-      const std::uint32_t id = s->m_netSignalPool[r.signals.first + i];
-      Require(s->m_signalNetworkIds[id] == r.bridgeId && !isListed[id], "a signal out of place");
+    for (const std::uint32_t id : pool.subspan(r.signals.first, r.signals.count)) {
+      Require(id < nets.size() && nets[id] == r.bridgeId && !isListed[id], "a signal out of place");
       isListed[id] = true;
     }
     listed += r.signals.count;
   }
   Require(listed == onNets, "a signal out of place");
+  s->m_netSignalPool.Borrow(pool.data(), pool.size());
 }
 
 // Signals' pin lists: after the pins.
 void Reader::LinkSignalPins() {
-  BorrowPool(s->m_signalPinPool, snap::kSignalPins, s->m_pinTable, &Reader::PollHelper);
+  const auto pool = Records<std::uint32_t>(snap::kSignalPins);
+  constexpr std::uint64_t kLow = 0xFFFFFFFFu;
   std::uint64_t listed = 0;
-  std::vector<bool> isListed(2 * s->m_pinTable.size());  // as signal, as child signal
   for (const snap::Signal& r : Records<snap::Signal>(snap::kSignals)) {
     PollHelper();
     // Checked here too: ReadSignals, which checks it for the store, runs
     // beside this on the other thread.
-    InPool(r.pins, s->m_signalPinPool.size());
-    for (std::uint32_t i = 0; i < r.pins.count; ++i) {
-      const std::size_t id = s->m_signalPinPool[r.pins.first + i];
-      const Xdm_PinFields& pin = A::F(*s->m_pinTable[id]);
+    InPool(r.pins, pool.size());
+    for (const std::uint32_t id : pool.subspan(r.pins.first, r.pins.count)) {
+      Require(id < m_links.size() && m_links[id] != kNoPin, "a reference to no object");
       // Each link of a pin to a signal is listed once, by that signal.
-      const bool asSignal = pin.signal == r.bridgeId && !isListed[2 * id];
-      const bool asChild = !asSignal && pin.childSignal == r.bridgeId && !isListed[2 * id + 1];
-      Require(asSignal || asChild, "a pin out of place");
-      isListed[2 * id + asChild] = true;
+      std::uint64_t& links = m_links[id];
+      if ((links & kLow) == r.bridgeId) {
+        links |= kLow;
+      } else if (links >> 32 == r.bridgeId) {
+        links |= kLow << 32;
+      } else {
+        Fail("a pin out of place");
+      }
     }
     listed += r.pins.count;
   }
   Require(listed == m_pinLinks, "a pin out of place");
+  std::vector<std::uint64_t>().swap(m_links);
+  s->m_signalPinPool.Borrow(pool.data(), pool.size());
 }
 
 void Reader::ReadShapes() {
