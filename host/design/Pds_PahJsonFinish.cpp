@@ -10,6 +10,7 @@ using A = Xdm_Access;
 using S = Pds_PahJsonLoader;
 
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+constexpr std::uint64_t kNoKey = ~std::uint64_t{0};
 constexpr std::size_t kLinearChildren = 16;
 
 // Turns per-owner counts into slices of one pool (owners in id order) and
@@ -170,34 +171,44 @@ void S::BuildNetworkSignals() {
   std::vector<std::uint32_t>().swap(m_netSignals);
 }
 
-Xdm_Pin* S::NetDriver(const Xdm_Network* net) const {
-  Xdm_Pin* first = nullptr;
-  for (const Xdm_Signal* signal : net->GetSignalItr()) {
-    for (Xdm_Pin* pin : signal->GetPinItr()) {
-      if (!pin->IsSignalLoad()) return pin;
-      if (first == nullptr) first = pin;
+// A net's driver is the first pin in the order of its lists (its signals
+// in id order, each signal's pins in id order) that is not a load: the pin
+// of the least key (signal id, pin id). One pass over pins [from, to) in id
+// order finds it for every net (kNoKey for none), reading the pins where
+// they lie rather than each net's lists, which lie all over a large view.
+void S::FindDrivers(std::size_t from, std::size_t to, std::vector<std::uint64_t>& driver) const {
+  const auto& pins = m_store->m_pinTable;
+  const Xdm_IdPool& netOf = m_store->m_signalNetworkIds;
+  driver.assign(m_store->m_networkTable.size(), kNoKey);
+  for (std::size_t i = from; i < to; ++i) {
+    Poll(i - from);
+    const Xdm_PinFields& f = A::F(*pins[i]);
+    if (f.flags & Xdm_PinFields::kLoad) continue;
+    for (const std::uint32_t signal : {f.signal, f.childSignal}) {
+      if (signal == kNone || netOf[signal] == kNone) continue;
+      std::uint64_t& least = driver[netOf[signal]];
+      least = std::min(least, std::uint64_t{signal} << 32 | i);
     }
   }
-  return first;
 }
 
-// The nets' drivers, the slow part (a walk over each net's signals and
-// their pins), are found on two threads for a large file, half the nets
-// each.
+// A net whose pins are all loads is driven by its first.
+Xdm_Pin* S::FirstPin(const Xdm_Network* net) {
+  for (const Xdm_Signal* signal : net->GetSignalItr()) {
+    if (Xdm_Pin* pin = signal->GetPinItr().Current()) return pin;
+  }
+  return nullptr;
+}
+
+// The pins are read in two halves, on two threads for a large file.
 void S::BuildRugs() {
   enum { kFull = 1, kPartial = 2, kUnrouted = 3 };
   const auto& nets = m_store->m_networkTable;
-  std::vector<Xdm_Pin*> drivers(nets.size(), nullptr);
-  auto findDrivers = [&](std::size_t from, std::size_t to) {
-    for (std::size_t i = from; i < to; ++i) {
-      Poll(i - from);
-      const std::uint8_t route = A::F(*nets[i]).route;
-      if (route != 0 && route != kUnrouted) drivers[i] = NetDriver(nets[i]);
-    }
-  };
-  const std::size_t half = nets.size() / 2;
-  Pds_PahBeside second(OnTwoThreads(), [&] { findDrivers(half, nets.size()); });
-  findDrivers(0, half);
+  const std::size_t half = m_store->m_pinTable.size() / 2;
+  std::vector<std::uint64_t> driver, secondDriver;
+  Pds_PahBeside second(OnTwoThreads(),
+                       [&] { FindDrivers(half, m_store->m_pinTable.size(), secondDriver); });
+  FindDrivers(0, half, driver);
   second.Join([this] { m_in.PollStop(); });
   for (std::size_t i = 0; i < nets.size(); ++i) {
     Poll(i);
@@ -209,7 +220,10 @@ void S::BuildRugs() {
     A::Full(*rug) = f.route == kFull;
     XCad_RMedRugNode* node = m_store->m_rugNodes.Create();
     A::First(*rug) = node;
-    A::Driver(*node) = drivers[i];
+    if (f.route != kUnrouted) {
+      const std::uint64_t key = std::min(driver[i], secondDriver[i]);
+      A::Driver(*node) = key != kNoKey ? m_store->m_pinTable[key & kNone] : FirstPin(net);
+    }
     if (f.route == kPartial) A::Next(*node) = m_store->m_rugNodes.Create();
     f.rug = rug;
   }

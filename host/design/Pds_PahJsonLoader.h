@@ -288,7 +288,8 @@ class Pds_PahJsonLoader {
   void ResolvePaths();
   Xdm_Block* FindPath(std::string_view path, ChildIndexes& indexes);
   Xdm_Block* FindChild(const Xdm_Block* block, std::string_view name, ChildIndexes& indexes);
-  Xdm_Pin* NetDriver(const Xdm_Network* net) const;
+  void FindDrivers(std::size_t from, std::size_t to, std::vector<std::uint64_t>& driver) const;
+  static Xdm_Pin* FirstPin(const Xdm_Network* net);
   std::string PathText(const Xdm_Block* block) const;
 
   Pds_PahJsonReader m_in;
