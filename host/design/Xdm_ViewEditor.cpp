@@ -26,21 +26,12 @@ void CheckLive(const std::vector<T*>& table, const T* object, std::uint32_t id, 
   }
 }
 
-// Drops `object` from a slice of `pool`, keeping the order of the rest.
+// Drops `value` from run `slice` of `pool`, keeping the order of the rest.
 template <class T>
-void EraseFrom(std::vector<T*>& pool, Xdm_Slice& slice, const T* object) {
-  auto first = pool.begin() + slice.first;
-  auto last = first + slice.count;
-  auto found = std::find(first, last, object);
-  if (found == last) return;
-  std::copy(found + 1, last, found);
-  --slice.count;
-}
-
-void EraseFrom(Xdm_IdPool& pool, Xdm_Slice& slice, std::uint32_t id) {
-  std::uint32_t* first = pool.Edit() + slice.first;
-  std::uint32_t* last = first + slice.count;
-  std::uint32_t* found = std::find(first, last, id);
+void EraseFrom(T* pool, Xdm_Slice& slice, T value) {
+  T* first = pool + slice.first;
+  T* last = first + slice.count;
+  T* found = std::find(first, last, value);
   if (found == last) return;
   std::copy(found + 1, last, found);
   --slice.count;
@@ -66,7 +57,7 @@ void Xdm_ViewEditor::UnlinkPin(Xdm_Pin* pin) {
   }
   for (std::uint32_t signal : {f.signal, f.childSignal}) {
     if (signal == kNone || m_store.m_signalTable[signal] == nullptr) continue;
-    EraseFrom(m_store.m_signalPinPool, A::F(*m_store.m_signalTable[signal]).pins, id);
+    EraseFrom(m_store.m_signalPinPool.Edit(), A::F(*m_store.m_signalTable[signal]).pins, id);
   }
   m_store.m_pinTable[id] = nullptr;
 }
@@ -84,10 +75,9 @@ void Xdm_ViewEditor::UnlinkSignal(Xdm_Signal* signal) {
     if (p.signal == f.bridgeId) p.signal = kNone;
     if (p.childSignal == f.bridgeId) p.childSignal = kNone;
   }
-  EraseFrom(m_store.m_blockSignalPool, A::F(*f.block).signals,
-            static_cast<const Xdm_Signal*>(signal));
+  EraseFrom(m_store.m_blockSignalPool.data(), A::F(*f.block).signals, signal);
   if (const Xdm_Network* net = signal->GetNetwork()) {
-    EraseFrom(m_store.m_netSignalPool, A::F(*net).signals, f.bridgeId);
+    EraseFrom(m_store.m_netSignalPool.Edit(), A::F(*net).signals, f.bridgeId);
   }
   m_store.m_signalTable[f.bridgeId] = nullptr;
   m_store.m_signalNetworkIds.Edit()[f.bridgeId] = kNone;
@@ -125,7 +115,7 @@ void Xdm_ViewEditor::RemoveBlock(Xdm_Block* block) {
             Xdm_BridgeId::GetBridgeId(block), "block");
   Xdm_Block* parent = block->GetParent();
   if (parent == nullptr) Refuse("the top block cannot be removed");
-  EraseFrom(m_store.m_childPool, A::F(*parent).children, A::F(*block).bridgeId);
+  EraseFrom(m_store.m_childPool.Edit(), A::F(*parent).children, A::F(*block).bridgeId);
   RemoveBlockTree(block);
 }
 

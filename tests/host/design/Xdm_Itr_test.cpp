@@ -1,0 +1,79 @@
+// Lists over a table and over an id pool: what a walk and a range yield,
+// and an id pool's copy on its first edit.
+#include "Xdm_Itr.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+#include <vector>
+
+#include "Xdm_IdPool.h"
+
+namespace {
+
+constexpr std::uint32_t kNone = Xdm_ListSource<int>::kNone;
+
+template <class List>
+std::vector<int> Values(const List& list) {
+  std::vector<int> values;
+  for (int* p : list)
+    values.push_back(*p);
+  return values;
+}
+
+TEST(Lists, WalksSkipRemovedObjectsAndRangesIndexThroughTheTable) {
+  int objects[5] = {10, 11, 12, 13, 14};
+  // Slot 3 is an object an editor removed.
+  int* table[5] = {&objects[0], &objects[1], &objects[2], nullptr, &objects[4]};
+  const std::uint32_t pool[] = {4, 3, 0, kNone, 2, 1};
+  const struct {
+    const char* name;
+    Xdm_ListSource<int> source;
+    std::size_t size;
+    std::vector<int> walked;
+  } cases[] = {
+      {"a run of the table", {table, nullptr}, 5, {10, 11, 12, 14}},
+      {"a run of a pool", {table, pool}, 6, {14, 10, 12, 11}},
+      {"a later run of a pool", {table, pool + 2}, 3, {10, 12}},
+      {"an empty run", {table, pool}, 0, {}},
+      {"removed objects only", {table, pool + 1}, 1, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Xdm_Itr<int> itr(c.source, c.size);
+    EXPECT_EQ(Values(itr), c.walked);
+    EXPECT_EQ(itr.Count(), c.walked.size());
+    EXPECT_EQ(itr.IsDone(), c.walked.empty());
+  }
+  // A range of children, which never holds a removed object, read
+  // forwards, backwards and by index.
+  const std::uint32_t children[] = {2, 0, 4, 1};
+  const Xdm_Range<int> range(table, children + 1, 3);
+  EXPECT_EQ(Values(range), (std::vector<int>{10, 14, 11}));
+  std::vector<int> backwards;
+  for (auto it = std::make_reverse_iterator(range.end());
+       it != std::make_reverse_iterator(range.begin()); ++it)
+    backwards.push_back(**it);
+  EXPECT_EQ(backwards, (std::vector<int>{11, 14, 10}));
+  EXPECT_EQ(*range[2], 11);
+  EXPECT_EQ(range.end() - range.begin(), 3);
+  EXPECT_EQ(*(range.begin() + 1), &objects[4]);
+}
+
+TEST(Lists, ABorrowedPoolIsCopiedOnItsFirstEdit) {
+  const std::vector<std::uint32_t> mapped = {5, 6, 7};
+  Xdm_IdPool pool;
+  pool.Borrow(mapped.data(), mapped.size());
+  EXPECT_EQ(pool.data(), mapped.data());
+  std::uint32_t* own = pool.Edit();
+  EXPECT_NE(own, mapped.data());
+  own[1] = 9;
+  EXPECT_EQ(mapped[1], 6u);
+  EXPECT_EQ(pool.Edit(), own);  // already its own
+  pool.Resize(5, kNone);
+  EXPECT_EQ(std::vector<std::uint32_t>(pool.data(), pool.data() + pool.size()),
+            (std::vector<std::uint32_t>{5, 9, 7, kNone, kNone}));
+}
+
+}  // namespace
