@@ -56,15 +56,14 @@ constexpr std::uint32_t kMaxDepth = 256;
 class Reader {
  public:
   // The second thread's share of a read: the design file's hash and the
-  // device, then (once the blocks are built) the pins, the signals' pin
-  // lists and the second half of the snapshot's sum.
+  // device, then (once the blocks are built) the pins and the signals' pin
+  // lists.
   struct Helper {
     enum { kWait, kGo, kStop };
     Helper(Reader& r, const std::string* d) : reader(r), design(d) {}
     Reader& reader;
     const std::string* design = nullptr;  // hashed, and compared, when set
     const snap::Misc* misc = nullptr;
-    std::uint64_t secondHalfSum = 0;
     std::uint64_t designHash = 0;
     bool hashed = false;
     std::atomic<int> gate{kWait};
@@ -614,7 +613,6 @@ void Reader::Helper::Run() {
     if (!why && gate.load(std::memory_order_acquire) == kGo) {
       reader.ReadPins();
       reader.LinkSignalPins();
-      secondHalfSum = snap::HalfSum(reader.m_data, reader.m_size, 1);
     }
   } catch (const Damaged& damaged) {
     why = damaged.why;
@@ -639,10 +637,10 @@ struct Reader::Gate {
 };
 
 // The helper hashes the design file and builds the device and the pins
-// while the caller's thread builds the rest; each sums half the snapshot.
-// The store is built before the sums are known, and only kept if they
-// match. A helper that cannot be started
-// leaves all of it to the caller.
+// while the caller's thread builds the rest and then sums the snapshot,
+// which makes the two threads' shares about even. The store is built
+// before the sum is known, and only kept if it matches. A helper that
+// cannot be started leaves all of it to the caller.
 std::unique_ptr<Xdm_ViewStore> Reader::Build(Helper& helper, bool checkSum) {
   if (m_stop && m_stop()) Fail("cancelled");
   const auto misc = Records<snap::Misc>(snap::kMisc);
