@@ -679,12 +679,13 @@ std::unique_ptr<Xdm_ViewStore> Reader::Build(Helper& helper, bool checkSum) {
   if (checkSum) {
     Require(Pds_PahSnapshot::Checksum(m_data, m_size) == Header().checksum, "a checksum mismatch");
   }
+  // What reads neither the pins nor the device, while the helper ends.
+  ReadShapes();
+  ReadRest(m);
   if (thread) thread->join();
   if (helper.error) std::rethrow_exception(helper.error);
   if (helper.why) Fail(helper.why);
   ReadRugs();
-  ReadShapes();
-  ReadRest(m);
   return store;
 }
 
