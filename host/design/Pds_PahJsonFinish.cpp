@@ -53,11 +53,11 @@ void S::PollStop() const {
 }
 
 // Every step polls the stop test: on a design of a million blocks each
-// takes a good part of a second. A large file's pin table and signal pin
-// lists, the largest of the lists, are built on a second thread: they
-// share nothing with the other steps but the signal table, filled first.
-// The loader numbers objects in the order it makes them, so the arenas
-// hold them in bridge-id order.
+// takes a good part of a second. A large file's signal pin lists, the
+// largest of the lists, are built on a second thread from the pins'
+// arena: they share nothing with the other steps but the signal table,
+// filled first. The loader numbers objects in the order it makes them, so
+// the arenas hold them in bridge-id order.
 void S::Finish() {
   ResolveWaitingNets();
   ResolveWaitingSites();
@@ -68,10 +68,8 @@ void S::Finish() {
   m_device->partName = m_store->m_partName;
   m_device->pic = std::make_unique<PM_PIC>(m_device->partName);
   Fill(*this, m_store->m_signalTable, m_store->m_signals);
-  Pds_PahBeside pins(OnTwoThreads(), [this] {
-    Fill(*this, m_store->m_pinTable, m_store->m_pins);
-    BuildSignalPins();
-  });
+  Pds_PahBeside pins(OnTwoThreads(), [this] { BuildSignalPins(); });
+  Fill(*this, m_store->m_pinTable, m_store->m_pins);
   Fill(*this, m_store->m_blockTable, m_store->m_blocks);
   Fill(*this, m_store->m_networkTable, m_store->m_networks);
   // A block's signals are a run of signal ids, as its pins are of pin ids,
@@ -141,10 +139,10 @@ void S::BuildSignalPins() {
                                          [](Xdm_Signal& s) -> Xdm_Slice& { return A::F(s).pins; }),
                                   kNone);
   std::uint32_t* pool = m_store->m_signalPinPool.Edit();
-  const auto& pins = m_store->m_pinTable;
-  for (std::size_t i = 0; i < pins.size(); ++i) {
+  const auto& pins = m_store->m_pins;  // the table is filled beside this
+  for (std::size_t i = 0; i < pins.Size(); ++i) {
     Poll(i);
-    const Xdm_PinFields& f = A::F(*pins[i]);
+    const Xdm_PinFields& f = A::F(*pins.At(i));
     const auto id = static_cast<std::uint32_t>(i);
     if (f.signal != kNone) pool[cursor[f.signal]++] = id;
     if (f.childSignal != kNone) pool[cursor[f.childSignal]++] = id;
