@@ -53,11 +53,12 @@ void S::PollStop() const {
 }
 
 // Every step polls the stop test: on a design of a million blocks each
-// takes a good part of a second. A large file's signal pin lists, the
-// largest of the lists, are built on a second thread from the pins'
-// arena: they share nothing with the other steps but the signal table,
-// filled first. The loader numbers objects in the order it makes them, so
-// the arenas hold them in bridge-id order.
+// takes a good part of a second. A large file's signal pin lists (the
+// largest of the lists, built from the pins' arena), network table and
+// network signal lists are built on a second thread: they share nothing
+// with the other steps but the signal table, filled first. The loader
+// numbers objects in the order it makes them, so the arenas hold them in
+// bridge-id order.
 void S::Finish() {
   ResolveWaitingNets();
   ResolveWaitingSites();
@@ -68,17 +69,19 @@ void S::Finish() {
   m_device->partName = m_store->m_partName;
   m_device->pic = std::make_unique<PM_PIC>(m_device->partName);
   Fill(*this, m_store->m_signalTable, m_store->m_signals);
-  Pds_PahBeside pins(OnTwoThreads(), [this] { BuildSignalPins(); });
-  Fill(*this, m_store->m_pinTable, m_store->m_pins);
-  Fill(*this, m_store->m_blockTable, m_store->m_blocks);
-  Fill(*this, m_store->m_networkTable, m_store->m_networks);
   // A block's signals are a run of signal ids, as its pins are of pin ids,
   // and the nets' list is the network table: both are read from the tables
   // until an editor changes them (Xdm_ViewStore::BlockSignalPool).
+  Pds_PahBeside lists(OnTwoThreads(), [this] {
+    BuildSignalPins();
+    Fill(*this, m_store->m_networkTable, m_store->m_networks);
+    BuildNetworkSignals();
+  });
+  Fill(*this, m_store->m_pinTable, m_store->m_pins);
+  Fill(*this, m_store->m_blockTable, m_store->m_blocks);
   BuildChildLists();
-  BuildNetworkSignals();
   ResolvePaths();
-  pins.Join([this] { m_in.PollStop(); });
+  lists.Join([this] { m_in.PollStop(); });
   BuildRugs();
   NameBlockCellDefs();
   ApplyViewFaults();
