@@ -66,6 +66,21 @@ CommonI::RefCountPtr<UtilI::ITclSearch> SearchService() {
       static_cast<UtilI::ITclSearch*>(instance->QueryInterface(UtilI::IID_ITclSearch)));
 }
 
+// Whether `context` lists a source named `name`. Asked by name, not with
+// FindSource: a reference taken to another design's source could reach
+// that design after its last reference was dropped, while it is deleted.
+bool NameTaken(UtilI::ISearchRequest& context, const Port::StringBase& name) {
+  CommonI::RefCountPtr<UtilI::IStringContainer> names;
+  context.GetSourceNames(names);
+  CommonI::RefCountPtr<UtilI::IStringIterator> it;
+  if (names) names->CreateIterator(it);
+  if (!it) return false;
+  for (it->Reset(); !it->IsDone(); it->Next()) {
+    if (it->GetCurrent().Compare(name, Port::StringBase::Exact) == 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 template <class Design>
@@ -142,9 +157,7 @@ void SrchSrcImpT<Design>::Publish() {
   m_name = kPublishedName;
   CommonI::RefCountPtr<UtilI::ISearchRequest> context = ContextOf(m_design->GetKey().m_owner);
   if (!context) return;
-  CommonI::RefCountPtr<UtilI::ITclSearchSource> found;
-  context->FindSource(found, m_name);
-  if (!found) m_registered = context->AddSource(Self()) != 0;
+  if (!NameTaken(*context, m_name)) m_registered = context->AddSource(Self()) != 0;
   for (const AlgorithmMaker& maker : kAlgorithms) {
     if (m_algorithms.count(maker.typeName)) continue;
     // Owned here until the table holds it: a table that cannot grow must not leak it.
