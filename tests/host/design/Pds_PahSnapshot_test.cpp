@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -313,14 +314,34 @@ Patch Shorten(snap::Section section, std::size_t index, std::size_t offset, snap
   return {section, index, offset + offsetof(snap::Slice, count), list.count - 1};
 }
 
+// A patch to a sound snapshot and the reason the patched one is refused.
+struct Refused {
+  const char* name;
+  Patch patch;
+  const char* why;
+};
+void ExpectRefused(const std::string& sound, std::initializer_list<Refused> cases) {
+  for (const Refused& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string bytes = sound;
+    c.patch.Apply(bytes);
+    EXPECT_EQ(Refusal(bytes), c.why);
+  }
+}
+
+// The snapshot the loader writes of `design`, which reads back.
+std::string SoundSnapshot(const std::string& design) {
+  CacheScope scope;
+  Describe(design);
+  std::string sound = ReadBytes(Pds_PahSnapshotCache::PathOf(design));
+  EXPECT_EQ(Refusal(sound), "");
+  return sound;
+}
+
 // Snapshots made by hand, with a right checksum, that would give a view
 // that reads out of place or loops: each is refused for its reason.
 TEST(Snapshot, HandMadeSnapshotsAreCheckedRecordByRecord) {
-  CacheScope scope;
-  const std::string design = design_test::DemoPath();
-  Describe(design);
-  const std::string sound = ReadBytes(Pds_PahSnapshotCache::PathOf(design));
-  ASSERT_EQ(Refusal(sound), "");
+  const std::string sound = SoundSnapshot(design_test::DemoPath());
   const std::vector<snap::SectionEntry> directory = Directory(sound);
   const auto firstBlockOf = [&](snap::Section section) {
     snap::Block block{};  // the first record that is not the top
@@ -365,107 +386,100 @@ TEST(Snapshot, HandMadeSnapshotsAreCheckedRecordByRecord) {
       RecordOf<snap::RugNode>(sound, snap::kRugNodes, partlyRouted).next;
   const auto children = RecordOf<snap::Block>(sound, snap::kBlocks, parent).children;
   const auto netSignals = RecordOf<snap::Network>(sound, snap::kNetworks, bigNet).signals;
-  const struct {
-    const char* name;
-    Patch patch;
-    const char* why;
-  } cases[] = {
-      {"a pin of no block",
-       {snap::kPins, 0, offsetof(snap::Pin, block), huge},
-       "a reference to no object"},
-      {"a pin in another block's pins",
-       {snap::kPins, 0, offsetof(snap::Pin, block), otherBlock},
-       "a pin out of place"},
-      {"two pins of one id",
-       {snap::kPins, 1, offsetof(snap::Pin, bridgeId), 0},
-       "an object out of place"},
-      {"a signal id past the table",
-       {snap::kPins, 0, offsetof(snap::Pin, signal), huge},
-       "a reference to no object"},
-      {"a block placed past the device's cells",
-       {snap::kBlocks, 0, offsetof(snap::Block, site), huge},
-       "a reference to no object"},
-      {"a block its own parent",
-       {snap::kBlocks, 1, offsetof(snap::Block, parent), second.bridgeId},
-       "a block out of place"},
-      {"a second top",
-       {snap::kBlocks, 1, offsetof(snap::Block, parent), snap::kNone},
-       "a block out of place"},
-      {"a child listed under the wrong parent",
-       {snap::kChildPool, 0, 0, 0},
-       "a child out of place"},
-      {"a name past the texts",
-       {snap::kBlocks, 0, offsetof(snap::Block, name), huge - 1},
-       "a text out of place"},
-      {"a block without a name",
-       {snap::kBlocks, 0, offsetof(snap::Block, name), snap::kNone},
-       "a missing name"},
-      {"a pin list past the pool",
-       {snap::kSignals, 0, offsetof(snap::Signal, pins) + 4, huge},
-       "a list out of place"},
-      {"a pin list starting past the pool",
-       {snap::kSignals, 0, offsetof(snap::Signal, pins), huge},
-       "a list out of place"},
-      {"a pin table of four billion slots",
-       {snap::kMisc, 0, offsetof(snap::Misc, tables) + 4, huge},
-       "a table of the wrong size"},
-      {"a rug node that follows itself",
-       {snap::kRugNodes, 0, offsetof(snap::RugNode, next), 0},
-       "a rug out of place"},
-      {"a rug of another network",
-       {snap::kRugs, 0, offsetof(snap::Rug, network), huge},
-       "a reference to no object"},
-      {"a net's signal in another net", {snap::kNetSignals, 0, 0, 0}, "a signal out of place"},
-      {"a block's signals reaching into another block's",
-       {snap::kBlocks, noSignals, offsetof(snap::Block, signals) + 4, 1},
-       "a list out of place"},
-      {"a block's pins reaching into another block's",
-       {snap::kBlocks, noPins, offsetof(snap::Block, pins) + 4, 1},
-       "a list out of place"},
-      {"a child listed twice", RepeatFirst(sound, snap::kChildPool, children),
-       "a child out of place"},
-      {"a child left out of its parent's list",
-       Shorten(snap::kBlocks, parent, offsetof(snap::Block, children), children),
-       "a child out of place"},
-      {"a signal listed twice by its net", RepeatFirst(sound, snap::kNetSignals, netSignals),
-       "a signal out of place"},
-      {"a signal left out of its net's list",
-       Shorten(snap::kNetworks, bigNet, offsetof(snap::Network, signals), netSignals),
-       "a signal out of place"},
-      {"a pin listed twice by its signal", RepeatFirst(sound, snap::kSignalPins, signalPins),
-       "a pin out of place"},
-      {"a pin left out of its signal's list",
-       Shorten(snap::kSignals, bigSignal, offsetof(snap::Signal, pins), signalPins),
-       "a pin out of place"},
-      {"a network of an unknown type",
-       OneByte(sound, snap::kNetworks, 0, offsetof(snap::Network, type), 3), "an unknown value"},
-      {"a network delay of an unknown kind",
-       OneByte(sound, snap::kNetworks, 0, offsetof(snap::Network, delayType), 3),
-       "an unknown value"},
-      {"a pin delay of an unknown kind",
-       OneByte(sound, snap::kPins, 0, offsetof(snap::Pin, delayType), 3), "an unknown value"},
-      {"a rug of three nodes",
-       {snap::kRugNodes, secondNode, offsetof(snap::RugNode, next), secondNode + 1},
-       "a rug out of place"},
-      {"a master power net of logic type",
-       OneByte(sound, snap::kNetworks, masterVcc, offsetof(snap::Network, type), 2),
-       "a master net of another type"},
-      {"usage not answered from the store",
-       OneByte(sound, snap::kExtras, withUsage, offsetof(snap::Extra, usageBound), 0),
-       "a usage out of place"},
-      {"a configuration pair without a name",
-       {snap::kPairs, 0, offsetof(snap::Pair, first), snap::kNone},
-       "a missing name"},
-      {"a cell without a type",
-       {snap::kCells, 0, offsetof(snap::Cell, def), snap::kNone},
-       "a reference to no object"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    std::string bytes = sound;
-    c.patch.Apply(bytes);
-    EXPECT_EQ(Refusal(bytes), c.why);
-  }
+  ExpectRefused(
+      sound,
+      {
+          {"a pin of no block",
+           {snap::kPins, 0, offsetof(snap::Pin, block), huge},
+           "a reference to no object"},
+          {"a pin in another block's pins",
+           {snap::kPins, 0, offsetof(snap::Pin, block), otherBlock},
+           "a pin out of place"},
+          {"two pins of one id",
+           {snap::kPins, 1, offsetof(snap::Pin, bridgeId), 0},
+           "an object out of place"},
+          {"a signal id past the table",
+           {snap::kPins, 0, offsetof(snap::Pin, signal), huge},
+           "a reference to no object"},
+          {"a block placed past the device's cells",
+           {snap::kBlocks, 0, offsetof(snap::Block, site), huge},
+           "a reference to no object"},
+          {"a block its own parent",
+           {snap::kBlocks, 1, offsetof(snap::Block, parent), second.bridgeId},
+           "a block out of place"},
+          {"a second top",
+           {snap::kBlocks, 1, offsetof(snap::Block, parent), snap::kNone},
+           "a block out of place"},
+          {"a child listed under the wrong parent",
+           {snap::kChildPool, 0, 0, 0},
+           "a child out of place"},
+          {"a name past the texts",
+           {snap::kBlocks, 0, offsetof(snap::Block, name), huge - 1},
+           "a text out of place"},
+          {"a block without a name",
+           {snap::kBlocks, 0, offsetof(snap::Block, name), snap::kNone},
+           "a missing name"},
+          {"a pin list past the pool",
+           {snap::kSignals, 0, offsetof(snap::Signal, pins) + 4, huge},
+           "a list out of place"},
+          {"a pin list starting past the pool",
+           {snap::kSignals, 0, offsetof(snap::Signal, pins), huge},
+           "a list out of place"},
+          {"a pin table of four billion slots",
+           {snap::kMisc, 0, offsetof(snap::Misc, tables) + 4, huge},
+           "a table of the wrong size"},
+          {"a rug node that follows itself",
+           {snap::kRugNodes, 0, offsetof(snap::RugNode, next), 0},
+           "a rug out of place"},
+          {"a rug of another network",
+           {snap::kRugs, 0, offsetof(snap::Rug, network), huge},
+           "a reference to no object"},
+          {"a net's signal in another net", {snap::kNetSignals, 0, 0, 0}, "a signal out of place"},
+          {"a block's signals reaching into another block's",
+           {snap::kBlocks, noSignals, offsetof(snap::Block, signals) + 4, 1},
+           "a list out of place"},
+          {"a block's pins reaching into another block's",
+           {snap::kBlocks, noPins, offsetof(snap::Block, pins) + 4, 1},
+           "a list out of place"},
+          {"a child listed twice", RepeatFirst(sound, snap::kChildPool, children),
+           "a child out of place"},
+          {"a child left out of its parent's list",
+           Shorten(snap::kBlocks, parent, offsetof(snap::Block, children), children),
+           "a child out of place"},
+          {"a signal listed twice by its net", RepeatFirst(sound, snap::kNetSignals, netSignals),
+           "a signal out of place"},
+          {"a signal left out of its net's list",
+           Shorten(snap::kNetworks, bigNet, offsetof(snap::Network, signals), netSignals),
+           "a signal out of place"},
+          {"a pin listed twice by its signal", RepeatFirst(sound, snap::kSignalPins, signalPins),
+           "a pin out of place"},
+          {"a pin left out of its signal's list",
+           Shorten(snap::kSignals, bigSignal, offsetof(snap::Signal, pins), signalPins),
+           "a pin out of place"},
+          {"a network of an unknown type",
+           OneByte(sound, snap::kNetworks, 0, offsetof(snap::Network, type), 3),
+           "an unknown value"},
+          {"a network delay of an unknown kind",
+           OneByte(sound, snap::kNetworks, 0, offsetof(snap::Network, delayType), 3),
+           "an unknown value"},
+          {"a pin delay of an unknown kind",
+           OneByte(sound, snap::kPins, 0, offsetof(snap::Pin, delayType), 3), "an unknown value"},
+          {"a rug of three nodes",
+           {snap::kRugNodes, secondNode, offsetof(snap::RugNode, next), secondNode + 1},
+           "a rug out of place"},
+          {"a master power net of logic type",
+           OneByte(sound, snap::kNetworks, masterVcc, offsetof(snap::Network, type), 2),
+           "a master net of another type"},
+          {"usage not answered from the store",
+           OneByte(sound, snap::kExtras, withUsage, offsetof(snap::Extra, usageBound), 0),
+           "a usage out of place"},
+          {"a configuration pair without a name",
+           {snap::kPairs, 0, offsetof(snap::Pair, first), snap::kNone},
+           "a missing name"},
+          {"a cell without a type",
+           {snap::kCells, 0, offsetof(snap::Cell, def), snap::kNone},
+           "a reference to no object"},
+      });
   // The directory: a section past the end of the file.
   std::string bytes = sound;
   const std::uint64_t past = bytes.size();
@@ -477,37 +491,23 @@ TEST(Snapshot, HandMadeSnapshotsAreCheckedRecordByRecord) {
 // The id tables may end in spare slots (a file's "spare_ids"): no list may
 // name one, and none is on a network.
 TEST(Snapshot, SpareIdsStayEmpty) {
-  CacheScope scope;
-  const std::string design = design_test::DataPath("format_cases.ncd.json");
-  Describe(design);
-  const std::string sound = ReadBytes(Pds_PahSnapshotCache::PathOf(design));
-  ASSERT_EQ(Refusal(sound), "");
+  const std::string sound = SoundSnapshot(design_test::DataPath("format_cases.ncd.json"));
   const auto misc = RecordOf<snap::Misc>(sound, snap::kMisc, 0);
   const std::uint32_t spareSignal = misc.tables[2] - 1, sparePin = misc.tables[1] - 1;
   ASSERT_EQ(Directory(sound)[snap::kSignals].count + 4, misc.tables[2]);
   const auto someNet = RecordOf<snap::Network>(sound, snap::kNetworks, 0);
   const auto someSignal = RecordOf<snap::Signal>(sound, snap::kSignals, 0);
-  const struct {
-    const char* name;
-    Patch patch;
-    const char* why;
-  } cases[] = {
-      {"a spare signal slot on a network",
-       {snap::kSignalNets, spareSignal, 0, someNet.bridgeId},
-       "a signal out of place"},
-      {"a network listing a spare signal slot",
-       {snap::kNetSignals, someNet.signals.first, 0, spareSignal},
-       "a signal out of place"},
-      {"a signal listing a spare pin slot",
-       {snap::kSignalPins, someSignal.pins.first, 0, sparePin},
-       "a reference to no object"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    std::string bytes = sound;
-    c.patch.Apply(bytes);
-    EXPECT_EQ(Refusal(bytes), c.why);
-  }
+  ExpectRefused(sound, {
+                           {"a spare signal slot on a network",
+                            {snap::kSignalNets, spareSignal, 0, someNet.bridgeId},
+                            "a signal out of place"},
+                           {"a network listing a spare signal slot",
+                            {snap::kNetSignals, someNet.signals.first, 0, spareSignal},
+                            "a signal out of place"},
+                           {"a signal listing a spare pin slot",
+                            {snap::kSignalPins, someSignal.pins.first, 0, sparePin},
+                            "a reference to no object"},
+                       });
 }
 
 // What a person sees: ncdinfo says when a design came from its snapshot,
