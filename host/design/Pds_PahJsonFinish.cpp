@@ -15,8 +15,8 @@ constexpr std::size_t kLinearChildren = 16;
 
 // Turns per-owner counts into slices of one pool (owners in id order) and
 // leaves in `cursor` where each owner's next entry goes.
-template <class Owner, class Slot>
-std::size_t LayOut(const S& loader, const std::vector<Owner*>& owners,
+template <class Owners, class Slot>
+std::size_t LayOut(const S& loader, const Owners& owners,
                    std::vector<std::uint32_t>& cursor, Slot slot) {
   std::uint32_t next = 0;
   for (std::size_t i = 0; i < owners.size(); ++i) {
@@ -36,6 +36,14 @@ void Fill(const S& loader, std::vector<Base*>& table, const Xdm_ObjectArena<T>& 
     loader.Poll(i);
     table[i] = arena.At(i);
   }
+}
+
+template <class Base, class T>
+void Fill(const S& loader, Xdm_ObjectIndex<Base>& index, const Xdm_ObjectArena<T>& arena) {
+  index.Build(arena.Size(), arena.Size(), [&](std::size_t id) -> Base* {
+    loader.Poll(id);
+    return arena.At(id);
+  });
 }
 
 }  // namespace
@@ -109,8 +117,8 @@ void S::ApplyViewFaults() {
   auto grow = [](auto& table, std::uint32_t more) { table.resize(table.size() + more, nullptr); };
   grow(m_store->m_blockTable, spare[F::kBlocks]);
   grow(m_store->m_networkTable, spare[F::kNetworks]);
-  grow(m_store->m_pinTable, spare[F::kPins]);
-  grow(m_store->m_signalTable, spare[F::kSignals]);
+  m_store->m_pinTable.AddSpare(spare[F::kPins]);
+  m_store->m_signalTable.AddSpare(spare[F::kSignals]);
   m_store->m_signalNetworkIds.Resize(m_store->m_signalTable.size(), Xdm_BridgeId::kNone);
   grow(m_store->m_holderTable, spare[F::kShapes]);
 }
@@ -156,14 +164,14 @@ void S::BuildSignalPins() {
 // Each network's signals, in signal order. SetSignalNet counted them and
 // noted each signal's network id.
 void S::BuildNetworkSignals() {
-  const auto& signals = m_store->m_signalTable;
+  const std::size_t signals = m_store->m_signalTable.size();
   std::vector<std::uint32_t>& cursor = m_netSignals;
   m_store->m_netSignalPool.Assign(
       LayOut(*this, m_store->m_networkTable, cursor,
              [](Xdm_Network& n) -> Xdm_Slice& { return A::F(n).signals; }),
       kNone);
   std::uint32_t* pool = m_store->m_netSignalPool.Edit();
-  for (std::size_t i = 0; i < signals.size(); ++i) {
+  for (std::size_t i = 0; i < signals; ++i) {
     Poll(i);
     if (m_signalNet[i] != kNone) pool[cursor[m_signalNet[i]]++] = static_cast<std::uint32_t>(i);
   }
@@ -178,12 +186,12 @@ void S::BuildNetworkSignals() {
 // order finds it for every net (kNoKey for none), reading the pins where
 // they lie rather than each net's lists, which lie all over a large view.
 void S::FindDrivers(std::size_t from, std::size_t to, std::vector<std::uint64_t>& driver) const {
-  const auto& pins = m_store->m_pinTable;
+  const auto& pins = m_store->m_pins;
   const Xdm_IdPool& netOf = m_store->m_signalNetworkIds;
   driver.assign(m_store->m_networkTable.size(), kNoKey);
   for (std::size_t i = from; i < to; ++i) {
     Poll(i - from);
-    const Xdm_PinFields& f = A::F(*pins[i]);
+    const Xdm_PinFields& f = A::F(*pins.At(i));
     if (f.flags & Xdm_PinFields::kLoad) continue;
     for (const std::uint32_t signal : {f.signal, f.childSignal}) {
       if (signal == kNone || netOf[signal] == kNone) continue;

@@ -18,6 +18,7 @@
 #include <functional>
 #include <new>
 #include <span>
+#include <type_traits>
 #include <vector>
 
 #include "PM_PIC.h"
@@ -135,8 +136,9 @@ class Reader {
   static Xdm_Slice SliceOf(snap::Slice s) { return {s.first, s.count}; }
   static bool Holds(Xdm_Slice s, std::uint32_t id) { return id - s.first < s.count; }
   // The object of `id` in `table`: null for kNone when allowed.
-  template <class T>
-  static T* Object(const std::vector<T*>& table, std::uint32_t id, bool optional = true) {
+  template <class Table>
+  static auto Object(const Table& table, std::uint32_t id, bool optional = true)
+      -> std::decay_t<decltype(table[id])> {
     if (id == snap::kNone && optional) return nullptr;
     Require(id < table.size() && table[id] != nullptr, "a reference to no object");
     return table[id];
@@ -154,6 +156,20 @@ class Reader {
     Place<Base>(table, r.bridgeId, object);
     return object;
   }
+  // The same for the pins and the signals, found from their arena: their
+  // records come in id order.
+  template <class T, class Record>
+  T* MakeInOrder(Xdm_ObjectArena<T>& arena, const Record& r) {
+    Require(r.bridgeId == arena.Size(), "an object out of place");
+    T* object = arena.Create();
+    A::SetName(*object, Name(r.name));
+    return object;
+  }
+  template <class Base, class T>
+  static void Index(Xdm_ObjectIndex<Base>& index, const Xdm_ObjectArena<T>& arena,
+                    std::size_t slots) {
+    index.Build(arena.Size(), slots, [&](std::size_t id) -> Base* { return arena.At(id); });
+  }
   // Points `pool` at the ids of `section` once each is known to be an
   // object of `table`.
   template <class T>
@@ -163,10 +179,13 @@ class Reader {
       Object(table, id, false);
     pool.Borrow(ids.data(), ids.size());
   }
+  static std::size_t Slots(std::uint32_t size, std::size_t objects) {
+    Require(size >= objects && size - objects <= kMaxSpare, "a table of the wrong size");
+    return size;
+  }
   template <class T>
   std::vector<T*> Table(std::uint32_t size, std::size_t objects) {
-    Require(size >= objects && size - objects <= kMaxSpare, "a table of the wrong size");
-    return std::vector<T*>(size, nullptr);
+    return std::vector<T*>(Slots(size, objects), nullptr);
   }
 
   void ReadDefs(std::span<const snap::CellDef> defs, std::size_t first, std::size_t count,
@@ -221,6 +240,10 @@ class Reader {
   // memory.
   static constexpr std::uint64_t kNoPin = 0xFFFFFFFEu;
   std::vector<std::uint64_t> m_links;
+  // The ids of pins and of signals, spare ones included: their indexes
+  // are built once their objects are.
+  std::size_t m_pinSlots = 0;
+  std::size_t m_signalSlots = 0;
   Xdm_ViewStore* s = nullptr;
 };
 
@@ -409,12 +432,12 @@ void Reader::ReadBlocks(const snap::Misc& misc) {
 
 void Reader::ReadPins() {
   const auto pins = Records<snap::Pin>(snap::kPins);
-  const std::uint32_t signals = static_cast<std::uint32_t>(s->m_signalTable.size());
+  const std::uint32_t signals = static_cast<std::uint32_t>(m_signalSlots);
   Require(signals < kNoPin, "a table of the wrong size");
-  m_links.assign(s->m_pinTable.size(), kNoPin);
+  m_links.assign(m_pinSlots, kNoPin);
   for (const snap::Pin& r : pins) {
     PollHelper();
-    XCad_CadPin* pin = Make<Xdm_Pin>(s->m_pins, s->m_pinTable, r);
+    XCad_CadPin* pin = MakeInOrder(s->m_pins, r);
     Xdm_PinFields& f = A::F(*pin);
     f.block = Object(s->m_blockTable, r.block, false);
     Require(Holds(A::F(*f.block).pins, r.bridgeId), "a pin out of place");
@@ -429,6 +452,7 @@ void Reader::ReadPins() {
     Require(r.delayType <= Tw_DlyMed::DELAYTYPE_NONE, "an unknown value");
     f.delayType = r.delayType;
   }
+  Index(s->m_pinTable, s->m_pins, m_pinSlots);
 }
 
 void Reader::CreateNetworks() {
@@ -490,11 +514,11 @@ void Reader::ReadSignals() {
   const auto signals = Records<snap::Signal>(snap::kSignals);
   const std::size_t pins = Records<std::uint32_t>(snap::kSignalPins).size();
   const auto nets = Records<std::uint32_t>(snap::kSignalNets);
-  Require(nets.size() == s->m_signalTable.size(), "a table of the wrong size");
+  Require(nets.size() == m_signalSlots, "a table of the wrong size");
   std::uint64_t onNets = 0;
   for (const snap::Signal& r : signals) {
     PollCaller();
-    Xdm_Signal* signal = Make<Xdm_Signal>(s->m_signals, s->m_signalTable, r);
+    Xdm_Signal* signal = MakeInOrder(s->m_signals, r);
     Xdm_SignalFields& f = A::F(*signal);
     f.block = Object(s->m_blockTable, r.block, false);
     Require(Holds(A::F(*f.block).signals, r.bridgeId), "a signal out of place");
@@ -504,6 +528,7 @@ void Reader::ReadSignals() {
     f.pins = SliceOf(r.pins);
     f.bridgeId = r.bridgeId;
   }
+  Index(s->m_signalTable, s->m_signals, m_signalSlots);
   // A slot without a signal is on no network; a signal's entry is its own
   // (checked above). So an id whose entry is a network is a signal's.
   for (std::size_t id = 0; id < nets.size(); ++id)
@@ -665,8 +690,8 @@ std::unique_ptr<Xdm_ViewStore> Reader::Build(Helper& helper, bool checkSum) {
     s->m_typeBlocks.push_back(std::make_unique<Pds_PdlBlock>(Name(name)));
   ReadBlockDefs(m);
   ReadExtras();
-  s->m_pinTable = Table<Xdm_Pin>(m.tables[1], Records<snap::Pin>(snap::kPins).size());
-  s->m_signalTable = Table<Xdm_Signal>(m.tables[2], Records<snap::Signal>(snap::kSignals).size());
+  m_pinSlots = Slots(m.tables[1], Records<snap::Pin>(snap::kPins).size());
+  m_signalSlots = Slots(m.tables[2], Records<snap::Signal>(snap::kSignals).size());
   s->m_networkTable =
       Table<Xdm_Network>(m.tables[3], Records<snap::Network>(snap::kNetworks).size());
   s->m_holderTable =

@@ -230,6 +230,14 @@ class Writer {
       if (id >= table.size() || table[id] != arena.At(i)) throw Unwritable{};
     }
   }
+  // Pins and signals are found from their arenas: the i-th has id i.
+  template <class T, class Base>
+  void CheckTable(const Xdm_ObjectArena<T>& arena, const Xdm_ObjectIndex<Base>& table) {
+    if (table.Objects() != arena.Size()) throw Unwritable{};
+    for (std::size_t i = 0; i < arena.Size(); ++i) {
+      if (table[i] != arena.At(i)) throw Unwritable{};
+    }
+  }
   void CheckStore();
   void WriteObjects();
   void WriteParts();
@@ -251,7 +259,7 @@ void Writer::CheckStore() {
   CheckTable(s.m_networks, s.m_networkTable);
   CheckTable(s.m_holders, s.m_holderTable);
   // Only freshly read stores: every table slot is an object's or spare.
-  if (s.m_blocks.Size() > s.m_blockTable.size() || &s.BlockSignalPool() != &s.m_signalTable ||
+  if (s.m_blocks.Size() > s.m_blockTable.size() || s.m_blockSignalPool.size() != 0 ||
       s.m_signalNetworkIds.size() != s.m_signalTable.size()) {
     throw Unwritable{};
   }

@@ -16,19 +16,28 @@
 #include <cstdint>
 #include <iterator>
 
-// Where a list's objects are: slot `i` of the run is table[pool[i]], or
-// table[i] without a pool.
+#include "Xdm_ObjectIndex.h"
+
+// Where a list's objects are: slot `i` of the run holds id pool[i], or
+// id first + i without a pool; the object of an id is table[id], or
+// (*objects)[id] for pins and signals, which the view finds without a
+// table (Xdm_ObjectIndex.h).
 template <class T>
 struct Xdm_ListSource {
   T* const* table = nullptr;
+  const Xdm_ObjectIndex<T>* objects = nullptr;
   const std::uint32_t* pool = nullptr;
+  std::uint32_t first = 0;
   static constexpr std::uint32_t kNone = 0xFFFFFFFFu;  // an id an editor took out
 
   // Null for a removed object.
   T* At(std::size_t i) const {
-    if (pool == nullptr) return table[i];
-    const std::uint32_t id = pool[i];
-    return id == kNone ? nullptr : table[id];
+    std::size_t id = first + i;
+    if (pool != nullptr) {
+      id = pool[i];
+      if (id == kNone) return nullptr;
+    }
+    return objects != nullptr ? (*objects)[id] : table[id];
   }
 };
 
@@ -69,10 +78,9 @@ class Xdm_Range {
 
   Xdm_Range() = default;
   // A run of a table.
-  Xdm_Range(T* const* begin, std::size_t size) : m_source{begin, nullptr}, m_size(size) {}
-  // A run of a pool of ids into `table`.
-  Xdm_Range(T* const* table, const std::uint32_t* pool, std::size_t size)
-      : m_source{table, pool}, m_size(size) {}
+  Xdm_Range(T* const* begin, std::size_t size) : m_source{begin}, m_size(size) {}
+  // Slots [0, size) of `source`.
+  Xdm_Range(Xdm_ListSource<T> source, std::size_t size) : m_source(source), m_size(size) {}
 
   iterator begin() const { return {m_source, 0}; }
   iterator end() const { return {m_source, m_size}; }
@@ -94,7 +102,7 @@ class Xdm_Itr {
   Xdm_Itr() = default;
   // A run of a table.
   Xdm_Itr(T* const* begin, T* const* end)
-      : m_source{begin, nullptr}, m_end(static_cast<std::size_t>(end - begin)) {
+      : m_source{begin}, m_end(static_cast<std::size_t>(end - begin)) {
     Skip();
   }
   // Slots [0, size) of `source`.

@@ -1,6 +1,7 @@
 // Reading side of blocks, pins, signals, networks and views.
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 #include "Xdm_Block.h"
 #include "Xdm_Network.h"
@@ -14,8 +15,9 @@ namespace {
 
 using A = Xdm_Access;
 
-template <class T>
-T* At(const std::vector<T*>& table, std::uint32_t id) {
+// Null for an id past the table (a vector or an Xdm_ObjectIndex).
+template <class Table>
+auto At(const Table& table, std::uint32_t id) -> std::decay_t<decltype(table[id])> {
   return id < table.size() ? table[id] : nullptr;
 }
 
@@ -52,7 +54,7 @@ Xdm_Pin* Xdm_Block::GetPinByName(const char* name) const {
 }
 
 Xdm_Range<Xdm_Block> Xdm_Block::GetBlocks() const {
-  return {m_f.store->m_blockTable.data(), m_f.store->m_childPool.data() + m_f.children.first,
+  return {{m_f.store->m_blockTable.data(), nullptr, m_f.store->m_childPool.data() + m_f.children.first},
           m_f.children.count};
 }
 
@@ -61,7 +63,7 @@ Xdm_Itr<Xdm_Block> Xdm_Block::GetBlockItr() const {
 }
 
 Xdm_Range<Xdm_Signal> Xdm_Block::GetSignals() const {
-  return {m_f.store->BlockSignalPool().data() + m_f.signals.first, m_f.signals.count};
+  return {m_f.store->BlockSignals(m_f.signals), m_f.signals.count};
 }
 
 Xdm_Itr<Xdm_Signal> Xdm_Block::GetSignalItr() const {
@@ -69,8 +71,7 @@ Xdm_Itr<Xdm_Signal> Xdm_Block::GetSignalItr() const {
 }
 
 Xdm_Itr<Xdm_Pin> Xdm_Block::GetPinItr() const {
-  Xdm_Pin* const* first = m_f.store->m_pinTable.data() + m_f.pins.first;
-  return {first, first + m_f.pins.count};
+  return {{nullptr, &m_f.store->m_pinTable, nullptr, m_f.pins.first}, m_f.pins.count};
 }
 
 const char* Xdm_Block::GetFullName() const {
@@ -111,7 +112,8 @@ const char* Xdm_Pin::GetFullName() const {
 
 Xdm_Itr<Xdm_Pin> Xdm_Signal::GetPinItr() const {
   const Xdm_ViewStore& store = A::Store(*this);
-  return {{store.m_pinTable.data(), store.m_signalPinPool.data() + m_f.pins.first}, m_f.pins.count};
+  return {{nullptr, &store.m_pinTable, store.m_signalPinPool.data() + m_f.pins.first},
+          m_f.pins.count};
 }
 
 Xdm_Network* Xdm_Signal::GetNetwork() const {
@@ -132,7 +134,8 @@ Xdm_View* Xdm_Network::GetParent() const {
 }
 
 Xdm_Itr<Xdm_Signal> Xdm_Network::GetSignalItr() const {
-  return {{m_f.store->m_signalTable.data(), m_f.store->m_netSignalPool.data() + m_f.signals.first},
+  return {{nullptr, &m_f.store->m_signalTable,
+           m_f.store->m_netSignalPool.data() + m_f.signals.first},
           m_f.signals.count};
 }
 
@@ -156,16 +159,17 @@ std::uint32_t Xdm_BridgeId::GetBridgeId(const Xdm_Network* n) {
 std::uint32_t Xdm_BridgeId::GetBridgeId(const Xdm_Pin* p) {
   if (p == nullptr) return kNone;
   const Xdm_BlockFields& block = A::F(*p->GetParent());
-  Xdm_Pin* const* run = block.store->m_pinTable.data() + block.pins.first;
-  if (block.pins.count != 0 && run[0] != nullptr) {
+  const Xdm_ObjectIndex<Xdm_Pin>& pins = block.store->m_pinTable;
+  const std::uint32_t first = block.pins.first;
+  if (const Xdm_Pin* head = block.pins.count != 0 ? pins[first] : nullptr) {
     const std::uintptr_t offset =
-        reinterpret_cast<std::uintptr_t>(p) - reinterpret_cast<std::uintptr_t>(run[0]);
+        reinterpret_cast<std::uintptr_t>(p) - reinterpret_cast<std::uintptr_t>(head);
     const std::uintptr_t k = offset / sizeof(Xdm_Pin);
-    if (offset % sizeof(Xdm_Pin) == 0 && k < block.pins.count && run[k] == p)
-      return block.pins.first + static_cast<std::uint32_t>(k);
+    if (offset % sizeof(Xdm_Pin) == 0 && k < block.pins.count && pins[first + k] == p)
+      return first + static_cast<std::uint32_t>(k);
   }
   for (std::uint32_t k = 0; k < block.pins.count; ++k) {
-    if (run[k] == p) return block.pins.first + k;
+    if (pins[first + k] == p) return first + k;
   }
   return kNone;
 }
@@ -245,7 +249,10 @@ Xdm_ViewStore::~Xdm_ViewStore() = default;
 
 void Xdm_ViewStore::SeparateLists() {
   if (m_listsSeparate) return;
-  m_blockSignalPool = m_signalTable;
+  m_blockSignalPool.Assign(m_signalTable.size(), Xdm_BridgeId::kNone);
+  std::uint32_t* ids = m_blockSignalPool.Edit();
+  for (std::uint32_t id = 0; id < m_signalTable.size(); ++id)
+    ids[id] = id;
   m_netList.clear();
   for (Xdm_Network* net : m_networkTable) {
     if (net != nullptr) m_netList.push_back(net);

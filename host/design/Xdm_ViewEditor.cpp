@@ -18,8 +18,8 @@ constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 }
 
 // The object must be the live object of its id in this view.
-template <class T>
-void CheckLive(const std::vector<T*>& table, const T* object, std::uint32_t id, const char* kind) {
+template <class Table, class T>
+void CheckLive(const Table& table, const T* object, std::uint32_t id, const char* kind) {
   if (object == nullptr) Refuse(std::string("null ") + kind);
   if (id >= table.size() || table[id] != object) {
     Refuse(std::string(kind) + " '" + object->GetName() + "' is not a live object of this view");
@@ -59,7 +59,7 @@ void Xdm_ViewEditor::UnlinkPin(Xdm_Pin* pin) {
     if (signal == kNone || m_store.m_signalTable[signal] == nullptr) continue;
     EraseFrom(m_store.m_signalPinPool.Edit(), A::F(*m_store.m_signalTable[signal]).pins, id);
   }
-  m_store.m_pinTable[id] = nullptr;
+  m_store.m_pinTable.Remove(id);
 }
 
 void Xdm_ViewEditor::RemovePin(Xdm_Pin* pin) {
@@ -75,11 +75,11 @@ void Xdm_ViewEditor::UnlinkSignal(Xdm_Signal* signal) {
     if (p.signal == f.bridgeId) p.signal = kNone;
     if (p.childSignal == f.bridgeId) p.childSignal = kNone;
   }
-  EraseFrom(m_store.m_blockSignalPool.data(), A::F(*f.block).signals, signal);
+  EraseFrom(m_store.m_blockSignalPool.Edit(), A::F(*f.block).signals, f.bridgeId);
   if (const Xdm_Network* net = signal->GetNetwork()) {
     EraseFrom(m_store.m_netSignalPool.Edit(), A::F(*net).signals, f.bridgeId);
   }
-  m_store.m_signalTable[f.bridgeId] = nullptr;
+  m_store.m_signalTable.Remove(f.bridgeId);
   m_store.m_signalNetworkIds.Edit()[f.bridgeId] = kNone;
 }
 

@@ -113,18 +113,18 @@ class Xdm_ViewStore {
   Xdm_ViewStore(const Xdm_ViewStore&) = delete;
   Xdm_ViewStore& operator=(const Xdm_ViewStore&) = delete;
 
-  // Blocks' signal slices index this pool, and the view lists its networks
-  // in this order. Both are the tables themselves until an editor first
-  // changes a view (SeparateLists), which spares every loaded view a copy
-  // of each.
-  const std::vector<Xdm_Signal*>& BlockSignalPool() const {
-    return m_listsSeparate ? m_blockSignalPool : m_signalTable;
+  // A block's signals are a run of signal ids, and the view lists its
+  // networks in the network table's order, until an editor first changes
+  // a view (SeparateLists): that spares every loaded view a list of each.
+  Xdm_ListSource<Xdm_Signal> BlockSignals(Xdm_Slice signals) const {
+    if (m_listsSeparate) return {nullptr, &m_signalTable, m_blockSignalPool.data() + signals.first};
+    return {nullptr, &m_signalTable, nullptr, signals.first};
   }
   const std::vector<Xdm_Network*>& NetList() const {
     return m_listsSeparate ? m_netList : m_networkTable;
   }
-  // Gives the block-signal pool and the network list storage of their own,
-  // copies of the tables (once), so that editing one leaves the other.
+  // Gives the blocks' signal lists and the network list storage of their
+  // own (once), so that they can be edited.
   void SeparateLists();
 
   // The snapshot the store was rebuilt from, or null: its names and the
@@ -153,17 +153,18 @@ class Xdm_ViewStore {
   std::vector<std::unique_ptr<Rf_CellDef>> m_blockCellDefs;  // blocks' "mode_defs"
 
   // Bridge-id tables: slot i holds the object of id i, or null. The loader
-  // makes them, and the pools below, once it has read the file.
+  // makes them, and the pools below, once it has read the file. Pins and
+  // signals are found from their arenas (Xdm_ObjectIndex.h).
   std::vector<Xdm_Block*> m_blockTable;
-  std::vector<Xdm_Pin*> m_pinTable;
-  std::vector<Xdm_Signal*> m_signalTable;
+  Xdm_ObjectIndex<Xdm_Pin> m_pinTable;
+  Xdm_ObjectIndex<Xdm_Signal> m_signalTable;
   std::vector<Xdm_Network*> m_networkTable;
   std::vector<Xdm_PropertyHolder*> m_holderTable;
 
   // Pools that lists are slices of: ids into the tables above (a removed
-  // object's slot in the table is null).
+  // object's id answers null).
   Xdm_IdPool m_childPool;                                    // block ids
-  std::vector<Xdm_Signal*> m_blockSignalPool;                // see BlockSignalPool()
+  Xdm_IdPool m_blockSignalPool;                              // see BlockSignals()
   Xdm_IdPool m_signalPinPool;                                // pin ids
   Xdm_IdPool m_netSignalPool;                                // signal ids
   std::vector<std::pair<const char*, const char*>> m_pairs;  // modes and gcd

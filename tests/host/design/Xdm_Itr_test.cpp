@@ -1,5 +1,6 @@
-// Lists over a table and over an id pool: what a walk and a range yield,
-// and an id pool's copy on its first edit.
+// Lists over a table, over an object index and over an id pool: what a
+// walk and a range yield, what an index answers where its objects do not
+// lie in a row, and an id pool's copy on its first edit.
 #include "Xdm_Itr.h"
 
 #include <gtest/gtest.h>
@@ -33,11 +34,11 @@ TEST(Lists, WalksSkipRemovedObjectsAndRangesIndexThroughTheTable) {
     std::size_t size;
     std::vector<int> walked;
   } cases[] = {
-      {"a run of the table", {table, nullptr}, 5, {10, 11, 12, 14}},
-      {"a run of a pool", {table, pool}, 6, {14, 10, 12, 11}},
-      {"a later run of a pool", {table, pool + 2}, 3, {10, 12}},
-      {"an empty run", {table, pool}, 0, {}},
-      {"removed objects only", {table, pool + 1}, 1, {}},
+      {"a run of the table", {table}, 5, {10, 11, 12, 14}},
+      {"a run of a pool", {table, nullptr, pool}, 6, {14, 10, 12, 11}},
+      {"a later run of a pool", {table, nullptr, pool + 2}, 3, {10, 12}},
+      {"an empty run", {table, nullptr, pool}, 0, {}},
+      {"removed objects only", {table, nullptr, pool + 1}, 1, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -49,7 +50,7 @@ TEST(Lists, WalksSkipRemovedObjectsAndRangesIndexThroughTheTable) {
   // A range of children, which never holds a removed object, read
   // forwards, backwards and by index.
   const std::uint32_t children[] = {2, 0, 4, 1};
-  const Xdm_Range<int> range(table, children + 1, 3);
+  const Xdm_Range<int> range({table, nullptr, children + 1}, 3);
   EXPECT_EQ(Values(range), (std::vector<int>{10, 14, 11}));
   std::vector<int> backwards;
   for (auto it = std::make_reverse_iterator(range.end());
@@ -59,6 +60,44 @@ TEST(Lists, WalksSkipRemovedObjectsAndRangesIndexThroughTheTable) {
   EXPECT_EQ(*range[2], 11);
   EXPECT_EQ(range.end() - range.begin(), 3);
   EXPECT_EQ(*(range.begin() + 1), &objects[4]);
+}
+
+// Ids 0-23 lie in one chunk and 24-39 in another, so the second page of
+// sixteen ids is split between them; ids 40 and 41 are spare.
+TEST(Lists, AnObjectIndexFindsEveryIdAcrossChunksAndAnswersNullForSpareAndRemovedOnes) {
+  std::vector<int> first(24), second(16);
+  for (int i = 0; i < 24; ++i)
+    first[i] = 100 + i;
+  for (int i = 0; i < 16; ++i)
+    second[i] = 124 + i;
+  auto at = [&](std::size_t id) { return id < 24 ? &first[id] : &second[id - 24]; };
+  Xdm_ObjectIndex<int> index;
+  index.Build(40, 42, at);
+  ASSERT_EQ(index.size(), 42u);
+  for (std::size_t id = 0; id < 40; ++id)
+    EXPECT_EQ(index[id], at(id)) << id;
+  EXPECT_EQ(index[40], nullptr);
+  EXPECT_EQ(index[41], nullptr);
+  index.Remove(20);
+  index.AddSpare(1);
+  EXPECT_EQ(index[20], nullptr);
+  EXPECT_EQ(index[21], &first[21]);
+  EXPECT_EQ(index.size(), 43u);
+
+  const std::uint32_t pool[] = {39, 20, 3, 23, 24};
+  const struct {
+    const char* name;
+    Xdm_ListSource<int> source;
+    std::size_t size;
+    std::vector<int> walked;
+  } cases[] = {
+      {"a run across the seam", {nullptr, &index, nullptr, 18}, 8, {118, 119, 121, 122, 123, 124, 125}},
+      {"a run of a pool", {nullptr, &index, pool}, 5, {139, 103, 123, 124}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Values(Xdm_Itr<int>(c.source, c.size)), c.walked);
+  }
 }
 
 TEST(Lists, ABorrowedPoolIsCopiedOnItsFirstEdit) {

@@ -1,0 +1,93 @@
+// Xdm_ObjectIndex: the pins or the signals of a view by bridge id, without
+// a table of pointers (internal to host_design; lists read it inline).
+//
+// Pins and signals are the most numerous objects, and the loader numbers
+// them in the order it makes them, so id i is the i-th object of its arena.
+// The index keeps one address per page of kPage ids: the object of the
+// page's first id, the page's others following it in memory. That is a
+// sixteenth of a table. A page whose objects do not lie in a row (it spans
+// two arena chunks, or the place where an arena took in another's objects)
+// keeps every address, in a side list.
+//
+// Ids past the objects (a file's spare ids) and ids an editor removed
+// answer null. Reading is safe from any number of threads; Build and
+// Remove are the loader's and the editor's, with no reader running.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+template <class T>
+class Xdm_ObjectIndex {
+ public:
+  static constexpr unsigned kPageShift = 4;
+  static constexpr std::size_t kPage = std::size_t{1} << kPageShift;
+
+  // Indexes objects at(0) ... at(objects - 1) as ids 0 ..., among `slots`
+  // ids in all (slots >= objects; the rest are spare).
+  template <class At>
+  void Build(std::size_t objects, std::size_t slots, At at) {
+    m_objects = objects;
+    m_slots = slots;
+    m_stride = sizeof(T);
+    m_pages.assign((objects + kPage - 1) >> kPageShift, 0);
+    m_scattered.clear();
+    m_removed.clear();
+    for (std::size_t page = 0; page < m_pages.size(); ++page) {
+      const std::size_t first = page << kPageShift;
+      const std::size_t count = std::min(kPage, objects - first);
+      const auto head = reinterpret_cast<std::uintptr_t>(at(first));
+      bool inRow = true;
+      for (std::size_t k = 1; k < count && inRow; ++k)
+        inRow = reinterpret_cast<std::uintptr_t>(at(first + k)) == head + k * m_stride;
+      if (inRow) {
+        m_pages[page] = head;
+        continue;
+      }
+      m_pages[page] = m_scattered.size() << 1 | 1;
+      for (std::size_t k = 0; k < kPage; ++k)
+        m_scattered.push_back(k < count ? at(first + k) : nullptr);
+    }
+  }
+  // Grows the ids by `more` spare ones.
+  void AddSpare(std::size_t more) { m_slots += more; }
+
+  // Null for a spare or removed id; id < size().
+  T* operator[](std::size_t id) const {
+    if (id >= m_objects) [[unlikely]]
+      return nullptr;
+    if (!m_removed.empty() && (m_removed[id >> 6] >> (id & 63) & 1) != 0) [[unlikely]]
+      return nullptr;
+    const std::uintptr_t page = m_pages[id >> kPageShift];
+    const std::size_t k = id & (kPage - 1);
+    if ((page & 1) != 0) [[unlikely]]
+      return m_scattered[(page >> 1) + k];
+    return reinterpret_cast<T*>(page + k * m_stride);
+  }
+  // The number of ids, spare ones included.
+  std::size_t size() const { return m_slots; }
+  // The number of objects made (ids [0, Objects()) name one until removed).
+  std::size_t Objects() const { return m_objects; }
+  // From now on, `id` answers null.
+  void Remove(std::size_t id) {
+    if (id >= m_objects) return;
+    if (m_removed.empty()) m_removed.assign((m_objects + 63) / 64, 0);
+    m_removed[id >> 6] |= std::uint64_t{1} << (id & 63);
+  }
+  std::size_t Bytes() const {
+    return m_pages.capacity() * sizeof(std::uintptr_t) + m_scattered.capacity() * sizeof(T*) +
+           m_removed.capacity() * sizeof(std::uint64_t);
+  }
+
+ private:
+  // Per page: the address of its first object, or (the place of its
+  // addresses in m_scattered) << 1 | 1.
+  std::vector<std::uintptr_t> m_pages;
+  std::vector<T*> m_scattered;
+  std::vector<std::uint64_t> m_removed;  // a bit per id; empty until a removal
+  std::size_t m_stride = 0;  // sizeof(T), kept so that readers need not see T
+  std::size_t m_objects = 0;
+  std::size_t m_slots = 0;
+};
