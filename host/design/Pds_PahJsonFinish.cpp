@@ -17,7 +17,7 @@ constexpr std::size_t kLinearChildren = 16;
 // leaves in `cursor` where each owner's next entry goes.
 template <class Owners, class Slot>
 std::size_t LayOut(const S& loader, const Owners& owners,
-                   std::vector<std::uint32_t>& cursor, Slot slot) {
+                   Xdm_LargeArray<std::uint32_t>& cursor, Slot slot) {
   std::uint32_t next = 0;
   for (std::size_t i = 0; i < owners.size(); ++i) {
     loader.Poll(i);
@@ -126,7 +126,7 @@ void S::ApplyViewFaults() {
 // Children in id order are children in file order.
 void S::BuildChildLists() {
   const auto& blocks = m_store->m_blockTable;
-  std::vector<std::uint32_t> cursor(blocks.size(), 0);
+  Xdm_LargeArray<std::uint32_t> cursor(blocks.size(), 0);
   for (std::size_t i = 0; i < blocks.size(); ++i) {
     Poll(i);
     if (const Xdm_Block* parent = blocks[i]->GetParent()) ++cursor[A::F(*parent).bridgeId];
@@ -145,7 +145,7 @@ void S::BuildChildLists() {
 // Each signal's pins: those naming it as signal or child signal, pin order.
 // SetPinSignal counted them.
 void S::BuildSignalPins() {
-  std::vector<std::uint32_t>& cursor = m_signalPins;
+  Xdm_LargeArray<std::uint32_t>& cursor = m_signalPins;
   m_store->m_signalPinPool.Assign(LayOut(*this, m_store->m_signalTable, cursor,
                                          [](Xdm_Signal& s) -> Xdm_Slice& { return A::F(s).pins; }),
                                   kNone);
@@ -158,14 +158,14 @@ void S::BuildSignalPins() {
     if (f.signal != kNone) pool[cursor[f.signal]++] = id;
     if (f.childSignal != kNone) pool[cursor[f.childSignal]++] = id;
   }
-  std::vector<std::uint32_t>().swap(m_signalPins);
+  Xdm_LargeArray<std::uint32_t>().swap(m_signalPins);
 }
 
 // Each network's signals, in signal order. SetSignalNet counted them and
 // noted each signal's network id.
 void S::BuildNetworkSignals() {
   const std::size_t signals = m_store->m_signalTable.size();
-  std::vector<std::uint32_t>& cursor = m_netSignals;
+  Xdm_LargeArray<std::uint32_t>& cursor = m_netSignals;
   m_store->m_netSignalPool.Assign(
       LayOut(*this, m_store->m_networkTable, cursor,
              [](Xdm_Network& n) -> Xdm_Slice& { return A::F(n).signals; }),
@@ -177,7 +177,7 @@ void S::BuildNetworkSignals() {
   }
   m_store->m_signalNetworkIds.Assign(std::move(m_signalNet));
   m_signalNet.clear();
-  std::vector<std::uint32_t>().swap(m_netSignals);
+  Xdm_LargeArray<std::uint32_t>().swap(m_netSignals);
 }
 
 // A net's driver is the first pin in the order of its lists (its signals
@@ -185,7 +185,7 @@ void S::BuildNetworkSignals() {
 // of the least key (signal id, pin id). One pass over pins [from, to) in id
 // order finds it for every net (kNoKey for none), reading the pins where
 // they lie rather than each net's lists, which lie all over a large view.
-void S::FindDrivers(std::size_t from, std::size_t to, std::vector<std::uint64_t>& driver) const {
+void S::FindDrivers(std::size_t from, std::size_t to, Xdm_LargeArray<std::uint64_t>& driver) const {
   const auto& pins = m_store->m_pins;
   const Xdm_IdPool& netOf = m_store->m_signalNetworkIds;
   driver.assign(m_store->m_networkTable.size(), kNoKey);
@@ -214,7 +214,7 @@ void S::BuildRugs() {
   enum { kFull = 1, kPartial = 2, kUnrouted = 3 };
   const auto& nets = m_store->m_networkTable;
   const std::size_t half = m_store->m_pinTable.size() / 2;
-  std::vector<std::uint64_t> driver, secondDriver;
+  Xdm_LargeArray<std::uint64_t> driver, secondDriver;
   Pds_PahBeside second(OnTwoThreads(),
                        [&] { FindDrivers(half, m_store->m_pinTable.size(), secondDriver); });
   FindDrivers(0, half, driver);

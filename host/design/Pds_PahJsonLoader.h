@@ -113,7 +113,7 @@ class Pds_PahJsonLoader {
     std::uint64_t offset;  // of the name in the file
   };
   struct PendingList {
-    std::vector<Pending> items;
+    Xdm_LargeArray<Pending> items;
     std::string names;
     void Add(std::uint32_t id, std::uint32_t which, std::string_view name, std::uint64_t offset);
     std::string_view NameOf(const Pending& p) const { return {names.data() + p.begin, p.length}; }
@@ -288,7 +288,7 @@ class Pds_PahJsonLoader {
   void ResolvePaths();
   Xdm_Block* FindPath(std::string_view path, ChildIndexes& indexes);
   Xdm_Block* FindChild(const Xdm_Block* block, std::string_view name, ChildIndexes& indexes);
-  void FindDrivers(std::size_t from, std::size_t to, std::vector<std::uint64_t>& driver) const;
+  void FindDrivers(std::size_t from, std::size_t to, Xdm_LargeArray<std::uint64_t>& driver) const;
   static Xdm_Pin* FirstPin(const Xdm_Network* net);
   std::string PathText(const Xdm_Block* block) const;
 
@@ -319,9 +319,9 @@ class Pds_PahJsonLoader {
   // end without another pass over the pins and signals: per signal, the
   // pins naming it and its net's id (or kNone; the view keeps these,
   // Xdm_View::GetSignalNetworkIds); per net, its signals.
-  std::vector<std::uint32_t> m_signalPins;
-  std::vector<std::uint32_t> m_signalNet;
-  std::vector<std::uint32_t> m_netSignals;
+  Xdm_LargeArray<std::uint32_t> m_signalPins;
+  Xdm_LargeArray<std::uint32_t> m_signalNet;
+  Xdm_LargeArray<std::uint32_t> m_netSignals;
   bool m_netsRead = false;
   bool m_deviceRead = false;
   bool m_topRead = false;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Port_Memory.h"
+#include "Xdm_LargeArray.h"
 
 namespace {
 
@@ -12,8 +13,10 @@ namespace {
 // memory only: its builds take every chunk from the heap.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr std::size_t kMappedChunk = SIZE_MAX;
+constexpr std::size_t kMappedArray = SIZE_MAX;
 #else
 constexpr std::size_t kMappedChunk = std::size_t{128} << 10;
+constexpr std::size_t kMappedArray = std::size_t{1} << 20;
 #endif
 
 }  // namespace
@@ -30,6 +33,21 @@ void Xdm_FreeChunk(void* chunk, std::size_t bytes, std::align_val_t align) {
     ::operator delete(chunk, align);
   } else {
     Port::Memory::Unmap(chunk, bytes);
+  }
+}
+
+void* Xdm_AllocateArray(std::size_t bytes) {
+  if (bytes < kMappedArray) return ::operator new(bytes);
+  void* array = Port::Memory::Map(bytes);
+  if (array == nullptr) throw std::bad_alloc();
+  return array;
+}
+
+void Xdm_FreeArray(void* array, std::size_t bytes) {
+  if (bytes < kMappedArray) {
+    ::operator delete(array);
+  } else {
+    Port::Memory::Unmap(array, bytes);
   }
 }
 
@@ -143,7 +161,7 @@ std::size_t Xdm_NameIndex::Probe(std::string_view name, std::uint64_t key,
 
 void Xdm_NameIndex::Rehash(std::size_t slots) {
   const bool wasList = m_mask == 0;
-  std::vector<Entry> old(slots);
+  Xdm_LargeArray<Entry> old(slots);
   old.swap(m_entries);
   m_mask = slots - 1;
   for (Entry e : old) {
@@ -202,7 +220,7 @@ void Xdm_NameIndex::Reserve(std::size_t names) {
 
 void Xdm_NameIndex::Clear() {
   if (m_entries.size() > 4096) {
-    std::vector<Entry>().swap(m_entries);
+    Xdm_LargeArray<Entry>().swap(m_entries);
   } else {
     m_entries.clear();
   }

@@ -23,6 +23,8 @@
 #include <utility>
 #include <vector>
 
+#include "Xdm_LargeArray.h"
+
 class Xdm_StringArena {
  public:
   Xdm_StringArena() = default;
@@ -215,7 +217,7 @@ class Xdm_NameIndex {
   // Up to kLinearLimit names: the entries in insertion order, searched in
   // turn. Beyond: an open-addressing table, at most half full, whose size
   // less one is m_mask (0 while the entries are a list).
-  std::vector<Entry> m_entries;
+  Xdm_LargeArray<Entry> m_entries;
   std::size_t m_size = 0;
   std::size_t m_mask = 0;
 };

@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "Xdm_LargeArray.h"
+
 class Xdm_IdPool {
  public:
   const std::uint32_t* data() const { return m_data; }
@@ -26,7 +28,7 @@ class Xdm_IdPool {
     Adopt();
   }
   // Takes `ids` as its own.
-  void Assign(std::vector<std::uint32_t>&& ids) {
+  void Assign(Xdm_LargeArray<std::uint32_t>&& ids) {
     m_own = std::move(ids);
     Adopt();
   }
@@ -38,7 +40,7 @@ class Xdm_IdPool {
   }
   // Reads from `data` (which must outlive the pool) until edited.
   void Borrow(const std::uint32_t* data, std::size_t size) {
-    std::vector<std::uint32_t>().swap(m_own);
+    Xdm_LargeArray<std::uint32_t>().swap(m_own);
     m_data = data;
     m_size = size;
   }
@@ -56,7 +58,7 @@ class Xdm_IdPool {
     m_data = m_own.data();
     m_size = m_own.size();
   }
-  std::vector<std::uint32_t> m_own;
+  Xdm_LargeArray<std::uint32_t> m_own;
   const std::uint32_t* m_data = nullptr;
   std::size_t m_size = 0;
 };

@@ -167,7 +167,7 @@ class Xdm_ViewStore {
   Xdm_IdPool m_blockSignalPool;                              // see BlockSignals()
   Xdm_IdPool m_signalPinPool;                                // pin ids
   Xdm_IdPool m_netSignalPool;                                // signal ids
-  std::vector<std::pair<const char*, const char*>> m_pairs;  // modes and gcd
+  Xdm_LargeArray<std::pair<const char*, const char*>> m_pairs;  // modes and gcd
 
   // Per signal id, its network's id or kNone (Xdm_View::GetSignalNetworkIds);
   // as long as the signal table.

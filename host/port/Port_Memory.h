@@ -12,7 +12,10 @@ class Memory {
   // present at once: one call instead of a page fault per page. Null when
   // the memory cannot be had.
   static void* MapPresent(std::size_t bytes);
-  // Gives back what MapPresent answered, with the same size.
+  // `bytes` of zeroed, writable memory, page-aligned, whose pages come as
+  // they are first written. Null when the memory cannot be had.
+  static void* Map(std::size_t bytes);
+  // Gives back what MapPresent or Map answered, with the same size.
   static void Unmap(void* memory, std::size_t bytes);
   // Gives the system back the pages of heap memory that is free. Memory a
   // finished thread freed stays with that thread's heap otherwise, and
