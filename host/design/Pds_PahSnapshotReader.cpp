@@ -311,9 +311,23 @@ void Reader::ReadDevice(const snap::Misc& misc) {
   }
   ReadDefs(defs, misc.blockCellDefs, defs.size() - misc.blockCellDefs,
            [&](const char* name) { return d.AddDef(name); });
-  for (const snap::Cell& c : cells) {
+  // Each name is hashed a few cells ahead and its slot fetched, so that
+  // adding it need not wait for memory.
+  constexpr std::size_t kAhead = 8;
+  std::uint64_t ahead[kAhead];
+  auto fetch = [&](std::size_t i) {
+    if (i >= cells.size()) return;
+    ahead[i % kAhead] = Xdm_NameIndex::Hash(Name(cells[i].name));
+    d.cellIndex.Prefetch(ahead[i % kAhead]);
+  };
+  for (std::size_t i = 0; i < kAhead; ++i)
+    fetch(i);
+  for (std::size_t i = 0; i < cells.size(); ++i) {
     PollHelper();
-    Rf_CellData* cell = d.AddCell(Name(c.name));
+    const snap::Cell& c = cells[i];
+    const std::uint64_t hash = ahead[i % kAhead];
+    fetch(i + kAhead);
+    Rf_CellData* cell = d.AddCell(Name(c.name), hash);
     Require(cell != nullptr, "a cell named twice");
     Require(c.def < d.defs.size(), "a reference to no object");  // every cell has a type
     Require(c.region == snap::kNone || c.region < d.regions.size(), "a reference to no object");

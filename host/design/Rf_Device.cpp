@@ -51,11 +51,16 @@ Rf_CellDef* Rf_DeviceData::AddDef(std::string_view name) {
 }
 
 Rf_CellData* Rf_DeviceData::AddCell(std::string_view name) {
-  if (cellIndex.Find(name) != nullptr) return nullptr;
+  return AddCell(name, cellIndex.IsLarge() ? Xdm_NameIndex::Hash(name) : 0);
+}
+
+// A cell whose name is taken stays in the arena, listed nowhere: every
+// caller gives up the device then.
+Rf_CellData* Rf_DeviceData::AddCell(std::string_view name, std::uint64_t hash) {
   Rf_CellData* cell = cells.Create();
   cell->name = Keep(name);
   cell->index = static_cast<std::uint32_t>(cellList.size());
-  cellIndex.Insert(cell->name, cell);
+  if (!cellIndex.Insert(cell->name, cell, hash)) return nullptr;
   cellList.emplace_back(cell);
   return cell;
 }

@@ -196,6 +196,10 @@ void* Xdm_NameIndex::Find(std::string_view name, std::uint64_t hash) const {
 }
 
 bool Xdm_NameIndex::Insert(std::string_view name, void* value) {
+  return Insert(name, value, m_mask == 0 ? 0 : Hash(name));
+}
+
+bool Xdm_NameIndex::Insert(std::string_view name, void* value, std::uint64_t hash) {
   const std::uint64_t key = KeyOf(name);
   const auto size = static_cast<std::uint32_t>(name.size());
   if (m_mask == 0) {
@@ -204,7 +208,6 @@ bool Xdm_NameIndex::Insert(std::string_view name, void* value) {
     if (++m_size > kLinearLimit) Rehash(4 * kLinearLimit);
     return true;
   }
-  const std::uint64_t hash = HashOf(name, key);
   Entry& slot = m_entries[Probe(name, key, hash)];
   if (slot.tag != 0) return false;
   slot = {key, size, TagOf(hash), value};

@@ -169,6 +169,8 @@ class Xdm_NameIndex {
 
   // Answers false (and keeps the first entry) when `name` is present.
   bool Insert(std::string_view name, void* value);
+  // The same for a name whose Hash is known.
+  bool Insert(std::string_view name, void* value, std::uint64_t hash);
   void* Find(std::string_view name) const;
   // The same for a name whose Hash is known.
   void* Find(std::string_view name, std::uint64_t hash) const;

@@ -85,7 +85,10 @@ struct Rf_DeviceData {
   ~Rf_DeviceData();
   Rf_ClockRegion* AddRegion(std::string_view name);  // null when the name is taken
   Rf_CellDef* AddDef(std::string_view name);
+  // Null when the name is taken. A caller that knows the name's hash in
+  // the cell index (Xdm_NameIndex::Hash) may pass it.
   Rf_CellData* AddCell(std::string_view name);
+  Rf_CellData* AddCell(std::string_view name, std::uint64_t hash);
   // The device's copy of a name; the name itself (which must end in a NUL
   // and outlive the device) when names are kept in place.
   const char* Keep(std::string_view name) { return keepInPlace ? name.data() : strings.Copy(name); }
