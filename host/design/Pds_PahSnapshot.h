@@ -56,7 +56,8 @@ std::unique_ptr<Xdm_ViewStore> Read(const std::string& path, const std::string& 
 std::unique_ptr<Xdm_ViewStore> ReadBytes(const char* data, std::size_t size, bool checkSum,
                                          std::string& why);
 
-// XXH3-64 of a file's bytes; false when it cannot be read.
+// XXH3-64 of a file's bytes; false when it cannot be read. On a thread
+// of Port_ThrThread, a cancel ends it early (false) within 32 MiB.
 bool HashFile(const std::string& path, std::uint64_t& hash);
 
 // The checksum a snapshot of these bytes must carry (for tools and tests

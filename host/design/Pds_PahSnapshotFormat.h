@@ -45,7 +45,7 @@ enum Section : std::uint32_t {
   kCellDefs,      // CellDef: the blocks' own, then the device's
   kModeDefs,      // ModeDef
   kChildPool,     // u32 block id
-  kBlockSignals,  // u32 signal id (empty while the pool is the signal table)
+  kBlockSignals,  // u32 signal id (empty while blocks' signals are runs of ids)
   kSignalPins,    // u32 pin id
   kNetSignals,    // u32 signal id
   kPairs,         // Pair

@@ -59,11 +59,50 @@ class Reader {
   // The second thread's share of a read: the design file's hash and the
   // device, then (once the blocks are built) the pins and the signals' pin
   // lists.
+  // The design file's hash, on a thread of its own from the start of an
+  // open: hashing is a reopen's longest step, and it can go on while the
+  // snapshot is mapped and its frame checked. Without a thread, Result
+  // hashes.
+  class DesignHash {
+   public:
+    explicit DesignHash(const std::string& design) : m_design(design) {
+      try {
+        m_thread = std::make_unique<Port_ThrThread>(&Entry, this);
+      } catch (Port_ThrException::Exception) {
+      }
+    }
+    // A hash no longer needed is abandoned.
+    ~DesignHash() {
+      if (m_thread) m_thread->cancel();
+    }
+    // False when the file cannot be read.
+    bool Result(std::uint64_t& hash) {
+      if (m_thread) {
+        m_thread->join();
+      } else {
+        m_ok = Pds_PahSnapshot::HashFile(m_design, m_hash);
+      }
+      hash = m_hash;
+      return m_ok;
+    }
+
+   private:
+    static void* Entry(void* self) {
+      auto& h = *static_cast<DesignHash*>(self);
+      h.m_ok = Pds_PahSnapshot::HashFile(h.m_design, h.m_hash);
+      return nullptr;
+    }
+    const std::string& m_design;
+    std::uint64_t m_hash = 0;
+    bool m_ok = false;
+    std::unique_ptr<Port_ThrThread> m_thread;
+  };
+
   struct Helper {
     enum { kWait, kGo, kStop };
-    Helper(Reader& r, const std::string* d) : reader(r), design(d) {}
+    Helper(Reader& r, DesignHash* d) : reader(r), design(d) {}
     Reader& reader;
-    const std::string* design = nullptr;  // hashed, and compared, when set
+    DesignHash* design = nullptr;  // compared, when set
     const snap::Misc* misc = nullptr;
     std::uint64_t designHash = 0;
     bool hashed = false;
@@ -197,6 +236,7 @@ class Reader {
   void ReadPins();
   void CreateNetworks();
   void ReadRugs();
+  void LinkDrivers();
   void ReadSignals();
   void LinkSignalPins();
   void ReadShapes();
@@ -352,6 +392,7 @@ void Reader::ReadExtras() {
     io->rejected = r.rejected;
   }
   const std::size_t pairs = Records<snap::Pair>(snap::kPairs).size();
+  s->m_extras.Reserve(Records<snap::Extra>(snap::kExtras).size());
   for (const snap::Extra& r : Records<snap::Extra>(snap::kExtras)) {
     Xdm_BlockExtra* e = s->m_extras.Create();
     e->configSecurity = r.configSecurity;
@@ -378,6 +419,7 @@ void Reader::ReadExtras() {
 void Reader::ReadBlocks(const snap::Misc& misc) {
   const auto blocks = Records<snap::Block>(snap::kBlocks);
   s->m_blockTable = Table<Xdm_Block>(misc.tables[0], blocks.size());
+  s->m_blocks.Reserve(blocks.size());
   for (const snap::Block& r : blocks) {
     PollCaller();
     Make<Xdm_Block>(s->m_blocks, s->m_blockTable, r);
@@ -449,6 +491,7 @@ void Reader::ReadPins() {
   const std::uint32_t signals = static_cast<std::uint32_t>(m_signalSlots);
   Require(signals < kNoPin, "a table of the wrong size");
   m_links.assign(m_pinSlots, kNoPin);
+  s->m_pins.Reserve(pins.size());
   for (const snap::Pin& r : pins) {
     PollHelper();
     XCad_CadPin* pin = MakeInOrder(s->m_pins, r);
@@ -472,6 +515,7 @@ void Reader::ReadPins() {
 void Reader::CreateNetworks() {
   const auto networks = Records<snap::Network>(snap::kNetworks);
   const std::size_t netSignals = Records<std::uint32_t>(snap::kNetSignals).size();
+  s->m_networks.Reserve(networks.size());
   for (const snap::Network& r : networks) {
     PollCaller();
     XCad_CadNetwork* net = Make<Xdm_Network>(s->m_networks, s->m_networkTable, r);
@@ -492,9 +536,10 @@ void Reader::CreateNetworks() {
   }
 }
 
-// Rug nodes name their drivers: after the pins.
+// The routing records, all but the nodes' drivers (LinkDrivers).
 void Reader::ReadRugs() {
   const auto nodes = Records<snap::RugNode>(snap::kRugNodes);
+  s->m_rugNodes.Reserve(nodes.size());
   for (std::size_t i = 0; i < nodes.size(); ++i)
     s->m_rugNodes.Create();
   for (std::size_t i = 0; i < nodes.size(); ++i) {
@@ -505,9 +550,9 @@ void Reader::ReadRugs() {
         next == snap::kNone || (next > i && next < nodes.size() && nodes[next].next == snap::kNone),
         "a rug out of place");
     A::Next(node) = next == snap::kNone ? nullptr : s->m_rugNodes.At(next);
-    A::Driver(node) = Object(s->m_pinTable, nodes[i].driver);
   }
   const auto rugs = Records<snap::Rug>(snap::kRugs);
+  s->m_rugs.Reserve(rugs.size());
   for (const snap::Rug& r : rugs) {
     XCad_RMedRug* rug = s->m_rugs.Create();
     A::Network(*rug) = static_cast<XCad_CadNetwork*>(Object(s->m_networkTable, r.network, false));
@@ -524,11 +569,19 @@ void Reader::ReadRugs() {
   }
 }
 
+// Rug nodes name their drivers: once the pins are built.
+void Reader::LinkDrivers() {
+  const auto nodes = Records<snap::RugNode>(snap::kRugNodes);
+  for (std::size_t i = 0; i < nodes.size(); ++i)
+    A::Driver(*s->m_rugNodes.At(i)) = Object(s->m_pinTable, nodes[i].driver);
+}
+
 void Reader::ReadSignals() {
   const auto signals = Records<snap::Signal>(snap::kSignals);
   const std::size_t pins = Records<std::uint32_t>(snap::kSignalPins).size();
   const auto nets = Records<std::uint32_t>(snap::kSignalNets);
   Require(nets.size() == m_signalSlots, "a table of the wrong size");
+  s->m_signals.Reserve(signals.size());
   std::uint64_t onNets = 0;
   for (const snap::Signal& r : signals) {
     PollCaller();
@@ -640,7 +693,7 @@ void Reader::Helper::Run() {
   try {
     const snap::Header& h = reader.Header();
     if (design) {
-      hashed = Pds_PahSnapshot::HashFile(*design, designHash);
+      hashed = design->Result(designHash);
       if (!hashed) {
         why = "the design file cannot be read";
       } else if (designHash != h.sourceHash) {
@@ -721,10 +774,11 @@ std::unique_ptr<Xdm_ViewStore> Reader::Build(Helper& helper, bool checkSum) {
   // What reads neither the pins nor the device, while the helper ends.
   ReadShapes();
   ReadRest(m);
+  ReadRugs();
   if (thread) thread->join();
   if (helper.error) std::rethrow_exception(helper.error);
   if (helper.why) Fail(helper.why);
-  ReadRugs();
+  LinkDrivers();
   return store;
 }
 
@@ -751,6 +805,7 @@ bool Pds_PahSnapshot::HashFile(const std::string& path, std::uint64_t& hash) {
   constexpr std::size_t kWindow = std::size_t{32} << 20;
   for (std::size_t at = 0; at < file.Size(); at += kWindow) {
     const std::size_t bytes = std::min(kWindow, file.Size() - at);
+    if (Port_ThrThread::cancelRequested()) return false;
     XXH3_64bits_update(state.get(), file.Data() + at, bytes);
     file.Drop(at, at + bytes);
   }
@@ -776,11 +831,12 @@ std::unique_ptr<Xdm_ViewStore> Pds_PahSnapshot::Read(const std::string& path,
                                                      Pds_PahSourceStamp& source, std::string& why,
                                                      bool (*stop)(),
                                                      Pds_PahLoadProgress::Entry* progress) {
+  Reader::DesignHash designHash(design);
   auto mapping = std::make_unique<Port::MappedFile>();
-  if (!mapping->Open(path, why, true)) return nullptr;
+  if (!mapping->Open(path, why)) return nullptr;
 
   Reader reader(mapping->Data(), mapping->Size(), stop);
-  Reader::Helper helper(reader, &design);
+  Reader::Helper helper(reader, &designHash);
   try {
     reader.CheckFrame();
     const snap::Header& h = reader.Header();

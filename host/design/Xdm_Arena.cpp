@@ -28,6 +28,17 @@ void* Xdm_AllocateChunk(std::size_t bytes, std::align_val_t align) {
   return chunk;
 }
 
+void* Xdm_ReserveChunk(std::size_t bytes, std::align_val_t align) {
+  if (bytes < kMappedChunk) return ::operator new(bytes, align);
+  void* chunk = Port::Memory::Map(bytes);
+  if (chunk == nullptr) throw std::bad_alloc();
+  return chunk;
+}
+
+void Xdm_PresentChunk(void* chunk, std::size_t bytes) {
+  Port::Memory::Present(chunk, bytes);
+}
+
 void Xdm_FreeChunk(void* chunk, std::size_t bytes, std::align_val_t align) {
   if (bytes < kMappedChunk) {
     ::operator delete(chunk, align);

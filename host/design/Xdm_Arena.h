@@ -67,6 +67,11 @@ class Xdm_StringArena {
 // to the system with the arena; a small one comes from the heap.
 void* Xdm_AllocateChunk(std::size_t bytes, std::align_val_t align);
 void Xdm_FreeChunk(void* chunk, std::size_t bytes, std::align_val_t align);
+// Memory for several chunks side by side, mapped (when large) without its
+// pages: Xdm_PresentChunk has each chunk's pages when it is first used.
+// Xdm_FreeChunk gives it back.
+void* Xdm_ReserveChunk(std::size_t bytes, std::align_val_t align);
+void Xdm_PresentChunk(void* chunk, std::size_t bytes);
 
 // Whether an arena of T calls its objects' destructors. A type whose
 // destructor has no effect may say no (see Xdm_ViewStore.h): freeing
@@ -91,19 +96,32 @@ class Xdm_ObjectArena {
       for (std::size_t i = m_count; i-- > 0;)
         Own(i)->~T();
     }
-    for (std::size_t k = 0; k < m_chunks.size(); ++k)
+    for (std::size_t k = 0; k < FirstRunChunk(); ++k)
       Xdm_FreeChunk(m_chunks[k], sizeof(T) * ChunkSize(k), std::align_val_t{alignof(T)});
+    for (const Run& run : m_runs)
+      Xdm_FreeChunk(m_chunks[run.firstChunk], sizeof(T) * run.objects,
+                    std::align_val_t{alignof(T)});
+  }
+
+  // Makes room for the first `objects` objects of an arena that has none
+  // yet, in one run (see AddChunks).
+  void Reserve(std::size_t objects) {
+    if (!m_chunks.empty() || m_adopted || objects == 0) return;
+    std::size_t chunks = 0, capacity = 0;
+    while (capacity < objects)
+      capacity += ChunkSize(chunks++);
+    AddRun(chunks);
   }
 
   template <class... Args>
   T* Create(Args&&... args) {
-    if (m_count == m_capacity) {
-      const std::size_t size = ChunkSize(m_chunks.size());
-      // Room first: a chunk allocated before a failing push_back would leak.
-      if (m_chunks.size() == m_chunks.capacity()) m_chunks.reserve(2 * m_chunks.size() + 8);
-      m_chunks.push_back(
-          static_cast<T*>(Xdm_AllocateChunk(sizeof(T) * size, std::align_val_t{alignof(T)})));
-      m_capacity += size;
+    if (m_count == m_present) {
+      if (m_presentChunks == m_chunks.size()) AddChunks();
+      const std::size_t size = ChunkSize(m_presentChunks);
+      if (m_presentChunks >= FirstRunChunk())
+        Xdm_PresentChunk(m_chunks[m_presentChunks], sizeof(T) * size);
+      ++m_presentChunks;
+      m_present += size;
     }
     T* slot = Own(m_count);
     new (slot) T(std::forward<Args>(args)...);
@@ -130,6 +148,9 @@ class Xdm_ObjectArena {
     m_adopted->m_chunks.swap(other.m_chunks);
     std::swap(m_adopted->m_count, other.m_count);
     std::swap(m_adopted->m_capacity, other.m_capacity);
+    std::swap(m_adopted->m_present, other.m_present);
+    std::swap(m_adopted->m_presentChunks, other.m_presentChunks);
+    m_adopted->m_runs.swap(other.m_runs);
     m_adoptedAt = m_count;
   }
 
@@ -155,6 +176,52 @@ class Xdm_ObjectArena {
   std::vector<T*> m_chunks;
   std::size_t m_count = 0;
   std::size_t m_capacity = 0;
+  // Chunks that lie side by side in one piece of memory, had and freed as
+  // one: every chunk from the first run's on.
+  struct Run {
+    std::size_t firstChunk = 0;
+    std::size_t objects = 0;
+  };
+  std::size_t FirstRunChunk() const { return m_runs.empty() ? m_chunks.size() : m_runs[0].firstChunk; }
+  // The growing chunks come one by one from Xdm_AllocateChunk, pages and
+  // all: a small arena costs little. Later chunks come in runs, more at a
+  // time as the arena grows, their pages had chunk by chunk as they are
+  // first used: taking the process's memory map once per run rather than
+  // once per chunk keeps another thread that is building its own arenas
+  // from waiting on it.
+  void AddChunks() {
+    const std::size_t k = m_chunks.size();
+    if (k < kGrowing && m_runs.empty()) {
+      const std::size_t size = ChunkSize(k);
+      // Room first: a chunk allocated before a failing push_back would leak.
+      if (m_chunks.size() == m_chunks.capacity()) m_chunks.reserve(2 * m_chunks.size() + 8);
+      m_chunks.push_back(
+          static_cast<T*>(Xdm_AllocateChunk(sizeof(T) * size, std::align_val_t{alignof(T)})));
+      m_capacity += size;
+      return;
+    }
+    AddRun(std::min<std::size_t>(kLongestRun, std::max<std::size_t>(1, k - kGrowing)));
+  }
+  void AddRun(std::size_t chunks) {
+    const std::size_t k = m_chunks.size();
+    std::size_t objects = 0;
+    for (std::size_t i = k; i < k + chunks; ++i)
+      objects += ChunkSize(i);
+    m_runs.reserve(m_runs.size() + 1);
+    m_chunks.reserve(k + chunks);
+    T* first =
+        static_cast<T*>(Xdm_ReserveChunk(sizeof(T) * objects, std::align_val_t{alignof(T)}));
+    m_runs.push_back({k, objects});
+    for (std::size_t i = k, at = 0; i < k + chunks; at += ChunkSize(i++))
+      m_chunks.push_back(first + at);
+    m_capacity += objects;
+  }
+  static constexpr std::size_t kLongestRun = 64;  // chunks
+
+  // Objects [0, m_present), chunks [0, m_presentChunks), have their pages.
+  std::size_t m_present = 0;
+  std::size_t m_presentChunks = 0;
+  std::vector<Run> m_runs;
   std::unique_ptr<Xdm_ObjectArena> m_adopted;  // objects m_adoptedAt... of this arena
   std::size_t m_adoptedAt = 0;
 };

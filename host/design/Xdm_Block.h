@@ -23,8 +23,8 @@ struct Xdm_BlockFields {
   Xdm_BlockExtra* extra = nullptr;  // security, usage, modes, io; null for most blocks
   const char* config = "";
   Xdm_Slice children;  // in the view's child pool
-  Xdm_Slice signals;   // in the view's block-signal pool
-  Xdm_Slice pins;      // a run of the pin table (removed pins are null there)
+  Xdm_Slice signals;   // a run of signal ids, or of the block-signal pool once edited
+  Xdm_Slice pins;      // a run of pin ids (a removed pin's id answers null)
   std::uint32_t bridgeId = 0;
   std::uint32_t site = 0;  // cell index + 1; 0 when unplaced
   std::uint8_t level = 0;

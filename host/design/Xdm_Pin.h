@@ -9,7 +9,7 @@
 #include "Xdm_Object.h"
 
 // Pins are the most numerous objects of a view, so a pin keeps no bridge
-// id of its own: its id is its place in its block's run of the pin table
+// id of its own: its id is its place in its block's run of pin ids
 // (Xdm_BridgeId::GetBridgeId).
 struct Xdm_PinFields {
   Xdm_Block* block = nullptr;

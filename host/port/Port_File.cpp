@@ -65,7 +65,7 @@ MappedFile::~MappedFile() {
   if (m_data) ::munmap(const_cast<char*>(m_data), m_size);
 }
 
-bool MappedFile::Open(const std::string& path, std::string& error, bool whole) {
+bool MappedFile::Open(const std::string& path, std::string& error) {
   if (m_data) ::munmap(const_cast<char*>(m_data), m_size);
   m_data = nullptr;
   m_size = 0;
@@ -83,8 +83,7 @@ bool MappedFile::Open(const std::string& path, std::string& error, bool whole) {
   } else if (info.st_size == 0) {
     error = "empty file";
   } else {
-    data = ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ,
-                  MAP_SHARED | (whole ? MAP_POPULATE : 0), fd, 0);
+    data = ::mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_SHARED, fd, 0);
     if (data == MAP_FAILED) error = std::strerror(errno);
   }
   ::close(fd);

@@ -46,10 +46,10 @@ class MappedFile {
   MappedFile& operator=(const MappedFile&) = delete;
 
   // Maps `path`; false (with the reason in `error`) when it is missing,
-  // not a regular file, empty, or cannot be mapped. `whole` maps every
-  // page at once, for a caller that reads them all: one call instead of a
-  // fault every few pages.
-  bool Open(const std::string& path, std::string& error, bool whole = false);
+  // not a regular file, empty, or cannot be mapped. Pages are mapped as
+  // they are first read, a few at a time: on whichever thread reads them,
+  // not all on the opening one.
+  bool Open(const std::string& path, std::string& error);
   const char* Data() const { return m_data; }
   std::size_t Size() const { return m_size; }
   // Lets the kernel drop this process's pages of bytes [from, to) that the

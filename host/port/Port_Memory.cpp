@@ -2,6 +2,9 @@
 
 #include <malloc.h>
 #include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
 
 namespace Port {
 
@@ -15,6 +18,18 @@ void* Memory::Map(std::size_t bytes) {
   void* memory =
       ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   return memory == MAP_FAILED ? nullptr : memory;
+}
+
+void Memory::Present(void* memory, std::size_t bytes) {
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto first = reinterpret_cast<std::uintptr_t>(memory) / page * page;
+  const auto end = reinterpret_cast<std::uintptr_t>(memory) + bytes;
+#ifdef MADV_POPULATE_WRITE
+  // Older systems refuse it; the pages then come as they are written.
+  if (bytes != 0) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+#else
+  (void)first, (void)end;
+#endif
 }
 
 void Memory::Unmap(void* memory, std::size_t bytes) {

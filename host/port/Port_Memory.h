@@ -15,6 +15,9 @@ class Memory {
   // `bytes` of zeroed, writable memory, page-aligned, whose pages come as
   // they are first written. Null when the memory cannot be had.
   static void* Map(std::size_t bytes);
+  // Has the pages of [memory, memory + bytes) of writable memory present
+  // now, in one call rather than a fault per page, where the system can.
+  static void Present(void* memory, std::size_t bytes);
   // Gives back what MapPresent or Map answered, with the same size.
   static void Unmap(void* memory, std::size_t bytes);
   // Gives the system back the pages of heap memory that is free. Memory a

@@ -26,25 +26,51 @@ struct Numbered {
   std::vector<std::size_t>* log;
 };
 
+// Made one by one, after a Reserve or none, and with a second arena's
+// objects taken in: every object keeps its address and its place.
 TEST(XdmObjectArena, IndexesEveryChunkAndGrowsFromASmallOne) {
   using Arena = Xdm_ObjectArena<Numbered>;
-  Arena arena;
-  std::vector<Numbered*> made;
-  // Past the growing chunks and two of the full ones.
-  const std::size_t count = 4 * Arena::kLast + 7;
-  for (std::size_t i = 0; i < count; ++i) {
-    made.push_back(arena.Create(i));
-    if (i == 0) {
-      EXPECT_EQ(arena.BytesReserved(), Arena::kFirst * sizeof(Numbered));
+  const std::size_t kMany = 4 * Arena::kLast + 7;  // past the growing chunks and into runs
+  const struct {
+    const char* name;
+    std::size_t reserve, before, otherReserve, adopted, after;
+  } cases[] = {
+      {"grown", 0, kMany, 0, 0, 0},
+      {"reserved exactly", kMany, kMany, 0, 0, 0},
+      {"reserved, then grown past it", 100, kMany, 0, 0, 0},
+      {"another arena's objects taken in", 0, 5000, 0, kMany, 3 * Arena::kLast},
+      {"a reserved arena's objects taken in", 0, 20, kMany, kMany, 30},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Arena arena, other;
+    arena.Reserve(c.reserve);
+    other.Reserve(c.otherReserve);
+    std::vector<Numbered*> made;
+    for (std::size_t i = 0; i < c.before; ++i) {
+      made.push_back(arena.Create(made.size()));
+      if (i == 0 && c.reserve == 0) {
+        EXPECT_EQ(arena.BytesReserved(), Arena::kFirst * sizeof(Numbered));
+      }
+    }
+    if (c.adopted != 0) {
+      for (std::size_t i = 0; i < c.adopted; ++i)
+        made.push_back(other.Create(made.size()));
+      arena.Adopt(std::move(other));
+    }
+    for (std::size_t i = 0; i < c.after; ++i)
+      made.push_back(arena.Create(made.size()));
+    ASSERT_EQ(arena.Size(), made.size());
+    for (std::size_t i = 0; i < made.size(); ++i) {
+      ASSERT_EQ(arena.At(i), made[i]) << i;
+      ASSERT_EQ(made[i]->number, i);
     }
   }
-  ASSERT_EQ(arena.Size(), count);
-  for (std::size_t i = 0; i < count; ++i) {
-    ASSERT_EQ(arena.At(i), made[i]) << i;
-    ASSERT_EQ(made[i]->number, i);
-  }
-  // Never more than twice what is used, plus one full chunk.
-  EXPECT_LE(arena.BytesReserved(), (2 * count + Arena::kLast) * sizeof(Numbered));
+  // A grown arena reserves never more than twice what it uses, plus a chunk.
+  Arena arena;
+  for (std::size_t i = 0; i < kMany; ++i)
+    arena.Create(i);
+  EXPECT_LE(arena.BytesReserved(), (2 * kMany + Arena::kLast) * sizeof(Numbered));
 }
 
 TEST(XdmObjectArena, DestroysInReverseOrderWhenTheTypeNeedsIt) {
