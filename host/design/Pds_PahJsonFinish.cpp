@@ -16,8 +16,8 @@ constexpr std::size_t kLinearChildren = 16;
 // Turns per-owner counts into slices of one pool (owners in id order) and
 // leaves in `cursor` where each owner's next entry goes.
 template <class Owners, class Slot>
-std::size_t LayOut(const S& loader, const Owners& owners,
-                   Xdm_LargeArray<std::uint32_t>& cursor, Slot slot) {
+std::size_t LayOut(const S& loader, const Owners& owners, Xdm_LargeArray<std::uint32_t>& cursor,
+                   Slot slot) {
   std::uint32_t next = 0;
   for (std::size_t i = 0; i < owners.size(); ++i) {
     loader.Poll(i);

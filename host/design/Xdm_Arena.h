@@ -182,7 +182,9 @@ class Xdm_ObjectArena {
     std::size_t firstChunk = 0;
     std::size_t objects = 0;
   };
-  std::size_t FirstRunChunk() const { return m_runs.empty() ? m_chunks.size() : m_runs[0].firstChunk; }
+  std::size_t FirstRunChunk() const {
+    return m_runs.empty() ? m_chunks.size() : m_runs[0].firstChunk;
+  }
   // The growing chunks come one by one from Xdm_AllocateChunk, pages and
   // all: a small arena costs little. Later chunks come in runs, more at a
   // time as the arena grows, their pages had chunk by chunk as they are
@@ -209,8 +211,7 @@ class Xdm_ObjectArena {
       objects += ChunkSize(i);
     m_runs.reserve(m_runs.size() + 1);
     m_chunks.reserve(k + chunks);
-    T* first =
-        static_cast<T*>(Xdm_ReserveChunk(sizeof(T) * objects, std::align_val_t{alignof(T)}));
+    T* first = static_cast<T*>(Xdm_ReserveChunk(sizeof(T) * objects, std::align_val_t{alignof(T)}));
     m_runs.push_back({k, objects});
     for (std::size_t i = k, at = 0; i < k + chunks; at += ChunkSize(i++))
       m_chunks.push_back(first + at);

@@ -87,7 +87,7 @@ class Xdm_ObjectIndex {
   std::vector<std::uintptr_t> m_pages;
   std::vector<T*> m_scattered;
   std::vector<std::uint64_t> m_removed;  // a bit per id; empty until a removal
-  std::size_t m_stride = 0;  // sizeof(T), kept so that readers need not see T
+  std::size_t m_stride = 0;              // sizeof(T), kept so that readers need not see T
   std::size_t m_objects = 0;
   std::size_t m_slots = 0;
 };

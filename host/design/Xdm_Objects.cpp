@@ -54,8 +54,9 @@ Xdm_Pin* Xdm_Block::GetPinByName(const char* name) const {
 }
 
 Xdm_Range<Xdm_Block> Xdm_Block::GetBlocks() const {
-  return {{m_f.store->m_blockTable.data(), nullptr, m_f.store->m_childPool.data() + m_f.children.first},
-          m_f.children.count};
+  return {
+      {m_f.store->m_blockTable.data(), nullptr, m_f.store->m_childPool.data() + m_f.children.first},
+      m_f.children.count};
 }
 
 Xdm_Itr<Xdm_Block> Xdm_Block::GetBlockItr() const {
@@ -134,9 +135,9 @@ Xdm_View* Xdm_Network::GetParent() const {
 }
 
 Xdm_Itr<Xdm_Signal> Xdm_Network::GetSignalItr() const {
-  return {{nullptr, &m_f.store->m_signalTable,
-           m_f.store->m_netSignalPool.data() + m_f.signals.first},
-          m_f.signals.count};
+  return {
+      {nullptr, &m_f.store->m_signalTable, m_f.store->m_netSignalPool.data() + m_f.signals.first},
+      m_f.signals.count};
 }
 
 const char* Xdm_Network::GetFullName() const {

@@ -166,10 +166,10 @@ class Xdm_ViewStore {
 
   // Pools that lists are slices of: ids into the tables above (a removed
   // object's id answers null).
-  Xdm_IdPool m_childPool;                                    // block ids
-  Xdm_IdPool m_blockSignalPool;                              // see BlockSignals()
-  Xdm_IdPool m_signalPinPool;                                // pin ids
-  Xdm_IdPool m_netSignalPool;                                // signal ids
+  Xdm_IdPool m_childPool;                                       // block ids
+  Xdm_IdPool m_blockSignalPool;                                 // see BlockSignals()
+  Xdm_IdPool m_signalPinPool;                                   // pin ids
+  Xdm_IdPool m_netSignalPool;                                   // signal ids
   Xdm_LargeArray<std::pair<const char*, const char*>> m_pairs;  // modes and gcd
 
   // Per signal id, its network's id or kNone (Xdm_View::GetSignalNetworkIds);

@@ -15,8 +15,7 @@ void* Memory::MapPresent(std::size_t bytes) {
 }
 
 void* Memory::Map(std::size_t bytes) {
-  void* memory =
-      ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  void* memory = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   return memory == MAP_FAILED ? nullptr : memory;
 }
 

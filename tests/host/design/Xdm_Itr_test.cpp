@@ -23,30 +23,35 @@ std::vector<int> Values(const List& list) {
   return values;
 }
 
-TEST(Lists, WalksSkipRemovedObjectsAndRangesIndexThroughTheTable) {
-  int objects[5] = {10, 11, 12, 13, 14};
-  // Slot 3 is an object an editor removed.
-  int* table[5] = {&objects[0], &objects[1], &objects[2], nullptr, &objects[4]};
-  const std::uint32_t pool[] = {4, 3, 0, kNone, 2, 1};
-  const struct {
-    const char* name;
-    Xdm_ListSource<int> source;
-    std::size_t size;
-    std::vector<int> walked;
-  } cases[] = {
-      {"a run of the table", {table}, 5, {10, 11, 12, 14}},
-      {"a run of a pool", {table, nullptr, pool}, 6, {14, 10, 12, 11}},
-      {"a later run of a pool", {table, nullptr, pool + 2}, 3, {10, 12}},
-      {"an empty run", {table, nullptr, pool}, 0, {}},
-      {"removed objects only", {table, nullptr, pool + 1}, 1, {}},
-  };
-  for (const auto& c : cases) {
+// A list and what a walk of it yields.
+struct Walk {
+  const char* name;
+  Xdm_ListSource<int> source;
+  std::size_t size;
+  std::vector<int> walked;
+};
+void ExpectWalks(std::initializer_list<Walk> walks) {
+  for (const Walk& c : walks) {
     SCOPED_TRACE(c.name);
     const Xdm_Itr<int> itr(c.source, c.size);
     EXPECT_EQ(Values(itr), c.walked);
     EXPECT_EQ(itr.Count(), c.walked.size());
     EXPECT_EQ(itr.IsDone(), c.walked.empty());
   }
+}
+
+TEST(Lists, WalksSkipRemovedObjectsAndRangesIndexThroughTheTable) {
+  int objects[5] = {10, 11, 12, 13, 14};
+  // Slot 3 is an object an editor removed.
+  int* table[5] = {&objects[0], &objects[1], &objects[2], nullptr, &objects[4]};
+  const std::uint32_t pool[] = {4, 3, 0, kNone, 2, 1};
+  ExpectWalks({
+      {"a run of the table", {table}, 5, {10, 11, 12, 14}},
+      {"a run of a pool", {table, nullptr, pool}, 6, {14, 10, 12, 11}},
+      {"a later run of a pool", {table, nullptr, pool + 2}, 3, {10, 12}},
+      {"an empty run", {table, nullptr, pool}, 0, {}},
+      {"removed objects only", {table, nullptr, pool + 1}, 1, {}},
+  });
   // A range of children, which never holds a removed object, read
   // forwards, backwards and by index.
   const std::uint32_t children[] = {2, 0, 4, 1};
@@ -85,19 +90,13 @@ TEST(Lists, AnObjectIndexFindsEveryIdAcrossChunksAndAnswersNullForSpareAndRemove
   EXPECT_EQ(index.size(), 43u);
 
   const std::uint32_t pool[] = {39, 20, 3, 23, 24};
-  const struct {
-    const char* name;
-    Xdm_ListSource<int> source;
-    std::size_t size;
-    std::vector<int> walked;
-  } cases[] = {
-      {"a run across the seam", {nullptr, &index, nullptr, 18}, 8, {118, 119, 121, 122, 123, 124, 125}},
+  ExpectWalks({
+      {"a run across the seam",
+       {nullptr, &index, nullptr, 18},
+       8,
+       {118, 119, 121, 122, 123, 124, 125}},
       {"a run of a pool", {nullptr, &index, pool}, 5, {139, 103, 123, 124}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(Values(Xdm_Itr<int>(c.source, c.size)), c.walked);
-  }
+  });
 }
 
 TEST(Lists, ABorrowedPoolIsCopiedOnItsFirstEdit) {
