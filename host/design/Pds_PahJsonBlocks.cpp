@@ -206,19 +206,19 @@ void S::ReadSignal(BlockFrame& frame) {
        [](S& s, SignalCtx& c) {
          const std::string_view net = s.ReadName("'net'");
          const std::uint64_t at = s.m_in.ValueOffset();
-         if (!s.m_netsRead) return s.ResolveSignalNet(*c.signal, net, at, true);
-         s.Defer(Deferred::kNet, A::F(*c.signal).bridgeId, nullptr, s.m_nets->Names(), net, at);
+         if (!s.m_netsRead) return s.ResolveSignalNet(c.id, net, at, true);
+         s.Defer(Deferred::kNet, c.id, nullptr, s.m_nets->Names(), net, at);
        }},
   };
   Xdm_Signal* signal = m_store->m_signals.Create();
-  Xdm_SignalFields& f = A::F(*signal);
-  f.block = frame.block;
-  f.bridgeId = static_cast<std::uint32_t>(m_store->m_signals.Size() - 1);
+  A::F(*signal).block = frame.block;
+  // The loader numbers signals in the order it makes them.
+  const auto id = static_cast<std::uint32_t>(m_store->m_signals.Size() - 1);
   m_signalPins.push_back(0);
   m_signalNet.push_back(IdIndex::kNone);
-  SignalCtx c{signal, {}, 0};
+  SignalCtx c{signal, id, {}, 0};
   ReadMembers(kRules, c, "each element of 'signals'", "signal");
-  if (!frame.signals.Insert(c.name, f.bridgeId)) {
+  if (!frame.signals.Insert(c.name, id)) {
     m_in.Fail(c.nameOffset, "duplicate signal name " + Quote(signal->GetName()) + " in block " +
                                 Quote(PathText(frame.block)));
   }
@@ -370,9 +370,8 @@ void S::SetPinSignal(BlockFrame& frame, std::uint32_t pin, std::uint32_t which,
   ++m_signalPins[signal];
 }
 
-void S::ResolveSignalNet(Xdm_Signal& signal, std::string_view name, std::uint64_t offset,
+void S::ResolveSignalNet(std::uint32_t id, std::string_view name, std::uint64_t offset,
                          bool mayWait) {
-  const std::uint32_t id = A::F(signal).bridgeId;
   const std::uint32_t net = m_nets->Find(name);
   if (net == IdIndex::kNone) {
     if (mayWait) return m_waitingNets.Add(id, 0, name, offset);

@@ -399,7 +399,7 @@ void S::ResolveWaiting(PendingList& waiting, Fn resolve) {
 // Signals that named nets before the nets were read.
 void S::ResolveWaitingNets() {
   ResolveWaiting(m_waitingNets, [&](const Pending& p, std::string_view name) {
-    ResolveSignalNet(*m_store->m_signals.At(p.id), name, p.offset, false);
+    ResolveSignalNet(p.id, name, p.offset, false);
   });
 }
 

@@ -263,7 +263,7 @@ class Pds_PahJsonLoader {
   void SetPinSignal(BlockFrame& frame, std::uint32_t pin, std::uint32_t which, std::uint32_t signal,
                     std::string_view name, std::uint64_t offset);
   void SetSignalNet(std::uint32_t signal, std::uint32_t net);
-  void ResolveSignalNet(Xdm_Signal& signal, std::string_view name, std::uint64_t offset,
+  void ResolveSignalNet(std::uint32_t signal, std::string_view name, std::uint64_t offset,
                         bool mayWait);
   void Defer(Deferred::Kind kind, std::uint32_t id, BlockFrame* frame, const Xdm_NameIndex& index,
              std::string_view name, std::uint64_t offset);
@@ -392,6 +392,7 @@ struct Pds_PahJsonLoader::PinCtx {
 
 struct Pds_PahJsonLoader::SignalCtx {
   Xdm_Signal* signal = nullptr;
+  std::uint32_t id = 0;
   std::string_view name;  // the signal's own copy
   std::uint64_t nameOffset = 0;
 };

@@ -322,10 +322,6 @@ void S::AdoptPartObjects(S& part, const Xdm_Block* standIn, Xdm_Block* owner) {
     A::UsageInvalid(extra.usage).first += pairBase;
     if (extra.hasUsage) A::UsageStore(extra.usage) = m_store.get();
   }
-  for (std::size_t i = 0; i < from.m_signals.Size(); ++i) {
-    Poll(i);
-    A::F(*from.m_signals.At(i)).bridgeId += signalBase;
-  }
   m_store->m_pairs.insert(m_store->m_pairs.end(), from.m_pairs.begin(), from.m_pairs.end());
   m_signalPins.insert(m_signalPins.end(), part.m_signalPins.begin(), part.m_signalPins.end());
   m_signalNet.insert(m_signalNet.end(), part.m_signalNet.begin(), part.m_signalNet.end());

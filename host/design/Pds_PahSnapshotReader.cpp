@@ -593,7 +593,6 @@ void Reader::ReadSignals() {
     Require(nets[r.bridgeId] == r.network, "a signal out of place");
     InPool(r.pins, pins);
     f.pins = SliceOf(r.pins);
-    f.bridgeId = r.bridgeId;
   }
   Index(s->m_signalTable, s->m_signals, m_signalSlots);
   // A slot without a signal is on no network; a signal's entry is its own

@@ -372,8 +372,9 @@ void Writer::WriteObjects() {
   });
   Records<snap::Signal>(snap::kSignals, s.m_signals.Size(), [&](std::size_t i) {
     const Xdm_SignalFields& f = A::F(*s.m_signals.At(i));
+    const auto id = static_cast<std::uint32_t>(i);  // CheckStore: the i-th signal has id i
     return snap::Signal{m_texts.Of(s.m_signals.At(i)->GetName()), IdOf(f.block),
-                        s.m_signalNetworkIds[f.bridgeId], SliceOf(f.pins), f.bridgeId};
+                        s.m_signalNetworkIds[id], SliceOf(f.pins), id};
   });
   const Indexes<XCad_RMedRug> rugs = ArenaIndexes(s.m_rugs);
   Records<snap::Network>(snap::kNetworks, s.m_networks.Size(), [&](std::size_t i) {

@@ -10,8 +10,10 @@
 // keeps every address, in a side list.
 //
 // Ids past the objects (a file's spare ids) and ids an editor removed
-// answer null. Reading is safe from any number of threads; Build and
-// Remove are the loader's and the editor's, with no reader running.
+// answer null. The other way, IdOf finds an object's id from its address,
+// among the few stretches of ids whose objects lie in a row (one per run
+// of arena chunks, more or less), so that an object need not keep its id. Reading is safe from any
+// number of threads; Build and Remove are the loader's and the editor's, with no reader running.
 #pragma once
 
 #include <algorithm>
@@ -35,21 +37,30 @@ class Xdm_ObjectIndex {
     m_pages.assign((objects + kPage - 1) >> kPageShift, 0);
     m_scattered.clear();
     m_removed.clear();
+    m_stretches.clear();
     for (std::size_t page = 0; page < m_pages.size(); ++page) {
       const std::size_t first = page << kPageShift;
       const std::size_t count = std::min(kPage, objects - first);
-      const auto head = reinterpret_cast<std::uintptr_t>(at(first));
+      T* objectsOfPage[kPage] = {};
       bool inRow = true;
-      for (std::size_t k = 1; k < count && inRow; ++k)
-        inRow = reinterpret_cast<std::uintptr_t>(at(first + k)) == head + k * m_stride;
+      for (std::size_t k = 0; k < count; ++k) {
+        objectsOfPage[k] = at(first + k);
+        const auto address = reinterpret_cast<std::uintptr_t>(objectsOfPage[k]);
+        if (m_stretches.empty() || address != m_stretches.back().end)
+          m_stretches.push_back({address, address, first + k});
+        m_stretches.back().end = address + m_stride;
+        inRow =
+            inRow && address == reinterpret_cast<std::uintptr_t>(objectsOfPage[0]) + k * m_stride;
+      }
       if (inRow) {
-        m_pages[page] = head;
+        m_pages[page] = reinterpret_cast<std::uintptr_t>(objectsOfPage[0]);
         continue;
       }
       m_pages[page] = m_scattered.size() << 1 | 1;
-      for (std::size_t k = 0; k < kPage; ++k)
-        m_scattered.push_back(k < count ? at(first + k) : nullptr);
+      m_scattered.insert(m_scattered.end(), objectsOfPage, objectsOfPage + kPage);
     }
+    std::sort(m_stretches.begin(), m_stretches.end(),
+              [](const Stretch& a, const Stretch& b) { return a.begin < b.begin; });
   }
   // Grows the ids by `more` spare ones.
   void AddSpare(std::size_t more) { m_slots += more; }
@@ -66,6 +77,21 @@ class Xdm_ObjectIndex {
       return m_scattered[(page >> 1) + k];
     return reinterpret_cast<T*>(page + k * m_stride);
   }
+  // The id of `object`: kNone when it is no object of the index, or one
+  // an editor removed.
+  static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+  std::uint32_t IdOf(const T* object) const {
+    const auto at = reinterpret_cast<std::uintptr_t>(object);
+    auto it = std::upper_bound(m_stretches.begin(), m_stretches.end(), at,
+                               [](std::uintptr_t a, const Stretch& s) { return a < s.begin; });
+    if (it == m_stretches.begin()) return kNone;
+    --it;
+    const std::uintptr_t offset = at - it->begin;
+    if (at >= it->end || offset % m_stride != 0) return kNone;
+    const std::size_t id = it->firstId + offset / m_stride;
+    if (!m_removed.empty() && (m_removed[id >> 6] >> (id & 63) & 1) != 0) return kNone;
+    return static_cast<std::uint32_t>(id);
+  }
   // The number of ids, spare ones included.
   std::size_t size() const { return m_slots; }
   // The number of objects made (ids [0, Objects()) name one until removed).
@@ -78,7 +104,7 @@ class Xdm_ObjectIndex {
   }
   std::size_t Bytes() const {
     return m_pages.capacity() * sizeof(std::uintptr_t) + m_scattered.capacity() * sizeof(T*) +
-           m_removed.capacity() * sizeof(std::uint64_t);
+           m_removed.capacity() * sizeof(std::uint64_t) + m_stretches.capacity() * sizeof(Stretch);
   }
 
  private:
@@ -87,7 +113,14 @@ class Xdm_ObjectIndex {
   std::vector<std::uintptr_t> m_pages;
   std::vector<T*> m_scattered;
   std::vector<std::uint64_t> m_removed;  // a bit per id; empty until a removal
-  std::size_t m_stride = 0;              // sizeof(T), kept so that readers need not see T
+  // Ids [firstId, ...) whose objects fill addresses [begin, end), by begin.
+  struct Stretch {
+    std::uintptr_t begin = 0;
+    std::uintptr_t end = 0;
+    std::size_t firstId = 0;
+  };
+  std::vector<Stretch> m_stretches;
+  std::size_t m_stride = 0;  // sizeof(T), kept so that readers need not see T
   std::size_t m_objects = 0;
   std::size_t m_slots = 0;
 };

@@ -98,10 +98,16 @@ Xdm_Signal* Xdm_Pin::GetChildSignal() const {
   return At(A::Store(*this).m_signalTable, m_f.childSignal);
 }
 
+// Read by ids, without fetching the signals.
 Xdm_Network* Xdm_Pin::GetNetwork() const {
-  if (const Xdm_Signal* s = GetSignal(); s && s->GetNetwork()) return s->GetNetwork();
-  const Xdm_Signal* child = GetChildSignal();
-  return child ? child->GetNetwork() : nullptr;
+  const Xdm_ViewStore& store = A::Store(*this);
+  for (const std::uint32_t signal : {m_f.signal, m_f.childSignal}) {
+    if (signal >= store.m_signalNetworkIds.size()) continue;
+    const std::uint32_t net = store.m_signalNetworkIds[signal];
+    if (net != Xdm_BridgeId::kNone && store.m_networkTable[net] != nullptr)
+      return store.m_networkTable[net];
+  }
+  return nullptr;
 }
 
 const char* Xdm_Pin::GetFullName() const {
@@ -119,13 +125,16 @@ Xdm_Itr<Xdm_Pin> Xdm_Signal::GetPinItr() const {
 
 Xdm_Network* Xdm_Signal::GetNetwork() const {
   const Xdm_ViewStore& store = A::Store(*this);
-  const std::uint32_t net = store.m_signalNetworkIds[m_f.bridgeId];
+  const std::uint32_t id = store.m_signalTable.IdOf(this);
+  if (id == Xdm_BridgeId::kNone) return nullptr;
+  const std::uint32_t net = store.m_signalNetworkIds[id];
   return net == Xdm_BridgeId::kNone ? nullptr : store.m_networkTable[net];
 }
 
 const char* Xdm_Signal::GetFullName() const {
-  return MemberFullName(Xdm_FullNames::kSignal, m_f.bridgeId, A::Store(*this).m_signalTable.size(),
-                        m_f.block, m_name);
+  const Xdm_ViewStore& store = A::Store(*this);
+  return MemberFullName(Xdm_FullNames::kSignal, store.m_signalTable.IdOf(this),
+                        store.m_signalTable.size(), m_f.block, m_name);
 }
 
 // ---- networks
@@ -175,7 +184,7 @@ std::uint32_t Xdm_BridgeId::GetBridgeId(const Xdm_Pin* p) {
   return kNone;
 }
 std::uint32_t Xdm_BridgeId::GetBridgeId(const Xdm_Signal* s) {
-  return s ? A::F(*s).bridgeId : kNone;
+  return s ? A::Store(*s).m_signalTable.IdOf(s) : kNone;
 }
 std::uint32_t Xdm_BridgeId::GetBridgeId(const Xdm_PropertyHolder* h) {
   return h ? A::F(*h).bridgeId : kNone;

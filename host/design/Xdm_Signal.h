@@ -10,10 +10,11 @@
 // A signal's network is the view's to say (by bridge ids, see
 // Xdm_View::GetSignalNetworkIds), not the signal's own: the view keeps
 // that table anyway, and millions of signals are spared a pointer each.
+// Nor does a signal keep its bridge id: the view finds it from the
+// signal's address (Xdm_ObjectIndex::IdOf), which spares it 8 bytes.
 struct Xdm_SignalFields {
   Xdm_Block* block = nullptr;
   Xdm_Slice pins;  // in the view's signal-pin pool
-  std::uint32_t bridgeId = 0;
 };
 
 class Xdm_Signal : public Xdm_Object {

@@ -70,17 +70,18 @@ void Xdm_ViewEditor::RemovePin(Xdm_Pin* pin) {
 
 void Xdm_ViewEditor::UnlinkSignal(Xdm_Signal* signal) {
   Xdm_SignalFields& f = A::F(*signal);
+  const std::uint32_t id = Xdm_BridgeId::GetBridgeId(signal);
   for (Xdm_Pin* pin : signal->GetPinItr()) {
     Xdm_PinFields& p = A::F(*pin);
-    if (p.signal == f.bridgeId) p.signal = kNone;
-    if (p.childSignal == f.bridgeId) p.childSignal = kNone;
+    if (p.signal == id) p.signal = kNone;
+    if (p.childSignal == id) p.childSignal = kNone;
   }
-  EraseFrom(m_store.m_blockSignalPool.Edit(), A::F(*f.block).signals, f.bridgeId);
+  EraseFrom(m_store.m_blockSignalPool.Edit(), A::F(*f.block).signals, id);
   if (const Xdm_Network* net = signal->GetNetwork()) {
-    EraseFrom(m_store.m_netSignalPool.Edit(), A::F(*net).signals, f.bridgeId);
+    EraseFrom(m_store.m_netSignalPool.Edit(), A::F(*net).signals, id);
   }
-  m_store.m_signalTable.Remove(f.bridgeId);
-  m_store.m_signalNetworkIds.Edit()[f.bridgeId] = kNone;
+  m_store.m_signalTable.Remove(id);
+  m_store.m_signalNetworkIds.Edit()[id] = kNone;
 }
 
 void Xdm_ViewEditor::RemoveSignal(Xdm_Signal* signal) {
@@ -160,7 +161,7 @@ void Xdm_ViewEditor::ForgetFullNames(const Xdm_Block* block) {
   for (const Xdm_Pin* pin : block->GetPinItr())
     names.Forget(Xdm_FullNames::kPin, Xdm_BridgeId::GetBridgeId(pin));
   for (const Xdm_Signal* signal : block->GetSignals())
-    names.Forget(Xdm_FullNames::kSignal, A::F(*signal).bridgeId);
+    names.Forget(Xdm_FullNames::kSignal, Xdm_BridgeId::GetBridgeId(signal));
   for (const Xdm_Block* child : block->GetBlocks())
     ForgetFullNames(child);
 }
@@ -199,7 +200,7 @@ void Xdm_ViewEditor::RemoveNetwork(Xdm_Network* net) {
   CheckLive(m_store.m_networkTable, static_cast<const Xdm_Network*>(net),
             Xdm_BridgeId::GetBridgeId(net), "network");
   for (Xdm_Signal* signal : net->GetSignalItr())
-    m_store.m_signalNetworkIds.Edit()[A::F(*signal).bridgeId] = kNone;
+    m_store.m_signalNetworkIds.Edit()[Xdm_BridgeId::GetBridgeId(signal)] = kNone;
   A::F(*net).signals.count = 0;
   std::erase(m_store.m_netList, net);
   if (m_store.m_masterVcc == net) m_store.m_masterVcc = nullptr;

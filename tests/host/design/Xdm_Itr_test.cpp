@@ -68,7 +68,8 @@ TEST(Lists, WalksSkipRemovedObjectsAndRangesIndexThroughTheTable) {
 }
 
 // Ids 0-23 lie in one chunk and 24-39 in another, so the second page of
-// sixteen ids is split between them; ids 40 and 41 are spare.
+// sixteen ids is split between them; ids 40 and 41 are spare. Each object
+// is found by id, and its id by its address.
 TEST(Lists, AnObjectIndexFindsEveryIdAcrossChunksAndAnswersNullForSpareAndRemovedOnes) {
   std::vector<int> first(24), second(16);
   for (int i = 0; i < 24; ++i)
@@ -79,11 +80,20 @@ TEST(Lists, AnObjectIndexFindsEveryIdAcrossChunksAndAnswersNullForSpareAndRemove
   Xdm_ObjectIndex<int> index;
   index.Build(40, 42, at);
   ASSERT_EQ(index.size(), 42u);
-  for (std::size_t id = 0; id < 40; ++id)
+  for (std::size_t id = 0; id < 40; ++id) {
     EXPECT_EQ(index[id], at(id)) << id;
+    EXPECT_EQ(index.IdOf(at(id)), id);
+  }
   EXPECT_EQ(index[40], nullptr);
   EXPECT_EQ(index[41], nullptr);
+  int elsewhere = 0;
+  const int* past = first.data() + first.size();  // the end of a stretch, no object
+  EXPECT_EQ(index.IdOf(&elsewhere), kNone);
+  EXPECT_EQ(index.IdOf(past), kNone);
+  EXPECT_EQ(index.IdOf(reinterpret_cast<const int*>(reinterpret_cast<const char*>(&first[3]) + 1)),
+            kNone);
   index.Remove(20);
+  EXPECT_EQ(index.IdOf(&first[20]), kNone);
   index.AddSpare(1);
   EXPECT_EQ(index[20], nullptr);
   EXPECT_EQ(index[21], &first[21]);
