@@ -16,7 +16,7 @@ constexpr std::size_t kMappedChunk = SIZE_MAX;
 constexpr std::size_t kMappedArray = SIZE_MAX;
 #else
 constexpr std::size_t kMappedChunk = std::size_t{128} << 10;
-constexpr std::size_t kMappedArray = std::size_t{1} << 20;
+constexpr std::size_t kMappedArray = std::size_t{128} << 10;
 #endif
 
 }  // namespace

@@ -2,7 +2,7 @@
 // index slots, pairs, the loader's per-object counts), internal to
 // host_design.
 //
-// An array of a megabyte or more is mapped on its own and unmapped when
+// An array of 128 KiB or more is mapped on its own and unmapped when
 // freed. The heap would keep it: the C library raises its threshold for
 // mapping to the size of each large block freed, so a loader's arrays,
 // grown by doubling and dropped once the view is built, would otherwise
