@@ -9,14 +9,12 @@
 
 namespace {
 
-// From this size on a chunk is mapped. The address sanitizer watches heap
+// From this size on a chunk (or a large array) is mapped. The address sanitizer watches heap
 // memory only: its builds take every chunk from the heap.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr std::size_t kMappedChunk = SIZE_MAX;
-constexpr std::size_t kMappedArray = SIZE_MAX;
 #else
 constexpr std::size_t kMappedChunk = std::size_t{128} << 10;
-constexpr std::size_t kMappedArray = std::size_t{128} << 10;
 #endif
 
 }  // namespace
@@ -44,21 +42,6 @@ void Xdm_FreeChunk(void* chunk, std::size_t bytes, std::align_val_t align) {
     ::operator delete(chunk, align);
   } else {
     Port::Memory::Unmap(chunk, bytes);
-  }
-}
-
-void* Xdm_AllocateArray(std::size_t bytes) {
-  if (bytes < kMappedArray) return ::operator new(bytes);
-  void* array = Port::Memory::Map(bytes);
-  if (array == nullptr) throw std::bad_alloc();
-  return array;
-}
-
-void Xdm_FreeArray(void* array, std::size_t bytes) {
-  if (bytes < kMappedArray) {
-    ::operator delete(array);
-  } else {
-    Port::Memory::Unmap(array, bytes);
   }
 }
 

@@ -61,18 +61,6 @@ class Xdm_StringArena {
   std::size_t m_chunk = kFirstChunk / 2;  // the size of the last shared chunk
 };
 
-// Memory for an arena's chunk of `bytes`. A large chunk is mapped on its
-// own, its pages present at once (its arena fills it as it is had, and one
-// call is far cheaper than a page fault per page), and its memory goes back
-// to the system with the arena; a small one comes from the heap.
-void* Xdm_AllocateChunk(std::size_t bytes, std::align_val_t align);
-void Xdm_FreeChunk(void* chunk, std::size_t bytes, std::align_val_t align);
-// Memory for several chunks side by side, mapped (when large) without its
-// pages: Xdm_PresentChunk has each chunk's pages when it is first used.
-// Xdm_FreeChunk gives it back.
-void* Xdm_ReserveChunk(std::size_t bytes, std::align_val_t align);
-void Xdm_PresentChunk(void* chunk, std::size_t bytes);
-
 // Whether an arena of T calls its objects' destructors. A type whose
 // destructor has no effect may say no (see Xdm_ViewStore.h): freeing
 // millions of objects then touches none of them.

@@ -69,7 +69,7 @@ class Xdm_ObjectIndex {
   T* operator[](std::size_t id) const {
     if (id >= m_objects) [[unlikely]]
       return nullptr;
-    if (!m_removed.empty() && (m_removed[id >> 6] >> (id & 63) & 1) != 0) [[unlikely]]
+    if (IsRemoved(id)) [[unlikely]]
       return nullptr;
     const std::uintptr_t page = m_pages[id >> kPageShift];
     const std::size_t k = id & (kPage - 1);
@@ -89,7 +89,7 @@ class Xdm_ObjectIndex {
     const std::uintptr_t offset = at - it->begin;
     if (at >= it->end || offset % m_stride != 0) return kNone;
     const std::size_t id = it->firstId + offset / m_stride;
-    if (!m_removed.empty() && (m_removed[id >> 6] >> (id & 63) & 1) != 0) return kNone;
+    if (IsRemoved(id)) return kNone;
     return static_cast<std::uint32_t>(id);
   }
   // The number of ids, spare ones included.
@@ -101,6 +101,9 @@ class Xdm_ObjectIndex {
     if (id >= m_objects) return;
     if (m_removed.empty()) m_removed.assign((m_objects + 63) / 64, 0);
     m_removed[id >> 6] |= std::uint64_t{1} << (id & 63);
+  }
+  bool IsRemoved(std::size_t id) const {
+    return !m_removed.empty() && (m_removed[id >> 6] >> (id & 63) & 1) != 0;
   }
   std::size_t Bytes() const {
     return m_pages.capacity() * sizeof(std::uintptr_t) + m_scattered.capacity() * sizeof(T*) +

@@ -101,13 +101,8 @@ Xdm_Signal* Xdm_Pin::GetChildSignal() const {
 // Read by ids, without fetching the signals.
 Xdm_Network* Xdm_Pin::GetNetwork() const {
   const Xdm_ViewStore& store = A::Store(*this);
-  for (const std::uint32_t signal : {m_f.signal, m_f.childSignal}) {
-    if (signal >= store.m_signalNetworkIds.size()) continue;
-    const std::uint32_t net = store.m_signalNetworkIds[signal];
-    if (net != Xdm_BridgeId::kNone && store.m_networkTable[net] != nullptr)
-      return store.m_networkTable[net];
-  }
-  return nullptr;
+  if (Xdm_Network* net = store.NetworkOfSignal(m_f.signal)) return net;
+  return store.NetworkOfSignal(m_f.childSignal);
 }
 
 const char* Xdm_Pin::GetFullName() const {
@@ -125,10 +120,7 @@ Xdm_Itr<Xdm_Pin> Xdm_Signal::GetPinItr() const {
 
 Xdm_Network* Xdm_Signal::GetNetwork() const {
   const Xdm_ViewStore& store = A::Store(*this);
-  const std::uint32_t id = store.m_signalTable.IdOf(this);
-  if (id == Xdm_BridgeId::kNone) return nullptr;
-  const std::uint32_t net = store.m_signalNetworkIds[id];
-  return net == Xdm_BridgeId::kNone ? nullptr : store.m_networkTable[net];
+  return store.NetworkOfSignal(store.m_signalTable.IdOf(this));
 }
 
 const char* Xdm_Signal::GetFullName() const {

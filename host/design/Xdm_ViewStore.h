@@ -123,6 +123,12 @@ class Xdm_ViewStore {
     if (m_listsSeparate) return {nullptr, &m_signalTable, m_blockSignalPool.data() + signals.first};
     return {nullptr, &m_signalTable, nullptr, signals.first};
   }
+  // The network of signal `id`: null for none, or for kNone.
+  Xdm_Network* NetworkOfSignal(std::uint32_t id) const {
+    if (id >= m_signalNetworkIds.size()) return nullptr;
+    const std::uint32_t net = m_signalNetworkIds[id];
+    return net < m_networkTable.size() ? m_networkTable[net] : nullptr;
+  }
   const std::vector<Xdm_Network*>& NetList() const {
     return m_listsSeparate ? m_netList : m_networkTable;
   }
