@@ -39,11 +39,8 @@ void Fill(const S& loader, std::vector<Base*>& table, const Xdm_ObjectArena<T>& 
 }
 
 template <class Base, class T>
-void Fill(const S& loader, Xdm_ObjectIndex<Base>& index, const Xdm_ObjectArena<T>& arena) {
-  index.Build(arena.Size(), arena.Size(), [&](std::size_t id) -> Base* {
-    loader.Poll(id);
-    return arena.At(id);
-  });
+void Fill(const S&, Xdm_ObjectIndex<Base>& index, const Xdm_ObjectArena<T>& arena) {
+  index.Build(arena.Size(), arena.Size(), [&](auto row) { arena.ForEachRow(row); });
 }
 
 }  // namespace

@@ -207,7 +207,7 @@ class Reader {
   template <class Base, class T>
   static void Index(Xdm_ObjectIndex<Base>& index, const Xdm_ObjectArena<T>& arena,
                     std::size_t slots) {
-    index.Build(arena.Size(), slots, [&](std::size_t id) -> Base* { return arena.At(id); });
+    index.Build(arena.Size(), slots, [&](auto row) { arena.ForEachRow(row); });
   }
   // Points `pool` at the ids of `section` once each is known to be an
   // object of `table`.

@@ -128,6 +128,16 @@ class Xdm_ObjectArena {
     }
     return Own(i);
   }
+  // Calls fn(first, count) for the objects in the order they were made,
+  // one call per chunk (or part of one) they fill: the objects of a call
+  // lie in a row.
+  template <class Fn>
+  void ForEachRow(Fn fn) const {
+    if (!m_adopted) return OwnRows(0, m_count, fn);
+    OwnRows(0, m_adoptedAt, fn);
+    m_adopted->ForEachRow(fn);
+    OwnRows(m_adoptedAt, m_count, fn);
+  }
   // Makes `other`'s objects this arena's next ones, in their order: they
   // keep their addresses, and objects made later follow them. Once per
   // arena, and only for an arena that has adopted none itself.
@@ -151,6 +161,17 @@ class Xdm_ObjectArena {
       return m_chunks[chunk] + (shifted - (kFirst << chunk));
     }
     return m_chunks[kGrowing + (i - kGrown) / kLast] + (i - kGrown) % kLast;
+  }
+  template <class Fn>
+  void OwnRows(std::size_t from, std::size_t to, Fn& fn) const {
+    std::size_t start = 0;
+    for (std::size_t k = 0; start < to; start += ChunkSize(k++)) {
+      const std::size_t end = std::min(to, start + ChunkSize(k));
+      if (end > from) {
+        const std::size_t begin = std::max(from, start);
+        fn(m_chunks[k] + (begin - start), end - begin);
+      }
+    }
   }
   static constexpr int kFirstShift = std::countr_zero(kFirst);
   // The chunks that grow (kFirst up to kLast / 2 objects) and what they hold.

@@ -27,10 +27,13 @@ class Xdm_ObjectIndex {
   static constexpr unsigned kPageShift = 4;
   static constexpr std::size_t kPage = std::size_t{1} << kPageShift;
 
-  // Indexes objects at(0) ... at(objects - 1) as ids 0 ..., among `slots`
-  // ids in all (slots >= objects; the rest are spare).
-  template <class At>
-  void Build(std::size_t objects, std::size_t slots, At at) {
+  // Indexes `objects` objects as ids 0 ..., among `slots` ids in all
+  // (slots >= objects; the rest are spare). rows(fn) calls fn(first,
+  // count) for the objects in id order, one call per stretch of them that
+  // lies in a row (an arena's ForEachRow): the work is one step per page
+  // and per stretch, not per object.
+  template <class Rows>
+  void Build(std::size_t objects, std::size_t slots, Rows rows) {
     m_objects = objects;
     m_slots = slots;
     m_stride = sizeof(T);
@@ -38,26 +41,31 @@ class Xdm_ObjectIndex {
     m_scattered.clear();
     m_removed.clear();
     m_stretches.clear();
+    std::size_t id = 0;
+    rows([&](T* first, std::size_t count) {
+      const auto address = reinterpret_cast<std::uintptr_t>(first);
+      if (m_stretches.empty() || address != m_stretches.back().end)
+        m_stretches.push_back({address, address, id});
+      m_stretches.back().end = address + count * m_stride;
+      id += count;
+    });
+    // The stretches are in id order until sorted below.
+    std::size_t s = 0;
     for (std::size_t page = 0; page < m_pages.size(); ++page) {
       const std::size_t first = page << kPageShift;
       const std::size_t count = std::min(kPage, objects - first);
-      T* objectsOfPage[kPage] = {};
-      bool inRow = true;
-      for (std::size_t k = 0; k < count; ++k) {
-        objectsOfPage[k] = at(first + k);
-        const auto address = reinterpret_cast<std::uintptr_t>(objectsOfPage[k]);
-        if (m_stretches.empty() || address != m_stretches.back().end)
-          m_stretches.push_back({address, address, first + k});
-        m_stretches.back().end = address + m_stride;
-        inRow =
-            inRow && address == reinterpret_cast<std::uintptr_t>(objectsOfPage[0]) + k * m_stride;
-      }
-      if (inRow) {
-        m_pages[page] = reinterpret_cast<std::uintptr_t>(objectsOfPage[0]);
+      while (s + 1 < m_stretches.size() && m_stretches[s + 1].firstId <= first)
+        ++s;
+      if (first + count <= End(s)) {
+        m_pages[page] = At(s, first);
         continue;
       }
       m_pages[page] = m_scattered.size() << 1 | 1;
-      m_scattered.insert(m_scattered.end(), objectsOfPage, objectsOfPage + kPage);
+      for (std::size_t k = 0, t = s; k < kPage; ++k) {
+        while (k < count && first + k >= End(t))
+          ++t;
+        m_scattered.push_back(k < count ? reinterpret_cast<T*>(At(t, first + k)) : nullptr);
+      }
     }
     std::sort(m_stretches.begin(), m_stretches.end(),
               [](const Stretch& a, const Stretch& b) { return a.begin < b.begin; });
@@ -123,6 +131,14 @@ class Xdm_ObjectIndex {
     std::size_t firstId = 0;
   };
   std::vector<Stretch> m_stretches;
+  // While building, with the stretches in id order: stretch s's end id,
+  // and the address of its object `id`.
+  std::size_t End(std::size_t s) const {
+    return m_stretches[s].firstId + (m_stretches[s].end - m_stretches[s].begin) / m_stride;
+  }
+  std::uintptr_t At(std::size_t s, std::size_t id) const {
+    return m_stretches[s].begin + (id - m_stretches[s].firstId) * m_stride;
+  }
   std::size_t m_stride = 0;  // sizeof(T), kept so that readers need not see T
   std::size_t m_objects = 0;
   std::size_t m_slots = 0;

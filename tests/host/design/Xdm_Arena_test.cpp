@@ -11,6 +11,7 @@
 
 #include "DesignTestSupport.h"
 #include "Port_Memory.h"
+#include "Xdm_ObjectIndex.h"
 
 namespace {
 
@@ -65,6 +66,22 @@ TEST(XdmObjectArena, IndexesEveryChunkAndGrowsFromASmallOne) {
       ASSERT_EQ(arena.At(i), made[i]) << i;
       ASSERT_EQ(made[i]->number, i);
     }
+    // The rows walk every object in order; an index built from them finds
+    // each one by id and each id by address, seams included.
+    std::size_t walked = 0;
+    arena.ForEachRow([&](Numbered* first, std::size_t count) {
+      for (std::size_t k = 0; k < count; ++k)
+        ASSERT_EQ(first + k, made[walked + k]) << walked + k;
+      walked += count;
+    });
+    EXPECT_EQ(walked, made.size());
+    Xdm_ObjectIndex<Numbered> index;
+    index.Build(arena.Size(), arena.Size() + 1, [&](auto row) { arena.ForEachRow(row); });
+    for (std::size_t i = 0; i < made.size(); ++i) {
+      ASSERT_EQ(index[i], made[i]) << i;
+      ASSERT_EQ(index.IdOf(made[i]), i) << i;
+    }
+    EXPECT_EQ(index[made.size()], nullptr);
   }
   // A grown arena reserves never more than twice what it uses, plus a chunk.
   Arena arena;

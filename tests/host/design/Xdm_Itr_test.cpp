@@ -78,7 +78,10 @@ TEST(Lists, AnObjectIndexFindsEveryIdAcrossChunksAndAnswersNullForSpareAndRemove
     second[i] = 124 + i;
   auto at = [&](std::size_t id) { return id < 24 ? &first[id] : &second[id - 24]; };
   Xdm_ObjectIndex<int> index;
-  index.Build(40, 42, at);
+  index.Build(40, 42, [&](auto row) {
+    row(first.data(), first.size());
+    row(second.data(), second.size());
+  });
   ASSERT_EQ(index.size(), 42u);
   for (std::size_t id = 0; id < 40; ++id) {
     EXPECT_EQ(index[id], at(id)) << id;
