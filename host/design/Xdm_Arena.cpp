@@ -1,5 +1,7 @@
 #include "Xdm_Arena.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -137,11 +139,24 @@ std::uint64_t Xdm_NameIndex::Hash(std::string_view name) {
   return HashOf(name, KeyOf(name));
 }
 
+std::uint8_t Xdm_NameIndex::ListTag(std::string_view name, std::uint64_t key) {
+  const std::size_t n = name.size();
+  const std::uint64_t word = n <= kShort ? key : Load8(name.data()) ^ Load8(name.data() + n - 8);
+  return static_cast<std::uint8_t>(((word ^ n) * kMultiplier) >> 56);
+}
+
+// The tags of a list are compared sixteen at a time.
 std::size_t Xdm_NameIndex::Search(std::string_view name, std::uint64_t key) const {
-  std::size_t i = 0;
-  while (i < m_size && !Same(m_entries[i], name, key))
-    ++i;
-  return i;
+  static_assert(kLinearLimit == 16, "one 16-byte compare covers a list");
+  const __m128i tags = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_tags));
+  const __m128i tag = _mm_set1_epi8(static_cast<char>(ListTag(name, key)));
+  auto candidates = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(tags, tag)));
+  candidates &= (std::uint32_t{1} << m_size) - 1;
+  for (; candidates != 0; candidates &= candidates - 1) {
+    const auto i = static_cast<std::size_t>(std::countr_zero(candidates));
+    if (Same(m_entries[i], name, key)) return i;
+  }
+  return m_size;
 }
 
 std::size_t Xdm_NameIndex::Probe(std::string_view name, std::uint64_t key,
@@ -199,6 +214,7 @@ bool Xdm_NameIndex::Insert(std::string_view name, void* value, std::uint64_t has
   if (m_mask == 0) {
     if (Search(name, key) < m_size) return false;
     m_entries.push_back({key, size, 0, value});
+    if (m_size < kLinearLimit) m_tags[m_size] = ListTag(name, key);
     if (++m_size > kLinearLimit) Rehash(4 * kLinearLimit);
     return true;
   }

@@ -289,6 +289,9 @@ class Xdm_NameIndex {
   }
   // The entry holding `name` while the entries are a list; m_size if none.
   std::size_t Search(std::string_view name, std::uint64_t key) const;
+  // A byte of `name`'s that a list keeps per entry (m_tags), so that a
+  // search reads only the entries whose byte is the same.
+  static std::uint8_t ListTag(std::string_view name, std::uint64_t key);
   // The slot holding `name` in the table, or the free slot where it would go.
   std::size_t Probe(std::string_view name, std::uint64_t key, std::uint64_t hash) const;
   void Rehash(std::size_t slots);
@@ -299,4 +302,5 @@ class Xdm_NameIndex {
   Xdm_LargeArray<Entry> m_entries;
   std::size_t m_size = 0;
   std::size_t m_mask = 0;
+  std::uint8_t m_tags[kLinearLimit] = {};  // while a list: entry i's ListTag, for i < m_size
 };

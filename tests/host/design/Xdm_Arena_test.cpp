@@ -175,6 +175,50 @@ TEST(XdmNameIndex, ReservedRoomKeepsEveryNameFindable) {
   }
 }
 
+// A list (up to 16 names) passes over entries by a byte of each name:
+// names that share that byte must still be told apart by their text, and
+// a cleared list must not answer with its old entries.
+TEST(XdmNameIndex, AListTellsApartNamesThatShareTheirEnds) {
+  const std::vector<std::string> names = {"",
+                                          "A",
+                                          "A1",
+                                          "A10",
+                                          "pins_of_x_the_block",
+                                          "pins_of_y_the_block",
+                                          "pins_of_the_block",
+                                          "12345678",
+                                          "123456789",
+                                          "1234567",
+                                          std::string("a\0b", 3),
+                                          std::string("a\0c", 3),
+                                          "long_name_with_a_middle_0_and_end",
+                                          "long_name_with_a_middle_1_and_end",
+                                          "AQ",
+                                          "AMUX"};
+  const std::vector<std::string> absent = {"B",
+                                           "A2",
+                                           "pins_of_z_the_block",
+                                           "12345670",
+                                           std::string("a\0d", 3),
+                                           "long_name_with_a_middle_2_and_end"};
+  Xdm_NameIndex index;
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round == 0 ? "new" : "cleared");
+    for (const std::string& name : names)
+      ASSERT_TRUE(index.Insert(name, const_cast<std::string*>(&name))) << name;
+    ASSERT_FALSE(index.IsLarge());
+    for (const std::string& name : names) {
+      EXPECT_EQ(index.Find(name), &name) << name;
+      EXPECT_FALSE(index.Insert(std::string(name), nullptr)) << name;
+    }
+    for (const std::string& name : absent)
+      EXPECT_EQ(index.Find(name), nullptr) << name;
+    index.Clear();
+    for (const std::string& name : names)
+      EXPECT_EQ(index.Find(name), nullptr) << name;
+  }
+}
+
 std::size_t HeapInUse() {
   const struct mallinfo2 info = mallinfo2();
   return info.uordblks + info.hblkhd;
