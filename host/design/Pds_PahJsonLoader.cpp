@@ -146,6 +146,7 @@ std::unique_ptr<Xdm_ViewStore> S::Load() {
       {"device", false, [](S& s, RootCtx&) { s.ReadDevice(); }},
       {"nets", false,
        [](S& s, RootCtx&) {
+         s.ReserveNets();
          s.ForEach("'nets'", [&] { s.ReadNet(); });
          s.ResolveDeferred();
          s.m_netsRead = true;

@@ -129,6 +129,7 @@ class Pds_PahJsonLoader {
    public:
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
     bool Insert(std::string_view name, std::uint32_t id) { return m_names.Insert(name, Value(id)); }
+    void Reserve(std::size_t names) { m_names.Reserve(names); }
     std::uint32_t Find(std::string_view name) const { return IdOf(m_names.Find(name)); }
     const Xdm_NameIndex& Names() const { return m_names; }
     void Clear() { m_names.Clear(); }
@@ -219,6 +220,7 @@ class Pds_PahJsonLoader {
                     Pds_PahJsonReader::StopTest stop);
   static constexpr std::uint64_t kEarlyScan = std::uint64_t{512} << 10;
   void StartSplitScan(bool offering);
+  void ReserveNets();
   static void* RunPart(void* split);
   static bool FindPartBoundary(Split& split);
   void ReadPart(Split& split);

@@ -39,6 +39,7 @@ using S = Pds_PahJsonLoader;
 
 constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+constexpr std::uint64_t kLeastNetBytes = 13;  // {"name":"n"},
 
 std::uint64_t MinimumFromEnvironment() {
   const char* value = std::getenv("NCD_PARALLEL_LOAD");
@@ -81,6 +82,8 @@ struct S::Split {
   // the scan has found the boundary) the scan's owners.
   std::vector<std::string> above;
   std::size_t networks = 0;
+  // How many nets the scan counted in the file, when it has (0 before).
+  std::atomic<std::uint64_t> netsSeen{0};
 
   std::atomic<bool> offered{false};
   std::atomic<int> stage{kFinding};
@@ -115,6 +118,15 @@ bool PartStopped() {
 }  // namespace
 
 // ---- the loading thread
+
+// Makes room in the net index for the nets the scan counted, when it has
+// counted them by now: the index then never grows, which at a million
+// blocks would move its entries about twenty times over.
+void S::ReserveNets() {
+  if (!m_split) return;
+  const std::uint64_t nets = m_split->netsSeen.load(std::memory_order_acquire);
+  if (nets > 0) m_netIndex.Reserve(nets);
+}
 
 // The blocks of `frame`'s block, at depth + 1.
 void S::ReadBlockList(BlockFrame& frame, std::uint32_t depth) {
@@ -389,7 +401,14 @@ void* S::RunPart(void* arg) {
 bool S::FindPartBoundary(Split& split) {
   Pds_PahJsonSplitScan& scan = split.scan;
   std::uint64_t array = 0;
-  if (!Pds_PahJsonFindTopBlocks(scan.fileName, scan.stop, array)) return false;
+  Pds_PahJsonNetsSeen nets;
+  const bool found = Pds_PahJsonFindTopBlocks(scan.fileName, scan.stop, array, &nets);
+  // Counted objects of fewer bytes than the least net ({"name":"n"}) are
+  // no nets a load would keep: the count is not passed on.
+  if (nets.objects * kLeastNetBytes <= nets.bytes) {
+    split.netsSeen.store(nets.objects, std::memory_order_release);
+  }
+  if (!found) return false;
   const std::uint64_t size = split.whole->m_in.FileSize();
   if (size <= array || size - array < SplitMinimum()) return false;
   const std::uint64_t rest = size - array;

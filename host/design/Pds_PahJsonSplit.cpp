@@ -31,17 +31,36 @@ struct Container {
   bool nameKnown = true;  // false when the name holds an escape or was cut
 };
 
-// The bytes of a 64-byte block equal to `c`, one bit each.
-std::uint64_t Equal(const char* p, char c) {
-  const __m128i want = _mm_set1_epi8(c);
-  std::uint64_t bits = 0;
+// The bytes of a 64-byte block that matter to the structure, one bit each.
+struct Bytes {
+  std::uint64_t backslashes = 0;
+  std::uint64_t quotes = 0;
+  std::uint64_t opens = 0;       // '{' and '['
+  std::uint64_t closes = 0;      // '}' and ']'
+  std::uint64_t separators = 0;  // ',' and ':'
+};
+
+// Each 16 bytes are loaded once and compared with six patterns: a bracket
+// and a brace differ by one bit (0x20), so one compare finds both.
+Bytes Find(const char* p) {
+  const __m128i backslash = _mm_set1_epi8('\\'), quote = _mm_set1_epi8('"');
+  const __m128i fold = _mm_set1_epi8(0x20), open = _mm_set1_epi8('{'), close = _mm_set1_epi8('}');
+  const __m128i comma = _mm_set1_epi8(','), colon = _mm_set1_epi8(':');
+  const auto bits = [](__m128i equal, int i) {
+    return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(equal))} << (16 * i);
+  };
+  Bytes found;
   for (int i = 0; i < 4; ++i) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-    bits |=
-        std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, want)))}
-        << (16 * i);
+    const __m128i folded = _mm_or_si128(bytes, fold);
+    found.backslashes |= bits(_mm_cmpeq_epi8(bytes, backslash), i);
+    found.quotes |= bits(_mm_cmpeq_epi8(bytes, quote), i);
+    found.opens |= bits(_mm_cmpeq_epi8(folded, open), i);
+    found.closes |= bits(_mm_cmpeq_epi8(folded, close), i);
+    found.separators |=
+        bits(_mm_or_si128(_mm_cmpeq_epi8(bytes, comma), _mm_cmpeq_epi8(bytes, colon)), i);
   }
-  return bits;
+  return found;
 }
 
 // Each bit the parity of the bits up to it: 1 from an opening quote up to
@@ -64,16 +83,15 @@ class Classifier {
     std::uint64_t events;    // those, ',' and ':' outside strings, and opening quotes
   };
   Masks Next(const char* p) {
-    const std::uint64_t backslashes = Equal(p, '\\');
-    std::uint64_t quotes = Equal(p, '"');
-    if (backslashes != 0 || m_escapeNext) quotes &= ~Escaped(backslashes);
+    const Bytes found = Find(p);
+    std::uint64_t quotes = found.quotes;
+    if (found.backslashes != 0 || m_escapeNext) quotes &= ~Escaped(found.backslashes);
     std::uint64_t inString = PrefixXor(quotes);
     if (m_inString) inString = ~inString;
     m_inString = (inString >> 63) != 0;
-    const std::uint64_t opens = (Equal(p, '{') | Equal(p, '[')) & ~inString;
-    const std::uint64_t brackets = opens | ((Equal(p, '}') | Equal(p, ']')) & ~inString);
-    const std::uint64_t others =
-        ((Equal(p, ',') | Equal(p, ':')) & ~inString) | (quotes & inString);
+    const std::uint64_t opens = found.opens & ~inString;
+    const std::uint64_t brackets = opens | (found.closes & ~inString);
+    const std::uint64_t others = (found.separators & ~inString) | (quotes & inString);
     return {opens, brackets, brackets | others};
   }
 
@@ -161,19 +179,24 @@ std::string_view StringAt(const char* quote, const char* end, bool& whole) {
 // plainly (an escaped or cut key is not), which only costs a split.
 class TopBlocksFinder {
  public:
-  explicit TopBlocksFinder(std::uint64_t& array) : m_array(array) {}
+  TopBlocksFinder(std::uint64_t& array, Pds_PahJsonNetsSeen& nets) : m_array(array), m_nets(nets) {}
   Outcome Block(const char* p, std::size_t bytes, std::uint64_t at, const char* end);
 
  private:
   Outcome Event(const char* p, std::uint64_t at, const char* end);
 
   std::uint64_t& m_array;
+  Pds_PahJsonNetsSeen& m_nets;
   Classifier m_classifier;
   std::uint32_t m_depth = 0;  // open containers
   bool m_inTop = false;       // the top's object is open, at depth 2
   bool m_expectKey = false;   // at depth 1, or 2 in the top: a key comes next
   // The key of the value that comes next (depth 1 or 2), if one of those.
-  enum Key { kOther, kTop, kBlocks } m_key = kOther;
+  enum Key { kOther, kTop, kBlocks, kNets } m_key = kOther;
+  // Inside the root's "nets" (its elements are at depth 2): where it opened.
+  std::uint64_t m_netsStart = 0;
+  std::uint64_t m_netObjects = 0;
+  bool m_inNets = false;
 };
 
 Outcome TopBlocksFinder::Block(const char* p, std::size_t bytes, std::uint64_t at,
@@ -202,6 +225,12 @@ Outcome TopBlocksFinder::Event(const char* p, std::uint64_t at, const char* end)
         return kFound;
       }
       m_inTop = m_inTop || (m_depth == 1 && *p == '{' && m_key == kTop);
+      if (m_depth == 1 && *p == '[' && m_key == kNets) {
+        m_inNets = true;
+        m_netsStart = at;
+        m_netObjects = 0;
+      }
+      if (m_inNets && m_depth == 2 && *p == '{') ++m_netObjects;
       ++m_depth;
       m_expectKey = *p == '{';
       m_key = kOther;
@@ -209,6 +238,10 @@ Outcome TopBlocksFinder::Event(const char* p, std::uint64_t at, const char* end)
     case '}':
     case ']':
       if (m_depth == 0) return kGiveUp;
+      if (m_inNets && m_depth == 2) {
+        m_inNets = false;
+        m_nets = {m_netObjects, at + 1 - m_netsStart};
+      }
       if (--m_depth < 2 && m_inTop) return kGiveUp;  // the top had no "blocks"
       return m_depth == 0 ? kGiveUp : kGoOn;
     case ',':
@@ -222,7 +255,11 @@ Outcome TopBlocksFinder::Event(const char* p, std::uint64_t at, const char* end)
       if (!keyed || !m_expectKey) return kGoOn;
       bool whole = false;
       const std::string_view key = StringAt(p, end, whole);
-      m_key = !whole ? kOther : key == "top" ? kTop : key == "blocks" ? kBlocks : kOther;
+      m_key = !whole                          ? kOther
+              : key == "top"                  ? kTop
+              : key == "blocks"               ? kBlocks
+              : key == "nets" && m_depth == 1 ? kNets
+                                              : kOther;
       return kGoOn;
     }
   }
@@ -416,9 +453,13 @@ Outcome Scanner::Pick(std::size_t level, std::uint64_t at) {
 
 }  // namespace
 
-bool Pds_PahJsonFindTopBlocks(const std::string& fileName, bool (*stop)(), std::uint64_t& array) {
-  TopBlocksFinder finder(array);
-  return ScanFile(fileName, 0, stop, finder);
+bool Pds_PahJsonFindTopBlocks(const std::string& fileName, bool (*stop)(), std::uint64_t& array,
+                              Pds_PahJsonNetsSeen* nets) {
+  Pds_PahJsonNetsSeen seen;
+  TopBlocksFinder finder(array, seen);
+  const bool found = ScanFile(fileName, 0, stop, finder);
+  if (nets != nullptr) *nets = seen;
+  return found;
 }
 
 bool Pds_PahJsonFindSplit(const Pds_PahJsonSplitScan& scan, Pds_PahJsonSplitPoint& point) {

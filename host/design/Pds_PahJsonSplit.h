@@ -41,11 +41,20 @@ struct Pds_PahJsonSplitScan {
   bool (*stop)() = nullptr;  // asked every buffer; true ends the scan
 };
 
+// The root object's "nets" as the scan for the top's blocks passed over
+// them: how many objects the array holds and its length in bytes, '['
+// to ']' (both 0 when it saw no whole array before the top's blocks).
+struct Pds_PahJsonNetsSeen {
+  std::uint64_t objects = 0;
+  std::uint64_t bytes = 0;
+};
+
 // The offset of the '[' of the top block's "blocks" (the root object's
 // "top", its "blocks"), scanning from the file's start; `stop` is asked
 // every megabyte. False when the scan finds none (or the file cannot be
 // read, or the scan was stopped). Like the split scan it checks nothing.
-bool Pds_PahJsonFindTopBlocks(const std::string& fileName, bool (*stop)(), std::uint64_t& array);
+bool Pds_PahJsonFindTopBlocks(const std::string& fileName, bool (*stop)(), std::uint64_t& array,
+                              Pds_PahJsonNetsSeen* nets = nullptr);
 
 // False when no boundary fits (or the file cannot be read, or the scan
 // was stopped).

@@ -138,21 +138,29 @@ INSTANTIATE_TEST_SUITE_P(ParallelLoad, Scan, ::testing::ValuesIn(ScanCases()),
 // The top's blocks, found from the file's start: "@" marks the '[' the
 // finder must answer (none: it finds nothing). The nets, strings and keys
 // that look like it must not mislead it; a long run of nets crosses the
-// scan's buffers with a string open.
+// scan's buffers with a string open. On the way it counts the objects of
+// the root's "nets", and no others.
 TEST(ParallelLoad, FindsTheTopsBlocks) {
   const std::string longNets = "\"nets\":[" + std::string(3 << 19, ' ') + "{\"name\":\"a[{\\\"" +
                                std::string(1 << 20, 'x') + "\"}],";
   const struct {
     const char* name;
     std::string text;
+    std::uint64_t nets = 0;
   } cases[] = {
-      {"Plain", R"({"format":"ncd-json","nets":[{"name":"n"}],"top":{"name":"t","blocks":@[]}})"},
+      {"Plain", R"({"format":"ncd-json","nets":[{"name":"n"}],"top":{"name":"t","blocks":@[]}})",
+       1},
       {"Spaced", "{ \"top\" :\n {\"name\": \"t\" ,\n \"blocks\" :\n @[ ] } }"},
       {"RootBlocksAndNestedTopPassedOver",
-       R"({"blocks":[1],"nets":[{"top":{"blocks":[2]}}],"top":{"x":{"blocks":[3]},"blocks":@[]}})"},
+       R"({"blocks":[1],"nets":[{"top":{"blocks":[2]}}],"top":{"x":{"blocks":[3]},"blocks":@[]}})",
+       1},
       {"LookalikesInStrings",
        R"({"design":{"name":"\"top\":{\"blocks\":["},"top":{"name":"blocks","blocks":@[]}})"},
-      {"AcrossBuffers", "{" + longNets + "\"top\":{\"blocks\":@[]}}"},
+      {"AcrossBuffers", "{" + longNets + "\"top\":{\"blocks\":@[]}}", 1},
+      {"NetsOfTheRootOnly",
+       R"({"nets":[{"name":"a"},{"name":"b","x":[{"y":{}}]},{}],"design":{"nets":[{}]},)"
+       R"("top":{"nets":[{}],"blocks":@[]}})",
+       3},
       {"TopWithoutBlocks", R"({"top":{"name":"t"},"blocks":[]})"},
       {"BlocksNotAnArray", R"({"top":{"blocks":{}}})"},
       {"RootNotAnObject", R"([{"top":{"blocks":[]}}])"},
@@ -165,10 +173,18 @@ TEST(ParallelLoad, FindsTheTopsBlocks) {
     const std::size_t mark = text.find('@');
     if (mark != std::string::npos) text.erase(mark, 1);
     std::uint64_t array = 0;
-    EXPECT_EQ(Pds_PahJsonFindTopBlocks(dir.Write("find.json", text), nullptr, array),
+    Pds_PahJsonNetsSeen nets;
+    EXPECT_EQ(Pds_PahJsonFindTopBlocks(dir.Write("find.json", text), nullptr, array, &nets),
               mark != std::string::npos);
     if (mark != std::string::npos) {
       EXPECT_EQ(array, mark);
+    }
+    EXPECT_EQ(nets.objects, c.nets);
+    if (c.nets != 0) {  // the array whole, '[' to ']'
+      const std::size_t open = text.find("\"nets\":[") + 7;
+      ASSERT_LT(open + nets.bytes - 1, text.size());
+      EXPECT_EQ(text[open + nets.bytes - 1], ']');
+      EXPECT_EQ(text.compare(open + nets.bytes, 2, ",\""), 0);
     }
   }
 }
