@@ -170,7 +170,12 @@ std::size_t Xdm_NameIndex::Probe(std::string_view name, std::uint64_t key,
 
 void Xdm_NameIndex::Rehash(std::size_t slots) {
   const bool wasList = m_mask == 0;
-  Xdm_LargeArray<Entry> old(slots);
+  Xdm_LargeArray<Entry> old;
+  old.reserve(slots);
+  if (slots * sizeof(Entry) >= kLargePagesFrom) {
+    Port::Memory::PreferLargePages(old.data(), slots * sizeof(Entry));
+  }
+  old.resize(slots);
   old.swap(m_entries);
   m_mask = slots - 1;
   for (Entry e : old) {

@@ -277,6 +277,10 @@ class Xdm_NameIndex {
   };
   static constexpr std::size_t kShort = 8;
   static constexpr std::size_t kLinearLimit = 16;
+  // A table this large is probed at random across more small pages than
+  // the processor keeps translations for: it asks for large pages (the
+  // nets and the cells of a million-block design: 5% of its load).
+  static constexpr std::size_t kLargePagesFrom = std::size_t{4} << 20;
   static std::uint64_t KeyOf(std::string_view name);
   static std::uint64_t HashOf(std::string_view name, std::uint64_t key);
   static std::uint32_t TagOf(std::uint64_t hash) {

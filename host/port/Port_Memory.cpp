@@ -31,6 +31,18 @@ void Memory::Present(void* memory, std::size_t bytes) {
 #endif
 }
 
+void Memory::PreferLargePages(void* memory, std::size_t bytes) {
+#ifdef MADV_HUGEPAGE
+  constexpr std::uintptr_t kLarge = std::uintptr_t{2} << 20;
+  const auto begin = reinterpret_cast<std::uintptr_t>(memory);
+  const std::uintptr_t first = (begin + kLarge - 1) & ~(kLarge - 1);
+  const std::uintptr_t end = (begin + bytes) & ~(kLarge - 1);
+  if (first < end) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+#else
+  (void)memory, (void)bytes;
+#endif
+}
+
 void Memory::Unmap(void* memory, std::size_t bytes) {
   if (memory != nullptr) ::munmap(memory, bytes);
 }

@@ -155,12 +155,17 @@ TEST(XdmStringArena, CopiesStayWhereTheyAreAsChunksGrow) {
 }
 
 // Names reserved for, small and large, are all found after inserting, and
-// a name is refused a second time, whether the index was a list before.
+// a name is refused a second time, whether the index was a list before and
+// whether its table is large enough to ask for large pages.
 TEST(XdmNameIndex, ReservedRoomKeepsEveryNameFindable) {
-  for (const std::size_t before : {0, 5, 40}) {
+  const struct {
+    std::size_t before, names;
+  } cases[] = {{0, 5000}, {5, 5000}, {40, 5000}, {40, 200000}};
+  for (const auto [before, count] : cases) {
+    SCOPED_TRACE(count);
     Xdm_NameIndex index;
     std::vector<std::string> names;
-    for (std::size_t i = 0; i < 5000; ++i)
+    for (std::size_t i = 0; i < count; ++i)
       names.push_back("cell_" + std::to_string(i) + std::string(i % 13, 'y'));
     for (std::size_t i = 0; i < before; ++i)
       ASSERT_TRUE(index.Insert(names[i], &names[i]));
