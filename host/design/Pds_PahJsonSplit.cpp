@@ -279,6 +279,8 @@ class Scanner {
  private:
   Outcome Event(const char* p, std::uint64_t at);
   void String(const char* quote);
+  template <std::size_t N>
+  bool KeyIs(const char* quote, const char (&key)[N]) const;
   void Push(bool array, std::uint64_t at);
   Outcome Boundary(std::uint64_t at);
   void Arm();
@@ -374,20 +376,28 @@ Outcome Scanner::Event(const char* p, std::uint64_t at) {
 // the buffer's end counts as neither.
 void Scanner::String(const char* quote) {
   Container& top = m_stack.back();
-  if (!top.expectKey && !top.nameNext) return;
-  bool whole = false;
-  const std::string_view text = StringAt(quote, m_end, whole);
-  if (top.expectKey) {
-    top.nameNext = whole && text == "name";
-    top.blocksNext = whole && text == "blocks";
+  if (top.expectKey) {  // the key's bytes and its closing quote, read in place
+    top.nameNext = KeyIs(quote, "name\"");
+    top.blocksNext = KeyIs(quote, "blocks\"");
     return;
   }
+  if (!top.nameNext) return;
+  bool whole = false;
+  const std::string_view text = StringAt(quote, m_end, whole);
   const std::size_t level = m_stack.size() - 1;
   if (m_names.size() <= level) m_names.resize(level + 1);
   m_names[level].assign(text);
   top.named = true;
   top.nameKnown = whole;
   top.nameNext = false;
+}
+
+// Whether the string at `quote` is `key` (its closing quote included),
+// whole before the end of the bytes in memory.
+template <std::size_t N>
+bool Scanner::KeyIs(const char* quote, const char (&key)[N]) const {
+  return m_end - quote > static_cast<std::ptrdiff_t>(N - 1) &&
+         std::memcmp(quote + 1, key, N - 1) == 0;
 }
 
 void Scanner::Push(bool array, std::uint64_t at) {
