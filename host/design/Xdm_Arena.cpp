@@ -170,12 +170,7 @@ std::size_t Xdm_NameIndex::Probe(std::string_view name, std::uint64_t key,
 
 void Xdm_NameIndex::Rehash(std::size_t slots) {
   const bool wasList = m_mask == 0;
-  Xdm_LargeArray<Entry> old;
-  old.reserve(slots);
-  if (slots * sizeof(Entry) >= kLargePagesFrom) {
-    Port::Memory::PreferLargePages(old.data(), slots * sizeof(Entry));
-  }
-  old.resize(slots);
+  Table old(slots);
   old.swap(m_entries);
   m_mask = slots - 1;
   for (Entry e : old) {
@@ -238,12 +233,24 @@ void Xdm_NameIndex::Reserve(std::size_t names) {
 
 void Xdm_NameIndex::Clear() {
   if (m_entries.size() > 4096) {
-    Xdm_LargeArray<Entry>().swap(m_entries);
+    Table().swap(m_entries);
   } else {
     m_entries.clear();
   }
   m_size = 0;
   m_mask = 0;
+}
+
+void* Xdm_NameIndex::AllocateTable(std::size_t bytes) {
+  if (bytes < kLargeTable) return ::operator new(bytes);
+  void* table = Xdm_ReserveChunk(bytes, std::align_val_t{alignof(std::max_align_t)});
+  Port::Memory::PreferLargePages(table, bytes);
+  return table;
+}
+
+void Xdm_NameIndex::FreeTable(void* table, std::size_t bytes) {
+  if (bytes < kLargeTable) return ::operator delete(table, bytes);
+  Xdm_FreeChunk(table, bytes, std::align_val_t{alignof(std::max_align_t)});
 }
 
 void Xdm_StringArena::Adopt(Xdm_StringArena&& other) {

@@ -277,10 +277,28 @@ class Xdm_NameIndex {
   };
   static constexpr std::size_t kShort = 8;
   static constexpr std::size_t kLinearLimit = 16;
-  // A table this large is probed at random across more small pages than
-  // the processor keeps translations for: it asks for large pages (the
-  // nets and the cells of a million-block design: 5% of its load).
-  static constexpr std::size_t kLargePagesFrom = std::size_t{4} << 20;
+  // The memory of a table. Below kLargeTable it comes from the heap: the
+  // loader clears a block's indexes and grows them again for the next
+  // block, which then reuses what the last one freed rather than taking
+  // fresh pages from the system each time. From kLargeTable on it is
+  // mapped on its own (given back when freed) and asks for large pages: it
+  // is probed at random across more small pages than the processor keeps
+  // translations for (the nets and the cells of a million-block design:
+  // 5% of its load).
+  static constexpr std::size_t kLargeTable = std::size_t{4} << 20;
+  static void* AllocateTable(std::size_t bytes);
+  static void FreeTable(void* table, std::size_t bytes);
+  template <class T>
+  struct TableAllocator {
+    using value_type = T;
+    TableAllocator() = default;
+    template <class U>
+    TableAllocator(const TableAllocator<U>&) {}
+    T* allocate(std::size_t n) { return static_cast<T*>(AllocateTable(n * sizeof(T))); }
+    void deallocate(T* table, std::size_t n) { FreeTable(table, n * sizeof(T)); }
+    friend bool operator==(const TableAllocator&, const TableAllocator&) { return true; }
+  };
+  using Table = std::vector<Entry, TableAllocator<Entry>>;
   static std::uint64_t KeyOf(std::string_view name);
   static std::uint64_t HashOf(std::string_view name, std::uint64_t key);
   static std::uint32_t TagOf(std::uint64_t hash) {
@@ -303,7 +321,7 @@ class Xdm_NameIndex {
   // Up to kLinearLimit names: the entries in insertion order, searched in
   // turn. Beyond: an open-addressing table, at most half full, whose size
   // less one is m_mask (0 while the entries are a list).
-  Xdm_LargeArray<Entry> m_entries;
+  Table m_entries;
   std::size_t m_size = 0;
   std::size_t m_mask = 0;
   std::uint8_t m_tags[kLinearLimit] = {};  // while a list: entry i's ListTag, for i < m_size
