@@ -35,9 +35,9 @@ struct Container {
 struct Bytes {
   std::uint64_t backslashes = 0;
   std::uint64_t quotes = 0;
-  std::uint64_t opens = 0;       // '{' and '['
-  std::uint64_t closes = 0;      // '}' and ']'
-  std::uint64_t separators = 0;  // ',' and ':'
+  std::uint64_t opens = 0;   // '{' and '['
+  std::uint64_t closes = 0;  // '}' and ']'
+  std::uint64_t commas = 0;
 };
 
 // Each 16 bytes are loaded once and compared with six patterns: a bracket
@@ -45,7 +45,7 @@ struct Bytes {
 Bytes Find(const char* p) {
   const __m128i backslash = _mm_set1_epi8('\\'), quote = _mm_set1_epi8('"');
   const __m128i fold = _mm_set1_epi8(0x20), open = _mm_set1_epi8('{'), close = _mm_set1_epi8('}');
-  const __m128i comma = _mm_set1_epi8(','), colon = _mm_set1_epi8(':');
+  const __m128i comma = _mm_set1_epi8(',');
   const auto bits = [](__m128i equal, int i) {
     return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(equal))} << (16 * i);
   };
@@ -57,8 +57,7 @@ Bytes Find(const char* p) {
     found.quotes |= bits(_mm_cmpeq_epi8(bytes, quote), i);
     found.opens |= bits(_mm_cmpeq_epi8(folded, open), i);
     found.closes |= bits(_mm_cmpeq_epi8(folded, close), i);
-    found.separators |=
-        bits(_mm_or_si128(_mm_cmpeq_epi8(bytes, comma), _mm_cmpeq_epi8(bytes, colon)), i);
+    found.commas |= bits(_mm_cmpeq_epi8(bytes, comma), i);
   }
   return found;
 }
@@ -80,7 +79,10 @@ class Classifier {
   struct Masks {
     std::uint64_t opens;     // '{' and '[' outside strings
     std::uint64_t brackets;  // opening and closing ones outside strings
-    std::uint64_t events;    // those, ',' and ':' outside strings, and opening quotes
+    // Those, commas outside strings, and opening quotes. Colons are left
+    // out: a key is the string after '{' or ',', and what follows it up to
+    // the next ',' or '}' its value.
+    std::uint64_t events;
   };
   Masks Next(const char* p) {
     const Bytes found = Find(p);
@@ -91,7 +93,7 @@ class Classifier {
     m_inString = (inString >> 63) != 0;
     const std::uint64_t opens = found.opens & ~inString;
     const std::uint64_t brackets = opens | (found.closes & ~inString);
-    const std::uint64_t others = (found.separators & ~inString) | (quotes & inString);
+    const std::uint64_t others = (found.commas & ~inString) | (quotes & inString);
     return {opens, brackets, brackets | others};
   }
 
@@ -248,11 +250,9 @@ Outcome TopBlocksFinder::Event(const char* p, std::uint64_t at, const char* end)
       if (keyed) m_expectKey = true;
       m_key = kOther;
       return kGoOn;
-    case ':':
-      m_expectKey = false;
-      return kGoOn;
     default: {  // an opening quote
       if (!keyed || !m_expectKey) return kGoOn;
+      m_expectKey = false;
       bool whole = false;
       const std::string_view key = StringAt(p, end, whole);
       m_key = !whole                          ? kOther
@@ -365,10 +365,8 @@ Outcome Scanner::Event(const char* p, std::uint64_t at) {
         top.nameNext = top.blocksNext = false;
       }
       return kGoOn;
-    default:  // ':'
-      top.expectKey = false;
-      return kGoOn;
   }
+  return kGoOn;
 }
 
 // In a block: a key, which tells whether the value after it is the block's
@@ -377,6 +375,7 @@ Outcome Scanner::Event(const char* p, std::uint64_t at) {
 void Scanner::String(const char* quote) {
   Container& top = m_stack.back();
   if (top.expectKey) {  // the key's bytes and its closing quote, read in place
+    top.expectKey = false;
     top.nameNext = KeyIs(quote, "name\"");
     top.blocksNext = KeyIs(quote, "blocks\"");
     return;
