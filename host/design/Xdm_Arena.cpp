@@ -241,16 +241,16 @@ void Xdm_NameIndex::Clear() {
   m_mask = 0;
 }
 
-void* Xdm_NameIndex::AllocateTable(std::size_t bytes) {
-  if (bytes < kLargeTable) return ::operator new(bytes);
-  void* table = Xdm_ReserveChunk(bytes, std::align_val_t{alignof(std::max_align_t)});
+void* Xdm_NameIndex::TableMemory::Allocate(std::size_t bytes, std::align_val_t align) {
+  if (bytes < kLargeTable) return ::operator new(bytes, align);
+  void* table = Xdm_ReserveChunk(bytes, align);
   Port::Memory::PreferLargePages(table, bytes);
   return table;
 }
 
-void Xdm_NameIndex::FreeTable(void* table, std::size_t bytes) {
-  if (bytes < kLargeTable) return ::operator delete(table, bytes);
-  Xdm_FreeChunk(table, bytes, std::align_val_t{alignof(std::max_align_t)});
+void Xdm_NameIndex::TableMemory::Free(void* table, std::size_t bytes, std::align_val_t align) {
+  if (bytes < kLargeTable) return ::operator delete(table, bytes, align);
+  Xdm_FreeChunk(table, bytes, align);
 }
 
 void Xdm_StringArena::Adopt(Xdm_StringArena&& other) {

@@ -286,19 +286,11 @@ class Xdm_NameIndex {
   // translations for (the nets and the cells of a million-block design:
   // 5% of its load).
   static constexpr std::size_t kLargeTable = std::size_t{4} << 20;
-  static void* AllocateTable(std::size_t bytes);
-  static void FreeTable(void* table, std::size_t bytes);
-  template <class T>
-  struct TableAllocator {
-    using value_type = T;
-    TableAllocator() = default;
-    template <class U>
-    TableAllocator(const TableAllocator<U>&) {}
-    T* allocate(std::size_t n) { return static_cast<T*>(AllocateTable(n * sizeof(T))); }
-    void deallocate(T* table, std::size_t n) { FreeTable(table, n * sizeof(T)); }
-    friend bool operator==(const TableAllocator&, const TableAllocator&) { return true; }
+  struct TableMemory {
+    static void* Allocate(std::size_t bytes, std::align_val_t align);
+    static void Free(void* table, std::size_t bytes, std::align_val_t align);
   };
-  using Table = std::vector<Entry, TableAllocator<Entry>>;
+  using Table = std::vector<Entry, Xdm_ArrayAllocator<Entry, TableMemory>>;
   static std::uint64_t KeyOf(std::string_view name);
   static std::uint64_t HashOf(std::string_view name, std::uint64_t key);
   static std::uint32_t TagOf(std::uint64_t hash) {

@@ -27,23 +27,36 @@ void Xdm_FreeChunk(void* chunk, std::size_t bytes, std::align_val_t align);
 void* Xdm_ReserveChunk(std::size_t bytes, std::align_val_t align);
 void Xdm_PresentChunk(void* chunk, std::size_t bytes);
 
-template <class T>
-struct Xdm_LargeAllocator {
+// An allocator of arrays of T whose memory comes from Memory::Allocate and
+// goes back through Memory::Free (each given the bytes and the alignment).
+// std::vector checks `n` against max_size() first, so the product cannot
+// overflow.
+template <class T, class Memory>
+struct Xdm_ArrayAllocator {
   using value_type = T;
-  Xdm_LargeAllocator() = default;
+  Xdm_ArrayAllocator() = default;
   template <class U>
-  Xdm_LargeAllocator(const Xdm_LargeAllocator<U>&) {}
+  Xdm_ArrayAllocator(const Xdm_ArrayAllocator<U, Memory>&) {}
 
-  // std::vector checks `n` against max_size() first, so the product cannot
-  // overflow. Its pages come as the vector writes them.
   T* allocate(std::size_t n) {
-    return static_cast<T*>(Xdm_ReserveChunk(n * sizeof(T), std::align_val_t{alignof(T)}));
+    return static_cast<T*>(Memory::Allocate(n * sizeof(T), std::align_val_t{alignof(T)}));
   }
   void deallocate(T* array, std::size_t n) {
-    Xdm_FreeChunk(array, n * sizeof(T), std::align_val_t{alignof(T)});
+    Memory::Free(array, n * sizeof(T), std::align_val_t{alignof(T)});
   }
-  friend bool operator==(const Xdm_LargeAllocator&, const Xdm_LargeAllocator&) { return true; }
+  friend bool operator==(const Xdm_ArrayAllocator&, const Xdm_ArrayAllocator&) { return true; }
+};
+
+// Large arrays are had as reserved chunks: their pages come as the vector
+// writes them.
+struct Xdm_ChunkMemory {
+  static void* Allocate(std::size_t bytes, std::align_val_t align) {
+    return Xdm_ReserveChunk(bytes, align);
+  }
+  static void Free(void* array, std::size_t bytes, std::align_val_t align) {
+    Xdm_FreeChunk(array, bytes, align);
+  }
 };
 
 template <class T>
-using Xdm_LargeArray = std::vector<T, Xdm_LargeAllocator<T>>;
+using Xdm_LargeArray = std::vector<T, Xdm_ArrayAllocator<T, Xdm_ChunkMemory>>;
