@@ -249,7 +249,7 @@ void* Xdm_NameIndex::TableMemory::Allocate(std::size_t bytes, std::align_val_t a
 }
 
 void Xdm_NameIndex::TableMemory::Free(void* table, std::size_t bytes, std::align_val_t align) {
-  if (bytes < kLargeTable) return ::operator delete(table, bytes, align);
+  if (bytes < kLargeTable) return ::operator delete(table, align);
   Xdm_FreeChunk(table, bytes, align);
 }
 
