@@ -12,6 +12,7 @@ using S = Pds_PahJsonLoader;
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 constexpr std::uint64_t kNoKey = ~std::uint64_t{0};
 constexpr std::size_t kLinearChildren = 16;
+constexpr std::size_t kFetchAhead = 8;
 
 // Turns per-owner counts into slices of one pool (owners in id order) and
 // leaves in `cursor` where each owner's next entry goes.
@@ -245,8 +246,15 @@ Xdm_Block* S::FindChild(const Xdm_Block* block, std::string_view name, ChildInde
   }
   auto [entry, made] = indexes.try_emplace(block);
   if (made) {
-    for (Xdm_Block* child : children)
-      entry->second.Insert(child->GetName(), child);
+    // A large block's children lie far apart, each past its own subtree:
+    // each child is fetched well ahead, and its name a little later.
+    const std::size_t count = children.size();
+    entry->second.Reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      if (i + 2 * kFetchAhead < count) __builtin_prefetch(children[i + 2 * kFetchAhead]);
+      if (i + kFetchAhead < count) __builtin_prefetch(children[i + kFetchAhead]->GetName());
+      entry->second.Insert(children[i]->GetName(), children[i]);
+    }
   }
   return static_cast<Xdm_Block*>(entry->second.Find(name));
 }
