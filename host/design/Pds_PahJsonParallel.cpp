@@ -120,8 +120,8 @@ bool PartStopped() {
 // ---- the loading thread
 
 // Makes room in the net index for the nets the scan counted, when it has
-// counted them by now: the index then never grows, which at a million
-// blocks would move its entries about twenty times over.
+// counted them by now: the index then never grows (at a million blocks it
+// would be rehashed fourteen times on the way, into ever larger tables).
 void S::ReserveNets() {
   if (!m_split) return;
   const std::uint64_t nets = m_split->netsSeen.load(std::memory_order_acquire);
