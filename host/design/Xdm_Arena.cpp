@@ -146,11 +146,12 @@ std::uint8_t Xdm_NameIndex::ListTag(std::string_view name, std::uint64_t key) {
 }
 
 // The tags of a list are compared sixteen at a time.
-std::size_t Xdm_NameIndex::Search(std::string_view name, std::uint64_t key) const {
+std::size_t Xdm_NameIndex::Search(std::string_view name, std::uint64_t key,
+                                  std::uint8_t tag) const {
   static_assert(kLinearLimit == 16, "one 16-byte compare covers a list");
   const __m128i tags = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_tags));
-  const __m128i tag = _mm_set1_epi8(static_cast<char>(ListTag(name, key)));
-  auto candidates = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(tags, tag)));
+  const __m128i wanted = _mm_set1_epi8(static_cast<char>(tag));
+  auto candidates = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(tags, wanted)));
   candidates &= (std::uint32_t{1} << m_size) - 1;
   for (; candidates != 0; candidates &= candidates - 1) {
     const auto i = static_cast<std::size_t>(std::countr_zero(candidates));
@@ -189,7 +190,7 @@ void Xdm_NameIndex::Rehash(std::size_t slots) {
 void* Xdm_NameIndex::Find(std::string_view name) const {
   const std::uint64_t key = KeyOf(name);
   if (m_mask == 0) {
-    const std::size_t i = Search(name, key);
+    const std::size_t i = Search(name, key, ListTag(name, key));
     return i < m_size ? m_entries[i].value : nullptr;
   }
   return m_entries[Probe(name, key, HashOf(name, key))].value;
@@ -198,7 +199,7 @@ void* Xdm_NameIndex::Find(std::string_view name) const {
 void* Xdm_NameIndex::Find(std::string_view name, std::uint64_t hash) const {
   const std::uint64_t key = KeyOf(name);
   if (m_mask == 0) {
-    const std::size_t i = Search(name, key);
+    const std::size_t i = Search(name, key, ListTag(name, key));
     return i < m_size ? m_entries[i].value : nullptr;
   }
   return m_entries[Probe(name, key, hash)].value;
@@ -212,9 +213,10 @@ bool Xdm_NameIndex::Insert(std::string_view name, void* value, std::uint64_t has
   const std::uint64_t key = KeyOf(name);
   const auto size = static_cast<std::uint32_t>(name.size());
   if (m_mask == 0) {
-    if (Search(name, key) < m_size) return false;
+    const std::uint8_t tag = ListTag(name, key);
+    if (Search(name, key, tag) < m_size) return false;
     m_entries.push_back({key, size, 0, value});
-    if (m_size < kLinearLimit) m_tags[m_size] = ListTag(name, key);
+    if (m_size < kLinearLimit) m_tags[m_size] = tag;
     if (++m_size > kLinearLimit) Rehash(4 * kLinearLimit);
     return true;
   }

@@ -301,8 +301,9 @@ class Xdm_NameIndex {
     if (e.size <= kShort) return e.key == key;
     return std::memcmp(reinterpret_cast<const char*>(e.key), name.data(), e.size) == 0;
   }
-  // The entry holding `name` while the entries are a list; m_size if none.
-  std::size_t Search(std::string_view name, std::uint64_t key) const;
+  // The entry holding `name` (whose ListTag is `tag`) while the entries
+  // are a list; m_size if none.
+  std::size_t Search(std::string_view name, std::uint64_t key, std::uint8_t tag) const;
   // A byte of `name`'s that a list keeps per entry (m_tags), so that a
   // search reads only the entries whose byte is the same.
   static std::uint8_t ListTag(std::string_view name, std::uint64_t key);
