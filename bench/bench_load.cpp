@@ -30,6 +30,7 @@
 #include "NcdGen.h"
 #include "Pds_PahDesignLoader.h"
 #include "Pds_PahJsonLoader.h"
+#include "Pds_PahJsonSplit.h"
 #include "Pds_PahSnapshotCache.h"
 #include "XCad_CadModel.h"
 #include "Xdm_Txn.h"
@@ -74,6 +75,19 @@ std::string ReadOnly(const std::string& path) {
   while (std::fread(buf, 1, sizeof buf, f) == sizeof buf) {
   }
   std::fclose(f);
+  return {};
+}
+
+// The second thread's scan of a parallel load, alone: to the top's
+// blocks, then to the boundary it would split at.
+std::string ScanSplit(const std::string& path) {
+  Pds_PahJsonSplitScan scan;
+  scan.fileName = path;
+  std::uint64_t array = 0;
+  if (!Pds_PahJsonFindTopBlocks(path, nullptr, array)) return "no top blocks in " + path;
+  Pds_PahJsonAimSplit(scan, array, fs::file_size(path), nullptr);
+  Pds_PahJsonSplitPoint point;
+  if (!Pds_PahJsonFindSplit(scan, point)) return "no split point in " + path;
   return {};
 }
 
@@ -486,6 +500,7 @@ void Register(uint64_t blocks, const std::string& tag) {
       ->UseManualTime()
       ->Unit(benchmark::kMillisecond);
   parse("parse_nlohmann_sax", ParseNlohmann, false);
+  parse("scan_split", ScanSplit, false);
   for (const bool oneThread : {true, false}) {
     benchmark::RegisterBenchmark(((oneThread ? "load_one_thread/" : "load/") + tag).c_str(),
                                  BenchLoad, blocks, oneThread)

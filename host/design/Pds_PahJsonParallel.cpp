@@ -153,7 +153,7 @@ void S::ReadBlockList(BlockFrame& frame, std::uint32_t depth) {
 // (the scan is far quicker than the read, so this is seldom a wait).
 void S::AwaitSplitPoint() {
   Split& split = *m_split;
-  if (m_in.Tell() < split.scan.target) return;
+  if (m_in.Tell() < split.scan.movingTarget.load(std::memory_order_relaxed)) return;
   int stage = Split::kScanning;
   Pds_PahAwait(
       [&] { return (stage = split.stage.load(std::memory_order_acquire)) != Split::kScanning; },
@@ -393,11 +393,11 @@ void* S::RunPart(void* arg) {
   return nullptr;
 }
 
-// Finds the top's blocks, then a boundary a little past the middle of
-// what follows them (the scan ends a little after the loading thread has
-// read the nets, so the part is a little less than half); once the
-// loading thread has offered the part, adds the names above the boundary
-// to its own.
+// Finds the top's blocks, then a boundary about halfway between the
+// loading thread and the file's end when the scan gets there (the scan
+// is several times quicker than the read, and the target moves on with
+// the loading thread: Pds_PahJsonAimSplit); once the loading thread has
+// offered the part, adds the names above the boundary to its own.
 bool S::FindPartBoundary(Split& split) {
   Pds_PahJsonSplitScan& scan = split.scan;
   std::uint64_t array = 0;
@@ -411,10 +411,10 @@ bool S::FindPartBoundary(Split& split) {
   if (!found) return false;
   const std::uint64_t size = split.whole->m_in.FileSize();
   if (size <= array || size - array < SplitMinimum()) return false;
-  const std::uint64_t rest = size - array;
-  scan.array = array;
-  scan.target = array + rest / 2 + rest / 100;
-  scan.window = rest / 8;
+  // The loading thread's progress counts its reader's buffer (64 KiB)
+  // as read: in a file scanned late, that may be all of it.
+  Pds_PahJsonAimSplit(scan, array, size,
+                      size >= kEarlyScan ? split.whole->m_in.Progress() : nullptr);
   split.stage.store(Split::kScanning, std::memory_order_release);
   if (!Pds_PahJsonFindSplit(scan, split.point)) return false;
   while (!split.offered.load(std::memory_order_acquire)) {

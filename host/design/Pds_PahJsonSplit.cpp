@@ -1,6 +1,9 @@
+// Built twice: for any x86-64 processor, and (as Pds_PahJsonSplitAvx2.cpp,
+// with PDS_PAH_JSON_SPLIT_AVX2 set) with AVX2, POPCNT, PCLMULQDQ and BMI1,
+// which the entry points below choose where the processor has them.
 #include "Pds_PahJsonSplit.h"
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -40,24 +43,49 @@ struct Bytes {
   std::uint64_t commas = 0;
 };
 
-// Each 16 bytes are loaded once and compared with six patterns: a bracket
-// and a brace differ by one bit (0x20), so one compare finds both.
+// The vector instructions Find uses: 32 bytes at a time with AVX2, else 16.
+#ifdef __AVX2__
+struct Lanes {
+  using Vector = __m256i;
+  static constexpr int kWidth = 32;
+  static Vector Load(const char* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const Vector*>(p));
+  }
+  static Vector Splat(char c) { return _mm256_set1_epi8(c); }
+  static Vector Or(Vector a, Vector b) { return _mm256_or_si256(a, b); }
+  static std::uint64_t Equal(Vector a, Vector b) {
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, b)));
+  }
+};
+#else
+struct Lanes {
+  using Vector = __m128i;
+  static constexpr int kWidth = 16;
+  static Vector Load(const char* p) { return _mm_loadu_si128(reinterpret_cast<const Vector*>(p)); }
+  static Vector Splat(char c) { return _mm_set1_epi8(c); }
+  static Vector Or(Vector a, Vector b) { return _mm_or_si128(a, b); }
+  static std::uint64_t Equal(Vector a, Vector b) {
+    return static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
+  }
+};
+#endif
+
+// Each 16 (or 32) bytes are loaded once and compared with six patterns: a
+// bracket and a brace differ by one bit (0x20), so one compare finds both.
 Bytes Find(const char* p) {
-  const __m128i backslash = _mm_set1_epi8('\\'), quote = _mm_set1_epi8('"');
-  const __m128i fold = _mm_set1_epi8(0x20), open = _mm_set1_epi8('{'), close = _mm_set1_epi8('}');
-  const __m128i comma = _mm_set1_epi8(',');
-  const auto bits = [](__m128i equal, int i) {
-    return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(equal))} << (16 * i);
-  };
+  const Lanes::Vector backslash = Lanes::Splat('\\'), quote = Lanes::Splat('"');
+  const Lanes::Vector fold = Lanes::Splat(0x20), open = Lanes::Splat('{');
+  const Lanes::Vector close = Lanes::Splat('}'), comma = Lanes::Splat(',');
   Bytes found;
-  for (int i = 0; i < 4; ++i) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-    const __m128i folded = _mm_or_si128(bytes, fold);
-    found.backslashes |= bits(_mm_cmpeq_epi8(bytes, backslash), i);
-    found.quotes |= bits(_mm_cmpeq_epi8(bytes, quote), i);
-    found.opens |= bits(_mm_cmpeq_epi8(folded, open), i);
-    found.closes |= bits(_mm_cmpeq_epi8(folded, close), i);
-    found.commas |= bits(_mm_cmpeq_epi8(bytes, comma), i);
+  for (int i = 0; i < static_cast<int>(kBlock) / Lanes::kWidth; ++i) {
+    const Lanes::Vector bytes = Lanes::Load(p + Lanes::kWidth * i);
+    const Lanes::Vector folded = Lanes::Or(bytes, fold);
+    const int shift = Lanes::kWidth * i;
+    found.backslashes |= Lanes::Equal(bytes, backslash) << shift;
+    found.quotes |= Lanes::Equal(bytes, quote) << shift;
+    found.opens |= Lanes::Equal(folded, open) << shift;
+    found.closes |= Lanes::Equal(folded, close) << shift;
+    found.commas |= Lanes::Equal(bytes, comma) << shift;
   }
   return found;
 }
@@ -65,9 +93,16 @@ Bytes Find(const char* p) {
 // Each bit the parity of the bits up to it: 1 from an opening quote up to
 // the byte before its closing one.
 std::uint64_t PrefixXor(std::uint64_t bits) {
+#ifdef __PCLMUL__
+  // A carry-less product with all ones is that running parity.
+  const __m128i product =
+      _mm_clmulepi64_si128(_mm_set_epi64x(0, static_cast<long long>(bits)), _mm_set1_epi8(-1), 0);
+  return static_cast<std::uint64_t>(_mm_cvtsi128_si64(product));
+#else
   for (int shift = 1; shift < 64; shift *= 2)
     bits ^= bits << shift;
   return bits;
+#endif
 }
 
 // The structure of JSON text, 64 bytes at a time: masks of quotes,
@@ -127,10 +162,10 @@ std::uint64_t Classifier::Escaped(std::uint64_t backslashes) {
 enum Outcome { kGoOn, kFound, kGiveUp };
 
 // Feeds a file from `from` on to `scan.Block(p, bytes, at, end)` 64 bytes
-// at a time (the last block padded with spaces; `end` the end of the
-// bytes in memory), until it answers other than kGoOn: whether it found
-// what it looks for. False also at the file's end, when it cannot be
-// read, or when `stop` answers true (asked every megabyte).
+// at a time (telling `scan.NewBuffer()` before each megabyte) (the last block padded with spaces;
+// `end` the end of the bytes in memory), until it answers other than kGoOn: whether it found what
+// it looks for. False also at the file's end, when it cannot be read, or when `stop` answers true
+// (asked every megabyte).
 template <class Scan>
 bool ScanFile(const std::string& fileName, std::uint64_t from, bool (*stop)(), Scan& scan) {
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName.c_str(), "rb"));
@@ -148,6 +183,7 @@ bool ScanFile(const std::string& fileName, std::uint64_t from, bool (*stop)(), S
   std::uint64_t offset = from;
   for (;;) {
     if (stop != nullptr && stop()) return false;
+    scan.NewBuffer();
     const std::size_t got = std::fread(buffer.data(), 1, capacity, file.get());
     if (got == 0) return false;
     std::memset(buffer.data() + got, ' ', kBlock);
@@ -182,6 +218,7 @@ std::string_view StringAt(const char* quote, const char* end, bool& whole) {
 class TopBlocksFinder {
  public:
   TopBlocksFinder(std::uint64_t& array, Pds_PahJsonNetsSeen& nets) : m_array(array), m_nets(nets) {}
+  void NewBuffer() {}
   Outcome Block(const char* p, std::size_t bytes, std::uint64_t at, const char* end);
 
  private:
@@ -271,9 +308,10 @@ Outcome TopBlocksFinder::Event(const char* p, std::uint64_t at, const char* end)
 class Scanner {
  public:
   Scanner(const Pds_PahJsonSplitScan& scan, Pds_PahJsonSplitPoint& point)
-      : m_scan(scan), m_point(point) {
+      : m_scan(scan), m_point(point), m_target(scan.target) {
     m_stack.reserve(64);
   }
+  void NewBuffer();
   Outcome Block(const char* p, std::size_t bytes, std::uint64_t at, const char* end);
 
  private:
@@ -289,6 +327,7 @@ class Scanner {
 
   const Pds_PahJsonSplitScan& m_scan;
   Pds_PahJsonSplitPoint& m_point;
+  std::uint64_t m_target;
   Classifier m_classifier;
   const char* m_end = nullptr;  // of the bytes in memory
   bool m_boundaryNext = false;  // the next event starts an element of blocks
@@ -312,7 +351,16 @@ Outcome Scanner::Block(const char* p, std::size_t bytes, std::uint64_t at, const
   std::uint64_t left = bytes < kBlock ? (std::uint64_t{1} << bytes) - 1 : ~std::uint64_t{0};
   for (;;) {
     // Inside a pin, a signal or anything else that holds no blocks, only
-    // the brackets are counted, to find its end.
+    // the brackets are counted, to find its end: at once when it cannot
+    // end in this block, one by one when it may.
+    if (m_plainDepth > 0) {
+      const int closing = __builtin_popcountll(brackets & ~opens & left);
+      if (static_cast<std::uint32_t>(closing) < m_plainDepth) {
+        m_plainDepth += static_cast<std::uint32_t>(__builtin_popcountll(opens & left)) -
+                        static_cast<std::uint32_t>(closing);
+        return kGoOn;
+      }
+    }
     for (std::uint64_t b = brackets & left; m_plainDepth > 0; b &= b - 1) {
       if (b == 0) return kGoOn;
       const int i = __builtin_ctzll(b);
@@ -330,14 +378,24 @@ Outcome Scanner::Block(const char* p, std::size_t bytes, std::uint64_t at, const
   }
 }
 
+// Moves the target on with the loading thread, until the scan has reached it.
+void Scanner::NewBuffer() {
+  if (m_armed || m_scan.loading == nullptr) return;
+  const std::uint64_t loaded = m_scan.loading->Read().done;
+  const std::uint64_t half = loaded + (m_scan.fileSize - std::min(loaded, m_scan.fileSize)) / 2;
+  if (half <= m_target) return;
+  m_target = half;
+  m_scan.movingTarget.store(half, std::memory_order_relaxed);
+}
+
 // A structural character outside strings, or an opening quote.
 Outcome Scanner::Event(const char* p, std::uint64_t at) {
   if (m_boundaryNext) {
     m_boundaryNext = false;
     if (const Outcome outcome = Boundary(at); outcome != kGoOn) return outcome;
   }
-  if (!m_armed && at >= m_scan.target && !m_stack.empty()) Arm();
-  if (m_armed && at >= m_scan.target + m_scan.window) {
+  if (!m_armed && at >= m_target && !m_stack.empty()) Arm();
+  if (m_armed && at >= m_target + m_scan.window) {
     if (const Outcome outcome = PickAtWindowEnd(); outcome != kGoOn) return outcome;
   }
   const char c = *p;
@@ -460,10 +518,8 @@ Outcome Scanner::Pick(std::size_t level, std::uint64_t at) {
   return kFound;
 }
 
-}  // namespace
-
-bool Pds_PahJsonFindTopBlocks(const std::string& fileName, bool (*stop)(), std::uint64_t& array,
-                              Pds_PahJsonNetsSeen* nets) {
+bool FindTopBlocks(const std::string& fileName, bool (*stop)(), std::uint64_t& array,
+                   Pds_PahJsonNetsSeen* nets) {
   Pds_PahJsonNetsSeen seen;
   TopBlocksFinder finder(array, seen);
   const bool found = ScanFile(fileName, 0, stop, finder);
@@ -471,7 +527,65 @@ bool Pds_PahJsonFindTopBlocks(const std::string& fileName, bool (*stop)(), std::
   return found;
 }
 
-bool Pds_PahJsonFindSplit(const Pds_PahJsonSplitScan& scan, Pds_PahJsonSplitPoint& point) {
+bool FindSplit(const Pds_PahJsonSplitScan& scan, Pds_PahJsonSplitPoint& point) {
   Scanner scanner(scan, point);
   return ScanFile(scan.fileName, scan.array, scan.stop, scanner);
 }
+
+}  // namespace
+
+// The AVX2 build's entry points, which the other build's call.
+#if PDS_PAH_JSON_SPLIT_AVX2
+
+bool Pds_PahJsonFindTopBlocksAvx2(const std::string& fileName, bool (*stop)(), std::uint64_t& array,
+                                  Pds_PahJsonNetsSeen* nets) {
+  return FindTopBlocks(fileName, stop, array, nets);
+}
+
+bool Pds_PahJsonFindSplitAvx2(const Pds_PahJsonSplitScan& scan, Pds_PahJsonSplitPoint& point) {
+  return FindSplit(scan, point);
+}
+
+#else
+
+bool Pds_PahJsonFindTopBlocksAvx2(const std::string& fileName, bool (*stop)(), std::uint64_t& array,
+                                  Pds_PahJsonNetsSeen* nets);
+bool Pds_PahJsonFindSplitAvx2(const Pds_PahJsonSplitScan& scan, Pds_PahJsonSplitPoint& point);
+
+bool Pds_PahJsonScanHasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") &&
+                          __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("bmi");
+  return has;
+}
+
+namespace {
+bool UseAvx2(Pds_PahJsonScanBuild build) {
+  return build != Pds_PahJsonScanBuild::kAny && Pds_PahJsonScanHasAvx2();
+}
+}  // namespace
+
+bool Pds_PahJsonFindTopBlocks(const std::string& fileName, bool (*stop)(), std::uint64_t& array,
+                              Pds_PahJsonNetsSeen* nets, Pds_PahJsonScanBuild build) {
+  if (build == Pds_PahJsonScanBuild::kAvx2 && !Pds_PahJsonScanHasAvx2()) return false;
+  return UseAvx2(build) ? Pds_PahJsonFindTopBlocksAvx2(fileName, stop, array, nets)
+                        : FindTopBlocks(fileName, stop, array, nets);
+}
+
+bool Pds_PahJsonFindSplit(const Pds_PahJsonSplitScan& scan, Pds_PahJsonSplitPoint& point,
+                          Pds_PahJsonScanBuild build) {
+  if (build == Pds_PahJsonScanBuild::kAvx2 && !Pds_PahJsonScanHasAvx2()) return false;
+  return UseAvx2(build) ? Pds_PahJsonFindSplitAvx2(scan, point) : FindSplit(scan, point);
+}
+
+void Pds_PahJsonAimSplit(Pds_PahJsonSplitScan& scan, std::uint64_t array, std::uint64_t size,
+                         const Pds_PahLoadProgress::Entry* loading) {
+  const std::uint64_t rest = size - array;
+  scan.array = array;
+  scan.target = array + (loading != nullptr ? rest / 4 : rest / 2 + rest / 100);
+  scan.window = rest / 8;
+  scan.loading = loading;
+  scan.fileSize = size;
+  scan.movingTarget.store(scan.target, std::memory_order_relaxed);
+}
+
+#endif

@@ -5,7 +5,8 @@
 // their parents. The loading thread reads it from the start; a second
 // thread scans its structure, building nothing (several times faster
 // than reading): from the start to the top block's "blocks" array, then
-// from there to a target past the middle. There it picks a boundary
+// from there to a target about halfway between the loading thread and the
+// file's end. There it picks a boundary
 // between two elements of the shallowest array of blocks that is open at
 // the target and still goes on a good way after it, then reads the
 // elements from that boundary to the end of their array while the loading
@@ -15,11 +16,18 @@
 // The loading thread takes over the second thread's work only when it
 // reaches the boundary itself, as an element boundary of the same array,
 // so a file that is not what the scan took it for is read by one thread.
+//
+// Both scans run on the part's thread only; the target the scan moves
+// (Pds_PahJsonSplitScan::movingTarget) is the one thing the loading thread
+// reads while it runs.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "Pds_PahLoadProgress.h"
 
 struct Pds_PahJsonSplitPoint {
   std::uint64_t array = 0;  // offset of the '[' of the array split
@@ -34,12 +42,30 @@ struct Pds_PahJsonSplitPoint {
 struct Pds_PahJsonSplitScan {
   std::string fileName;
   std::uint64_t array = 0;  // offset of the '[' of the top's "blocks"
+  // The least target. Where the loading thread tells how far it has read
+  // (`loading`), the target moves on with it, to halfway between it and
+  // the file's end of `fileSize` bytes: the part's thread, its scan done,
+  // then reads about as much as the loading thread has left before the
+  // boundary, however the two threads' speeds compared so far.
   std::uint64_t target = 0;
+  const Pds_PahLoadProgress::Entry* loading = nullptr;
+  std::uint64_t fileSize = 0;
+  // The target as it stands, for the loading thread to wait at: it only
+  // moves on, and once a boundary is picked it moves no more.
+  mutable std::atomic<std::uint64_t> movingTarget{0};
   // How far past the target a boundary of the shallowest array may lie;
   // a deeper array is split when none does.
   std::uint64_t window = 0;
   bool (*stop)() = nullptr;  // asked every buffer; true ends the scan
 };
+
+// The scans are built twice: for any x86-64 processor, and with AVX2,
+// POPCNT, PCLMULQDQ and BMI1 (wider loads, one-instruction bit counts and
+// string masks). kBest takes the second where the processor has them;
+// the others are for tests, which compare the two (kAvx2 answers false
+// where the processor lacks them).
+enum class Pds_PahJsonScanBuild { kBest, kAny, kAvx2 };
+bool Pds_PahJsonScanHasAvx2();
 
 // The root object's "nets" as the scan for the top's blocks passed over
 // them: how many objects the array holds and its length in bytes, '['
@@ -54,8 +80,18 @@ struct Pds_PahJsonNetsSeen {
 // every megabyte. False when the scan finds none (or the file cannot be
 // read, or the scan was stopped). Like the split scan it checks nothing.
 bool Pds_PahJsonFindTopBlocks(const std::string& fileName, bool (*stop)(), std::uint64_t& array,
-                              Pds_PahJsonNetsSeen* nets = nullptr);
+                              Pds_PahJsonNetsSeen* nets = nullptr,
+                              Pds_PahJsonScanBuild build = Pds_PahJsonScanBuild::kBest);
+
+// Aims `scan` at what follows the top's blocks' '[' at `array` in a file
+// of `size` bytes: a little past its middle when the loading thread does
+// not tell its progress (it reads the nets and the device meanwhile, so
+// the part comes out a little less than half), else no sooner than a
+// quarter of the way, and on with the loading thread.
+void Pds_PahJsonAimSplit(Pds_PahJsonSplitScan& scan, std::uint64_t array, std::uint64_t size,
+                         const Pds_PahLoadProgress::Entry* loading);
 
 // False when no boundary fits (or the file cannot be read, or the scan
 // was stopped).
-bool Pds_PahJsonFindSplit(const Pds_PahJsonSplitScan& scan, Pds_PahJsonSplitPoint& point);
+bool Pds_PahJsonFindSplit(const Pds_PahJsonSplitScan& scan, Pds_PahJsonSplitPoint& point,
+                          Pds_PahJsonScanBuild build = Pds_PahJsonScanBuild::kBest);

@@ -111,6 +111,12 @@ std::vector<ScanCase> ScanCases() {
 
 class Scan : public ::testing::TestWithParam<ScanCase> {};
 
+// Both builds of the scans, where the processor runs both.
+std::vector<Pds_PahJsonScanBuild> ScanBuilds() {
+  if (Pds_PahJsonScanHasAvx2()) return {Pds_PahJsonScanBuild::kAny, Pds_PahJsonScanBuild::kAvx2};
+  return {Pds_PahJsonScanBuild::kAny};
+}
+
 TEST_P(Scan, PicksTheBoundary) {
   const ScanCase& c = GetParam();
   TempDir dir;
@@ -121,15 +127,49 @@ TEST_P(Scan, PicksTheBoundary) {
   scan.array = head.size();
   scan.target = scan.array + static_cast<std::uint64_t>(c.target * c.text.size());
   scan.window = c.text.size() / 8;
-  Pds_PahJsonSplitPoint point;
-  ASSERT_EQ(Pds_PahJsonFindSplit(scan, point), c.found);
-  if (!c.found) return;
-  const std::string file = head + c.text;
-  EXPECT_GE(point.at, scan.target);
-  EXPECT_EQ(file.substr(point.at, c.at.size()), c.at) << file.substr(point.at, 40);
-  EXPECT_EQ(file[point.array], '[');
-  EXPECT_EQ(point.depth, c.depth);
-  EXPECT_EQ(point.owners, c.owners);
+  for (const Pds_PahJsonScanBuild build : ScanBuilds()) {
+    SCOPED_TRACE(static_cast<int>(build));
+    Pds_PahJsonSplitPoint point;
+    ASSERT_EQ(Pds_PahJsonFindSplit(scan, point, build), c.found);
+    if (!c.found) continue;
+    const std::string file = head + c.text;
+    EXPECT_GE(point.at, scan.target);
+    EXPECT_EQ(file.substr(point.at, c.at.size()), c.at) << file.substr(point.at, 40);
+    EXPECT_EQ(file[point.array], '[');
+    EXPECT_EQ(point.depth, c.depth);
+    EXPECT_EQ(point.owners, c.owners);
+  }
+}
+
+// Where the loading thread tells how far it has read, the boundary is the
+// first past halfway between there and the file's end, and never before
+// the least target (a quarter of the blocks); the loading thread sees the
+// target as it moves.
+TEST(ParallelLoad, TheTargetMovesOnWithTheLoadingThread) {
+  TempDir dir;
+  const std::string head = "{\"top\":{\"name\":\"t\",\"blocks\":";
+  const std::string file = head + Blocks(2000, "b") + "}}";
+  const std::string path = dir.Write("moving.json", file);
+  const std::uint64_t size = file.size(), array = head.size();
+  for (const double read : {0.0, 0.3, 0.6, 0.9}) {
+    SCOPED_TRACE(read);
+    Pds_PahLoadProgress::Entry loading(path);
+    loading.SetDone(static_cast<std::uint64_t>(read * static_cast<double>(size)));
+    const std::uint64_t half = loading.Read().done + (size - loading.Read().done) / 2;
+    Pds_PahJsonSplitScan scan;
+    scan.fileName = path;
+    Pds_PahJsonAimSplit(scan, array, size, &loading);
+    EXPECT_EQ(scan.target, array + (size - array) / 4);
+    const std::uint64_t target = std::max(scan.target, half);
+    Pds_PahJsonSplitPoint point;
+    ASSERT_TRUE(Pds_PahJsonFindSplit(scan, point));
+    EXPECT_EQ(scan.movingTarget.load(), target);
+    EXPECT_GE(point.at, target);
+    // The first boundary past it: no element starts between the two.
+    const std::string element = "{\"name\":\"b";
+    EXPECT_EQ(file.rfind(element, point.at - 1), file.rfind(element, target - 1));
+    EXPECT_EQ(file.compare(point.at, element.size(), element), 0);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(ParallelLoad, Scan, ::testing::ValuesIn(ScanCases()),
@@ -172,19 +212,23 @@ TEST(ParallelLoad, FindsTheTopsBlocks) {
     std::string text = c.text;
     const std::size_t mark = text.find('@');
     if (mark != std::string::npos) text.erase(mark, 1);
-    std::uint64_t array = 0;
-    Pds_PahJsonNetsSeen nets;
-    EXPECT_EQ(Pds_PahJsonFindTopBlocks(dir.Write("find.json", text), nullptr, array, &nets),
-              mark != std::string::npos);
-    if (mark != std::string::npos) {
-      EXPECT_EQ(array, mark);
-    }
-    EXPECT_EQ(nets.objects, c.nets);
-    if (c.nets != 0) {  // the array whole, '[' to ']'
-      const std::size_t open = text.find("\"nets\":[") + 7;
-      ASSERT_LT(open + nets.bytes - 1, text.size());
-      EXPECT_EQ(text[open + nets.bytes - 1], ']');
-      EXPECT_EQ(text.compare(open + nets.bytes, 2, ",\""), 0);
+    const std::string path = dir.Write("find.json", text);
+    for (const Pds_PahJsonScanBuild build : ScanBuilds()) {
+      SCOPED_TRACE(static_cast<int>(build));
+      std::uint64_t array = 0;
+      Pds_PahJsonNetsSeen nets;
+      EXPECT_EQ(Pds_PahJsonFindTopBlocks(path, nullptr, array, &nets, build),
+                mark != std::string::npos);
+      if (mark != std::string::npos) {
+        EXPECT_EQ(array, mark);
+      }
+      EXPECT_EQ(nets.objects, c.nets);
+      if (c.nets != 0) {  // the array whole, '[' to ']'
+        const std::size_t open = text.find("\"nets\":[") + 7;
+        ASSERT_LT(open + nets.bytes - 1, text.size());
+        EXPECT_EQ(text[open + nets.bytes - 1], ']');
+        EXPECT_EQ(text.compare(open + nets.bytes, 2, ",\""), 0);
+      }
     }
   }
 }
