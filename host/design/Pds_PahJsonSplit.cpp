@@ -161,6 +161,30 @@ std::uint64_t Classifier::Escaped(std::uint64_t backslashes) {
 
 enum Outcome { kGoOn, kFound, kGiveUp };
 
+// Counts the brackets of a block among the bits of `left` into `depth`,
+// the depth inside containers whose insides do not matter: false when
+// the block ends first; else `depth` is 0 and `left` narrowed to the bits
+// after the bracket that closed the last of them. At once when the block
+// cannot close them all, one by one when it may.
+[[gnu::always_inline]] inline bool CountBrackets(const Classifier::Masks& masks,
+                                                 std::uint32_t& depth, std::uint64_t& left) {
+  const std::uint64_t opens = masks.opens & left, closes = masks.brackets & ~masks.opens & left;
+  const auto closing = static_cast<std::uint32_t>(__builtin_popcountll(closes));
+  if (closing < depth) {
+    depth += static_cast<std::uint32_t>(__builtin_popcountll(opens)) - closing;
+    return false;
+  }
+  for (std::uint64_t b = opens | closes; b != 0; b &= b - 1) {
+    const int i = __builtin_ctzll(b);
+    depth += (opens >> i) & 1 ? 1 : -1;
+    if (depth == 0) {
+      left = i == 63 ? 0 : ~std::uint64_t{0} << (i + 1);
+      return true;
+    }
+  }
+  return false;
+}
+
 // Feeds a file from `from` on to `scan.Block(p, bytes, at, end)` 64 bytes
 // at a time (telling `scan.NewBuffer()` before each megabyte) (the last block padded with spaces;
 // `end` the end of the bytes in memory), until it answers other than kGoOn: whether it found what
@@ -240,16 +264,26 @@ class TopBlocksFinder {
 
 Outcome TopBlocksFinder::Block(const char* p, std::size_t bytes, std::uint64_t at,
                                const char* end) {
-  std::uint64_t events = m_classifier.Next(p).events;
-  if (bytes < kBlock) events &= (std::uint64_t{1} << bytes) - 1;
-  for (; events != 0; events &= events - 1) {
+  const Classifier::Masks masks = m_classifier.Next(p);
+  std::uint64_t left = bytes < kBlock ? (std::uint64_t{1} << bytes) - 1 : ~std::uint64_t{0};
+  for (;;) {
+    // Below depth 2 (inside the device, a net, a value of the top's) only
+    // the brackets matter, until the scan is back at depth 2.
+    if (m_depth > 2) {
+      std::uint32_t below = m_depth - 2;
+      const bool back = CountBrackets(masks, below, left);
+      m_depth = below + 2;
+      if (!back) return kGoOn;
+    }
+    const std::uint64_t events = masks.events & left;
+    if (events == 0) return kGoOn;
     const int i = __builtin_ctzll(events);
+    left = i == 63 ? 0 : ~std::uint64_t{0} << (i + 1);
     if (const Outcome outcome = Event(p + i, at + static_cast<std::uint64_t>(i), end);
         outcome != kGoOn) {
       return outcome;
     }
   }
-  return kGoOn;
 }
 
 Outcome TopBlocksFinder::Event(const char* p, std::uint64_t at, const char* end) {
@@ -346,27 +380,11 @@ class Scanner {
 Outcome Scanner::Block(const char* p, std::size_t bytes, std::uint64_t at, const char* end) {
   m_end = end;
   const Classifier::Masks masks = m_classifier.Next(p);
-  const std::uint64_t opens = masks.opens;
-  const std::uint64_t brackets = masks.brackets;
   std::uint64_t left = bytes < kBlock ? (std::uint64_t{1} << bytes) - 1 : ~std::uint64_t{0};
   for (;;) {
     // Inside a pin, a signal or anything else that holds no blocks, only
-    // the brackets are counted, to find its end: at once when it cannot
-    // end in this block, one by one when it may.
-    if (m_plainDepth > 0) {
-      const int closing = __builtin_popcountll(brackets & ~opens & left);
-      if (static_cast<std::uint32_t>(closing) < m_plainDepth) {
-        m_plainDepth += static_cast<std::uint32_t>(__builtin_popcountll(opens & left)) -
-                        static_cast<std::uint32_t>(closing);
-        return kGoOn;
-      }
-    }
-    for (std::uint64_t b = brackets & left; m_plainDepth > 0; b &= b - 1) {
-      if (b == 0) return kGoOn;
-      const int i = __builtin_ctzll(b);
-      m_plainDepth += (opens >> i) & 1 ? 1 : -1;
-      left = i == 63 ? 0 : ~std::uint64_t{0} << (i + 1);
-    }
+    // the brackets are counted, to find its end.
+    if (m_plainDepth > 0 && !CountBrackets(masks, m_plainDepth, left)) return kGoOn;
     const std::uint64_t events = masks.events & left;
     if (events == 0) return kGoOn;
     const int i = __builtin_ctzll(events);
