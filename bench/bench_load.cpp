@@ -333,16 +333,31 @@ void BenchParse(benchmark::State& state, uint64_t blocks, ParseFn parse, bool ba
   state.SetBytesProcessed(static_cast<int64_t>(mb * 1e6) * state.iterations());
 }
 
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
 // `ratio` compares wall times, `cpu_ratio` CPU times (the CPU column of a
 // load row is the parent's, waiting; `load_cpu_s` is the child's).
+// `paired_ratio` is the median, over the runs, of each load's time over
+// that of a bare parse run just before it: on a machine whose speed drifts
+// from second to second, the figure that drifts least.
 void BenchLoad(benchmark::State& state, uint64_t blocks, bool oneThread) {
   std::string error;
   std::string path = DesignPath(blocks, error);
   if (path.empty()) return state.SkipWithError(error.c_str());
   double peakMb = 0, load = 0, cpu = 0, abort = 0, base = 0;
+  std::vector<double> paired;
   LoadReport r;
   for (auto _ : state) {
     double peak = 0;
+    Stopwatch parse;
+    error = ParseRapidJson(path, false);
+    if (!error.empty()) return state.SkipWithError(error.c_str());
+    const double parseWall = parse.Wall();
+    ParseBaseline()[path].Keep(parse);
     r = LoadInChild(path, peak, "off", oneThread);
     if (r.error[0]) return state.SkipWithError(r.error);
     state.SetIterationTime(r.loadSeconds);
@@ -351,12 +366,14 @@ void BenchLoad(benchmark::State& state, uint64_t blocks, bool oneThread) {
     cpu += r.loadCpuSeconds;
     abort += r.abortSeconds;
     base = r.baseMb;
+    paired.push_back(r.loadSeconds / parseWall);
   }
   double n = static_cast<double>(state.iterations()), mb = FileMb(path);
   const Times& yardstick = Yardstick(path);
   state.counters["file_MB"] = mb;
   state.counters["ratio"] = load / n / yardstick.wall;
   state.counters["cpu_ratio"] = cpu / n / yardstick.cpu;
+  state.counters["paired_ratio"] = Median(paired);
   state.counters["load_cpu_s"] = cpu / n;
   state.counters["peak_MB"] = peakMb;
   state.counters["base_MB"] = base;
@@ -481,8 +498,11 @@ std::string ParseRapidIterative(const std::string& path) {
   return ParseRapidJson(path, true);
 }
 
+// NCD_BENCH_RUNS sets how many times each row runs (default: 3, once at 1M).
 void Register(uint64_t blocks, const std::string& tag) {
   int runs = blocks >= 1000000 ? 1 : 3;
+  if (const char* value = std::getenv("NCD_BENCH_RUNS"); value && std::atoi(value) > 0)
+    runs = std::atoi(value);
   auto parse = [&](const char* name, ParseFn fn, bool baseline) {
     benchmark::RegisterBenchmark((std::string(name) + "/" + tag).c_str(), BenchParse, blocks, fn,
                                  baseline)
