@@ -186,10 +186,11 @@ enum Outcome { kGoOn, kFound, kGiveUp };
 }
 
 // Feeds a file from `from` on to `scan.Block(p, bytes, at, end)` 64 bytes
-// at a time (telling `scan.NewBuffer()` before each megabyte) (the last block padded with spaces;
-// `end` the end of the bytes in memory), until it answers other than kGoOn: whether it found what
-// it looks for. False also at the file's end, when it cannot be read, or when `stop` answers true
-// (asked every megabyte).
+// at a time (the last block padded with spaces; `end` the end of the
+// bytes in memory), telling `scan.NewBuffer()` before each megabyte, until
+// it answers other than kGoOn: whether it found what it looks for. False
+// also at the file's end, when it cannot be read, or when `stop` answers
+// true (asked every megabyte).
 template <class Scan>
 bool ScanFile(const std::string& fileName, std::uint64_t from, bool (*stop)(), Scan& scan) {
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName.c_str(), "rb"));
