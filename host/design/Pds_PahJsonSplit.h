@@ -51,7 +51,7 @@ struct Pds_PahJsonSplitScan {
   const Pds_PahLoadProgress::Entry* loading = nullptr;
   std::uint64_t fileSize = 0;
   // The target as it stands, for the loading thread to wait at: it only
-  // moves on, and once a boundary is picked it moves no more.
+  // moves on, and once the scan has reached it it moves no more.
   mutable std::atomic<std::uint64_t> movingTarget{0};
   // How far past the target a boundary of the shallowest array may lie;
   // a deeper array is split when none does.
