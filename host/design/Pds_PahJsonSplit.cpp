@@ -187,7 +187,7 @@ enum Outcome { kGoOn, kFound, kGiveUp };
 
 // Feeds a file from `from` on to `scan.Block(p, bytes, at, end)` 64 bytes
 // at a time (the last block padded with spaces; `end` the end of the
-// bytes in memory), telling `scan.NewBuffer()` before each megabyte, until
+// bytes in memory), telling `scan.NewBuffer(size)` the file's size before each megabyte, until
 // it answers other than kGoOn: whether it found what it looks for. False
 // also at the file's end, when it cannot be read, or when `stop` answers
 // true (asked every megabyte).
@@ -208,7 +208,7 @@ bool ScanFile(const std::string& fileName, std::uint64_t from, bool (*stop)(), S
   std::uint64_t offset = from;
   for (;;) {
     if (stop != nullptr && stop()) return false;
-    scan.NewBuffer();
+    scan.NewBuffer(static_cast<std::uint64_t>(size));
     const std::size_t got = std::fread(buffer.data(), 1, capacity, file.get());
     if (got == 0) return false;
     std::memset(buffer.data() + got, ' ', kBlock);
@@ -243,7 +243,7 @@ std::string_view StringAt(const char* quote, const char* end, bool& whole) {
 class TopBlocksFinder {
  public:
   TopBlocksFinder(std::uint64_t& array, Pds_PahJsonNetsSeen& nets) : m_array(array), m_nets(nets) {}
-  void NewBuffer() {}
+  void NewBuffer(std::uint64_t) {}
   Outcome Block(const char* p, std::size_t bytes, std::uint64_t at, const char* end);
 
  private:
@@ -346,7 +346,7 @@ class Scanner {
       : m_scan(scan), m_point(point), m_target(scan.target) {
     m_stack.reserve(64);
   }
-  void NewBuffer();
+  void NewBuffer(std::uint64_t fileSize);
   Outcome Block(const char* p, std::size_t bytes, std::uint64_t at, const char* end);
 
  private:
@@ -398,10 +398,10 @@ Outcome Scanner::Block(const char* p, std::size_t bytes, std::uint64_t at, const
 }
 
 // Moves the target on with the loading thread, until the scan has reached it.
-void Scanner::NewBuffer() {
+void Scanner::NewBuffer(std::uint64_t fileSize) {
   if (m_armed || m_scan.loading == nullptr) return;
   const std::uint64_t loaded = m_scan.loading->Read().done;
-  const std::uint64_t half = loaded + (m_scan.fileSize - std::min(loaded, m_scan.fileSize)) / 2;
+  const std::uint64_t half = loaded + (fileSize - std::min(loaded, fileSize)) / 2;
   if (half <= m_target) return;
   m_target = half;
   m_scan.movingTarget.store(half, std::memory_order_relaxed);
@@ -603,7 +603,6 @@ void Pds_PahJsonAimSplit(Pds_PahJsonSplitScan& scan, std::uint64_t array, std::u
   scan.target = array + (loading != nullptr ? rest / 4 : rest / 2 + rest / 100);
   scan.window = rest / 8;
   scan.loading = loading;
-  scan.fileSize = size;
   scan.movingTarget.store(scan.target, std::memory_order_relaxed);
 }
 

@@ -44,12 +44,11 @@ struct Pds_PahJsonSplitScan {
   std::uint64_t array = 0;  // offset of the '[' of the top's "blocks"
   // The least target. Where the loading thread tells how far it has read
   // (`loading`), the target moves on with it, to halfway between it and
-  // the file's end of `fileSize` bytes: the part's thread, its scan done,
+  // the file's end: the part's thread, its scan done,
   // then reads about as much as the loading thread has left before the
   // boundary, however the two threads' speeds compared so far.
   std::uint64_t target = 0;
   const Pds_PahLoadProgress::Entry* loading = nullptr;
-  std::uint64_t fileSize = 0;
   // The target as it stands, for the loading thread to wait at: it only
   // moves on, and once the scan has reached it it moves no more.
   mutable std::atomic<std::uint64_t> movingTarget{0};
