@@ -166,7 +166,7 @@ void S::ReadBlock(BlockFrame* parent, std::uint32_t depth) {
 }
 
 void S::EndBlock(BlockFrame& frame) {
-  ResolveDeferred();
+  ResolveFramed();
   const Xdm_BlockFields& f = A::F(*frame.block);
   if (frame.parent == nullptr && f.level != 0) {
     m_in.Fail(frame.levelOffset, "the top block's level must be 0");
@@ -387,8 +387,12 @@ void S::SetSignalNet(std::uint32_t signal, std::uint32_t net) {
 
 // Large indexes outgrow the caches: a lookup made at once would wait for
 // memory each time. A deferred lookup fetches its slot now and is resolved
-// up to kDeferredDepth lookups later, or at the end of its block (the
-// frames it refers to live until then), by when the slot has arrived.
+// up to kDeferredDepth lookups later, by when the slot has arrived. One
+// that names a block's frame (a pin's signal) is resolved by the end of
+// the block at the latest: the frame is reused for the next. The others
+// (a signal's net, a block's cell) stay pending across blocks, most of
+// which make one or two of them: resolved at their block's end, they
+// would wait for memory all the same.
 void S::Defer(Deferred::Kind kind, std::uint32_t id, BlockFrame* frame, const Xdm_NameIndex& index,
               std::string_view name, std::uint64_t offset) {
   Deferred& ref = m_deferred[m_deferredNext++ % kDeferredDepth];
@@ -396,6 +400,7 @@ void S::Defer(Deferred::Kind kind, std::uint32_t id, BlockFrame* frame, const Xd
     --m_deferredPending;
     Resolve(ref);
   }
+  if (frame != nullptr) m_framedEnd = m_deferredNext;
   ref.hash = Xdm_NameIndex::Hash(name);
   index.Prefetch(ref.hash);
   ref.kind = kind;
@@ -451,6 +456,13 @@ void S::FailDeferred(const Deferred& ref, const char* cause) {
 
 void S::ResolveDeferred() {
   while (m_deferredPending > 0) {
+    Resolve(m_deferred[(m_deferredNext - m_deferredPending--) % kDeferredDepth]);
+  }
+}
+
+// The pending lookups up to the last that names a frame, in file order.
+void S::ResolveFramed() {
+  while (m_deferredPending > 0 && m_deferredNext - m_deferredPending < m_framedEnd) {
     Resolve(m_deferred[(m_deferredNext - m_deferredPending--) % kDeferredDepth]);
   }
 }

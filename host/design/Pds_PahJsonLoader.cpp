@@ -164,6 +164,7 @@ std::unique_ptr<Xdm_ViewStore> S::Load() {
   StartSplitScan(false);
   try {
     ReadMembers(kRules, root, "a design file", "the design file");
+    ResolveDeferred();
     m_in.ExpectEnd();
     if (m_faults.noDevice && m_deviceRead) {
       m_in.Fail(m_noDeviceOffset, "'no_device' in a design file with a 'device'");

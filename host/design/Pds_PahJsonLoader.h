@@ -273,6 +273,7 @@ class Pds_PahJsonLoader {
   void ResolveOne(const Deferred& ref);
   [[noreturn]] void FailDeferred(const Deferred& ref, const char* cause);
   void ResolveDeferred();
+  void ResolveFramed();
   void PlaceBlock(Xdm_Block& block, std::string_view site, std::uint64_t offset, bool mayWait);
   void ResolveCells(const PendingList& waiting);
   template <class Fn>
@@ -308,12 +309,14 @@ class Pds_PahJsonLoader {
   Xdm_NameIndex m_scratch;    // names of one small object (modes, gcd)
   PendingList m_waitingNets;  // signal -> net, when nets come after the signal
   // Signal -> net and pin -> signal lookups in large indexes: a ring whose
-  // oldest entry is resolved when a new one needs its slot, and all at the
-  // end of each block. The pending ones are the last before m_deferredNext.
+  // oldest entry is resolved when a new one needs its slot, and those up
+  // to the last that names a frame at the end of each block. The pending
+  // ones are the last before m_deferredNext.
   std::array<Deferred, kDeferredDepth> m_deferred;
   std::size_t m_deferredNext = 0;  // the slot to fill next
   std::size_t m_deferredPending = 0;
-  PendingList m_waitingSites;  // block -> cell, when the device comes after the block
+  std::size_t m_framedEnd = 0;  // m_deferredNext past the last lookup naming a frame
+  PendingList m_waitingSites;   // block -> cell, when the device comes after the block
   std::vector<PathRef> m_paths;
   std::vector<std::uint32_t> m_blocksWithModeDefs;  // bridge ids
   std::uint64_t m_noDeviceOffset = 0;

@@ -226,6 +226,7 @@ void S::OfferSplit(std::uint64_t array, std::uint32_t depth) {
 // in the file (no memory, no thread, the file unreadable) is read here:
 // false.
 bool S::JoinSplit(BlockFrame& frame) {
+  ResolveDeferred();  // the lookups before the part, while it may still run
   Split& split = *m_split;
   Pds_PahAwait([&] { return split.done.load(std::memory_order_acquire); },
                [this] { m_in.PollStop(); });
@@ -433,6 +434,7 @@ void S::ReadPart(Split& split) {
     while (m_in.NextElement())
       ReadBlock(m_partOwner.get(), split.point.depth);
     m_partEnd = m_in.Tell() - 1;
+    ResolveDeferred();
   } catch (const Pds_Exception&) {
     if (split.abandon.load()) throw;
     split.error = std::current_exception();
