@@ -32,6 +32,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -80,6 +81,19 @@ class Pds_PahJsonLoader {
   // How many loads in this process reached the part a second thread read
   // (and took it over, or failed for an error in it).
   static std::uint64_t SplitCount();
+  // How the second thread's work is cut (for tests): it starts `share` of
+  // the way from the loading thread to the file's end, and once done takes
+  // over runs of at least `leastTakeover` bytes before that while the
+  // loading thread is still short of them. A run of a megabyte takes a few
+  // milliseconds: less is not worth a store of its own. `pause` slows the
+  // loading thread down by as much at each element of the split array, so
+  // that the second thread is done first. PartCount: the parts, such runs
+  // and first parts, taken over.
+  static void SetPartShape(double share, std::uint64_t leastTakeover,
+                           std::chrono::microseconds pause = {});
+  static constexpr double kPartShare = 0.6;
+  static constexpr std::uint64_t kLeastTakeover = std::uint64_t{1} << 20;
+  static std::uint64_t PartCount();
   const Pds_PahFaults& Faults() const { return m_faults; }
   // Asks the stop test every kPollEvery steps of a long loop; on the
   // thread that lays out lists beside the loading thread, whether the
@@ -144,6 +158,7 @@ class Pds_PahJsonLoader {
   };
   struct BlockFrame;
   struct Split;
+  struct PartRead;
   // A block the part read as a child of the split array's owner.
   struct PartChild {
     Xdm_Block* block;
@@ -217,20 +232,24 @@ class Pds_PahJsonLoader {
   // Reading on two threads (Pds_PahJsonParallel.cpp)
   // The part that reads from `point` on, in the file `whole` reads.
   Pds_PahJsonLoader(const Pds_PahJsonLoader& whole, const Split& split,
-                    Pds_PahJsonReader::StopTest stop);
+                    Pds_PahJsonReader::StopTest stop, std::uint64_t progressBefore);
   static constexpr std::uint64_t kEarlyScan = std::uint64_t{512} << 10;
   void StartSplitScan(bool offering);
   void ReserveNets();
   static void* RunPart(void* split);
   static bool FindPartBoundary(Split& split);
-  void ReadPart(Split& split);
-  void ResolveParentRefs(Split& split);
+  static void ReadParts(Split& split);
+  static bool ClaimEarlier(Split& split, std::uint64_t& from, std::uint64_t& to);
+  void ReadPart(Split& split, PartRead& read);
+  void ResolveParentRefs(Split& split, PartRead& read);
   void ReadBlockList(BlockFrame& frame, std::uint32_t depth);
   void OfferSplit(std::uint64_t array, std::uint32_t depth);
   bool PublishOwner(BlockFrame& frame, std::uint32_t depth);
   void AwaitSplitPoint();
+  enum Arrival { kBeforeParts, kAtParts, kPastParts };
+  Arrival ArriveAt(std::uint64_t at);
   bool JoinSplit(BlockFrame& frame);
-  void CheckPart(const Pds_PahJsonLoader& part, BlockFrame& frame);
+  void CheckPart(const PartRead& read, BlockFrame& frame);
   void AdoptPart(Pds_PahJsonLoader& part, BlockFrame& frame);
   void AdoptPartObjects(Pds_PahJsonLoader& part, const Xdm_Block* standIn, Xdm_Block* owner);
   void AddChild(BlockFrame& parent, Xdm_Block* block, std::string_view name, std::uint64_t offset);

@@ -14,7 +14,10 @@
 // waits for the part, checks what only the whole file can tell (its
 // children's names against the owner's others, the owner's signals
 // named), then numbers the part's objects after its own and adopts their
-// memory.
+// memory. A part's thread done first goes on with runs of the elements
+// before its boundary, back towards the loading thread, each a part of
+// its own, so that neither thread waits long for the other; the loading
+// thread takes them all over, in file order, where it meets the first.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -22,6 +25,7 @@
 #include <cstring>
 #include <exception>
 #include <limits>
+#include <mutex>
 #include <new>
 #include <thread>
 #include <unordered_map>
@@ -48,6 +52,10 @@ std::uint64_t MinimumFromEnvironment() {
 
 std::atomic<std::uint64_t> g_minimum{MinimumFromEnvironment()};
 std::atomic<std::uint64_t> g_splits{0};
+std::atomic<std::uint64_t> g_parts{0};
+std::atomic<double> g_share{S::kPartShare};
+std::atomic<std::uint64_t> g_leastTakeover{S::kLeastTakeover};
+std::atomic<std::int64_t> g_pauseMicros{0};
 
 }  // namespace
 
@@ -57,16 +65,36 @@ void S::SetSplitMinimum(std::uint64_t bytes) {
 std::uint64_t S::SplitMinimum() {
   return g_minimum.load();
 }
+void S::SetPartShape(double share, std::uint64_t leastTakeover, std::chrono::microseconds pause) {
+  g_share.store(share);
+  g_leastTakeover.store(leastTakeover);
+  g_pauseMicros.store(pause.count());
+}
+std::uint64_t S::PartCount() {
+  return g_parts.load();
+}
 std::uint64_t S::SplitCount() {
   return g_splits.load();
 }
+
+// One run of the split array's elements, read by the part's thread.
+struct S::PartRead {
+  std::uint64_t from = 0;     // its first element
+  std::uint64_t to = kNever;  // the element after its last (kNever: the array's end)
+  std::unique_ptr<S> part;
+  std::exception_ptr error;
+  // Where the part's error counts from in the file's order: a failed
+  // deferred lookup from its name, any other failure from where it was met.
+  std::uint64_t errorTime = kNever;
+  std::size_t firstUnknownRef = kNever;  // in part->m_parentRefs
+};
 
 // What the two threads share. The loading thread writes `whole` and the
 // scan's file and stop test before starting the part's thread, and
 // `above` and `networks` before setting `offered`. The part's thread
 // writes the rest of the scan before setting `stage` to kScanning,
 // `point` (and adds to `above`) before setting it to kReading, and the
-// rest before `done`.
+// parts before `done`; where the threads meet (`partsFrom`) is under `mutex`.
 struct S::Split {
   enum Stage { kFinding, kScanning, kReading, kNoPart };
 
@@ -94,12 +122,17 @@ struct S::Split {
   bool ownerSignalsRead = false;
   std::atomic<bool> abandon{false};
 
-  std::unique_ptr<S> part;
-  std::exception_ptr error;
-  // Where the part's error counts from in the file's order: a failed
-  // deferred lookup from its name, any other failure from where it was met.
-  std::uint64_t errorTime = kNever;
-  std::size_t firstUnknownRef = kNever;  // in part->m_parentRefs
+  // Where the threads meet, under `mutex`: the start of the element the
+  // loading thread reads (it takes no part from there on), the start of
+  // the parts read so far, and whether the loading thread has reached it.
+  std::mutex mutex;
+  std::uint64_t loadingAt = 0;
+  std::uint64_t partsFrom = kNever;
+  bool joining = false;
+  // The parts in the order the part's thread reads them: from the boundary
+  // to the array's end, then each one before the last, back towards the
+  // loading thread. None once they are lost.
+  std::vector<PartRead> parts;
   std::atomic<bool> done{false};
   std::unique_ptr<Port_ThrThread> thread;
 };
@@ -137,15 +170,31 @@ void S::ReadBlockList(BlockFrame& frame, std::uint32_t depth) {
     if (m_split && m_split->stage.load(std::memory_order_acquire) == Split::kReading &&
         m_split->point.array == array &&
         (m_split->owner.load(std::memory_order_relaxed) != nullptr || PublishOwner(frame, depth))) {
-      const std::uint64_t at = m_in.Tell();
-      const std::uint64_t splitAt = m_split->point.at;
-      if (at == splitAt && JoinSplit(frame)) continue;  // at the array's end
-      if (at > splitAt) m_split.reset();  // not a boundary of this array (or the part was lost)
+      const Arrival arrival = ArriveAt(m_in.Tell());
+      if (arrival == kAtParts && JoinSplit(frame)) continue;  // at the array's end
+      if (arrival == kPastParts) m_split.reset();             // not a boundary of this array
     }
     ReadBlock(&frame, depth + 1);
   }
   // The part may read this frame: it ends here.
   if (m_split && m_split->owner.load(std::memory_order_relaxed) == &frame) m_split.reset();
+}
+
+// At the element of the split array starting at `at`: the parts start
+// there, or later (the part's thread may still take this element on), or
+// earlier, which is no boundary the scan saw.
+S::Arrival S::ArriveAt(std::uint64_t at) {
+  if (const std::int64_t pause = g_pauseMicros.load(std::memory_order_relaxed); pause > 0)
+    std::this_thread::sleep_for(std::chrono::microseconds(pause));
+  Split& split = *m_split;
+  const std::lock_guard<std::mutex> guard(split.mutex);
+  if (at == split.partsFrom) {
+    split.joining = true;
+    return kAtParts;
+  }
+  if (at > split.partsFrom) return kPastParts;
+  split.loadingAt = at;
+  return kBeforeParts;
 }
 
 // Past the scan's target, the boundary the part's thread picks may come
@@ -232,15 +281,18 @@ bool S::JoinSplit(BlockFrame& frame) {
                [this] { m_in.PollStop(); });
   split.thread->join();
   split.thread.reset();
-  if (!split.part) {
+  if (split.parts.empty()) {
     m_split.reset();
     return false;
   }
   g_splits.fetch_add(1);
-  CheckPart(*split.part, frame);
-  AdoptPart(*split.part, frame);
-  split.part->m_in.KeepPartProgress();  // until this reader reads on past it
-  m_in.SeekTo(split.part->m_partEnd);
+  for (auto read = split.parts.rbegin(); read != split.parts.rend(); ++read) {
+    g_parts.fetch_add(1);
+    CheckPart(*read, frame);
+    AdoptPart(*read->part, frame);
+    read->part->m_in.KeepPartProgress();  // until this reader reads on past it
+  }
+  m_in.SeekTo(split.parts.front().part->m_partEnd);
   m_split.reset();
   // What the part's thread freed (its indexes and lists, tens of
   // megabytes for a large part) is given back before the lists are laid
@@ -252,22 +304,22 @@ bool S::JoinSplit(BlockFrame& frame) {
 // The part's first error and the checks of its children and their
 // references to the owner's signals, in the order a read on one thread
 // meets them: a reference as it is read, a child's name at its end.
-void S::CheckPart(const S& part, BlockFrame& frame) {
-  const Split& split = *m_split;
+void S::CheckPart(const PartRead& read, BlockFrame& frame) {
+  const S& part = *read.part;
   std::uint64_t refTime = kNever;
-  if (split.firstUnknownRef != kNever) {
-    refTime = part.m_parentRefs.items[split.firstUnknownRef].offset;
+  if (read.firstUnknownRef != kNever) {
+    refTime = part.m_parentRefs.items[read.firstUnknownRef].offset;
   }
   auto failRef = [&] {
-    const Pending& ref = part.m_parentRefs.items[split.firstUnknownRef];
+    const Pending& ref = part.m_parentRefs.items[read.firstUnknownRef];
     SetPinSignal(frame, kNone, ref.which, kNone, part.m_parentRefs.NameOf(ref), ref.offset);
   };
   for (const PartChild& child : part.m_partChildren) {
     if (refTime < child.end) failRef();
     AddChild(frame, child.block, child.name, child.nameOffset);
   }
-  if (refTime < split.errorTime) failRef();
-  if (split.error) std::rethrow_exception(split.error);
+  if (refTime < read.errorTime) failRef();
+  if (read.error) std::rethrow_exception(read.error);
 }
 
 void S::AdoptPart(S& part, BlockFrame& frame) {
@@ -350,7 +402,8 @@ void S::AdoptPartObjects(S& part, const Xdm_Block* standIn, Xdm_Block* owner) {
 // The part reads the whole file's nets and device, and answers its
 // messages with the names of the blocks above it as they stand when it
 // starts (each block's name is read before its blocks, or after the part).
-S::Pds_PahJsonLoader(const S& whole, const Split& split, Pds_PahJsonReader::StopTest stop)
+S::Pds_PahJsonLoader(const S& whole, const Split& split, Pds_PahJsonReader::StopTest stop,
+                     std::uint64_t progressBefore)
     : m_in(whole.m_in.FileName(), stop, whole.m_in.Progress()),
       m_store(std::make_unique<Xdm_ViewStore>()),
       m_net(std::make_unique<NetCtx>()) {
@@ -369,7 +422,7 @@ S::Pds_PahJsonLoader(const S& whole, const Split& split, Pds_PahJsonReader::Stop
   m_partOwner = std::make_unique<BlockFrame>();
   m_partOwner->Reset(parent, nullptr);
   m_partOwner->external = true;
-  m_in.ReportAsPart();
+  m_in.ReportAsPart(progressBefore);
 }
 
 void* S::RunPart(void* arg) {
@@ -380,13 +433,15 @@ void* S::RunPart(void* arg) {
       split.stage.store(Split::kNoPart, std::memory_order_release);
       return nullptr;
     }
+    {
+      const std::lock_guard<std::mutex> guard(split.mutex);
+      split.partsFrom = split.point.at;
+    }
     split.stage.store(Split::kReading, std::memory_order_release);
-    split.part.reset(new S(*split.whole, split, &PartStopped));
-    split.part->ReadPart(split);
+    ReadParts(split);
   } catch (...) {
-    // The part is lost: the loading thread reads it.
-    split.error = std::current_exception();
-    split.part.reset();
+    // The parts are lost: the loading thread reads them.
+    split.parts.clear();
     if (split.stage.load(std::memory_order_relaxed) != Split::kReading)
       split.stage.store(Split::kNoPart, std::memory_order_release);
   }
@@ -415,7 +470,7 @@ bool S::FindPartBoundary(Split& split) {
   // The loading thread's progress counts its reader's buffer (64 KiB)
   // as read: in a file scanned late, that may be all of it.
   Pds_PahJsonAimSplit(scan, array, size,
-                      size >= kEarlyScan ? split.whole->m_in.Progress() : nullptr);
+                      size >= kEarlyScan ? split.whole->m_in.Progress() : nullptr, g_share.load());
   split.stage.store(Split::kScanning, std::memory_order_release);
   if (!Pds_PahJsonFindSplit(scan, split.point)) return false;
   while (!split.offered.load(std::memory_order_acquire)) {
@@ -426,32 +481,86 @@ bool S::FindPartBoundary(Split& split) {
   return true;
 }
 
-// Reads the elements from the boundary to the array's end; a failure is
-// kept, with the time it counts from, for the loading thread to weigh.
-void S::ReadPart(Split& split) {
+// The part from the boundary to the array's end, then, while the loading
+// thread is still short of the parts read, runs of the elements before
+// them (Pds_PahJsonSplitPoint::earlier), each about half of what lies
+// between it and the loading thread: the two threads end about together
+// however their speeds compare. A part that fails ends the reading.
+void S::ReadParts(Split& split) {
+  std::uint64_t from = split.point.at;
+  std::uint64_t to = kNever;
+  std::uint64_t progress = 0;  // the bytes of the parts read before
+  do {
+    PartRead& read = split.parts.emplace_back();
+    read.from = from;
+    read.to = to;
+    read.part.reset(new S(*split.whole, split, &PartStopped, progress));
+    read.part->ReadPart(split, read);
+    if (read.error) return;
+    progress += (to == kNever ? read.part->m_partEnd : to) - from;
+  } while (ClaimEarlier(split, from, to));
+}
+
+// Takes the run of elements before the parts that ends them about halfway
+// from the loading thread: [from, to). It starts past what the loading
+// thread's reader has read, so that the loading thread meets it at an
+// element boundary. False when the loading thread has reached the parts,
+// or what is left is too short.
+bool S::ClaimEarlier(Split& split, std::uint64_t& from, std::uint64_t& to) {
+  static constexpr std::size_t kMostParts = 32;
+  const std::vector<std::uint64_t>& earlier = split.point.earlier;
+  const std::uint64_t least = g_leastTakeover.load();
+  const Pds_PahLoadProgress::Entry* progress = split.whole->m_in.Progress();
+  const std::lock_guard<std::mutex> guard(split.mutex);
+  if (split.joining || split.parts.size() >= kMostParts) return false;
+  const std::uint64_t end = split.partsFrom;
+  const std::uint64_t loading =
+      std::min(end, std::max(split.loadingAt, progress ? progress->OwnDone() : 0));
+  const std::uint64_t middle = loading + (end - loading) / 2;
+  auto at = std::lower_bound(earlier.begin(), earlier.end(), middle);
+  if (at != earlier.begin() && (at == earlier.end() || middle - at[-1] < *at - middle)) --at;
+  if (at != earlier.end() && *at <= loading) ++at;
+  if (at == earlier.end() || *at <= loading || *at >= end || end - *at < least) return false;
+  from = split.partsFrom = *at;
+  to = end;
+  return true;
+}
+
+// Reads the elements from `read.from` up to `read.to` (to the array's
+// end for the first part); a failure is kept, with the time it counts
+// from, for the loading thread to weigh. Elements that do not end at
+// `read.to` are no run the scan saw: the parts are lost.
+void S::ReadPart(Split& split, PartRead& read) {
+  struct NotTheScannedRun {};
   try {
-    m_in.SeekTo(split.point.at);
-    while (m_in.NextElement())
+    m_in.SeekTo(read.from);
+    while (m_in.NextElement()) {
+      if (m_in.Tell() >= read.to) {
+        if (m_in.Tell() > read.to) throw NotTheScannedRun();
+        break;
+      }
       ReadBlock(m_partOwner.get(), split.point.depth);
+    }
+    if (read.to != kNever && m_in.Tell() != read.to) throw NotTheScannedRun();
     m_partEnd = m_in.Tell() - 1;
     ResolveDeferred();
   } catch (const Pds_Exception&) {
     if (split.abandon.load()) throw;
-    split.error = std::current_exception();
-    split.errorTime = m_resolving ? m_in.FailedAt() : m_in.Tell();
+    read.error = std::current_exception();
+    read.errorTime = m_resolving ? m_in.FailedAt() : m_in.Tell();
     try {
       ResolveDeferred();  // a pending lookup lies before the failure
     } catch (const Pds_Exception&) {
-      split.error = std::current_exception();
-      split.errorTime = m_in.FailedAt();
+      read.error = std::current_exception();
+      read.errorTime = m_in.FailedAt();
     }
   }
-  ResolveParentRefs(split);
+  ResolveParentRefs(split, read);
 }
 
 // Once the loading thread has published the owner's frame: the owner's
 // signals that the part's blocks name, up to the first unknown one.
-void S::ResolveParentRefs(Split& split) {
+void S::ResolveParentRefs(Split& split, PartRead& read) {
   const BlockFrame* owner = nullptr;
   while ((owner = split.owner.load(std::memory_order_acquire)) == nullptr) {
     if (split.abandon.load()) throw Pds_Exception("Pds_PahJsonLoader", __LINE__, "part abandoned");
@@ -464,7 +573,7 @@ void S::ResolveParentRefs(Split& split) {
     const std::uint32_t id =
         IdIndex::IdOf(signals.Find(m_parentRefs.NameOf(m_parentRefs.items[i])));
     if (id == IdIndex::kNone) {
-      split.firstUnknownRef = i;
+      read.firstUnknownRef = i;
       return;
     }
     m_parentRefIds[i] = id;

@@ -238,7 +238,7 @@ bool Pds_PahJsonReader::Refill() {
     const std::uint64_t at =
         m_gz ? static_cast<std::uint64_t>(gzoffset(m_gz)) : m_bufferOffset + got;
     if (m_asPart) {
-      m_progress->SetPartDone(at - m_partFrom);
+      m_progress->SetPartDone(m_partBefore + at - m_partFrom);
     } else {
       m_progress->SetDone(at);
       if (m_dropPart) m_progress->SetPartDone(0);

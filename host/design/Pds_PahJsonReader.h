@@ -94,10 +94,14 @@ class Pds_PahJsonReader {
   void SeekTo(std::uint64_t offset);
   // Makes this reader report its progress as a part of another's load
   // (Pds_PahLoadProgress::Entry::SetPartDone), in bytes from the offset
-  // it seeks to next; the figure is dropped when the reader goes, unless
-  // KeepPartProgress was called. The other reader, seeking past the part,
-  // drops it at its next read.
-  void ReportAsPart() { m_asPart = true; }
+  // it seeks to next, after `before` bytes of the parts read before it;
+  // the figure is dropped when the reader goes, unless KeepPartProgress
+  // was called. The other reader, seeking past the parts, drops it at its
+  // next read.
+  void ReportAsPart(std::uint64_t before) {
+    m_asPart = true;
+    m_partBefore = before;
+  }
   void KeepPartProgress() { m_keepPart = true; }
 
   [[noreturn]] void Fail(std::uint64_t offset, const std::string& cause) const;
@@ -167,4 +171,5 @@ class Pds_PahJsonReader {
   bool m_keepPart = false;
   bool m_dropPart = false;       // at the next read, the part's figure
   std::uint64_t m_partFrom = 0;  // where a part's count starts
+  std::uint64_t m_partBefore = 0;
 };

@@ -371,6 +371,9 @@ class Scanner {
   std::uint32_t m_plainDepth = 0;
   std::vector<Container> m_stack;
   std::vector<std::string> m_names;  // per stack level: a block's name
+  // Per stack level: the boundaries between the elements of the array
+  // open there, up to the last event.
+  std::vector<std::vector<std::uint64_t>> m_boundaries;
   // From the target on: how shallow the stack has been since, and each
   // level's first boundary.
   bool m_armed = false;
@@ -401,10 +404,11 @@ Outcome Scanner::Block(const char* p, std::size_t bytes, std::uint64_t at, const
 void Scanner::NewBuffer(std::uint64_t fileSize) {
   if (m_armed || m_scan.loading == nullptr) return;
   const std::uint64_t loaded = m_scan.loading->Read().done;
-  const std::uint64_t half = loaded + (fileSize - std::min(loaded, fileSize)) / 2;
-  if (half <= m_target) return;
-  m_target = half;
-  m_scan.movingTarget.store(half, std::memory_order_relaxed);
+  const std::uint64_t rest = fileSize - std::min(loaded, fileSize);
+  const std::uint64_t target = loaded + static_cast<std::uint64_t>(rest * m_scan.share);
+  if (target <= m_target) return;
+  m_target = target;
+  m_scan.movingTarget.store(target, std::memory_order_relaxed);
 }
 
 // A structural character outside strings, or an opening quote.
@@ -494,6 +498,8 @@ void Scanner::Push(bool array, std::uint64_t at) {
   next.start = at;
   next.array = array;
   next.expectKey = !array;
+  if (m_boundaries.size() < m_stack.size()) m_boundaries.resize(m_stack.size());
+  m_boundaries[m_stack.size() - 1].clear();
 }
 
 void Scanner::Arm() {
@@ -503,8 +509,9 @@ void Scanner::Arm() {
 }
 
 Outcome Scanner::Boundary(std::uint64_t at) {
-  if (!m_armed) return kGoOn;
   const std::size_t level = m_stack.size() - 1;
+  m_boundaries[level].push_back(at);
+  if (!m_armed) return kGoOn;
   if (level >= m_lowest) return kGoOn;  // opened after the target
   if (m_first[level] == 0) m_first[level] = at;
   // The shallowest level still open takes the first boundary it gets.
@@ -526,6 +533,9 @@ Outcome Scanner::Pick(std::size_t level, std::uint64_t at) {
   m_point.at = at;
   m_point.depth = 1;  // the top's children
   m_point.owners.clear();
+  m_point.earlier = std::move(m_boundaries[level]);
+  while (!m_point.earlier.empty() && m_point.earlier.back() >= at)
+    m_point.earlier.pop_back();
   for (std::size_t k = 1; k <= level; ++k) {
     const Container& c = m_stack[k];
     if (!c.array) {
@@ -597,10 +607,13 @@ bool Pds_PahJsonFindSplit(const Pds_PahJsonSplitScan& scan, Pds_PahJsonSplitPoin
 }
 
 void Pds_PahJsonAimSplit(Pds_PahJsonSplitScan& scan, std::uint64_t array, std::uint64_t size,
-                         const Pds_PahLoadProgress::Entry* loading) {
+                         const Pds_PahLoadProgress::Entry* loading, double share) {
   const std::uint64_t rest = size - array;
+  const auto shareOfRest = static_cast<std::uint64_t>(rest * share);
   scan.array = array;
-  scan.target = array + (loading != nullptr ? rest / 4 : rest / 2 + rest / 100);
+  scan.share = share;
+  scan.target =
+      array + (loading != nullptr ? std::min(rest / 4, shareOfRest) : shareOfRest + rest / 100);
   scan.window = rest / 8;
   scan.loading = loading;
   scan.movingTarget.store(scan.target, std::memory_order_relaxed);

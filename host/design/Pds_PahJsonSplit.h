@@ -5,12 +5,13 @@
 // their parents. The loading thread reads it from the start; a second
 // thread scans its structure, building nothing (several times faster
 // than reading): from the start to the top block's "blocks" array, then
-// from there to a target about halfway between the loading thread and the
-// file's end. There it picks a boundary
-// between two elements of the shallowest array of blocks that is open at
-// the target and still goes on a good way after it, then reads the
-// elements from that boundary to the end of their array while the loading
-// thread reads up to the boundary (Pds_PahJsonLoader's parallel part).
+// from there to a target a little past halfway between the loading
+// thread and the file's end. There it picks a boundary between two
+// elements of the shallowest array of blocks that is open at the target
+// and still goes on a good way after it, then reads the elements from
+// that boundary to the end of their array while the loading thread reads
+// up to the boundary, and, done first, runs of the elements before it
+// (Pds_PahJsonLoader's parallel part).
 //
 // The scan checks nothing: it only has to be right for a well-formed file.
 // The loading thread takes over the second thread's work only when it
@@ -37,6 +38,10 @@ struct Pds_PahJsonSplitPoint {
   // owner, outermost first, the split array's owner last: each one's name
   // as read before its "blocks" (empty when it comes after them).
   std::vector<std::string> owners;
+  // The boundaries between the split array's elements before `at`, in
+  // file order (the first element's start is not among them), where the
+  // second thread may take over more of it.
+  std::vector<std::uint64_t> earlier;
 };
 
 struct Pds_PahJsonSplitScan {
@@ -49,6 +54,7 @@ struct Pds_PahJsonSplitScan {
   // boundary, however the two threads' speeds compared so far.
   std::uint64_t target = 0;
   const Pds_PahLoadProgress::Entry* loading = nullptr;
+  double share = 0.5;  // of the way from the loading thread to the end
   // The target as it stands, for the loading thread to wait at: it only
   // moves on, and once the scan has reached it it moves no more.
   mutable std::atomic<std::uint64_t> movingTarget{0};
@@ -83,12 +89,13 @@ bool Pds_PahJsonFindTopBlocks(const std::string& fileName, bool (*stop)(), std::
                               Pds_PahJsonScanBuild build = Pds_PahJsonScanBuild::kBest);
 
 // Aims `scan` at what follows the top's blocks' '[' at `array` in a file
-// of `size` bytes: a little past its middle when the loading thread does
-// not tell its progress (it reads the nets and the device meanwhile, so
-// the part comes out a little less than half), else no sooner than a
-// quarter of the way, and on with the loading thread.
+// of `size` bytes, `share` of the way to the end: a little past that when
+// the loading thread does not tell its progress (it reads the nets and the
+// device meanwhile, so the part comes out a little less than its share),
+// else no sooner than a quarter of the way, and on with the loading thread,
+// `share` of the way from it to the end.
 void Pds_PahJsonAimSplit(Pds_PahJsonSplitScan& scan, std::uint64_t array, std::uint64_t size,
-                         const Pds_PahLoadProgress::Entry* loading);
+                         const Pds_PahLoadProgress::Entry* loading, double share = 0.5);
 
 // False when no boundary fits (or the file cannot be read, or the scan
 // was stopped).

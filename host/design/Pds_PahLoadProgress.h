@@ -39,6 +39,9 @@ class Pds_PahLoadProgress {
     // (a load on two threads); counted into the done figure.
     void SetPartDone(std::uint64_t bytes) { m_partDone.store(bytes, std::memory_order_relaxed); }
     const std::string& FileName() const { return m_fileName; }
+    // The bytes the loading thread has read itself (SetDone's), which its
+    // reader is no further on than.
+    std::uint64_t OwnDone() const { return m_done.load(std::memory_order_relaxed); }
     Figures Read() const {
       const std::uint64_t total = m_total.load(std::memory_order_relaxed);
       const std::uint64_t done =

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <stdexcept>
 #include <string_view>
 #include <type_traits>
 #include <utility>
@@ -94,7 +95,7 @@ class Xdm_ObjectArena {
   // Makes room for the first `objects` objects of an arena that has none
   // yet, in one run (see AddChunks).
   void Reserve(std::size_t objects) {
-    if (!m_chunks.empty() || m_adopted || objects == 0) return;
+    if (!m_chunks.empty() || !m_adopted.empty() || objects == 0) return;
     std::size_t chunks = 0, capacity = 0;
     while (capacity < objects)
       capacity += ChunkSize(chunks++);
@@ -116,15 +117,22 @@ class Xdm_ObjectArena {
     ++m_count;
     return slot;
   }
-  std::size_t Size() const { return m_count + (m_adopted ? m_adopted->Size() : 0); }
+  std::size_t Size() const { return m_count + m_adoptedCount; }
   std::size_t BytesReserved() const {
-    return m_capacity * sizeof(T) + (m_adopted ? m_adopted->BytesReserved() : 0);
+    std::size_t bytes = m_capacity * sizeof(T);
+    for (const auto& adopted : m_adopted)
+      bytes += adopted->BytesReserved();
+    return bytes;
   }
   // The i-th object made (i < Size()).
   T* At(std::size_t i) const {
-    if (m_adopted && i >= m_adoptedAt) [[unlikely]] {
-      if (i - m_adoptedAt < m_adopted->Size()) return m_adopted->At(i - m_adoptedAt);
-      i -= m_adopted->Size();
+    if (!m_adopted.empty() && i >= m_adoptedAt) [[unlikely]] {
+      std::size_t j = i - m_adoptedAt;
+      for (const auto& adopted : m_adopted) {
+        if (j < adopted->m_count) return adopted->Own(j);
+        j -= adopted->m_count;
+      }
+      i -= m_adoptedCount;
     }
     return Own(i);
   }
@@ -133,23 +141,30 @@ class Xdm_ObjectArena {
   // lie in a row.
   template <class Fn>
   void ForEachRow(Fn fn) const {
-    if (!m_adopted) return OwnRows(0, m_count, fn);
     OwnRows(0, m_adoptedAt, fn);
-    m_adopted->ForEachRow(fn);
+    for (const auto& adopted : m_adopted)
+      adopted->OwnRows(0, adopted->m_count, fn);
     OwnRows(m_adoptedAt, m_count, fn);
   }
   // Makes `other`'s objects this arena's next ones, in their order: they
-  // keep their addresses, and objects made later follow them. Once per
-  // arena, and only for an arena that has adopted none itself.
+  // keep their addresses, and objects made later follow them. Arenas
+  // adopted one after another lie side by side; only an arena that has
+  // adopted none itself can be adopted, and none once objects have been
+  // made after an adoption.
   void Adopt(Xdm_ObjectArena&& other) {
-    m_adopted = std::make_unique<Xdm_ObjectArena>();
-    m_adopted->m_chunks.swap(other.m_chunks);
-    std::swap(m_adopted->m_count, other.m_count);
-    std::swap(m_adopted->m_capacity, other.m_capacity);
-    std::swap(m_adopted->m_present, other.m_present);
-    std::swap(m_adopted->m_presentChunks, other.m_presentChunks);
-    m_adopted->m_runs.swap(other.m_runs);
+    if (!other.m_adopted.empty() || (!m_adopted.empty() && m_count != m_adoptedAt)) {
+      throw std::logic_error("Xdm_ObjectArena: adoptions apart");
+    }
+    m_adopted.reserve(m_adopted.size() + 1);
+    auto& adopted = m_adopted.emplace_back(std::make_unique<Xdm_ObjectArena>());
+    adopted->m_chunks.swap(other.m_chunks);
+    std::swap(adopted->m_count, other.m_count);
+    std::swap(adopted->m_capacity, other.m_capacity);
+    std::swap(adopted->m_present, other.m_present);
+    std::swap(adopted->m_presentChunks, other.m_presentChunks);
+    adopted->m_runs.swap(other.m_runs);
     m_adoptedAt = m_count;
+    m_adoptedCount += adopted->m_count;
   }
 
  private:
@@ -232,8 +247,10 @@ class Xdm_ObjectArena {
   std::size_t m_present = 0;
   std::size_t m_presentChunks = 0;
   std::vector<Run> m_runs;
-  std::unique_ptr<Xdm_ObjectArena> m_adopted;  // objects m_adoptedAt... of this arena
+  // Objects m_adoptedAt... of this arena, m_adoptedCount in all.
+  std::vector<std::unique_ptr<Xdm_ObjectArena>> m_adopted;
   std::size_t m_adoptedAt = 0;
+  std::size_t m_adoptedCount = 0;
 };
 
 // Name to pointer. Keys are views of strings owned elsewhere that must

@@ -445,13 +445,23 @@ constexpr bool kSlowBuild = false;
 #endif
 constexpr int kEvery = kSlowBuild ? 8 : 1;
 
-// Every file is read on one thread, then on two; the read on two threads
-// must answer what the read on one did. The split minimum is put back
-// after.
+// Every file is read on one thread, then on two, as the threads share it
+// by default and with the loading thread slowed down, so that the second
+// takes runs back towards it: the reads on two threads must answer what
+// the read on one did. The defaults are put back after.
 class ParallelErrors : public ::testing::Test {
  protected:
   ~ParallelErrors() override {
     Pds_PahJsonLoader::SetSplitMinimum(Pds_PahJsonLoader::kSplitMinimum);
+    Pds_PahJsonLoader::SetPartShape(Pds_PahJsonLoader::kPartShare,
+                                    Pds_PahJsonLoader::kLeastTakeover);
+  }
+  // The faults' places are chosen for a part that starts about halfway.
+  void SetUp() override { TakeRunsOver(false); }
+
+  static void TakeRunsOver(bool runs) {
+    Pds_PahJsonLoader::SetPartShape(0.5, runs ? 0 : Pds_PahJsonLoader::kLeastTakeover,
+                                    std::chrono::microseconds(runs ? 300 : 0));
   }
 
   static std::string OnOneThread(const std::function<std::string()>& read) {
@@ -465,7 +475,12 @@ class ParallelErrors : public ::testing::Test {
     const std::uint64_t before = Pds_PahJsonLoader::SplitCount();
     const std::string two = read();
     EXPECT_TRUE(two == one) << Departure(one, two) << "\n(read on two threads)";
-    return Pds_PahJsonLoader::SplitCount() > before;
+    const bool split = Pds_PahJsonLoader::SplitCount() > before;
+    TakeRunsOver(true);
+    const std::string runs = read();
+    TakeRunsOver(false);
+    EXPECT_TRUE(runs == one) << Departure(one, runs) << "\n(read on two threads, runs taken over)";
+    return split;
   }
 
   // The design's text with `edits` made, written to a file of its own and

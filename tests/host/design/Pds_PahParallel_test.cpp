@@ -38,6 +38,18 @@ class SplitMinimum {
   ~SplitMinimum() { Pds_PahJsonLoader::SetSplitMinimum(Pds_PahJsonLoader::kSplitMinimum); }
 };
 
+// Slows the loading thread down, so that the second thread is done first
+// and takes runs of any size back towards it, for a test; puts the
+// defaults back.
+class TakeOverRuns {
+ public:
+  TakeOverRuns() { Pds_PahJsonLoader::SetPartShape(0.5, 0, std::chrono::microseconds(300)); }
+  ~TakeOverRuns() {
+    Pds_PahJsonLoader::SetPartShape(Pds_PahJsonLoader::kPartShare,
+                                    Pds_PahJsonLoader::kLeastTakeover);
+  }
+};
+
 // A parse, even of a design large enough for a snapshot: the view's
 // description, or the refusal.
 std::string Describe(const std::string& path, std::uint64_t minimum) {
@@ -138,6 +150,14 @@ TEST_P(Scan, PicksTheBoundary) {
     EXPECT_EQ(file[point.array], '[');
     EXPECT_EQ(point.depth, c.depth);
     EXPECT_EQ(point.owners, c.owners);
+    // Where runs before the boundary may start: every element of its
+    // array before it but the first.
+    std::vector<std::uint64_t> starts;
+    for (std::size_t at = file.find(c.at, point.array); at < point.at; at = file.find(c.at, at + 1))
+      starts.push_back(at);
+    ASSERT_FALSE(starts.empty());
+    starts.erase(starts.begin());
+    EXPECT_EQ(point.earlier, starts);
   }
 }
 
@@ -306,6 +326,7 @@ std::vector<Design> Designs(const TempDir& dir) {
 // two (a part needs a boundary past the middle of an array of blocks).
 TEST(ParallelLoad, DescribesAsOneThread) {
   TempDir dir;
+  std::uint64_t runsTaken = 0;
   for (const Design& design : Designs(dir)) {
     SCOPED_TRACE(design.label);
     const std::string one = Describe(design.path, kOneThread);
@@ -315,7 +336,16 @@ TEST(ParallelLoad, DescribesAsOneThread) {
     EXPECT_EQ(one, two);
     EXPECT_EQ(wasSplit, design.splits);
     EXPECT_FALSE(one.starts_with("refused: ")) << one;
+    // The second thread, done long before the loading thread, goes on
+    // with runs before its part; all are taken over in file order.
+    const TakeOverRuns runs;
+    const std::uint64_t splits = Pds_PahJsonLoader::SplitCount();
+    const std::uint64_t parts = Pds_PahJsonLoader::PartCount();
+    EXPECT_EQ(one, Describe(design.path, 0)) << "with runs taken over";
+    runsTaken +=
+        Pds_PahJsonLoader::PartCount() - parts - (Pds_PahJsonLoader::SplitCount() - splits);
   }
+  EXPECT_GT(runsTaken, 0u);
 }
 
 // A pin's bridge id is its place in its block's run of the pin table:
@@ -474,7 +504,7 @@ TEST(ParallelLoad, ProgressCountsBothThreads) {
   const std::uint64_t mainDone = figures.Read().done;
   {
     Pds_PahJsonReader part(path, nullptr, &figures);
-    part.ReportAsPart();
+    part.ReportAsPart(0);
     part.SeekTo(last - 99);
     part.NextElement();
     EXPECT_EQ(figures.Read().done, mainDone + size - last + 99);
@@ -486,7 +516,7 @@ TEST(ParallelLoad, ProgressCountsBothThreads) {
   EXPECT_EQ(figures.Read().done, size);
   {
     Pds_PahJsonReader lost(path, nullptr, &figures);
-    lost.ReportAsPart();
+    lost.ReportAsPart(0);
     lost.SeekTo(last - 49);
     lost.NextElement();
     EXPECT_EQ(figures.Read().done, size);  // no more than the file

@@ -6,6 +6,7 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -27,26 +28,29 @@ struct Numbered {
   std::vector<std::size_t>* log;
 };
 
-// Made one by one, after a Reserve or none, and with a second arena's
-// objects taken in: every object keeps its address and its place.
+// Made one by one, after a Reserve or none, and with other arenas' objects
+// taken in, one after another: every object keeps its address and its
+// place.
 TEST(XdmObjectArena, IndexesEveryChunkAndGrowsFromASmallOne) {
   using Arena = Xdm_ObjectArena<Numbered>;
   const std::size_t kMany = 4 * Arena::kLast + 7;  // past the growing chunks and into runs
   const struct {
     const char* name;
     std::size_t reserve, before, otherReserve, adopted, after;
+    std::size_t adoptions = 1;  // arenas of `adopted` objects each
   } cases[] = {
       {"grown", 0, kMany, 0, 0, 0},
       {"reserved exactly", kMany, kMany, 0, 0, 0},
       {"reserved, then grown past it", 100, kMany, 0, 0, 0},
       {"another arena's objects taken in", 0, 5000, 0, kMany, 3 * Arena::kLast},
       {"a reserved arena's objects taken in", 0, 20, kMany, kMany, 30},
+      {"three arenas taken in", 0, 100, 0, Arena::kLast + 3, 50, 3},
+      {"five small arenas taken in", 0, 0, 0, 7, 0, 5},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    Arena arena, other;
+    Arena arena;
     arena.Reserve(c.reserve);
-    other.Reserve(c.otherReserve);
     std::vector<Numbered*> made;
     for (std::size_t i = 0; i < c.before; ++i) {
       made.push_back(arena.Create(made.size()));
@@ -54,7 +58,9 @@ TEST(XdmObjectArena, IndexesEveryChunkAndGrowsFromASmallOne) {
         EXPECT_EQ(arena.BytesReserved(), Arena::kFirst * sizeof(Numbered));
       }
     }
-    if (c.adopted != 0) {
+    for (std::size_t a = 0; c.adopted != 0 && a < c.adoptions; ++a) {
+      Arena other;
+      other.Reserve(c.otherReserve);
       for (std::size_t i = 0; i < c.adopted; ++i)
         made.push_back(other.Create(made.size()));
       arena.Adopt(std::move(other));
@@ -82,6 +88,16 @@ TEST(XdmObjectArena, IndexesEveryChunkAndGrowsFromASmallOne) {
       ASSERT_EQ(index.IdOf(made[i]), i) << i;
     }
     EXPECT_EQ(index[made.size()], nullptr);
+  }
+  // Adopted arenas lie side by side: none is taken in once objects follow.
+  {
+    Arena taker, first, second;
+    first.Create(0);
+    taker.Adopt(std::move(first));
+    taker.Create(1);
+    second.Create(2);
+    EXPECT_THROW(taker.Adopt(std::move(second)), std::logic_error);
+    EXPECT_EQ(taker.Size(), 2u);
   }
   // A grown arena reserves never more than twice what it uses, plus a chunk.
   Arena arena;
