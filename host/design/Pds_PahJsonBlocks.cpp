@@ -166,7 +166,7 @@ void S::ReadBlock(BlockFrame* parent, std::uint32_t depth) {
 }
 
 void S::EndBlock(BlockFrame& frame) {
-  ResolveFramed();
+  ResolveDeferred(m_framedEnd);
   const Xdm_BlockFields& f = A::F(*frame.block);
   if (frame.parent == nullptr && f.level != 0) {
     m_in.Fail(frame.levelOffset, "the top block's level must be 0");
@@ -454,15 +454,10 @@ void S::FailDeferred(const Deferred& ref, const char* cause) {
   m_in.Fail(ref.offset, std::string(cause) + " " + Quote(ref.name));
 }
 
-void S::ResolveDeferred() {
-  while (m_deferredPending > 0) {
-    Resolve(m_deferred[(m_deferredNext - m_deferredPending--) % kDeferredDepth]);
-  }
-}
-
-// The pending lookups up to the last that names a frame, in file order.
-void S::ResolveFramed() {
-  while (m_deferredPending > 0 && m_deferredNext - m_deferredPending < m_framedEnd) {
+// The pending lookups made before `before` (a value of m_deferredNext),
+// in file order.
+void S::ResolveDeferred(std::size_t before) {
+  while (m_deferredPending > 0 && m_deferredNext - m_deferredPending < before) {
     Resolve(m_deferred[(m_deferredNext - m_deferredPending--) % kDeferredDepth]);
   }
 }

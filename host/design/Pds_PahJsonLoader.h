@@ -291,8 +291,7 @@ class Pds_PahJsonLoader {
   void Resolve(const Deferred& ref);
   void ResolveOne(const Deferred& ref);
   [[noreturn]] void FailDeferred(const Deferred& ref, const char* cause);
-  void ResolveDeferred();
-  void ResolveFramed();
+  void ResolveDeferred(std::size_t before = SIZE_MAX);
   void PlaceBlock(Xdm_Block& block, std::string_view site, std::uint64_t offset, bool mayWait);
   void ResolveCells(const PendingList& waiting);
   template <class Fn>

@@ -534,13 +534,8 @@ void S::ReadPart(Split& split, PartRead& read) {
   struct NotTheScannedRun {};
   try {
     m_in.SeekTo(read.from);
-    while (m_in.NextElement()) {
-      if (m_in.Tell() >= read.to) {
-        if (m_in.Tell() > read.to) throw NotTheScannedRun();
-        break;
-      }
+    while (m_in.NextElement() && m_in.Tell() < read.to)
       ReadBlock(m_partOwner.get(), split.point.depth);
-    }
     if (read.to != kNever && m_in.Tell() != read.to) throw NotTheScannedRun();
     m_partEnd = m_in.Tell() - 1;
     ResolveDeferred();
