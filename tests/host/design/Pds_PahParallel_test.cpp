@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -451,15 +452,23 @@ TEST(ParallelLoad, CancelAtAnyPointStopsBothThreads) {
   // asks while it waits for the part: a cancel in the first third of the
   // count comes before the load ends, a later one may not.
   const SplitMinimum split(0);
-  for (int at = 0; at < polls; at += std::max(1, polls / 25)) {
-    SCOPED_TRACE(at);
-    g_pollsLeft = at;
-    Pds_PahJsonLoader loader(path, &StopAfterPolls);
-    try {
-      loader.Load();
-      EXPECT_GT(at, polls / 3) << "not cancelled";
-    } catch (const Pds_Exception& e) {
-      EXPECT_EQ(std::string(e.what()), path + ": reading cancelled");
+  // Then with the loading thread slowed down: most loads that go far
+  // enough take runs (fewer in the sanitizers' builds, whose second thread
+  // is slower against the same pause).
+  for (const bool runs : {false, true}) {
+    SCOPED_TRACE(runs ? "with runs taken over" : "in two parts");
+    std::optional<TakeOverRuns> shape;
+    if (runs) shape.emplace();
+    for (int at = 0; at < polls; at += std::max(1, polls / 25)) {
+      SCOPED_TRACE(at);
+      g_pollsLeft = at;
+      Pds_PahJsonLoader loader(path, &StopAfterPolls);
+      try {
+        loader.Load();
+        EXPECT_GT(at, polls / 3) << "not cancelled";
+      } catch (const Pds_Exception& e) {
+        EXPECT_EQ(std::string(e.what()), path + ": reading cancelled");
+      }
     }
   }
 }
@@ -479,19 +488,34 @@ TEST(ParallelLoad, ProgressCountsBothThreads) {
   NcdGen::WriteDesign(NcdGen::Options{4000, 10}, out);
   const std::string path = dir.Write("gen.json", out.str());
   const SplitMinimum split(0);
-  Pds_PahLoadProgress::Entry entry(path);
-  g_progress = &entry;
-  g_seen.clear();
-  const std::uint64_t before = Pds_PahJsonLoader::SplitCount();
-  {
-    Pds_PahJsonLoader loader(path, &Watch, &entry);
-    ASSERT_NE(loader.Load(), nullptr);
-  }
-  EXPECT_EQ(Pds_PahJsonLoader::SplitCount() - before, 1u);
-  EXPECT_TRUE(std::is_sorted(g_seen.begin(), g_seen.end()));
   const std::uint64_t size = std::filesystem::file_size(path);
-  EXPECT_EQ(entry.Read().done, size);
-  EXPECT_EQ(entry.Read().total, size);
+  // In two parts; then with runs taken over, loaded until some were (each
+  // run's reader counts on from the parts read before it).
+  for (const bool runs : {false, true}) {
+    SCOPED_TRACE(runs ? "with runs taken over" : "in two parts");
+    std::optional<TakeOverRuns> shape;
+    if (runs) shape.emplace();
+    std::uint64_t parts = 0;
+    for (int load = 0; load < (runs ? 10 : 1) && parts < 2; ++load) {
+      Pds_PahLoadProgress::Entry entry(path);
+      g_progress = &entry;
+      g_seen.clear();
+      const std::uint64_t splits = Pds_PahJsonLoader::SplitCount();
+      parts = Pds_PahJsonLoader::PartCount();
+      {
+        Pds_PahJsonLoader loader(path, &Watch, &entry);
+        ASSERT_NE(loader.Load(), nullptr);
+      }
+      EXPECT_EQ(Pds_PahJsonLoader::SplitCount() - splits, 1u);
+      parts = Pds_PahJsonLoader::PartCount() - parts;
+      EXPECT_TRUE(std::is_sorted(g_seen.begin(), g_seen.end()));
+      EXPECT_EQ(entry.Read().done, size);
+      EXPECT_EQ(entry.Read().total, size);
+    }
+    if (runs) {
+      EXPECT_GT(parts, 1u);
+    }
+  }
 
   // The two readers' figures: the part's counts from where it starts, and
   // goes when the main reader reads on past the part (or the part's
