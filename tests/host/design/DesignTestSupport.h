@@ -18,6 +18,7 @@
 
 #include "Pds_Exception.h"
 #include "Pds_PahDesignLoader.h"
+#include "Pds_PahJsonLoader.h"
 #include "XCad_CadBlock.h"
 #include "XCad_CadModel.h"
 #include "XCad_CadNetwork.h"
@@ -170,5 +171,18 @@ inline Xdm_Block* BlockAt(const Xdm_View* view, const std::string& path) {
   }
   return nullptr;
 }
+
+// The runs a two-thread load's second thread took back since this was
+// made: the parts beyond one per split.
+class RunsTaken {
+ public:
+  std::uint64_t operator()() const {
+    return Pds_PahJsonLoader::PartCount() - m_parts - (Pds_PahJsonLoader::SplitCount() - m_splits);
+  }
+
+ private:
+  std::uint64_t m_parts = Pds_PahJsonLoader::PartCount();
+  std::uint64_t m_splits = Pds_PahJsonLoader::SplitCount();
+};
 
 }  // namespace design_test

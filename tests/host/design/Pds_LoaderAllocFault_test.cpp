@@ -124,17 +124,14 @@ TEST(LoaderAllocFault, DemoOnTwoThreads) {
   // in a run costs that run and the claiming, one in the take-over the
   // load. Every 16th allocation, for time: the runs differ from load to load,
   // and a busy machine may take none (their number is shown, not required).
-  const std::uint64_t parts = Pds_PahJsonLoader::PartCount();
-  const std::uint64_t splits = Pds_PahJsonLoader::SplitCount();
+  const design_test::RunsTaken taken;
   Pds_PahJsonLoader::SetPartShape(0.5, 0, std::chrono::microseconds(300));
   design_test::TempDir dir;
   std::ostringstream out;
   NcdGen::WriteDesign(NcdGen::Options{300, 9}, out);
   EveryAllocationFailsInTurn(dir.Write("gen.json", out.str()), 16);
   Pds_PahJsonLoader::SetPartShape(Pds_PahJsonLoader::kPartShare, Pds_PahJsonLoader::kLeastTakeover);
-  std::printf("runs taken: %llu\n",
-              (unsigned long long)(Pds_PahJsonLoader::PartCount() - parts -
-                                   (Pds_PahJsonLoader::SplitCount() - splits)));
+  std::printf("runs taken: %llu\n", (unsigned long long)taken());
   Pds_PahJsonLoader::SetSplitMinimum(Pds_PahJsonLoader::kSplitMinimum);
 }
 

@@ -341,11 +341,9 @@ TEST(ParallelLoad, DescribesAsOneThread) {
     // The second thread, done long before the loading thread, goes on
     // with runs before its part; all are taken over in file order.
     const TakeOverRuns runs;
-    const std::uint64_t splits = Pds_PahJsonLoader::SplitCount();
-    const std::uint64_t parts = Pds_PahJsonLoader::PartCount();
+    const design_test::RunsTaken taken;
     EXPECT_EQ(one, Describe(design.path, 0)) << "with runs taken over";
-    runsTaken +=
-        Pds_PahJsonLoader::PartCount() - parts - (Pds_PahJsonLoader::SplitCount() - splits);
+    runsTaken += taken();
   }
   EXPECT_GT(runsTaken, 0u);
 }
@@ -498,24 +496,24 @@ TEST(ParallelLoad, ProgressCountsBothThreads) {
     SCOPED_TRACE(runs ? "with runs taken over" : "in two parts");
     std::optional<TakeOverRuns> shape;
     if (runs) shape.emplace();
-    std::uint64_t parts = 0;
-    for (int load = 0; load < (runs ? 10 : 1) && parts < 2; ++load) {
+    std::uint64_t taken = 0;
+    for (int load = 0; load < (runs ? 10 : 1) && taken == 0; ++load) {
       Pds_PahLoadProgress::Entry entry(path);
       g_progress = &entry;
       g_seen.clear();
       const std::uint64_t splits = Pds_PahJsonLoader::SplitCount();
-      parts = Pds_PahJsonLoader::PartCount();
+      const design_test::RunsTaken runsTaken;
       {
         Pds_PahJsonLoader loader(path, &Watch, &entry);
         ASSERT_NE(loader.Load(), nullptr);
       }
       EXPECT_EQ(Pds_PahJsonLoader::SplitCount() - splits, 1u);
-      parts = Pds_PahJsonLoader::PartCount() - parts;
+      taken = runsTaken();
       EXPECT_TRUE(std::is_sorted(g_seen.begin(), g_seen.end()));
       EXPECT_EQ(entry.Read().done, size);
       EXPECT_EQ(entry.Read().total, size);
     }
-    if (runs) std::printf("runs taken in the last load: %llu\n", (unsigned long long)parts - 1);
+    if (runs) std::printf("runs taken in the last load: %llu\n", (unsigned long long)taken);
   }
 
   // The two readers' figures: the part's counts from where it starts, and
