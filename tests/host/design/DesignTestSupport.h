@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -171,6 +173,25 @@ inline Xdm_Block* BlockAt(const Xdm_View* view, const std::string& path) {
   }
   return nullptr;
 }
+
+// Sets the split minimum for a test and puts the default back.
+class SplitMinimum {
+ public:
+  explicit SplitMinimum(std::uint64_t bytes) { Pds_PahJsonLoader::SetSplitMinimum(bytes); }
+  ~SplitMinimum() { Pds_PahJsonLoader::SetSplitMinimum(Pds_PahJsonLoader::kSplitMinimum); }
+};
+
+// Slows the loading thread down, so that the second thread is done first
+// and takes runs of any size back towards it, for a test; puts the
+// defaults back.
+class TakeOverRuns {
+ public:
+  TakeOverRuns() { Pds_PahJsonLoader::SetPartShape(0.5, 0, std::chrono::microseconds(300)); }
+  ~TakeOverRuns() {
+    Pds_PahJsonLoader::SetPartShape(Pds_PahJsonLoader::kPartShare,
+                                    Pds_PahJsonLoader::kLeastTakeover);
+  }
+};
 
 // The runs a two-thread load's second thread took back since this was
 // made: the parts beyond one per split.

@@ -4,7 +4,6 @@
 // next load gives the same design.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -116,7 +115,7 @@ TEST(LoaderAllocFault, DemoDesign) {
 // loading thread reads it), one on the loading thread the load.
 TEST(LoaderAllocFault, DemoOnTwoThreads) {
   const std::uint64_t before = Pds_PahJsonLoader::SplitCount();
-  Pds_PahJsonLoader::SetSplitMinimum(0);
+  const design_test::SplitMinimum split(0);
   EveryAllocationFailsInTurn(DemoPath());
   EXPECT_GT(Pds_PahJsonLoader::SplitCount() - before, 10u);
   // Again with the loading thread slowed down, so that the second thread
@@ -125,14 +124,12 @@ TEST(LoaderAllocFault, DemoOnTwoThreads) {
   // load. Every 16th allocation, for time: the runs differ from load to load,
   // and a busy machine may take none (their number is shown, not required).
   const design_test::RunsTaken taken;
-  Pds_PahJsonLoader::SetPartShape(0.5, 0, std::chrono::microseconds(300));
+  const design_test::TakeOverRuns runs;
   design_test::TempDir dir;
   std::ostringstream out;
   NcdGen::WriteDesign(NcdGen::Options{300, 9}, out);
   EveryAllocationFailsInTurn(dir.Write("gen.json", out.str()), 16);
-  Pds_PahJsonLoader::SetPartShape(Pds_PahJsonLoader::kPartShare, Pds_PahJsonLoader::kLeastTakeover);
   std::printf("runs taken: %llu\n", (unsigned long long)taken());
-  Pds_PahJsonLoader::SetSplitMinimum(Pds_PahJsonLoader::kSplitMinimum);
 }
 
 // Snapshots in a folder of their own, for the rest of the program.

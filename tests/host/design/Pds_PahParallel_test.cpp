@@ -30,27 +30,10 @@
 
 namespace {
 
+using design_test::SplitMinimum;
+using design_test::TakeOverRuns;
 using design_test::TempDir;
 constexpr std::uint64_t kOneThread = std::numeric_limits<std::uint64_t>::max();
-
-// Sets the split minimum for a test and puts the default back.
-class SplitMinimum {
- public:
-  explicit SplitMinimum(std::uint64_t bytes) { Pds_PahJsonLoader::SetSplitMinimum(bytes); }
-  ~SplitMinimum() { Pds_PahJsonLoader::SetSplitMinimum(Pds_PahJsonLoader::kSplitMinimum); }
-};
-
-// Slows the loading thread down, so that the second thread is done first
-// and takes runs of any size back towards it, for a test; puts the
-// defaults back.
-class TakeOverRuns {
- public:
-  TakeOverRuns() { Pds_PahJsonLoader::SetPartShape(0.5, 0, std::chrono::microseconds(300)); }
-  ~TakeOverRuns() {
-    Pds_PahJsonLoader::SetPartShape(Pds_PahJsonLoader::kPartShare,
-                                    Pds_PahJsonLoader::kLeastTakeover);
-  }
-};
 
 // A parse, even of a design large enough for a snapshot: the view's
 // description, or the refusal.
