@@ -11,6 +11,14 @@ const char* ClassName(ErrorClass errorClass) {
   return kNames[static_cast<int>(errorClass)];
 }
 
+std::string Clipped(std::string_view text) {
+  if (text.size() <= 80) return std::string(text);
+  std::size_t end = 77;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)  // inside a character
+    --end;
+  return std::string(text.substr(0, end)) + "...";
+}
+
 int Error::Report(Tcl_Interp* interp) const {
   Tcl_SetObjResult(interp, Tcl_NewStringObj(m_message.c_str(), -1));
   Tcl_Obj* code = Tcl_NewListObj(0, nullptr);

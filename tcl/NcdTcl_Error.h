@@ -22,6 +22,7 @@
 
 #include <exception>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace NcdTcl {
@@ -42,6 +43,12 @@ enum class ErrorClass {
 
 // "LOAD", "HANDLE", ...: the second word of the -errorcode.
 const char* ClassName(ErrorClass errorClass);
+
+// A script's own text (a pattern, a filter, an option's value) as a
+// message quotes it: at most 80 bytes, longer text cut to 77 at a
+// character's start and followed by "...", so that one message stays one
+// readable line whatever the script passed.
+std::string Clipped(std::string_view text);
 
 class Error : public std::exception {
  public:

@@ -51,11 +51,6 @@ struct OpWord {
 const OpWord kOps[] = {{"==", Op::Eq}, {"!=", Op::Ne}, {"=~", Op::Match}, {"!~", Op::NoMatch},
                        {"<=", Op::Le}, {">=", Op::Ge}, {"<", Op::Lt},     {">", Op::Gt}};
 
-// At most this much of a filter is quoted in a message.
-std::string Quoted(const std::string& text) {
-  return text.size() <= 80 ? text : text.substr(0, 77) + "...";
-}
-
 // Recursive descent over the filter text, building the tree.
 class Parser {
  public:
@@ -208,7 +203,7 @@ class Parser {
   }
   [[noreturn]] void FailAt(std::size_t position, const std::string& what) {
     throw Error(ErrorClass::Filter,
-                "malformed filter \"" + Quoted(m_text) + "\": " + what + " at position " +
+                "malformed filter \"" + Clipped(m_text) + "\": " + what + " at position " +
                     std::to_string(position),
                 {std::to_string(position)});
   }
@@ -352,7 +347,8 @@ void Filter::CheckProperties(const std::vector<UtilI::ITclCollectable*>& objects
       known = HasProperty(objects[i], term->property.c_str());
     if (known) continue;
     throw Error(ErrorClass::Property,
-                "unknown property \"" + term->property + "\" in filter \"" + Quoted(m_text) +
+                "unknown property \"" + Clipped(term->property) + "\" in filter \"" +
+                    Clipped(m_text) +
                     "\"; the objects have: " + JoinedPropertyNames(objects.front()),
                 {term->property});
   }
@@ -370,7 +366,7 @@ std::vector<std::string> Filter::UnknownValues(const char* kindWord) const {
     }
     if (term->values.size() > kValuesShown) had += ", ...";
     lines.push_back(std::string("no ") + kindWord + " has " + term->property + " \"" +
-                    Tcl_GetString(term->literal) + "\"; they have: " + had);
+                    Clipped(Tcl_GetString(term->literal)) + "\"; they have: " + had);
   }
   return lines;
 }

@@ -105,7 +105,7 @@ std::uint64_t LimitOf(Tcl_Obj* value) {
   Tcl_WideInt limit = 0;
   if (!value) return 0;
   if (Tcl_GetWideIntFromObj(nullptr, value, &limit) != TCL_OK || limit < 0)
-    throw Error(ErrorClass::Option, std::string("bad -limit \"") + Tcl_GetString(value) +
+    throw Error(ErrorClass::Option, std::string("bad -limit \"") + Clipped(Tcl_GetString(value)) +
                                         "\": must be a count (0 for none)");
   return static_cast<std::uint64_t>(limit);
 }
@@ -409,17 +409,18 @@ std::vector<Tcl_Obj*> PatternsOf(const Request& request, Session::Handle* design
     int count = 0;
     Tcl_Obj** elements = nullptr;
     if (Tcl_ListObjGetElements(nullptr, arg, &count, &elements) != TCL_OK)
-      throw Error(ErrorClass::Option, std::string("bad pattern list: ") + Tcl_GetString(arg));
+      throw Error(ErrorClass::Option,
+                  std::string("bad pattern list: ") + Clipped(Tcl_GetString(arg)));
     patterns.insert(patterns.end(), elements, elements + count);
   }
   return patterns;
 }
 
-// "warning: ncd::get_nets: no net matches {clk* rst}".
+// "warning: ncd::get_nets: no net matches {clk* rst}" (the list clipped).
 void Warn(const KindInfo& kind, Tcl_Obj* command, const ParsedOptions& options) {
   TclRef words(Tcl_NewListObj(options.ArgCount(), options.Args().data()));
   std::string line = std::string("no ") + kind.word + " matches";
-  if (options.ArgCount()) line += std::string(" ") + Tcl_GetString(words.get());
+  if (options.ArgCount()) line += " " + Clipped(Tcl_GetString(words.get()));
   WarnLine(command, line);
 }
 

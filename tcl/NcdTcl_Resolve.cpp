@@ -122,8 +122,9 @@ std::vector<Kind> KindsOf(Tcl_Obj* value, const std::vector<Kind>& allowed) {
   const std::vector<Kind>& among = allowed.empty() ? AllKinds() : allowed;
   const KindInfo* kind = KindOfWord(Tcl_GetString(value));
   if (!kind || std::find(among.begin(), among.end(), kind->kind) == among.end())
-    throw Error(ErrorClass::Option, std::string("bad -object_type \"") + Tcl_GetString(value) +
-                                        "\": must be " + KindWords(among));
+    throw Error(ErrorClass::Option, std::string("bad -object_type \"") +
+                                        Clipped(Tcl_GetString(value)) + "\": must be " +
+                                        KindWords(among));
   return {kind->kind};
 }
 
