@@ -33,6 +33,23 @@ void AddNames(Tcl_Interp* interp, Tcl_Obj* objects, NcdPlot::SceneOptions& optio
     options.highlight.insert(Tcl_GetString(items[i]));
 }
 
+// The file's name as the system spells it (as Tcl's own commands do). An
+// empty name, which the writer would take for standard output, and one
+// holding a NUL, which the system would cut short, name no file.
+std::string FileNameOf(Tcl_Obj* name) {
+  Tcl_DString native;
+  const char* text = Tcl_UtfToExternalDString(nullptr, Tcl_GetString(name), -1, &native);
+  const std::string file(text, static_cast<std::size_t>(Tcl_DStringLength(&native)));
+  Tcl_DStringFree(&native);
+  const char* problem = file.empty()                           ? "no file name given"
+                        : file.find('\0') != std::string::npos ? "a file name cannot hold a NUL"
+                                                               : nullptr;
+  if (problem)
+    throw Error(ErrorClass::File, "cannot write '" + Clipped(Tcl_GetString(name)) + "': " + problem,
+                {Tcl_GetString(name)});
+  return file;
+}
+
 }  // namespace
 
 const OptionEntry kPlotOptions[] = {
@@ -51,8 +68,10 @@ void Plot(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
   sceneOptions.pins = options.Has(kHtml);
   sceneOptions.maxObjects = 100000;
   if (options.Has(kHighlight)) AddNames(interp, options.Value(kHighlight), sceneOptions);
+  const std::string file = FileNameOf(options.Arg(0));
+  if (std::string error = NcdTool::CheckNotInput(file, {handle.file}); !error.empty())
+    throw Error(ErrorClass::File, error, {file});
   const NcdPlot::Scene scene = NcdPlot::BuildScene(*view, sceneOptions);
-  const std::string file = Tcl_GetString(options.Arg(0));
   const std::string error = NcdTool::WriteOutput(
       file,
       [&](std::ostream& out) {
@@ -64,7 +83,7 @@ void Plot(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
       },
       NcdTool::Signals::Keep);
   if (!error.empty()) throw Error(ErrorClass::File, error, {file});
-  Tcl_SetObjResult(interp, Tcl_NewStringObj(file.c_str(), -1));
+  Tcl_SetObjResult(interp, options.Arg(0));
 }
 
 }  // namespace NcdTcl

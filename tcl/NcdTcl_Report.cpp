@@ -1,5 +1,7 @@
 #include "NcdTcl_Report.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 
 #include "NcdTcl_Error.h"
@@ -32,13 +34,25 @@ namespace {
               std::string("cannot write \"") + Tcl_GetString(file) + "\": " + reason);
 }
 
+bool IsFifo(Tcl_Obj* file) {
+  Tcl_StatBuf* status = Tcl_AllocStatBuf();
+  const bool fifo = Tcl_FSStat(file, status) == 0 && S_ISFIFO(Tcl_GetModeFromStat(status));
+  ckfree(reinterpret_cast<char*>(status));
+  return fifo;
+}
+
 }  // namespace
 
 void Deliver(Tcl_Interp* interp, const std::string& text, Tcl_Obj* file) {
   if (!file) return Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
   Tcl_ResetResult(interp);
-  Tcl_Channel channel = Tcl_FSOpenFileChannel(interp, file, "w", 0666);
-  if (!channel) CannotWrite(file, Tcl_GetString(Tcl_GetObjResult(interp)));
+  // Opened without blocking, so that a FIFO no process reads is refused
+  // (ENXIO) rather than waited on for ever; written blocking.
+  Tcl_Channel channel = Tcl_FSOpenFileChannel(interp, file, "WRONLY CREAT TRUNC NONBLOCK", 0666);
+  if (!channel)
+    CannotWrite(file, IsFifo(file) ? "it is a FIFO that no process reads"
+                                   : Tcl_GetString(Tcl_GetObjResult(interp)));
+  Tcl_SetChannelOption(nullptr, channel, "-blocking", "1");
   const bool written = Tcl_WriteChars(channel, text.c_str(), static_cast<int>(text.size())) >= 0;
   const std::string reason = written ? "" : Tcl_ErrnoMsg(Tcl_GetErrno());
   if (Tcl_Close(interp, channel) != TCL_OK || !written)

@@ -30,8 +30,10 @@ inline std::string Slurp(const std::filesystem::path& path) {
   return text.str();
 }
 
-// Runs build/bin/<name> with `args`.
-inline RunResult RunProgram(const std::string& name, const std::vector<std::string>& args) {
+// Runs build/bin/<name> with `args`; its standard output goes to `outPath`
+// instead of `out` when one is given (/dev/full: a full disk).
+inline RunResult RunProgram(const std::string& name, const std::vector<std::string>& args,
+                            const std::string& outPath = "") {
   namespace fs = std::filesystem;
   static std::atomic<int> serial{0};
   const fs::path dir = fs::temp_directory_path() /
@@ -44,8 +46,8 @@ inline RunResult RunProgram(const std::string& name, const std::vector<std::stri
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, (dir / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
+  const std::string out = outPath.empty() ? (dir / "out").string() : outPath;
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, 2, (dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0600);
   RunResult run;
@@ -55,7 +57,7 @@ inline RunResult RunProgram(const std::string& name, const std::vector<std::stri
       waitpid(pid, &wait, 0) == pid && WIFEXITED(wait))
     run.status = WEXITSTATUS(wait);
   posix_spawn_file_actions_destroy(&actions);
-  run.out = Slurp(dir / "out");
+  if (outPath.empty()) run.out = Slurp(dir / "out");
   run.err = Slurp(dir / "err");
   fs::remove_all(dir);
   return run;

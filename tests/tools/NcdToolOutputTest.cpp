@@ -1,7 +1,8 @@
 // The tools' output files: a run never removes or replaces what it did not
 // make. Each tool is run against each kind of target it must leave alone,
-// and a write that fails (or a signal) part-way leaves the previous file
-// as it was, with no temporary file behind.
+// its own inputs among them, and a write that fails (or a signal) part-way
+// leaves the previous file as it was, with no temporary file behind. A
+// standard output that cannot be written is a failure too.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -154,6 +155,63 @@ TEST_F(ToolOutput, EachToolReplacesARegularFileKeepingItsMode) {
               6 + m_device)
         << "a temporary file was left behind";
   }
+}
+
+// The output is refused before anything is read when it is one of the
+// inputs, by its own name or through a link: the input stays as it was.
+TEST_F(ToolOutput, AnInputIsNeverItsOwnOutput) {
+  fs::copy_file(std::string(NCD_TEST_DATA) + "/tiny.ncd.json", At("tiny.json"));
+  fs::copy_file(std::string(NCD_EXAMPLES) + "/ice40/flow/counter.pnr.json.gz", At("net.json.gz"));
+  std::ofstream(At("pins.pcf")) << "set_io clk 21\n";
+  fs::create_symlink("tiny.json", At("tiny_link"));
+  const auto before = Snapshot(m_dir.path());
+  const struct {
+    const char* tool;
+    std::vector<std::string> args;
+    std::string output, input;
+  } runs[] = {{"ncdplot", {At("tiny.json")}, At("tiny.json"), At("tiny.json")},
+              {"ncdplot", {At("tiny_link")}, At("tiny.json"), At("tiny_link")},
+              {"ncdimport", {"-q", At("net.json.gz")}, At("net.json.gz"), At("net.json.gz")},
+              {"ncdimport",
+               {"-q", "--pcf", At("pins.pcf"), At("net.json.gz")},
+               At("pins.pcf"),
+               At("pins.pcf")}};
+  for (const auto& run : runs) {
+    std::vector<std::string> args = run.args;
+    args.insert(args.end(), {"-o", run.output});
+    const auto result = ncdtest::RunProgram(run.tool, args);
+    EXPECT_EQ(result.status, 1) << run.tool << " " << run.output;
+    EXPECT_EQ(result.err, std::string(run.tool) + ": cannot write '" + run.output +
+                              "': it is the input '" + run.input + "'\n");
+    EXPECT_EQ(Snapshot(m_dir.path()), before) << run.tool << " " << run.output;
+  }
+}
+
+// The tools that print to standard output fail, and say why, when it
+// cannot be written (a full disk): never a silent success.
+TEST(ToolStandardOutput, AFullDiskIsAFailure) {
+  const std::string design = std::string(NCD_TEST_DATA) + "/tiny.ncd.json";
+  for (const char* tool : {"ncdinfo", "ncdclient", "ncdplot", "ncdgen"}) {
+    const std::vector<std::string> args = std::string(tool) == "ncdgen"
+                                              ? std::vector<std::string>{"--blocks", "200"}
+                                              : std::vector<std::string>{design};
+    const auto run = ncdtest::RunProgram(tool, args, "/dev/full");
+    EXPECT_EQ(run.status, 1) << tool;
+    EXPECT_EQ(run.err,
+              std::string(tool) + ": cannot write to standard output: No space left on device\n");
+  }
+}
+
+// ncdclient --net: the pins of the net named, or a failure that names it.
+TEST(NcdClient, TheNetAskedForIsShownOrIsAFailure) {
+  const std::string design = std::string(NCD_TEST_DATA) + "/tiny.ncd.json";
+  const auto shown = ncdtest::RunProgram("ncdclient", {"--nets", "--net", "y", design});
+  EXPECT_EQ(shown.status, 0) << shown.err;
+  EXPECT_NE(shown.out.find("  pins of net y:\n"), std::string::npos) << shown.out;
+  const auto missing = ncdtest::RunProgram("ncdclient", {"--nets", "--net", "nosuch", design});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.out.find("pins of net"), std::string::npos) << missing.out;
+  EXPECT_EQ(missing.err, "ncdclient: " + design + ": no net named 'nosuch'\n");
 }
 
 }  // namespace

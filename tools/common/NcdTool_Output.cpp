@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <filesystem>
@@ -188,7 +189,27 @@ std::string WriteOutput(const std::string& path, const std::function<void(std::o
                         Signals signals) {
   if (!path.empty()) return WriteFile(path, write, signals);
   const std::string error = WriteAll(STDOUT_FILENO, write);
-  return error.empty() ? error : "cannot write to standard output: " + error;
+  if (error.empty()) return error;
+  const std::string_view said = "cannot write: ";  // said once, in front
+  return "cannot write to standard output: " +
+         (error.starts_with(said) ? error.substr(said.size()) : error);
+}
+
+std::string CheckNotInput(const std::string& output, std::initializer_list<std::string> inputs) {
+  for (const std::string& input : inputs) {
+    std::error_code error;
+    if (!output.empty() && !input.empty() && std::filesystem::equivalent(output, input, error))
+      return "cannot write '" + output + "': it is the input '" + input + "'";
+  }
+  return {};
+}
+
+bool StandardOutputWritten(const char* tool) {
+  errno = 0;
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+  std::fprintf(stderr, "%s: cannot write to standard output: %s\n", tool,
+               errno != 0 ? std::strerror(errno) : "the output failed");
+  return false;
 }
 
 }  // namespace NcdTool

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <iosfwd>
 #include <string>
 
@@ -30,5 +31,17 @@ namespace NcdTool {
 enum class Signals { RemoveAndEnd, Keep };
 std::string WriteOutput(const std::string& path, const std::function<void(std::ostream&)>& write,
                         Signals signals = Signals::RemoveAndEnd);
+
+// "" unless the output file is one of the inputs (by any name or link):
+//   "cannot write '<file>': it is the input '<input>'"
+// A tool asks before it reads, so that its output never takes the place
+// of what it was made from. Empty names are skipped.
+std::string CheckNotInput(const std::string& output, std::initializer_list<std::string> inputs);
+
+// At a tool's end: flushes standard output and answers whether all of it
+// was written; if not, says so on standard error after the tool's name
+// ("<tool>: cannot write to standard output: <reason>"), so that a full
+// disk or a closed pipe is never a silent success.
+bool StandardOutputWritten(const char* tool);
 
 }  // namespace NcdTool

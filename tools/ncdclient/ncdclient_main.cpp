@@ -4,7 +4,7 @@
 // properties and values, walking the hierarchy through "Children"; with
 // --describe each property's kind and description; with --nets the nets,
 // the pins of one net and the RPMs. Exit status 0 when every design
-// loaded, 1 otherwise, 2 for bad usage.
+// loaded (and had the net --net names), 1 otherwise, 2 for bad usage.
 #include <getopt.h>
 
 #include <cstdio>
@@ -15,6 +15,7 @@
 
 #include "CitP_Factory.h"
 #include "CollPrinter.h"
+#include "NcdTool_Output.h"
 #include "Pds_PdmBlock.h"
 #include "UtilI_ISharedNcdMgr.h"
 #include "XCad_CadView.h"
@@ -112,7 +113,8 @@ void PrintNetPins(const CollPtr& net) {
   }
 }
 
-void PrintNets(const CollPtr& top, const Options& options) {
+// False when --net names a net the design does not have.
+bool PrintNets(const CollPtr& top, const Options& options) {
   std::printf("  nets:\n");
   CollPtr shown;
   for (const CollPtr& net : ncdclient::Items(ncdclient::ValueOf(top, "Nets"))) {
@@ -132,9 +134,10 @@ void PrintNets(const CollPtr& top, const Options& options) {
                 ncdclient::Render(ncdclient::ValueOf(rpm, "Reference Block")).c_str(),
                 ncdclient::Render(ncdclient::ValueOf(rpm, "Members")).c_str());
   }
+  return shown || options.net.empty();
 }
 
-void PrintCollectables(UtilI::ISharedNcd& design, const Options& options) {
+bool PrintCollectables(UtilI::ISharedNcd& design, const Options& options) {
   XCad_CadView* view = design.GetView();
   const auto* top = view ? static_cast<const Pds_PdmBlock*>(view->GetBlock()) : nullptr;
   CollPtr topColl = design.MakeCollectable(top);
@@ -142,7 +145,7 @@ void PrintCollectables(UtilI::ISharedNcd& design, const Options& options) {
     std::printf("  blocks:\n");
     Walk(topColl, 1, options);
   }
-  if (options.nets) PrintNets(topColl, options);
+  return !options.nets || PrintNets(topColl, options);
 }
 
 const char kUsage[] =
@@ -206,10 +209,13 @@ int main(int argc, char** argv) {
       continue;
     }
     Describe(*design);
-    PrintCollectables(*design, options);
+    if (!PrintCollectables(*design, options)) {
+      std::fprintf(stderr, "ncdclient: %s: no net named '%s'\n", file.c_str(), options.net.c_str());
+      ok = false;
+    }
     std::printf("  manager     %s\n", mgr->Dump("").c_str());
     design.Reset();
     std::printf("  handed back %s\n", mgr->Dump("").c_str());
   }
-  return ok ? 0 : 1;
+  return NcdTool::StandardOutputWritten("ncdclient") && ok ? 0 : 1;
 }

@@ -65,6 +65,12 @@ int ParseArgs(int argc, char** argv, Args& args) {
 // Imports everything before the output is opened, so that a bad input
 // leaves no file behind; a failed write leaves the file as it was.
 int Run(const Args& args) {
+  const NcdImport::Inputs& in = args.inputs;
+  if (const std::string error = NcdTool::CheckNotInput(args.output, {in.netlist, in.sdf, in.pcf});
+      !error.empty()) {
+    std::fprintf(stderr, "ncdimport: %s\n", error.c_str());
+    return 1;
+  }
   NcdImport::Notes notes;
   NcdImport::Design design;
   try {

@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "DesignSummary.h"
+#include "NcdTool_Output.h"
 #include "Pds_PahDesignLoader.h"
 #include "Pds_PahSnapshotCache.h"
 #include "Port_Exception.h"
@@ -59,5 +60,5 @@ int main(int argc, char** argv) {
   bool ok = true;
   for (int i = 1; i < argc; ++i)
     ok = Describe(argv[i]) && ok;
-  return ok ? 0 : 1;
+  return NcdTool::StandardOutputWritten("ncdinfo") && ok ? 0 : 1;
 }

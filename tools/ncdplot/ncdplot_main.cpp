@@ -85,6 +85,11 @@ int ParseArgs(int argc, char** argv, Args& args) {
 }
 
 int Plot(const Args& args) {
+  if (const std::string error = NcdTool::CheckNotInput(args.output, {args.design});
+      !error.empty()) {
+    std::fprintf(stderr, "ncdplot: %s\n", error.c_str());
+    return 1;
+  }
   Pds_PahDesignLoaderT<XCad_CadTraits> loader;
   Pds_PahDesignLoaderT<XCad_CadTraits>::InstantiatorT<> instantiator;
   NcdPlot::Scene scene;
