@@ -337,10 +337,14 @@ void RelatedTo(Session& session, const Request& request, Session::Handle* named,
   for (Tcl_Obj* source : sources.Items()) {
     CheckStop();
     RequireLive(source);
-    if (IsBackwards(request.kind.kind, KindOf(source)->kind))
+    if (IsBackwards(request.kind.kind, KindOf(source)->kind)) {
       backwards.push_back(source);
-    else
+    } else if (!design && request.kind.kind == Kind::ClockRegion) {
+      // A site names its region, which only a design's regions answer.
+      AddRelated(source, request.kind, out, &session.Current());  // NCD STATE without one
+    } else {
       AddRelated(source, request.kind, out, design);
+    }
   }
   if (backwards.empty()) return;
   ResultList blocks(false);
