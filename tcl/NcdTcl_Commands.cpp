@@ -1,7 +1,5 @@
 #include "NcdTcl_Commands.h"
 
-#include <zlib.h>
-
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -54,23 +52,6 @@ Tcl_Obj* CallbackOf(Tcl_Interp* interp, Tcl_Obj* script) {
   return length ? script : nullptr;
 }
 
-// Whether a file that failed to load is the open flow's netlist (what
-// nextpnr-ice40 --write and Yosys write_json write): a JSON object whose
-// first keys name its creator and modules. Only its start is read
-// (through gzip where it is compressed).
-bool IsFlowNetlist(const std::string& file) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(file, error)) return false;  // a FIFO would block
-  std::string head(4096, '\0');  // before the open: nothing may throw while the file is open
-  gzFile in = gzopen(file.c_str(), "rb");  // plain files are read as they are
-  if (!in) return false;
-  const int read = gzread(in, head.data(), static_cast<unsigned>(head.size()));
-  gzclose(in);
-  head.resize(read > 0 ? static_cast<std::size_t>(read) : 0);
-  return head.find("\"creator\"") != std::string::npos &&
-         head.find("\"modules\"") != std::string::npos;
-}
-
 void OpenDesign(Session& session, Tcl_Interp* interp, int objc, Args objv) {
   ParsedOptions options = ParseOptions(interp, objc, objv, kOpenOptions);
   RequireArgs(interp, objv, options, 1, UsageOf("open_design"));
@@ -79,17 +60,7 @@ void OpenDesign(Session& session, Tcl_Interp* interp, int objc, Args objv) {
   if (options.Has(kOwner)) request.ownerName = Tcl_GetString(options.Value(kOwner));
   request.command = CallbackOf(interp, options.Value(kCommand));
   request.async = options.Has(kAsync) || options.Has(kCommand);
-  try {
-    Tcl_SetObjResult(interp, Session::NameOf(session.Open(request)));
-  } catch (const Error& error) {
-    if (error.Class() != ErrorClass::Load || !IsFlowNetlist(request.file)) throw;
-    throw Error(ErrorClass::Load,
-                request.file +
-                    ": this is a netlist of the open flow (nextpnr-ice40 --write), not a design: "
-                    "convert it with ncdimport -o design.ncd.json " +
-                    request.file + " (docs/import.md)",
-                {request.file});
-  }
+  Tcl_SetObjResult(interp, Session::NameOf(session.Open(request)));
 }
 
 // ---- handles ----
