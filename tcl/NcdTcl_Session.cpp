@@ -1,5 +1,6 @@
 #include "NcdTcl_Session.h"
 
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <atomic>
@@ -7,7 +8,9 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "NcdTcl_Error.h"
@@ -62,6 +65,47 @@ std::string LoadMessage(const std::string& file, const std::string& text) {
   if (text.empty()) return file + ": the design could not be read";
   if (text.compare(0, file.size(), file) == 0) return text;
   return file + ": " + text;
+}
+
+// What tells one version of a file from the next: its identity, size and
+// time of change. A file rewritten in place, or replaced by a rename,
+// differs in one of them.
+struct FileStamp {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  std::int64_t changedNs = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
+std::optional<FileStamp> StampOf(const std::string& file) {
+  struct stat status {};
+  if (::stat(file.c_str(), &status) != 0) return std::nullopt;
+  return FileStamp{status.st_dev, status.st_ino, status.st_size,
+                   std::int64_t{status.st_mtim.tv_sec} * 1000000000 + status.st_mtim.tv_nsec};
+}
+
+// The manager keeps a closed design, by its file's name, as the file was
+// when it was read. When the file changed since this process last asked
+// for it, the kept designs are let go first, so that the open reads the
+// file as it is now. (A design still open under another handle stays
+// shared as it is.) The stamps are the process's, as the manager is.
+void ForgetIfChanged(UtilI::ISharedNcdMgr& mgr, const std::string& file) {
+  static std::mutex lock;
+  static std::map<std::string, FileStamp> stamps;
+  const std::optional<FileStamp> now = StampOf(file);
+  bool changed = false;
+  {
+    std::lock_guard<std::mutex> held(lock);
+    const auto known = stamps.find(file);
+    changed = known != stamps.end() && (!now || !(known->second == *now));
+    if (now) {
+      stamps[file] = *now;
+    } else if (known != stamps.end()) {
+      stamps.erase(known);
+    }
+  }
+  if (changed) mgr.PurgeUnused();
 }
 
 std::string NameText(std::uint64_t number) {
@@ -180,6 +224,7 @@ Session::Handle& Session::Insert(Handle&& handle) {
 }
 
 Session::Handle& Session::Open(const OpenRequest& request) {
+  ForgetIfChanged(*m_mgr, request.file);
   Handle proto = NewHandle(request);
   if (!request.async) return OpenBlocking(std::move(proto));
   proto.key = KeyOf(proto.owner.get(), proto.file);
