@@ -10,6 +10,8 @@
 #include "NcdTcl_Error.h"
 #include "NcdTcl_ObjectCommands.h"
 #include "NcdTcl_Options.h"
+#include "NcdTcl_Query.h"
+#include "NcdTcl_Resolve.h"
 #include "NcdTcl_Session.h"
 #include "NcdTool_Output.h"
 #include "UtilI_ISharedNcd.h"
@@ -22,15 +24,28 @@ namespace {
 enum PlotOption { kHtml, kHighlight };
 
 // The names the objects print as: a block's or net's full name, a pin's
-// block/pin (which marks its comp).
-void AddNames(Tcl_Interp* interp, Tcl_Obj* objects, NcdPlot::SceneOptions& options) {
+// block/pin (which marks its comp). Objects and names are taken as every
+// command takes them: a name that no block, net or pin has, or an object
+// of another kind, is NCD OBJECT, a stale object NCD STALE, rather than
+// nothing marked.
+void AddNames(Session& session, Tcl_Interp* interp, Tcl_Obj* objects, int objc,
+              Tcl_Obj* const objv[], NcdPlot::SceneOptions& options) {
   int count = 0;
   Tcl_Obj** items = nullptr;
   if (Tcl_ListObjGetElements(interp, objects, &count, &items) != TCL_OK)
     throw Error(ErrorClass::Option, std::string("-highlight wants a list of objects: ") +
                                         Tcl_GetString(Tcl_GetObjResult(interp)));
-  for (int i = 0; i < count; ++i)
-    options.highlight.insert(Tcl_GetString(items[i]));
+  Resolution how;
+  how.kinds = {Kind::Block, Kind::Net, Kind::Pin};
+  how.byPrecedence = true;
+  how.objc = objc;
+  how.objv = objv;
+  ResultList found(false);
+  ResolveObjects(session, objects, how, found);
+  for (Tcl_Obj* object : found.Items()) {
+    RequireLive(object);
+    options.highlight.insert(Tcl_GetString(object));
+  }
 }
 
 // The file's name as the system spells it (as Tcl's own commands do). An
@@ -67,7 +82,8 @@ void Plot(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
   NcdPlot::SceneOptions sceneOptions;
   sceneOptions.pins = options.Has(kHtml);
   sceneOptions.maxObjects = 100000;
-  if (options.Has(kHighlight)) AddNames(interp, options.Value(kHighlight), sceneOptions);
+  if (options.Has(kHighlight))
+    AddNames(session, interp, options.Value(kHighlight), objc, objv, sceneOptions);
   const std::string file = FileNameOf(options.Arg(0));
   if (std::string error = NcdTool::CheckNotInput(file, {handle.file}); !error.empty())
     throw Error(ErrorClass::File, error, {file});
