@@ -461,8 +461,9 @@ void Complete(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const obj
   Tcl_WideInt most = 200;
   if (options.Has(0) &&
       (Tcl_GetWideIntFromObj(nullptr, options.Value(0), &most) != TCL_OK || most < 1))
-    throw Error(ErrorClass::Option,
-                std::string("bad -limit \"") + Tcl_GetString(options.Value(0)) + "\"");
+    throw Error(ErrorClass::Option, std::string("bad -limit \"") +
+                                        Clipped(Tcl_GetString(options.Value(0))) +
+                                        "\": must be a count of at least 1");
   const Line line = Split(Tcl_GetString(options.Arg(0)));
   std::vector<std::string> out;
   Context context{session,

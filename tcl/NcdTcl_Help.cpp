@@ -194,7 +194,7 @@ void Help(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const objv[])
     std::vector<std::string> found = Matching(session, pattern);
     if (found.empty()) found = Matching(session, pattern + "*");  // a prefix will do
     if (found.empty())
-      throw Error(ErrorClass::Option, "no command or topic matches \"" + pattern +
+      throw Error(ErrorClass::Option, "no command or topic matches \"" + Clipped(pattern) +
                                           "\": help without a pattern lists them");
     text.clear();
     for (const std::string& one : found)

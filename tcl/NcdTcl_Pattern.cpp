@@ -117,7 +117,7 @@ PathPattern::PathPattern(Tcl_Interp* interp, std::string_view text, MatchMode mo
   if (!m_regexp) {
     const std::string message = Tcl_GetString(Tcl_GetObjResult(interp));
     Tcl_DecrRefCount(m_regexpObj);
-    throw Error(ErrorClass::Option, "bad pattern \"" + m_text + "\": " + message);
+    throw Error(ErrorClass::Option, "bad pattern \"" + Clipped(m_text) + "\": " + message);
   }
   m_slow = HasBackReference(text);
 }

@@ -113,7 +113,7 @@ std::uint64_t Search(Session::Handle& handle, const SearchQuery& query, const st
                             query.hierarchical) ||
       !prepared)
     throw Error(ErrorClass::Option,
-                "bad pattern \"" + pattern + "\": " + context->GetLastError().str());
+                "bad pattern \"" + Clipped(pattern) + "\": " + context->GetLastError().str());
   std::unique_lock<std::mutex> turn = TurnOf(handle);
   context->ResetSearch();
   context->SetMatchLimit(query.limit);

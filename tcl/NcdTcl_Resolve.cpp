@@ -89,8 +89,8 @@ Tcl_Obj* LookUp(Session::Handle& design, const std::string& name, const Resoluti
 [[noreturn]] void NoSuchName(Session::Handle& design, const std::string& name,
                              const Resolution& how) {
   throw Error(ErrorClass::Object,
-              "no " + KindWords(how.kinds.empty() ? AllKinds() : how.kinds) + " named \"" + name +
-                  "\" in design " + Tcl_GetString(Session::NameOf(design)),
+              "no " + KindWords(how.kinds.empty() ? AllKinds() : how.kinds) + " named \"" +
+                  Clipped(name) + "\" in design " + Tcl_GetString(Session::NameOf(design)),
               {name});
 }
 

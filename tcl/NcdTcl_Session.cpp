@@ -88,8 +88,9 @@ std::optional<FileStamp> StampOf(const std::string& file) {
 // The manager keeps a closed design, by its file's name, as the file was
 // when it was read. When the file changed since this process last asked
 // for it, the kept designs are let go first, so that the open reads the
-// file as it is now. (A design still open under another handle stays
-// shared as it is.) The stamps are the process's, as the manager is.
+// file as it is now. A file since removed leaves the kept design to
+// answer, and a design still open under another handle stays shared as it
+// is. The stamps are the process's, as the manager is.
 void ForgetIfChanged(UtilI::ISharedNcdMgr& mgr, const std::string& file) {
   static std::mutex lock;
   static std::map<std::string, FileStamp> stamps;
@@ -97,13 +98,10 @@ void ForgetIfChanged(UtilI::ISharedNcdMgr& mgr, const std::string& file) {
   bool changed = false;
   {
     std::lock_guard<std::mutex> held(lock);
-    const auto known = stamps.find(file);
-    changed = known != stamps.end() && (!now || !(known->second == *now));
-    if (now) {
-      stamps[file] = *now;
-    } else if (known != stamps.end()) {
-      stamps.erase(known);
-    }
+    if (!now) return;  // nothing newer to read: what the manager keeps answers
+    const auto [known, first] = stamps.try_emplace(file, *now);
+    changed = !first && !(known->second == *now);
+    known->second = *now;
   }
   if (changed) mgr.PurgeUnused();
 }
