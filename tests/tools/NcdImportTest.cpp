@@ -309,17 +309,17 @@ TEST_F(Import, IosTakeTheirPortsNameAndTheirPinFromThePcf) {
   const std::string pcf =
       "# pins\nset_io led[0] 99\nset_io -pullup yes btn 10\nset_io ghost 11\nset_frequency clk "
       "12\n";
-  const Imported r = Run(Netlist({{"led", "output", {2, 3}}, {"btn", "input", {4}}},
-                                 {io("led[0]$sb_io", "X13/Y12/io0", 2, true, 5),
-                                  io("led[1]$sb_io", "X13/Y12/io1", 3, true, 6),
-                                  io("btn$sb_io", "X0/Y2/io0", 4, false, 7)},
-                                 {{"led", 2, " "},
-                                  {"led_hi", 3, " "},
-                                  {"btn", 4, " "},
-                                  {"d5", 5, "-"},
-                                  {"d6", 6, "-"},
-                                  {"d7", 7, "-"}}),
-                         pcf);
+  const std::string netlist = Netlist({{"led", "output", {2, 3}}, {"btn", "input", {4}}},
+                                      {io("led[0]$sb_io", "X13/Y12/io1", 2, true, 5),  // pin 99
+                                       io("led[1]$sb_io", "X13/Y12/io0", 3, true, 6),
+                                       io("btn$sb_io", "X0/Y11/io0", 4, false, 7)},  // pin 10
+                                      {{"led", 2, " "},
+                                       {"led_hi", 3, " "},
+                                       {"btn", 4, " "},
+                                       {"d5", 5, "-"},
+                                       {"d6", 6, "-"},
+                                       {"d7", 7, "-"}});
+  const Imported r = Run(netlist, pcf);
   const Design& d = r.design;
   const Block* led0 = Find(d.top, "led[0]");
   const Block* led1 = Find(d.top, "led[1]");
@@ -341,6 +341,16 @@ TEST_F(Import, IosTakeTheirPortsNameAndTheirPinFromThePcf) {
   EXPECT_EQ(NetNamed(d, "led_hi")->route, "");
   EXPECT_EQ(r.Count("PCF constraint on a port the design lacks"), 1u);
   EXPECT_EQ(r.Count("PCF command 'set_frequency'"), 1u);
+  EXPECT_EQ(r.Count("PCF pin other than the package pin of the placed IO"), 0u);
+  // A PCF of another run: the placement holds, the pins it contradicts are
+  // dropped and noted (a pin the package lacks among them).
+  const Imported other = Run(netlist, "set_io led[0] 98\nset_io btn 10x\n");
+  EXPECT_EQ(Gcd(Find(other.design.top, "led[0]"), "PACKAGE_PIN"), "(none)");
+  EXPECT_EQ(Gcd(Find(other.design.top, "btn"), "PACKAGE_PIN"), "(none)");
+  const auto* note = other.notes.Find("PCF pin other than the package pin of the placed IO");
+  ASSERT_TRUE(note);
+  EXPECT_EQ(note->count, 2u);
+  EXPECT_EQ(note->first, "led[0] (PCF line 1: 98, placed on 99)");
 }
 
 TEST_F(Import, RoutingDecidesFullPartialAndUnroutedNets) {

@@ -241,9 +241,27 @@ void Mapper::MapIo(std::uint32_t cell, Block& parent, const std::string& leaf) {
     bel.modeDefs.push_back(parameter);
     bel.gcd.emplace_back(parameter, value);
   }
-  if (m_pcf && !portBit.empty()) {
-    if (const PcfIo* io = m_pcf->Find(portBit)) comp.gcd.emplace_back("PACKAGE_PIN", io->pin);
+  const PcfIo* io = m_pcf && !portBit.empty() ? m_pcf->Find(portBit) : nullptr;
+  if (!io) return;
+  // The placement is what the flow did: a PCF pin that is not the placed
+  // IO's pin (a PCF of another run, a pin the package lacks) is dropped.
+  const std::string placed = PlacedPackagePin(cell);
+  if (placed.empty() || placed == io->pin) {
+    comp.gcd.emplace_back("PACKAGE_PIN", io->pin);
+  } else {
+    m_notes.Add("PCF pin other than the package pin of the placed IO",
+                portBit + " (PCF line " + std::to_string(io->line) + ": " + io->pin +
+                    ", placed on " + placed + ")");
   }
+}
+
+// The package pin bonded to the IO bel the cell is placed on; "" when the
+// cell is unplaced, not on an IO bel, or the package's pins are unknown.
+std::string Mapper::PlacedPackagePin(std::uint32_t cell) const {
+  BelName bel;
+  if (!ParseBel(m_bels[cell], bel) || bel.local.size() != 3 || bel.local.compare(0, 2, "io") != 0)
+    return "";
+  return m_device.PackagePin(bel.x, bel.y, bel.local[2] - '0');
 }
 
 // Block RAMs, global buffers, PLLs, DSPs, oscillators and the others of the

@@ -66,6 +66,7 @@ class Mapper {
   static Handler HandlerFor(const std::string& type);
   void MapLogicCell(std::uint32_t cell, Block& parent, const std::string& leaf);
   void MapIo(std::uint32_t cell, Block& parent, const std::string& leaf);
+  std::string PlacedPackagePin(std::uint32_t cell) const;
   void MapPrimitive(std::uint32_t cell, Block& parent, const std::string& leaf);
   // The comp pins of the cell's connected ports; with `inside` each pin
   // also gets a signal of the comp's own, named after the port.
