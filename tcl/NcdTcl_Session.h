@@ -92,7 +92,9 @@ class Session final : public Mailbox {
   UtilI::ISharedNcdMgr& Mgr() { return *m_mgr; }
 
   // A blocking open answers a ready handle or throws the load's error (LOAD);
-  // an asynchronous one answers a handle in any state.
+  // an asynchronous one answers a handle in any state. A file changed since
+  // the process last opened it is read again, not taken from the manager's
+  // cache (the unused designs are purged first).
   Handle& Open(const OpenRequest& request);
   // The handle a name stands for; throws HANDLE for unknown and closed names.
   Handle& Find(Tcl_Obj* name);
