@@ -1,13 +1,11 @@
 #include "NcdTcl_Session.h"
 
 #include <sys/stat.h>
-#include <zlib.h>
 
 #include <atomic>
 #include <charconv>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -19,6 +17,7 @@
 #include "NcdTcl_Owner.h"
 #include "NcdTcl_ProgressLine.h"
 #include "NcdTcl_Services.h"
+#include "NcdTool_FlowNetlist.h"
 
 namespace NcdTcl {
 
@@ -37,31 +36,10 @@ struct ServiceEvent {
 
 std::atomic<std::uint64_t> g_sessions{0};
 
-// Whether a file that failed to load is the open flow's netlist (what
-// nextpnr-ice40 --write and Yosys write_json write): a JSON object whose
-// first keys name its creator and modules. Only its start is read
-// (through gzip where it is compressed).
-bool IsFlowNetlist(const std::string& file) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(file, error)) return false;  // a FIFO would block
-  std::string head(4096, '\0');  // before the open: nothing may throw while the file is open
-  gzFile in = gzopen(file.c_str(), "rb");  // plain files are read as they are
-  if (!in) return false;
-  const int read = gzread(in, head.data(), static_cast<unsigned>(head.size()));
-  gzclose(in);
-  head.resize(read > 0 ? static_cast<std::size_t>(read) : 0);
-  return head.find("\"creator\"") != std::string::npos &&
-         head.find("\"modules\"") != std::string::npos;
-}
-
 // The message of a failed load, blocking or not: the loader's text, which
 // names the file, or how to convert the open flow's netlist it was given.
 std::string LoadMessage(const std::string& file, const std::string& text) {
-  if (IsFlowNetlist(file))
-    return file +
-           ": this is a netlist of the open flow (nextpnr-ice40 --write), not a design: "
-           "convert it with ncdimport -o design.ncd.json " +
-           file + " (docs/import.md)";
+  if (std::string hint = NcdTool::FlowNetlistHint(file); !hint.empty()) return hint;
   if (text.empty()) return file + ": the design could not be read";
   if (text.compare(0, file.size(), file) == 0) return text;
   return file + ": " + text;

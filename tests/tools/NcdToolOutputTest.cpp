@@ -2,7 +2,8 @@
 // make. Each tool is run against each kind of target it must leave alone,
 // its own inputs among them, and a write that fails (or a signal) part-way
 // leaves the previous file as it was, with no temporary file behind. A
-// standard output that cannot be written is a failure too.
+// standard output that cannot be written is a failure too, and an input
+// that is no design is named for what it is.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -199,6 +200,23 @@ TEST(ToolStandardOutput, AFullDiskIsAFailure) {
     EXPECT_EQ(run.status, 1) << tool;
     EXPECT_EQ(run.err,
               std::string(tool) + ": cannot write to standard output: No space left on device\n");
+  }
+}
+
+// The open flow's netlist is no design: each tool that reads designs says
+// how to convert it, instead of the loader's complaint about its first key.
+TEST(ToolInput, AFlowNetlistIsNamedWithItsConverter) {
+  const std::string netlist = std::string(NCD_EXAMPLES) + "/ice40/flow/counter.pnr.json.gz";
+  const std::string hint =
+      netlist +
+      ": this is a netlist of the open flow (nextpnr-ice40 --write), not a design: convert it "
+      "with ncdimport -o design.ncd.json " +
+      netlist + " (docs/import.md)\n";
+  for (const char* tool : {"ncdinfo", "ncdplot", "ncdclient"}) {
+    const auto run = ncdtest::RunProgram(tool, {netlist});
+    EXPECT_EQ(run.status, 1) << tool;
+    const std::string last = std::string(tool) + ": " + hint;
+    EXPECT_TRUE(run.err.ends_with(last)) << tool << ": " << run.err;
   }
 }
 

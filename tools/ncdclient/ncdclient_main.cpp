@@ -15,6 +15,7 @@
 
 #include "CitP_Factory.h"
 #include "CollPrinter.h"
+#include "NcdTool_FlowNetlist.h"
 #include "NcdTool_Output.h"
 #include "Pds_PdmBlock.h"
 #include "UtilI_ISharedNcdMgr.h"
@@ -204,6 +205,8 @@ int main(int argc, char** argv) {
     std::printf("%s: %s\n", file.c_str(), kStatusWords[status < 3 ? status : 0]);
     CommonI::RefCountPtr<UtilI::ISharedNcd> design = mgr->Get(kRequester, file, {});
     if (!design) {
+      if (const std::string hint = NcdTool::FlowNetlistHint(file); !hint.empty())
+        std::fprintf(stderr, "ncdclient: %s\n", hint.c_str());
       mgr->CancelLoad(kRequester, file, {});
       ok = false;
       continue;

@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "DesignSummary.h"
+#include "NcdTool_FlowNetlist.h"
 #include "NcdTool_Output.h"
 #include "Pds_PahDesignLoader.h"
 #include "Pds_PahSnapshotCache.h"
@@ -39,7 +40,10 @@ bool Describe(const char* file) {
     loader.GetTxn()->Abort();
     return true;
   } catch (const Port::Exception& e) {
-    std::cerr << "ncdinfo: " << e.getLocalized().c_str() << '\n';
+    if (const std::string hint = NcdTool::FlowNetlistHint(file); !hint.empty())
+      std::cerr << "ncdinfo: " << hint << '\n';
+    else
+      std::cerr << "ncdinfo: " << e.getLocalized().c_str() << '\n';
   } catch (const std::exception& e) {
     std::cerr << "ncdinfo: " << file << ": " << e.what() << '\n';
   }

@@ -12,6 +12,7 @@
 #include "NcdPlot_Html.h"
 #include "NcdPlot_Scene.h"
 #include "NcdPlot_Svg.h"
+#include "NcdTool_FlowNetlist.h"
 #include "NcdTool_Output.h"
 #include "Pds_PahDesignLoader.h"
 #include "Port_Exception.h"
@@ -102,7 +103,8 @@ int Plot(const Args& args) {
     scene = NcdPlot::BuildScene(*view, options);
     loader.GetTxn()->Abort();
   } catch (const Port::Exception& e) {
-    std::fprintf(stderr, "ncdplot: %s\n", e.getLocalized().c_str());
+    const std::string hint = NcdTool::FlowNetlistHint(args.design);
+    std::fprintf(stderr, "ncdplot: %s\n", hint.empty() ? e.getLocalized().c_str() : hint.c_str());
     return 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "ncdplot: %s: %s\n", args.design.c_str(), e.what());
