@@ -73,10 +73,10 @@ void ForgetIfChanged(UtilI::ISharedNcdMgr& mgr, const std::string& file) {
   static std::mutex lock;
   static std::map<std::string, FileStamp> stamps;
   const std::optional<FileStamp> now = StampOf(file);
+  if (!now) return;  // nothing newer to read: what the manager keeps answers
   bool changed = false;
   {
     std::lock_guard<std::mutex> held(lock);
-    if (!now) return;  // nothing newer to read: what the manager keeps answers
     const auto [known, first] = stamps.try_emplace(file, *now);
     changed = !first && !(known->second == *now);
     known->second = *now;

@@ -13,6 +13,7 @@
 #include <optional>
 #include <ostream>
 #include <streambuf>
+#include <string_view>
 
 #include "Port_File.h"
 
@@ -137,8 +138,10 @@ class SignalGuard {
   struct sigaction m_previous[std::size(kSignals)];
 };
 
-// Runs `write` on the descriptor; "" or the reason it failed.
-std::string WriteAll(int fd, const std::function<void(std::ostream&)>& write) {
+// Runs `write` on the descriptor; "" or the reason it failed (a failed
+// write's reason after `failedWrite`).
+std::string WriteAll(int fd, const std::function<void(std::ostream&)>& write,
+                     std::string_view failedWrite) {
   FdBuf buffer(fd);
   std::ostream out(&buffer);
   std::string error;
@@ -148,8 +151,8 @@ std::string WriteAll(int fd, const std::function<void(std::ostream&)>& write) {
   } catch (const std::exception& e) {
     error = e.what();
   }
-  if (buffer.Error() != 0) return std::string("cannot write: ") + std::strerror(buffer.Error());
-  if (error.empty() && !out) error = "cannot write: the output failed";
+  if (buffer.Error() != 0) return std::string(failedWrite) + std::strerror(buffer.Error());
+  if (error.empty() && !out) error = std::string(failedWrite) + "the output failed";
   return error;
 }
 
@@ -169,7 +172,7 @@ std::string WriteFile(const std::string& path, const std::function<void(std::ost
   if (fd < 0) return "cannot open '" + path + "': " + std::strerror(errno);
   std::optional<SignalGuard> guard;
   if (signals == Signals::RemoveAndEnd) guard.emplace(temporary);
-  std::string error = WriteAll(fd, write);
+  std::string error = WriteAll(fd, write, "cannot write: ");
   if (error.empty() && ::fchmod(fd, mode) != 0)
     error = std::string("cannot write: ") + std::strerror(errno);
   if (::close(fd) != 0 && error.empty())
@@ -188,11 +191,8 @@ std::string WriteFile(const std::string& path, const std::function<void(std::ost
 std::string WriteOutput(const std::string& path, const std::function<void(std::ostream&)>& write,
                         Signals signals) {
   if (!path.empty()) return WriteFile(path, write, signals);
-  const std::string error = WriteAll(STDOUT_FILENO, write);
-  if (error.empty()) return error;
-  const std::string_view said = "cannot write: ";  // said once, in front
-  return "cannot write to standard output: " +
-         (error.starts_with(said) ? error.substr(said.size()) : error);
+  const std::string error = WriteAll(STDOUT_FILENO, write, "");
+  return error.empty() ? error : "cannot write to standard output: " + error;
 }
 
 std::string CheckNotInput(const std::string& output, std::initializer_list<std::string> inputs) {

@@ -78,6 +78,13 @@ bool ParseBel(std::string_view text, BelName& bel) {
   return true;
 }
 
+int IoSlot(const BelName& bel) {
+  const std::string& local = bel.local;
+  if (local.size() != 3 || local.compare(0, 2, "io") != 0 || local[2] < '0' || local[2] > '9')
+    return -1;
+  return local[2] - '0';
+}
+
 std::string TileName(int x, int y) {
   return "X" + std::to_string(x) + "/Y" + std::to_string(y);
 }

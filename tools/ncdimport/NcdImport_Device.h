@@ -23,6 +23,8 @@ struct BelName {
 
 // "X11/Y15/lc5"; false for any other form.
 bool ParseBel(std::string_view text, BelName& bel);
+// The slot of an IO bel ("io1": 1), or -1 for a bel of any other kind.
+int IoSlot(const BelName& bel);
 // The tile of a bel or wire name "X11/Y15/..."; false for any other form.
 bool ParseTile(std::string_view text, int& x, int& y);
 // "X11/Y15".

@@ -294,8 +294,7 @@ void Mapper::AddDeviceCell(const std::string& name, const std::string& type) {
   cell.x = x;
   cell.y = y;
   cell.tile = TileName(x, y);
-  if (bel.local.size() == 3 && bel.local.compare(0, 2, "io") == 0) {
-    const int z = bel.local[2] - '0';
+  if (const int z = IoSlot(bel); z >= 0) {
     cell.packagePin = m_device.PackagePin(x, y, z);
     cell.bank = m_device.Bank(x, y, z);
   }

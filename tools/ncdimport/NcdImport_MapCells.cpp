@@ -259,9 +259,8 @@ void Mapper::MapIo(std::uint32_t cell, Block& parent, const std::string& leaf) {
 // cell is unplaced, not on an IO bel, or the package's pins are unknown.
 std::string Mapper::PlacedPackagePin(std::uint32_t cell) const {
   BelName bel;
-  if (!ParseBel(m_bels[cell], bel) || bel.local.size() != 3 || bel.local.compare(0, 2, "io") != 0)
-    return "";
-  return m_device.PackagePin(bel.x, bel.y, bel.local[2] - '0');
+  const int z = ParseBel(m_bels[cell], bel) ? IoSlot(bel) : -1;
+  return z < 0 ? std::string() : m_device.PackagePin(bel.x, bel.y, z);
 }
 
 // Block RAMs, global buffers, PLLs, DSPs, oscillators and the others of the
