@@ -1,12 +1,15 @@
 #include "NcdSh_Shell.h"
 
-#include <editline/readline.h>
+#include <histedit.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <cwchar>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,39 +23,86 @@ namespace {
 constexpr const char* kPrompt = "ncdsh% ";
 constexpr const char* kMore = "> ";  // within a command that is not complete yet
 constexpr int kHistoryLines = 1000;
+constexpr wchar_t kEndOfFile = 4;  // what libedit leaves of Ctrl-D on an empty line
 
-// The shell's state. libedit keeps one line editor per process, so there
-// is one shell per process too.
+// The shell's state. Signals reach it through one process-wide handler, so
+// there is one shell per process.
 struct State {
   Tcl_Interp* interp = nullptr;
-  std::string pending;  // the lines of a command that is not complete yet
-  std::string history;  // the history file; empty for none
+  EditLine* editor = nullptr;
+  History* history = nullptr;
+  std::string pending;      // the lines of a command that is not complete yet (the locale's bytes)
+  std::string historyFile;  // empty for none
   bool done = false;
   bool evaluating = false;
   bool prompting = false;
-  std::vector<std::string> candidates;  // of the completion under way
-  std::size_t next = 0;
+  std::wstring tabbed;  // the line as the last Tab left it, with the cursor's place
   Tcl_AsyncHandler interrupt = nullptr;
   int wake[2] = {-1, -1};  // SIGINT writes a byte here; a thread turns it into `interrupt`
 };
 State s;
 
-void OnLine(char* line);
+// ---- text between libedit (wide characters of the locale) and Tcl (UTF-8) ----
 
+std::string Narrow(const wchar_t* begin, const wchar_t* end) {
+  std::string bytes;
+  std::mbstate_t state{};
+  char buffer[MB_LEN_MAX];
+  for (; begin != end; ++begin) {
+    const std::size_t length = std::wcrtomb(buffer, *begin, &state);
+    if (length != static_cast<std::size_t>(-1)) bytes.append(buffer, length);
+  }
+  return bytes;
+}
+
+std::string ToUtf8(const std::string& local) {
+  Tcl_DString utf;
+  Tcl_ExternalToUtfDString(nullptr, local.data(), static_cast<int>(local.size()), &utf);
+  std::string text(Tcl_DStringValue(&utf), static_cast<std::size_t>(Tcl_DStringLength(&utf)));
+  Tcl_DStringFree(&utf);
+  return text;
+}
+
+// A byte the locale cannot read becomes "?": the line stays editable.
+std::wstring Widen(const std::string& utf8) {
+  Tcl_DString local;
+  Tcl_UtfToExternalDString(nullptr, utf8.data(), static_cast<int>(utf8.size()), &local);
+  const char* at = Tcl_DStringValue(&local);
+  const char* end = at + Tcl_DStringLength(&local);
+  std::wstring wide;
+  std::mbstate_t state{};
+  while (at < end) {
+    wchar_t ch = L'?';
+    std::size_t length = std::mbrtowc(&ch, at, static_cast<std::size_t>(end - at), &state);
+    if (length == static_cast<std::size_t>(-1) || length == static_cast<std::size_t>(-2)) {
+      ch = L'?';
+      state = std::mbstate_t{};
+    }
+    if (length == 0 || length > static_cast<std::size_t>(end - at)) length = 1;
+    wide += ch;
+    at += length;
+  }
+  Tcl_DStringFree(&local);
+  return wide;
+}
+
+// ---- the prompt ----
+
+char* PromptText(EditLine*) {
+  return const_cast<char*>(s.pending.empty() ? kPrompt : kMore);
+}
+
+// libedit starts a fresh line and draws the prompt when it turns to
+// reading a key at a time, and puts the terminal back when it stops.
 void Prompt() {
-  rl_callback_handler_install(s.pending.empty() ? kPrompt : kMore, OnLine);
+  el_set(s.editor, EL_UNBUFFERED, 1);
   s.prompting = true;
 }
 
-// Puts the terminal back as it was (libedit edits in raw mode).
 void Unprompt() {
   if (!s.prompting) return;
-  rl_callback_handler_remove();
+  el_set(s.editor, EL_UNBUFFERED, 0);
   s.prompting = false;
-}
-
-void OnInput(ClientData, int) {
-  rl_callback_read_char();
 }
 
 void Write(int which, const std::string& text) {
@@ -64,7 +114,7 @@ void Write(int which, const std::string& text) {
 
 void Evaluate(const std::string& command) {
   s.evaluating = true;
-  const int code = Tcl_RecordAndEval(s.interp, command.c_str(), TCL_EVAL_GLOBAL);
+  const int code = Tcl_RecordAndEval(s.interp, ToUtf8(command).c_str(), TCL_EVAL_GLOBAL);
   s.evaluating = false;
   Tcl_Flush(Tcl_GetStdChannel(TCL_STDOUT));
   const std::string result = Tcl_GetStringResult(s.interp);
@@ -82,25 +132,29 @@ bool Blank(const std::string& text) {
   return text.find_first_not_of(" \t\n") == std::string::npos;
 }
 
+void Remember(const std::string& command) {
+  HistEvent event;
+  history(s.history, &event, H_ENTER, command.c_str());
+  if (!s.historyFile.empty()) history(s.history, &event, H_SAVE, s.historyFile.c_str());
+}
+
+void OnInput(ClientData, int);
+
 // A line was entered (null: Ctrl-D on an empty line).
-void OnLine(char* line) {
+void OnLine(const std::string* line) {
   Unprompt();
   if (!line) {
     Write(TCL_STDOUT, "\n");
     s.done = true;
     return;
   }
-  s.pending += line;
+  s.pending += *line;
   s.pending += '\n';
-  std::free(line);
-  if (!Tcl_CommandComplete(s.pending.c_str())) return Prompt();
+  if (!Tcl_CommandComplete(ToUtf8(s.pending).c_str())) return Prompt();
   std::string command;
   command.swap(s.pending);
   command.pop_back();
-  if (!Blank(command)) {
-    add_history(command.c_str());
-    if (!s.history.empty()) write_history(s.history.c_str());
-  }
+  if (!Blank(command)) Remember(command);
   Tcl_DeleteFileHandler(STDIN_FILENO);  // events may run during the command: no reading then
   Evaluate(command);
   if (s.done) return;
@@ -108,39 +162,125 @@ void OnLine(char* line) {
   Prompt();
 }
 
-// ---- completion ----
-
-char* NextCandidate(const char*, int state) {
-  if (!state) s.next = 0;
-  if (s.next >= s.candidates.size()) return nullptr;
-  return strdup(s.candidates[s.next++].c_str());
+// libedit reads one key and edits the line with it; the line comes back
+// ended by a newline when Enter ends it.
+void OnInput(ClientData, int) {
+  int count = 0;
+  const wchar_t* line = el_wgets(s.editor, &count);
+  if (!line || count <= 0) return;
+  if (count == 1 && line[0] == kEndOfFile) return OnLine(nullptr);
+  if (line[count - 1] != L'\n' && line[count - 1] != L'\r') return;
+  const std::string text = Narrow(line, line + count - 1);
+  OnLine(&text);
 }
 
-// Asks ncd::complete about the command up to the cursor. Without an
-// answer, libedit completes file names.
-char** CompleteWord(const char* text, int, int end) {
-  s.candidates.clear();
+// ---- completion ----
+
+// What a Tab does: `replace` characters before the cursor give way to
+// `insert`; `choices` are listed when nothing is left to insert.
+struct Answer {
+  std::size_t replace = 0;
+  std::string insert;  // UTF-8
+  std::vector<std::string> choices;
+};
+
+std::string CommonPrefix(const std::vector<std::string>& names) {
+  std::string common = names.front();
+  for (const std::string& name : names) {
+    std::size_t same = 0;
+    while (same < common.size() && same < name.size() && common[same] == name[same])
+      ++same;
+    common.resize(same);
+  }
+  // Whole characters only.
+  while (!common.empty() && (common.back() & 0xC0) == 0x80)
+    common.pop_back();
+  if (!common.empty() && (common.back() & 0x80)) common.pop_back();
+  return common;
+}
+
+// Asks ncd::complete about the command up to the cursor.
+Answer Ask(const std::wstring& before) {
+  Answer answer;
   Tcl_Obj* script = Tcl_NewListObj(0, nullptr);
   Tcl_IncrRefCount(script);
   Tcl_ListObjAppendElement(nullptr, script, Tcl_NewStringObj("::ncd::complete", -1));
-  Tcl_ListObjAppendElement(
-      nullptr, script,
-      Tcl_NewStringObj((s.pending + std::string(rl_line_buffer, end)).c_str(), -1));
+  const std::string line = ToUtf8(s.pending + Narrow(before.data(), before.data() + before.size()));
+  Tcl_ListObjAppendElement(nullptr, script, Tcl_NewStringObj(line.c_str(), -1));
   if (Tcl_EvalObjEx(s.interp, script, TCL_EVAL_GLOBAL) == TCL_OK) {
     int count = 0;
     Tcl_Obj** items = nullptr;
     Tcl_ListObjGetElements(nullptr, Tcl_GetObjResult(s.interp), &count, &items);
     for (int i = 0; i < count; ++i)
-      s.candidates.push_back(Tcl_GetString(items[i]));
+      answer.choices.push_back(Tcl_GetString(items[i]));
   }
   Tcl_DecrRefCount(script);
   Tcl_ResetResult(s.interp);
-  if (s.candidates.empty()) return nullptr;
-  rl_attempted_completion_over = 1;
+  if (answer.choices.empty()) return answer;
+  const std::size_t start = before.find_last_of(Widen(NCD_COMPLETION_BREAKS));
+  answer.replace = start == std::wstring::npos ? before.size() : before.size() - start - 1;
+  answer.insert = CommonPrefix(answer.choices);
   // A path completes one level at a time: no blank after "u_cnt/".
-  const bool level = s.candidates.size() == 1 && s.candidates.front().back() == '/';
-  rl_completion_append_character = level ? '\0' : ' ';
-  return rl_completion_matches(text, NextCandidate);
+  if (answer.choices.size() == 1 && answer.insert.back() != '/') answer.insert += ' ';
+  return answer;
+}
+
+int Columns() {
+  int columns = 0;
+  if (el_get(s.editor, EL_GETTC, "co", &columns) != 0 || columns <= 0) columns = 80;
+  return columns;
+}
+
+std::size_t Width(const std::string& text) {
+  return static_cast<std::size_t>(
+      std::count_if(text.begin(), text.end(), [](char ch) { return (ch & 0xC0) != 0x80; }));
+}
+
+// Below the line, in columns across the terminal.
+void List(const std::vector<std::string>& choices) {
+  std::size_t width = 0;
+  for (const std::string& choice : choices)
+    width = std::max(width, Width(choice) + 2);
+  const std::size_t across = std::max<std::size_t>(1, static_cast<std::size_t>(Columns()) / width);
+  std::string text = "\n";
+  for (std::size_t i = 0; i < choices.size(); ++i) {
+    const bool last = (i + 1) % across == 0 || i + 1 == choices.size();
+    text += choices[i] + (last ? "\n" : std::string(width - Width(choices[i]), ' '));
+  }
+  Tcl_DString local;
+  Tcl_UtfToExternalDString(nullptr, text.data(), static_cast<int>(text.size()), &local);
+  std::fwrite(Tcl_DStringValue(&local), 1, static_cast<std::size_t>(Tcl_DStringLength(&local)),
+              stdout);
+  Tcl_DStringFree(&local);
+  std::fflush(stdout);
+}
+
+std::wstring Marked(const LineInfoW* line) {
+  return std::wstring(line->buffer, line->cursor) + L'\0' +
+         std::wstring(line->cursor, line->lastchar);
+}
+
+// The first Tab inserts what all the choices share; a Tab that has
+// nothing left to insert lists them.
+unsigned char OnTab(EditLine* editor, int) {
+  const LineInfoW* line = el_wline(editor);
+  const std::wstring before(line->buffer, line->cursor);
+  const Answer answer = Ask(before);
+  if (answer.choices.empty()) return CC_REFRESH_BEEP;
+  const std::wstring insert = Widen(answer.insert);
+  const bool same = before.size() >= answer.replace &&
+                    !before.compare(before.size() - answer.replace, answer.replace, insert);
+  if (!same) {
+    el_deletestr(editor, static_cast<int>(answer.replace));
+    el_winsertstr(editor, insert.c_str());
+    s.tabbed = Marked(el_wline(editor));
+    return CC_REFRESH;
+  }
+  const bool again = s.tabbed == Marked(line);
+  s.tabbed = Marked(line);
+  if (!again) return CC_REFRESH_BEEP;
+  List(answer.choices);
+  return CC_REDISPLAY;
 }
 
 // ---- Ctrl-C ----
@@ -197,19 +337,36 @@ void WatchInterrupts() {
 
 void AtExit(ClientData) {
   Unprompt();
-  if (!s.history.empty()) write_history(s.history.c_str());
+  HistEvent event;
+  if (!s.historyFile.empty()) history(s.history, &event, H_SAVE, s.historyFile.c_str());
 }
 
+// The keys of terminals that libedit's Emacs map leaves unbound.
+const char* const kBindings[][2] = {
+    {"^I", "ncdsh-complete"},       {"^R", "em-inc-search-prev"}, {"\\e[1~", "ed-move-to-beg"},
+    {"\\e[4~", "ed-move-to-end"},   {"\\e[7~", "ed-move-to-beg"}, {"\\e[8~", "ed-move-to-end"},
+    {"\\e[H", "ed-move-to-beg"},    {"\\e[F", "ed-move-to-end"},  {"\\e[3~", "ed-delete-next-char"},
+    {"\\e[2~", "ed-quoted-insert"}, {"\\e[1;5C", "em-next-word"}, {"\\e[1;5D", "ed-prev-word"},
+    {"\\e[5C", "em-next-word"},     {"\\e[5D", "ed-prev-word"},   {"\\e\\e[C", "em-next-word"},
+    {"\\e\\e[D", "ed-prev-word"},
+};
+
+// The line editor is libedit's own interface: its readline emulation
+// writes through a stale copy of the line once a line outgrows 1 KB.
 void SetUpEditor() {
-  rl_readline_name = "ncdsh";
-  rl_catch_signals = 0;                               // SIGINT is ours
-  static std::string breaks = NCD_COMPLETION_BREAKS;  // as ncd::complete breaks words
-  rl_completer_word_break_characters = breaks.data();
-  rl_basic_word_break_characters = breaks.data();
-  rl_attempted_completion_function = CompleteWord;
-  if (const char* home = std::getenv("HOME")) s.history = std::string(home) + "/.ncdsh_history";
-  stifle_history(kHistoryLines);
-  if (!s.history.empty()) read_history(s.history.c_str());
+  s.editor = el_init("ncdsh", stdin, stdout, stderr);
+  s.history = history_init();
+  HistEvent event;
+  history(s.history, &event, H_SETSIZE, kHistoryLines);
+  el_set(s.editor, EL_EDITOR, "emacs");
+  el_set(s.editor, EL_PROMPT, PromptText);
+  el_set(s.editor, EL_HIST, history, s.history);
+  el_set(s.editor, EL_ADDFN, "ncdsh-complete", "complete the word before the cursor", OnTab);
+  for (const auto& binding : kBindings)
+    el_set(s.editor, EL_BIND, binding[0], binding[1], nullptr);
+  el_source(s.editor, nullptr);  // ~/.editrc
+  if (const char* home = std::getenv("HOME")) s.historyFile = std::string(home) + "/.ncdsh_history";
+  if (!s.historyFile.empty()) history(s.history, &event, H_LOAD, s.historyFile.c_str());
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // NcdSh::Shell: the interactive ncdsh on a terminal.
 //
-// Lines are read with libedit (its readline interface, in callback mode)
-// from Tcl's event loop, so that -command callbacks and other events run
+// Lines are read with libedit (its own interface, a key at a time) from
+// Tcl's event loop, so that -command callbacks and other events run
 // while the prompt waits. The shell keeps a history in ~/.ncdsh_history
 // (written after every command and at exit), completes words on Tab
 // through ncd::complete, and evaluates each complete command (lines are

@@ -3,7 +3,7 @@
 its output drawn on an emulated screen (pyte) that the checks read.
 
 Checks the banner, line editing with history (Up, also across sessions
-through ~/.ncdsh_history), Tab completion, Ctrl-C at the prompt and during
+through ~/.ncdsh_history), a 64 KB line, Tab completion, Ctrl-C at the prompt and during
 a running script and during a search, a command over several lines, and
 Ctrl-D; then, without a terminal, --help, -c and commands on standard
 input. Every wait is bounded and says what did not appear.
@@ -11,6 +11,7 @@ input. Every wait is bounded and says what did not appear.
 usage: ncdsh_terminal_test.py NCDSH DESIGN
 """
 import os
+import select
 import subprocess
 import sys
 import tempfile
@@ -21,7 +22,7 @@ import pyte
 
 NCDSH, DESIGN = sys.argv[1], sys.argv[2]
 PROMPT = "ncdsh% "
-UP, TAB, CTRL_C, CTRL_D = "\x1b[A", "\t", "\x03", "\x04"
+UP, TAB, CTRL_C, CTRL_D, CTRL_L = "\x1b[A", "\t", "\x03", "\x04", "\x0c"
 ROWS, COLUMNS = 40, 160
 LIMIT = 20  # seconds any one thing may take to appear
 
@@ -61,6 +62,14 @@ class Terminal:
 
     def type(self, text):
         self.child.send(text)
+
+    def paste(self, text, chunk=512):
+        """Types a long text in pieces, drawing the echo between them; fails
+        when the shell stops reading."""
+        for start in range(0, len(text), chunk):
+            if not select.select([], [self.child.child_fd], [], LIMIT)[1] or not self.pump(0.01):
+                sys.exit(f"FAILED: the shell stopped reading after {start} characters pasted")
+            self.type(text[start:start + chunk])
 
     def run(self, line, answer, what):
         """Types a command; waits for `answer` as a line of its own, then the prompt."""
@@ -141,6 +150,15 @@ def main():
     t.wait(lambda t: any(l.endswith("command stopped") for l in t.lines()) and t.cursor_line() == PROMPT.rstrip(),
            "Ctrl-C stopping the slow search with 'command stopped'")
     t.run("close_design $long; llength [get_blocks -regexp {u_cnt/c(0)\\1?}]", "1", "the shell going on after the stop")
+    # A pasted line of 64 KB, Tab pressed inside it, then recalled: libedit's
+    # readline emulation wrote through a freed copy of such a line.
+    t.paste('string length "%s' % ("x" * 32768) + TAB + TAB + '%s"\r' % ("x" * 32768))
+    t.wait(lambda t: "65536" in t.lines() and t.cursor_line() == PROMPT.rstrip(), "the length of a 64 KB line")
+    t.screen.reset()
+    t.type(UP + "\r")
+    t.wait(lambda t: "65536" in t.lines() and t.cursor_line() == PROMPT.rstrip(), "the 64 KB line recalled")
+    t.type(CTRL_L)
+    t.wait(lambda t: t.screen.cursor.y == 0 and at_prompt_with("")(t), "Ctrl-L clearing the screen")
     # A command over several lines.
     t.type("proc five {} {\r")
     t.wait(lambda t: t.cursor_line() == ">", "the continuation prompt")
