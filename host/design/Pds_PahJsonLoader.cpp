@@ -166,6 +166,7 @@ std::unique_ptr<Xdm_ViewStore> S::Load() {
     ReadMembers(kRules, root, "a design file", "the design file");
     ResolveDeferred();
     m_in.ExpectEnd();
+    m_in.ExpectUnchanged();
     if (m_faults.noDevice && m_deviceRead) {
       m_in.Fail(m_noDeviceOffset, "'no_device' in a design file with a 'device'");
     }

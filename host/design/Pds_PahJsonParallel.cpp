@@ -423,6 +423,10 @@ S::Pds_PahJsonLoader(const S& whole, const Split& split, Pds_PahJsonReader::Stop
   m_partOwner->Reset(parent, nullptr);
   m_partOwner->external = true;
   m_in.ReportAsPart(progressBefore);
+  // A name renamed over since the loading thread opened it: the part is
+  // given up, and the loading thread reads on in the file it opened.
+  if (!m_in.FileId().Holds(whole.m_in.FileId()))
+    throw Pds_Exception("Pds_PahJsonLoader", __LINE__, "the part is of another file");
 }
 
 void* S::RunPart(void* arg) {

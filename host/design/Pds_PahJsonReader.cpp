@@ -132,7 +132,9 @@ struct Pds_PahJsonReader::Stream {
 Pds_PahJsonReader::Pds_PahJsonReader(std::string fileName, StopTest stop,
                                      Pds_PahLoadProgress::Entry* progress)
     : m_fileName(std::move(fileName)), m_stop(stop), m_progress(progress) {
-  m_file = Open(m_fileName, m_size);
+  m_file = Open(m_fileName, m_id);
+  m_fd = ::fileno(m_file);
+  m_size = m_id.size;
   if (m_progress) m_progress->SetTotal(m_size);
   m_buffer.assign(kBufferSize + 1, '\0');
   m_cur = m_end = Data();
@@ -154,14 +156,20 @@ void Pds_PahJsonReader::OpenCompressed() {
   const bool gzip = std::fread(magic, 1, 2, m_file) == 2 && magic[0] == 0x1f && magic[1] == 0x8b;
   std::rewind(m_file);
   if (!gzip) return;
-  m_gz = gzopen(m_fileName.c_str(), "rb");
+  // zlib reads the file that was opened, not whatever now bears its name.
+  const int fd = ::dup(m_fd);
   std::fclose(m_file);
   m_file = nullptr;
+  m_fd = -1;
+  if (fd >= 0 && ::lseek(fd, 0, SEEK_SET) == 0) m_gz = gzdopen(fd, "rb");
   if (m_gz == nullptr) {
+    const int error = errno;
+    if (fd >= 0) ::close(fd);
     throw Pds_Exception("Pds_PahJsonReader", __LINE__,
                         Port::StringBase::doFormat("%s: cannot open design file: %s",
-                                                   m_fileName.c_str(), std::strerror(errno)));
+                                                   m_fileName.c_str(), std::strerror(error)));
   }
+  m_fd = fd;
   m_size = std::numeric_limits<std::uint64_t>::max();
   try {
     Refill();
@@ -190,7 +198,7 @@ std::size_t Pds_PahJsonReader::ReadRaw(char* into, std::size_t want) const {
 // Opening without blocking, then looking at what was opened, refuses a
 // FIFO or a device before a read could wait for a writer forever (and
 // without the race of looking first and opening after).
-std::FILE* Pds_PahJsonReader::Open(const std::string& fileName, std::uint64_t& size) {
+std::FILE* Pds_PahJsonReader::Open(const std::string& fileName, Pds_PahFileId& id) {
   const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   std::string reason = fd < 0 ? std::strerror(errno) : "";
   struct stat status {};
@@ -208,7 +216,7 @@ std::FILE* Pds_PahJsonReader::Open(const std::string& fileName, std::uint64_t& s
                         Port::StringBase::doFormat("%s: cannot open design file: %s",
                                                    fileName.c_str(), reason.c_str()));
   }
-  size = static_cast<std::uint64_t>(status.st_size);
+  id = Pds_PahFileId::Of(status);
   return file;
 }
 
@@ -249,7 +257,11 @@ bool Pds_PahJsonReader::Refill() {
     int code = Z_OK;
     const char* message = gzerror(m_gz, &code);
     if (code != Z_OK && code != Z_BUF_ERROR) {
-      Fail(m_bufferOffset, std::string("corrupt compressed data: ") + message);
+      // zlib names the file by its descriptor ("<fd:5>: ..."); the message names it already.
+      std::string_view cause = message;
+      if (cause.starts_with("<fd:") && cause.find(">: ") != std::string_view::npos)
+        cause.remove_prefix(cause.find(">: ") + 3);
+      Fail(m_bufferOffset, "corrupt compressed data: " + std::string(cause));
     }
     // Z_BUF_ERROR: the compressed data ends in the middle of the text.
     m_size = m_bufferOffset;
@@ -480,6 +492,9 @@ std::string Pds_PahJsonReader::Position(std::uint64_t offset) const {
   std::uint64_t line = 1;
   std::uint64_t column = 1;
   std::vector<char> buffer(kBufferSize);
+  // After corrupt data zlib refuses to seek until its error is cleared;
+  // the text before the failure decompresses again as it did.
+  if (m_gz != nullptr) gzclearerr(m_gz);
   SeekRaw(0);
   for (std::uint64_t done = 0; done < offset;) {
     const std::size_t want =
@@ -544,7 +559,22 @@ void Pds_PahJsonReader::SeekTo(std::uint64_t offset) {
   m_opened = true;
 }
 
+bool Pds_PahJsonReader::Changed() const {
+  Pds_PahFileId now;
+  return !Pds_PahFileId::OfDescriptor(m_fd, now) || !now.Holds(m_id);
+}
+
+void Pds_PahJsonReader::ExpectUnchanged() const {
+  if (Changed()) {
+    throw Pds_Exception("Pds_PahJsonReader", __LINE__,
+                        m_fileName + ": the design file changed while it was read");
+  }
+}
+
+// A file written to while it was read fails for that, not at a position
+// in bytes that were never one file's.
 void Pds_PahJsonReader::Fail(std::uint64_t offset, const std::string& cause) const {
   m_failedAt = offset;
+  ExpectUnchanged();
   throw Pds_Exception("Pds_PahJsonReader", __LINE__, Position(offset) + ": " + cause);
 }

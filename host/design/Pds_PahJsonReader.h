@@ -25,6 +25,12 @@
 // stored and moves it on at every buffer fill (Pds_PahLoadProgress.h).
 // Opening refuses what is not a regular file ("<file>: cannot open design
 // file: not a regular design file") without waiting for a FIFO's writer.
+//
+// A reader reads the file its name stood for when it was opened, even once
+// another file is renamed over that name. A file written to while it is read fails
+// as "<file>: the design file changed while it was read", at
+// ExpectUnchanged or at any failure its new bytes cause (which a position
+// in them would not explain).
 #pragma once
 
 #include <cstdint>
@@ -34,6 +40,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Pds_PahFileId.h"
 #include "Pds_PahLoadProgress.h"
 
 struct gzFile_s;
@@ -85,6 +92,9 @@ class Pds_PahJsonReader {
   void ExpectEnd();
   // Refuses a file that starts with a byte-order mark (call first).
   void RefuseByteOrderMark();
+  // The file as it was opened; ExpectUnchanged fails once it is no longer.
+  const Pds_PahFileId& FileId() const { return m_id; }
+  void ExpectUnchanged() const;
 
   // Reading one file on two threads (Pds_PahJsonSplit.h): whether the
   // text can be read from any offset (it is not compressed), and going
@@ -122,7 +132,8 @@ class Pds_PahJsonReader {
  private:
   struct Stream;
   struct Parser;
-  static std::FILE* Open(const std::string& fileName, std::uint64_t& size);
+  static std::FILE* Open(const std::string& fileName, Pds_PahFileId& id);
+  bool Changed() const;
   const char* Data() const { return m_buffer.data(); }
   bool Refill();
   void OpenCompressed();
@@ -150,6 +161,8 @@ class Pds_PahJsonReader {
   Pds_PahLoadProgress::Entry* m_progress;
   std::FILE* m_file = nullptr;
   gzFile_s* m_gz = nullptr;  // instead of m_file for a compressed file
+  int m_fd = -1;             // the file's, which m_file or m_gz owns
+  Pds_PahFileId m_id;        // when opened
   std::uint64_t m_size = 0;
   // The bytes of the file from m_bufferOffset on; *m_end is a NUL that
   // stops every scan at the end of the data read.

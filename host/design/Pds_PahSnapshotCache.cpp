@@ -7,11 +7,13 @@
 #include <xxhash.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -46,12 +48,18 @@ std::string Pds_PahSnapshotCache::Folder() {
   return {};
 }
 
+// A whole number of megabytes; one too large to count in bytes is no
+// limit, and anything else (a sign, spaces, a fraction) is the default.
 std::uint64_t Pds_PahSnapshotCache::Limit() {
   const char* value = std::getenv("NCD_CACHE_MAX_MB");
-  char* end = nullptr;
-  const unsigned long long mb = value ? std::strtoull(value, &end, 10) : 0;
-  if (!value || end == value || *end != '\0') return kDefaultLimit;
-  return mb << 20;
+  if (value == nullptr) return kDefaultLimit;
+  const char* end = value + std::strlen(value);
+  std::uint64_t mb = 0;
+  const auto [stop, error] = std::from_chars(value, end, mb);
+  constexpr std::uint64_t kNoLimit = std::numeric_limits<std::uint64_t>::max();
+  if (error == std::errc::result_out_of_range && stop == end) return kNoLimit;
+  if (error != std::errc() || stop != end) return kDefaultLimit;
+  return mb > (kNoLimit >> 20) ? kNoLimit : mb << 20;
 }
 
 // Keeps the folder within Limit(): the snapshots used longest ago go
@@ -117,17 +125,18 @@ Pds_PahSnapshotCache::Counts Pds_PahSnapshotCache::GetCounts() {
 
 Pds_PahSnapshotCache::Pds_PahSnapshotCache(const std::string& designFile) : m_design(designFile) {
   const Policy policy = PolicyOf();
-  if (policy == Policy::kOff || !Stamp(m_stamp)) return;
+  if (policy == Policy::kOff || !Stamp()) return;
   if (policy == Policy::kLarge && m_stamp.size < kMinBytes) return;
   m_path = PathOf(designFile);
 }
 
 // Size and time of the design file, a regular file.
-bool Pds_PahSnapshotCache::Stamp(Pds_PahSourceStamp& stamp) const {
+bool Pds_PahSnapshotCache::Stamp() {
   struct stat info {};
   if (::stat(m_design.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  stamp.size = static_cast<std::uint64_t>(info.st_size);
-  stamp.timeNs = std::int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+  m_id = Pds_PahFileId::Of(info);
+  m_stamp.size = m_id.size;
+  m_stamp.timeNs = m_id.modifiedNs;
   return true;
 }
 
@@ -149,11 +158,9 @@ void Pds_PahSnapshotCache::Save(const Xdm_ViewStore& store) {
   if (m_path.empty()) return;
   try {
     // The file must be the one that was parsed: the same before and after.
-    Pds_PahSourceStamp now;
+    Pds_PahFileId now;
     if (!m_hashed) m_hashed = Pds_PahSnapshot::HashFile(m_design, m_stamp.hash);
-    if (!m_hashed || !Stamp(now) || now.size != m_stamp.size || now.timeNs != m_stamp.timeNs) {
-      return;
-    }
+    if (!m_hashed || !Pds_PahFileId::OfPath(m_design, now) || !now.Holds(m_id)) return;
     try {
       std::filesystem::create_directories(Folder());
     } catch (const std::filesystem::filesystem_error&) {

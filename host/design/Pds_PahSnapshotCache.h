@@ -28,6 +28,7 @@
 #include <memory>
 #include <string>
 
+#include "Pds_PahFileId.h"
 #include "Pds_PahSnapshot.h"
 
 class Xdm_ViewStore;
@@ -46,7 +47,9 @@ class Pds_PahSnapshotCache {
   std::unique_ptr<Xdm_ViewStore> Open(bool (*stop)() = nullptr,
                                       Pds_PahLoadProgress::Entry* progress = nullptr);
   // After a parse: writes the snapshot of `store`, unless the policy says
-  // no or the design file changed since this object was made.
+  // no or the design file changed since this object was made (in any way:
+  // renamed over, or written to even with its time put back), so that a
+  // snapshot never holds other bytes than those its stamp's hash is of.
   void Save(const Xdm_ViewStore& store);
 
   // The most the folder's snapshots may take, in bytes.
@@ -66,11 +69,12 @@ class Pds_PahSnapshotCache {
   static Counts GetCounts();
 
  private:
-  bool Stamp(Pds_PahSourceStamp& stamp) const;
+  bool Stamp();
   static void Prune(const std::string& kept);
 
   std::string m_design;
   std::string m_path;          // the snapshot's; "" when the cache is off for this design
   Pds_PahSourceStamp m_stamp;  // size and time when made; the hash once known
+  Pds_PahFileId m_id;          // when made
   bool m_hashed = false;
 };

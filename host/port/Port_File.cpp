@@ -101,4 +101,27 @@ void MappedFile::Drop(std::size_t from, std::size_t to) {
   if (m_data && first < end) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTNEED);
 }
 
+FileReader::~FileReader() {
+  if (m_fd >= 0) ::close(m_fd);
+}
+
+bool FileReader::Open(const std::string& path) {
+  if (m_fd >= 0) ::close(m_fd);
+  m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat status {};
+  if (m_fd >= 0 && (::fstat(m_fd, &status) != 0 || !S_ISREG(status.st_mode))) {
+    ::close(m_fd);
+    m_fd = -1;
+  }
+  if (m_fd >= 0) ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  return m_fd >= 0;
+}
+
+long FileReader::Read(char* into, std::size_t size) {
+  for (;;) {
+    const ssize_t got = ::read(m_fd, into, size);
+    if (got >= 0 || errno != EINTR) return static_cast<long>(got);
+  }
+}
+
 }  // namespace Port

@@ -1,5 +1,5 @@
-// File-system services: write access tests, full path names, and
-// read-only mappings of whole files.
+// File-system services: write access tests, full path names, read-only
+// mappings of whole files, and files read from start to end.
 #pragma once
 
 #include <cstddef>
@@ -60,6 +60,26 @@ class MappedFile {
  private:
   const char* m_data = nullptr;
   std::size_t m_size = 0;
+};
+
+// A regular file read from its start, piece by piece. Unlike a mapping,
+// a file cut short or rewritten while it is read only changes what the
+// reads answer.
+class FileReader {
+ public:
+  FileReader() = default;
+  ~FileReader();
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+
+  // False when `path` cannot be opened or is no regular file (a FIFO is
+  // refused without waiting for its writer).
+  bool Open(const std::string& path);
+  // Up to `size` bytes: how many were read, 0 at the end, -1 on a failure.
+  long Read(char* into, std::size_t size);
+
+ private:
+  int m_fd = -1;
 };
 
 }  // namespace Port

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 
 #include "DesignTestSupport.h"
+#include "NcdGen.h"
 #include "Pds_Exception.h"
 
 namespace {
@@ -68,6 +71,37 @@ TEST(CompressedDesign, DamagedDataIsRefused) {
   const std::string broken = dir.Write("broken.gz", damaged);
   EXPECT_NE(Refusal(broken).find(": corrupt compressed data: "), std::string::npos)
       << Refusal(broken);
+}
+
+// Data that turns corrupt deep in the stream is placed after the good
+// text read before it (zlib gives up a read that meets the damage whole:
+// the last 64 KiB read), and zlib's message is given without its own name
+// for the file.
+TEST(CompressedDesign, CorruptDataIsPlacedAfterTheGoodTextRead) {
+  TempDir dir;
+  std::ostringstream design;
+  NcdGen::WriteDesign(NcdGen::Options{2000, 3}, design);
+  const std::string text = design.str().substr(0, 200000);
+  // A gzip header, the text as raw deflate blocks, then a block of the
+  // reserved type.
+  std::string packed("\x1f\x8b\x08\0\0\0\0\0\0\x03", 10);
+  z_stream z{};
+  ASSERT_EQ(deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  std::string body(deflateBound(&z, text.size()) + 64, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  z.avail_in = static_cast<uInt>(text.size());
+  z.next_out = reinterpret_cast<Bytef*>(body.data());
+  z.avail_out = static_cast<uInt>(body.size());
+  ASSERT_EQ(deflate(&z, Z_FULL_FLUSH), Z_OK);
+  body.resize(body.size() - z.avail_out);
+  deflateEnd(&z);
+  const std::string path = dir.Write("corrupt.gz", packed + body + std::string(64, '\x07'));
+  const std::string read = text.substr(0, text.size() / (64 * 1024) * (64 * 1024));
+  const std::size_t line = 1 + static_cast<std::size_t>(std::count(read.begin(), read.end(), '\n'));
+  const std::size_t column = read.size() - read.rfind('\n');
+  ASSERT_GT(line, 1u);
+  EXPECT_EQ(Refusal(path), path + ":" + std::to_string(line) + ":" + std::to_string(column) +
+                               ": corrupt compressed data: invalid block type");
 }
 
 // A message that quotes a number read again from the file (one the end of

@@ -7,13 +7,16 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -27,6 +30,7 @@
 #include "Pds_PahLoadProgress.h"
 #include "Port_Thr.h"
 #include "ViewDescription.h"
+#include "Xdm_ViewStore.h"
 
 namespace {
 
@@ -453,6 +457,69 @@ TEST(ParallelLoad, CancelAtAnyPointStopsBothThreads) {
       }
     }
   }
+}
+
+// A design file renamed over while it is read on two threads is read
+// whole as it was opened (a part opened on the new file is given up); one
+// written to is refused as changed. Never half of each. The change comes
+// at the stop test's n-th poll, on whichever thread asks it.
+std::atomic<int> g_changeAt{-1};
+std::function<void()> g_change;
+bool ChangeAtPoll() {
+  if (g_changeAt.fetch_sub(1) == 0) g_change();
+  return false;
+}
+
+TEST(ParallelLoad, AFileChangedWhileReadIsReadAsOpenedOrRefused) {
+  TempDir dir;
+  std::ostringstream out;
+  NcdGen::WriteDesign(NcdGen::Options{4000, 9}, out);
+  const std::string original = out.str();
+  // The same size, and every A6LUT an A6LUX: a type no block of the original has.
+  std::string other = original;
+  for (std::size_t at = 0; (at = other.find("\"type\":\"A6LUT\"", at)) != std::string::npos;)
+    other[at += 12] = 'X';
+  const std::string path = dir.Path("changing.json");
+  const auto typeNames = [](const Xdm_ViewStore& store) {
+    std::set<std::string> names;
+    for (const auto& type : store.m_typeBlocks)
+      names.insert(type->GetTypeName());
+    return names;
+  };
+  dir.Write("changing.json", original);
+  g_changeAt = -1;
+  const std::set<std::string> types = typeNames(*Pds_PahJsonLoader(path, &ChangeAtPoll).Load());
+  ASSERT_EQ(types.count("A6LUX"), 0u);
+  ASSERT_EQ(types.count("A6LUT"), 1u);
+  const int polls = -1 - g_changeAt.load();
+  ASSERT_GT(polls, 10);
+  const SplitMinimum split(0);
+  for (const bool renamed : {true, false}) {
+    g_change = [&] {
+      const std::string written = renamed ? dir.Path("other.json") : path;
+      std::fstream(written, std::ios::in | std::ios::out | std::ios::binary) << other;
+      if (renamed) std::filesystem::rename(written, path);
+    };
+    int refused = 0;
+    for (int at = 0; at < polls; at += std::max(1, polls / 12)) {
+      SCOPED_TRACE(std::string(renamed ? "renamed over" : "written to") + " at poll " +
+                   std::to_string(at));
+      dir.Write("changing.json", original);
+      dir.Write("other.json", original);
+      // An hour old: a write now moves its time, however coarse the clock.
+      std::filesystem::last_write_time(
+          path, std::filesystem::last_write_time(path) - std::chrono::hours(1));
+      g_changeAt = at;
+      try {
+        EXPECT_EQ(typeNames(*Pds_PahJsonLoader(path, &ChangeAtPoll).Load()), types);
+      } catch (const Pds_Exception& e) {
+        EXPECT_EQ(std::string(e.what()), path + ": the design file changed while it was read");
+        ++refused;
+      }
+    }
+    EXPECT_EQ(refused > 0, !renamed);
+  }
+  g_change = nullptr;
 }
 
 // Progress counts what both threads read: it only grows, and a load ends

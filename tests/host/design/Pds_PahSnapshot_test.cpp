@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include <limits>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "DesignTestSupport.h"
@@ -631,6 +633,83 @@ TEST(Snapshot, TheFolderKeepsWithinItsLimit) {
   EXPECT_TRUE(fs::exists(Pds_PahSnapshotCache::PathOf(designs[2])));
   EXPECT_FALSE(fs::exists(stale));
   EXPECT_TRUE(fs::exists(fresh));
+}
+
+// NCD_CACHE_MAX_MB is a whole number of megabytes; one too large to
+// count in bytes is no limit (not a wrapped, tiny one), anything else the
+// default.
+TEST(Snapshot, TheLimitIsAWholeNumberOfMegabytes) {
+  constexpr std::uint64_t kNoLimit = std::numeric_limits<std::uint64_t>::max();
+  constexpr std::uint64_t kDefault = Pds_PahSnapshotCache::kDefaultLimit;
+  const struct {
+    const char* value;
+    std::uint64_t limit;
+  } cases[] = {{"0", 0},
+               {"1000", std::uint64_t{1000} << 20},
+               {"17592186044415", std::uint64_t{17592186044415} << 20},
+               {"17592186044416", kNoLimit},  // 2^44 MiB: 2^64 bytes
+               {"99999999999999999999", kNoLimit},
+               {"-1", kDefault},
+               {"+1", kDefault},
+               {" 2", kDefault},
+               {"2 ", kDefault},
+               {"1e3", kDefault},
+               {"abc", kDefault},
+               {"", kDefault}};
+  CacheScope scope;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    ::setenv("NCD_CACHE_MAX_MB", c.value, 1);
+    EXPECT_EQ(Pds_PahSnapshotCache::Limit(), c.limit);
+  }
+  ::unsetenv("NCD_CACHE_MAX_MB");
+  EXPECT_EQ(Pds_PahSnapshotCache::Limit(), kDefault);
+}
+
+// A design file written to while it is parsed, or renamed over, is not
+// snapshotted, even when the new file has the old one's size and time (as
+// a copy that keeps times makes it): the snapshot would claim the new
+// bytes and hold what was parsed of the old.
+TEST(Snapshot, AFileChangedWhileParsedIsNotSnapshotted) {
+  CacheScope scope;
+  const std::string original = ReadBytes(design_test::DemoPath());
+  std::string other = original;
+  other[other.find("demo_counter")] = 'D';
+  for (const bool renamed : {false, true}) {
+    SCOPED_TRACE(renamed ? "renamed over" : "written to");
+    const std::string design = scope.Dir().Write("changed.ncd.json", original);
+    fs::remove(Pds_PahSnapshotCache::PathOf(design));
+    Pds_PahSnapshotCache cache(design);
+    const std::unique_ptr<Xdm_ViewStore> store = Pds_PahJsonLoader(design).Load();
+    const fs::file_time_type time = fs::last_write_time(design);
+    const std::string written = renamed ? scope.Dir().Write("other.ncd.json", other) : design;
+    WriteBytes(written, other);
+    fs::last_write_time(written, time);
+    if (renamed) fs::rename(written, design);
+    EXPECT_EQ(Text(CountsOf([&] { cache.Save(*store); })), Text({0, 0, 0, 0}));
+    EXPECT_FALSE(fs::exists(Pds_PahSnapshotCache::PathOf(design)));
+  }
+}
+
+// A design file cut short while it is hashed ends the hash early (a hash
+// or false), never the process (as a mapping's lost pages would).
+TEST(Snapshot, AFileCutShortWhileHashedIsNoFault) {
+  design_test::TempDir dir;
+  const std::string bytes(std::size_t{24} << 20, ' ');
+  const std::string path = dir.Path("cut.ncd.json");
+  for (int i = 0; i < 16; ++i) {
+    WriteBytes(path, bytes);
+    std::thread cut([&] {
+      std::this_thread::sleep_for(std::chrono::microseconds(250 * i));
+      fs::resize_file(path, 4096);
+    });
+    std::uint64_t hash = 0;
+    Pds_PahSnapshot::HashFile(path, hash);
+    cut.join();
+  }
+  ::mkfifo(dir.Path("fifo").c_str(), 0600);
+  std::uint64_t hash = 0;
+  EXPECT_FALSE(Pds_PahSnapshot::HashFile(dir.Path("fifo"), hash)) << "no writer is waited for";
 }
 
 // The loader takes blocks 256 levels below the top at most; a snapshot
