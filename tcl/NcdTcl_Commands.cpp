@@ -52,11 +52,22 @@ Tcl_Obj* CallbackOf(Tcl_Interp* interp, Tcl_Obj* script) {
   return length ? script : nullptr;
 }
 
+// A relative name is the file it names now, in the current folder: the
+// handle, the manager's cache and every message keep the absolute name, so
+// that after a `cd` the same relative name opens the other folder's file,
+// not the design of the first.
+std::string AbsoluteName(const std::string& file) {
+  std::error_code error;
+  if (file.empty() || std::filesystem::path(file).is_absolute()) return file;
+  const std::filesystem::path full = std::filesystem::absolute(file, error);
+  return error ? file : full.lexically_normal().string();
+}
+
 void OpenDesign(Session& session, Tcl_Interp* interp, int objc, Args objv) {
   ParsedOptions options = ParseOptions(interp, objc, objv, kOpenOptions);
   RequireArgs(interp, objv, options, 1, UsageOf("open_design"));
   OpenRequest request;
-  request.file = Tcl_GetString(options.Arg(0));
+  request.file = AbsoluteName(Tcl_GetString(options.Arg(0)));
   if (options.Has(kOwner)) request.ownerName = Tcl_GetString(options.Value(kOwner));
   request.command = CallbackOf(interp, options.Value(kCommand));
   request.async = options.Has(kAsync) || options.Has(kCommand);
