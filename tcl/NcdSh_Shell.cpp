@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <thread>
@@ -34,7 +35,7 @@ struct State {
   std::string pending;      // the lines of a command that is not complete yet (the locale's bytes)
   std::string historyFile;  // empty for none
   bool done = false;
-  bool evaluating = false;
+  bool evaluating = false;  // a command typed at the prompt
   bool prompting = false;
   std::wstring tabbed;  // the line as the last Tab left it, with the cursor's place
   Tcl_AsyncHandler interrupt = nullptr;
@@ -286,19 +287,36 @@ unsigned char OnTab(EditLine* editor, int) {
 // ---- Ctrl-C ----
 
 // In the signal handler: a running command of the package is stopped by
-// the package; anything else is left to the interrupt below, through a
-// byte on the pipe (a signal handler may only write).
+// the package at once; the script around it, or any other script, by the
+// interrupt below, through a byte on the pipe (a signal handler may only
+// write). Both, since a short command may end before it looks for the stop.
 void OnSigint(int) {
-  if (Ncd_StopCommands()) return;
+  Ncd_StopCommands();
   const char byte = 1;
   const ssize_t written = write(s.wake[1], &byte, 1);
   (void)written;
 }
 
+// A command of the package stopped by this Ctrl-C fails with its own error.
+bool Stopped(Tcl_Interp* interp, int code) {
+  if (code != TCL_ERROR) return false;
+  Tcl_Obj* options = Tcl_GetReturnOptions(interp, code);
+  Tcl_IncrRefCount(options);
+  Tcl_Obj* key = Tcl_NewStringObj("-errorcode", -1);
+  Tcl_IncrRefCount(key);
+  Tcl_Obj* errorCode = nullptr;
+  Tcl_DictObjGet(nullptr, options, key, &errorCode);
+  const bool stopped = errorCode && !std::strncmp(Tcl_GetString(errorCode), "NCD STOPPED", 11);
+  Tcl_DecrRefCount(key);
+  Tcl_DecrRefCount(options);
+  return stopped;
+}
+
 // On the shell's thread, from Tcl: `interp` is null when called from the
-// event loop.
+// event loop. A script runs also while the prompt waits (after, fileevent
+// and -command callbacks): that one fails, as a background error.
 int OnInterrupt(ClientData, Tcl_Interp* interp, int code) {
-  if (!s.evaluating) {
+  if (!s.evaluating && !interp && !Tcl_InterpActive(s.interp)) {
     // At the prompt: the line (and any unfinished command) is dropped.
     Unprompt();
     Write(TCL_STDOUT, "^C\n");
@@ -312,6 +330,7 @@ int OnInterrupt(ClientData, Tcl_Interp* interp, int code) {
     Tcl_CancelEval(s.interp, Tcl_NewStringObj("interrupted", -1), nullptr, 0);
     return code;
   }
+  if (Stopped(interp, code)) return code;
   Tcl_SetObjResult(interp, Tcl_NewStringObj("interrupted", -1));
   Tcl_SetErrorCode(interp, "NCD", "STOPPED", "stopped", nullptr);
   return TCL_ERROR;

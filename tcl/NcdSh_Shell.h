@@ -9,9 +9,10 @@
 // namespace, printing its result or its error.
 //
 // Ctrl-C while a command of the package runs stops that command (it fails
-// with NCD STOPPED); while another script runs, it stops the script at its
-// next command (vwait and update included, through Tcl's cancellation);
-// at the prompt, it clears the line. Ctrl-D on an empty
+// with NCD STOPPED) and the script around it; while another script runs,
+// also one the event loop runs while the prompt waits, it stops the script
+// at its next command (vwait and update included, through Tcl's
+// cancellation); at the prompt, it clears the line. Ctrl-D on an empty
 // line, or `exit`, ends the shell. The terminal is put back as it was on
 // every way out.
 //
