@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "NcdTcl_Error.h"
+#include "NcdTcl_Interrupt.h"
 #include "NcdTcl_LoadNotes.h"
 #include "NcdTcl_Object.h"
 #include "NcdTcl_Owner.h"
@@ -24,9 +25,10 @@ namespace NcdTcl {
 namespace {
 
 constexpr std::uint64_t kRequesterTag = 0x6e636474636c0000ULL;  // "ncdtcl", then the session number
-// A blocking open that joined another request's read asks again this often
-// when the read's event came before the manager counted it as finished.
-constexpr std::chrono::milliseconds kJoinedReadRecheck{20};
+// A blocking open asks again this often whether its read ended (and looks
+// for Ctrl-C): the read's event may come before the manager counts the
+// read as finished.
+constexpr std::chrono::milliseconds kReadRecheck{20};
 
 // The Tcl event a session queues to its own thread.
 struct ServiceEvent {
@@ -230,7 +232,7 @@ Session::Handle& Session::OpenBlocking(Handle&& proto) {
   LoadNotes::CallNotes notes;
   try {
     const ProgressLine line(m_interp, proto.name.str());
-    CitI::Result status = m_mgr->Load(proto.requester, proto.name, proto.owner, true);
+    CitI::Result status = m_mgr->Load(proto.requester, proto.name, proto.owner, false);
     if (WaitForRead(proto, status) == 1)
       proto.design = m_mgr->Get(proto.requester, proto.name, proto.owner);
   } catch (...) {
@@ -246,14 +248,16 @@ Session::Handle& Session::OpenBlocking(Handle&& proto) {
   return Insert(std::move(proto));
 }
 
-// While another request's read runs, Load answers 2 at once, whatever
-// `wait` says; so a blocking open waits for the dispatcher's next event.
+// The read runs on the loader's thread while this one waits for the
+// dispatcher's next event, so that Ctrl-C stops the open (the caller
+// cancels the request).
 CitI::Result Session::WaitForRead(const Handle& handle, CitI::Result status) {
   Dispatcher& dispatcher = Dispatcher::Instance();
   while (status == 2) {
+    CheckStop();
     std::uint64_t seen = dispatcher.Generation();
     status = m_mgr->Load(handle.requester, handle.name, handle.owner, false);
-    if (status == 2) dispatcher.WaitPast(seen, kJoinedReadRecheck);
+    if (status == 2) dispatcher.WaitPast(seen, kReadRecheck);
   }
   return status;
 }

@@ -1,6 +1,7 @@
 // Ctrl-C while a command of the package runs: the command stops (searches
 // at their next object, the loops of matching, filtering, relations and
-// device objects at their next object), fails with NCD STOPPED, and the
+// device objects at their next object, a blocking open while it waits for
+// the read), fails with NCD STOPPED, and the
 // interpreter goes on working.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -117,6 +118,35 @@ INSTANTIATE_TEST_SUITE_P(LongCommands, TclInterrupt,
                              // reports
                              "ncd::report_design -hierarchy",
                              "ncd::report_net [ncd::get_nets -limit 2000]"));
+
+// A blocking open of a file whose read would last a minute is stopped; its
+// request goes with it and no handle is left.
+TEST(TclInterruptOpen, CtrlCStopsABlockingOpen) {
+  ncdtest::TempDir dir;
+  const std::string file =
+      dir.Write("held.ncd.json", R"({"format": "ncd-json", "version": 1, "part": "xc5vlx30ff324-1",
+                            "faults": {"load_delay_ms": 60000}, "top": {"name": "t", "level": 0}})");
+  Ncd_InstallInterruptHandler(1);
+  Tcl_Interp* interp = Tcl_CreateInterp();
+  ASSERT_EQ(Ncd_Init(interp), TCL_OK);
+  Tcl_SetVar(interp, "file", file.c_str(), TCL_GLOBAL_ONLY);
+  int code = TCL_OK;
+  std::string message;
+  {
+    Interrupter interrupts;
+    message = Eval(interp, "ncd::open_design $file", &code);
+  }
+  EXPECT_EQ(code, TCL_ERROR);
+  EXPECT_EQ(message, "command stopped");
+  EXPECT_EQ(Eval(interp, "ncd::designs"), "");
+  std::string registries;
+  for (int i = 0; i < 200 && registries.find("m_loadFiles{}") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    registries = Eval(interp, "ncd::dump");
+  }
+  EXPECT_NE(registries.find("m_loadFiles{}"), std::string::npos) << registries;
+  Tcl_DeleteInterp(interp);
+}
 
 // A regular expression with back-references can take hours on one name
 // (Tcl's engine tries every split among the groups; nothing inside it can
