@@ -1,5 +1,6 @@
 #include "NcdTcl_Help.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,22 +15,53 @@ namespace {
 
 constexpr std::size_t kWidth = 78;
 
-// `text` wrapped at kWidth columns, each line indented by `indent` blanks.
-std::string Wrapped(const std::string& text, std::size_t indent) {
-  std::string out, line(indent, ' ');
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find(' ', start);
-    if (end == std::string::npos) end = text.size();
-    const std::string word = text.substr(start, end - start);
+// `words` wrapped at kWidth columns, the first line after `first` columns
+// already used, the others indented by `indent` blanks.
+std::string WrappedWords(const std::vector<std::string>& words, std::size_t indent,
+                         std::size_t first) {
+  std::string out, line(first, ' ');
+  for (const std::string& word : words) {
     if (line.size() > indent && line.size() + 1 + word.size() > kWidth) {
       out += line + "\n";
       line.assign(indent, ' ');
     }
-    line += (line.size() > indent ? " " : "") + word;
+    line += (line.size() > indent && line.size() > first ? " " : "") + word;
+  }
+  return (out + line).substr(first);
+}
+
+// `text` wrapped at kWidth columns, each line indented by `indent` blanks.
+std::string Wrapped(const std::string& text, std::size_t indent, std::size_t first) {
+  std::vector<std::string> words;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find(' ', start), text.size());
+    words.push_back(text.substr(start, end - start));
     start = end + 1;
   }
-  return out + line;
+  return WrappedWords(words, indent, first);
+}
+std::string Wrapped(const std::string& text, std::size_t indent) {
+  return std::string(indent, ' ') + Wrapped(text, indent, indent);
+}
+
+// A synopsis wrapped between its optional parts, never inside one
+// ("?-filter expression?" stays whole).
+std::string WrappedSynopsis(const std::string& head, const std::string& synopsis) {
+  std::vector<std::string> parts{head};
+  bool inOptional = false;
+  for (std::size_t start = 0; start < synopsis.size();) {
+    const std::size_t end = std::min(synopsis.find(' ', start), synopsis.size());
+    const std::string word = synopsis.substr(start, end - start);
+    start = end + 1;
+    if (word.empty()) continue;
+    if (inOptional) {
+      parts.back() += " " + word;
+    } else {
+      parts.push_back(word);
+    }
+    inOptional = (inOptional || word.front() == '?') && word.back() != '?';
+  }
+  return WrappedWords(parts, 8, 0);
 }
 
 std::string Padded(const std::string& text, std::size_t width) {
@@ -131,16 +163,18 @@ std::string PropertiesOf(Session& session, const KindInfo& kind) {
 std::string OptionsHelp(const CommandEntry& entry) {
   std::string out;
   for (const OptionEntry* option = entry.options; option && option->name; ++option) {
+    if (!option->help) continue;  // "--" where no argument may start with "-"
     std::string left = option->name;
     if (option->valueName) left += std::string(" ") + option->valueName;
-    out += "\n    " + Padded(left, 22) + (option->help ? option->help : "");
+    const std::string padded = "    " + Padded(left, 22);
+    out += "\n" + padded + Wrapped(option->help, 26, padded.size());
   }
   return out.empty() ? out : "\n  Options:" + out;
 }
 
 std::string Summary(const CommandEntry& entry) {
   std::string synopsis = Synopsis(entry);
-  return std::string("ncd::") + entry.name + (synopsis.empty() ? "" : " " + synopsis) + "\n" +
+  return WrappedSynopsis(std::string("ncd::") + entry.name, synopsis) + "\n" +
          Wrapped(entry.summary, 4);
 }
 
@@ -169,9 +203,11 @@ std::string Overview() {
     out += Summary(*entry) + "\n";
   out += "Topics:";
   for (const Topic& topic : kTopics)
-    out += "\n    " + Padded(topic.name, 12) + topic.summary;
+    out += "\n    " + Padded(topic.name, 12) + Wrapped(topic.summary, 16, 16);
   return out + "\n    " + Padded("block, ...", 12) +
-         "the properties of one kind: block, net, pin, signal, rpm, site, clock_region\n" +
+         Wrapped("the properties of one kind: block, net, pin, signal, rpm, site, clock_region", 16,
+                 16) +
+         "\n" +
          Wrapped(
              "help ?pattern? answers the help of the commands and topics that match (a "
              "glob); every command answers its own for -help.",
