@@ -178,51 +178,40 @@ void OnInput(ClientData, int) {
 // ---- completion ----
 
 // What a Tab does: `replace` characters before the cursor give way to
-// `insert`; `choices` are listed when nothing is left to insert.
+// `insert`; `choices` are listed when nothing is left to insert (`cut`:
+// not all of them).
 struct Answer {
-  std::size_t replace = 0;
+  int replace = 0;
   std::string insert;  // UTF-8
   std::vector<std::string> choices;
+  int cut = 0;
 };
-
-std::string CommonPrefix(const std::vector<std::string>& names) {
-  std::string common = names.front();
-  for (const std::string& name : names) {
-    std::size_t same = 0;
-    while (same < common.size() && same < name.size() && common[same] == name[same])
-      ++same;
-    common.resize(same);
-  }
-  // Whole characters only.
-  while (!common.empty() && (common.back() & 0xC0) == 0x80)
-    common.pop_back();
-  if (!common.empty() && (common.back() & 0x80)) common.pop_back();
-  return common;
-}
 
 // Asks ncd::complete about the command up to the cursor.
 Answer Ask(const std::wstring& before) {
   Answer answer;
   Tcl_Obj* script = Tcl_NewListObj(0, nullptr);
   Tcl_IncrRefCount(script);
-  Tcl_ListObjAppendElement(nullptr, script, Tcl_NewStringObj("::ncd::complete", -1));
+  for (const char* word : {"::ncd::complete", "-edit", "--"})
+    Tcl_ListObjAppendElement(nullptr, script, Tcl_NewStringObj(word, -1));
   const std::string line = ToUtf8(s.pending + Narrow(before.data(), before.data() + before.size()));
   Tcl_ListObjAppendElement(nullptr, script, Tcl_NewStringObj(line.c_str(), -1));
-  if (Tcl_EvalObjEx(s.interp, script, TCL_EVAL_GLOBAL) == TCL_OK) {
-    int count = 0;
-    Tcl_Obj** items = nullptr;
-    Tcl_ListObjGetElements(nullptr, Tcl_GetObjResult(s.interp), &count, &items);
-    for (int i = 0; i < count; ++i)
-      answer.choices.push_back(Tcl_GetString(items[i]));
+  int count = 0;
+  Tcl_Obj** items = nullptr;
+  if (Tcl_EvalObjEx(s.interp, script, TCL_EVAL_GLOBAL) == TCL_OK &&
+      Tcl_ListObjGetElements(nullptr, Tcl_GetObjResult(s.interp), &count, &items) == TCL_OK &&
+      count == 4) {
+    Tcl_GetIntFromObj(nullptr, items[0], &answer.replace);
+    answer.insert = Tcl_GetString(items[1]);
+    int choices = 0;
+    Tcl_Obj** names = nullptr;
+    Tcl_ListObjGetElements(nullptr, items[2], &choices, &names);
+    for (int i = 0; i < choices; ++i)
+      answer.choices.push_back(Tcl_GetString(names[i]));
+    Tcl_GetBooleanFromObj(nullptr, items[3], &answer.cut);
   }
   Tcl_DecrRefCount(script);
   Tcl_ResetResult(s.interp);
-  if (answer.choices.empty()) return answer;
-  const std::size_t start = before.find_last_of(Widen(NCD_COMPLETION_BREAKS));
-  answer.replace = start == std::wstring::npos ? before.size() : before.size() - start - 1;
-  answer.insert = CommonPrefix(answer.choices);
-  // A path completes one level at a time: no blank after "u_cnt/".
-  if (answer.choices.size() == 1 && answer.insert.back() != '/') answer.insert += ' ';
   return answer;
 }
 
@@ -238,7 +227,7 @@ std::size_t Width(const std::string& text) {
 }
 
 // Below the line, in columns across the terminal.
-void List(const std::vector<std::string>& choices) {
+void List(const std::vector<std::string>& choices, bool cut) {
   std::size_t width = 0;
   for (const std::string& choice : choices)
     width = std::max(width, Width(choice) + 2);
@@ -248,6 +237,7 @@ void List(const std::vector<std::string>& choices) {
     const bool last = (i + 1) % across == 0 || i + 1 == choices.size();
     text += choices[i] + (last ? "\n" : std::string(width - Width(choices[i]), ' '));
   }
+  if (cut) text += "(the first " + std::to_string(choices.size()) + " only)\n";
   Tcl_DString local;
   Tcl_UtfToExternalDString(nullptr, text.data(), static_cast<int>(text.size()), &local);
   std::fwrite(Tcl_DStringValue(&local), 1, static_cast<std::size_t>(Tcl_DStringLength(&local)),
@@ -269,10 +259,11 @@ unsigned char OnTab(EditLine* editor, int) {
   const Answer answer = Ask(before);
   if (answer.choices.empty()) return CC_REFRESH_BEEP;
   const std::wstring insert = Widen(answer.insert);
-  const bool same = before.size() >= answer.replace &&
-                    !before.compare(before.size() - answer.replace, answer.replace, insert);
+  const std::size_t replace = static_cast<std::size_t>(answer.replace);
+  const bool same =
+      before.size() >= replace && !before.compare(before.size() - replace, replace, insert);
   if (!same) {
-    el_deletestr(editor, static_cast<int>(answer.replace));
+    el_deletestr(editor, answer.replace);
     el_winsertstr(editor, insert.c_str());
     s.tabbed = Marked(el_wline(editor));
     return CC_REFRESH;
@@ -280,7 +271,7 @@ unsigned char OnTab(EditLine* editor, int) {
   const bool again = s.tabbed == Marked(line);
   s.tabbed = Marked(line);
   if (!again) return CC_REFRESH_BEEP;
-  List(answer.choices);
+  List(answer.choices, answer.cut);
   return CC_REDISPLAY;
 }
 

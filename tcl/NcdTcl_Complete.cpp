@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <set>
 
 #include "NcdTcl_Commands.h"
@@ -16,10 +17,26 @@ namespace NcdTcl {
 
 const OptionEntry kCompleteOptions[] = {
     {"-limit", "count", "answer at most count completions (200 by default)"},
+    {"-edit", nullptr,
+     "answer how Tab changes the line: {count text completions cut}, the count of characters "
+     "at the line's end that text replaces (what all the completions share, written as the "
+     "word must write it, closed when only one fits), the completions, and whether more "
+     "than -limit were left out"},
     {"--", nullptr, "ends the options"},
     {nullptr}};
 
 // ---- names ----
+
+std::string CommonPrefix(const std::string& a, const std::string& b) {
+  std::size_t same = 0;
+  while (same < a.size() && same < b.size() && a[same] == b[same])
+    ++same;
+  // Whole characters: back to the start of a UTF-8 sequence cut short.
+  if (same < a.size() && same < b.size())
+    while (same > 0 && (a[same] & 0xC0) == 0x80)
+      --same;
+  return a.substr(0, same);
+}
 
 namespace {
 
@@ -156,6 +173,20 @@ void AddPinsOf(Session::Handle& design, const std::string& prefix, std::vector<s
   }
 }
 
+// What all the names with `prefix` share (sorted: the first and the last
+// share it), up to the first level past the prefix.
+std::string CommonOfRange(const std::vector<std::string>& names, const std::string& prefix) {
+  const auto first = std::lower_bound(names.begin(), names.end(), prefix);
+  const auto end = std::upper_bound(first, names.end(), prefix,
+                                    [](const std::string& p, const std::string& name) {
+                                      return name.compare(0, p.size(), p) > 0;
+                                    });
+  if (first == end) return "";
+  std::string common = CommonPrefix(*first, *(end - 1));
+  const std::size_t slash = common.find('/', prefix.size());
+  return slash == std::string::npos ? common : common.substr(0, slash + 1);
+}
+
 // The other kinds from their sorted names: one level of the path at a time.
 std::vector<std::string> IndexedWithPrefix(const std::vector<std::string>& names,
                                            const std::string& prefix, std::size_t most) {
@@ -178,7 +209,7 @@ std::vector<std::string> IndexedWithPrefix(const std::vector<std::string>& names
 
 std::vector<std::string> NamesWithPrefix(Tcl_Interp* interp, Session::Handle& design,
                                          const KindInfo& kind, const std::string& prefix,
-                                         std::size_t most) {
+                                         std::size_t most, std::string* common) {
   std::vector<std::string> out;
   if (kind.kind == Kind::Block || kind.kind == Kind::Pin) {
     out = BlocksWithPrefix(design, prefix);
@@ -186,10 +217,14 @@ std::vector<std::string> NamesWithPrefix(Tcl_Interp* interp, Session::Handle& de
   } else {
     // Signals go by their nets' names.
     const Kind source = kind.kind == Kind::Signal ? Kind::Net : kind.kind;
-    out = IndexedWithPrefix(SortedNames(interp, design, InfoOf(source)), prefix, most);
+    const std::vector<std::string>& names = SortedNames(interp, design, InfoOf(source));
+    out = IndexedWithPrefix(names, prefix, most);
+    if (common) *common = CommonOfRange(names, prefix);
   }
   std::sort(out.begin(), out.end());
   out.erase(std::unique(out.begin(), out.end()), out.end());
+  if (common && (kind.kind == Kind::Block || kind.kind == Kind::Pin))
+    *common = out.empty() ? "" : CommonPrefix(out.front(), out.back());
   if (out.size() > most) out.resize(most);
   return out;
 }
@@ -199,58 +234,110 @@ std::vector<std::string> NamesWithPrefix(Tcl_Interp* interp, Session::Handle& de
 namespace {
 
 // The command the line ends in, as words: the last is the word being
-// typed (empty after a blank). `braced` is set when the line ends inside a
-// braced word, whose text is then the last word.
+// typed (empty after a blank), as typed.
 struct Line {
   std::vector<std::string> words;
-  bool braced = false;
-  std::string word;  // the end of the last word after its last break character
+  char open = 0;      // '{' or '"' when the last word is still inside its brace or quote
+  std::string value;  // the last word's text as Tcl reads it (inside an open brace, as typed)
+  std::size_t valueFrom = 0;  // where that text is typed in the line (after an open brace or quote)
+  // Inside an open brace or quote (an expression): the end of the word
+  // after its last break character, and where it begins in the line.
+  std::string tail;
+  std::size_t tailFrom = 0;
 };
 
 // Where the command the line ends in begins: after the last "[", ";" or
-// newline that is not closed or braced.
+// newline that is not closed, braced or quoted (a "[" within quotes still
+// opens a command).
 std::size_t CommandStart(const std::string& text) {
   std::vector<std::size_t> starts{0};
   int braces = 0;
+  bool quoted = false;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c == '\\') {
       ++i;
-    } else if (c == '{') {
+    } else if (c == '{' && !quoted) {
       ++braces;
-    } else if (c == '}') {
+    } else if (c == '}' && !quoted) {
       braces -= braces > 0;
+    } else if (!braces && c == '"') {
+      quoted = !quoted;
     } else if (!braces && c == '[') {
       starts.push_back(i + 1);
     } else if (!braces && c == ']' && starts.size() > 1) {
       starts.pop_back();
-    } else if (!braces && (c == ';' || c == '\n')) {
+    } else if (!braces && !quoted && (c == ';' || c == '\n')) {
       starts.back() = i + 1;
     }
   }
   return starts.back();
 }
 
+// The text of a bare or quoted word, its backslashes taken away.
+std::string Unescaped(const std::string& typed) {
+  std::string text;
+  for (std::size_t i = 0; i < typed.size(); ++i)
+    text += typed[i] == '\\' && i + 1 < typed.size() ? typed[++i] : typed[i];
+  return text;
+}
+
+// Tcl's words: a word that begins with "{" lasts to its matching "}", one
+// that begins with '"' to the next unescaped '"'; blanks end the others.
+struct WordScanner {
+  Line& line;
+  std::string current;
+  std::size_t start = 0;  // of the current word in the line
+  bool inWord = false;
+  int braces = 0;
+
+  void Begin(char c, std::size_t at) {
+    inWord = true;
+    start = at;
+    current = c;
+    line.open = c == '{' || c == '"' ? c : 0;
+    braces = c == '{';
+  }
+  // Whether `c` ends the word (a blank outside a brace or quote).
+  bool Add(char c) {
+    if (line.open == '{') braces += c == '{' ? 1 : c == '}' ? -1 : 0;
+    if ((line.open == '{' && !braces) || (line.open == '"' && c == '"'))
+      line.open = 0;
+    else if (!line.open && std::isspace(static_cast<unsigned char>(c)))
+      return true;
+    current += c;
+    return false;
+  }
+};
+
 Line Split(const std::string& text) {
   Line line;
-  std::string current;
-  int braces = 0;
-  bool inWord = false;
-  for (char c : text.substr(CommandStart(text))) {
-    if (!braces && std::isspace(static_cast<unsigned char>(c))) {
-      if (inWord) line.words.push_back(current);
-      current.clear();
-      inWord = false;
+  WordScanner scan{line, ""};
+  const std::size_t base = CommandStart(text);
+  for (std::size_t i = base; i < text.size(); ++i) {
+    const char c = text[i];
+    if (!scan.inWord) {
+      if (!std::isspace(static_cast<unsigned char>(c))) scan.Begin(c, i);
       continue;
     }
-    braces += c == '{' ? 1 : c == '}' && braces ? -1 : 0;
-    current += c;
-    inWord = true;
+    if (c == '\\' && i + 1 < text.size()) {
+      scan.current += text.substr(i++, 2);
+      continue;
+    }
+    if (scan.Add(c)) {
+      line.words.push_back(scan.current);
+      scan.inWord = false;
+      line.open = 0;
+    }
   }
-  line.words.push_back(current);
-  line.braced = braces > 0;
-  const std::size_t cut = current.find_last_of(kCompletionBreaks);
-  line.word = cut == std::string::npos ? current : current.substr(cut + 1);
+  const std::string last = scan.inWord ? scan.current : "";
+  line.words.push_back(last);
+  line.valueFrom = scan.inWord ? scan.start + (line.open ? 1 : 0) : text.size();
+  const std::string typed = text.substr(line.valueFrom);
+  line.value = line.open == '{' ? typed : Unescaped(typed);
+  const std::size_t cut = typed.find_last_of(kCompletionBreaks);
+  line.tailFrom = cut == std::string::npos ? line.valueFrom : line.valueFrom + cut + 1;
+  line.tail = text.substr(line.tailFrom);
   return line;
 }
 
@@ -263,12 +350,19 @@ struct Context {
   const std::string& word;
   std::size_t most;
   std::vector<std::string>& out;
+  std::string design;                 // the -design given; empty for the current design
+  std::optional<std::string> common;  // of names beyond those offered
 
   void Offer(const std::string& candidate) {
     if (!candidate.compare(0, word.size(), word)) out.push_back(candidate);
   }
   const KindInfo* CommandKind() const {
     return entry && entry->kind ? KindOfWord(entry->kind) : nullptr;
+  }
+  Session::Handle& Design() const {
+    if (design.empty()) return session.Current();
+    TclRef name(Tcl_NewStringObj(design.c_str(), -1));
+    return session.Ready(name.get());
   }
 };
 
@@ -306,10 +400,37 @@ void Properties(Context& c) {
   }
 }
 
+// One more name than the limit, so that a cut list shows.
 void NamesOf(Context& c, const KindInfo& kind) {
-  Session::Handle& design = c.session.Current();
-  for (std::string& name : NamesWithPrefix(c.interp, design, kind, c.word, c.most))
+  std::string common;
+  for (std::string& name : NamesWithPrefix(c.interp, c.Design(), kind, c.word, c.most + 1, &common))
     c.out.push_back(std::move(name));
+  if (!common.empty()) c.common = c.common ? CommonPrefix(*c.common, common) : common;
+}
+
+// The top block's pins, by their own names.
+void Ports(Context& c) {
+  ResultList pins(false);
+  AddRelated(TopBlock(c.Design()), InfoOf(Kind::Pin), pins);
+  for (Tcl_Obj* pin : pins.Items())
+    c.Offer(PropertyText(CollectableOf(pin), "Name"));
+}
+
+// File names as Tcl's glob finds them; a folder as "name/", to go on into.
+void Files(Context& c) {
+  TclRef script(Tcl_NewListObj(0, nullptr));
+  for (const char* word : {"apply",
+                           "{prefix} {lmap f [glob -nocomplain -path $prefix *] "
+                           "{expr {[file isdirectory $f] ? \"$f/\" : $f}}}"})
+    Tcl_ListObjAppendElement(nullptr, script.get(), Tcl_NewStringObj(word, -1));
+  Tcl_ListObjAppendElement(nullptr, script.get(), Tcl_NewStringObj(c.word.c_str(), -1));
+  if (Tcl_EvalObjEx(c.interp, script.get(), TCL_EVAL_GLOBAL) != TCL_OK) return;
+  int count = 0;
+  Tcl_Obj** items = nullptr;
+  Tcl_ListObjGetElements(nullptr, Tcl_GetObjResult(c.interp), &count, &items);
+  for (int i = 0; i < count; ++i)
+    c.Offer(Tcl_GetString(items[i]));
+  Tcl_ResetResult(c.interp);
 }
 
 void Objects(Context& c) {
@@ -338,13 +459,25 @@ void CommandNames(Context& c) {
     c.Offer(entry->name);
 }
 
+void HelpTopics(Context& c) {
+  CommandNames(c);
+  for (const char* topic : HelpTopicNames())
+    c.Offer(topic);
+}
+
+// A pattern matches objects, but for these commands.
+const struct {
+  const char* command;
+  void (*complete)(Context&);
+} kPatternCompleters[] = {
+    {"help", HelpTopics},
+    {"report_property", Properties},
+    {"get_ports", Ports},
+};
+
 void Patterns(Context& c) {
-  if (c.entry && !std::strcmp(c.entry->name, "help")) {
-    CommandNames(c);
-    for (const char* topic : HelpTopicNames())
-      c.Offer(topic);
-    return;
-  }
+  for (const auto& completer : kPatternCompleters)
+    if (c.entry && !std::strcmp(c.entry->name, completer.command)) return completer.complete(c);
   Objects(c);
 }
 
@@ -354,13 +487,34 @@ const struct {
   const char* word;
   void (*complete)(Context&);
 } kCompleters[] = {
-    {"handle", Handles},        {"name", Properties},
-    {"expression", Properties}, {"object", Objects},
-    {"objects", Objects},       {"blocks", Objects},
-    {"nets", Objects},          {"object_or_kind", ObjectsOrKinds},
-    {"kind", KindWords},        {"pattern", Patterns},
-    {"service", Services},      {"command", CommandNames},
+    {"handle", Handles},
+    {"name", Properties},
+    {"expression", Properties},
+    {"object", Objects},
+    {"objects", Objects},
+    {"blocks", Objects},
+    {"nets", Objects},
+    {"object_or_kind", ObjectsOrKinds},
+    {"kind", KindWords},
+    {"pattern", Patterns},
+    {"service", Services},
+    {"command", CommandNames},
+    {"file", Files},
 };
+
+// Options whose value is not what their synopsis word completes elsewhere.
+const struct {
+  const char* option;
+  const char* what;
+} kOptionValues[] = {
+    {"-file", "file"}, {"-owner", ""},  // any name
+};
+
+const char* ValueWord(const OptionEntry& option) {
+  for (const auto& value : kOptionValues)
+    if (!std::strcmp(option.name, value.option)) return value.what;
+  return option.valueName;
+}
 
 void CompleteAs(Context& c, const std::string& what) {
   for (const auto& completer : kCompleters) {
@@ -411,14 +565,15 @@ void CompleteArgument(Context& c, const Line& line) {
     const OptionEntry* option = optionsEnded ? nullptr : OptionNamed(c.entry, words[i]);
     if (option && !std::strcmp(option->name, "--")) optionsEnded = true;
     if (!option) ++positional;
-    if (option && option->valueName && ++i + 1 == words.size())
-      return CompleteAs(c, option->valueName);
+    if (!option || !option->valueName) continue;
+    if (++i + 1 == words.size()) return CompleteAs(c, ValueWord(*option));
+    if (!std::strcmp(option->name, "-design")) c.design = words[i];
   }
   CompleteAs(c, ArgumentWord(*c.entry, positional));
 }
 
-void CompleteLine(Context& c, const Line& line) {
-  if (line.words.size() == 1 && !line.braced) {
+void CompleteLine(Context& c, const Line& line, bool expression) {
+  if (line.words.size() == 1 && !line.open) {
     CommandNames(c);
     TclRef script(Tcl_NewListObj(0, nullptr));
     Tcl_ListObjAppendElement(nullptr, script.get(), Tcl_NewStringObj("info", -1));
@@ -437,14 +592,49 @@ void CompleteLine(Context& c, const Line& line) {
     }
     return;
   }
-  if (!c.entry) return;
-  if (line.braced) {
-    // Inside a braced word: a -filter expression completes property names.
-    if (line.words.size() >= 2 && line.words[line.words.size() - 2] == "-filter")
-      CompleteAs(c, "expression");
-    return;
-  }
+  if (!c.entry) return Files(c);  // the arguments of Tcl's commands and procedures
+  if (expression) return CompleteAs(c, "expression");
   CompleteArgument(c, line);
+}
+
+// A -filter expression completes property names within its brace or quote.
+bool InExpression(const Line& line) {
+  return line.open && line.words.size() >= 2 && line.words[line.words.size() - 2] == "-filter";
+}
+
+// How a name is written in a word that begins with `open` (0: a bare word,
+// 'x': inside an expression): the characters to escape, and what ends the
+// word once its name is whole.
+const struct {
+  char open;
+  const char* escaped;
+  const char* close;
+} kWordForms[] = {
+    {0, "\\$[]{}\"; \t", " "},
+    {'"', "\\$[]\"", "\" "},
+    {'{', "", "} "},
+    {'x', "", " "},
+};
+
+// What replaces the typed end of the line: `common` written as the word
+// must write it, closed when it is the one completion and not a level of a
+// path. Answers {characters_replaced text}.
+void AddEdit(Tcl_Obj* answer, const std::string& text, const Line& line, bool expression,
+             const std::string& common, bool whole) {
+  const char open = expression ? 'x' : line.open;
+  const std::size_t from = expression ? line.tailFrom : line.valueFrom;
+  const std::string& word = expression ? line.tail : line.value;
+  std::string edit;
+  for (const auto& form : kWordForms) {
+    if (form.open != open) continue;
+    for (char ch : common)
+      edit += std::strchr(form.escaped, ch) && ch ? std::string{'\\', ch} : std::string{ch};
+    if (whole && common.back() != '/') edit += form.close;
+  }
+  if (common.compare(0, word.size(), word)) edit = text.substr(from);  // nothing to add
+  Tcl_ListObjAppendElement(nullptr, answer,
+                           Tcl_NewIntObj(Tcl_NumUtfChars(text.c_str() + from, -1)));
+  Tcl_ListObjAppendElement(nullptr, answer, Tcl_NewStringObj(edit.c_str(), -1));
 }
 
 std::string BareCommand(const std::string& word) {
@@ -464,22 +654,35 @@ void Complete(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const obj
     throw Error(ErrorClass::Option, std::string("bad -limit \"") +
                                         Clipped(Tcl_GetString(options.Value(0))) +
                                         "\": must be a count of at least 1");
-  const Line line = Split(Tcl_GetString(options.Arg(0)));
+  const std::string text = Tcl_GetString(options.Arg(0));
+  const Line line = Split(text);
+  const bool expression = InExpression(line);
   std::vector<std::string> out;
   Context context{session,
                   interp,
                   CommandNamed(BareCommand(line.words.front()).c_str()),
-                  line.word,
+                  expression ? line.tail : line.value,
                   static_cast<std::size_t>(most),
-                  out};
-  CompleteLine(context, line);
+                  out,
+                  "",
+                  std::nullopt};
+  CompleteLine(context, line, expression);
   std::sort(out.begin(), out.end());
   out.erase(std::unique(out.begin(), out.end()), out.end());
-  if (out.size() > context.most) out.resize(context.most);
+  // The choices are sorted: what they all share is what the first and last share.
+  std::string common = out.empty() ? "" : CommonPrefix(out.front(), out.back());
+  if (context.common) common = CommonPrefix(common, *context.common);
+  const bool cut = out.size() > context.most;
+  if (cut) out.resize(context.most);
   TclRef list(Tcl_NewListObj(0, nullptr));
   for (const std::string& candidate : out)
     Tcl_ListObjAppendElement(nullptr, list.get(), Tcl_NewStringObj(candidate.c_str(), -1));
-  Tcl_SetObjResult(interp, list.get());
+  if (!options.Has(1)) return Tcl_SetObjResult(interp, list.get());
+  TclRef answer(Tcl_NewListObj(0, nullptr));
+  AddEdit(answer.get(), text, line, expression, common, out.size() == 1 && !cut);
+  Tcl_ListObjAppendElement(nullptr, answer.get(), list.get());
+  Tcl_ListObjAppendElement(nullptr, answer.get(), Tcl_NewBooleanObj(cut));
+  Tcl_SetObjResult(interp, answer.get());
 }
 
 }  // namespace NcdTcl

@@ -29,7 +29,7 @@ LIMIT = 20  # seconds any one thing may take to appear
 
 class Terminal:
     def __init__(self, home):
-        env = dict(os.environ, HOME=home, TERM="xterm")
+        env = dict(os.environ, HOME=home, TERM="xterm", LC_ALL="C.UTF-8")
         self.child = pexpect.spawn(NCDSH, env=env, encoding="utf-8", dimensions=(ROWS, COLUMNS))
         self.screen = pyte.Screen(COLUMNS, ROWS)
         self.stream = pyte.Stream(self.screen)
@@ -116,6 +116,14 @@ def main():
     t.type("get_property lev" + TAB)
     t.wait(at_prompt_with("get_property level"), "Tab completing a property name")
     t.run("u_cnt/c0", "Comp", "get_property level u_cnt/c0")
+    # Tab after non-ASCII text; a file name written as Tcl reads it.
+    t.type("set x üüüü; get_bl" + TAB)
+    t.wait(at_prompt_with("set x üüüü; get_blocks"), "Tab completing after non-ASCII text")
+    t.type(CTRL_C)
+    open(os.path.join(home, "d$x.ncd.json"), "w").close()
+    t.type(f"file exists {home}/d" + TAB)
+    t.wait(at_prompt_with(f"file exists {home}/d\\$x.ncd.json"), "Tab escaping a file name")
+    t.run("", "1", "the escaped file name naming the file")
     # Ctrl-C at the prompt drops the line; the shell goes on.
     t.type("puts dropped")
     t.wait(at_prompt_with("puts dropped"), "the line typed")
