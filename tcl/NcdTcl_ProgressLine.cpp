@@ -1,9 +1,12 @@
 #include "NcdTcl_ProgressLine.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "Pds_PahLoadProgress.h"
 
@@ -17,6 +20,37 @@ bool BoolVar(Tcl_Interp* interp, const char* name, bool otherwise) {
   int value = 0;
   if (text == nullptr || Tcl_GetBoolean(nullptr, text, &value) != TCL_OK) return otherwise;
   return value != 0;
+}
+
+// What a redraw may write on standard error: within one row of the
+// terminal (a longer line wraps, and erasing clears only its last row), and
+// escape sequences only where the terminal reads them.
+struct Row {
+  std::size_t width = 80;
+  bool escapes = true;
+};
+
+Row RowOfStandardError() {
+  Row row;
+  winsize size{};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1) row.width = size.ws_col;
+  const char* term = std::getenv("TERM");
+  row.escapes = term && *term && std::strcmp(term, "dumb") != 0;
+  return row;
+}
+
+// The first `most` characters of UTF-8 text; answers how many it kept.
+std::size_t Cut(std::string& text, std::size_t most) {
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if ((text[i] & 0xC0) == 0x80) continue;
+    if (characters == most) {
+      text.resize(i);
+      break;
+    }
+    ++characters;
+  }
+  return characters;
 }
 
 }  // namespace
@@ -56,20 +90,26 @@ std::string ProgressLine::Text(const std::string& fileName, std::uint64_t done,
 void ProgressLine::Run() {
   std::unique_lock<std::mutex> lock(m_lock);
   auto wait = std::chrono::milliseconds(kDelayMs);
-  bool drawn = false;
+  std::size_t drawn = 0;  // characters on the row; 0 before the first draw
   Pds_PahLoadProgress::Figures last{~std::uint64_t{0}, 0};
+  const Row row = RowOfStandardError();
+  const std::string erase = "\r\033[K";
   while (!m_wake.wait_for(lock, wait, [this] { return m_stop; })) {
     wait = std::chrono::milliseconds(kRedrawMs);
     Pds_PahLoadProgress::Figures now;
     if (!Pds_PahLoadProgress::Of(m_fileName, now)) continue;
     if (now.done == last.done && now.total == last.total) continue;
     last = now;
-    std::fprintf(stderr, "\r\033[K%s", Text(m_fileName, now.done, now.total).c_str());
+    std::string text = Text(m_fileName, now.done, now.total);
+    const std::size_t length = Cut(text, row.width - 1);
+    // Without escapes, blanks cover the end of a longer line drawn before.
+    const std::string blanks(drawn > length ? drawn - length : 0, ' ');
+    std::fputs((row.escapes ? erase + text : "\r" + text + blanks).c_str(), stderr);
     std::fflush(stderr);
-    drawn = true;
+    drawn = length;
   }
   if (drawn) {
-    std::fputs("\r\033[K", stderr);
+    std::fputs((row.escapes ? erase : "\r" + std::string(drawn, ' ') + "\r").c_str(), stderr);
     std::fflush(stderr);
   }
 }

@@ -1,6 +1,7 @@
 // NcdTcl::ProgressLine: the line on standard error that follows a blocking
 // open which takes longer than a second: "reading FILE: N of M MB (P%)",
-// redrawn in place and erased when the open ends.
+// redrawn in place (within one row of the terminal, and without escape
+// sequences on a dumb one) and erased when the open ends.
 //
 // It shows in an interactive shell whose standard error is a terminal, and
 // wherever the Tcl variable ::ncd::progress is set to true; never where it

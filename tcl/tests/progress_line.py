@@ -2,8 +2,9 @@
 """The progress line of a blocking open, as a person at a terminal sees it.
 
 ncdsh runs in a pseudo-terminal: interactively, an open that takes longer
-than a second shows "reading FILE: ... (100%)" on standard error and erases
-it when the open ends; a quick open shows nothing; a script shows nothing
+than a second shows "reading FILE: ... (100%)" on standard error, cut to
+the terminal's width and without escape sequences on a dumb terminal, and
+erases it when the open ends; a quick open shows nothing; a script shows nothing
 unless it sets ::ncd::progress, and nothing when it sets it to false.
 
     progress_line.py NCDSH
@@ -36,18 +37,25 @@ def line_for(path):
     return "reading %s: %.1f of %.1f MB (100%%)" % (path, size / 1e6, size / 1e6)
 
 
-def shell(args=()):
-    return pexpect.spawn(NCDSH, list(args), encoding="utf-8", timeout=30,
-                         env=dict(os.environ, TERM="dumb"))
+def shell(args=(), term="dumb", columns=80):
+    return pexpect.spawn(NCDSH, list(args), encoding="utf-8", timeout=30, dimensions=(24, columns),
+                         env=dict(os.environ, TERM=term))
+
+
+def dumb_erase(path):
+    """How a terminal without escape sequences has the line erased."""
+    return "\r%s\r" % (" " * len(line_for(path)))
 
 
 def interactive(slow, quick):
-    """An interactive open: the line for the slow one only, then erased."""
+    """An interactive open: the line for the slow one only, then erased,
+    without escape sequences on a dumb terminal."""
     child = shell()
     child.expect_exact("% ")
     child.sendline("ncd::open_design %s; puts opened-slow" % slow)
-    child.expect_exact(line_for(slow))
-    child.expect_exact(ERASE)
+    child.expect_exact("\r" + line_for(slow))
+    child.expect_exact(dumb_erase(slow))
+    assert "\x1b" not in child.before, repr(child.before)
     child.expect_exact("opened-slow")
     child.expect_exact("% ")
     child.sendline("ncd::open_design %s; puts opened-quick" % quick)
@@ -57,6 +65,18 @@ def interactive(slow, quick):
     child.sendline("exit")
     child.expect(pexpect.EOF)
     assert "reading" not in seen, repr(seen)
+
+
+def narrow(slow):
+    """On a terminal narrower than the line, the line is cut to one row
+    (erasing clears one row only)."""
+    child = shell(term="xterm", columns=40)
+    child.expect_exact("% ")
+    child.sendline("ncd::open_design %s; puts opened-slow" % slow)
+    child.expect_exact(ERASE + line_for(slow)[:39] + ERASE)
+    child.expect_exact("opened-slow")
+    child.sendline("exit")
+    child.expect(pexpect.EOF)
 
 
 def script(folder, slow, setting, shown):
@@ -71,7 +91,7 @@ def script(folder, slow, setting, shown):
     text = child.before
     assert text.rstrip().endswith("done"), repr(text)
     assert (line_for(slow) in text) == shown, (setting, repr(text))
-    assert (ERASE in text) == shown, (setting, repr(text))
+    assert (dumb_erase(slow) in text) == shown, (setting, repr(text))
 
 
 def main():
@@ -79,9 +99,10 @@ def main():
         slow = design(folder, "slow.ncd.json", 1600)
         quick = design(folder, "quick.ncd.json", 0)
         interactive(slow, quick)
+        narrow(slow)
         for setting, shown in ((None, False), ("1", True), ("0", False)):
             script(folder, slow, setting, shown)
-    print("progress line: 4 cases passed")
+    print("progress line: 5 cases passed")
 
 
 if __name__ == "__main__":
