@@ -38,9 +38,15 @@ struct State {
   bool evaluating = false;  // a command typed at the prompt
   bool prompting = false;
   std::wstring tabbed;  // the line as the last Tab left it, with the cursor's place
+  bool reading = false;  // inside libedit, which must not be entered again
+  bool resized = false;  // the terminal's size changed while libedit could not learn it
   Tcl_AsyncHandler interrupt = nullptr;
-  int wake[2] = {-1, -1};  // SIGINT writes a byte here; a thread turns it into `interrupt`
+  Tcl_AsyncHandler resize = nullptr;
+  // SIGINT and SIGWINCH write a byte here; a thread turns it into `interrupt` or `resize`.
+  int wake[2] = {-1, -1};
 };
+
+enum Wake : char { kInterrupt = 1, kResize = 2 };
 State s;
 
 // ---- text between libedit (wide characters of the locale) and Tcl (UTF-8) ----
@@ -166,8 +172,12 @@ void OnLine(const std::string* line) {
 // libedit reads one key and edits the line with it; the line comes back
 // ended by a newline when Enter ends it.
 void OnInput(ClientData, int) {
+  if (s.resized) el_resize(s.editor);
+  s.resized = false;
   int count = 0;
+  s.reading = true;
   const wchar_t* line = el_wgets(s.editor, &count);
+  s.reading = false;
   if (!line || count <= 0) return;
   if (count == 1 && line[0] == kEndOfFile) return OnLine(nullptr);
   if (line[count - 1] != L'\n' && line[count - 1] != L'\r') return;
@@ -275,17 +285,39 @@ unsigned char OnTab(EditLine* editor, int) {
   return CC_REDISPLAY;
 }
 
-// ---- Ctrl-C ----
+// ---- signals: Ctrl-C, a new size of the terminal ----
 
 // In the signal handler: a running command of the package is stopped by
 // the package at once; the script around it, or any other script, by the
 // interrupt below, through a byte on the pipe (a signal handler may only
 // write). Both, since a short command may end before it looks for the stop.
-void OnSigint(int) {
-  Ncd_StopCommands();
-  const char byte = 1;
+void Wake(char byte) {
   const ssize_t written = write(s.wake[1], &byte, 1);
   (void)written;
+}
+
+void OnSigint(int) {
+  Ncd_StopCommands();
+  Wake(kInterrupt);
+}
+
+void OnSigwinch(int) {
+  Wake(kResize);
+}
+
+// libedit draws the line for the size it knows: at the prompt it learns the
+// new one and draws the line again; while it reads a key or a command
+// runs, on the next key or prompt.
+int OnResize(ClientData, Tcl_Interp*, int code) {
+  if (!s.prompting || s.reading) {
+    s.resized = true;
+    return code;
+  }
+  el_resize(s.editor);
+  // What the terminal kept of the old line, wrapped anew or cut, goes first.
+  std::fputs("\r\033[J", stdout);
+  el_set(s.editor, EL_REFRESH);
+  return code;
 }
 
 // A command of the package stopped by this Ctrl-C fails with its own error.
@@ -327,22 +359,28 @@ int OnInterrupt(ClientData, Tcl_Interp* interp, int code) {
   return TCL_ERROR;
 }
 
-void WatchInterrupts() {
+void Handle(int signal, void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(signal, &action, nullptr);
+}
+
+void WatchSignals() {
   if (pipe(s.wake) != 0) return;
   s.interrupt = Tcl_AsyncCreate(OnInterrupt, nullptr);
-  std::thread([read = s.wake[0], interrupt = s.interrupt] {
+  s.resize = Tcl_AsyncCreate(OnResize, nullptr);
+  std::thread([read = s.wake[0], interrupt = s.interrupt, resize = s.resize] {
     char byte = 0;
     for (;;) {
       const ssize_t got = ::read(read, &byte, 1);
-      if (got == 1) Tcl_AsyncMark(interrupt);
+      if (got == 1) Tcl_AsyncMark(byte == kResize ? resize : interrupt);
       if (got == 0 || (got < 0 && errno != EINTR)) return;
     }
   }).detach();
-  struct sigaction action {};
-  action.sa_handler = OnSigint;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
+  Handle(SIGINT, OnSigint);
+  Handle(SIGWINCH, OnSigwinch);
 }
 
 void AtExit(ClientData) {
@@ -384,7 +422,7 @@ void SetUpEditor() {
 int Shell::Run(Tcl_Interp* interp) {
   s.interp = interp;
   SetUpEditor();
-  WatchInterrupts();
+  WatchSignals();
   Tcl_CreateExitHandler(AtExit, nullptr);
   Write(TCL_STDOUT, std::string("ncdsh ") + Tcl_GetVar(interp, "tcl_patchLevel", TCL_GLOBAL_ONLY) +
                         " with the ncd package. Type help for its commands and topics, "

@@ -16,8 +16,11 @@
 // line, or `exit`, ends the shell. The terminal is put back as it was on
 // every way out.
 //
+// When the terminal changes size (SIGWINCH) the line being edited is
+// drawn again for the new size.
+//
 // Threads: the thread that made the interpreter, plus one thread that
-// only turns SIGINT into a Tcl async mark.
+// only turns SIGINT and SIGWINCH into Tcl async marks.
 #pragma once
 
 #include <tcl.h>

@@ -68,6 +68,10 @@ class Terminal:
         self.type(CTRL_L)
         self.wait(lambda t: t.screen.cursor.y == 0, "Ctrl-L clearing the screen")
 
+    def resize(self, columns):
+        self.child.setwinsize(ROWS, columns)
+        self.screen.resize(ROWS, columns)
+
     def paste(self, text, chunk=512):
         """Types a long text in pieces, drawing the echo between them; fails
         when the shell stops reading."""
@@ -181,6 +185,18 @@ def main():
     t.screen.reset()
     t.type(UP + "\r")
     t.wait(lambda t: "65536" in t.lines() and t.cursor_line() == PROMPT.rstrip(), "the 64 KB line recalled")
+    t.clear()
+    # The terminal narrowed while a line is edited: the line is drawn again
+    # for the new width.
+    text = "puts " + "a" * 100 + "b" * 40
+    t.type(text)
+    t.wait(at_prompt_with(text), "a line of 147 characters typed")
+    t.resize(80)
+    t.pump(0.5)
+    t.type("c")
+    t.wait(lambda t: "".join(t.lines()[:2]) == PROMPT + text + "c", "the line drawn again for 80 columns")
+    t.type(CTRL_C)
+    t.resize(COLUMNS)
     t.clear()
     # A command over several lines.
     t.type("proc five {} {\r")
