@@ -364,7 +364,8 @@ bool ReadsDelays(const Filter& filter) {
   return filter.Reads("Max Delay") || filter.Reads("Skew Value");
 }
 
-void ApplyFilter(Session& session, const Request& request, ResultList& results) {
+// Answers whether it warned of a value no object has.
+bool ApplyFilter(Session& session, const Request& request, ResultList& results) {
   Filter filter(Tcl_GetString(request.options.Value(kFilter)));
   if (ReadsDelays(filter)) session.EnableTiming();
   ResultList kept(false);
@@ -378,10 +379,14 @@ void ApplyFilter(Session& session, const Request& request, ResultList& results) 
     if (filter.Accepts(asked.back())) kept.Add(item);
   }
   filter.CheckProperties(asked);
+  bool warned = false;
   if (!request.options.Has(kQuiet))
-    for (const std::string& line : filter.UnknownValues(request.kind.word))
+    for (const std::string& line : filter.UnknownValues(request.kind.word)) {
       WarnLine(request.objv[0], line);
+      warned = true;
+    }
   results.Swap(kept);
+  return warned;
 }
 
 // Each argument is a pattern, or a list of patterns: a bare word is one
@@ -493,10 +498,11 @@ void GetObjectsOfKind(Kind kindName, Session& session, Tcl_Interp* interp, int o
   ResultList out(patterns.size() > 1 || (!patterns.empty() && KindOf(patterns.front()) == &kind));
   Select(session, request, design, patterns, out);
   if (kindName == Kind::Pin) KeepEnds(request, out);
-  if (options.Has(kFilter)) ApplyFilter(session, request, out);
+  // A value no object has is warned of once: the warning says why nothing matched.
+  const bool warned = options.Has(kFilter) && ApplyFilter(session, request, out);
   if (request.limit)
     out.Truncate(static_cast<int>(std::min<std::uint64_t>(request.limit, INT32_MAX)));
-  if (!out.Size() && !options.Has(kQuiet)) Warn(kind, objv[0], options);
+  if (!out.Size() && !options.Has(kQuiet) && !warned) Warn(kind, objv[0], options);
   out.SetResult(interp);
 }
 
