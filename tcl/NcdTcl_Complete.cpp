@@ -385,8 +385,8 @@ std::string ScriptName(std::string name) {
 
 void PropertiesOfKind(Context& c, const KindInfo& kind) {
   ResultList holder(false);
-  for (const std::string& name : PropertyNames(CollectableOf(PrototypeOf(c.session, kind, holder))))
-    c.Offer(ScriptName(name));
+  for (const NamedProperty& property : KindProperties(c.session, kind, holder))
+    c.Offer(ScriptName(property.name));
 }
 
 void Properties(Context& c) {

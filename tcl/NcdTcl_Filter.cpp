@@ -348,8 +348,7 @@ void Filter::CheckProperties(const std::vector<UtilI::ITclCollectable*>& objects
     if (known) continue;
     throw Error(ErrorClass::Property,
                 "unknown property \"" + Clipped(term->property) + "\" in filter \"" +
-                    Clipped(m_text) +
-                    "\"; the objects have: " + JoinedPropertyNames(objects.front()),
+                    Clipped(m_text) + "\"; the objects have: " + JoinedPropertyNames(objects),
                 {term->property});
   }
 }

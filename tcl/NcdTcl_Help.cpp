@@ -142,14 +142,13 @@ std::string TopicText(Session& session, const Topic& topic) {
 std::string PropertiesOf(Session& session, const KindInfo& kind) {
   std::string out = std::string(kind.word) + " properties";
   ResultList holder(false);
-  Tcl_Obj* prototype = nullptr;
+  std::vector<NamedProperty> properties;
   try {
-    prototype = PrototypeOf(session, kind, holder);
+    properties = KindProperties(session, kind, holder);
   } catch (const Error& error) {
     return out + "\n    (" + error.what() + ")";
   }
-  UtilI::ITclCollectable* coll = CollectableOf(prototype);
-  for (const std::string& name : PropertyNames(coll)) {
+  for (const auto& [name, coll] : properties) {
     PropertyDescription description;
     if (!DescribeProperty(coll, name.c_str(), description)) continue;
     const std::string first = description.description.substr(0, description.description.find('\n'));

@@ -11,6 +11,7 @@
 
 #include "NcdTcl_Object.h"
 #include "NcdTcl_Options.h"
+#include "NcdTcl_Property.h"
 #include "NcdTcl_Query.h"
 #include "NcdTcl_Session.h"
 
@@ -46,6 +47,11 @@ extern const OptionEntry kReportDesignOptions[];
 // of the kind, or the part's first site or clock region), held by
 // `holder`; throws OBJECT when the part has none.
 Tcl_Obj* PrototypeOf(Session& session, const KindInfo& kind, ResultList& holder);
+// The properties of `kind` in the current design: its prototype's, then
+// those only some of its objects have (a comp's Site), found among the
+// first blocks of the hierarchy; the objects asked are held by `holder`.
+std::vector<NamedProperty> KindProperties(Session& session, const KindInfo& kind,
+                                          ResultList& holder);
 CommandFn CurrentDesign, EnableService, LiveObjects, Plot;
 extern const OptionEntry kPlotOptions[];
 

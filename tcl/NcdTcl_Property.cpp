@@ -1,6 +1,7 @@
 #include "NcdTcl_Property.h"
 
 #include <cctype>
+#include <set>
 
 #include "NcdTcl_Object.h"
 
@@ -150,9 +151,22 @@ std::vector<std::string> PropertyNames(UtilI::ITclCollectable* coll) {
 }
 
 std::string JoinedPropertyNames(UtilI::ITclCollectable* coll) {
+  return JoinedPropertyNames(std::vector<UtilI::ITclCollectable*>{coll});
+}
+
+std::vector<NamedProperty> PropertiesOfAll(const std::vector<UtilI::ITclCollectable*>& objects) {
+  std::vector<NamedProperty> out;
+  std::set<std::string> seen;
+  for (UtilI::ITclCollectable* coll : objects)
+    for (std::string& name : PropertyNames(coll))
+      if (seen.insert(name).second) out.push_back({std::move(name), coll});
+  return out;
+}
+
+std::string JoinedPropertyNames(const std::vector<UtilI::ITclCollectable*>& objects) {
   std::string names;
-  for (const std::string& name : PropertyNames(coll))
-    names += (names.empty() ? "" : ", ") + name;
+  for (const NamedProperty& property : PropertiesOfAll(objects))
+    names += (names.empty() ? "" : ", ") + property.name;
   return names;
 }
 

@@ -57,6 +57,17 @@ struct PropertyDescription {
 std::vector<std::string> PropertyNames(UtilI::ITclCollectable* coll);
 // The same names joined by ", ", for messages.
 std::string JoinedPropertyNames(UtilI::ITclCollectable* coll);
+
+// A property name, with the first of the objects asked that has it.
+struct NamedProperty {
+  std::string name;
+  UtilI::ITclCollectable* holder;
+};
+// The distinct property names of the objects, in the order first met:
+// objects of one kind may differ (a comp has a Site, a module none).
+std::vector<NamedProperty> PropertiesOfAll(const std::vector<UtilI::ITclCollectable*>& objects);
+// Their names joined by ", ", for messages.
+std::string JoinedPropertyNames(const std::vector<UtilI::ITclCollectable*>& objects);
 // The property's name as the component spells it, kind and description;
 // false for a property the object does not have.
 bool DescribeProperty(UtilI::ITclCollectable* coll, const char* name, PropertyDescription& out);

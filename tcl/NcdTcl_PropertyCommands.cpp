@@ -11,6 +11,7 @@
 #include "NcdTcl_Pattern.h"
 #include "NcdTcl_Property.h"
 #include "NcdTcl_Query.h"
+#include "NcdTcl_Relations.h"
 #include "NcdTcl_Report.h"
 #include "NcdTcl_Resolve.h"
 #include "NcdTcl_Services.h"
@@ -114,15 +115,27 @@ Tcl_Obj* PrototypeOf(Session& session, const KindInfo& kind, ResultList& holder)
   return holder.Items().front();
 }
 
-namespace {
+// Enough blocks to meet each level (module, comp, bel) in usual designs,
+// few enough for a Tab.
+constexpr int kSampledBlocks = 1000;
 
-// A prototype of a kind (a word such as "block"), held by `holder`, or null
-// when `arg` is no kind word.
-Tcl_Obj* Prototype(Session& session, Tcl_Obj* arg, ResultList& holder) {
-  const KindInfo* kind = KindOfWord(Tcl_GetString(arg));
-  if (!kind || KindOf(arg)) return nullptr;
-  return PrototypeOf(session, *kind, holder);
+std::vector<NamedProperty> KindProperties(Session& session, const KindInfo& kind,
+                                          ResultList& holder) {
+  std::vector<UtilI::ITclCollectable*> objects{CollectableOf(PrototypeOf(session, kind, holder))};
+  if (kind.kind != Kind::Block) return PropertiesOfAll(objects);
+  ResultList blocks(false);
+  blocks.Add(TopBlock(session.Current()));
+  // Level by level from the top.
+  for (int i = 0; i < blocks.Size() && blocks.Size() < kSampledBlocks; ++i)
+    AddRelated(blocks.Items()[static_cast<std::size_t>(i)], InfoOf(Kind::Block), blocks);
+  for (Tcl_Obj* block : blocks.Items()) {
+    holder.Add(block);
+    objects.push_back(CollectableOf(block));
+  }
+  return PropertiesOfAll(objects);
 }
+
+namespace {
 
 // The one object `arg` stands for, held by `holder` (the value itself when
 // it holds one, so that messages name it as it printed).
@@ -142,14 +155,17 @@ void ListProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const
   RequireArgs(interp, objv, options, 1, UsageOf("list_property"));
   Tcl_Obj* arg = options.Arg(0);
   ResultList holder(false);
-  Tcl_Obj* prototype = Prototype(session, arg, holder);
-  UtilI::ITclCollectable* coll = CollectableOf(
-      prototype ? prototype : OneObject(session, arg, HowOf(options, objc, objv), holder));
+  const KindInfo* kind = KindOfWord(Tcl_GetString(arg));
+  const std::vector<NamedProperty> properties =
+      kind && !KindOf(arg)
+          ? KindProperties(session, *kind, holder)
+          : PropertiesOfAll(
+                {CollectableOf(OneObject(session, arg, HowOf(options, objc, objv), holder))});
   TclRef names(Tcl_NewListObj(0, nullptr));
-  for (const std::string& name : PropertyNames(coll)) {
+  for (const auto& [name, holderOf] : properties) {
     Tcl_ListObjAppendElement(nullptr, names.get(), Tcl_NewStringObj(name.c_str(), -1));
     PropertyDescription description;
-    if (options.Has(0 /* -kind */) && DescribeProperty(coll, name.c_str(), description))
+    if (options.Has(0 /* -kind */) && DescribeProperty(holderOf, name.c_str(), description))
       Tcl_ListObjAppendElement(nullptr, names.get(),
                                Tcl_NewStringObj(description.kind.c_str(), -1));
   }
