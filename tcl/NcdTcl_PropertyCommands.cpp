@@ -239,7 +239,7 @@ void ReportProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* con
               Tcl_GetString(object) + "\n";
     text += PropertyTable(object, pattern, options.Has(kQuiet));
   }
-  Deliver(interp, text, options.Value(kFile));
+  Deliver(interp, text, options.Value(kFile), session.Files());
 }
 
 // ---- the design ----

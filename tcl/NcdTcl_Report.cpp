@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "NcdTcl_Error.h"
+#include "NcdTool_Output.h"
 
 namespace NcdTcl {
 
@@ -43,9 +44,15 @@ bool IsFifo(Tcl_Obj* file) {
 
 }  // namespace
 
-void Deliver(Tcl_Interp* interp, const std::string& text, Tcl_Obj* file) {
+void Deliver(Tcl_Interp* interp, const std::string& text, Tcl_Obj* file,
+             const std::vector<std::string>& designs) {
   if (!file) return Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
   Tcl_ResetResult(interp);
+  // By the name Tcl opens: "~" expanded, relative to the current folder.
+  Tcl_Obj* path = Tcl_FSGetNormalizedPath(nullptr, file);
+  if (std::string error = NcdTool::CheckNotInput(path ? Tcl_GetString(path) : "", designs);
+      !error.empty())
+    throw Error(ErrorClass::Option, error);
   // Opened without blocking, so that a FIFO no process reads is refused
   // (ENXIO) rather than waited on for ever; written blocking.
   Tcl_Channel channel = Tcl_FSOpenFileChannel(interp, file, "WRONLY CREAT TRUNC NONBLOCK", 0666);

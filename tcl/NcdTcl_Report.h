@@ -16,7 +16,10 @@ using TextRow = std::vector<std::string>;
 std::string Columns(const std::vector<TextRow>& rows, const std::string& indent = "");
 
 // Answers `text`, or, with a -file value, writes it to that file (made or
-// replaced) and answers nothing; throws OPTION when it cannot be written.
-void Deliver(Tcl_Interp* interp, const std::string& text, Tcl_Obj* file);
+// replaced) and answers nothing; throws OPTION when it cannot be written,
+// or when the file is one of `designs` (by any name or link), which a
+// report must never take the place of.
+void Deliver(Tcl_Interp* interp, const std::string& text, Tcl_Obj* file,
+             const std::vector<std::string>& designs);
 
 }  // namespace NcdTcl

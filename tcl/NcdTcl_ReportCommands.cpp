@@ -110,7 +110,7 @@ void ReportEach(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const o
     CheckStop();
     text += (text.empty() ? "" : "\n") + report(object);
   }
-  Deliver(interp, text, options.Value(kFile));
+  Deliver(interp, text, options.Value(kFile), session.Files());
 }
 
 }  // namespace
@@ -128,7 +128,8 @@ void ReportDesign(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const
   RequireArgs(interp, objv, options, 0, UsageOf("report_design"));
   Session::Handle& design =
       options.Has(kDesign) ? session.Ready(options.Value(kDesign)) : session.Current();
-  Deliver(interp, DesignReport(design, options.Has(kHierarchy)), options.Value(kFile));
+  Deliver(interp, DesignReport(design, options.Has(kHierarchy)), options.Value(kFile),
+          session.Files());
 }
 
 }  // namespace NcdTcl

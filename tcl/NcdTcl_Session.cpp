@@ -387,6 +387,13 @@ void Session::EnableTiming() {
     if (handle.state == LoadState::Ready && handle.design) handle.design->GetDelayMediator();
 }
 
+std::vector<std::string> Session::Files() const {
+  std::vector<std::string> files;
+  for (const auto& [number, handle] : m_handles)
+    files.push_back(handle.file);
+  return files;
+}
+
 Tcl_Obj* Session::Names() const {
   Tcl_Obj* names = Tcl_NewListObj(0, nullptr);
   for (const auto& [number, handle] : m_handles)

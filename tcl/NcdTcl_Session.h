@@ -43,6 +43,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "NcdTcl_Dispatcher.h"
 #include "NcdTcl_LoadNotes.h"
@@ -116,6 +117,8 @@ class Session final : public Mailbox {
   void EnableTiming();
   // The open handles' names, oldest first.
   Tcl_Obj* Names() const;
+  // The design files of the handles, open or not yet.
+  std::vector<std::string> Files() const;
   static Tcl_Obj* NameOf(const Handle& handle);
 
   void ReadEnded(const ReadKey& key, bool ok) noexcept override;

@@ -195,7 +195,7 @@ std::string WriteOutput(const std::string& path, const std::function<void(std::o
   return error.empty() ? error : "cannot write to standard output: " + error;
 }
 
-std::string CheckNotInput(const std::string& output, std::initializer_list<std::string> inputs) {
+std::string CheckNotInput(const std::string& output, const std::vector<std::string>& inputs) {
   for (const std::string& input : inputs) {
     std::error_code error;
     if (!output.empty() && !input.empty() && std::filesystem::equivalent(output, input, error))

@@ -16,6 +16,7 @@
 #include <initializer_list>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 namespace NcdTool {
 
@@ -36,7 +37,11 @@ std::string WriteOutput(const std::string& path, const std::function<void(std::o
 //   "cannot write '<file>': it is the input '<input>'"
 // A tool asks before it reads, so that its output never takes the place
 // of what it was made from. Empty names are skipped.
-std::string CheckNotInput(const std::string& output, std::initializer_list<std::string> inputs);
+std::string CheckNotInput(const std::string& output, const std::vector<std::string>& inputs);
+inline std::string CheckNotInput(const std::string& output,
+                                 std::initializer_list<std::string> inputs) {
+  return CheckNotInput(output, std::vector<std::string>(inputs));
+}
 
 // At a tool's end: flushes standard output and answers whether all of it
 // was written; if not, says so on standard error after the tool's name
