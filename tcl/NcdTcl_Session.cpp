@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "NcdTcl_Error.h"
@@ -29,12 +30,6 @@ constexpr std::uint64_t kRequesterTag = 0x6e636474636c0000ULL;  // "ncdtcl", the
 // for Ctrl-C): the read's event may come before the manager counts the
 // read as finished.
 constexpr std::chrono::milliseconds kReadRecheck{20};
-
-// The Tcl event a session queues to its own thread.
-struct ServiceEvent {
-  Tcl_Event header;  // first: Tcl frees the event through it
-  Session* session;
-};
 
 std::atomic<std::uint64_t> g_sessions{0};
 
@@ -133,18 +128,40 @@ const char* StateName(LoadState state) {
   return kNames[static_cast<int>(state)];
 }
 
+// The Tcl event a session queues to its own thread.
+struct ServiceEvent {
+  Tcl_Event header;  // first: Tcl frees the event through it
+  Session* session;
+};
+
+// Made on the session's thread only: Tcl's allocator gives every thread
+// that allocates a cache of its own, which a reader thread, ending without
+// Tcl's thread finalisation, would leave behind (about 16 KB a read).
+// Null without memory: the timer then finds the ended reads.
+ServiceEvent* Session::NewEvent() {
+  auto* event = reinterpret_cast<ServiceEvent*>(attemptckalloc(sizeof(ServiceEvent)));
+  if (event) {
+    event->header.proc = EventProc;
+    event->header.nextPtr = nullptr;
+    event->session = this;
+  }
+  return event;
+}
+
 Session::Session(Tcl_Interp* interp, UtilI::ISharedNcdMgr* mgr)
     : m_interp(interp), m_mgr(mgr), m_thread(Tcl_GetCurrentThread()), m_number(++g_sessions) {
   // Tcl creates a thread's event queue lock on first use, unsynchronised
   // with its readers; this (empty) deletion creates it here, before any
   // reader thread queues an event to this thread.
   Tcl_DeleteEvents(IsOurEvent, this);
+  m_spare = NewEvent();
   Dispatcher::Instance().Subscribe(this, mgr);
 }
 
 Session::~Session() {
   Dispatcher::Instance().Unsubscribe(this);  // from here on nobody queues events for us
   Tcl_DeleteEvents(IsOurEvent, this);
+  if (m_spare) ckfree(reinterpret_cast<char*>(m_spare));
   if (m_timer) Tcl_DeleteTimerHandler(m_timer);
   while (!m_handles.empty()) {
     try {
@@ -444,12 +461,9 @@ void Session::ReadEnded(const ReadKey& key, bool ok) noexcept {
 }
 
 void Session::QueueEvent() {
-  if (m_eventQueued) return;
+  if (m_eventQueued || !m_spare) return;
   m_eventQueued = true;
-  auto* event = reinterpret_cast<ServiceEvent*>(ckalloc(sizeof(ServiceEvent)));
-  event->header.proc = EventProc;
-  event->header.nextPtr = nullptr;
-  event->session = this;
+  ServiceEvent* event = std::exchange(m_spare, nullptr);
   Tcl_ThreadQueueEvent(m_thread, &event->header, TCL_QUEUE_TAIL);
   Tcl_ThreadAlert(m_thread);
 }
@@ -473,6 +487,7 @@ void Session::ServiceEvents() {
     std::lock_guard<std::mutex> lock(m_lock);
     ended.swap(m_ended);
     m_eventQueued = false;  // reads that end from here on queue a new event
+    if (!m_spare) m_spare = NewEvent();
   }
   bool loading = false, ending = false;
   {

@@ -63,6 +63,8 @@ struct OpenRequest {
   Tcl_Obj* command = nullptr;  // a command prefix, or null
 };
 
+struct ServiceEvent;
+
 class Session final : public Mailbox {
  public:
   struct Handle {
@@ -142,7 +144,8 @@ class Session final : public Mailbox {
   void Unwatch(Handle& handle);
   void Erase(Handle& handle);
 
-  void QueueEvent();  // with m_lock held
+  ServiceEvent* NewEvent();  // on the session's thread
+  void QueueEvent();         // with m_lock held
   void ScheduleService();
   void ServiceEvents();
   void RunCallbacks();
@@ -166,10 +169,11 @@ class Session final : public Mailbox {
   bool m_servicing = false;  // settling handles inside ServiceEvents
 
   // Shared with reader threads (ReadEnded).
-  std::mutex m_lock;                 // guards the three members below
+  std::mutex m_lock;                 // guards the four members below
   std::map<ReadKey, int> m_watched;  // loading asynchronous handles per read
   std::map<ReadKey, bool> m_ended;   // watched reads that ended: succeeded?
   bool m_eventQueued = false;
+  ServiceEvent* m_spare = nullptr;  // the event QueueEvent queues next
 };
 
 }  // namespace NcdTcl
