@@ -40,6 +40,8 @@ struct State {
   std::wstring tabbed;  // the line as the last Tab left it, with the cursor's place
   bool reading = false;  // inside libedit, which must not be entered again
   bool resized = false;  // the terminal's size changed while libedit could not learn it
+  bool cleared = false;  // a script run from the event loop cleared the prompt's row
+  Tcl_Trace trace = nullptr;  // while prompting: scripts that run then
   Tcl_AsyncHandler interrupt = nullptr;
   Tcl_AsyncHandler resize = nullptr;
   // SIGINT and SIGWINCH write a byte here; a thread turns it into `interrupt` or `resize`.
@@ -101,15 +103,36 @@ char* PromptText(EditLine*) {
 
 // libedit starts a fresh line and draws the prompt when it turns to
 // reading a key at a time, and puts the terminal back when it stops.
+// A script the event loop runs while the prompt waits (after, fileevent,
+// -command) may write: the prompt's row is cleared before its first
+// command, and the prompt and line are drawn again once the event ends.
+int OnEventScript(ClientData, Tcl_Interp*, int, const char*, Tcl_Command, int, Tcl_Obj* const*) {
+  if (s.reading || s.cleared) return TCL_OK;
+  std::fputs("\r\033[K", stdout);
+  std::fflush(stdout);
+  s.cleared = true;
+  return TCL_OK;
+}
+
+void Redraw() {
+  if (!s.cleared || !s.prompting) return;
+  s.cleared = false;
+  el_set(s.editor, EL_REFRESH);
+}
+
 void Prompt() {
   el_set(s.editor, EL_UNBUFFERED, 1);
   s.prompting = true;
+  s.trace = Tcl_CreateObjTrace(s.interp, 0, TCL_ALLOW_INLINE_COMPILATION, OnEventScript, nullptr,
+                               nullptr);
 }
 
 void Unprompt() {
   if (!s.prompting) return;
+  Tcl_DeleteTrace(s.interp, s.trace);
   el_set(s.editor, EL_UNBUFFERED, 0);
   s.prompting = false;
+  s.cleared = false;
 }
 
 void Write(int which, const std::string& text) {
@@ -429,8 +452,10 @@ int Shell::Run(Tcl_Interp* interp) {
                         "Tab to complete, Ctrl-D or exit to leave.\n");
   Tcl_CreateFileHandler(STDIN_FILENO, TCL_READABLE, OnInput, nullptr);
   Prompt();
-  while (!s.done)
+  while (!s.done) {
     Tcl_DoOneEvent(TCL_ALL_EVENTS);
+    Redraw();
+  }
   Tcl_DeleteFileHandler(STDIN_FILENO);
   AtExit(nullptr);
   return 0;

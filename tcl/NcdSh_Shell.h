@@ -17,7 +17,8 @@
 // every way out.
 //
 // When the terminal changes size (SIGWINCH) the line being edited is
-// drawn again for the new size.
+// drawn again for the new size; after a script the event loop ran while
+// the prompt waited, below whatever it wrote.
 //
 // Threads: the thread that made the interpreter, plus one thread that
 // only turns SIGINT and SIGWINCH into Tcl async marks.

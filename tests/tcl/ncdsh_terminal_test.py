@@ -154,6 +154,13 @@ def main():
     t.type(CTRL_C)
     t.wait(lambda t: '    ("after" script)' in t.lines(), "Ctrl-C stopping a callback")
     t.run("puts alive", "alive", "the prompt after the stopped callback")
+    # What a callback writes while a line is typed goes above the prompt,
+    # which is drawn again with the line.
+    t.run("after 300 {puts tick}", "after#1", "a callback that writes")
+    t.type("puts ab")
+    t.wait(lambda t: t.lines()[t.screen.cursor.y - 1] == "tick" and at_prompt_with("puts ab")(t),
+           "the callback's output above the prompt and the line typed")
+    t.run("c", "abc", "the line typed across the callback's output")
     # ... and a script that waits for an event that never comes.
     t.type("vwait forever\r")
     t.wait(lambda t: t.lines()[t.screen.cursor.y - 1] == PROMPT + "vwait forever" and not t.cursor_line(),
