@@ -420,7 +420,8 @@ std::vector<Tcl_Obj*> PatternsOf(const Request& request, Session::Handle* design
     if (Tcl_ListObjGetElements(nullptr, arg, &count, &elements) != TCL_OK)
       throw Error(ErrorClass::Option,
                   std::string("bad pattern list: ") + Clipped(Tcl_GetString(arg)));
-    patterns.insert(patterns.end(), elements, elements + count);
+    for (int i = 0; i < count; ++i)
+      patterns.push_back(Unwrapped(elements[i]));
   }
   return patterns;
 }

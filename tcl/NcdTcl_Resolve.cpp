@@ -107,6 +107,17 @@ void AddValue(Tcl_Obj* element, const Resolution& how, ResultList& out) {
 
 }  // namespace
 
+Tcl_Obj* Unwrapped(Tcl_Obj* element) {
+  static const Tcl_ObjType* const list = Tcl_GetObjType("list");
+  for (int depth = 0; depth < 8 && !KindOf(element) && element->typePtr == list; ++depth) {
+    Tcl_Obj** inner = nullptr;
+    int count = 0;
+    if (Tcl_ListObjGetElements(nullptr, element, &count, &inner) != TCL_OK || count != 1) break;
+    element = inner[0];
+  }
+  return element;
+}
+
 std::string KindWords(const std::vector<Kind>& kinds) {
   std::string words;
   for (std::size_t i = 0; i < kinds.size(); ++i)
@@ -148,8 +159,8 @@ void ResolveObjects(Session& session, Tcl_Obj* arg, const Resolution& how, Resul
   }
   for (int i = 0; i < count; ++i) {
     CheckStop();
-    if (KindOf(elements[i])) {
-      AddValue(elements[i], how, out);
+    if (Tcl_Obj* object = Unwrapped(elements[i]); KindOf(object)) {
+      AddValue(object, how, out);
       continue;
     }
     const std::string name = Tcl_GetString(elements[i]);

@@ -38,6 +38,13 @@ struct Resolution {
 // ambiguity the rules leave.
 void ResolveObjects(Session& session, Tcl_Obj* arg, const Resolution& how, ResultList& out);
 
+// The object an element made as a list of one stands for: a command's
+// answer kept whole, as `lappend cells [get_blocks c0]` keeps it, is that
+// object, not its name looked up again (maybe in another design). Only a
+// value that is a list already is looked into (a name is never parsed);
+// anything else is answered as it is.
+Tcl_Obj* Unwrapped(Tcl_Obj* element);
+
 // The kinds of a -object_type value among `allowed` (all when empty);
 // throws OPTION for another word. Null `value`: `allowed` unchanged.
 std::vector<Kind> KindsOf(Tcl_Obj* value, const std::vector<Kind>& allowed);
