@@ -40,6 +40,7 @@ struct State {
   std::wstring tabbed;  // the line as the last Tab left it, with the cursor's place
   bool reading = false;  // inside libedit, which must not be entered again
   bool resized = false;  // the terminal's size changed while libedit could not learn it
+  bool escapes = true;   // the terminal reads ANSI escape sequences (TERM is not dumb)
   bool cleared = false;  // a script run from the event loop cleared the prompt's row
   Tcl_Trace trace = nullptr;  // while prompting: scripts that run then
   Tcl_AsyncHandler interrupt = nullptr;
@@ -101,14 +102,13 @@ char* PromptText(EditLine*) {
   return const_cast<char*>(s.pending.empty() ? kPrompt : kMore);
 }
 
-// libedit starts a fresh line and draws the prompt when it turns to
-// reading a key at a time, and puts the terminal back when it stops.
 // A script the event loop runs while the prompt waits (after, fileevent,
-// -command) may write: the prompt's row is cleared before its first
-// command, and the prompt and line are drawn again once the event ends.
+// -command) may write: the prompt's row is cleared (on a dumb terminal,
+// left) before its first command, and the prompt and line are drawn again
+// once the event ends.
 int OnEventScript(ClientData, Tcl_Interp*, int, const char*, Tcl_Command, int, Tcl_Obj* const*) {
   if (s.reading || s.cleared) return TCL_OK;
-  std::fputs("\r\033[K", stdout);
+  std::fputs(s.escapes ? "\r\033[K" : "\n", stdout);
   std::fflush(stdout);
   s.cleared = true;
   return TCL_OK;
@@ -120,6 +120,8 @@ void Redraw() {
   el_set(s.editor, EL_REFRESH);
 }
 
+// libedit starts a fresh line and draws the prompt when it turns to
+// reading a key at a time, and puts the terminal back when it stops.
 void Prompt() {
   el_set(s.editor, EL_UNBUFFERED, 1);
   s.prompting = true;
@@ -338,7 +340,7 @@ int OnResize(ClientData, Tcl_Interp*, int code) {
   }
   el_resize(s.editor);
   // What the terminal kept of the old line, wrapped anew or cut, goes first.
-  std::fputs("\r\033[J", stdout);
+  std::fputs(s.escapes ? "\r\033[J" : "\n", stdout);
   el_set(s.editor, EL_REFRESH);
   return code;
 }
@@ -436,6 +438,8 @@ void SetUpEditor() {
   for (const auto& binding : kBindings)
     el_set(s.editor, EL_BIND, binding[0], binding[1], nullptr);
   el_source(s.editor, nullptr);  // ~/.editrc
+  const char* term = std::getenv("TERM");
+  s.escapes = term && *term && std::strcmp(term, "dumb") != 0;
   if (const char* home = std::getenv("HOME")) s.historyFile = std::string(home) + "/.ncdsh_history";
   if (!s.historyFile.empty()) history(s.history, &event, H_LOAD, s.historyFile.c_str());
 }

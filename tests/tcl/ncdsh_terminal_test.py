@@ -225,8 +225,24 @@ def main():
     t.wait(at_prompt_with(""), "Ctrl-C clearing the recalled line")
     t.type("exit\r")
     t.child.expect(pexpect.EOF, timeout=LIMIT)
+    dumb_terminal()
     without_terminal()
     print("PASSED")
+
+
+def dumb_terminal():
+    """TERM=dumb: a callback's output starts a line of its own, without
+    escape sequences."""
+    child = pexpect.spawn(NCDSH, env=dict(os.environ, HOME=tempfile.mkdtemp(), TERM="dumb"),
+                          encoding="utf-8", timeout=LIMIT)
+    child.expect_exact(PROMPT)
+    child.send("after 200 {puts tick}\r")
+    child.expect_exact("after#0")
+    child.expect_exact("\ntick")
+    if "\x1b[K" in child.before:
+        sys.exit(f"FAILED: escape sequences written to a dumb terminal: {child.before!r}")
+    child.send("exit\r")
+    child.expect(pexpect.EOF)
 
 
 def without_terminal():
