@@ -383,10 +383,14 @@ std::string ScriptName(std::string name) {
   return name;
 }
 
+// Property names match without regard to case: "Is" offers Is_placed.
 void PropertiesOfKind(Context& c, const KindInfo& kind) {
   ResultList holder(false);
-  for (const NamedProperty& property : KindProperties(c.session, kind, holder))
-    c.Offer(ScriptName(property.name));
+  const std::string typed = ScriptName(c.word);
+  for (const NamedProperty& property : KindProperties(c.session, kind, holder)) {
+    const std::string name = ScriptName(property.name);
+    if (!name.compare(0, typed.size(), typed)) c.out.push_back(c.word + name.substr(typed.size()));
+  }
 }
 
 void Properties(Context& c) {
