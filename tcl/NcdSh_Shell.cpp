@@ -292,11 +292,11 @@ unsigned char OnTab(EditLine* editor, int) {
   const LineInfoW* line = el_wline(editor);
   const std::wstring before(line->buffer, line->cursor);
   const Answer answer = Ask(before);
-  if (answer.choices.empty()) return CC_REFRESH_BEEP;
-  const std::wstring insert = Widen(answer.insert);
   const std::size_t replace = static_cast<std::size_t>(answer.replace);
-  const bool same =
-      before.size() >= replace && !before.compare(before.size() - replace, replace, insert);
+  // A word begun on an earlier line of the command cannot be edited here.
+  if (answer.choices.empty() || replace > before.size()) return CC_REFRESH_BEEP;
+  const std::wstring insert = Widen(answer.insert);
+  const bool same = !before.compare(before.size() - replace, replace, insert);
   if (!same) {
     el_deletestr(editor, answer.replace);
     el_winsertstr(editor, insert.c_str());
