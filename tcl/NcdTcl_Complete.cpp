@@ -387,7 +387,7 @@ std::string ScriptName(std::string name) {
 void PropertiesOfKind(Context& c, const KindInfo& kind) {
   ResultList holder(false);
   const std::string typed = ScriptName(c.word);
-  for (const NamedProperty& property : KindProperties(c.session, kind, holder)) {
+  for (const NamedProperty& property : KindProperties(c.Design(), kind, holder)) {
     const std::string name = ScriptName(property.name);
     if (!name.compare(0, typed.size(), typed)) c.out.push_back(c.word + name.substr(typed.size()));
   }
@@ -571,7 +571,6 @@ void CompleteArgument(Context& c, const Line& line) {
     if (!option) ++positional;
     if (!option || !option->valueName) continue;
     if (++i + 1 == words.size()) return CompleteAs(c, ValueWord(*option));
-    if (!std::strcmp(option->name, "-design")) c.design = words[i];
   }
   CompleteAs(c, ArgumentWord(*c.entry, positional));
 }
@@ -599,6 +598,13 @@ void CompleteLine(Context& c, const Line& line, bool expression) {
   if (!c.entry) return Files(c);  // the arguments of Tcl's commands and procedures
   if (expression) return CompleteAs(c, "expression");
   CompleteArgument(c, line);
+}
+
+// The design an earlier "-design handle" names; empty for none.
+std::string DesignGiven(const Line& line) {
+  for (std::size_t i = 1; i + 2 < line.words.size(); ++i)
+    if (line.words[i] == "-design") return line.words[i + 1];
+  return "";
 }
 
 // A -filter expression completes property names within its brace or quote.
@@ -668,7 +674,7 @@ void Complete(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const obj
                   expression ? line.tail : line.value,
                   static_cast<std::size_t>(most),
                   out,
-                  "",
+                  DesignGiven(line),
                   std::nullopt};
   CompleteLine(context, line, expression);
   std::sort(out.begin(), out.end());

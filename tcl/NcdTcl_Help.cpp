@@ -144,7 +144,7 @@ std::string PropertiesOf(Session& session, const KindInfo& kind) {
   ResultList holder(false);
   std::vector<NamedProperty> properties;
   try {
-    properties = KindProperties(session, kind, holder);
+    properties = KindProperties(session.Current(), kind, holder);
   } catch (const Error& error) {
     return out + "\n    (" + error.what() + ")";
   }

@@ -43,14 +43,14 @@ extern const OptionEntry kReportPropertyOptions[];
 extern const OptionEntry kReportObjectOptions[];
 extern const OptionEntry kReportDesignOptions[];
 
-// A prototype object of `kind` in the current design (an empty collectable
-// of the kind, or the part's first site or clock region), held by
-// `holder`; throws OBJECT when the part has none.
-Tcl_Obj* PrototypeOf(Session& session, const KindInfo& kind, ResultList& holder);
-// The properties of `kind` in the current design: its prototype's, then
+// A prototype object of `kind` in the design (an empty collectable of the
+// kind, or the part's first site or clock region), held by `holder`;
+// throws OBJECT when the part has none.
+Tcl_Obj* PrototypeOf(Session::Handle& design, const KindInfo& kind, ResultList& holder);
+// The properties of `kind` in the design: its prototype's, then
 // those only some of its objects have (a comp's Site), found among the
 // first blocks of the hierarchy; the objects asked are held by `holder`.
-std::vector<NamedProperty> KindProperties(Session& session, const KindInfo& kind,
+std::vector<NamedProperty> KindProperties(Session::Handle& design, const KindInfo& kind,
                                           ResultList& holder);
 CommandFn CurrentDesign, EnableService, LiveObjects, Plot;
 extern const OptionEntry kPlotOptions[];

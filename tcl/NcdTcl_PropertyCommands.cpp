@@ -98,8 +98,7 @@ void GetProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const 
 
 // ---- list_property ----
 
-Tcl_Obj* PrototypeOf(Session& session, const KindInfo& kind, ResultList& holder) {
-  Session::Handle& design = session.Current();
+Tcl_Obj* PrototypeOf(Session::Handle& design, const KindInfo& kind, ResultList& holder) {
   if (kind.kind == Kind::Site || kind.kind == Kind::ClockRegion) {
     AddDeviceObjects(design, kind, holder, 1);
     if (!holder.Size())
@@ -119,12 +118,12 @@ Tcl_Obj* PrototypeOf(Session& session, const KindInfo& kind, ResultList& holder)
 // few enough for a Tab.
 constexpr int kSampledBlocks = 1000;
 
-std::vector<NamedProperty> KindProperties(Session& session, const KindInfo& kind,
+std::vector<NamedProperty> KindProperties(Session::Handle& design, const KindInfo& kind,
                                           ResultList& holder) {
-  std::vector<UtilI::ITclCollectable*> objects{CollectableOf(PrototypeOf(session, kind, holder))};
+  std::vector<UtilI::ITclCollectable*> objects{CollectableOf(PrototypeOf(design, kind, holder))};
   if (kind.kind != Kind::Block) return PropertiesOfAll(objects);
   ResultList blocks(false);
-  blocks.Add(TopBlock(session.Current()));
+  blocks.Add(TopBlock(design));
   // Level by level from the top.
   for (int i = 0; i < blocks.Size() && blocks.Size() < kSampledBlocks; ++i)
     AddRelated(blocks.Items()[static_cast<std::size_t>(i)], InfoOf(Kind::Block), blocks);
@@ -158,7 +157,7 @@ void ListProperty(Session& session, Tcl_Interp* interp, int objc, Tcl_Obj* const
   const KindInfo* kind = KindOfWord(Tcl_GetString(arg));
   const std::vector<NamedProperty> properties =
       kind && !KindOf(arg)
-          ? KindProperties(session, *kind, holder)
+          ? KindProperties(session.Current(), *kind, holder)
           : PropertiesOfAll(
                 {CollectableOf(OneObject(session, arg, HowOf(options, objc, objv), holder))});
   TclRef names(Tcl_NewListObj(0, nullptr));
