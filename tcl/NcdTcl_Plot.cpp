@@ -23,6 +23,20 @@ namespace {
 
 enum PlotOption { kHtml, kHighlight };
 
+// The picture marks objects by name: an object of another design would
+// mark whatever of the plotted design has its name, or nothing.
+void RequireOfDesign(Session::Handle& design, Tcl_Obj* object) {
+  const std::string name = Tcl_GetString(object);
+  Tcl_Obj* same = FindByName(design, *KindOf(object), name);
+  const bool ours = same && CollectableOf(same)->GetId() == CollectableOf(object)->GetId();
+  if (same) Discard(same);
+  if (!ours)
+    throw Error(ErrorClass::Object,
+                "\"" + Clipped(name) + "\" is an object of another design than design " +
+                    Tcl_GetString(Session::NameOf(design)),
+                {name});
+}
+
 // The names the objects print as: a block's or net's full name, a pin's
 // block/pin (which marks its comp). Objects and names are taken as every
 // command takes them: a name that no block, net or pin has, or an object
@@ -44,6 +58,7 @@ void AddNames(Session& session, Tcl_Interp* interp, Tcl_Obj* objects, int objc,
   ResolveObjects(session, objects, how, found);
   for (Tcl_Obj* object : found.Items()) {
     RequireLive(object);
+    RequireOfDesign(session.Current(), object);
     options.highlight.insert(Tcl_GetString(object));
   }
 }
