@@ -27,21 +27,35 @@
 
 class Xdm_ViewStore;
 
-// What a snapshot records of the design file it was made from.
+// What a snapshot records of the design file it was made from. The file
+// (device and inode) and its time of change, when set, vouch for its
+// bytes without hashing them: the system moves that time on at every
+// write. It is left 0 when the file changed so shortly before it was
+// hashed that a later write could carry the same time (Pds_PahSnapshotCache).
 struct Pds_PahSourceStamp {
   std::uint64_t size = 0;
   std::int64_t timeNs = 0;  // modification time
   std::uint64_t hash = 0;   // XXH3-64 of the bytes as stored
+  std::uint64_t device = 0, inode = 0;
+  std::int64_t changedNs = 0;  // time of change; 0: the bytes must be hashed
   bool operator==(const Pds_PahSourceStamp&) const = default;
+  // Whether a file of this stamp is known to hold the bytes `made` was of
+  // without hashing them.
+  bool Vouches(const Pds_PahSourceStamp& made) const {
+    return made.changedNs != 0 && changedNs == made.changedNs && device == made.device &&
+           inode == made.inode && size == made.size && timeNs == made.timeNs;
+  }
 };
 
 namespace Pds_PahSnapshot {
 
 bool Write(const Xdm_ViewStore& store, const Pds_PahSourceStamp& source, const std::string& path);
 
-// `source` holds the design file's size and time; its content is hashed
-// here, while the store is built, and when the snapshot is refused the
-// hash (if one was made) is left in `source.hash` for the next snapshot.
+// `source` holds the design file's size, time and id; its content is
+// hashed here, while the store is built, unless the snapshot's stamp
+// vouches for it (Pds_PahSourceStamp::Vouches). When the snapshot is
+// refused the hash (if one was made) is left in `source.hash` for the
+// next snapshot.
 // A `stop` test that answers true ends the read within a few thousand
 // objects (null, why "cancelled"). A `progress` entry is moved on as the
 // store is built, in bytes of the design file as a parse counts them.
@@ -59,6 +73,13 @@ std::unique_ptr<Xdm_ViewStore> ReadBytes(const char* data, std::size_t size, boo
 // XXH3-64 of a file's bytes; false when it cannot be read. On a thread
 // of Port_ThrThread, a cancel ends it early (false) within 32 MiB.
 bool HashFile(const std::string& path, std::uint64_t& hash);
+// Sets the design file's id and time of change in the snapshot at `path`
+// in place, when it was made from the bytes `source`'s size, time and hash
+// describe: from then on they vouch for them. False when it was not.
+bool Vouch(const std::string& path, const Pds_PahSourceStamp& source);
+
+// How many design files Read has hashed in this process (for tests).
+std::uint64_t DesignsHashed();
 
 // The checksum a snapshot of these bytes must carry (for tools and tests
 // that make snapshots by hand).

@@ -27,6 +27,24 @@ std::atomic<std::uint64_t> g_opened{0};
 std::atomic<std::uint64_t> g_ignored{0};
 std::atomic<std::uint64_t> g_written{0};
 std::atomic<std::uint64_t> g_unwritten{0};
+std::atomic<std::int64_t> g_settleNs{-1};
+
+std::int64_t Now() {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return std::int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
+}
+
+// How long before its hash began a file must have last changed for its
+// time of change to vouch for the bytes hashed. The system stamps a write
+// with a clock that moves on once a tick (at most 10 ms), so a write
+// after the hash began carries a later time than one a tick or more
+// before it; on file systems that keep whole seconds (a time of change
+// with no nanoseconds), two writes within a second or two look alike.
+std::int64_t SettleNs(std::int64_t changedNs) {
+  if (const std::int64_t set = g_settleNs.load(); set >= 0) return set;
+  return changedNs % 1000000000 != 0 ? std::int64_t{100000000} : std::int64_t{3000000000};
+}
 
 enum class Policy { kOff, kLarge, kAll };
 
@@ -130,14 +148,22 @@ Pds_PahSnapshotCache::Pds_PahSnapshotCache(const std::string& designFile) : m_de
   m_path = PathOf(designFile);
 }
 
-// Size and time of the design file, a regular file.
+// Size, time and id of the design file, a regular file.
 bool Pds_PahSnapshotCache::Stamp() {
   struct stat info {};
   if (::stat(m_design.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  m_stampedNs = Now();
   m_id = Pds_PahFileId::Of(info);
   m_stamp.size = m_id.size;
   m_stamp.timeNs = m_id.modifiedNs;
+  m_stamp.device = m_id.device;
+  m_stamp.inode = m_id.inode;
+  m_stamp.changedNs = m_id.changedNs;
   return true;
+}
+
+void Pds_PahSnapshotCache::SetSettleTime(std::int64_t ns) {
+  g_settleNs.store(ns);
 }
 
 std::unique_ptr<Xdm_ViewStore> Pds_PahSnapshotCache::Open(bool (*stop)(),
@@ -149,9 +175,27 @@ std::unique_ptr<Xdm_ViewStore> Pds_PahSnapshotCache::Open(bool (*stop)(),
       Pds_PahSnapshot::Read(m_path, m_design, m_stamp, why, stop, progress);
   m_hashed = m_stamp.hash != 0;
   (store ? g_opened : g_ignored).fetch_add(1);
+  if (store && m_hashed) Restamp();
   // Its time says when it was last used: the folder is pruned by it.
   if (store) ::utimensat(AT_FDCWD, m_path.c_str(), nullptr, 0);
   return store;
+}
+
+bool Pds_PahSnapshotCache::Settled() const {
+  return m_stampedNs - m_id.changedNs > SettleNs(m_id.changedNs);
+}
+
+// A snapshot that was opened after hashing the design file (renamed over
+// with the same bytes, its mode changed, or written just before the
+// snapshot was made) is stamped with the file as it was hashed, so that
+// the next open need not hash it: if the file is still that file, with
+// the same time of change, long enough after that time.
+void Pds_PahSnapshotCache::Restamp() {
+  Pds_PahFileId now;
+  if (!Settled() || !Pds_PahFileId::OfPath(m_design, now) || !now.Holds(m_id) ||
+      now.changedNs != m_id.changedNs)
+    return;
+  Pds_PahSnapshot::Vouch(m_path, m_stamp);
 }
 
 void Pds_PahSnapshotCache::Save(const Xdm_ViewStore& store) {
@@ -161,6 +205,8 @@ void Pds_PahSnapshotCache::Save(const Xdm_ViewStore& store) {
     Pds_PahFileId now;
     if (!m_hashed) m_hashed = Pds_PahSnapshot::HashFile(m_design, m_stamp.hash);
     if (!m_hashed || !Pds_PahFileId::OfPath(m_design, now) || !now.Holds(m_id)) return;
+    // Any hash began after the file was stamped.
+    if (!Settled()) m_stamp.changedNs = 0;
     try {
       std::filesystem::create_directories(Folder());
     } catch (const std::filesystem::filesystem_error&) {

@@ -14,7 +14,10 @@
 // A snapshot is used only when it was made from a file of the same size,
 // modification time and content hash as the design file now; anything
 // else (another version, damage of any kind) is ignored and the file is
-// parsed, and the new snapshot then replaces the old. A snapshot that
+// parsed, and the new snapshot then replaces the old. The file is not
+// hashed again while it is the same file (device and inode) with the
+// same time of change as when it was hashed, unless that time was too
+// close to the hash for a later write to be told by it (SetSettleTime). A snapshot that
 // cannot be written (no folder, a read-only or full disk) costs only the
 // snapshot, never the load.
 //
@@ -68,13 +71,21 @@ class Pds_PahSnapshotCache {
   };
   static Counts GetCounts();
 
+  // For tests: how long before its hash a file must have last changed for
+  // its time of change to vouch for its bytes, in ns (negative: the
+  // default, 0.1 s, or 3 s on file systems that keep whole seconds).
+  static void SetSettleTime(std::int64_t ns);
+
  private:
   bool Stamp();
+  bool Settled() const;
+  void Restamp();
   static void Prune(const std::string& kept);
 
   std::string m_design;
   std::string m_path;          // the snapshot's; "" when the cache is off for this design
   Pds_PahSourceStamp m_stamp;  // size and time when made; the hash once known
   Pds_PahFileId m_id;          // when made
+  std::int64_t m_stampedNs = 0;  // the system's time just after m_id was taken
   bool m_hashed = false;
 };

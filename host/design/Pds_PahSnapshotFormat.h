@@ -8,7 +8,8 @@
 // (everything else); kNone is "no object". Texts are offsets into the text section, whose every
 // text ends with a NUL; the reader points the view's names into the mapped file itself.
 //
-// The checksum covers every byte after it. A reader trusts nothing it has
+// The checksum covers every byte after it; the design file's id, before
+// it, may be set in place. A reader trusts nothing it has
 // not checked: the header, the directory, the checksum, then every index
 // and slice as it builds the store (docs/snapshots.md).
 #pragma once
@@ -23,7 +24,7 @@ namespace Pds_PahSnap {
 
 inline constexpr char kMagic[8] = {'N', 'C', 'D', 'S', 'N', 'A', 'P', '\n'};
 // Raised whenever a record, a section or the meaning of a field changes.
-inline constexpr std::uint32_t kVersion = 2;
+inline constexpr std::uint32_t kVersion = 3;
 inline constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
 enum Section : std::uint32_t {
@@ -59,7 +60,13 @@ enum Section : std::uint32_t {
 
 struct Header {
   char magic[8];
-  std::uint64_t checksum;  // of every byte from `version` on: see CombineSums
+  // The design file's id and time of change, which vouch for its bytes
+  // (Pds_PahSourceStamp::Vouches). Outside the checksum: a reopen that had
+  // to hash the file sets them in place, and damage to them costs no more
+  // than a hash of the design file.
+  std::uint64_t sourceDevice, sourceInode;
+  std::int64_t sourceChangeNs;  // 0: the design file's bytes must be hashed
+  std::uint64_t checksum;       // of every byte from `version` on: see CombineSums
   std::uint32_t version;
   std::uint32_t sectionCount;  // the directory: the file's last sectionCount entries
   // The design file this snapshot was made from.
@@ -195,6 +202,6 @@ inline std::uint64_t CombineSums(std::uint64_t first, std::uint64_t second) {
 template <class T>
 inline constexpr bool kRecord = std::is_trivially_copyable_v<T> && alignof(T) <= 8;
 static_assert(kRecord<Header> && kRecord<Block> && kRecord<Pin> && kRecord<Cell>);
-static_assert(sizeof(Header) == 48 && sizeof(SectionEntry) == 24);
+static_assert(sizeof(Header) == 72 && sizeof(SectionEntry) == 24);
 
 }  // namespace Pds_PahSnap

@@ -9,14 +9,19 @@
 // hand-made snapshot cannot give a view that loops or reads out of place.
 // Parents come before their children and a rug node before the next one,
 // as in every store the loader makes; that rules out cycles.
+#include <fcntl.h>
+#include <unistd.h>
 #include <xxhash.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstddef>
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <new>
+#include <optional>
 #include <span>
 #include <type_traits>
 #include <vector>
@@ -54,18 +59,21 @@ constexpr std::uint64_t kMaxSpare = std::uint64_t{1} << 20;
 // (full names, the view's own walks) recurse once per level.
 constexpr std::uint32_t kMaxDepth = 256;
 
+std::atomic<std::uint64_t> g_designsHashed{0};
+
 class Reader {
  public:
   // The second thread's share of a read: the design file's hash and the
   // device, then (once the blocks are built) the pins and the signals' pin
   // lists.
-  // The design file's hash, on a thread of its own from the start of an
-  // open: hashing is a reopen's longest step, and it can go on while the
-  // snapshot is mapped and its frame checked. Without a thread, Result
+  // The design file's hash, on a thread of its own from the moment the
+  // snapshot's header asks for it: hashing is a reopen's longest step, and
+  // it can go on while the store is built. Without a thread, Result
   // hashes.
   class DesignHash {
    public:
     explicit DesignHash(const std::string& design) : m_design(design) {
+      g_designsHashed.fetch_add(1, std::memory_order_relaxed);
       try {
         m_thread = std::make_unique<Port_ThrThread>(&Entry, this);
       } catch (Port_ThrException::Exception) {
@@ -826,17 +834,40 @@ std::unique_ptr<Xdm_ViewStore> Pds_PahSnapshot::ReadBytes(const char* data, std:
   }
 }
 
+bool Pds_PahSnapshot::Vouch(const std::string& path, const Pds_PahSourceStamp& source) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return false;
+  snap::Header h{};
+  bool done = ::pread(fd, &h, sizeof h, 0) == sizeof h &&
+              std::memcmp(h.magic, snap::kMagic, sizeof h.magic) == 0 &&
+              h.version == snap::kVersion && h.sourceSize == source.size &&
+              h.sourceTimeNs == source.timeNs && h.sourceHash == source.hash;
+  if (done) {
+    const std::uint64_t id[3] = {source.device, source.inode,
+                                 static_cast<std::uint64_t>(source.changedNs)};
+    static_assert(offsetof(snap::Header, sourceChangeNs) - offsetof(snap::Header, sourceDevice) ==
+                  16);
+    done = ::pwrite(fd, id, sizeof id, offsetof(snap::Header, sourceDevice)) == sizeof id;
+  }
+  ::close(fd);
+  return done;
+}
+
+std::uint64_t Pds_PahSnapshot::DesignsHashed() {
+  return g_designsHashed.load();
+}
+
 std::unique_ptr<Xdm_ViewStore> Pds_PahSnapshot::Read(const std::string& path,
                                                      const std::string& design,
                                                      Pds_PahSourceStamp& source, std::string& why,
                                                      bool (*stop)(),
                                                      Pds_PahLoadProgress::Entry* progress) {
-  Reader::DesignHash designHash(design);
   auto mapping = std::make_unique<Port::MappedFile>();
   if (!mapping->Open(path, why)) return nullptr;
 
   Reader reader(mapping->Data(), mapping->Size(), stop);
-  Reader::Helper helper(reader, &designHash);
+  std::optional<Reader::DesignHash> designHash;
+  Reader::Helper helper(reader, nullptr);
   try {
     reader.CheckFrame();
     const snap::Header& h = reader.Header();
@@ -844,11 +875,15 @@ std::unique_ptr<Xdm_ViewStore> Pds_PahSnapshot::Read(const std::string& path,
       why = "made from another version of the design file";
       return nullptr;
     }
+    const Pds_PahSourceStamp made{h.sourceSize,   h.sourceTimeNs, h.sourceHash,
+                                  h.sourceDevice, h.sourceInode,  h.sourceChangeNs};
+    if (!source.Vouches(made)) helper.design = &designHash.emplace(design);
     reader.ReportTo(progress, source.size);
     std::unique_ptr<Xdm_ViewStore> store = reader.Build(helper, true);
     reader.Finished();
     reader.DropRecords(*mapping);
     store->m_mapping = std::move(mapping);
+    if (helper.hashed) source.hash = helper.designHash;
     return store;
   } catch (const Damaged& damaged) {
     why = damaged.why;

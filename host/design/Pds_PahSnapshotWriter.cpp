@@ -490,6 +490,9 @@ void Writer::Run(const Pds_PahSourceStamp& source) {
   header.sourceSize = source.size;
   header.sourceTimeNs = source.timeNs;
   header.sourceHash = source.hash;
+  header.sourceDevice = source.device;
+  header.sourceInode = source.inode;
+  header.sourceChangeNs = source.changedNs;
   m_out.Put(header);
 
   snap::Misc misc{};

@@ -134,7 +134,9 @@ void ReopenAnswersWhatTheParseAnswers() {
                 const snap::Header header = HeaderOf(snapshot);
                 ASSERT_TRUE(Pds_PahSnapshot::Write(
                     Xdm_Access::Store(*loaded.view),
-                    {header.sourceSize, header.sourceTimeNs, header.sourceHash}, again));
+                    {header.sourceSize, header.sourceTimeNs, header.sourceHash, header.sourceDevice,
+                     header.sourceInode, header.sourceChangeNs},
+                    again));
                 EXPECT_TRUE(ReadBytes(again) == ReadBytes(snapshot));
               })),
               Text({1, 0, 0, 0}));
@@ -689,6 +691,70 @@ TEST(Snapshot, AFileChangedWhileParsedIsNotSnapshotted) {
     EXPECT_EQ(Text(CountsOf([&] { cache.Save(*store); })), Text({0, 0, 0, 0}));
     EXPECT_FALSE(fs::exists(Pds_PahSnapshotCache::PathOf(design)));
   }
+}
+
+// A design file's id and time of change vouch for its bytes: a reopen of
+// the file unchanged since it was hashed does not hash it again. One whose
+// time of change moved with the same bytes (its mode changed, a copy
+// renamed over it, the snapshot's record of it damaged) is hashed, and
+// the snapshot stamped again; so is one that changed too shortly before
+// it was hashed, until an open finds that time far enough behind. Bytes
+// changed with size and time put back are always found.
+TEST(Snapshot, AFileUnchangedSinceHashedIsNotHashedAgain) {
+  CacheScope scope;
+  const std::string original = ReadBytes(design_test::DemoPath());
+  std::string other = original;
+  other[other.find("demo_counter") + 5] = 'C';
+  const std::string design = scope.Dir().Write("vouched.ncd.json", original);
+  const std::string snapshot = Pds_PahSnapshotCache::PathOf(design);
+  const std::string parsed = Parsed(design);
+  const std::string otherParsed = Parsed(scope.Dir().Write("other.ncd.json", other));
+  const auto keepTime = [&](const std::function<void()>& change) {
+    const fs::file_time_type time = fs::last_write_time(design);
+    change();
+    fs::last_write_time(design, time);
+  };
+  const std::function<void()> chmod = [&] {
+    fs::permissions(design, fs::perms::owner_exec, fs::perm_options::add);
+  };
+  const std::function<void()> copyOver = [&] {
+    keepTime([&] { fs::rename(scope.Dir().Write("copy.ncd.json", original), design); });
+  };
+  const std::function<void()> damage = [&] {
+    std::string bytes = ReadBytes(snapshot);
+    bytes[offsetof(snap::Header, sourceInode)] ^= 1;
+    WriteBytes(snapshot, bytes);
+  };
+  const std::function<void()> rewrite = [&] { keepTime([&] { WriteBytes(design, other); }); };
+  constexpr std::int64_t kHour = std::int64_t{3600} * 1000000000;
+  struct Step {
+    const char* name;
+    std::int64_t settleNs;
+    std::function<void()> change;
+    Counts counts;
+    std::uint64_t hashes;
+    const std::string& answer;
+  } steps[] = {
+      {"first open, the file just written", kHour, nullptr, {0, 0, 1, 0}, 0, parsed},
+      {"reopened, the file's time still too near", kHour, nullptr, {1, 0, 0, 0}, 1, parsed},
+      {"reopened, that time now far enough", 0, nullptr, {1, 0, 0, 0}, 1, parsed},
+      {"reopened, the file as stamped", 0, nullptr, {1, 0, 0, 0}, 0, parsed},
+      {"its mode changed", 0, chmod, {1, 0, 0, 0}, 1, parsed},
+      {"reopened after the mode changed", 0, nullptr, {1, 0, 0, 0}, 0, parsed},
+      {"a copy renamed over it", 0, copyOver, {1, 0, 0, 0}, 1, parsed},
+      {"its record in the snapshot damaged", 0, damage, {1, 0, 0, 0}, 1, parsed},
+      {"reopened after the damage", 0, nullptr, {1, 0, 0, 0}, 0, parsed},
+      {"its bytes changed, size and time put back", 0, rewrite, {0, 1, 1, 0}, 1, otherParsed},
+      {"reopened after the change", 0, nullptr, {1, 0, 0, 0}, 0, otherParsed}};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    Pds_PahSnapshotCache::SetSettleTime(step.settleNs);
+    if (step.change) step.change();
+    const std::uint64_t hashes = Pds_PahSnapshot::DesignsHashed();
+    EXPECT_EQ(Text(CountsOf([&] { EXPECT_EQ(Describe(design), step.answer); })), Text(step.counts));
+    EXPECT_EQ(Pds_PahSnapshot::DesignsHashed() - hashes, step.hashes);
+  }
+  Pds_PahSnapshotCache::SetSettleTime(-1);
 }
 
 // A design file cut short while it is hashed ends the hash early (a hash
