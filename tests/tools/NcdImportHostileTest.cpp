@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 #include <rapidjson/document.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -265,6 +267,19 @@ TEST_F(Hostile, OnlyRegularFilesOfBoundedSizeAreRead) {
   EXPECT_EQ(Try({kLc + std::string(4000, ' '), "", "", "", true}, notes, nullptr, 4096),
             "design.pnr.json: larger than 4096 bytes (decompressed), the most an input may hold");
   EXPECT_EQ(Try({kLc, "", "", "", true}, notes, nullptr, 4096), "");
+  // Compressed inputs cut short are refused, not read as far as they go.
+  std::string pcf;
+  for (int i = 0; i < 200; ++i)
+    pcf += "set_io p" + std::to_string(i) + " " + std::to_string(i * 7) + "\n";
+  for (const std::string name : {"design.pnr.json", "design.pcf"}) {
+    const std::string path = Gzip(name, name == "design.pcf" ? pcf : kLc);
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(std::filesystem::file_size(path) / 2)),
+              0);
+    NcdImport::Inputs in;
+    in.netlist = name == "design.pcf" ? m_dir.Write("ok.json", kLc) : path;
+    if (name == "design.pcf") in.pcf = path;
+    EXPECT_EQ(TryInputs(in, notes), name + ": cannot read: the compressed data is cut short");
+  }
 }
 
 // A constraint per port on many ports: each found once (the check for

@@ -49,10 +49,14 @@ std::string ReadInput(const std::string& path, std::uint64_t limit) {
   int got;
   while ((got = gzread(in, buffer, sizeof buffer)) > 0 && text.size() <= limit)
     text.append(buffer, static_cast<std::size_t>(got));
+  // zlib reports compressed data that ends early (Z_BUF_ERROR) only as an
+  // error beside the end of the file: what was read would pass for the whole.
   std::string problem;
-  if (got < 0) {
-    int code = 0;
-    const char* message = gzerror(in, &code);
+  int code = Z_OK;
+  const char* message = gzerror(in, &code);
+  if (code == Z_BUF_ERROR) {
+    problem = "the compressed data is cut short";
+  } else if (got < 0) {
     problem = code == Z_ERRNO ? std::strerror(errno) : message;
   }
   gzclose(in);
