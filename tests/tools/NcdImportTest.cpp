@@ -308,17 +308,18 @@ TEST_F(Import, IosTakeTheirPortsNameAndTheirPinFromThePcf) {
   };
   const std::string pcf =
       "# pins\nset_io led[0] 99\nset_io -pullup yes btn 10\nset_io ghost 11\nset_frequency clk "
-      "12\n";
-  const std::string netlist = Netlist({{"led", "output", {2, 3}}, {"btn", "input", {4}}},
-                                      {io("led[0]$sb_io", "X13/Y12/io1", 2, true, 5),  // pin 99
-                                       io("led[1]$sb_io", "X13/Y12/io0", 3, true, 6),
-                                       io("btn$sb_io", "X0/Y11/io0", 4, false, 7)},  // pin 10
-                                      {{"led", 2, " "},
-                                       {"led_hi", 3, " "},
-                                       {"btn", 4, " "},
-                                       {"d5", 5, "-"},
-                                       {"d6", 6, "-"},
-                                       {"d7", 7, "-"}});
+      "12\nset_io rgb 39\n";
+  const std::string netlist =
+      Netlist({{"led", "output", {2, 3}}, {"btn", "input", {4}}, {"rgb", "output", {8}}},
+              {io("led[0]$sb_io", "X13/Y12/io1", 2, true, 5),  // pin 99
+               io("led[1]$sb_io", "X13/Y12/io0", 3, true, 6),
+               io("btn$sb_io", "X0/Y11/io0", 4, false, 7)},  // pin 10
+              {{"led", 2, " "},
+               {"led_hi", 3, " "},
+               {"btn", 4, " "},
+               {"d5", 5, "-"},
+               {"d6", 6, "-"},
+               {"d7", 7, "-"}});
   const Imported r = Run(netlist, pcf);
   const Design& d = r.design;
   const Block* led0 = Find(d.top, "led[0]");
@@ -340,6 +341,8 @@ TEST_F(Import, IosTakeTheirPortsNameAndTheirPinFromThePcf) {
   EXPECT_FALSE(NetNamed(d, "led_hi")->routable);
   EXPECT_EQ(NetNamed(d, "led_hi")->route, "");
   EXPECT_EQ(r.Count("PCF constraint on a port the design lacks"), 1u);
+  // A port on a pad that is no SB_IO's (the RGB driver's) keeps no pin.
+  EXPECT_EQ(r.Count("PCF constraint on a port without an SB_IO"), 1u);
   EXPECT_EQ(r.Count("PCF command 'set_frequency'"), 1u);
   EXPECT_EQ(r.Count("PCF pin other than the package pin of the placed IO"), 0u);
   // A PCF of another run: the placement holds, the pins it contradicts are

@@ -24,6 +24,8 @@ Design Mapper::Run() {
     for (const PcfIo& io : m_pcf->ios) {
       if (!m_portNets.count(io.port))
         m_notes.Add("PCF constraint on a port the design lacks", io.port);
+      else if (!m_pcfPortsOnIos.count(io.port))
+        m_notes.Add("PCF constraint on a port without an SB_IO", io.port);
     }
   }
   return std::move(m_d);

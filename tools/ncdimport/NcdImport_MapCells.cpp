@@ -243,6 +243,7 @@ void Mapper::MapIo(std::uint32_t cell, Block& parent, const std::string& leaf) {
   }
   const PcfIo* io = m_pcf && !portBit.empty() ? m_pcf->Find(portBit) : nullptr;
   if (!io) return;
+  m_pcfPortsOnIos.insert(portBit);
   // The placement is what the flow did: a PCF pin that is not the placed
   // IO's pin (a PCF of another run, a pin the package lacks) is dropped.
   const std::string placed = PlacedPackagePin(cell);

@@ -106,6 +106,7 @@ class Mapper {
   std::unordered_map<std::string, PinRef> m_pinOf;
   std::unordered_map<std::string, std::uint32_t> m_portNets;   // port bit name -> net
   std::unordered_map<std::uint32_t, std::string> m_portOfNet;  // net -> its first port bit
+  std::unordered_set<std::string> m_pcfPortsOnIos;             // constrained ports an IO took
   std::unordered_set<std::string> m_cellNames;
   std::unordered_map<std::string, std::size_t> m_cellTypeIndex;
 };
