@@ -167,6 +167,26 @@ TEST_F(Import, FlipFlopTypeFollowsItsFlags) {
   }
 }
 
+// Parameters that are JSON numbers (yosys -compat-int) are decimal, not
+// the binary digits nextpnr writes.
+TEST_F(Import, ParametersThatAreJsonNumbersAreDecimal) {
+  CellDesc lc = Lc("ff", "X1/Y1/lc0", false, false, "1000");
+  lc.params["DFF_ENABLE"] = "2";
+  lc.inputs = {{"I0", 2}, {"CLK", 3}};
+  lc.outputs = {{"O", 6}};
+  std::string netlist = Netlist({}, {lc}, Nets({2, 3, 6}));
+  for (const std::string key : {"LUT_INIT", "DFF_ENABLE"}) {
+    const std::string quoted = "\"" + key + "\": \"";
+    const std::size_t value = netlist.find(quoted) + quoted.size();
+    netlist.erase(netlist.find('"', value), 1);
+    netlist.erase(value - 1, 1);
+  }
+  const Imported r = Run(netlist);
+  EXPECT_EQ(Gcd(Find(r.design.top, "ff"), "LUT_INIT"), "1000");
+  EXPECT_EQ(Gcd(Find(r.design.top, "ff/LUT"), "EQN"), NcdImport::LutEquation(1000));
+  EXPECT_NE(Find(r.design.top, "ff/DFF"), nullptr);
+}
+
 TEST_F(Import, EveryKindOfBelAndTheDeviceGrid) {
   CellDesc lc = Lc("lc", "X1/Y1/lc0", false, false);
   lc.inputs = {{"I0", 2}};

@@ -113,9 +113,9 @@ bool Parity(std::uint16_t table, unsigned used, std::string& text) {
 
 }  // namespace
 
-bool ParseLutInit(const std::string& text, std::uint16_t& table) {
+bool ParseLutInit(const std::string& text, std::uint16_t& table, bool number) {
   if (text.empty()) return false;
-  const bool binary = text.find_first_not_of("01") == std::string::npos;
+  const bool binary = !number && text.find_first_not_of("01") == std::string::npos;
   unsigned long value = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, binary ? 2 : 10);
   if (ec != std::errc() || end != text.data() + text.size() || value > 0xFFFF) return false;

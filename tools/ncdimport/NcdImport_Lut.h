@@ -9,8 +9,9 @@
 namespace NcdImport {
 
 // LUT_INIT as nextpnr writes it (binary digits, most significant first) or
-// as a decimal number; false for anything else or more than 16 bits.
-bool ParseLutInit(const std::string& text, std::uint16_t& table);
+// as a decimal number (always, when `number`: the netlist held a JSON
+// number); false for anything else or more than 16 bits.
+bool ParseLutInit(const std::string& text, std::uint16_t& table, bool number = false);
 
 // "O=0", "O=I2@I3", "O=~I0*I1+I3": a parity of the inputs the function
 // depends on when it is one, else a minimal sum of products. The equation

@@ -22,9 +22,11 @@ bool IsClockPort(const std::string& port) {
                      [&](const char* c) { return port == c; });
 }
 
-// nextpnr writes flags as binary text ("1", or 32 digits).
+// nextpnr writes flags as binary text ("1", or 32 digits); a JSON number
+// is decimal.
 bool Flag(const Cell& cell, const char* name) {
   const std::string* value = cell.Parameter(name);
+  if (value && cell.IsNumber(name)) return *value != "0";
   return value && value->find('1') != std::string::npos;
 }
 
@@ -79,7 +81,8 @@ const Primitive* PrimitiveOf(const std::string& type) {
 // for the others.
 std::string PllType(const Cell& cell) {
   const std::string* type = cell.Parameter("PLLTYPE");
-  const std::size_t value = type ? std::strtoul(type->c_str(), nullptr, 2) : 0;
+  const int base = cell.IsNumber("PLLTYPE") ? 10 : 2;
+  const std::size_t value = type ? std::strtoul(type->c_str(), nullptr, base) : 0;
   return value == 2 ? "SB_PLL40_PAD" : value == 3 ? "SB_PLL40_CORE" : "SB_PLL40";
 }
 
@@ -183,7 +186,7 @@ void Mapper::MapLogicCell(std::uint32_t cell, Block& parent, const std::string& 
                          {"I3", port("I3")},
                          {"O", lutOut}},
                         {"O"});
-    if (init && ParseLutInit(*init, table)) {
+    if (init && ParseLutInit(*init, table, c.IsNumber("LUT_INIT"))) {
       lut.modes.emplace_back("EQN", LutEquation(table));
       lut.modeDefs.emplace_back("EQN");
       lut.gcd.emplace_back("EQN", lut.modes[0].second);

@@ -4,6 +4,7 @@
 #include <rapidjson/error/en.h>
 #include <rapidjson/memorystream.h>
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "NcdImport_Input.h"
@@ -192,7 +193,13 @@ void Reader::ReadCell(const Value& name, const Value& cell, Netlist& n) const {
   c.name = NameOf(name);
   c.type = Text(Member(cell, "type", where), "'type'", where);
   if (c.type.empty()) Fail(where, "'type' must not be empty");
-  c.parameters = Map(Optional(cell, "parameters", true, where), "parameter", where);
+  const Value* parameters = Optional(cell, "parameters", true, where);
+  c.parameters = Map(parameters, "parameter", where);
+  if (parameters) {
+    for (const auto& m : parameters->GetObject()) {
+      if (m.value.IsNumber()) c.numberParameters.push_back(NameOf(m.name));
+    }
+  }
   c.attributes = Map(Optional(cell, "attributes", true, where), "attribute", where);
   const Value* dirs = Optional(cell, "port_directions", true, where);
   const Value* conns = Optional(cell, "connections", true, where);
@@ -323,6 +330,9 @@ class Guard {
 
 const std::string* Cell::Parameter(const std::string& key) const {
   return Find(parameters, key);
+}
+bool Cell::IsNumber(const std::string& key) const {
+  return std::find(numberParameters.begin(), numberParameters.end(), key) != numberParameters.end();
 }
 const std::string* Cell::Attribute(const std::string& key) const {
   return Find(attributes, key);

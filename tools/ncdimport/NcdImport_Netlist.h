@@ -33,10 +33,13 @@ struct Cell {
   std::string name;
   std::string type;
   Attributes parameters;  // values as written; numbers become decimal text
+  std::vector<std::string> numberParameters;  // the keys whose value was a JSON number
   Attributes attributes;  // NEXTPNR_BEL among them
   std::vector<CellPort> ports;
 
   const std::string* Parameter(const std::string& key) const;
+  // A number's decimal text, not the binary digits nextpnr writes.
+  bool IsNumber(const std::string& key) const;
   const std::string* Attribute(const std::string& key) const;
   const CellPort* Port(const std::string& port) const;
 };
