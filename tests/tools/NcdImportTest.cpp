@@ -504,8 +504,17 @@ TEST_F(Import, SdfDelaysGoToLoadPinsAndNets) {
 
 TEST(LutEquation, ReadableFormsAndEveryTableRoundTrips) {
   const std::pair<std::uint16_t, const char*> known[] = {
-      {0x0000, "O=0"},   {0xFFFF, "O=1"},     {0x6996, "O=I0@I1@I2@I3"}, {0x9669, "O=~I0@I1@I2@I3"},
-      {0x00FF, "O=~I3"}, {0x8888, "O=I0*I1"}, {0xEEEE, "O=I0+I1"},       {0x6666, "O=I0@I1"}};
+      {0x0000, "O=0"},
+      {0xFFFF, "O=1"},
+      {0x6996, "O=I0@I1@I2@I3"},
+      {0x9669, "O=~I0@I1@I2@I3"},
+      {0x00FF, "O=~I3"},
+      {0x8888, "O=I0*I1"},
+      {0xEEEE, "O=I0+I1"},
+      {0x6666, "O=I0@I1"},
+      // The fewest products, where taking the largest first takes one too many.
+      {0x0035, "O=~I0*~I2*~I3+~I1*I2*~I3"},
+      {0x007E, "O=I0*~I1*~I3+I1*~I2*~I3+~I0*I2*~I3"}};
   for (const auto& [table, text] : known)
     EXPECT_EQ(NcdImport::LutEquation(table), text) << table;
   for (unsigned table = 0; table < 0x10000; ++table) {

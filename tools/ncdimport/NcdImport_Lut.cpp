@@ -70,28 +70,63 @@ std::string Term(const Cube& c) {
   return text;
 }
 
+std::uint16_t Mask(const Cube& c) {
+  std::uint16_t mask = 0;
+  for (unsigned m = 0; m < 16; ++m) {
+    if (c.Covers(m)) mask = static_cast<std::uint16_t>(mask | (1u << m));
+  }
+  return mask;
+}
+
 // Covers the table's ones, taking each time the prime that covers most of
 // those left (the first of equals, so the result is stable).
-std::string SumOfProducts(std::uint16_t table, unsigned used) {
-  const std::vector<Cube> primes = Primes(table, used);
-  std::uint16_t left = table;
-  std::string text;
-  while (left != 0) {
+std::vector<Cube> GreedyCover(std::uint16_t table, const std::vector<Cube>& primes) {
+  std::vector<Cube> cover;
+  for (std::uint16_t left = table; left != 0;) {
     const Cube* best = nullptr;
     int bestCount = 0;
     for (const Cube& c : primes) {
-      int count = 0;
-      for (unsigned m = 0; m < 16; ++m) count += c.Covers(m) && Output(left, m);
+      const int count = std::popcount(static_cast<unsigned>(Mask(c) & left));
       if (count > bestCount) {
         best = &c;
         bestCount = count;
       }
     }
-    for (unsigned m = 0; m < 16; ++m) {
-      if (best->Covers(m)) left = static_cast<std::uint16_t>(left & ~(1u << m));
-    }
+    left = static_cast<std::uint16_t>(left & ~Mask(*best));
+    cover.push_back(*best);
+  }
+  return cover;
+}
+
+// The fewest primes that cover `left`, found by trying each prime that
+// covers its lowest one; `cover` holds those chosen so far. Four inputs
+// have few primes, so the search is small.
+void ExactCover(std::uint16_t left, const std::vector<Cube>& primes, std::vector<Cube>& cover,
+                std::vector<Cube>& best) {
+  if (left == 0) {
+    best = cover;
+    return;
+  }
+  if (cover.size() + 1 >= best.size()) return;
+  const unsigned lowest = static_cast<unsigned>(std::countr_zero(left));
+  for (const Cube& c : primes) {
+    if (!c.Covers(lowest)) continue;
+    cover.push_back(c);
+    ExactCover(static_cast<std::uint16_t>(left & ~Mask(c)), primes, cover, best);
+    cover.pop_back();
+  }
+}
+
+// A cover with the fewest products: the greedy one, which usually is, else
+// the first of the fewest the exact search finds.
+std::string SumOfProducts(std::uint16_t table, unsigned used) {
+  const std::vector<Cube> primes = Primes(table, used);
+  std::vector<Cube> best = GreedyCover(table, primes), cover;
+  ExactCover(table, primes, cover, best);
+  std::string text;
+  for (const Cube& c : best) {
     if (!text.empty()) text += '+';
-    text += Term(*best);
+    text += Term(c);
   }
   return text;
 }
