@@ -9,6 +9,7 @@
 #include <zlib.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -267,18 +268,38 @@ TEST_F(Hostile, OnlyRegularFilesOfBoundedSizeAreRead) {
   EXPECT_EQ(Try({kLc + std::string(4000, ' '), "", "", "", true}, notes, nullptr, 4096),
             "design.pnr.json: larger than 4096 bytes (decompressed), the most an input may hold");
   EXPECT_EQ(Try({kLc, "", "", "", true}, notes, nullptr, 4096), "");
-  // Compressed inputs cut short are refused, not read as far as they go.
+  // Compressed inputs cut short or damaged are refused, not read as far as
+  // they go; the cause names no descriptor of zlib's.
   std::string pcf;
   for (int i = 0; i < 200; ++i)
     pcf += "set_io p" + std::to_string(i) + " " + std::to_string(i * 7) + "\n";
-  for (const std::string name : {"design.pnr.json", "design.pcf"}) {
-    const std::string path = Gzip(name, name == "design.pcf" ? pcf : kLc);
-    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(std::filesystem::file_size(path) / 2)),
-              0);
+  const struct {
+    std::string name;
+    bool cut;  // else the checksum is wrong
+    std::string refusal;
+  } damaged[] = {
+      {"design.pnr.json", true, "design.pnr.json: cannot read: the compressed data is cut short"},
+      {"design.pcf", true, "design.pcf: cannot read: the compressed data is cut short"},
+      {"design.pcf", false,
+       "design.pcf: cannot read: corrupt compressed data: incorrect data check"},
+  };
+  for (const auto& d : damaged) {
+    const std::string path = Gzip(d.name, d.name == "design.pcf" ? pcf : kLc);
+    const auto size = std::filesystem::file_size(path);
+    if (d.cut) {
+      ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(size / 2)), 0);
+    } else {
+      std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+      const auto crc = static_cast<std::streamoff>(size - 8);  // the trailer's CRC-32
+      file.seekg(crc);
+      const char byte = static_cast<char>(file.get());
+      file.seekp(crc);
+      file.put(static_cast<char>(byte ^ 0x5a));
+    }
     NcdImport::Inputs in;
-    in.netlist = name == "design.pcf" ? m_dir.Write("ok.json", kLc) : path;
-    if (name == "design.pcf") in.pcf = path;
-    EXPECT_EQ(TryInputs(in, notes), name + ": cannot read: the compressed data is cut short");
+    in.netlist = d.name == "design.pcf" ? m_dir.Write("ok.json", kLc) : path;
+    if (d.name == "design.pcf") in.pcf = path;
+    EXPECT_EQ(TryInputs(in, notes), d.refusal);
   }
 }
 

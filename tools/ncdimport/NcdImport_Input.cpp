@@ -56,8 +56,14 @@ std::string ReadInput(const std::string& path, std::uint64_t limit) {
   const char* message = gzerror(in, &code);
   if (code == Z_BUF_ERROR) {
     problem = "the compressed data is cut short";
+  } else if (got < 0 && code == Z_ERRNO) {
+    problem = std::strerror(errno);
   } else if (got < 0) {
-    problem = code == Z_ERRNO ? std::strerror(errno) : message;
+    // zlib names the file by its descriptor ("<fd:3>: ..."); the message names it already.
+    std::string_view cause = message;
+    if (cause.starts_with("<fd:") && cause.find(">: ") != std::string_view::npos)
+      cause.remove_prefix(cause.find(">: ") + 3);
+    problem = "corrupt compressed data: " + std::string(cause);
   }
   gzclose(in);
   if (!problem.empty()) throw Error(path + ": cannot read: " + problem);
