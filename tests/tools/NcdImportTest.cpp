@@ -167,6 +167,21 @@ TEST_F(Import, FlipFlopTypeFollowsItsFlags) {
   }
 }
 
+// The design and its top block take the top module's hdlname, else the
+// module's name.
+TEST_F(Import, TheDesignIsNamedAfterTheTopModule) {
+  const std::pair<std::string, std::string> cases[] = {
+      {R"("\\chip")", "chip"}, {R"("core")", "core"}, {R"("")", "top"}, {R"("\\")", "top"}};
+  for (const auto& [hdlname, name] : cases) {
+    std::string netlist = Netlist({}, {}, {});
+    const std::string given = R"("hdlname": "\\chip")";
+    netlist.replace(netlist.find(given), given.size(), R"("hdlname": )" + hdlname);
+    const Imported r = Run(netlist);
+    EXPECT_EQ(r.design.name, name) << hdlname;
+    EXPECT_EQ(r.design.top.name, name) << hdlname;
+  }
+}
+
 // Parameters that are JSON numbers (yosys -compat-int) are decimal, not
 // the binary digits nextpnr writes.
 TEST_F(Import, ParametersThatAreJsonNumbersAreDecimal) {

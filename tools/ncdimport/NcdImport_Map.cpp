@@ -58,7 +58,7 @@ void Mapper::ReadSettings() {
       m_notes.Add("module attribute '" + key + "'", m_n.moduleName);
     }
   }
-  if (m_d.top.name.empty()) m_d.top.name = m_n.moduleName;
+  if (m_d.top.name.empty()) m_d.name = m_d.top.name = m_n.moduleName;
   m_d.top.name = BlockName(m_d.top.name, m_n.moduleName);
 }
 
