@@ -177,6 +177,11 @@ TEST_F(Hostile, EachInputImportsToALoadableDesignOrIsRefused) {
       {kLc, "", Delay("1ps", "0x10"), "design.sdf:2:60: bad delay value '0x10'"},
       {kLc, "", Delay("1e300 s", "1"), "design.sdf:1:23: unknown time scale '1e300s'"},
       {kLc, "", Delay("1.0 ns", ".5:1.:2e-1"), ""},
+      // A file that ends inside a list.
+      {kLc, "", "(DELAYFILE\n (CELL (INSTANCE) (DELAY (ABSOLUTE (INTERCONNECT a/O c/I0 (1:2:3)",
+       "design.sdf:2:66: unexpected end of file"},
+      {kLc, "", "(DELAYFILE\n (SDFVERSION \"3.0\")\n", "design.sdf:3:1: unexpected end of file"},
+      {kLc, "", "(DELAYFILE (TIMESCALE 1", "design.sdf:1:24: unexpected end of file"},
   };
   for (const Case& c : cases) {
     NcdImport::Notes notes;

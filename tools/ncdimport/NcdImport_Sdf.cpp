@@ -55,6 +55,8 @@ class SdfReader {
     throw Error(m_path + ":" + Position(m_text, at) + ": " + cause);
   }
   Token Next();
+  // The next token of a list that is still open: the file may not end here.
+  Token NextIn();
   void Expect(Token want, const char* what);
   void Skip();  // the rest of the list whose '(' and keyword were read
   void ReadDelayFile();
@@ -111,8 +113,14 @@ SdfReader::Token SdfReader::Next() {
   return Token::Atom;
 }
 
+SdfReader::Token SdfReader::NextIn() {
+  const Token t = Next();
+  if (t == Token::End) Fail(m_pos, "unexpected end of file");
+  return t;
+}
+
 void SdfReader::Expect(Token want, const char* what) {
-  if (Next() != want) Fail(m_tokenStart, std::string("expected ") + what);
+  if (NextIn() != want) Fail(m_tokenStart, std::string("expected ") + what);
 }
 
 void SdfReader::Skip() {
@@ -139,7 +147,7 @@ Sdf SdfReader::Read() {
 void SdfReader::ReadDelayFile() {
   static const char* const kHeader[] = {"SDFVERSION", "DESIGN",  "DATE",    "VENDOR",     "PROGRAM",
                                         "VERSION",    "VOLTAGE", "PROCESS", "TEMPERATURE"};
-  for (Token t; (t = Next()) != Token::Close;) {
+  for (Token t; (t = NextIn()) != Token::Close;) {
     if (t != Token::Open) Fail(m_tokenStart, "expected '(' or ')'");
     Expect(Token::Atom, "a keyword");
     if (m_atom == "DIVIDER") {
@@ -164,7 +172,7 @@ void SdfReader::ReadDelayFile() {
 void SdfReader::ReadTimescale() {
   std::string text;
   const std::size_t at = m_pos;
-  for (Token t; (t = Next()) != Token::Close;) {
+  for (Token t; (t = NextIn()) != Token::Close;) {
     if (t != Token::Atom) Fail(m_tokenStart, "expected a time scale");
     text += m_atom;
   }
@@ -185,12 +193,12 @@ void SdfReader::ReadTimescale() {
 
 void SdfReader::ReadCell() {
   m_instance.clear();
-  for (Token t; (t = Next()) != Token::Close;) {
+  for (Token t; (t = NextIn()) != Token::Close;) {
     if (t != Token::Open) Fail(m_tokenStart, "expected '(' or ')'");
     Expect(Token::Atom, "a keyword");
     if (m_atom == "INSTANCE") {
       m_instance.clear();
-      for (Token i; (i = Next()) != Token::Close;) {
+      for (Token i; (i = NextIn()) != Token::Close;) {
         if (i != Token::Atom) Fail(m_tokenStart, "expected an instance name");
         m_instance = m_atom;
       }
@@ -207,12 +215,12 @@ void SdfReader::ReadCell() {
 }
 
 void SdfReader::ReadDelay() {
-  for (Token t; (t = Next()) != Token::Close;) {
+  for (Token t; (t = NextIn()) != Token::Close;) {
     if (t != Token::Open) Fail(m_tokenStart, "expected '(' or ')'");
     Expect(Token::Atom, "ABSOLUTE or INCREMENT");
     const bool absolute = m_atom == "ABSOLUTE";
     if (!absolute) Note("SDF " + m_atom + " delays");
-    for (Token e; (e = Next()) != Token::Close;) {
+    for (Token e; (e = NextIn()) != Token::Close;) {
       if (e != Token::Open) Fail(m_tokenStart, "expected '(' or ')'");
       Expect(Token::Atom, "a delay keyword");
       if (absolute && m_atom == "INTERCONNECT") {
@@ -245,7 +253,7 @@ void SdfReader::ReadInterconnect() {
   bool any = false;
   ic.min = INT64_MAX;
   ic.max = INT64_MIN;
-  for (Token t; (t = Next()) != Token::Close;) {
+  for (Token t; (t = NextIn()) != Token::Close;) {
     if (t != Token::Open) Fail(m_tokenStart, "expected a delay value");
     std::int64_t lo, hi;
     if (ReadValue(lo, hi)) {
@@ -259,7 +267,7 @@ void SdfReader::ReadInterconnect() {
 
 // "(1:2:3)", "(2)" or "()", the '(' read; false for an empty value.
 bool SdfReader::ReadValue(std::int64_t& min, std::int64_t& max) {
-  Token t = Next();
+  Token t = NextIn();
   if (t == Token::Close) return false;
   if (t != Token::Atom) Fail(m_tokenStart, "expected a delay value");
   const std::size_t at = m_tokenStart;
