@@ -389,6 +389,15 @@ TEST_F(Import, IosTakeTheirPortsNameAndTheirPinFromThePcf) {
   ASSERT_TRUE(note);
   EXPECT_EQ(note->count, 2u);
   EXPECT_EQ(note->first, "led[0] (PCF line 1: 98, placed on 99)");
+  // An IO site no pin of the package is bonded to (TQ144's X0/Y1/io0) has
+  // none to match.
+  std::string unbonded = netlist;
+  unbonded.replace(unbonded.find("X0/Y11/io0"), 10, "X0/Y1/io0");
+  const Imported third = Run(unbonded, pcf);
+  EXPECT_EQ(Gcd(Find(third.design.top, "btn"), "PACKAGE_PIN"), "(none)");
+  note = third.notes.Find("PCF pin other than the package pin of the placed IO");
+  ASSERT_TRUE(note);
+  EXPECT_EQ(note->first, "btn (PCF line 3: 10, placed on X0/Y1/io0, which has no pin)");
 }
 
 TEST_F(Import, RoutingDecidesFullPartialAndUnroutedNets) {

@@ -249,13 +249,19 @@ void Mapper::MapIo(std::uint32_t cell, Block& parent, const std::string& leaf) {
   m_pcfPortsOnIos.insert(portBit);
   // The placement is what the flow did: a PCF pin that is not the placed
   // IO's pin (a PCF of another run, a pin the package lacks) is dropped.
+  // An IO site of a package whose pins are known but that no pin is
+  // bonded to takes no pin either.
   const std::string placed = PlacedPackagePin(cell);
-  if (placed.empty() || placed == io->pin) {
+  BelName site;
+  const bool unbonded =
+      placed.empty() && m_device.pinout && ParseBel(m_bels[cell], site) && IoSlot(site) >= 0;
+  if (!unbonded && (placed.empty() || placed == io->pin)) {
     comp.gcd.emplace_back("PACKAGE_PIN", io->pin);
   } else {
     m_notes.Add("PCF pin other than the package pin of the placed IO",
                 portBit + " (PCF line " + std::to_string(io->line) + ": " + io->pin +
-                    ", placed on " + placed + ")");
+                    ", placed on " + (unbonded ? m_bels[cell] + ", which has no pin" : placed) +
+                    ")");
   }
 }
 
