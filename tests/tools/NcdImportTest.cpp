@@ -389,6 +389,11 @@ TEST_F(Import, IosTakeTheirPortsNameAndTheirPinFromThePcf) {
   ASSERT_TRUE(note);
   EXPECT_EQ(note->count, 2u);
   EXPECT_EQ(note->first, "led[0] (PCF line 1: 98, placed on 99)");
+  // A PCF saved with a byte-order mark, as some editors save text, keeps
+  // its first constraint.
+  const Imported marked = Run(netlist, "\xEF\xBB\xBFset_io led[0] 99\n");
+  EXPECT_EQ(Gcd(Find(marked.design.top, "led[0]"), "PACKAGE_PIN"), "99");
+  EXPECT_EQ(marked.notes.Find("PCF command '\xEF\xBB\xBFset_io'"), nullptr);
   // An IO site no pin of the package is bonded to (TQ144's X0/Y1/io0) has
   // none to match.
   std::string unbonded = netlist;

@@ -1,6 +1,7 @@
 #include "NcdImport_Pcf.h"
 
 #include <sstream>
+#include <string_view>
 
 #include "NcdImport_Input.h"
 
@@ -25,7 +26,10 @@ const PcfIo* Pcf::Find(const std::string& port) const {
 Pcf ReadPcf(const std::string& path, Notes& notes, std::uint64_t limit) {
   const std::string text = ReadInput(path, limit);
   CheckText(path, text);
-  std::istringstream in(text);
+  // Some editors start their text with a byte-order mark, which would
+  // hide the first command.
+  constexpr std::string_view kMark = "\xEF\xBB\xBF";
+  std::istringstream in(text.starts_with(kMark) ? text.substr(kMark.size()) : text);
   Pcf pcf;
   std::string line;
   for (int number = 1; std::getline(in, line); ++number) {
