@@ -130,13 +130,17 @@ class PatternSet {
   bool Matches(Tcl_Obj* candidate) const {
     CheckStop();
     UtilI::ITclCollectable* coll = CollectableOf(candidate);
-    const bool device = m_kind.kind == Kind::Site || m_kind.kind == Kind::ClockRegion;
-    // Names of one level need only the object's name, which costs less.
-    const std::string text =
-        m_needPath || device ? DisplayName(coll, m_kind) : PropertyText(coll, "Name");
+    // Names of one level need only the object's name, which costs less,
+    // where the name is its path's last level: not a net's (its path is its
+    // top signal's), nor a pin's or signal's name that holds a '/'.
+    bool byPath = m_needPath || !m_byName;
+    std::string text = byPath ? DisplayName(coll, m_kind) : PropertyText(coll, "Name");
+    if (!byPath && text.find('/') != std::string::npos) {
+      text = DisplayName(coll, m_kind);
+      byPath = true;
+    }
     for (const auto& pattern : m_patterns)
-      if (m_needPath || device ? pattern->Matches(text) : pattern->LastLevelMatches(text))
-        return true;
+      if (byPath ? pattern->Matches(text) : pattern->LastLevelMatches(text)) return true;
     return !m_ids.empty() && m_ids.count(coll->GetId().str());
   }
 
@@ -145,6 +149,8 @@ class PatternSet {
   std::vector<std::unique_ptr<PathPattern>> m_patterns;
   std::unordered_set<std::string> m_ids;
   bool m_needPath = false;
+  const bool m_byName = m_kind.kind == Kind::Block || m_kind.kind == Kind::Pin ||
+                        m_kind.kind == Kind::Signal || m_kind.kind == Kind::Rpm;
 };
 
 bool AllObjects(const Request& request, const std::vector<Tcl_Obj*>& patterns) {
