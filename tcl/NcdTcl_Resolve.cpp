@@ -1,6 +1,7 @@
 #include "NcdTcl_Resolve.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "NcdTcl_Error.h"
 #include "NcdTcl_Interrupt.h"
@@ -151,9 +152,13 @@ void ResolveObjects(Session& session, Tcl_Obj* arg, const Resolution& how, Resul
   };
   ResultList holder(false);
   // A string that is a name as a whole is that name, before it is a list
-  // (a value made as a list, with no string yet, is a list).
-  const bool madeAsList = !arg->bytes && count > 1;
-  if (count != 1 && count != 0 && !madeAsList) {
+  // (a value made as a list, with no string yet, is a list). A list of one
+  // name whose text is the whole string is looked up once, below; one whose
+  // element reads otherwise (a\b, {x}) is a name as a whole first.
+  const bool madeAsList = !arg->bytes && count >= 1;
+  const bool oneAsItIs =
+      count == 1 && std::strcmp(Tcl_GetString(elements[0]), Tcl_GetString(arg)) == 0;
+  if (!madeAsList && !oneAsItIs && (count != 0 || *Tcl_GetString(arg))) {
     if (Tcl_Obj* whole = LookUp(designOf(), Tcl_GetString(arg), how, holder)) return out.Add(whole);
     if (count < 0) NoSuchName(designOf(), Tcl_GetString(arg), how);
   }
