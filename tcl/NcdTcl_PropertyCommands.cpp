@@ -177,11 +177,13 @@ namespace {
 
 constexpr std::size_t kValueWidth = 48;
 
-// Long values are cut; a list says how many items it has in all.
+// Long values are cut, in characters; a list says how many items it has in
+// all.
 std::string Shortened(Tcl_Obj* value, const std::string& kind) {
-  std::string text = Tcl_GetString(value);
-  if (text.size() <= kValueWidth) return text;
-  text = text.substr(0, kValueWidth - 3) + "...";
+  const char* whole = Tcl_GetString(value);
+  if (static_cast<std::size_t>(Tcl_NumUtfChars(whole, -1)) <= kValueWidth) return whole;
+  std::string text(whole, Tcl_UtfAtIndex(whole, kValueWidth - 3));
+  text += "...";
   int length = 0;
   if (kind == "list" && Tcl_ListObjLength(nullptr, value, &length) == TCL_OK)
     text += " (" + std::to_string(length) + " in all)";
