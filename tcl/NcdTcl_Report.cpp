@@ -9,18 +9,29 @@
 
 namespace NcdTcl {
 
+namespace {
+
+// The characters of UTF-8 text: the bytes that start one.
+std::size_t Width(const std::string& text) {
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
+}
+
+}  // namespace
+
 std::string Columns(const std::vector<TextRow>& rows, const std::string& indent) {
   std::vector<std::size_t> widths;
   for (const TextRow& row : rows) {
     if (widths.size() < row.size()) widths.resize(row.size());
     for (std::size_t i = 0; i < row.size(); ++i)
-      widths[i] = std::max(widths[i], row[i].size());
+      widths[i] = std::max(widths[i], Width(row[i]));
   }
   std::string text;
   for (const TextRow& row : rows) {
     std::string line = indent;
     for (std::size_t i = 0; i < row.size(); ++i)
-      line += row[i] + std::string(i + 1 < row.size() ? widths[i] + 2 - row[i].size() : 0, ' ');
+      line += row[i] + std::string(i + 1 < row.size() ? widths[i] + 2 - Width(row[i]) : 0, ' ');
     while (!line.empty() && line.back() == ' ')
       line.pop_back();
     text += line + "\n";
