@@ -109,14 +109,23 @@ PathPattern::PathPattern(Tcl_Interp* interp, std::string_view text, MatchMode mo
     if (m_exact) m_literal = Unquoted(text);
     return;
   }
-  m_anchored = Anchored(text, mode.hierarchical);
-  m_regexpObj = Tcl_NewStringObj(m_anchored.c_str(), static_cast<int>(m_anchored.size()));
-  Tcl_IncrRefCount(m_regexpObj);
-  m_regexp = Tcl_GetRegExpFromObj(interp, m_regexpObj,
-                                  TCL_REG_ADVANCED | (mode.nocase ? TCL_REG_NOCASE : 0));
+  // The expression alone first: inside the anchoring group, a ")" of its
+  // own would close that group and a "(" open one it never closes.
+  const int flags = TCL_REG_ADVANCED | (mode.nocase ? TCL_REG_NOCASE : 0);
+  Tcl_Obj* alone = Tcl_NewStringObj(m_text.data(), static_cast<int>(m_text.size()));
+  Tcl_IncrRefCount(alone);
+  const bool valid = Tcl_GetRegExpFromObj(interp, alone, flags) != nullptr;
+  Tcl_DecrRefCount(alone);
+  if (valid) {
+    m_anchored = Anchored(text, mode.hierarchical);
+    m_regexpObj = Tcl_NewStringObj(m_anchored.c_str(), static_cast<int>(m_anchored.size()));
+    Tcl_IncrRefCount(m_regexpObj);
+    m_regexp = Tcl_GetRegExpFromObj(interp, m_regexpObj, flags);
+  }
   if (!m_regexp) {
     const std::string message = Tcl_GetString(Tcl_GetObjResult(interp));
-    Tcl_DecrRefCount(m_regexpObj);
+    if (m_regexpObj) Tcl_DecrRefCount(m_regexpObj);
+    m_regexpObj = nullptr;
     throw Error(ErrorClass::Option, "bad pattern \"" + Clipped(m_text) + "\": " + message);
   }
   m_slow = HasBackReference(text);
