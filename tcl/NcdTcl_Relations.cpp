@@ -140,9 +140,12 @@ void AddReachingBlocks(const std::vector<Tcl_Obj*>& sources, const ResultList& b
   }
 }
 
-// A pin of the top block: a top-level port.
+// A pin of the top block: a top-level port. A port prints as its name
+// alone, a pin of any other block as the block's path and its name; a
+// port's name may hold a '/' too.
 bool IsPort(Tcl_Obj* pin) {
-  return std::strchr(Tcl_GetString(pin), '/') == nullptr;
+  const char* path = Tcl_GetString(pin);
+  return std::strchr(path, '/') == nullptr || PropertyText(CollectableOf(pin), "Name") == path;
 }
 
 // Whether a pin drives (or loads) its net: an output (an input) inside the
