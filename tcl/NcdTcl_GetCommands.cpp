@@ -80,6 +80,8 @@ struct Request {
   int objc = 0;
   Tcl_Obj* const* objv = nullptr;
   bool ports = false;  // get_ports: the top block's pins only
+  // What the command's messages call its objects.
+  const char* Word() const { return ports ? "port" : kind.word; }
   // Patterns match the objects related to -of_objects at any level: a
   // pattern of one level matches their names.
   MatchMode Mode() const {
@@ -387,7 +389,7 @@ bool ApplyFilter(Session& session, const Request& request, ResultList& results) 
   filter.CheckProperties(asked);
   bool warned = false;
   if (!request.options.Has(kQuiet))
-    for (const std::string& line : filter.UnknownValues(request.kind.word)) {
+    for (const std::string& line : filter.UnknownValues(request.Word())) {
       WarnLine(request.objv[0], line);
       warned = true;
     }
@@ -432,10 +434,11 @@ std::vector<Tcl_Obj*> PatternsOf(const Request& request, Session::Handle* design
   return patterns;
 }
 
-// "warning: ncd::get_nets: no net matches {clk* rst}" (the list clipped).
-void Warn(const KindInfo& kind, Tcl_Obj* command, const ParsedOptions& options) {
+// "warning: ncd::get_nets: no net matches {clk* rst}" (the list clipped;
+// get_ports: "no port matches").
+void Warn(const Request& request, Tcl_Obj* command, const ParsedOptions& options) {
   TclRef words(Tcl_NewListObj(options.ArgCount(), options.Args().data()));
-  std::string line = std::string("no ") + kind.word + " matches";
+  std::string line = std::string("no ") + request.Word() + " matches";
   if (options.ArgCount()) line += " " + Clipped(Tcl_GetString(words.get()));
   WarnLine(command, line);
 }
@@ -509,7 +512,7 @@ void GetObjectsOfKind(Kind kindName, Session& session, Tcl_Interp* interp, int o
   const bool warned = options.Has(kFilter) && ApplyFilter(session, request, out);
   if (request.limit)
     out.Truncate(static_cast<int>(std::min<std::uint64_t>(request.limit, INT32_MAX)));
-  if (!out.Size() && !options.Has(kQuiet) && !warned) Warn(kind, objv[0], options);
+  if (!out.Size() && !options.Has(kQuiet) && !warned) Warn(request, objv[0], options);
   out.SetResult(interp);
 }
 
