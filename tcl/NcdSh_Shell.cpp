@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -45,6 +46,7 @@ struct State {
   Tcl_Trace trace = nullptr;  // while prompting: scripts that run then
   Tcl_AsyncHandler interrupt = nullptr;
   Tcl_AsyncHandler resize = nullptr;
+  std::atomic<unsigned> interrupts{0};  // Ctrl-Cs so far
   // SIGINT and SIGWINCH write a byte here; a thread turns it into `interrupt` or `resize`.
   int wake[2] = {-1, -1};
 };
@@ -144,9 +146,22 @@ void Write(int which, const std::string& text) {
   Tcl_Flush(channel);
 }
 
+// The command is recorded in Tcl's history first, apart: Tcl ignores a
+// failure of its `history add`, so a Ctrl-C met there would be lost and
+// the command run on regardless. A command stopped before it began is
+// not run.
 void Evaluate(const std::string& command) {
+  const std::string text = ToUtf8(command);
+  const unsigned interrupts = s.interrupts.load();
   s.evaluating = true;
-  const int code = Tcl_RecordAndEval(s.interp, ToUtf8(command).c_str(), TCL_EVAL_GLOBAL);
+  Tcl_RecordAndEval(s.interp, text.c_str(), TCL_NO_EVAL);
+  int code = TCL_ERROR;
+  if (s.interrupts.load() != interrupts) {
+    Tcl_SetObjResult(s.interp, Tcl_NewStringObj("interrupted", -1));
+    Tcl_SetErrorCode(s.interp, "NCD", "STOPPED", "stopped", nullptr);
+  } else {
+    code = Tcl_EvalEx(s.interp, text.c_str(), -1, TCL_EVAL_GLOBAL);
+  }
   s.evaluating = false;
   Tcl_Flush(Tcl_GetStdChannel(TCL_STDOUT));
   const std::string result = Tcl_GetStringResult(s.interp);
@@ -322,6 +337,7 @@ void Wake(char byte) {
 }
 
 void OnSigint(int) {
+  s.interrupts.fetch_add(1);
   Ncd_StopCommands();
   Wake(kInterrupt);
 }
