@@ -502,7 +502,12 @@ class ParallelErrors : public ::testing::Test {
     const auto read = [&] { return Refusal(path); };
     const std::string one = OnOneThread(read);
     EXPECT_NE(one, "(loaded)");
-    if (OnTwoThreads(one, read)) ++m_split;
+    // Whether the part is reached depends on how the threads are scheduled:
+    // a busy machine gets a few tries.
+    bool split = false;
+    for (int tries = 0; tries < 3 && !split; ++tries)
+      split = OnTwoThreads(one, read);
+    m_split += split;
     std::filesystem::remove(path);
   }
 
