@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -46,7 +45,8 @@ struct State {
   Tcl_Trace trace = nullptr;  // while prompting: scripts that run then
   Tcl_AsyncHandler interrupt = nullptr;
   Tcl_AsyncHandler resize = nullptr;
-  std::atomic<unsigned> interrupts{0};  // Ctrl-Cs so far
+  bool recording = false;         // Tcl records a command in its history
+  bool stoppedRecording = false;  // a Ctrl-C met the recording
   // SIGINT and SIGWINCH write a byte here; a thread turns it into `interrupt` or `resize`.
   int wake[2] = {-1, -1};
 };
@@ -152,11 +152,13 @@ void Write(int which, const std::string& text) {
 // not run.
 void Evaluate(const std::string& command) {
   const std::string text = ToUtf8(command);
-  const unsigned interrupts = s.interrupts.load();
   s.evaluating = true;
+  s.recording = true;
+  s.stoppedRecording = false;
   Tcl_RecordAndEval(s.interp, text.c_str(), TCL_NO_EVAL);
+  s.recording = false;
   int code = TCL_ERROR;
-  if (s.interrupts.load() != interrupts) {
+  if (s.stoppedRecording) {
     Tcl_SetObjResult(s.interp, Tcl_NewStringObj("interrupted", -1));
     Tcl_SetErrorCode(s.interp, "NCD", "STOPPED", "stopped", nullptr);
   } else {
@@ -337,7 +339,6 @@ void Wake(char byte) {
 }
 
 void OnSigint(int) {
-  s.interrupts.fetch_add(1);
   Ncd_StopCommands();
   Wake(kInterrupt);
 }
@@ -380,6 +381,7 @@ bool Stopped(Tcl_Interp* interp, int code) {
 // event loop. A script runs also while the prompt waits (after, fileevent
 // and -command callbacks): that one fails, as a background error.
 int OnInterrupt(ClientData, Tcl_Interp* interp, int code) {
+  if (s.recording) s.stoppedRecording = true;
   if (!s.evaluating && !interp && !Tcl_InterpActive(s.interp)) {
     // At the prompt: the line (and any unfinished command) is dropped.
     Unprompt();
