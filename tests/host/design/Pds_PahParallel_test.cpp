@@ -315,22 +315,31 @@ std::vector<Design> Designs(const TempDir& dir) {
 // two (a part needs a boundary past the middle of an array of blocks).
 TEST(ParallelLoad, DescribesAsOneThread) {
   TempDir dir;
-  std::uint64_t runsTaken = 0;
-  for (const Design& design : Designs(dir)) {
+  const std::vector<Design> designs = Designs(dir);
+  std::vector<std::string> ones;
+  for (const Design& design : designs) {
     SCOPED_TRACE(design.label);
-    const std::string one = Describe(design.path, kOneThread);
+    ones.push_back(Describe(design.path, kOneThread));
     const std::uint64_t before = Pds_PahJsonLoader::SplitCount();
     const std::string two = Describe(design.path, 0);
     const bool wasSplit = Pds_PahJsonLoader::SplitCount() > before;
-    EXPECT_EQ(one, two);
+    EXPECT_EQ(ones.back(), two);
     EXPECT_EQ(wasSplit, design.splits);
-    EXPECT_FALSE(one.starts_with("refused: ")) << one;
-    // The second thread, done long before the loading thread, goes on
-    // with runs before its part; all are taken over in file order.
-    const TakeOverRuns runs;
-    const design_test::RunsTaken taken;
-    EXPECT_EQ(one, Describe(design.path, 0)) << "with runs taken over";
-    runsTaken += taken();
+    EXPECT_FALSE(ones.back().starts_with("refused: ")) << ones.back();
+  }
+  // The second thread, done long before the loading thread, goes on with
+  // runs before its part; all are taken over in file order. Whether it is
+  // done first depends on how the threads are scheduled: a busy machine
+  // gets a few rounds.
+  std::uint64_t runsTaken = 0;
+  for (int round = 0; round < 5 && runsTaken == 0; ++round) {
+    for (std::size_t i = 0; i < designs.size(); ++i) {
+      SCOPED_TRACE(designs[i].label);
+      const TakeOverRuns runs;
+      const design_test::RunsTaken taken;
+      EXPECT_EQ(ones[i], Describe(designs[i].path, 0)) << "with runs taken over";
+      runsTaken += taken();
+    }
   }
   EXPECT_GT(runsTaken, 0u);
 }
