@@ -1,6 +1,7 @@
 #include "NcdTcl_Report.h"
 
 #include <sys/stat.h>
+#include <tcl.h>
 
 #include <algorithm>
 
@@ -11,11 +12,9 @@ namespace NcdTcl {
 
 namespace {
 
-// The characters of UTF-8 text: the bytes that start one.
+// The characters of UTF-8 text.
 std::size_t Width(const std::string& text) {
-  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  }));
+  return static_cast<std::size_t>(Tcl_NumUtfChars(text.data(), static_cast<int>(text.size())));
 }
 
 }  // namespace
