@@ -167,6 +167,24 @@ TEST_F(Import, FlipFlopTypeFollowsItsFlags) {
   }
 }
 
+// A pin is a clock where its primitive clocks on it: C is the flip-flop's
+// clock but one of SB_MAC16's data inputs.
+TEST_F(Import, ClockPinsAreThoseEachPrimitiveClocksOn) {
+  CellDesc lc = Lc("ff", "X1/Y1/lc0", true, false);
+  lc.inputs = {{"I0", 2}, {"CLK", 3}};
+  lc.outputs = {{"O", 4}};
+  CellDesc dsp{
+      "mac", "ICESTORM_DSP", "X0/Y5/mac16_0", {}, {{"O", 5}}, {{"CLK", 3}, {"C", 2}, {"A", 4}}, {},
+      {}};
+  const Imported r = Run(Netlist({}, {lc, dsp}, Nets({2, 3, 4, 5}), "up5k", "sg48"));
+  std::vector<std::string> clocks;
+  for (const char* path : {"ff", "ff/DFF", "ff/LUT", "mac", "mac/MAC16"}) {
+    for (const Pin& pin : Find(r.design.top, path)->pins)
+      if (pin.clock) clocks.push_back(std::string(path) + ":" + pin.name);
+  }
+  EXPECT_EQ(clocks, (std::vector<std::string>{"ff:CLK", "ff/DFF:C", "mac:CLK", "mac/MAC16:CLK"}));
+}
+
 // The design and its top block take the top module's hdlname, else the
 // module's name.
 TEST_F(Import, TheDesignIsNamedAfterTheTopModule) {

@@ -14,10 +14,12 @@ namespace NcdImport {
 
 namespace {
 
-// Ports whose pin is marked as a clock.
-bool IsClockPort(const std::string& port) {
-  static const char* const kClocks[] = {"CLK",        "RCLK",  "WCLK", "INPUT_CLK",
-                                        "OUTPUT_CLK", "CLOCK", "C",    "REFERENCECLK"};
+// Ports whose pin is marked as a clock. A flip-flop's clock is its C,
+// which on other primitives is data (SB_MAC16's C input).
+bool IsClockPort(const std::string& port, const std::string& primitive = {}) {
+  static const char* const kClocks[] = {"CLK",        "RCLK",  "WCLK",        "INPUT_CLK",
+                                        "OUTPUT_CLK", "CLOCK", "REFERENCECLK"};
+  if (port == "C") return primitive.rfind("SB_DFF", 0) == 0;
   return std::any_of(std::begin(kClocks), std::end(kClocks),
                      [&](const char* c) { return port == c; });
 }
@@ -129,7 +131,7 @@ Block& Mapper::AddBel(Block& comp, const std::string& name, const std::string& t
     Pin& pin = bel.pins.emplace_back();
     pin.dir =
         std::find(outputs.begin(), outputs.end(), pinName) != outputs.end() ? Dir::Out : Dir::In;
-    pin.clock = IsClockPort(pinName);
+    pin.clock = IsClockPort(pinName, type);
     pin.name = std::move(pinName);
     pin.signal = std::move(signal);
   }
