@@ -10,6 +10,7 @@
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -155,6 +156,30 @@ TEST_F(ToolOutput, EachToolReplacesARegularFileKeepingItsMode) {
     EXPECT_EQ(std::distance(fs::directory_iterator(m_dir.path()), fs::directory_iterator()),
               6 + m_device)
         << "a temporary file was left behind";
+  }
+}
+
+// A design written to a name ending in .gz is compressed, the same bytes
+// on every run; a picture is written as it is.
+TEST_F(ToolOutput, DesignsNamedGzAreCompressed) {
+  for (const Tool& tool : Tools()) {
+    std::vector<std::string> args = tool.input;
+    args.insert(args.end(), {"-o", At("out.gz")});
+    ASSERT_EQ(ncdtest::RunProgram(tool.name, args).status, 0) << tool.name;
+    const std::string written = ncdtest::Slurp(At("out.gz"));
+    const std::string plain = ncdtest::RunProgram(tool.name, tool.input).out;
+    if (std::string(tool.name) == "ncdplot") {
+      EXPECT_EQ(written, plain);
+      continue;
+    }
+    gzFile in = ::gzopen(At("out.gz").c_str(), "rb");
+    std::string inflated(plain.size() + 1, '\0');
+    inflated.resize(std::max(0, ::gzread(in, inflated.data(), inflated.size())));
+    EXPECT_EQ(::gzdirect(in), 0) << tool.name << " wrote no gzip";
+    ::gzclose(in);
+    EXPECT_EQ(inflated, plain) << tool.name;
+    ASSERT_EQ(ncdtest::RunProgram(tool.name, args).status, 0) << tool.name;
+    EXPECT_EQ(ncdtest::Slurp(At("out.gz")), written) << tool.name;
   }
 }
 

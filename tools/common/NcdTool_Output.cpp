@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cerrno>
 #include <csignal>
@@ -21,14 +22,20 @@ namespace NcdTool {
 
 namespace {
 
-// An output stream's buffer over a file descriptor; it keeps the reason of
-// the first failed write, which a stream would only report as "bad".
-class FdBuf : public std::streambuf {
- public:
-  explicit FdBuf(int fd) : m_fd(fd) { setp(m_buffer, m_buffer + sizeof m_buffer); }
-  int Error() const { return m_error; }
-
+// An output stream's buffer that hands what it is given to Put() in
+// blocks; large pieces (the design writers hand over a megabyte at a
+// time) go to Put() without a copy.
+class BlockBuf : public std::streambuf {
  protected:
+  BlockBuf() { setp(m_buffer, m_buffer + sizeof m_buffer); }
+  // Writes [at, at + size) on; false once anything failed.
+  virtual bool Put(const char* at, std::size_t size) = 0;
+
+  bool Drain() {
+    const bool done = Put(pbase(), static_cast<std::size_t>(pptr() - pbase()));
+    setp(m_buffer, m_buffer + sizeof m_buffer);
+    return done;
+  }
   int_type overflow(int_type c) override {
     if (!Drain()) return traits_type::eof();
     if (!traits_type::eq_int_type(c, traits_type::eof())) {
@@ -37,26 +44,30 @@ class FdBuf : public std::streambuf {
     }
     return traits_type::not_eof(c);
   }
-  // Large pieces (the design writers hand over a megabyte at a time) go
-  // to the file without a copy.
   std::streamsize xsputn(const char* text, std::streamsize size) override {
     if (size < epptr() - pptr()) {
       traits_type::copy(pptr(), text, static_cast<std::size_t>(size));
       pbump(static_cast<int>(size));
       return size;
     }
-    return Drain() && Put(text, text + size) ? size : 0;
+    return Drain() && Put(text, static_cast<std::size_t>(size)) ? size : 0;
   }
-  int sync() override { return Drain() ? 0 : -1; }
 
  private:
-  bool Drain() {
-    const bool done = Put(pbase(), pptr());
-    setp(m_buffer, m_buffer + sizeof m_buffer);
-    return done;
-  }
-  bool Put(const char* at, const char* end) {
-    while (at < end && m_error == 0) {
+  char m_buffer[1 << 16];
+};
+
+// Over a file descriptor; it keeps the reason of the first failed write,
+// which a stream would only report as "bad".
+class FdBuf : public BlockBuf {
+ public:
+  explicit FdBuf(int fd) : m_fd(fd) {}
+  int Error() const { return m_error; }
+
+ protected:
+  int sync() override { return Drain() ? 0 : -1; }
+  bool Put(const char* at, std::size_t size) override {
+    for (const char* end = at + size; at < end && m_error == 0;) {
       const ssize_t done = ::write(m_fd, at, static_cast<std::size_t>(end - at));
       if (done >= 0) {
         at += done;
@@ -67,9 +78,55 @@ class FdBuf : public std::streambuf {
     return m_error == 0;
   }
 
+ private:
   int m_fd;
   int m_error = 0;
-  char m_buffer[1 << 16];
+};
+
+// Compresses what it is given into another buffer, as one gzip member;
+// Finish() writes the member's end.
+class GzipBuf : public BlockBuf {
+ public:
+  explicit GzipBuf(std::streambuf& sink) : m_sink(sink) {
+    m_ok = ::deflateInit2(&m_z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8,
+                          Z_DEFAULT_STRATEGY) == Z_OK;
+  }
+  ~GzipBuf() override { ::deflateEnd(&m_z); }
+  GzipBuf(const GzipBuf&) = delete;
+  GzipBuf& operator=(const GzipBuf&) = delete;
+
+  bool Finish() { return Drain() && Deflate(nullptr, 0, Z_FINISH); }
+
+ protected:
+  // A flush of the stream does not end a deflate block: the member ends
+  // at Finish().
+  int sync() override { return m_ok ? 0 : -1; }
+  bool Put(const char* at, std::size_t size) override {
+    constexpr std::size_t kMost = std::size_t{1} << 30;  // what zlib counts in one go
+    for (; size > kMost && m_ok; at += kMost, size -= kMost)
+      Deflate(at, kMost, Z_NO_FLUSH);
+    return Deflate(at, size, Z_NO_FLUSH);
+  }
+
+ private:
+  bool Deflate(const char* text, std::size_t size, int flush) {
+    char out[1 << 16];
+    m_z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text));
+    m_z.avail_in = static_cast<uInt>(size);
+    int status = Z_OK;
+    while (m_ok && (m_z.avail_in > 0 || (flush == Z_FINISH && status != Z_STREAM_END))) {
+      m_z.next_out = reinterpret_cast<Bytef*>(out);
+      m_z.avail_out = sizeof out;
+      status = ::deflate(&m_z, flush);
+      const auto made = static_cast<std::streamsize>(sizeof out - m_z.avail_out);
+      m_ok = status != Z_STREAM_ERROR && m_sink.sputn(out, made) == made;
+    }
+    return m_ok;
+  }
+
+  std::streambuf& m_sink;
+  z_stream m_z{};
+  bool m_ok = false;
 };
 
 // What lies at a path that must not be replaced: its kind, or "" for a
@@ -141,13 +198,17 @@ class SignalGuard {
 // Runs `write` on the descriptor; "" or the reason it failed (a failed
 // write's reason after `failedWrite`).
 std::string WriteAll(int fd, const std::function<void(std::ostream&)>& write,
-                     std::string_view failedWrite) {
+                     std::string_view failedWrite, bool compress = false) {
   FdBuf buffer(fd);
-  std::ostream out(&buffer);
+  std::optional<GzipBuf> gzip;
+  if (compress) gzip.emplace(buffer);
+  std::ostream out(compress ? static_cast<std::streambuf*>(&*gzip) : &buffer);
   std::string error;
   try {
     write(out);
     out.flush();
+    if (out && compress && !gzip->Finish()) out.setstate(std::ios::badbit);
+    buffer.pubsync();
   } catch (const std::exception& e) {
     error = e.what();
   }
@@ -164,7 +225,7 @@ std::string TemporaryPattern(const std::string& path) {
 }
 
 std::string WriteFile(const std::string& path, const std::function<void(std::ostream&)>& write,
-                      Signals signals) {
+                      Signals signals, bool compress) {
   mode_t mode = 0;
   if (std::string problem = CheckTarget(path, mode); !problem.empty()) return problem;
   std::string temporary = TemporaryPattern(path);
@@ -172,7 +233,7 @@ std::string WriteFile(const std::string& path, const std::function<void(std::ost
   if (fd < 0) return "cannot open '" + path + "': " + std::strerror(errno);
   std::optional<SignalGuard> guard;
   if (signals == Signals::RemoveAndEnd) guard.emplace(temporary);
-  std::string error = WriteAll(fd, write, "cannot write: ");
+  std::string error = WriteAll(fd, write, "cannot write: ", compress);
   if (error.empty() && ::fchmod(fd, mode) != 0)
     error = std::string("cannot write: ") + std::strerror(errno);
   if (::close(fd) != 0 && error.empty())
@@ -189,8 +250,9 @@ std::string WriteFile(const std::string& path, const std::function<void(std::ost
 }  // namespace
 
 std::string WriteOutput(const std::string& path, const std::function<void(std::ostream&)>& write,
-                        Signals signals) {
-  if (!path.empty()) return WriteFile(path, write, signals);
+                        Signals signals, Form form) {
+  const bool gz = path.size() > 3 && path.compare(path.size() - 3, 3, ".gz") == 0;
+  if (!path.empty()) return WriteFile(path, write, signals, gz && form == Form::GzipWhenNamedGz);
   const std::string error = WriteAll(STDOUT_FILENO, write, "");
   return error.empty() ? error : "cannot write to standard output: " + error;
 }

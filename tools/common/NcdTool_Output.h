@@ -29,9 +29,13 @@ namespace NcdTool {
 //   "<file>: cannot write: <reason>"   (a failed write; exceptions of `write`
 //                                       count as failed writes)
 //   "cannot write to standard output: <reason>"
+// With Form::GzipWhenNamedGz, a file whose name ends in ".gz" is written
+// compressed (gzip, no name and no time in its header, so that the same
+// output always gives the same bytes); standard output never is.
 enum class Signals { RemoveAndEnd, Keep };
+enum class Form { AsWritten, GzipWhenNamedGz };
 std::string WriteOutput(const std::string& path, const std::function<void(std::ostream&)>& write,
-                        Signals signals = Signals::RemoveAndEnd);
+                        Signals signals = Signals::RemoveAndEnd, Form form = Form::AsWritten);
 
 // "" unless the output file is one of the inputs (by any name or link):
 //   "cannot write '<file>': it is the input '<input>'"

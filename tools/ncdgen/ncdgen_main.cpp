@@ -19,7 +19,8 @@ constexpr const char* kUsage =
     "Writes a synthetic design in the ncd-json format.\n"
     "  -b, --blocks N   about N blocks in all (default 10000, from %llu to %llu)\n"
     "  -s, --seed S     random seed, any whole number from 0 (default 1)\n"
-    "  -o, --output F   write to file F (default: standard output)\n"
+    "  -o, --output F   write to file F, compressed if F ends in .gz\n"
+    "                   (default: standard output)\n"
     "  -h, --help       show this help\n"
     "The same options always give the same bytes.\n";
 
@@ -96,7 +97,8 @@ int ParseArgs(int argc, char** argv, Args& args) {
 // file as it was (NcdTool_Output.h).
 int Generate(const Args& args) {
   const std::string error = NcdTool::WriteOutput(
-      args.output, [&](std::ostream& out) { NcdGen::WriteDesign(args.options, out); });
+      args.output, [&](std::ostream& out) { NcdGen::WriteDesign(args.options, out); },
+      NcdTool::Signals::RemoveAndEnd, NcdTool::Form::GzipWhenNamedGz);
   if (error.empty()) return 0;
   std::fprintf(stderr, "ncdgen: %s\n", error.c_str());
   return 1;

@@ -18,7 +18,8 @@ constexpr const char* kUsage =
     "in the ncd-json format (docs/import.md).\n"
     "  -s, --sdf FILE     delays from the SDF file nextpnr wrote with --sdf\n"
     "  -p, --pcf FILE     package pins from the PCF file nextpnr was given\n"
-    "  -o, --output FILE  write to FILE (default: standard output)\n"
+    "  -o, --output FILE  write to FILE, compressed if it ends in .gz\n"
+    "                     (default: standard output)\n"
     "  -q, --quiet        do not list what could not be mapped\n"
     "  -h, --help         show this help\n"
     "What cannot be mapped is listed on standard error, once per kind.\n";
@@ -46,8 +47,15 @@ int ParseArgs(int argc, char** argv, Args& args) {
   int c;
   while ((c = getopt_long(argc, argv, ":s:p:o:qh", kLong, nullptr)) != -1) {
     switch (c) {
-      case 's': args.inputs.sdf = optarg; break;
-      case 'p': args.inputs.pcf = optarg; break;
+      // A design has one SDF and one PCF: a second one would be dropped.
+      case 's':
+        if (!args.inputs.sdf.empty()) return UsageError("--sdf given twice");
+        args.inputs.sdf = optarg;
+        break;
+      case 'p':
+        if (!args.inputs.pcf.empty()) return UsageError("--pcf given twice");
+        args.inputs.pcf = optarg;
+        break;
       case 'o': args.output = optarg; break;
       case 'q': args.quiet = true; break;
       case 'h': args.help = true; break;
@@ -81,7 +89,8 @@ int Run(const Args& args) {
   }
   if (!args.quiet) notes.Print(stderr, "ncdimport: ");
   const std::string error = NcdTool::WriteOutput(
-      args.output, [&](std::ostream& out) { NcdImport::WriteDesign(design, out); });
+      args.output, [&](std::ostream& out) { NcdImport::WriteDesign(design, out); },
+      NcdTool::Signals::RemoveAndEnd, NcdTool::Form::GzipWhenNamedGz);
   if (error.empty()) return 0;
   std::fprintf(stderr, "ncdimport: %s\n", error.c_str());
   return 1;
