@@ -117,6 +117,8 @@ std::uint64_t LimitOf(Tcl_Obj* value) {
 // result keeps the component's order whatever the order of the patterns.
 class PatternSet {
  public:
+  // Exact patterns are kept as the paths they name, so that a list of many
+  // names costs one lookup per candidate, not one match per name.
   PatternSet(const Request& request, const std::vector<Tcl_Obj*>& patterns) : m_kind(request.kind) {
     for (Tcl_Obj* pattern : patterns) {
       if (KindOf(pattern) == &request.kind) {
@@ -124,8 +126,14 @@ class PatternSet {
         m_ids.insert(CollectableOf(pattern)->GetId().str());
         continue;
       }
-      m_patterns.push_back(
-          std::make_unique<PathPattern>(request.interp, Tcl_GetString(pattern), request.Mode()));
+      auto path =
+          std::make_unique<PathPattern>(request.interp, Tcl_GetString(pattern), request.Mode());
+      if (path->IsExact()) {
+        m_literals.insert(path->Literal());
+        m_needPath = true;
+        continue;
+      }
+      m_patterns.push_back(std::move(path));
       m_needPath = m_needPath || request.Mode().regexp || m_patterns.back()->NeedsCheck(true);
     }
   }
@@ -141,6 +149,7 @@ class PatternSet {
       text = DisplayName(coll, m_kind);
       byPath = true;
     }
+    if (m_literals.count(text)) return true;
     for (const auto& pattern : m_patterns)
       if (byPath ? pattern->Matches(text) : pattern->LastLevelMatches(text)) return true;
     return !m_ids.empty() && m_ids.count(coll->GetId().str());
@@ -149,6 +158,7 @@ class PatternSet {
  private:
   const KindInfo& m_kind;
   std::vector<std::unique_ptr<PathPattern>> m_patterns;
+  std::unordered_set<std::string> m_literals;  // the paths exact patterns name
   std::unordered_set<std::string> m_ids;
   bool m_needPath = false;
   const bool m_byName = m_kind.kind == Kind::Block || m_kind.kind == Kind::Pin ||
@@ -301,13 +311,19 @@ bool WalkNets(const Request& request, Session::Handle& design,
   if (request.kind.kind != Kind::Net || request.Mode().regexp) return false;
   std::vector<std::unique_ptr<PathPattern>> globs;
   std::vector<const PathPattern*> walked;
+  std::unordered_set<std::string> paths;  // those of exact patterns: no match per name
   for (Tcl_Obj* pattern : patterns) {
     if (KindOf(pattern) == &request.kind) return false;
     globs.push_back(
         std::make_unique<PathPattern>(request.interp, Tcl_GetString(pattern), request.Mode()));
-    walked.push_back(globs.back().get());
+    if (globs.back()->IsExact())
+      paths.insert(globs.back()->Literal());
+    else
+      walked.push_back(globs.back().get());
   }
-  WalkView(request, design, walked, out);
+  ResultList found(false);
+  AddNetsMatching(design, request.kind, walked, request.Most(), found, &paths);
+  out.Swap(found);
   return true;
 }
 

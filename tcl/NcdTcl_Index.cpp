@@ -270,19 +270,23 @@ void AddBlocksBelowAny(Session::Handle& handle, const KindInfo& kind, const Path
 }
 
 void AddNetsMatching(Session::Handle& handle, const KindInfo& kind,
-                     std::span<const PathPattern* const> globs, std::uint64_t most,
-                     ResultList& out) {
+                     std::span<const PathPattern* const> globs, std::uint64_t most, ResultList& out,
+                     const std::unordered_set<std::string>* paths) {
   const Xdm_View* view = handle.design->GetView();
   if (view == nullptr) return;
   Shown shown(handle);
+  const bool every = globs.empty() && (paths == nullptr || paths->empty());
   std::uint64_t added = 0;
   std::uint32_t visited = 0;
   for (const Xdm_Network* network : view->GetNetworkItr()) {
     if (visited++ % kStopEvery == 0) CheckStop();
-    if (!globs.empty() && std::none_of(globs.begin(), globs.end(), [&](const PathPattern* glob) {
-          return glob->PathMatches(network->GetFullName());
-        }))
-      continue;
+    const auto matches = [&] {
+      const char* path = network->GetFullName();
+      if (paths && !paths->empty() && paths->count(path)) return true;
+      return std::any_of(globs.begin(), globs.end(),
+                         [&](const PathPattern* glob) { return glob->PathMatches(path); });
+    };
+    if (!every && !matches()) continue;
     if (CollRef coll = shown.Of(network)) {
       Add(out, coll, kind);
       if (++added == most) return;

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "NcdTcl_Query.h"
@@ -62,10 +63,11 @@ void AddBlocksBelowAny(Session::Handle& handle, const KindInfo& kind, const Path
 // most `most` of them (0: all), by one walk over the view's networks in the
 // component's order: full names are read from the database and matched in
 // place, and only a match is asked of the component (a hidden net is left
-// out). Without globs every net matches: what the component's search of
-// "*" answers.
+// out). With `paths`, a net whose path is one of them matches too (exact
+// names, looked up rather than matched one by one). Without globs or paths
+// every net matches: what the component's search of "*" answers.
 void AddNetsMatching(Session::Handle& handle, const KindInfo& kind,
-                     std::span<const PathPattern* const> globs, std::uint64_t most,
-                     ResultList& out);
+                     std::span<const PathPattern* const> globs, std::uint64_t most, ResultList& out,
+                     const std::unordered_set<std::string>* paths = nullptr);
 
 }  // namespace NcdTcl

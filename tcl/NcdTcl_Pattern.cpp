@@ -77,7 +77,13 @@ std::string Anchored(std::string_view re, bool hierarchical) {
   return front + (hierarchical ? "^(?:.*/)?(?:" : "^(?:") + body + ")$";
 }
 
+thread_local std::uint64_t t_levelMatches = 0;
+
 }  // namespace
+
+std::uint64_t LevelMatchCount() {
+  return t_levelMatches;
+}
 
 bool HasWildcard(std::string_view glob) {
   for (std::size_t i = 0; i < glob.size(); ++i) {
@@ -141,6 +147,7 @@ bool PathPattern::LevelMatches(std::size_t level, std::string_view text) const {
 
 bool PathPattern::LevelMatches(std::size_t level, const char* name) const {
   using Answer = UtilC::TclSearch::Glob::Answer;
+  ++t_levelMatches;
   const Answer answer = m_compiled[level].Match(name);
   if (answer != Answer::kAskTcl) return answer == Answer::kYes;
   return Tcl_StringCaseMatch(name, m_levels[level].c_str(), m_mode.nocase ? TCL_MATCH_NOCASE : 0) !=

@@ -26,6 +26,7 @@
 
 #include <tcl.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -46,6 +47,10 @@ struct MatchMode {
 bool HasWildcard(std::string_view glob);
 // The text a glob without wildcards matches: its backslashes removed.
 std::string Unquoted(std::string_view glob);
+
+// How many names this thread has matched against one level of a glob
+// (LevelMatches): what the matching of a command cost, for tests.
+std::uint64_t LevelMatchCount();
 
 class PathPattern {
  public:

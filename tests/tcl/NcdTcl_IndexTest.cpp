@@ -9,6 +9,7 @@
 #include <tcl.h>
 
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "NcdGen.h"
 #include "NcdTcl.h"
 #include "NcdTcl_Object.h"
+#include "NcdTcl_Pattern.h"
 #include "TestDesigns.h"
 
 namespace {
@@ -279,6 +281,37 @@ TEST_F(IndexedNames, AgreeWithTheComponentOnHiddenAndRepeatedNames) {
   EXPECT_EQ(Eval(R"(ncd::get_property full_name [string range m1/c\\ 0 end])"), "m1/c\\");
   EXPECT_NE(Tcl_EvalEx(m_interp, "ncd::get_property level m2/dup", -1, 0), TCL_OK);
   EXPECT_EQ(Eval("lrange $::errorCode 0 1"), "NCD OBJECT");
+}
+
+// A list of many names costs a lookup per name, not a match of every name
+// against every object: the answer is that of the names one by one, in the
+// component's order whatever the list's, with a glob among them matched
+// once per object.
+TEST_F(IndexedNames, ManyNamesAreNotMatchedAgainstEachObject) {
+  std::ostringstream text;
+  NcdGen::WriteDesign(NcdGen::Options{3000, 5}, text);
+  Tcl_SetVar(m_interp, "file", m_dir.Write("gen.ncd.json", text.str()).c_str(), TCL_GLOBAL_ONLY);
+  Eval("ncd::open_design $file");
+  for (const char* command :
+       {"ncd::get_blocks", "ncd::get_nets", "ncd::get_pins", "ncd::get_signals", "ncd::get_rpms"}) {
+    const Objects all = Ask({command});
+    ASSERT_GT(all.size(), 20u) << command;
+    std::set<std::string> asked;
+    Tcl_Obj* names = Tcl_NewListObj(0, nullptr);
+    for (std::size_t i = all.size(); i-- > 0;) {
+      if (i % 3 || !asked.insert(all[i].name).second) continue;
+      Tcl_ListObjAppendElement(nullptr, names, Tcl_NewStringObj(Quoted(all[i].name).c_str(), -1));
+    }
+    Tcl_ListObjAppendElement(nullptr, names, Tcl_NewStringObj("no-such*", -1));
+    Objects expected;
+    for (const Object& o : all)
+      if (asked.count(o.name)) expected.push_back(o);
+    const std::uint64_t before = NcdTcl::LevelMatchCount();
+    EXPECT_EQ(AskWords({Tcl_NewStringObj(command, -1), Tcl_NewStringObj("--", -1), names}),
+              expected)
+        << command;
+    EXPECT_LE(NcdTcl::LevelMatchCount() - before, 2 * all.size()) << command;
+  }
 }
 
 }  // namespace
