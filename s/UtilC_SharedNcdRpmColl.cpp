@@ -39,13 +39,10 @@ CitI::Result RpmColl::IsStale() {
   const Xdm_PropertyHolder* rpm = Current();
   DesignUse use(design);
   if (!rpm || !IsDesignAlive() || !design->GetView()) return 1;
+  // Asked of every RPM a search or a list hands out: the shape manager
+  // answers it without listing the shapes.
   Xdh_ShapeMgr* shapeMgr = design->GetShapeMgr();
-  std::vector<Xdh_Shape> shapes;
-  if (!shapeMgr || !shapeMgr->GetShapes(shapes)) return 1;
-  for (const Xdh_Shape& shape : shapes) {
-    if (shape.GetNativeXdmObject() == rpm) return 0;
-  }
-  return 1;
+  return shapeMgr && shapeMgr->HasShape(rpm) ? 0 : 1;
 }
 
 CitI::Result RpmColl::GetNameValue(UtilI::IPropertyValue** value) {

@@ -36,12 +36,7 @@ class Shown {
   // search walks that list.
   CollRef Of(const Xdm_PropertyHolder* rpm) {
     Xdh_ShapeMgr* shapes = rpm ? m_design.GetShapeMgr() : nullptr;
-    std::vector<Xdh_Shape> listed;
-    if (!shapes || !shapes->GetShapes(listed)) return {};
-    const bool found = std::any_of(listed.begin(), listed.end(), [rpm](const Xdh_Shape& shape) {
-      return shape.GetNativeXdmObject() == rpm;
-    });
-    return found ? Live(m_design.MakeCollectable(rpm)) : CollRef();
+    return shapes && shapes->HasShape(rpm) ? Live(m_design.MakeCollectable(rpm)) : CollRef();
   }
 
   // The block's collectable when a search reaches it: it and every block

@@ -172,13 +172,32 @@ Xdh_ShapeMgr Xdh_ShapeMgr::CreateShapeMgr(Xdm_View& view) {
   return Xdh_ShapeMgr(&view);
 }
 
+namespace {
+std::atomic<std::uint64_t> g_shapesListed{0};
+}  // namespace
+
 bool Xdh_ShapeMgr::GetShapes(std::vector<Xdh_Shape>& shapes) const {
   shapes.clear();
   const Xdm_ViewStore& store = A::Store(*m_view);
   if (!store.m_shapesAvailable) return false;
   for (Xdm_PropertyHolder* holder : store.m_shapeList)
     shapes.emplace_back(holder);
+  g_shapesListed.fetch_add(shapes.size(), std::memory_order_relaxed);
   return true;
+}
+
+// Every holder of the view is one of its listed shapes: a shape is added
+// to both and removed from both (Xdm_ViewEditor), and its id is its place
+// in the holder table.
+bool Xdh_ShapeMgr::HasShape(const Xdm_PropertyHolder* holder) const {
+  const Xdm_ViewStore& store = A::Store(*m_view);
+  if (!store.m_shapesAvailable || holder == nullptr) return false;
+  const std::uint32_t id = A::F(*holder).bridgeId;
+  return id < store.m_holderTable.size() && store.m_holderTable[id] == holder;
+}
+
+std::uint64_t Xdh_ShapeMgr::ShapesListed() {
+  return g_shapesListed.load(std::memory_order_relaxed);
 }
 
 bool Xdh_Partition::IsPartition(const Xdm_Block* block) {

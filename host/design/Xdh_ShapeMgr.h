@@ -6,6 +6,7 @@
 // (editing the view, Xdm_ViewEditor, must not run concurrently).
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 class Xdm_Block;
@@ -36,6 +37,13 @@ class Xdh_ShapeMgr {
   // Replaces `shapes` with the view's shapes in file order; false (and no
   // shapes) when the view's shapes are unavailable.
   bool GetShapes(std::vector<Xdh_Shape>& shapes) const;
+  // Whether GetShapes lists a shape of this native object, without listing
+  // them: the view's holders are its shapes, by bridge id.
+  bool HasShape(const Xdm_PropertyHolder* holder) const;
+
+  // How many shapes GetShapes has listed in the process (for tests: what
+  // the walks over a view's shapes cost).
+  static std::uint64_t ShapesListed();
 
  private:
   explicit Xdh_ShapeMgr(Xdm_View* view) : m_view(view) {}

@@ -19,6 +19,7 @@
 #include "NcdTcl_Object.h"
 #include "NcdTcl_Pattern.h"
 #include "TestDesigns.h"
+#include "Xdh_ShapeMgr.h"
 
 namespace {
 
@@ -311,6 +312,25 @@ TEST_F(IndexedNames, ManyNamesAreNotMatchedAgainstEachObject) {
               expected)
         << command;
     EXPECT_LE(NcdTcl::LevelMatchCount() - before, 2 * all.size()) << command;
+  }
+}
+
+// An RPM is told live, and found by name, without a walk over every shape:
+// a command over the RPMs lists the shapes a bounded number of times.
+TEST_F(IndexedNames, RpmsAreNotCheckedAgainstEveryShape) {
+  std::ostringstream text;
+  NcdGen::WriteDesign(NcdGen::Options{3000, 5}, text);
+  Tcl_SetVar(m_interp, "file", m_dir.Write("gen.ncd.json", text.str()).c_str(), TCL_GLOBAL_ONLY);
+  Eval("ncd::open_design $file; set rpms [ncd::get_rpms]; set top [ncd::get_blocks -limit 1]");
+  const std::uint64_t shapes = std::stoull(Eval("llength $rpms"));
+  ASSERT_GT(shapes, 20u);
+  for (const char* script :
+       {"ncd::get_rpms", "ncd::get_rpms rpm*", "ncd::get_rpms -of_objects $top",
+        "ncd::get_rpms [ncd::get_property name $rpms]", "ncd::get_property name $rpms",
+        "foreach r $rpms { ncd::get_rpms [ncd::get_property name $r] }"}) {
+    const std::uint64_t before = Xdh_ShapeMgr::ShapesListed();
+    Eval(script);
+    EXPECT_LE(Xdh_ShapeMgr::ShapesListed() - before, 2 * shapes) << script;
   }
 }
 

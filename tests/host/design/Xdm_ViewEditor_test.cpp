@@ -191,14 +191,23 @@ TEST_P(ViewEditor, ShapesAddRemoveAndAvailability) {
   ASSERT_EQ(Shapes().size(), 3u);
   EXPECT_STREQ(Shapes()[0].GetNativeXdmObject()->GetName(), "hm0_area");
   EXPECT_THROW(m_edit.RemoveShape(first), Xdm_Exception::Base);
+  // HasShape answers what the list holds.
+  const Xdh_ShapeMgr shapes = Xdh_ShapeMgr::CreateShapeMgr(*view());
+  for (const Xdh_Shape& shape : Shapes())
+    EXPECT_TRUE(shapes.HasShape(shape.GetNativeXdmObject()));
+  EXPECT_TRUE(shapes.HasShape(added));
+  EXPECT_FALSE(shapes.HasShape(first));
+  EXPECT_FALSE(shapes.HasShape(nullptr));
 
   bool available = true;
   m_edit.SetShapesAvailable(false);
   EXPECT_TRUE(Shapes(&available).empty());
   EXPECT_FALSE(available);
+  EXPECT_FALSE(shapes.HasShape(added));
   m_edit.SetShapesAvailable(true);
   EXPECT_EQ(Shapes(&available).size(), 3u);
   EXPECT_TRUE(available);
+  EXPECT_TRUE(shapes.HasShape(added));
 }
 
 TEST_P(ViewEditor, MaximaOnlyGrow) {
