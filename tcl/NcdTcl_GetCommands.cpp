@@ -216,7 +216,7 @@ void AddEvery(const KindInfo& kind, Session::Handle& design, ResultList& all,
               std::uint64_t most = 0) {
   if (kind.kind == Kind::Site || kind.kind == Kind::ClockRegion)
     return AddDeviceObjects(design, kind, all, most);
-  if (!kind.searchType) return AddEveryMember(design, kind, all);
+  if (!kind.searchType) return AddEveryMember(design, kind, all, most);
   if (kind.kind == Kind::Net) return AddNetsMatching(design, kind, {}, most, all);
   SearchQuery query;
   query.kind = &kind;

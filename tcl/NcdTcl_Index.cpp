@@ -169,7 +169,13 @@ bool PathEndMatches(const PathPattern& pattern, const std::vector<const char*>& 
 // Blocks or nets between two checks for a stop.
 constexpr std::uint32_t kStopEvery = 4096;
 
+thread_local std::uint64_t t_blocksVisited = 0;
+
 }  // namespace
+
+std::uint64_t BlocksVisited() {
+  return t_blocksVisited;
+}
 
 bool FindAllByName(Session::Handle& handle, const KindInfo& kind, const std::string& name,
                    ResultList& out) {
@@ -203,14 +209,16 @@ bool FindAllByName(Session::Handle& handle, const KindInfo& kind, const std::str
   return true;
 }
 
-void AddEveryMember(Session::Handle& handle, const KindInfo& kind, ResultList& out) {
+void AddEveryMember(Session::Handle& handle, const KindInfo& kind, ResultList& out,
+                    std::uint64_t most) {
   const Xdm_View* view = handle.design->GetView();
   if (view == nullptr || view->GetBlock() == nullptr) return;
   Shown shown(handle);
   // Depth first, each block before its children, as the block search.
   std::vector<const Xdm_Block*> pending{view->GetBlock()};
-  while (!pending.empty()) {
+  while (!pending.empty() && (!most || static_cast<std::uint64_t>(out.Size()) < most)) {
     CheckStop();
+    ++t_blocksVisited;
     const Xdm_Block* block = pending.back();
     pending.pop_back();
     AddMembers(

@@ -36,8 +36,14 @@ class PathPattern;
 bool FindAllByName(Session::Handle& handle, const KindInfo& kind, const std::string& name,
                    ResultList& out);
 
-// Adds every pin or signal of every shown block, in the component's order.
-void AddEveryMember(Session::Handle& handle, const KindInfo& kind, ResultList& out);
+// Adds every pin or signal of every shown block, in the component's order,
+// at most `most` of them (0: all).
+void AddEveryMember(Session::Handle& handle, const KindInfo& kind, ResultList& out,
+                    std::uint64_t most = 0);
+
+// How many blocks this thread's walks of the view have visited (for tests:
+// what a command's walk cost).
+std::uint64_t BlocksVisited();
 
 // Adds the blocks (or, for pins and signals, the members of the blocks)
 // whose paths match a glob without -hierarchical: its leading levels

@@ -16,6 +16,7 @@
 
 #include "NcdGen.h"
 #include "NcdTcl.h"
+#include "NcdTcl_Index.h"
 #include "NcdTcl_Object.h"
 #include "NcdTcl_Pattern.h"
 #include "TestDesigns.h"
@@ -331,6 +332,21 @@ TEST_F(IndexedNames, RpmsAreNotCheckedAgainstEveryShape) {
     const std::uint64_t before = Xdh_ShapeMgr::ShapesListed();
     Eval(script);
     EXPECT_LE(Xdh_ShapeMgr::ShapesListed() - before, 2 * shapes) << script;
+  }
+}
+
+// -limit without a pattern stops the walk of the pins or signals at the
+// objects it answers.
+TEST_F(IndexedNames, EveryMemberWalkStopsAtTheLimit) {
+  std::ostringstream text;
+  NcdGen::WriteDesign(NcdGen::Options{3000, 5}, text);
+  Tcl_SetVar(m_interp, "file", m_dir.Write("gen.ncd.json", text.str()).c_str(), TCL_GLOBAL_ONLY);
+  Eval("ncd::open_design $file");
+  for (const char* command : {"ncd::get_pins", "ncd::get_signals"}) {
+    const Objects all = Ask({command});
+    const std::uint64_t before = NcdTcl::BlocksVisited();
+    EXPECT_EQ(Ask({command, "-limit", "3"}), Objects(all.begin(), all.begin() + 3)) << command;
+    EXPECT_LE(NcdTcl::BlocksVisited() - before, 10u) << command;
   }
 }
 
