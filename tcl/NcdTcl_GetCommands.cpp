@@ -371,8 +371,12 @@ void RelatedTo(Session& session, const Request& request, Session::Handle* named,
     }
   }
   if (backwards.empty()) return;
+  // Only the blocks placed there are asked for their site.
+  std::unordered_set<std::string> cells, regions;
+  PlacementNames(backwards, cells, regions);
   ResultList blocks(false);
-  AddEvery(request.kind, design ? *design : session.Current(), blocks);  // NCD STATE without one
+  AddPlacedOn(design ? *design : session.Current(), request.kind, cells, regions,
+              blocks);  // NCD STATE without one
   AddReachingBlocks(backwards, blocks, out);
 }
 

@@ -7,7 +7,9 @@
 #include "NcdTcl_Pattern.h"
 #include "NcdTcl_Property.h"
 #include "Pds_PdmBlock.h"
+#include "Rf_Device.h"
 #include "XCad_CadView.h"
+#include "XCad_RMed.h"
 #include "Xdh_ShapeMgr.h"
 #include "Xdm_Block.h"
 #include "Xdm_Network.h"
@@ -269,6 +271,35 @@ void AddBlocksBelowAny(Session::Handle& handle, const KindInfo& kind, const Path
     path.back() = block->GetName();
     if (PathEndMatches(pattern, path)) add(block);
     pushChildren(block, depth);
+  }
+}
+
+void AddPlacedOn(Session::Handle& handle, const KindInfo& kind,
+                 const std::unordered_set<std::string>& cells,
+                 const std::unordered_set<std::string>& regions, ResultList& out) {
+  const Xdm_View* view = handle.design->GetView();
+  const Xdm_Block* top = view ? view->GetBlock() : nullptr;
+  XCad_RMed* routes = top ? handle.design->GetRouteMediator() : nullptr;
+  if (routes == nullptr) return;
+  Shown shown(handle);
+  const auto placedThere = [&](const Xdm_Block* block) {
+    const Rf_Cell cell = routes->GetPlacement(block);
+    return cell.IsValid() && (cells.count(cell.GetName()) ||
+                              (!regions.empty() && regions.count(cell.GetClockRegionText())));
+  };
+  // Depth first, each block before its children, as the block search; the
+  // contents a block's security hides are not entered.
+  std::vector<const Xdm_Block*> pending{top};
+  for (std::uint32_t visited = 0; !pending.empty(); ++visited) {
+    if (visited % kStopEvery == 0) CheckStop();
+    ++t_blocksVisited;
+    const Xdm_Block* block = pending.back();
+    pending.pop_back();
+    if (placedThere(block)) Add(out, shown.Of(block), kind);
+    const Xdm_Range<Xdm_Block> children = block->GetBlocks();
+    if (children.empty() || HidesContents(block)) continue;
+    for (std::size_t i = children.size(); i-- > 0;)
+      pending.push_back(children[i]);
   }
 }
 

@@ -64,6 +64,15 @@ bool AddAlongPath(Session::Handle& handle, const KindInfo& kind, const PathPatte
 void AddBlocksBelowAny(Session::Handle& handle, const KindInfo& kind, const PathPattern& pattern,
                        std::uint64_t most, ResultList& out);
 
+// Adds the shown blocks that may be placed on a site named in `cells`, or
+// in a clock region named in `regions`, in the component's order (as
+// AddBlocksBelowAny walks): the blocks placed on a cell of such a name, or
+// on a cell whose clock region's text is such a name. The placement is
+// read from the route mediator; the caller checks each block's "Site".
+void AddPlacedOn(Session::Handle& handle, const KindInfo& kind,
+                 const std::unordered_set<std::string>& cells,
+                 const std::unordered_set<std::string>& regions, ResultList& out);
+
 // Adds the nets whose paths (the full names they print as) match one of
 // the globs, from the top or, with -hierarchical, as their last levels, at
 // most `most` of them (0: all), by one walk over the view's networks in the

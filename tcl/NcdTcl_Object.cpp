@@ -23,6 +23,7 @@ const KindInfo kKinds[kKindCount] = {
 };
 
 std::atomic<long> s_live{0};
+std::atomic<std::uint64_t> s_made{0};
 
 // The values of this thread that have no string form yet, so that they can
 // be named while their design is still there (NameUnnamedObjects). Such a
@@ -83,6 +84,7 @@ void Install(Tcl_Obj* value, UtilI::ITclCollectable* coll, const KindInfo* kind)
   value->internalRep.twoPtrValue.ptr2 = const_cast<KindInfo*>(kind);
   value->typePtr = &kObjectType;
   s_live.fetch_add(1, std::memory_order_relaxed);
+  s_made.fetch_add(1, std::memory_order_relaxed);
   if (!value->bytes) Track(value, kind);
 }
 
@@ -170,6 +172,10 @@ std::string DisplayName(UtilI::ITclCollectable* coll, const KindInfo& kind) {
 
 long LiveObjectValues() {
   return s_live.load(std::memory_order_relaxed);
+}
+
+std::uint64_t ObjectValuesMade() {
+  return s_made.load(std::memory_order_relaxed);
 }
 
 }  // namespace NcdTcl

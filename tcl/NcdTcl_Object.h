@@ -60,5 +60,8 @@ void NameUnnamedObjects();
 
 // Object values alive in this process (tests use it to catch leaks).
 long LiveObjectValues();
+// Object values made in this process (tests use it to tell what a command
+// cost: the objects it made values of).
+std::uint64_t ObjectValuesMade();
 
 }  // namespace NcdTcl

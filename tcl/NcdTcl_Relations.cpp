@@ -51,7 +51,8 @@ const Relation kRelations[] = {
 
 // Relations read backwards: the blocks whose path reaches the source (the
 // blocks placed on a site, or in a clock region). Answering them walks the
-// design's blocks once for all the sources.
+// design's placement once for all the sources, and asks only the blocks
+// placed there (AddPlacedOn).
 const Relation kBackwards[] = {
     {Kind::Block, Kind::Site, {"Site", nullptr}},
     {Kind::Block, Kind::ClockRegion, {"Site", "Clock Region"}},
@@ -136,6 +137,24 @@ void AddReachingBlocks(const std::vector<Tcl_Obj*>& sources, const ResultList& b
         out.Add(block);
         break;
       }
+    }
+  }
+}
+
+void PlacementNames(const std::vector<Tcl_Obj*>& sources, std::unordered_set<std::string>& cells,
+                    std::unordered_set<std::string>& regions) {
+  for (Tcl_Obj* source : sources) {
+    if (KindOf(source)->kind == Kind::Site) {
+      cells.insert(Tcl_GetString(source));
+      continue;
+    }
+    // A region's blocks lie on its sites, or on cells that name it.
+    regions.insert(Tcl_GetString(source));
+    const ValueRef sites = ReadValue(CollectableOf(source), "Sites");
+    if (!sites) continue;
+    for (const CollRef& site : ListItems(sites.get())) {
+      CheckStop();
+      cells.insert(PropertyText(site.get(), "Name"));
     }
   }
 }

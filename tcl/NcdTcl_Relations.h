@@ -3,6 +3,8 @@
 // path "Pins", "Block").
 #pragma once
 
+#include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "NcdTcl_Query.h"
@@ -18,10 +20,15 @@ std::vector<Kind> SourceKinds(Kind target);
 // backwards (the blocks placed on a site or in a clock region): answered
 // by AddReachingBlocks, not AddRelated.
 bool IsBackwards(Kind target, Kind source);
-// Adds the blocks of `blocks` (every block of the design, in its order)
-// placed on one of the sites or in one of the clock regions `sources`.
+// Adds the blocks of `blocks` (blocks of the design, in its order) placed
+// on one of the sites or in one of the clock regions `sources`.
 void AddReachingBlocks(const std::vector<Tcl_Obj*>& sources, const ResultList& blocks,
                        ResultList& out);
+// The names of the cells the blocks placed on `sources` (sites and clock
+// regions) lie on, and of the clock regions among them: what AddPlacedOn
+// (NcdTcl_Index.h) takes to find those blocks.
+void PlacementNames(const std::vector<Tcl_Obj*>& sources, std::unordered_set<std::string>& cells,
+                    std::unordered_set<std::string>& regions);
 
 // Adds the objects of kind `target` related to `source` (a live object of
 // one of SourceKinds(target)) to `out`, in the component's order.

@@ -350,4 +350,41 @@ TEST_F(IndexedNames, EveryMemberWalkStopsAtTheLimit) {
   }
 }
 
+// A command whose answer is small makes values of a few objects only, not
+// of every object of the design: the blocks on a site or in a clock region
+// are found from the placement, the first pins without a walk of them all.
+TEST_F(IndexedNames, SmallAnswersMakeFewObjects) {
+  std::ostringstream text;
+  NcdGen::WriteDesign(NcdGen::Options{3000, 5}, text);
+  Tcl_SetVar(m_interp, "file", m_dir.Write("gen.ncd.json", text.str()).c_str(), TCL_GLOBAL_ONLY);
+  Eval("ncd::open_design $file; set comp [ncd::get_blocks u2/c5]");
+  Eval("set site [ncd::get_sites -of_objects $comp]");
+  Eval("set region [ncd::get_clock_regions -of_objects $comp]");
+  // The placed comps whose site lies in the region, the long way.
+  Eval(R"(proc inRegion {region} {
+            lmap b [ncd::get_blocks -hierarchical -filter is_placed] {
+              if {[ncd::get_property {Clock Region} [ncd::get_property Site $b]] ne $region} continue
+              set b
+            }
+          })");
+  const struct {
+    const char* script;
+    const char* answer;  // the same objects, as the component lists them
+  } kRows[] = {
+      {"ncd::get_blocks -of_objects $site", "set comp"},
+      {"ncd::get_blocks -of_objects [list $site [ncd::get_sites -of_objects u2/c6]]",
+       "ncd::get_blocks [list u2/c5 u2/c6]"},
+      {"ncd::get_blocks -of_objects $region", "inRegion $region"},
+      {"ncd::get_pins -limit 40", "lrange [ncd::get_pins] 0 39"},
+  };
+  for (const auto& row : kRows) {
+    const std::string expected = Eval(std::string("lsort [") + row.answer + "]");
+    ASSERT_NE(expected, "") << row.answer;
+    const std::uint64_t before = NcdTcl::ObjectValuesMade();
+    const std::string answer = Eval(std::string("llength [set answer [") + row.script + "]]");
+    EXPECT_LE(NcdTcl::ObjectValuesMade() - before, 2 * std::stoull(answer) + 10) << row.script;
+    EXPECT_EQ(Eval("lsort $answer"), expected) << row.script;
+  }
+}
+
 }  // namespace
