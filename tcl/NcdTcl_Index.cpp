@@ -223,8 +223,10 @@ void AddEveryMember(Session::Handle& handle, const KindInfo& kind, ResultList& o
     ++t_blocksVisited;
     const Xdm_Block* block = pending.back();
     pending.pop_back();
+    // The top block alone may hold most of the signals: stop inside it too.
     AddMembers(
-        shown, block, kind, [](const char*) { return true; }, out);
+        shown, block, kind,
+        [&](const char*) { return !most || static_cast<std::uint64_t>(out.Size()) < most; }, out);
     const Xdm_Range<Xdm_Block> children = block->GetBlocks();
     for (std::size_t i = children.size(); i-- > 0;) {
       if (shown.Of(children[i])) pending.push_back(children[i]);

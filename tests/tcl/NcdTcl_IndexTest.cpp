@@ -376,6 +376,7 @@ TEST_F(IndexedNames, SmallAnswersMakeFewObjects) {
        "ncd::get_blocks [list u2/c5 u2/c6]"},
       {"ncd::get_blocks -of_objects $region", "inRegion $region"},
       {"ncd::get_pins -limit 40", "lrange [ncd::get_pins] 0 39"},
+      {"ncd::get_signals -limit 40", "lrange [ncd::get_signals] 0 39"},
   };
   for (const auto& row : kRows) {
     const std::string expected = Eval(std::string("lsort [") + row.answer + "]");
