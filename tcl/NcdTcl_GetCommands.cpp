@@ -327,9 +327,28 @@ bool WalkNets(const Request& request, Session::Handle& design,
   return true;
 }
 
+// Several patterns that are all exact name the objects of their paths:
+// looked up, not searched (blocks, pins and signals, which a search would
+// walk object by object).
+bool FindEachExact(const Request& request, Session::Handle& design,
+                   const std::vector<Tcl_Obj*>& patterns, ResultList& out) {
+  std::vector<std::string> names;
+  for (Tcl_Obj* pattern : patterns) {
+    if (KindOf(pattern)) return false;
+    const PathPattern path(request.interp, Tcl_GetString(pattern), request.Mode());
+    if (!path.IsExact()) return false;
+    names.push_back(path.Literal());
+  }
+  ResultList found(false);
+  if (!FindEachByName(design, request.kind, names, found)) return false;
+  out.Swap(found);  // each object once; -limit is applied to the answer
+  return true;
+}
+
 // Adds what the patterns select to `out`, which is empty.
 void SearchPatterns(const Request& request, Session::Handle& design,
                     const std::vector<Tcl_Obj*>& patterns, ResultList& out) {
+  if (patterns.size() > 1 && FindEachExact(request, design, patterns, out)) return;
   if (patterns.size() == 1) {
     const PathPattern pattern(request.interp, Tcl_GetString(patterns.front()), request.Mode());
     if (pattern.IsExact()) return FindExact(request, design, pattern, out);

@@ -1,6 +1,8 @@
 #include "NcdTcl_Index.h"
 
 #include <algorithm>
+#include <type_traits>
+#include <unordered_map>
 #include <utility>
 
 #include "NcdTcl_Interrupt.h"
@@ -168,6 +170,70 @@ bool PathEndMatches(const PathPattern& pattern, const std::vector<const char*>& 
   return true;
 }
 
+// Where blocks and their members come in the component's order: a block's
+// place is the positions (from 1) of it and its ancestors among their
+// siblings, from the top (depth first, each block before its children); a
+// member's is its block's, then 0 (before the block's children) and its
+// position among the block's members. Positions are found once per parent.
+class Placing {
+ public:
+  std::vector<std::uint32_t> Of(const Xdm_Block* block) {
+    std::vector<std::uint32_t> place;
+    for (; block != nullptr && block->GetParent() != nullptr; block = block->GetParent())
+      place.push_back(Position(block) + 1);
+    std::reverse(place.begin(), place.end());
+    return place;
+  }
+  template <class Member>
+  std::vector<std::uint32_t> Of(const Member* member) {
+    std::vector<std::uint32_t> place = Of(BlockOf(member));
+    place.push_back(0);
+    std::uint32_t position = 0;
+    ForEachMember(BlockOf(member), KindOf(member), [&](const auto* other) {
+      if (static_cast<const void*>(other) == member) place.push_back(position);
+      ++position;
+    });
+    return place;
+  }
+
+ private:
+  std::uint32_t Position(const Xdm_Block* block) {
+    auto [it, made] = m_positions.try_emplace(block->GetParent());
+    if (made) {
+      std::uint32_t i = 0;
+      for (const Xdm_Block* child : block->GetParent()->GetBlocks())
+        it->second.emplace(child, i++);
+    }
+    return it->second[block];
+  }
+  static Kind KindOf(const Xdm_Pin*) { return Kind::Pin; }
+  static Kind KindOf(const Xdm_Signal*) { return Kind::Signal; }
+
+  std::unordered_map<const Xdm_Block*, std::unordered_map<const Xdm_Block*, std::uint32_t>>
+      m_positions;
+};
+
+// The shown objects of `found` (each once), in the component's order.
+template <class Object>
+void AddInOrder(Shown& shown, std::vector<Object*>& found, const KindInfo& kind, ResultList& out) {
+  std::sort(found.begin(), found.end());
+  found.erase(std::unique(found.begin(), found.end()), found.end());
+  Placing placing;
+  std::vector<std::pair<std::vector<std::uint32_t>, CollRef>> placed;
+  for (const Object* object : found) {
+    CollRef coll;
+    if constexpr (std::is_same_v<Object, Xdm_Block>)
+      coll = shown.Reached(object);
+    else if (shown.Reached(BlockOf(object)))
+      coll = shown.Of(object);
+    if (coll) placed.emplace_back(placing.Of(object), std::move(coll));
+  }
+  std::sort(placed.begin(), placed.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (const auto& [place, coll] : placed)
+    Add(out, coll, kind);
+}
+
 // Blocks or nets between two checks for a stop.
 constexpr std::uint32_t kStopEvery = 4096;
 
@@ -207,6 +273,33 @@ bool FindAllByName(Session::Handle& handle, const KindInfo& kind, const std::str
     std::vector<Xdm_Signal*> found;
     index.FindSignals(name, found);
     AddMembersFound(shown, found, kind, out);
+  }
+  return true;
+}
+
+bool FindEachByName(Session::Handle& handle, const KindInfo& kind,
+                    const std::vector<std::string>& names, ResultList& out) {
+  const Kind k = kind.kind;
+  if (k != Kind::Block && k != Kind::Pin && k != Kind::Signal) return false;
+  const Xdm_View* view = handle.design->GetView();
+  if (view == nullptr) return true;
+  const Xdm_ViewIndex& index = view->GetNameIndex();
+  Shown shown(handle);
+  if (k == Kind::Block) {
+    std::vector<Xdm_Block*> found;
+    for (const std::string& name : names)
+      index.FindBlocks(name, found);
+    AddInOrder(shown, found, kind, out);
+  } else if (k == Kind::Pin) {
+    std::vector<Xdm_Pin*> found;
+    for (const std::string& name : names)
+      index.FindPins(name, found);
+    AddInOrder(shown, found, kind, out);
+  } else {
+    std::vector<Xdm_Signal*> found;
+    for (const std::string& name : names)
+      index.FindSignals(name, found);
+    AddInOrder(shown, found, kind, out);
   }
   return true;
 }

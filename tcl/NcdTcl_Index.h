@@ -36,6 +36,12 @@ class PathPattern;
 bool FindAllByName(Session::Handle& handle, const KindInfo& kind, const std::string& name,
                    ResultList& out);
 
+// Adds the blocks, pins or signals whose names as printed are among
+// `names`, each once, in the component's order, from lookups in the name
+// index (no walk of the design); false (nothing added) for other kinds.
+bool FindEachByName(Session::Handle& handle, const KindInfo& kind,
+                    const std::vector<std::string>& names, ResultList& out);
+
 // Adds every pin or signal of every shown block, in the component's order,
 // at most `most` of them (0: all).
 void AddEveryMember(Session::Handle& handle, const KindInfo& kind, ResultList& out,

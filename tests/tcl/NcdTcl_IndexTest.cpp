@@ -266,6 +266,24 @@ TEST_F(IndexedNames, AgreeWithTheComponentOnHiddenAndRepeatedNames) {
           << row.command << " " << glob;
     }
   }
+  // Lists of exact names, in no order, hidden and repeated ones among them.
+  const std::vector<std::vector<std::string>> kLists[] = {
+      {{"ncd::get_blocks"}, {"m1/dup", "t", "m1/c\\\\", "m0/dup", "m2/dup", "m0/c\\*/b[0]"}},
+      {{"ncd::get_pins"}, {"x/y", "m0/dup/A", "t/A\\*", "clk", "m2/dup/A", "m0/c\\*/O"}},
+      {{"ncd::get_signals"}, {"m1/s\\*", "m0/s\\?", "clk", "x/y", "m2/h"}},
+  };
+  for (const auto& row : kLists) {
+    Tcl_Obj* list = Tcl_NewListObj(0, nullptr);
+    std::string re;
+    for (const std::string& name : row[1]) {
+      Tcl_ListObjAppendElement(nullptr, list, Tcl_NewStringObj(name.c_str(), -1));
+      re += (re.empty() ? "" : "|") + AsRegexp(name);
+    }
+    EXPECT_EQ(AskWords({Tcl_NewStringObj(row[0][0].c_str(), -1), Tcl_NewStringObj("-quiet", -1),
+                        Tcl_NewStringObj("--", -1), list}),
+              Ask({row[0][0], "-regexp", "--", re}))
+        << row[0][0] << " " << re;
+  }
   ExpectHierarchicalGlobs(
       {"*", "t", "T", "dup", "c*", "c\\*", "c[1]", "c\\", "*/b*", "m?/*", "m*/*/*", "-quiet", "?"});
   ExpectNetGlobs({"*", "*/*", "m?/s*", "m0/s\\*", "s?", "X/*", "m2/*", "h", "Q", "-quiet", "?", "n\\"});
@@ -305,6 +323,7 @@ TEST_F(IndexedNames, ManyNamesAreNotMatchedAgainstEachObject) {
       Tcl_ListObjAppendElement(nullptr, names, Tcl_NewStringObj(Quoted(all[i].name).c_str(), -1));
     }
     Tcl_ListObjAppendElement(nullptr, names, Tcl_NewStringObj("no-such*", -1));
+    Tcl_IncrRefCount(names);
     Objects expected;
     for (const Object& o : all)
       if (asked.count(o.name)) expected.push_back(o);
@@ -313,6 +332,12 @@ TEST_F(IndexedNames, ManyNamesAreNotMatchedAgainstEachObject) {
               expected)
         << command;
     EXPECT_LE(NcdTcl::LevelMatchCount() - before, 2 * all.size()) << command;
+    // The names alone are looked up one by one, and answer in that order too.
+    Tcl_ListObjReplace(nullptr, names, static_cast<int>(asked.size()), 1, 0, nullptr);
+    EXPECT_EQ(AskWords({Tcl_NewStringObj(command, -1), Tcl_NewStringObj("--", -1), names}),
+              expected)
+        << command;
+    Tcl_DecrRefCount(names);
   }
 }
 
@@ -376,6 +401,8 @@ TEST_F(IndexedNames, SmallAnswersMakeFewObjects) {
        "ncd::get_blocks [list u2/c5 u2/c6]"},
       {"ncd::get_blocks -of_objects $region", "inRegion $region"},
       {"ncd::get_pins -limit 40", "lrange [ncd::get_pins] 0 39"},
+      {"ncd::get_blocks [list u2/c6 u2/c5]", "ncd::get_blocks -regexp {u2/c[56]}"},
+      {"ncd::get_pins [list u2/c6/A1 u2/c5/A1]", "ncd::get_pins -regexp {u2/c[56]/A1}"},
       {"ncd::get_signals -limit 40", "lrange [ncd::get_signals] 0 39"},
   };
   for (const auto& row : kRows) {
