@@ -457,8 +457,8 @@ std::vector<Tcl_Obj*> PatternsOf(const Request& request, Session::Handle* design
     }
     if (design && !request.options.Has(kRegexp) && arg->bytes) {  // not made as a list
       if (Tcl_Obj* object = FindByName(*design, request.kind, Tcl_GetString(arg))) {
-        named.Add(object);
-        patterns.push_back(named.Items().back());
+        named.Add(object);  // appended as it is: `named` keeps every value
+        patterns.push_back(object);
         continue;
       }
     }

@@ -55,11 +55,20 @@ int ResultList::Size() const {
   return size;
 }
 
+namespace {
+thread_local std::uint64_t t_itemsCopied = 0;
+}  // namespace
+
 std::vector<Tcl_Obj*> ResultList::Items() const {
   int count = 0;
   Tcl_Obj** items = nullptr;
   Tcl_ListObjGetElements(nullptr, m_list, &count, &items);
+  t_itemsCopied += static_cast<std::uint64_t>(count);
   return std::vector<Tcl_Obj*>(items, items + count);
+}
+
+std::uint64_t ResultList::ItemsCopied() {
+  return t_itemsCopied;
 }
 
 // ---- searching ----

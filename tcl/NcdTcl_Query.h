@@ -34,6 +34,9 @@ class ResultList {
   int Size() const;
   // The values, valid until the next Add.
   std::vector<Tcl_Obj*> Items() const;
+  // How many values Items() has copied on this thread (for tests: a command
+  // that copies its lists over and over costs more than its answer).
+  static std::uint64_t ItemsCopied();
   // Keeps the first `size` values.
   void Truncate(int size);
   // Exchanges contents with another list.

@@ -70,8 +70,8 @@ Tcl_Obj* LookUp(Session::Handle& design, const std::string& name, const Resoluti
   std::vector<Found> found;
   for (Kind kind : how.kinds.empty() ? AllKinds() : how.kinds) {
     if (Tcl_Obj* object = FindByName(design, InfoOf(kind), name)) {
-      holder.Add(object);
-      found.push_back({kind, holder.Items().back()});
+      holder.Add(object);  // appended as it is: `holder` keeps every value
+      found.push_back({kind, object});
     }
   }
   if (found.empty()) return nullptr;

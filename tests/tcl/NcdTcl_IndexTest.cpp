@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <tcl.h>
 
+#include <cstring>
 #include <map>
 #include <set>
 #include <sstream>
@@ -332,6 +333,17 @@ TEST_F(IndexedNames, ManyNamesAreNotMatchedAgainstEachObject) {
               expected)
         << command;
     EXPECT_LE(NcdTcl::LevelMatchCount() - before, 2 * all.size()) << command;
+    // As plain names (values that lost their objects), each is looked up
+    // once: the lists that hold what was found are not copied per name.
+    const std::uint64_t copied = NcdTcl::ResultList::ItemsCopied();
+    Tcl_SetVar2Ex(m_interp, "names", nullptr, names, TCL_GLOBAL_ONLY);
+    const std::string kind = std::string(command).substr(std::strlen("ncd::get_"));
+    EXPECT_EQ(Eval("llength [ncd::get_property -object_type " + kind.substr(0, kind.size() - 1) +
+                   " name [lrange $names 0 end-1]]"),
+              std::to_string(asked.size()))
+        << command;
+    EXPECT_LE(NcdTcl::ResultList::ItemsCopied() - copied, 4 * all.size()) << command;
+    Eval("unset names");
     // The names alone are looked up one by one, and answer in that order too.
     Tcl_ListObjReplace(nullptr, names, static_cast<int>(asked.size()), 1, 0, nullptr);
     EXPECT_EQ(AskWords({Tcl_NewStringObj(command, -1), Tcl_NewStringObj("--", -1), names}),
