@@ -345,6 +345,14 @@ bool FindEachExact(const Request& request, Session::Handle& design,
   return true;
 }
 
+// Whether every pattern names one path (no object given among them).
+bool AllExact(const Request& request, const std::vector<Tcl_Obj*>& patterns) {
+  return std::all_of(patterns.begin(), patterns.end(), [&](Tcl_Obj* pattern) {
+    return !KindOf(pattern) &&
+           PathPattern(request.interp, Tcl_GetString(pattern), request.Mode()).IsExact();
+  });
+}
+
 // Adds what the patterns select to `out`, which is empty.
 void SearchPatterns(const Request& request, Session::Handle& design,
                     const std::vector<Tcl_Obj*>& patterns, ResultList& out) {
@@ -520,6 +528,9 @@ void Select(Session& session, const Request& request, Session::Handle* design,
     return AddSelected(request, related, patterns, out);
   }
   if (request.ports) {
+    // Names of ports are pins' names: looked up, and the ports kept (KeepEnds).
+    if (!patterns.empty() && AllExact(request, patterns))
+      return SearchPatterns(request, *design, patterns, out);
     ResultList ports(false);
     TclRef top(TopBlock(*design));
     AddRelated(top.get(), request.kind, ports);

@@ -414,6 +414,8 @@ TEST_F(IndexedNames, SmallAnswersMakeFewObjects) {
       {"ncd::get_blocks -of_objects $region", "inRegion $region"},
       {"ncd::get_pins -limit 40", "lrange [ncd::get_pins] 0 39"},
       {"ncd::get_blocks [list u2/c6 u2/c5]", "ncd::get_blocks -regexp {u2/c[56]}"},
+      {"ncd::get_ports clk", "ncd::get_ports -regexp clk"},
+      {"ncd::get_ports [list rst clk u2/c5/A1]", "ncd::get_ports -regexp {clk|rst}"},
       {"ncd::get_pins [list u2/c6/A1 u2/c5/A1]", "ncd::get_pins -regexp {u2/c[56]/A1}"},
       {"ncd::get_signals -limit 40", "lrange [ncd::get_signals] 0 39"},
   };
