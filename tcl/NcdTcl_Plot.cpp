@@ -59,7 +59,8 @@ void AddNames(Session& session, Tcl_Interp* interp, Tcl_Obj* objects, int objc,
   for (Tcl_Obj* object : found.Items()) {
     RequireLive(object);
     RequireOfDesign(session.Current(), object);
-    options.highlight.insert(Tcl_GetString(object));
+    auto& names = KindOf(object)->kind == Kind::Net ? options.highlightNets : options.highlight;
+    names.insert(Tcl_GetString(object));
   }
 }
 

@@ -157,20 +157,22 @@ NcdPlot::Scene SceneOf(const std::string& path, const NcdPlot::SceneOptions& opt
 TEST(NcdPlotHtml, HighlightsPinsAndLimits) {
   const std::string counter = std::string(NCD_EXAMPLES) + "/ice40/counter.ncd.json.gz";
   const struct {
-    std::unordered_set<std::string> names;
-    int comps, nets;
-  } cases[] = {{{"u_cnt"}, 8, 0},
-               {{"u_cnt/count_SB_LUT4_I3_LC/LUT"}, 1, 0},
-               {{"u_cnt/count_SB_LUT4_I3_LC/LUT/I0", "count[0]"}, 1, 1},
-               {{"clk", "u_c"}, 1, 1}};  // a port's IOB and its pad net; no prefix of a name
+    std::unordered_set<std::string> blocks, nets;
+    int comps, marked;
+  } cases[] = {{{"u_cnt"}, {}, 8, 0},
+               {{"u_cnt/count_SB_LUT4_I3_LC/LUT"}, {}, 1, 0},
+               {{"u_cnt/count_SB_LUT4_I3_LC/LUT/I0"}, {"count[0]"}, 1, 1},
+               {{"clk", "u_c"}, {}, 1, 0},  // a port's IOB, not its pad net; no prefix of a name
+               {{}, {"clk"}, 0, 1}};        // the pad net, not the IOB of its name
   for (const auto& c : cases) {
     NcdPlot::SceneOptions options;
-    options.highlight = c.names;
+    options.highlight = c.blocks;
+    options.highlightNets = c.nets;
     const NcdPlot::Scene s = SceneOf(counter, options);
     EXPECT_EQ(std::count_if(s.comps.begin(), s.comps.end(), [](auto& x) { return x.highlight; }),
               c.comps);
     EXPECT_EQ(std::count_if(s.wires.begin(), s.wires.end(), [](auto& w) { return w.highlight; }),
-              c.nets);
+              c.marked);
   }
   NcdPlot::SceneOptions options;
   options.pins = true;

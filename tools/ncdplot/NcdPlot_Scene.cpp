@@ -193,7 +193,7 @@ void Builder::Wires(const XCad_RMed& rmed, const Tw_DlyMed& delays) {
       continue;
     }
     w.name = net->GetName();
-    w.highlight = m_options.highlight.count(w.name) > 0;
+    w.highlight = m_options.highlightNets.count(w.name) > 0;
     if (XCad_RMedRug* rug = cadNet ? rmed.GetRug(cadNet) : nullptr) {
       const XCad_RMedRugNode* first = rug->GetFirstRugNode();
       w.route = rmed.IsFullyRouted(rug)       ? Route::Full
