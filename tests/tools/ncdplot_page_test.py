@@ -87,12 +87,18 @@ def expect(what, got, wanted):
 def test_counter(ncdplot, examples, work):
     page = os.path.join(work, "counter.html")
     plot(ncdplot, os.path.join(examples, "ice40", "counter.ncd.json.gz"), page)
-    cases = [  # glob, the counter's text
+    # glob, the counter's text: the comps and nets among the answers of
+    # get_blocks and get_nets (-hierarchical for a glob of one level)
+    cases = [
         ("u_cnt/*", "8 blocks, 0 nets"),
         ("count[*]", "0 blocks, 8 nets"),
         ("*clk*", "2 blocks, 3 nets"),
         ("led[?]", "5 blocks, 5 nets"),
         ("nothing*", "0 blocks, 0 nets"),
+        ("u_cnt*", "0 blocks, 6 nets"),  # * stays within a level
+        ("u_cnt/count\\_SB_LUT4_I3_LC", "1 blocks, 0 nets"),  # a backslash quotes
+        ("u_cnt\\/c*", "8 blocks, 0 nets"),
+        ("count\\[0\\]", "0 blocks, 1 nets"),
     ]
     hover = "u_cnt/count_SB_LUT4_I3_LC"
     for glob, counted in cases:

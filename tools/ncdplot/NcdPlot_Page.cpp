@@ -223,15 +223,27 @@ function select(o) {
   drawUpper();
 }
 
-// Tcl's glob: * any run, ? one character (line separators too), the rest itself.
+// A glob as the get commands take it (docs/tcl.md, "Patterns"): * any run
+// and ? one character within a level (never "/"), a backslash quotes the
+// character after it, the rest (brackets too) itself. Its levels match a
+// path's from the top, one for one; a glob of one level matches the last
+// level of a path at any depth, as with -hierarchical.
 function globRegExp(glob) {
-  return new RegExp("^" + glob.replace(/[.+^${}()|[\]\\]/g, "\\$&").replace(/\*/g, ".*").replace(/\?/g, ".") + "$", "s");
+  let re = "", levels = 1;
+  for (let i = 0; i < glob.length; i++) {
+    let c = glob[i];
+    if (c === "*" || c === "?") { re += c === "*" ? "[^/]*" : "[^/]"; continue; }
+    if (c === "\\" && i + 1 < glob.length) c = glob[++i];
+    if (c === "/") levels++;
+    re += c.replace(/[\\^$.*+?()[\]{}|\/]/, "\\$&");
+  }
+  return new RegExp((levels > 1 ? "^" : "^(?:.*/)?") + re + "$", "su");
 }
 function search() {
   const glob = $("search").value.trim();
   if (!glob) { matchComps = matchNets = null; $("count").textContent = ""; drawAll(); return; }
-  const re = globRegExp(glob), leaf = !glob.includes("/");
-  matchComps = new Set(comps.filter(c => re.test(c.path) || (leaf && re.test(c.path.slice(c.path.lastIndexOf("/") + 1)))).map(c => c.i));
+  const re = globRegExp(glob);
+  matchComps = new Set(comps.filter(c => re.test(c.path)).map(c => c.i));
   matchNets = new Set(nets.filter(n => re.test(n.name)).map(n => n.i));
   $("count").textContent = matchComps.size + " blocks, " + matchNets.size + " nets";
   drawAll();
