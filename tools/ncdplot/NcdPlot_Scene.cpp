@@ -192,7 +192,7 @@ void Builder::Wires(const XCad_RMed& rmed, const Tw_DlyMed& delays) {
       ++m_s.leftOutNets;
       continue;
     }
-    w.name = net->GetName();
+    w.name = net->GetFullName();
     w.highlight = m_options.highlightNets.count(w.name) > 0;
     if (XCad_RMedRug* rug = cadNet ? rmed.GetRug(cadNet) : nullptr) {
       const XCad_RMedRugNode* first = rug->GetFirstRugNode();

@@ -48,7 +48,7 @@ enum class Route { Full, Partial, Unrouted, None };
 
 // A net that touches a placed comp.
 struct Wire {
-  std::string name;
+  std::string name;  // its full name (its first signal's), as the commands name it
   Route route = Route::None;
   std::uint32_t driver = kNone;  // comp index
   std::vector<std::uint32_t> loads;
