@@ -24,6 +24,18 @@ namespace NcdPlot {
 
 namespace {
 
+// Where a cell lies: the column and row the design gives it, else those its
+// name gives; the position inside the tile comes from the name.
+bool PlaceOfCell(const Rf_Cell& cell, SitePlace& place) {
+  const bool named = PlaceOfSite(cell.GetName(), place);
+  std::int32_t x = 0, y = 0;
+  if (!cell.GetLocation(x, y) || x < 0 || y < 0 || x > kMaxCoordinate || y > kMaxCoordinate)
+    return named;
+  place.x = x;
+  place.y = y;
+  return true;
+}
+
 class Builder {
  public:
   Builder(Xdm_View& view, const SceneOptions& options)
@@ -85,7 +97,7 @@ void Builder::Tiles(const Rf_Device& device) {
   std::map<std::pair<int, int>, std::size_t> index;
   for (const Rf_Cell& cell : device.GetCells()) {
     SitePlace place;
-    if (!PlaceOfSite(cell.GetName(), place)) continue;
+    if (!PlaceOfCell(cell, place)) continue;
     const char* type = cell.GetCellDef() ? cell.GetCellDef()->GetName() : "";
     auto [it, added] = index.try_emplace({place.x, place.y}, m_s.tiles.size());
     if (added) m_s.tiles.push_back({place.x, place.y, type});
@@ -100,7 +112,7 @@ void Builder::AddComp(Xdm_Block* block, const XCad_RMed& rmed) {
   if (!pdm || !pdm->IsComp()) return;
   const Rf_Cell cell = rmed.GetPlacement(block);
   SitePlace place;
-  if (!cell.IsValid() || !PlaceOfSite(cell.GetName(), place)) {
+  if (!cell.IsValid() || !PlaceOfCell(cell, place)) {
     ++m_s.unplaced;
     return;
   }

@@ -1,6 +1,8 @@
 // Where a device cell lies on the drawing's grid, from its name: iCE40
 // names ("X11/Y15/lc5": tile X11/Y15, slot 5 of the tile's 8 logic cells)
-// and the family names of our hand-written designs ("SLICE_X0Y1").
+// and the family names of our hand-written designs ("SLICE_X0Y1"). A cell
+// the design gives a column and row ("x", "y") lies there whatever its name
+// (the scene's part).
 #pragma once
 
 #include <string_view>
