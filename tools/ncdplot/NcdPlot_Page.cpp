@@ -198,7 +198,7 @@ function describe(o, links) {
   } else {
     const n = nets[o.i], t = el("table");
     box.append(el("b", "net " + n.name));
-    row(t, ["status", ROUTE[n.route]]); row(t, ["fanout", String(n.loads.length)]); row(t, ["delay", ns(n.delay)]);
+    row(t, ["status", ROUTE[n.route]]); row(t, ["loads", n.loads.length + " placed comps"]); row(t, ["delay", ns(n.delay)]);
     const driver = el("td"); if (n.driver >= 0) driver.append(links ? compLink(n.driver) : comps[n.driver].path);
     row(t, [el("td", "driver"), driver]);
     box.append(t);
