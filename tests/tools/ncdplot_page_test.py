@@ -110,6 +110,12 @@ def test_counter(ncdplot, examples, work):
                   "0.462 ns", "CLK", "clk$SB_IO_IN_$glb_clk", "0.308 ns"):
         if shown not in tip:
             FAILURES.append("the hover's text lacks %r: %r" % (shown, tip[:300]))
+    # The legend names the colours the comps show: IOBs are white whatever
+    # their module or type (SB_IO), and have a line of their own.
+    for colour, legend in (("module", "u_preu_cntcomps of the top blockIOB"),
+                           ("type", "ICESTORM_LCSB_GBIOB")):
+        dom, _, _ = run_page(page, {"colour": colour}, work)
+        expect("the legend by %s" % colour, dom.text.get("legend", "").split("fully routed")[0], legend)
     # A click keeps a net's properties in the side panel; the comps it loads
     # are no fanout (the design's Fanout of count[0] counts 4 terminal loads).
     dom, _, _ = run_page(page, {"select": "count[0]"}, work)

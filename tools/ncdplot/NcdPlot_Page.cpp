@@ -2,8 +2,9 @@
 // file. The script draws on two canvases (tiles and comps below, nets and
 // the hovered and selected objects above), so that hovering redraws only
 // the upper one. Tests drive it through the address's fragment:
-// "#search=GLOB&hover=PATH&select=NAME" types the glob into the search box,
-// moves the mouse over a comp and clicks a comp or net, as a person would.
+// "#colour=type&search=GLOB&hover=PATH&select=NAME" picks the colouring,
+// types the glob into the search box, moves the mouse over a comp and
+// clicks a comp or net, as a person would.
 #include "NcdPlot_Html.h"
 
 namespace NcdPlot {
@@ -249,13 +250,19 @@ function search() {
   drawAll();
 }
 
+// The colours the comps show: IOBs are drawn white whatever their module or
+// type, so a module or type only IOBs have gets no colour of its own.
 function legend() {
   const box = $("legend"); box.replaceChildren();
   const byType = $("colour").value === "type", names = byType ? D.types : D.modules;
-  names.slice(0, 24).forEach((name, i) => { const d = el("div"); const s = el("span");
-    s.style.background = PALETTE[i % PALETTE.length]; d.append(s, name); box.append(d); });
-  if (names.length > 24) box.append(el("div", "... and " + (names.length - 24) + " more"));
-  if (!byType) { const d = el("div"), s = el("span"); s.style.background = "#9e9e9e"; d.append(s, "comps of the top block"); box.append(d); }
+  const used = new Set(comps.filter(c => !c.iob).map(c => byType ? c.typeIndex : c.module));
+  const shown = names.map((name, i) => i).filter(i => used.has(i));
+  const swatch = (style, text) => { const d = el("div"), s = el("span"); Object.assign(s.style, style);
+    d.append(s, text); box.append(d); };
+  shown.slice(0, 24).forEach(i => swatch({background: PALETTE[i % PALETTE.length]}, names[i]));
+  if (shown.length > 24) box.append(el("div", "... and " + (shown.length - 24) + " more"));
+  if (!byType) swatch({background: "#9e9e9e"}, "comps of the top block");
+  if (comps.some(c => c.iob)) swatch({background: "#fff", outline: "1.2px solid #0b3d91"}, "IOB");
   ROUTE.slice(0, 3).forEach((r, i) => box.append(el("div", r + " nets: " + nets.filter(n => n.route === i).length)));
 }
 
@@ -295,6 +302,7 @@ legend(); resize(); fit();
 
 // The fragment drives the page as a person would: it types, hovers, clicks.
 const args = new URLSearchParams(location.hash.slice(1));
+if (args.has("colour")) { $("colour").value = args.get("colour"); $("colour").dispatchEvent(new Event("change")); }
 if (args.has("search")) { $("search").value = args.get("search"); $("search").dispatchEvent(new Event("input")); }
 if (args.has("select")) {
   const name = args.get("select"), c = comps.find(c => c.path === name), n = nets.find(n => n.name === name);
