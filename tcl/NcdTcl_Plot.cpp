@@ -10,6 +10,7 @@
 #include "NcdTcl_Error.h"
 #include "NcdTcl_ObjectCommands.h"
 #include "NcdTcl_Options.h"
+#include "NcdTcl_Property.h"
 #include "NcdTcl_Query.h"
 #include "NcdTcl_Resolve.h"
 #include "NcdTcl_Session.h"
@@ -59,8 +60,14 @@ void AddNames(Session& session, Tcl_Interp* interp, Tcl_Obj* objects, int objc,
   for (Tcl_Obj* object : found.Items()) {
     RequireLive(object);
     RequireOfDesign(session.Current(), object);
-    auto& names = KindOf(object)->kind == Kind::Net ? options.highlightNets : options.highlight;
-    names.insert(Tcl_GetString(object));
+    const Kind kind = KindOf(object)->kind;
+    if (kind == Kind::Net) {
+      options.highlightNets.insert(Tcl_GetString(object));
+    } else if (kind == Kind::Block && PropertyText(CollectableOf(object), "Level") == "Top") {
+      options.highlight.insert("");  // the top block's path, which holds every comp
+    } else {
+      options.highlight.insert(Tcl_GetString(object));
+    }
   }
 }
 

@@ -143,6 +143,7 @@ void Builder::AddComp(Xdm_Block* block, const XCad_RMed& rmed) {
 // (a module) is.
 bool Builder::Marked(const std::string& path) const {
   if (m_options.highlight.empty()) return false;
+  if (m_options.highlight.count("")) return true;  // the top block holds every comp
   for (std::size_t end = path.find('/'); end != std::string::npos; end = path.find('/', end + 1)) {
     if (m_options.highlight.count(path.substr(0, end))) return true;
   }

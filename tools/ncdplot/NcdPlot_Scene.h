@@ -61,7 +61,7 @@ struct SceneOptions {
   std::uint32_t maxObjects = std::numeric_limits<std::uint32_t>::max();
   bool pins = false;  // gather each comp's pins and delays
   // Full names of blocks and pins ("block/pin") to mark: a block marks the
-  // comps it is, holds or lies in, a pin its comp.
+  // comps it is, holds or lies in, a pin its comp; "" is the top block.
   std::unordered_set<std::string> highlight;
   // Full names of nets to mark. Kept apart from the blocks: a net and a
   // block may share a name (a port's pad net and its IOB).
