@@ -1,6 +1,8 @@
 #include "NcdTcl_Index.h"
 
 #include <algorithm>
+#include <memory>
+#include <string_view>
 #include <type_traits>
 #include <unordered_map>
 #include <utility>
@@ -15,6 +17,7 @@
 #include "Xdh_ShapeMgr.h"
 #include "Xdm_Block.h"
 #include "Xdm_Network.h"
+#include "Xdm_Object.h"
 #include "Xdm_Pin.h"
 #include "Xdm_PropertyHolder.h"
 #include "Xdm_Signal.h"
@@ -369,32 +372,68 @@ void AddBlocksBelowAny(Session::Handle& handle, const KindInfo& kind, const Path
   }
 }
 
-void AddPlacedOn(Session::Handle& handle, const KindInfo& kind,
-                 const std::unordered_set<std::string>& cells,
-                 const std::unordered_set<std::string>& regions, ResultList& out) {
-  const Xdm_View* view = handle.design->GetView();
-  const Xdm_Block* top = view ? view->GetBlock() : nullptr;
-  XCad_RMed* routes = top ? handle.design->GetRouteMediator() : nullptr;
-  if (routes == nullptr) return;
-  Shown shown(handle);
-  const auto placedThere = [&](const Xdm_Block* block) {
-    const Rf_Cell cell = routes->GetPlacement(block);
-    return cell.IsValid() && (cells.count(cell.GetName()) ||
-                              (!regions.empty() && regions.count(cell.GetClockRegionText())));
-  };
+// The placed blocks of a view, by the name of their cell and by its clock
+// region's text: their places in the component's order of the blocks (as
+// AddBlocksBelowAny walks), and by place their bridge ids. Names point
+// into the view's device, which lives as long as the view.
+struct Placement {
+  std::vector<std::uint32_t> ids;
+  std::unordered_map<std::string_view, std::vector<std::uint32_t>> byCell, byRegion;
+};
+
+namespace {
+
+std::shared_ptr<const Placement> ReadPlacement(const Xdm_View& view, XCad_RMed& routes) {
+  auto placement = std::make_shared<Placement>();
   // Depth first, each block before its children, as the block search; the
   // contents a block's security hides are not entered.
-  std::vector<const Xdm_Block*> pending{top};
+  std::vector<const Xdm_Block*> pending{view.GetBlock()};
   for (std::uint32_t visited = 0; !pending.empty(); ++visited) {
     if (visited % kStopEvery == 0) CheckStop();
     ++t_blocksVisited;
     const Xdm_Block* block = pending.back();
     pending.pop_back();
-    if (placedThere(block)) Add(out, shown.Of(block), kind);
+    if (const Rf_Cell cell = routes.GetPlacement(block); cell.IsValid()) {
+      const auto place = static_cast<std::uint32_t>(placement->ids.size());
+      placement->ids.push_back(Xdm_BridgeId::GetBridgeId(block));
+      placement->byCell[cell.GetName()].push_back(place);
+      placement->byRegion[cell.GetClockRegionText()].push_back(place);
+    }
     const Xdm_Range<Xdm_Block> children = block->GetBlocks();
     if (children.empty() || HidesContents(block)) continue;
     for (std::size_t i = children.size(); i-- > 0;)
       pending.push_back(children[i]);
+  }
+  return placement;
+}
+
+void AddPlaces(const std::unordered_map<std::string_view, std::vector<std::uint32_t>>& table,
+               const std::unordered_set<std::string>& names, std::vector<std::uint32_t>& places) {
+  for (const std::string& name : names)
+    if (auto it = table.find(name); it != table.end())
+      places.insert(places.end(), it->second.begin(), it->second.end());
+}
+
+}  // namespace
+
+void AddPlacedOn(Session::Handle& handle, const KindInfo& kind,
+                 const std::unordered_set<std::string>& cells,
+                 const std::unordered_set<std::string>& regions, ResultList& out) {
+  const Xdm_View* view = handle.design->GetView();
+  XCad_RMed* routes = view && view->GetBlock() ? handle.design->GetRouteMediator() : nullptr;
+  if (routes == nullptr) return;
+  if (!handle.placement) handle.placement = ReadPlacement(*view, *routes);
+  const Placement& placement = *handle.placement;
+  std::vector<std::uint32_t> places;
+  AddPlaces(placement.byCell, cells, places);
+  AddPlaces(placement.byRegion, regions, places);
+  std::sort(places.begin(), places.end());
+  places.erase(std::unique(places.begin(), places.end()), places.end());
+  Shown shown(handle);
+  for (std::uint32_t place : places) {
+    CheckStop();
+    if (const Xdm_Block* block = view->GetBlockByBridgeId(placement.ids[place]))
+      Add(out, shown.Of(block), kind);
   }
 }
 

@@ -74,7 +74,10 @@ void AddBlocksBelowAny(Session::Handle& handle, const KindInfo& kind, const Path
 // in a clock region named in `regions`, in the component's order (as
 // AddBlocksBelowAny walks): the blocks placed on a cell of such a name, or
 // on a cell whose clock region's text is such a name. The placement is
-// read from the route mediator; the caller checks each block's "Site".
+// read from the route mediator by one walk of the view, the first time a
+// handle asks, and kept with the handle (Placement): blocks are kept by
+// bridge id, and each is asked again of the view and the component when
+// answered. The caller checks each block's "Site".
 void AddPlacedOn(Session::Handle& handle, const KindInfo& kind,
                  const std::unordered_set<std::string>& cells,
                  const std::unordered_set<std::string>& regions, ResultList& out);

@@ -50,9 +50,9 @@ const Relation kRelations[] = {
 };
 
 // Relations read backwards: the blocks whose path reaches the source (the
-// blocks placed on a site, or in a clock region). Answering them walks the
-// design's placement once for all the sources, and asks only the blocks
-// placed there (AddPlacedOn).
+// blocks placed on a site, or in a clock region). They are answered from
+// the design's placement, read once per handle, and only the blocks placed
+// there are asked (AddPlacedOn).
 const Relation kBackwards[] = {
     {Kind::Block, Kind::Site, {"Site", nullptr}},
     {Kind::Block, Kind::ClockRegion, {"Site", "Clock Region"}},

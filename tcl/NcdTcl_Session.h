@@ -41,6 +41,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -64,6 +65,7 @@ struct OpenRequest {
 };
 
 struct ServiceEvent;
+struct Placement;  // NcdTcl_Index.h
 
 class Session final : public Mailbox {
  public:
@@ -82,6 +84,9 @@ class Session final : public Mailbox {
     bool callbackDue = false;                        // the -command has not run yet
     bool watched = false;                            // counted in m_watched
     std::uint64_t lost = 0;  // LoadNotes::LostCount() when it began to watch
+    // Where the design's blocks are placed, read on the first question
+    // about the blocks on a site (AddPlacedOn); null until then.
+    std::shared_ptr<const Placement> placement;
   };
 
   static constexpr int kRecheckMs = 100;

@@ -427,6 +427,13 @@ TEST_F(IndexedNames, SmallAnswersMakeFewObjects) {
     EXPECT_LE(NcdTcl::ObjectValuesMade() - before, 2 * std::stoull(answer) + 10) << row.script;
     EXPECT_EQ(Eval("lsort $answer"), expected) << row.script;
   }
+  // Where the blocks are placed is read once: later sites and regions ask
+  // no block but those placed there.
+  const std::uint64_t visited = NcdTcl::BlocksVisited();
+  EXPECT_EQ(Eval("ncd::get_blocks -of_objects [ncd::get_sites -of_objects u1/c3]"), "u1/c3");
+  EXPECT_EQ(Eval("llength [ncd::get_blocks -of_objects $region]"),
+            Eval("llength [inRegion $region]"));
+  EXPECT_EQ(NcdTcl::BlocksVisited(), visited);
 }
 
 }  // namespace
