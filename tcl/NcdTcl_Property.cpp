@@ -50,6 +50,10 @@ Tcl_Obj* ListToTcl(UtilI::IPropertyValue* value) {
   return list;
 }
 
+bool IsNamed(UtilI::ITclCollectable* item) {
+  return item->QueryInterface(UtilI::IID_INamedValue) != nullptr;
+}
+
 Tcl_Obj* StringsToTcl(UtilI::IPropertyValue* value) {
   Tcl_Obj* list = Tcl_NewListObj(0, nullptr);
   CommonI::RefCountPtr<UtilI::IStringContainer> strings;
@@ -137,6 +141,22 @@ std::vector<CollRef> ListItems(UtilI::IPropertyValue* value) {
     if (list->GetItem(i, item) && item) items.push_back(std::move(item));
   }
   return items;
+}
+
+Tcl_Obj* ListHeadToTcl(UtilI::IPropertyValue* value, std::size_t chars, int& length) {
+  Tcl_Obj* head = Tcl_NewListObj(0, nullptr);
+  length = 0;
+  bool full = false;
+  for (const CollRef& item : ListItems(value)) {
+    if (full) {
+      length += IsNamed(item.get()) ? 2 : 1;  // a named value is two elements
+      continue;
+    }
+    AppendItem(head, item.get());
+    Tcl_ListObjLength(nullptr, head, &length);
+    full = static_cast<std::size_t>(Tcl_NumUtfChars(Tcl_GetString(head), -1)) > chars;
+  }
+  return head;
 }
 
 std::vector<std::string> PropertyNames(UtilI::ITclCollectable* coll) {

@@ -39,6 +39,10 @@ Tcl_Obj* ToTcl(UtilI::IPropertyValue* value);
 CollRef ObjectValue(UtilI::ITclCollectable* coll, const char* name);
 // The items of an object-list value, in order; empty for any other value.
 std::vector<CollRef> ListItems(UtilI::IPropertyValue* value);
+// The first items of an object list (a value of kind kValueList) as ToTcl
+// gives them, up to the first whose text makes the list's longer than
+// `chars` characters; `length` is set to the length of the whole list.
+Tcl_Obj* ListHeadToTcl(UtilI::IPropertyValue* value, std::size_t chars, int& length);
 
 // A property name without case and separators ("iodirection"), as the
 // component compares names.

@@ -178,16 +178,29 @@ namespace {
 constexpr std::size_t kValueWidth = 48;
 
 // Long values are cut, in characters; a list says how many items it has in
-// all.
-std::string Shortened(Tcl_Obj* value, const std::string& kind) {
+// all (`length`, when known: else the length of `value` as a list).
+std::string Shortened(Tcl_Obj* value, const std::string& kind, int length = -1) {
   const char* whole = Tcl_GetString(value);
   if (static_cast<std::size_t>(Tcl_NumUtfChars(whole, -1)) <= kValueWidth) return whole;
   std::string text(whole, Tcl_UtfAtIndex(whole, kValueWidth - 3));
   text += "...";
-  int length = 0;
-  if (kind == "list" && Tcl_ListObjLength(nullptr, value, &length) == TCL_OK)
+  if (kind == "list" && (length >= 0 || Tcl_ListObjLength(nullptr, value, &length) == TCL_OK))
     text += " (" + std::to_string(length) + " in all)";
   return text;
+}
+
+// A value as the table shows it. An object list is made a Tcl list of its
+// first items only, as many as the cut shows: Tcl writes each element of a
+// list alone, so their text begins the text of the whole list.
+std::string ShownValue(Tcl_Obj* object, const char* name, const std::string& kind) {
+  ValueRef value = ReadValue(CollectableOf(object), name);
+  if (!value || value->GetKind() != UtilI::kValueList) {
+    TclRef whole(ValueOf(object, name, true));
+    return Shortened(whole.get(), kind);
+  }
+  int length = 0;
+  TclRef head(ListHeadToTcl(value.get(), kValueWidth, length));
+  return Shortened(head.get(), kind, length);
 }
 
 }  // namespace
@@ -205,10 +218,9 @@ std::string PropertyTable(Tcl_Obj* object, const char* pattern, bool quiet) {
     if (!Tcl_StringCaseMatch(name.c_str(), pattern, TCL_MATCH_NOCASE) ||
         !DescribeProperty(coll, name.c_str(), description))
       continue;
-    TclRef value(ValueOf(object, name.c_str(), true));
     std::string first = description.description.substr(0, description.description.find('\n'));
-    rows.push_back(
-        {description.name, description.kind, Shortened(value.get(), description.kind), first});
+    rows.push_back({description.name, description.kind,
+                    ShownValue(object, name.c_str(), description.kind), first});
   }
   if (rows.size() == 1 && !quiet)
     throw Error(ErrorClass::Property,

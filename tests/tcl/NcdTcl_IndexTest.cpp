@@ -434,6 +434,15 @@ TEST_F(IndexedNames, SmallAnswersMakeFewObjects) {
   EXPECT_EQ(Eval("llength [ncd::get_blocks -of_objects $region]"),
             Eval("llength [inRegion $region]"));
   EXPECT_EQ(NcdTcl::BlocksVisited(), visited);
+  // A report cuts long lists: only their first items are made values.
+  Eval("set top [ncd::get_blocks -limit 1]; set nets [ncd::get_property nets $top]");
+  const std::uint64_t made = NcdTcl::ObjectValuesMade();
+  const std::string report = Eval("ncd::report_property $top");
+  EXPECT_LE(NcdTcl::ObjectValuesMade() - made, 100u);
+  EXPECT_NE(report.find(Eval(
+                R"tcl(format "%s... (%d in all)" [string range $nets 0 44] [llength $nets])tcl")),
+            std::string::npos)
+      << report;
 }
 
 }  // namespace
