@@ -150,6 +150,36 @@ TEST(NcdPlot, SitesLieWhereTheDesignPutsThem) {
   EXPECT_EQ(scene.width * 100 + scene.height, 807);
 }
 
+// A secured block's contents stay hidden, as the commands hide them: its
+// comps, and the nets and loads that only its pins give. A secured comp is
+// drawn, without what its bels tell.
+TEST(NcdPlot, SecuredContentsStayHidden) {
+  ncdtest::TempDir dir;
+  const std::string path =
+      dir.Write("s.ncd.json", R"({"format": "ncd-json", "version": 1, "part": "p",
+    "device": {"cell_types": [{"name": "T"}], "cells": [{"name": "SLICE_X1Y1", "type": "T"},
+      {"name": "SLICE_X2Y1", "type": "T"}, {"name": "SLICE_X3Y1", "type": "T"}, {"name": "SLICE_X4Y1", "type": "T"}]},
+    "nets": [{"name": "inner", "route": "full"}, {"name": "clk", "route": "full"}, {"name": "d", "route": "full"}],
+    "top": {"name": "t", "level": 0, "signals": [{"name": "clk", "net": "clk"}, {"name": "d", "net": "d"}], "blocks": [
+      {"name": "m", "level": 1, "netlist_security": 1, "signals": [{"name": "s", "net": "inner"}],
+       "pins": [{"name": "CK", "signal": "clk"}], "blocks": [
+        {"name": "a", "type": "T", "level": 3, "site": "SLICE_X1Y1", "pins": [{"name": "O", "dir": "output", "signal": "s"}]},
+        {"name": "b", "type": "T", "level": 3, "site": "SLICE_X2Y1", "pins": [{"name": "I", "signal": "s"}]}]},
+      {"name": "drv", "type": "T", "level": 3, "site": "SLICE_X3Y1",
+       "pins": [{"name": "O", "dir": "output", "signal": "clk"}, {"name": "D", "dir": "output", "signal": "d"}]},
+      {"name": "sec", "type": "T", "level": 3, "site": "SLICE_X4Y1", "config_security": 1,
+       "signals": [{"name": "ci", "net": "d"}],
+       "blocks": [{"name": "bel", "level": 4, "pins": [{"name": "I", "signal": "ci"}]}]}]}})");
+  NcdPlot::Scene scene;
+  Parse(Plot(path, &scene));
+  std::string seen;
+  for (const NcdPlot::Comp& c : scene.comps)
+    seen += c.path + " ";
+  for (const NcdPlot::Wire& w : scene.wires)
+    seen += w.name + ":" + std::to_string(w.loads.size()) + " ";
+  EXPECT_EQ(seen, "drv sec clk:0 d:0 ");
+}
+
 }  // namespace
 
 namespace {

@@ -24,6 +24,21 @@ namespace NcdPlot {
 
 namespace {
 
+// Security of either kind hides a block's contents: the blocks inside it
+// and their pins, which the picture leaves out as the commands do.
+bool IsSecured(const Xdm_Block* block) {
+  auto* pdm = dynamic_cast<const Pds_PdmBlock*>(block);
+  return pdm && (pdm->GetNetlistSecurity() != 0 || pdm->GetConfigSecurity() != 0);
+}
+
+// Whether a block around `block` hides it.
+bool IsHidden(const Xdm_Block* block) {
+  for (const Xdm_Block* b = block ? block->GetParent() : nullptr; b; b = b->GetParent()) {
+    if (IsSecured(b)) return true;
+  }
+  return false;
+}
+
 // Where a cell lies: the column and row the design gives it, else those its
 // name gives; the position inside the tile comes from the name.
 bool PlaceOfCell(const Rf_Cell& cell, SitePlace& place) {
@@ -80,6 +95,7 @@ Scene Builder::Run() {
       Xdm_Block* block = pending.back();
       pending.pop_back();
       AddComp(block, rmed);
+      if (IsSecured(block)) continue;
       auto children = block->GetBlocks();
       pending.insert(pending.end(), std::make_reverse_iterator(children.end()),
                      std::make_reverse_iterator(children.begin()));
@@ -179,9 +195,10 @@ std::uint32_t Builder::CompOf(const Xdm_Pin* pin) const {
   return kNone;
 }
 
-// Every net with a placed comp among its pins: its routing record (a
-// partial record has a driven node, an unrouted one none), its delay, the
-// comp that drives it and the comps it loads.
+// Every net with a placed comp among its pins (the pins a secured block
+// hides left out): its routing record (a partial record has a driven node,
+// an unrouted one none), its delay, the comp that drives it and the comps
+// it loads.
 void Builder::Wires(const XCad_RMed& rmed, const Tw_DlyMed& delays) {
   for (Xdm_Network* net : m_view.GetNetworkItr()) {
     auto* cadNet = dynamic_cast<XCad_CadNetwork*>(net);
@@ -189,7 +206,7 @@ void Builder::Wires(const XCad_RMed& rmed, const Tw_DlyMed& delays) {
     w.driver = kNone;
     for (Xdm_Signal* signal : net->GetSignalItr()) {
       for (Xdm_Pin* pin : signal->GetPinItr()) {
-        const std::uint32_t comp = CompOf(pin);
+        const std::uint32_t comp = IsHidden(pin->GetParent()) ? kNone : CompOf(pin);
         if (comp == kNone) continue;
         if (!pin->IsSignalLoad() && w.driver == kNone) {
           w.driver = comp;
