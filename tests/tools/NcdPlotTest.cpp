@@ -180,6 +180,28 @@ TEST(NcdPlot, SecuredContentsStayHidden) {
   EXPECT_EQ(seen, "drv sec clk:0 d:0 ");
 }
 
+// The legend gives a module a colour when some comp shows it: a module
+// that holds only IOBs, which are drawn white, gets none.
+TEST(NcdPlot, LegendShowsTheColoursDrawn) {
+  ncdtest::TempDir dir;
+  const std::string path =
+      dir.Write("l.ncd.json", R"({"format": "ncd-json", "version": 1, "part": "p",
+    "device": {"cell_types": [{"name": "T"}], "cells": [{"name": "SLICE_X1Y1", "type": "T"},
+      {"name": "IOB_X0Y1", "type": "T"}]},
+    "top": {"name": "t", "level": 0, "blocks": [
+      {"name": "pads", "level": 1, "blocks": [
+        {"name": "p", "type": "T", "level": 3, "external": true, "site": "IOB_X0Y1"}]},
+      {"name": "logic", "level": 1, "blocks": [
+        {"name": "l", "type": "T", "level": 3, "site": "SLICE_X1Y1"}]}]}})");
+  NcdPlot::Scene scene;
+  const std::string svg = Plot(path, &scene);
+  Parse(svg);
+  EXPECT_EQ(scene.modules, (std::vector<std::string>{"pads", "logic"}));
+  EXPECT_EQ(svg.find(">pads</text>"), std::string::npos);
+  EXPECT_NE(svg.find("fill=\"#ff7f0e\"/><text x=\"100.0\" y=\"54.0\">logic</text>"),
+            std::string::npos);
+}
+
 }  // namespace
 
 namespace {

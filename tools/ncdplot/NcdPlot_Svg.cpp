@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "NcdTool_Utf8.h"
 
@@ -201,13 +202,20 @@ void Painter::Swatch(double y, const std::string& attributes, const std::string&
 void Painter::Legend() {
   m_out << "<g id=\"legend\">\n";
   double y = kHeader + 10;
-  const std::size_t shown = std::min(m_s.modules.size(), kLegendModules);
+  // The modules whose colour some comp shows: IOBs are white whatever
+  // their module.
+  std::vector<std::size_t> used;
+  for (const Comp& c : m_s.comps) {
+    if (!c.iob && c.module >= 0) used.push_back(static_cast<std::size_t>(c.module));
+  }
+  std::sort(used.begin(), used.end());
+  used.erase(std::unique(used.begin(), used.end()), used.end());
+  const std::size_t shown = std::min(used.size(), kLegendModules);
   for (std::size_t i = 0; i < shown; ++i, y += 16)
-    Swatch(y, std::string("fill=\"") + ModuleColour(static_cast<int>(i)) + "\"",
-           m_s.modules[i]);
-  if (m_s.modules.size() > shown) {
-    Swatch(y, "fill=\"none\"", "... and " + std::to_string(m_s.modules.size() - shown) +
-                                         " more modules");
+    Swatch(y, std::string("fill=\"") + ModuleColour(static_cast<int>(used[i])) + "\"",
+           m_s.modules[used[i]]);
+  if (used.size() > shown) {
+    Swatch(y, "fill=\"none\"", "... and " + std::to_string(used.size() - shown) + " more modules");
     y += 16;
   }
   Swatch(y, std::string("fill=\"") + kTopColour + "\"", "comps of the top block");
