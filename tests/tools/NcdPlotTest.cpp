@@ -125,18 +125,21 @@ TEST(NcdPlot, NamesAreEscapedAndSitesBounded) {
 
 // A site the design gives a column and row lies there, whatever its name
 // says (or when it says nothing); the name still gives the slot in a tile.
+// Comps whose sites give one whole tile share it.
 TEST(NcdPlot, SitesLieWhereTheDesignPutsThem) {
   ncdtest::TempDir dir;
   const std::string path =
       dir.Write("p.ncd.json", R"({"format": "ncd-json", "version": 1, "part": "p",
     "device": {"cell_types": [{"name": "T"}], "cells": [
       {"name": "SLICE_X1Y1", "type": "T", "x": 5, "y": 6}, {"name": "PLL", "type": "T", "x": 2, "y": 2},
-      {"name": "X7/Y3/lc2", "type": "T", "x": 7, "y": 3}, {"name": "SLICE_X4Y4", "type": "T"}]},
+      {"name": "X7/Y3/lc2", "type": "T", "x": 7, "y": 3}, {"name": "SLICE_X4Y4", "type": "T"},
+      {"name": "IOB_X4Y4", "type": "T"}]},
     "top": {"name": "t", "level": 0, "blocks": [
       {"name": "a", "type": "T", "level": 3, "site": "SLICE_X1Y1"},
       {"name": "b", "type": "T", "level": 3, "site": "PLL"},
       {"name": "c", "type": "T", "level": 3, "site": "X7/Y3/lc2"},
-      {"name": "d", "type": "T", "level": 3, "site": "SLICE_X4Y4"}]}})");
+      {"name": "d", "type": "T", "level": 3, "site": "SLICE_X4Y4"},
+      {"name": "e", "type": "T", "level": 3, "site": "IOB_X4Y4"}]}})");
   NcdPlot::Scene scene;
   Parse(Plot(path, &scene));
   std::string places;
@@ -144,7 +147,7 @@ TEST(NcdPlot, SitesLieWhereTheDesignPutsThem) {
     places += c.path + ":" + std::to_string(c.x) + "," + std::to_string(c.y) + "," +
               std::to_string(c.slot) + "/" + std::to_string(c.slots) + " ";
   }
-  EXPECT_EQ(places, "a:5,6,0/1 b:2,2,0/1 c:7,3,2/8 d:4,4,0/1 ");
+  EXPECT_EQ(places, "a:5,6,0/1 b:2,2,0/1 c:7,3,2/8 d:4,4,0/2 e:4,4,1/2 ");
   EXPECT_EQ(scene.unplaced, 0u);
   EXPECT_EQ(scene.tiles.size(), 4u);
   EXPECT_EQ(scene.width * 100 + scene.height, 807);

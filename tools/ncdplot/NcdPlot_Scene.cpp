@@ -63,6 +63,7 @@ class Builder {
   int ModuleOf(const Xdm_Block* block);
   bool Marked(const std::string& path) const;
   std::uint32_t CompOf(const Xdm_Pin* pin) const;
+  void ShareTiles();
   void Wires(const XCad_RMed& rmed, const Tw_DlyMed& delays);
   void Pins(const Tw_DlyMed& delays);
   void Rpms();
@@ -101,6 +102,7 @@ Scene Builder::Run() {
                      std::make_reverse_iterator(children.begin()));
     }
   }
+  ShareTiles();
   Wires(rmed, delays);
   if (m_options.pins) Pins(delays);
   Rpms();
@@ -153,6 +155,21 @@ void Builder::AddComp(Xdm_Block* block, const XCad_RMed& rmed) {
   m_s.height = std::max(m_s.height, place.y + 1);
   m_compIndex.emplace(block, static_cast<std::uint32_t>(m_s.comps.size() - 1));
   m_compBlocks.push_back(block);
+}
+
+// Comps whose sites give one whole tile (an IOB_X0Y0 and a SLICE_X0Y0)
+// share it, one slot each, rather than hide one another.
+void Builder::ShareTiles() {
+  std::map<std::pair<int, int>, std::vector<std::uint32_t>> whole;
+  for (std::uint32_t i = 0; i < m_s.comps.size(); ++i) {
+    if (m_s.comps[i].slots == 1) whole[{m_s.comps[i].x, m_s.comps[i].y}].push_back(i);
+  }
+  for (const auto& [tile, comps] : whole) {
+    for (std::size_t k = 0; comps.size() > 1 && k < comps.size(); ++k) {
+      m_s.comps[comps[k]].slot = static_cast<int>(k);
+      m_s.comps[comps[k]].slots = static_cast<int>(comps.size());
+    }
+  }
 }
 
 // A comp is marked when it, a block inside it (a bel) or a block around it
