@@ -112,7 +112,7 @@ def test_counter(ncdplot, examples, work):
             FAILURES.append("the hover's text lacks %r: %r" % (shown, tip[:300]))
     # The legend names the colours the comps show: IOBs are white whatever
     # their module or type (SB_IO), and have a line of their own.
-    for colour, legend in (("module", "u_preu_cntcomps of the top blockIOB"),
+    for colour, legend in (("module", "u_preu_cntcomps in no moduleIOB"),
                            ("type", "ICESTORM_LCSB_GBIOB")):
         dom, _, _ = run_page(page, {"colour": colour}, work)
         expect("the legend by %s" % colour, dom.text.get("legend", "").split("fully routed")[0], legend)
@@ -125,6 +125,19 @@ def test_counter(ncdplot, examples, work):
     for shown in ("net count[0]", "fully routed", "loads3 placed comps", "u_cnt/count_SB_LUT4_I3_LC"):
         if shown not in info:
             FAILURES.append("the selected net's text lacks %r: %r" % (shown, info[:300]))
+
+
+def test_demo(ncdplot, examples, work):
+    """A comp of a hard macro is no comp of the top block: it is in no module."""
+    page = os.path.join(work, "demo.html")
+    plot(ncdplot, os.path.join(examples, "demo.ncd.json"), page)
+    for hover, module in (("hm0/c0", "module(none)"), ("u_cnt/c0", "moduleu_cnt")):
+        dom, _, _ = run_page(page, {"hover": hover}, work)
+        tip = dom.text.get("tip", "")
+        if not tip.startswith(hover) or module not in tip:
+            FAILURES.append("the hover over %s lacks %r: %r" % (hover, module, tip[:200]))
+    if "top block" in dom.text.get("legend", ""):
+        FAILURES.append("the legend calls the comps in no module the top block's: %r" % dom.text.get("legend"))
 
 
 def test_markup_stays_text(ncdplot, work):
@@ -192,6 +205,7 @@ def main():
     work = tempfile.mkdtemp(prefix="ncdplot_page_")
     try:
         test_counter(ncdplot, examples, work)
+        test_demo(ncdplot, examples, work)
         test_markup_stays_text(ncdplot, work)
         test_filler(ncdplot, examples, work, figures)
     finally:

@@ -188,7 +188,7 @@ function describe(o, links) {
     const c = comps[o.i], t = el("table");
     box.append(el("b", c.path));
     row(t, ["type", c.type]); row(t, ["site", c.site]);
-    row(t, ["module", c.module < 0 ? "(top)" : D.modules[c.module]]);
+    row(t, ["module", c.module < 0 ? "(none)" : D.modules[c.module]]);
     box.append(t);
     const pins = D.pins[o.i] || [], pt = el("table");
     row(pt, ["pin", "dir", "net", "delay"], true);
@@ -261,7 +261,7 @@ function legend() {
     d.append(s, text); box.append(d); };
   shown.slice(0, 24).forEach(i => swatch({background: PALETTE[i % PALETTE.length]}, names[i]));
   if (shown.length > 24) box.append(el("div", "... and " + (shown.length - 24) + " more"));
-  if (!byType) swatch({background: "#9e9e9e"}, "comps of the top block");
+  if (!byType) swatch({background: "#9e9e9e"}, "comps in no module");
   if (comps.some(c => c.iob)) swatch({background: "#fff", outline: "1.2px solid #0b3d91"}, "IOB");
   ROUTE.slice(0, 3).forEach((r, i) => box.append(el("div", r + " nets: " + nets.filter(n => n.route === i).length)));
 }

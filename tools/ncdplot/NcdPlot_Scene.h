@@ -31,7 +31,7 @@ struct CompPin {
 
 struct Comp {
   std::string path, type, site;
-  int module = -1;  // index into Scene::modules; -1 for a comp of the top block
+  int module = -1;  // index into Scene::modules; -1 for a comp in no module
   bool iob = false;
   bool highlight = false;
   int x = 0, y = 0, slot = 0, slots = 1;

@@ -218,7 +218,7 @@ void Painter::Legend() {
     Swatch(y, "fill=\"none\"", "... and " + std::to_string(used.size() - shown) + " more modules");
     y += 16;
   }
-  Swatch(y, std::string("fill=\"") + kTopColour + "\"", "comps of the top block");
+  Swatch(y, std::string("fill=\"") + kTopColour + "\"", "comps in no module");
   Swatch(y += 16, "class=\"iob\"", "IOB");
   Swatch(y += 16, "class=\"rpm\"", "RPM (tool shape, e.g. a carry chain)");
   Swatch(y += 16, "class=\"rpm user\"", "RPM (user shape)");
