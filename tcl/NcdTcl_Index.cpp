@@ -85,15 +85,17 @@ void AddMembersFound(Shown& shown, const std::vector<Member*>& found, const Kind
   }
 }
 
+thread_local std::uint64_t t_membersVisited = 0;
+
 // Calls `visit(member)` for the block's pins or signals, in the block's order.
 template <class Visit>
 void ForEachMember(const Xdm_Block* block, Kind kind, Visit visit) {
   if (kind == Kind::Pin) {
     for (const Xdm_Pin* pin : block->GetPinItr())
-      visit(pin);
+      ++t_membersVisited, visit(pin);
   } else {
     for (const Xdm_Signal* signal : block->GetSignals())
-      visit(signal);
+      ++t_membersVisited, visit(signal);
   }
 }
 
@@ -191,11 +193,13 @@ class Placing {
   std::vector<std::uint32_t> Of(const Member* member) {
     std::vector<std::uint32_t> place = Of(BlockOf(member));
     place.push_back(0);
-    std::uint32_t position = 0;
-    ForEachMember(BlockOf(member), KindOf(member), [&](const auto* other) {
-      if (static_cast<const void*>(other) == member) place.push_back(position);
-      ++position;
-    });
+    auto [it, made] = m_memberPositions.try_emplace(BlockOf(member));
+    if (made) {
+      std::uint32_t i = 0;
+      ForEachMember(BlockOf(member), KindOf(member),
+                    [&](const auto* other) { it->second.emplace(other, i++); });
+    }
+    place.push_back(it->second[member]);
     return place;
   }
 
@@ -214,6 +218,9 @@ class Placing {
 
   std::unordered_map<const Xdm_Block*, std::unordered_map<const Xdm_Block*, std::uint32_t>>
       m_positions;
+  // Per block, its pins' or signals' positions (one kind per placing).
+  std::unordered_map<const Xdm_Block*, std::unordered_map<const void*, std::uint32_t>>
+      m_memberPositions;
 };
 
 // The shown objects of `found` (each once), in the component's order.
@@ -246,6 +253,10 @@ thread_local std::uint64_t t_blocksVisited = 0;
 
 std::uint64_t BlocksVisited() {
   return t_blocksVisited;
+}
+
+std::uint64_t MembersVisited() {
+  return t_membersVisited;
 }
 
 bool FindAllByName(Session::Handle& handle, const KindInfo& kind, const std::string& name,

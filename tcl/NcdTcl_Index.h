@@ -50,6 +50,8 @@ void AddEveryMember(Session::Handle& handle, const KindInfo& kind, ResultList& o
 // How many blocks this thread's walks of the view have visited (for tests:
 // what a command's walk cost).
 std::uint64_t BlocksVisited();
+// The same for the pins and signals of blocks they visit.
+std::uint64_t MembersVisited();
 
 // Adds the blocks (or, for pins and signals, the members of the blocks)
 // whose paths match a glob without -hierarchical: its leading levels

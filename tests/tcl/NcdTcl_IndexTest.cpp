@@ -344,11 +344,14 @@ TEST_F(IndexedNames, ManyNamesAreNotMatchedAgainstEachObject) {
         << command;
     EXPECT_LE(NcdTcl::ResultList::ItemsCopied() - copied, 4 * all.size()) << command;
     Eval("unset names");
-    // The names alone are looked up one by one, and answer in that order too.
+    // The names alone are looked up one by one, and answer in that order too;
+    // a block's members are placed in its order once, not once per name.
     Tcl_ListObjReplace(nullptr, names, static_cast<int>(asked.size()), 1, 0, nullptr);
+    const std::uint64_t visited = NcdTcl::MembersVisited();
     EXPECT_EQ(AskWords({Tcl_NewStringObj(command, -1), Tcl_NewStringObj("--", -1), names}),
               expected)
         << command;
+    EXPECT_LE(NcdTcl::MembersVisited() - visited, 2 * all.size()) << command;
     Tcl_DecrRefCount(names);
   }
 }
