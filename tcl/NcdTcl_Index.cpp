@@ -193,13 +193,14 @@ class Placing {
   std::vector<std::uint32_t> Of(const Member* member) {
     std::vector<std::uint32_t> place = Of(BlockOf(member));
     place.push_back(0);
-    auto [it, made] = m_memberPositions.try_emplace(BlockOf(member));
-    if (made) {
+    const auto found = m_memberPositions.try_emplace(BlockOf(member));
+    auto& positions = found.first->second;
+    if (found.second) {
       std::uint32_t i = 0;
       ForEachMember(BlockOf(member), KindOf(member),
-                    [&](const auto* other) { it->second.emplace(other, i++); });
+                    [&](const auto* other) { positions.emplace(other, i++); });
     }
-    place.push_back(it->second[member]);
+    place.push_back(positions[member]);
     return place;
   }
 
