@@ -304,6 +304,23 @@ void WalkView(const Request& request, Session::Handle& design,
   out.Swap(found);
 }
 
+// A pin or signal glob of one level with -hierarchical matches the names of
+// the members of every block: one walk of the view answers it, making
+// objects of the matches only (NcdTcl_Index.h).
+bool WalksMembers(const Request& request, const PathPattern& pattern) {
+  const Kind kind = request.kind.kind;
+  return !pattern.Mode().regexp && pattern.Mode().hierarchical && pattern.Levels() == 1 &&
+         (kind == Kind::Pin || kind == Kind::Signal);
+}
+
+bool WalkMembers(const Request& request, Session::Handle& design, const PathPattern& pattern,
+                 ResultList& out) {
+  ResultList found(false);
+  if (!AddMembersNamed(design, request.kind, pattern, request.Most(), found)) return false;
+  out.Swap(found);  // each object once, at most -limit of them
+  return true;
+}
+
 // Several net globs, and no net given as a pattern, are answered by one walk
 // over the view's networks as one glob is.
 bool WalkNets(const Request& request, Session::Handle& design,
@@ -365,6 +382,7 @@ void SearchPatterns(const Request& request, Session::Handle& design,
       const PathPattern* walked[] = {&pattern};
       return WalkView(request, design, walked, out);
     }
+    if (WalksMembers(request, pattern) && WalkMembers(request, design, pattern, out)) return;
     if (request.kind.searchType && !pattern.IsSlow())
       return SearchOne(request, design, pattern, out);
   }

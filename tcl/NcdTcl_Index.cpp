@@ -319,27 +319,51 @@ bool FindEachByName(Session::Handle& handle, const KindInfo& kind,
   return true;
 }
 
-void AddEveryMember(Session::Handle& handle, const KindInfo& kind, ResultList& out,
-                    std::uint64_t most) {
+namespace {
+
+// Adds the members of every shown block whose names `keep` accepts, at most
+// `most` of them (0: all), depth first, each block before its children, as
+// the component's walks list them.
+template <class Keep>
+void AddShownMembers(Session::Handle& handle, const KindInfo& kind, std::uint64_t most, Keep keep,
+                     ResultList& out) {
   const Xdm_View* view = handle.design->GetView();
   if (view == nullptr || view->GetBlock() == nullptr) return;
   Shown shown(handle);
-  // Depth first, each block before its children, as the block search.
+  const auto room = [&] { return !most || static_cast<std::uint64_t>(out.Size()) < most; };
   std::vector<const Xdm_Block*> pending{view->GetBlock()};
-  while (!pending.empty() && (!most || static_cast<std::uint64_t>(out.Size()) < most)) {
+  while (!pending.empty() && room()) {
     CheckStop();
     ++t_blocksVisited;
     const Xdm_Block* block = pending.back();
     pending.pop_back();
     // The top block alone may hold most of the signals: stop inside it too.
     AddMembers(
-        shown, block, kind,
-        [&](const char*) { return !most || static_cast<std::uint64_t>(out.Size()) < most; }, out);
+        shown, block, kind, [&](const char* name) { return room() && keep(name); }, out);
     const Xdm_Range<Xdm_Block> children = block->GetBlocks();
     for (std::size_t i = children.size(); i-- > 0;) {
       if (shown.Of(children[i])) pending.push_back(children[i]);
     }
   }
+}
+
+}  // namespace
+
+void AddEveryMember(Session::Handle& handle, const KindInfo& kind, ResultList& out,
+                    std::uint64_t most) {
+  AddShownMembers(
+      handle, kind, most, [](const char*) { return true; }, out);
+}
+
+bool AddMembersNamed(Session::Handle& handle, const KindInfo& kind, const PathPattern& pattern,
+                     std::uint64_t most, ResultList& out) {
+  const Xdm_View* view = handle.design->GetView();
+  const auto table = kind.kind == Kind::Pin ? Xdm_ViewIndex::kPins : Xdm_ViewIndex::kSignals;
+  if (view && view->GetNameIndex().NamesWithSlash(table) != 0) return false;
+  AddShownMembers(
+      handle, kind, most,
+      [&](const char* name) { return pattern.LevelMatches(pattern.Levels() - 1, name); }, out);
+  return true;
 }
 
 void AddBlocksBelowAny(Session::Handle& handle, const KindInfo& kind, const PathPattern& pattern,

@@ -47,6 +47,14 @@ bool FindEachByName(Session::Handle& handle, const KindInfo& kind,
 void AddEveryMember(Session::Handle& handle, const KindInfo& kind, ResultList& out,
                     std::uint64_t most = 0);
 
+// Adds the pins or signals whose names match a glob of one level with
+// -hierarchical, at most `most` of them (0: all), in the component's order,
+// by one walk of the shown blocks: names are matched in place, and only a
+// match is made an object. False (nothing added) when some member's name
+// holds a '/', whose path a name of one level is matched against.
+bool AddMembersNamed(Session::Handle& handle, const KindInfo& kind, const PathPattern& pattern,
+                     std::uint64_t most, ResultList& out);
+
 // How many blocks this thread's walks of the view have visited (for tests:
 // what a command's walk cost).
 std::uint64_t BlocksVisited();

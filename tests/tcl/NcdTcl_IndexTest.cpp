@@ -197,6 +197,24 @@ class IndexedNames : public ::testing::Test {
   void ExpectHierarchicalGlobs(const std::vector<const char*>& globs) {
     ExpectGlobs("ncd::get_blocks", {"-hierarchical"}, globs);
   }
+  // Member globs of one level with -hierarchical, walked, against the same
+  // glob beside one that matches nothing, which takes the long way: every
+  // member made an object and matched.
+  void ExpectMemberNameGlobs(const std::vector<const char*>& globs) {
+    const std::vector<std::vector<std::string>> kOptions = {{}, {"-nocase"}, {"-limit", "2"}};
+    for (const char* command : {"ncd::get_pins", "ncd::get_signals"}) {
+      for (const char* glob : globs) {
+        for (const auto& options : kOptions) {
+          std::vector<std::string> walked = {command, "-quiet", "-hierarchical"};
+          walked.insert(walked.end(), options.begin(), options.end());
+          std::vector<std::string> matched = walked;
+          walked.insert(walked.end(), {"--", glob});
+          matched.insert(matched.end(), {"--", glob, "no such name"});
+          EXPECT_EQ(Ask(walked), Ask(matched)) << command << " " << glob << " " << options.size();
+        }
+      }
+    }
+  }
   // Net globs from the top and with -hierarchical.
   void ExpectNetGlobs(const std::vector<const char*>& globs) {
     ExpectGlobs("ncd::get_nets", {}, globs);
@@ -247,6 +265,7 @@ TEST_F(IndexedNames, AgreeWithTheComponentOnAGeneratedDesign) {
     EXPECT_EQ(Ask({command, glob}), Ask({command, "-regexp", AsRegexp(glob)})) << command << glob;
   ExpectHierarchicalGlobs({"*", "*c1*", "*LUT", "U1", "c*/*", "u?/*/?6LUT", "hm*/*/*"});
   ExpectNetGlobs({"*", "*1*", "U1/*", "*/*", "u?/c1*/*", "*/*/*"});
+  ExpectMemberNameGlobs({"*", "A1", "a?", "*CLK*", "O", "none"});
 }
 
 TEST_F(IndexedNames, AgreeWithTheComponentOnHiddenAndRepeatedNames) {
@@ -288,6 +307,7 @@ TEST_F(IndexedNames, AgreeWithTheComponentOnHiddenAndRepeatedNames) {
   ExpectHierarchicalGlobs(
       {"*", "t", "T", "dup", "c*", "c\\*", "c[1]", "c\\", "*/b*", "m?/*", "m*/*/*", "-quiet", "?"});
   ExpectNetGlobs({"*", "*/*", "m?/s*", "m0/s\\*", "s?", "X/*", "m2/*", "h", "Q", "-quiet", "?", "n\\"});
+  ExpectMemberNameGlobs({"*", "A", "a*", "A\\*", "A[1]", "y", "s?", "I", "h"});
   // Hidden objects are not found by name; repeated full names find all.
   const std::pair<const char*, const char*> kCounts[] = {
       {"ncd::get_blocks m2/dup", "0"},  {"ncd::get_blocks m3/h/dup/b", "0"},
@@ -302,6 +322,14 @@ TEST_F(IndexedNames, AgreeWithTheComponentOnHiddenAndRepeatedNames) {
   EXPECT_EQ(Eval(R"(ncd::get_property full_name [string range m1/c\\ 0 end])"), "m1/c\\");
   EXPECT_NE(Tcl_EvalEx(m_interp, "ncd::get_property level m2/dup", -1, 0), TCL_OK);
   EXPECT_EQ(Eval("lrange $::errorCode 0 1"), "NCD OBJECT");
+  // The same without member names that hold a '/', which a walk of names answers.
+  std::string plain = kTricky;
+  for (std::size_t at; (at = plain.find("x/y")) != std::string::npos;)
+    plain.replace(at, 3, "x_y");
+  Tcl_SetVar(m_interp, "file", m_dir.Write("plain.ncd.json", plain).c_str(), TCL_GLOBAL_ONLY);
+  Eval("ncd::open_design $file");
+  EXPECT_EQ(Ask({"ncd::get_pins", "-hierarchical", "A"}).size(), 4u);
+  ExpectMemberNameGlobs({"*", "A", "a*", "A\\*", "A[1]", "y", "s?", "I", "h", "x_?"});
 }
 
 // A list of many names costs a lookup per name, not a match of every name
@@ -421,6 +449,7 @@ TEST_F(IndexedNames, SmallAnswersMakeFewObjects) {
       {"ncd::get_ports [list rst clk u2/c5/A1]", "ncd::get_ports -regexp {clk|rst}"},
       {"ncd::get_pins [list u2/c6/A1 u2/c5/A1]", "ncd::get_pins -regexp {u2/c[56]/A1}"},
       {"ncd::get_signals -limit 40", "lrange [ncd::get_signals] 0 39"},
+      {"ncd::get_pins -hierarchical A1", "ncd::get_pins -hierarchical A1 {no such name}"},
   };
   for (const auto& row : kRows) {
     const std::string expected = Eval(std::string("lsort [") + row.answer + "]");
