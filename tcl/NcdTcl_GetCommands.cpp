@@ -274,8 +274,8 @@ bool WalksPath(const Request& request, const PathPattern& pattern) {
 bool WalkPath(const Request& request, Session::Handle& design, const PathPattern& pattern,
               ResultList& out) {
   ResultList found(false);
-  if (!AddAlongPath(design, request.kind, pattern, found)) return false;
-  out.Swap(found);  // each object once; -limit is applied to the answer
+  if (!AddAlongPath(design, request.kind, pattern, request.Most(), found)) return false;
+  out.Swap(found);  // each object once, at most -limit of them
   return true;
 }
 
@@ -304,12 +304,12 @@ void WalkView(const Request& request, Session::Handle& design,
   out.Swap(found);
 }
 
-// A pin or signal glob of one level with -hierarchical matches the names of
-// the members of every block: one walk of the view answers it, making
-// objects of the matches only (NcdTcl_Index.h).
+// A pin or signal glob with -hierarchical matches the last levels of every
+// member's path: one walk of the view answers it, making objects of the
+// matches only (NcdTcl_Index.h).
 bool WalksMembers(const Request& request, const PathPattern& pattern) {
   const Kind kind = request.kind.kind;
-  return !pattern.Mode().regexp && pattern.Mode().hierarchical && pattern.Levels() == 1 &&
+  return !pattern.Mode().regexp && pattern.Mode().hierarchical &&
          (kind == Kind::Pin || kind == Kind::Signal);
 }
 

@@ -85,77 +85,108 @@ void AddMembersFound(Shown& shown, const std::vector<Member*>& found, const Kind
   }
 }
 
+thread_local std::uint64_t t_blocksVisited = 0;
 thread_local std::uint64_t t_membersVisited = 0;
 
-// Calls `visit(member)` for the block's pins or signals, in the block's order.
+// Calls `visit(member)` for the block's pins or signals, in the block's
+// order, while it answers true (a visit that answers nothing goes through).
 template <class Visit>
 void ForEachMember(const Xdm_Block* block, Kind kind, Visit visit) {
+  const auto go = [&](const auto* member) {
+    ++t_membersVisited;
+    if constexpr (std::is_void_v<decltype(visit(member))>) {
+      visit(member);
+      return true;
+    } else {
+      return visit(member);
+    }
+  };
   if (kind == Kind::Pin) {
     for (const Xdm_Pin* pin : block->GetPinItr())
-      ++t_membersVisited, visit(pin);
+      if (!go(pin)) return;
   } else {
     for (const Xdm_Signal* signal : block->GetSignals())
-      ++t_membersVisited, visit(signal);
+      if (!go(signal)) return;
   }
 }
 
-// Adds the block's members whose names `keep` accepts and the component shows.
+// Adds the block's members whose names `keep` accepts and the component
+// shows, until `out` holds `most` objects (0: no end).
 template <class Keep>
 void AddMembers(Shown& shown, const Xdm_Block* block, const KindInfo& kind, Keep keep,
-                ResultList& out) {
+                ResultList& out, std::uint64_t most = 0) {
   ForEachMember(block, kind.kind, [&](const auto* member) {
+    if (most && static_cast<std::uint64_t>(out.Size()) >= most) return false;
     if (keep(member->GetName())) Add(out, shown.Of(member), kind);
+    return true;
   });
 }
 
 // A block and its collectable, as a walk finds it.
 using Found = std::vector<std::pair<const Xdm_Block*, CollRef>>;
 
-// The shown children of `blocks` whose names `keep` accepts, in order.
-template <class Keep>
-Found Children(Shown& shown, const Found& blocks, Keep keep) {
-  Found children;
-  for (const auto& [block, coll] : blocks) {
-    for (const Xdm_Block* child : block->GetBlocks()) {
-      CheckStop();
-      if (!keep(child->GetName())) continue;
-      if (CollRef shownChild = shown.Of(child)) children.emplace_back(child, std::move(shownChild));
-    }
+// Calls `visit(block, coll)` for the shown blocks below `block` whose names
+// match the pattern's levels from `level` to `levels` - 1 (one level each),
+// depth first, while it answers true; false when it stopped. All lie at one
+// depth, so this is also the order of a walk level by level.
+template <class Visit>
+bool VisitBelow(Shown& shown, const Xdm_Block* block, const PathPattern& pattern, std::size_t level,
+                std::size_t levels, Visit& visit) {
+  for (const Xdm_Block* child : block->GetBlocks()) {
+    CheckStop();
+    ++t_blocksVisited;
+    if (!pattern.LevelMatches(level, child->GetName())) continue;
+    CollRef coll = shown.Of(child);
+    if (!coll) continue;
+    if (level + 1 == levels ? !visit(child, std::move(coll))
+                            : !VisitBelow(shown, child, pattern, level + 1, levels, visit))
+      return false;
   }
-  return children;
+  return true;
 }
 
-// The blocks whose paths match the pattern's first `levels` levels. The top
-// block's path is its name, a path of one level as those of the blocks in
-// it: it is found at the first level only, and has nothing below it. The
-// leading levels without wildcards name one block each: looked up.
-Found BlocksAlong(Shown& shown, const Xdm_View& view, const PathPattern& pattern,
-                  std::size_t levels, bool withTop) {
-  const Xdm_ViewIndex& index = view.GetNameIndex();
+// The blocks whose paths match the pattern's first `literal` levels, which
+// have no wildcards: each names one block, looked up. The top block's path
+// is its name, a path of one level as those of the blocks in it.
+Found LiteralBlocks(Shown& shown, const Xdm_View& view, const PathPattern& pattern,
+                    std::size_t literal, bool withTop) {
   const Xdm_Block* top = view.GetBlock();
   Found level;
-  if (top == nullptr || levels == 0) return level;
-  const std::size_t literal = std::min(pattern.LiteralLevels(), levels);
-  if (literal > 0) {
-    const std::string first = pattern.LevelLiteral(0);
-    if (withTop && first == top->GetName()) level.emplace_back(top, shown.Of(top));
-    const Xdm_Block* block = index.FindChild(top, first);
-    for (std::size_t i = 1; block != nullptr && i < literal; ++i)
-      block = index.FindChild(block, pattern.LevelLiteral(i));
-    if (CollRef coll = shown.Reached(block)) level.emplace_back(block, std::move(coll));
-    if (literal > 1 && !level.empty() && level.front().first == top) level.erase(level.begin());
-  } else {
-    if (withTop && pattern.LevelMatches(0, top->GetName())) level.emplace_back(top, shown.Of(top));
-    Found tops{{top, CollRef()}};
-    for (auto& child :
-         Children(shown, tops, [&](const char* name) { return pattern.LevelMatches(0, name); }))
-      level.push_back(std::move(child));
-  }
-  for (std::size_t i = std::max<std::size_t>(literal, 1); i < levels; ++i) {
-    if (!level.empty() && level.front().first == top) level.erase(level.begin());
-    level = Children(shown, level, [&](const char* name) { return pattern.LevelMatches(i, name); });
-  }
+  const std::string first = pattern.LevelLiteral(0);
+  if (withTop && literal == 1 && first == top->GetName()) level.emplace_back(top, shown.Of(top));
+  const Xdm_Block* block = view.GetNameIndex().FindChild(top, first);
+  for (std::size_t i = 1; block != nullptr && i < literal; ++i)
+    block = view.GetNameIndex().FindChild(block, pattern.LevelLiteral(i));
+  if (CollRef coll = shown.Reached(block)) level.emplace_back(block, std::move(coll));
   return level;
+}
+
+// Calls `visit(block, coll)` for the blocks whose paths match the pattern's
+// first `levels` levels, in order, while it answers true. The top is found
+// at the first level only (with `withTop`) and has nothing below it; below
+// the blocks the leading levels without wildcards name, only the children
+// of the blocks that match the levels above are asked, depth first, so
+// that a visit that stops stops the walk.
+template <class Visit>
+void ForEachAlong(Shown& shown, const Xdm_View& view, const PathPattern& pattern,
+                  std::size_t levels, bool withTop, Visit visit) {
+  const Xdm_Block* top = view.GetBlock();
+  if (top == nullptr || levels == 0) return;
+  const std::size_t literal = std::min(pattern.LiteralLevels(), levels);
+  if (literal == levels) {
+    for (auto& [block, coll] : LiteralBlocks(shown, view, pattern, literal, withTop))
+      if (!visit(block, std::move(coll))) return;
+    return;
+  }
+  if (literal > 0) {
+    for (const auto& [block, coll] : LiteralBlocks(shown, view, pattern, literal, false))
+      if (!VisitBelow(shown, block, pattern, literal, levels, visit)) return;
+    return;
+  }
+  if (withTop && levels == 1 && pattern.LevelMatches(0, top->GetName()) &&
+      !visit(top, shown.Of(top)))
+    return;
+  VisitBelow(shown, top, pattern, 0, levels, visit);
 }
 
 // Security of either kind hides a block's contents from the component's
@@ -172,6 +203,17 @@ bool PathEndMatches(const PathPattern& pattern, const std::vector<const char*>& 
   if (path.size() < k) return false;
   for (std::size_t i = 0, first = path.size() - k; i < k; ++i)
     if (!pattern.LevelMatches(i, path[first + i])) return false;
+  return true;
+}
+
+// Whether the path of `block` (below the top; the top's members are paths
+// of one level) ends in blocks whose names match the pattern's first
+// `levels` levels: the path of a member of it matches the pattern's levels
+// as its last ones when its name matches the last.
+bool BlockPathEndMatches(const PathPattern& pattern, std::size_t levels, const Xdm_Block* block) {
+  for (std::size_t i = levels; i-- > 0; block = block->GetParent()) {
+    if (block->GetParent() == nullptr || !pattern.LevelMatches(i, block->GetName())) return false;
+  }
   return true;
 }
 
@@ -247,8 +289,6 @@ void AddInOrder(Shown& shown, std::vector<Object*>& found, const KindInfo& kind,
 
 // Blocks or nets between two checks for a stop.
 constexpr std::uint32_t kStopEvery = 4096;
-
-thread_local std::uint64_t t_blocksVisited = 0;
 
 }  // namespace
 
@@ -339,7 +379,8 @@ void AddShownMembers(Session::Handle& handle, const KindInfo& kind, std::uint64_
     pending.pop_back();
     // The top block alone may hold most of the signals: stop inside it too.
     AddMembers(
-        shown, block, kind, [&](const char* name) { return room() && keep(name); }, out);
+        shown, block, kind, [&](const char* name) { return keep(block, name); }, out, most);
+    if (!room()) break;
     const Xdm_Range<Xdm_Block> children = block->GetBlocks();
     for (std::size_t i = children.size(); i-- > 0;) {
       if (shown.Of(children[i])) pending.push_back(children[i]);
@@ -352,7 +393,7 @@ void AddShownMembers(Session::Handle& handle, const KindInfo& kind, std::uint64_
 void AddEveryMember(Session::Handle& handle, const KindInfo& kind, ResultList& out,
                     std::uint64_t most) {
   AddShownMembers(
-      handle, kind, most, [](const char*) { return true; }, out);
+      handle, kind, most, [](const Xdm_Block*, const char*) { return true; }, out);
 }
 
 bool AddMembersNamed(Session::Handle& handle, const KindInfo& kind, const PathPattern& pattern,
@@ -360,9 +401,13 @@ bool AddMembersNamed(Session::Handle& handle, const KindInfo& kind, const PathPa
   const Xdm_View* view = handle.design->GetView();
   const auto table = kind.kind == Kind::Pin ? Xdm_ViewIndex::kPins : Xdm_ViewIndex::kSignals;
   if (view && view->GetNameIndex().NamesWithSlash(table) != 0) return false;
+  const std::size_t last = pattern.Levels() - 1;
   AddShownMembers(
       handle, kind, most,
-      [&](const char* name) { return pattern.LevelMatches(pattern.Levels() - 1, name); }, out);
+      [&](const Xdm_Block* block, const char* name) {
+        return pattern.LevelMatches(last, name) && BlockPathEndMatches(pattern, last, block);
+      },
+      out);
   return true;
 }
 
@@ -499,14 +544,17 @@ void AddNetsMatching(Session::Handle& handle, const KindInfo& kind,
 }
 
 bool AddAlongPath(Session::Handle& handle, const KindInfo& kind, const PathPattern& pattern,
-                  ResultList& out) {
+                  std::uint64_t most, ResultList& out) {
   const Xdm_View* view = handle.design->GetView();
   if (view == nullptr) return true;
   Shown shown(handle);
+  const auto room = [&] { return !most || static_cast<std::uint64_t>(out.Size()) < most; };
   const std::size_t levels = pattern.Levels();
   if (kind.kind == Kind::Block) {
-    for (const auto& [block, coll] : BlocksAlong(shown, *view, pattern, levels, true))
+    ForEachAlong(shown, *view, pattern, levels, true, [&](const Xdm_Block*, CollRef coll) {
       Add(out, coll, kind);
+      return room();
+    });
     return true;
   }
   const auto table = kind.kind == Kind::Pin ? Xdm_ViewIndex::kPins : Xdm_ViewIndex::kSignals;
@@ -515,13 +563,14 @@ bool AddAlongPath(Session::Handle& handle, const KindInfo& kind, const PathPatte
   // paths of one level.
   const auto last = [&](const char* name) { return pattern.LevelMatches(levels - 1, name); };
   if (levels == 1) {
-    if (view->GetBlock()) AddMembers(shown, view->GetBlock(), kind, last, out);
+    if (view->GetBlock()) AddMembers(shown, view->GetBlock(), kind, last, out, most);
     return true;
   }
-  for (const auto& [block, coll] : BlocksAlong(shown, *view, pattern, levels - 1, false)) {
-    CheckStop();
-    AddMembers(shown, block, kind, last, out);
-  }
+  ForEachAlong(shown, *view, pattern, levels - 1, false,
+               [&](const Xdm_Block* block, const CollRef&) {
+                 AddMembers(shown, block, kind, last, out, most);
+                 return room();
+               });
   return true;
 }
 

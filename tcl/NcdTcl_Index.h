@@ -47,11 +47,12 @@ bool FindEachByName(Session::Handle& handle, const KindInfo& kind,
 void AddEveryMember(Session::Handle& handle, const KindInfo& kind, ResultList& out,
                     std::uint64_t most = 0);
 
-// Adds the pins or signals whose names match a glob of one level with
-// -hierarchical, at most `most` of them (0: all), in the component's order,
-// by one walk of the shown blocks: names are matched in place, and only a
+// Adds the pins or signals whose paths match a glob with -hierarchical (as
+// their last levels), at most `most` of them (0: all), in the component's
+// order, by one walk of the shown blocks: names are matched in place (a
+// member's, then its blocks' up the path while they match), and only a
 // match is made an object. False (nothing added) when some member's name
-// holds a '/', whose path a name of one level is matched against.
+// holds a '/': such a path has more levels than its blocks and one.
 bool AddMembersNamed(Session::Handle& handle, const KindInfo& kind, const PathPattern& pattern,
                      std::uint64_t most, ResultList& out);
 
@@ -64,11 +65,12 @@ std::uint64_t MembersVisited();
 // Adds the blocks (or, for pins and signals, the members of the blocks)
 // whose paths match a glob without -hierarchical: its leading levels
 // without wildcards are looked up, and only what lies below the deepest
-// block they name is walked, level by level. False (nothing added) when
-// a walk by levels cannot answer: a design with pins (or signals) whose
-// names hold a '/', whose paths have more levels than their blocks' and one.
+// block they name is walked, asking only the children of blocks that match
+// the levels above; at most `most` of them (0: all), where the walk stops. False (nothing added)
+// when a walk by levels cannot answer: a design with pins (or signals) whose names hold a '/',
+// whose paths have more levels than their blocks' and one.
 bool AddAlongPath(Session::Handle& handle, const KindInfo& kind, const PathPattern& pattern,
-                  ResultList& out);
+                  std::uint64_t most, ResultList& out);
 
 // Adds the blocks whose paths match a glob with -hierarchical (the path's
 // last levels), at most `most` of them (0: all), by one walk over the

@@ -197,7 +197,16 @@ class IndexedNames : public ::testing::Test {
   void ExpectHierarchicalGlobs(const std::vector<const char*>& globs) {
     ExpectGlobs("ncd::get_blocks", {"-hierarchical"}, globs);
   }
-  // Member globs of one level with -hierarchical, walked, against the same
+  // A path glob answers what the component's search of the same paths
+  // answers, and with -limit the first of them.
+  void ExpectPath(const char* command, const char* glob) {
+    const Objects all = Ask({command, "-quiet", "-regexp", "--", AsRegexp(glob)});
+    EXPECT_EQ(Ask({command, "-quiet", "--", glob}), all) << command << " " << glob;
+    EXPECT_EQ(Ask({command, "-quiet", "-limit", "2", "--", glob}),
+              Objects(all.begin(), all.begin() + std::min<std::size_t>(all.size(), 2)))
+        << command << " -limit 2 " << glob;
+  }
+  // Member globs with -hierarchical, walked, against the same
   // glob beside one that matches nothing, which takes the long way: every
   // member made an object and matched.
   void ExpectMemberNameGlobs(const std::vector<const char*>& globs) {
@@ -262,10 +271,11 @@ TEST_F(IndexedNames, AgreeWithTheComponentOnAGeneratedDesign) {
       {"ncd::get_signals", "u1/c1*/*"}, {"ncd::get_signals", "*/*"},
   };
   for (const auto& [command, glob] : kPaths)
-    EXPECT_EQ(Ask({command, glob}), Ask({command, "-regexp", AsRegexp(glob)})) << command << glob;
+    ExpectPath(command, glob);
   ExpectHierarchicalGlobs({"*", "*c1*", "*LUT", "U1", "c*/*", "u?/*/?6LUT", "hm*/*/*"});
   ExpectNetGlobs({"*", "*1*", "U1/*", "*/*", "u?/c1*/*", "*/*/*"});
-  ExpectMemberNameGlobs({"*", "A1", "a?", "*CLK*", "O", "none"});
+  ExpectMemberNameGlobs(
+      {"*", "A1", "a?", "*CLK*", "O", "none", "c1*/A1", "*/*/A?", "U1/*/*", "*LUT/*"});
 }
 
 TEST_F(IndexedNames, AgreeWithTheComponentOnHiddenAndRepeatedNames) {
@@ -281,10 +291,8 @@ TEST_F(IndexedNames, AgreeWithTheComponentOnHiddenAndRepeatedNames) {
       {"ncd::get_signals", {"*", "m0/*", "*/*/*", "m2/*"}},
   };
   for (const auto& row : kPaths) {
-    for (const char* glob : row.globs) {
-      EXPECT_EQ(Ask({row.command, "--", glob}), Ask({row.command, "-regexp", "--", AsRegexp(glob)}))
-          << row.command << " " << glob;
-    }
+    for (const char* glob : row.globs)
+      ExpectPath(row.command, glob);
   }
   // Lists of exact names, in no order, hidden and repeated ones among them.
   const std::vector<std::vector<std::string>> kLists[] = {
@@ -329,7 +337,8 @@ TEST_F(IndexedNames, AgreeWithTheComponentOnHiddenAndRepeatedNames) {
   Tcl_SetVar(m_interp, "file", m_dir.Write("plain.ncd.json", plain).c_str(), TCL_GLOBAL_ONLY);
   Eval("ncd::open_design $file");
   EXPECT_EQ(Ask({"ncd::get_pins", "-hierarchical", "A"}).size(), 4u);
-  ExpectMemberNameGlobs({"*", "A", "a*", "A\\*", "A[1]", "y", "s?", "I", "h", "x_?"});
+  ExpectMemberNameGlobs({"*", "A", "a*", "A\\*", "A[1]", "y", "s?", "I", "h", "x_?", "dup/A",
+                         "m?/dup/A", "*/A", "c\\*/A[1]", "t/*", "t/clk", "*/*/*", "m0/*"});
 }
 
 // A list of many names costs a lookup per name, not a match of every name
@@ -405,16 +414,31 @@ TEST_F(IndexedNames, RpmsAreNotCheckedAgainstEveryShape) {
 
 // -limit without a pattern stops the walk of the pins or signals at the
 // objects it answers.
-TEST_F(IndexedNames, EveryMemberWalkStopsAtTheLimit) {
+TEST_F(IndexedNames, WalksStopAtTheLimit) {
   std::ostringstream text;
   NcdGen::WriteDesign(NcdGen::Options{3000, 5}, text);
   Tcl_SetVar(m_interp, "file", m_dir.Write("gen.ncd.json", text.str()).c_str(), TCL_GLOBAL_ONLY);
   Eval("ncd::open_design $file");
-  for (const char* command : {"ncd::get_pins", "ncd::get_signals"}) {
-    const Objects all = Ask({command});
-    const std::uint64_t before = NcdTcl::BlocksVisited();
-    EXPECT_EQ(Ask({command, "-limit", "3"}), Objects(all.begin(), all.begin() + 3)) << command;
-    EXPECT_LE(NcdTcl::BlocksVisited() - before, 10u) << command;
+  const std::vector<std::vector<std::string>> kQueries = {
+      {"ncd::get_pins"},
+      {"ncd::get_signals"},
+      {"ncd::get_pins", "*/*/*"},
+      {"ncd::get_signals", "*/*"},
+      {"ncd::get_blocks", "*/*"},
+      {"ncd::get_pins", "u1/*/*/A?"},
+      {"ncd::get_pins", "-hierarchical", "A1"},
+  };
+  const auto visited = [] { return NcdTcl::BlocksVisited() + NcdTcl::MembersVisited(); };
+  for (const auto& query : kQueries) {
+    std::uint64_t before = visited();
+    const Objects all = Ask(query);
+    const std::uint64_t whole = visited() - before;
+    ASSERT_GT(all.size(), 100u) << query.back();
+    std::vector<std::string> limited = query;
+    limited.insert(limited.begin() + 1, {"-limit", "3"});
+    before = visited();
+    EXPECT_EQ(Ask(limited), Objects(all.begin(), all.begin() + 3)) << query.back();
+    EXPECT_LE(visited() - before, whole / 10) << query.back() << " of " << whole;
   }
 }
 
@@ -450,6 +474,7 @@ TEST_F(IndexedNames, SmallAnswersMakeFewObjects) {
       {"ncd::get_pins [list u2/c6/A1 u2/c5/A1]", "ncd::get_pins -regexp {u2/c[56]/A1}"},
       {"ncd::get_signals -limit 40", "lrange [ncd::get_signals] 0 39"},
       {"ncd::get_pins -hierarchical A1", "ncd::get_pins -hierarchical A1 {no such name}"},
+      {"ncd::get_pins -hierarchical c1*/A1", "ncd::get_pins -hierarchical c1*/A1 {no such name}"},
   };
   for (const auto& row : kRows) {
     const std::string expected = Eval(std::string("lsort [") + row.answer + "]");
