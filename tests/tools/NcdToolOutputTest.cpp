@@ -245,6 +245,21 @@ TEST(ToolInput, AFlowNetlistIsNamedWithItsConverter) {
   }
 }
 
+// ncdinfo takes options as the other tools do: an unknown one is a usage
+// error, not a file it cannot open, and "--" ends them.
+TEST(NcdInfo, OptionsAreNoFiles) {
+  const auto bad = ncdtest::RunProgram("ncdinfo", {"--bogus", "x"});
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_EQ(bad.err, "ncdinfo: unknown option '--bogus'\nTry 'ncdinfo --help'.\n");
+  // A file named as an option, in the working directory the tool inherits.
+  const std::string dashed = "-tiny" + std::to_string(::getpid()) + ".ncd.json";
+  std::filesystem::copy_file(std::string(NCD_TEST_DATA) + "/tiny.ncd.json", dashed);
+  const auto ended = ncdtest::RunProgram("ncdinfo", {"--", dashed});
+  std::filesystem::remove(dashed);
+  EXPECT_EQ(ended.status, 0) << ended.err;
+  EXPECT_EQ(ended.out.rfind(dashed + "  (loaded in ", 0), 0u) << ended.out;
+}
+
 // ncdclient --net: the pins of the net named, or a failure that names it.
 TEST(NcdClient, TheNetAskedForIsShownOrIsAFailure) {
   const std::string design = std::string(NCD_TEST_DATA) + "/tiny.ncd.json";

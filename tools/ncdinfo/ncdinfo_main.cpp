@@ -1,7 +1,8 @@
 // ncdinfo: loads design files through the host design loader and prints a
 // summary of each. Exit status 0 when every file loaded, 1 otherwise.
+#include <getopt.h>
+
 #include <chrono>
-#include <cstring>
 #include <exception>
 #include <iomanip>
 #include <iostream>
@@ -53,16 +54,24 @@ bool Describe(const char* file) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    Usage(std::cerr);
-    return 2;
-  }
-  if (!std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help")) {
+  // Options as the other tools take them: a word that starts with '-' is
+  // one (an unknown one a usage error, not a file that cannot be opened),
+  // and "--" ends them, before a file whose name starts with '-'.
+  static const option kLong[] = {{"help", no_argument, nullptr, 'h'}, {nullptr, 0, nullptr, 0}};
+  for (int c; (c = getopt_long(argc, argv, ":h", kLong, nullptr)) != -1;) {
+    if (c != 'h') {
+      std::cerr << "ncdinfo: unknown option '" << argv[optind - 1] << "'\nTry 'ncdinfo --help'.\n";
+      return 2;
+    }
     Usage(std::cout);
     return 0;
   }
+  if (optind == argc) {
+    Usage(std::cerr);
+    return 2;
+  }
   bool ok = true;
-  for (int i = 1; i < argc; ++i)
+  for (int i = optind; i < argc; ++i)
     ok = Describe(argv[i]) && ok;
   return NcdTool::StandardOutputWritten("ncdinfo") && ok ? 0 : 1;
 }
