@@ -13,6 +13,7 @@ Names that hold markup stay text, and the page asks for nothing.
 (skipped) when Chromium is missing.
 """
 import html.parser
+import json
 import os
 import re
 import shutil
@@ -136,6 +137,20 @@ def test_demo(ncdplot, examples, work):
         tip = dom.text.get("tip", "")
         if not tip.startswith(hover) or module not in tip:
             FAILURES.append("the hover over %s lacks %r: %r" % (hover, module, tip[:200]))
+    # A comp with more pins than the table shows says so.
+    with open(os.path.join(examples, "demo.ncd.json"), encoding="utf-8") as f:
+        design = json.load(f)
+    comp = next(c for c in next(b for b in design["top"]["blocks"] if b["name"] == "u_cnt")["blocks"]
+                if c["name"] == "c0")
+    comp["pins"] += [{"name": "P%d" % i} for i in range(70)]
+    wide = os.path.join(work, "wide.ncd.json")
+    with open(wide, "w", encoding="utf-8") as f:
+        json.dump(design, f)
+    plot(ncdplot, wide, os.path.join(work, "wide.html"))
+    wide_dom, _, _ = run_page(os.path.join(work, "wide.html"), {"hover": "u_cnt/c0"}, work)
+    tip = wide_dom.text.get("tip", "")
+    if "73 pins (the first 64 shown)" not in tip or "P60" not in tip or "P61" in tip:
+        FAILURES.append("the hover over a comp of 73 pins does not say it shows 64: %r" % tip[:200])
     if "top block" in dom.text.get("legend", ""):
         FAILURES.append("the legend calls the comps in no module the top block's: %r" % dom.text.get("legend"))
 

@@ -195,7 +195,8 @@ function describe(o, links) {
     for (let k = 0; k < pins.length && k < 4 * 64; k += 4)
       row(pt, [D.pinNames[pins[k]], DIRS[pins[k + 1]], links ? netLink(pins[k + 2]) : (pins[k + 2] < 0 ? "" : nets[pins[k + 2]].name),
                ns(pins[k + 3])]);
-    box.append(el("div", pins.length / 4 + " pins")); box.append(pt);
+    const count = pins.length / 4;
+    box.append(el("div", count + " pins" + (count > 64 ? " (the first 64 shown)" : ""))); box.append(pt);
   } else {
     const n = nets[o.i], t = el("table");
     box.append(el("b", "net " + n.name));
