@@ -245,12 +245,23 @@ TEST(ToolInput, AFlowNetlistIsNamedWithItsConverter) {
   }
 }
 
-// ncdinfo takes options as the other tools do: an unknown one is a usage
-// error, not a file it cannot open, and "--" ends them.
-TEST(NcdInfo, OptionsAreNoFiles) {
-  const auto bad = ncdtest::RunProgram("ncdinfo", {"--bogus", "x"});
-  EXPECT_EQ(bad.status, 2);
-  EXPECT_EQ(bad.err, "ncdinfo: unknown option '--bogus'\nTry 'ncdinfo --help'.\n");
+// ncdinfo and ncdclient take options as the other tools do: an unknown one
+// is a usage error named without the program's path, not a file that
+// cannot be opened, and "--" ends them.
+TEST(ToolOptions, UnknownOnesAreUsageErrorsAndDashesEndThem) {
+  const std::pair<const char*, std::vector<std::string>> kBad[] = {
+      {"ncdinfo", {"--bogus", "x"}},
+      {"ncdclient", {"--bogus", "x"}},
+      {"ncdclient", {"x", "--net"}},
+  };
+  for (const auto& [tool, args] : kBad) {
+    const auto bad = ncdtest::RunProgram(tool, args);
+    EXPECT_EQ(bad.status, 2) << tool;
+    EXPECT_EQ(bad.err, std::string(tool) + ": " +
+                           (args[1] == "--net" ? "option needs a value: '--net'"
+                                               : "unknown option '--bogus'") +
+                           "\nTry '" + tool + " --help'.\n");
+  }
   // A file named as an option, in the working directory the tool inherits.
   const std::string dashed = "-tiny" + std::to_string(::getpid()) + ".ncd.json";
   std::filesystem::copy_file(std::string(NCD_TEST_DATA) + "/tiny.ncd.json", dashed);

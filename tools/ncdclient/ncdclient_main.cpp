@@ -164,14 +164,19 @@ int ParseOptions(int argc, char** argv, Options& options) {
   static const option kLong[] = {{"walk", no_argument, nullptr, 'w'},     {"describe", no_argument, nullptr, 'd'},
                                  {"nets", no_argument, nullptr, 'n'},     {"net", required_argument, nullptr, 'N'},
                                  {"help", no_argument, nullptr, 'h'},     {nullptr, 0, nullptr, 0}};
-  for (int c; (c = getopt_long(argc, argv, "h", kLong, nullptr)) != -1;) {
+  // A refused option is named as the other tools name it, without the
+  // program's path (getopt_long's own message starts with argv[0]).
+  for (int c; (c = getopt_long(argc, argv, ":h", kLong, nullptr)) != -1;) {
     switch (c) {
       case 'w': options.walk = true; break;
       case 'd': options.describe = true; break;
       case 'n': options.nets = true; break;
       case 'N': options.nets = true, options.net = optarg; break;
       case 'h': std::printf("%s", kUsage); return -1;
-      default: std::fprintf(stderr, "%s", kUsage); return 2;
+      default:
+        std::fprintf(stderr, "ncdclient: %s '%s'\nTry 'ncdclient --help'.\n",
+                     c == ':' ? "option needs a value:" : "unknown option", argv[optind - 1]);
+        return 2;
     }
   }
   options.files.assign(argv + optind, argv + argc);
