@@ -8,6 +8,7 @@
 #include "NcdTcl_Commands.h"
 #include "NcdTcl_Error.h"
 #include "NcdTcl_Help.h"
+#include "NcdTcl_Index.h"
 #include "NcdTcl_Interrupt.h"
 #include "NcdTcl_ObjectCommands.h"
 #include "NcdTcl_Property.h"
@@ -62,20 +63,25 @@ NameIndex& IndexOf(Tcl_Interp* interp) {
   return *index;
 }
 
+// Nets, sites and clock regions are named from the database and the
+// device (a search would make every net an object: seconds at a million
+// blocks, on the first Tab).
 std::vector<std::string> AllNames(Session::Handle& design, const KindInfo& kind) {
-  ResultList all(false);
-  if (kind.kind == Kind::Site || kind.kind == Kind::ClockRegion) {
-    AddDeviceObjects(design, kind, all);
+  std::vector<std::string> names;
+  if (kind.kind == Kind::Net) {
+    names = NetPaths(design);
+  } else if (kind.kind == Kind::Site || kind.kind == Kind::ClockRegion) {
+    names = DeviceNames(design, kind);
   } else {
+    ResultList all(false);
     SearchQuery query;
     query.kind = &kind;
     query.hierarchical = true;
     Search(design, query, "*", all);
+    names.reserve(all.Size());
+    for (Tcl_Obj* item : all.Items())
+      names.push_back(DisplayName(CollectableOf(item), kind));
   }
-  std::vector<std::string> names;
-  names.reserve(all.Size());
-  for (Tcl_Obj* item : all.Items())
-    names.push_back(DisplayName(CollectableOf(item), kind));
   std::sort(names.begin(), names.end());
   names.erase(std::unique(names.begin(), names.end()), names.end());
   return names;

@@ -543,6 +543,19 @@ void AddNetsMatching(Session::Handle& handle, const KindInfo& kind,
   }
 }
 
+std::vector<std::string> NetPaths(Session::Handle& handle) {
+  std::vector<std::string> paths;
+  const Xdm_View* view = handle.design->GetView();
+  if (view == nullptr) return paths;
+  Shown shown(handle);
+  std::uint32_t visited = 0;
+  for (const Xdm_Network* network : view->GetNetworkItr()) {
+    if (visited++ % kStopEvery == 0) CheckStop();
+    if (shown.Of(network)) paths.emplace_back(network->GetFullName());
+  }
+  return paths;
+}
+
 bool AddAlongPath(Session::Handle& handle, const KindInfo& kind, const PathPattern& pattern,
                   std::uint64_t most, ResultList& out) {
   const Xdm_View* view = handle.design->GetView();

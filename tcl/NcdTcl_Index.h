@@ -106,4 +106,8 @@ void AddNetsMatching(Session::Handle& handle, const KindInfo& kind,
                      std::span<const PathPattern* const> globs, std::uint64_t most, ResultList& out,
                      const std::unordered_set<std::string>* paths = nullptr);
 
+// The paths (full names as printed) of every net the component shows, in
+// the view's order, read from the database: no net is made an object.
+std::vector<std::string> NetPaths(Session::Handle& handle);
+
 }  // namespace NcdTcl

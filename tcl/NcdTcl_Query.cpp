@@ -183,8 +183,12 @@ Tcl_Obj* FindDeviceObject(Session::Handle& handle, const KindInfo& kind, const s
 
 }  // namespace
 
-void AddDeviceObjects(Session::Handle& handle, const KindInfo& kind, ResultList& out,
-                      std::size_t most) {
+namespace {
+
+// Calls `visit(device, name)` for each site or clock region name of the
+// design's part, in device order, while it answers true.
+template <class Visit>
+void ForEachDeviceName(Session::Handle& handle, const KindInfo& kind, Visit visit) {
   const Device device = DeviceOf(*handle.design);
   CommonI::RefCountPtr<UtilI::IStringContainer> names;
   CommonI::RefCountPtr<UtilI::IStringIterator> it;
@@ -192,13 +196,33 @@ void AddDeviceObjects(Session::Handle& handle, const KindInfo& kind, ResultList&
       device.object && (kind.kind == Kind::Site ? device.sites->GetSiteNames(names)
                                                 : device.rf->GetClockRegionNames(names));
   if (listed && names) names->CreateIterator(it);
-  for (std::size_t added = 0; it && !it->IsDone() && (!most || added < most); it->Next()) {
+  for (; it && !it->IsDone(); it->Next()) {
     CheckStop();
-    if (CollRef found = DeviceObject(device, kind, it->GetCurrent())) {
+    if (!visit(device, it->GetCurrent())) return;
+  }
+}
+
+}  // namespace
+
+void AddDeviceObjects(Session::Handle& handle, const KindInfo& kind, ResultList& out,
+                      std::size_t most) {
+  std::size_t added = 0;
+  ForEachDeviceName(handle, kind, [&](const Device& device, const Port::StringBase& name) {
+    if (CollRef found = DeviceObject(device, kind, name)) {
       out.Add(NewObject(found.get(), &kind));
       ++added;
     }
-  }
+    return !most || added < most;
+  });
+}
+
+std::vector<std::string> DeviceNames(Session::Handle& handle, const KindInfo& kind) {
+  std::vector<std::string> names;
+  ForEachDeviceName(handle, kind, [&](const Device&, const Port::StringBase& name) {
+    names.push_back(name.str());
+    return true;
+  });
+  return names;
 }
 
 Tcl_Obj* TopBlock(Session::Handle& handle) {

@@ -76,6 +76,8 @@ Tcl_Obj* FindByName(Session::Handle& handle, const KindInfo& kind, const std::st
 // device.
 void AddDeviceObjects(Session::Handle& handle, const KindInfo& kind, ResultList& out,
                       std::size_t most = 0);
+// Their names, in device order, without making objects of them.
+std::vector<std::string> DeviceNames(Session::Handle& handle, const KindInfo& kind);
 
 // The top block of the design.
 Tcl_Obj* TopBlock(Session::Handle& handle);

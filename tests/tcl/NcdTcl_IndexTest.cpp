@@ -484,6 +484,12 @@ TEST_F(IndexedNames, SmallAnswersMakeFewObjects) {
     EXPECT_LE(NcdTcl::ObjectValuesMade() - before, 2 * std::stoull(answer) + 10) << row.script;
     EXPECT_EQ(Eval("lsort $answer"), expected) << row.script;
   }
+  // Tab on a net's name reads the nets' names, making no net an object.
+  const std::string names =
+      Eval("lrange [lsort [lsearch -all -inline [ncd::get_nets -hierarchical *] u1/n1*]] 0 2");
+  const std::uint64_t beforeTab = NcdTcl::ObjectValuesMade();
+  EXPECT_EQ(Eval("ncd::complete -limit 3 {ncd::get_nets u1/n1}"), names);
+  EXPECT_LE(NcdTcl::ObjectValuesMade() - beforeTab, 10u);
   // Where the blocks are placed is read once: later sites and regions ask
   // no block but those placed there.
   const std::uint64_t visited = NcdTcl::BlocksVisited();
