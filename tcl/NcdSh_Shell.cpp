@@ -39,6 +39,7 @@ struct State {
   bool prompting = false;
   std::wstring tabbed;  // the line as the last Tab left it, with the cursor's place
   bool reading = false;  // inside libedit, which must not be entered again
+  bool dropLine = false;  // a Ctrl-C stopped a Tab: the line goes once libedit returns
   bool resized = false;  // the terminal's size changed while libedit could not learn it
   bool escapes = true;   // the terminal reads ANSI escape sequences (TERM is not dumb)
   bool cleared = false;  // a script run from the event loop cleared the prompt's row
@@ -189,6 +190,14 @@ void Remember(const std::string& command) {
 
 void OnInput(ClientData, int);
 
+// Ctrl-C at the prompt: the line (and any unfinished command) is dropped.
+void DropLine() {
+  Unprompt();
+  Write(TCL_STDOUT, "^C\n");
+  s.pending.clear();
+  Prompt();
+}
+
 // A line was entered (null: Ctrl-D on an empty line).
 void OnLine(const std::string* line) {
   Unprompt();
@@ -220,6 +229,10 @@ void OnInput(ClientData, int) {
   s.reading = true;
   const wchar_t* line = el_wgets(s.editor, &count);
   s.reading = false;
+  if (s.dropLine) {
+    s.dropLine = false;
+    return DropLine();
+  }
   if (!line || count <= 0) return;
   if (count == 1 && line[0] == kEndOfFile) return OnLine(nullptr);
   if (line[count - 1] != L'\n' && line[count - 1] != L'\r') return;
@@ -383,13 +396,11 @@ bool Stopped(Tcl_Interp* interp, int code) {
 int OnInterrupt(ClientData, Tcl_Interp* interp, int code) {
   if (s.recording) s.stoppedRecording = true;
   if (!s.evaluating && !interp && !Tcl_InterpActive(s.interp)) {
-    // At the prompt: the line (and any unfinished command) is dropped.
-    Unprompt();
-    Write(TCL_STDOUT, "^C\n");
-    s.pending.clear();
-    Prompt();
+    DropLine();
     return code;
   }
+  // A Tab's completion: it stops, and the line goes as at the prompt.
+  if (s.reading) s.dropLine = true;
   if (!interp) {
     // Inside vwait or update, which end with an error once the
     // evaluation is cancelled.

@@ -137,6 +137,17 @@ def main():
     t.run("puts kept", "kept", "the command after Ctrl-C")
     if "dropped" in t.lines():
         sys.exit("FAILED: the line dropped by Ctrl-C was run")
+    # ... also while a slow Tab runs (the first on a large design): the
+    # Tab stops and the line goes, not joined to the next one typed.
+    t.run("rename ncd::complete _complete; proc ncd::complete args {"
+          "while 1 {}; _complete {*}$args}; puts slow", "slow", "a slow completion")
+    t.type("puts tabbed" + TAB)
+    t.pump(0.3)
+    t.type(CTRL_C)
+    t.wait(lambda t: at_prompt_with("")(t) and t.lines()[t.screen.cursor.y - 1] == PROMPT + "puts tabbed^C",
+           "Ctrl-C during a Tab dropping the line")
+    t.run("rename ncd::complete {}; rename _complete ncd::complete; puts alone", "alone",
+          "the command typed after a Tab stopped by Ctrl-C")
     # One Ctrl-C stops a script that runs on and on, also one made of short
     # commands of the package (each may end before it sees the stop).
     # The last one while the line is still being recorded in the history,
