@@ -101,6 +101,27 @@ std::wstring Widen(const std::string& utf8) {
 
 // ---- the prompt ----
 
+int Columns() {
+  int columns = 0;
+  if (el_get(s.editor, EL_GETTC, "co", &columns) != 0 || columns <= 0) columns = 80;
+  return columns;
+}
+
+// libedit draws the prompt as if the cursor stood at the row's start; after
+// output that did not end a line (puts -nonewline) it would draw the line
+// being edited over that output. That output is shown first (Tcl keeps a
+// line not ended in its buffer). A row's width of blanks reaches the next
+// row only from a column past the first; the return and erase then leave the
+// cursor at the start of an empty row, below any such output.
+void StartRow() {
+  if (Tcl_Channel out = Tcl_GetStdChannel(TCL_STDOUT)) Tcl_Flush(out);
+  if (!s.escapes) return;
+  if (s.resized) el_resize(s.editor);
+  s.resized = false;
+  std::fputs((std::string(static_cast<std::size_t>(Columns()), ' ') + "\r\033[K").c_str(), stdout);
+  std::fflush(stdout);
+}
+
 char* PromptText(EditLine*) {
   return const_cast<char*>(s.pending.empty() ? kPrompt : kMore);
 }
@@ -120,6 +141,7 @@ int OnEventScript(ClientData, Tcl_Interp*, int, const char*, Tcl_Command, int, T
 void Redraw() {
   if (!s.cleared || !s.prompting) return;
   s.cleared = false;
+  StartRow();
   el_set(s.editor, EL_REFRESH);
 }
 
@@ -216,6 +238,7 @@ void OnLine(const std::string* line) {
   Tcl_DeleteFileHandler(STDIN_FILENO);  // events may run during the command: no reading then
   Evaluate(command);
   if (s.done) return;
+  StartRow();
   Tcl_CreateFileHandler(STDIN_FILENO, TCL_READABLE, OnInput, nullptr);
   Prompt();
 }
@@ -278,12 +301,6 @@ Answer Ask(const std::wstring& before) {
   Tcl_DecrRefCount(script);
   Tcl_ResetResult(s.interp);
   return answer;
-}
-
-int Columns() {
-  int columns = 0;
-  if (el_get(s.editor, EL_GETTC, "co", &columns) != 0 || columns <= 0) columns = 80;
-  return columns;
 }
 
 std::size_t Width(const std::string& text) {

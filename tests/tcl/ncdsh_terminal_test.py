@@ -178,6 +178,15 @@ def main():
     t.wait(lambda t: t.lines()[t.screen.cursor.y - 1] == "tick" and at_prompt_with("puts ab")(t),
            "the callback's output above the prompt and the line typed")
     t.run("c", "abc", "the line typed across the callback's output")
+    # Output that does not end its line, from a command or a callback: the
+    # prompt starts a row of its own, and the line is edited where it shows.
+    LEFT = "\x1b[D"
+    for script in ("puts -nonewline part", "after 200 {puts -nonewline part}"):
+        t.type(script + "\r")
+        t.wait(lambda t: t.lines()[t.screen.cursor.y - 1].endswith("part"), f"{script} writing")
+        t.type("puts abc" + LEFT + LEFT + "X")
+        t.wait(at_prompt_with("puts aXbc"), f"the line edited after {script}")
+        t.run("", "aXbc", f"the line edited after {script} running")
     # ... and a script that waits for an event that never comes.
     t.type("vwait forever\r")
     t.wait(lambda t: t.lines()[t.screen.cursor.y - 1] == PROMPT + "vwait forever" and not t.cursor_line(),
