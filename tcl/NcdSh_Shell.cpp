@@ -377,6 +377,15 @@ void OnSigwinch(int) {
   Wake(kResize);
 }
 
+// Back from Ctrl-Z (fg): the job's shell has left the terminal as it keeps
+// it, echoing and a line at a time, and the prompt is no longer shown.
+volatile std::sig_atomic_t continued = 0;
+
+void OnSigcont(int) {
+  continued = 1;
+  Wake(kResize);
+}
+
 // libedit draws the line for the size it knows: at the prompt it learns the
 // new one and draws the line again; while it reads a key or a command
 // runs, on the next key or prompt.
@@ -384,6 +393,12 @@ int OnResize(ClientData, Tcl_Interp*, int code) {
   if (!s.prompting || s.reading) {
     s.resized = true;
     return code;
+  }
+  if (continued) {
+    continued = 0;
+    // libedit sets its modes again only when it believes them left.
+    el_set(s.editor, EL_PREP_TERM, 0);
+    el_set(s.editor, EL_PREP_TERM, 1);
   }
   el_resize(s.editor);
   // What the terminal kept of the old line, wrapped anew or cut, goes first.
@@ -452,6 +467,7 @@ void WatchSignals() {
   }).detach();
   Handle(SIGINT, OnSigint);
   Handle(SIGWINCH, OnSigwinch);
+  Handle(SIGCONT, OnSigcont);
 }
 
 void AtExit(ClientData) {

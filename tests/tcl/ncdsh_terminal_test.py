@@ -12,9 +12,11 @@ usage: ncdsh_terminal_test.py NCDSH DESIGN
 """
 import os
 import select
+import signal
 import subprocess
 import sys
 import tempfile
+import termios
 import time
 
 import pexpect
@@ -231,6 +233,22 @@ def main():
     t.type(CTRL_C)
     t.resize(COLUMNS)
     t.clear()
+    # Stopped (Ctrl-Z) and continued (fg): the job's shell gives the terminal
+    # back as it keeps it (echoing, a line at a time); the line is drawn and
+    # edited again.
+    t.type("puts ab")
+    t.wait(at_prompt_with("puts ab"), "the line typed before Ctrl-Z")
+    os.kill(t.child.pid, signal.SIGSTOP)
+    t.wait(lambda t: open(f"/proc/{t.child.pid}/stat").read().split(")")[1].split()[0] == "T",
+           "the shell stopping")
+    modes = termios.tcgetattr(t.child.child_fd)
+    modes[3] |= termios.ECHO | termios.ICANON
+    termios.tcsetattr(t.child.child_fd, termios.TCSANOW, modes)
+    os.kill(t.child.pid, signal.SIGCONT)
+    t.pump(0.3)
+    t.type("\x1b[DX")
+    t.wait(at_prompt_with("puts aXb"), "the line edited after fg")
+    t.run("", "aXb", "the line edited after fg running")
     # A command over several lines.
     t.type("proc five {} {\r")
     t.wait(lambda t: t.cursor_line() == ">", "the continuation prompt")
