@@ -1,6 +1,7 @@
 #include "NcdSh_Shell.h"
 
 #include <histedit.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -243,9 +244,17 @@ void OnLine(const std::string* line) {
   Prompt();
 }
 
+// The terminal has gone (closed with SIGHUP ignored): libedit's reads fail
+// and answer the line as it was, while the input stays readable for ever.
+bool HungUp() {
+  pollfd input{STDIN_FILENO, POLLIN, 0};
+  return poll(&input, 1, 0) == 1 && (input.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
 // libedit reads one key and edits the line with it; the line comes back
 // ended by a newline when Enter ends it.
 void OnInput(ClientData, int) {
+  if (HungUp()) return OnLine(nullptr);
   if (s.resized) el_resize(s.editor);
   s.resized = false;
   int count = 0;

@@ -270,6 +270,7 @@ def main():
     t.type("exit\r")
     t.child.expect(pexpect.EOF, timeout=LIMIT)
     dumb_terminal()
+    hang_up()
     without_terminal()
     print("PASSED")
 
@@ -287,6 +288,22 @@ def dumb_terminal():
         sys.exit(f"FAILED: escape sequences written to a dumb terminal: {child.before!r}")
     child.send("exit\r")
     child.expect(pexpect.EOF)
+
+
+def hang_up():
+    """The terminal closed under a shell that ignores SIGHUP: it leaves,
+    rather than reading the dead terminal for ever."""
+    child = pexpect.spawn(NCDSH, env=dict(os.environ, HOME=tempfile.mkdtemp(), TERM="xterm"),
+                          encoding="utf-8", timeout=LIMIT,
+                          preexec_fn=lambda: signal.signal(signal.SIGHUP, signal.SIG_IGN))
+    child.expect_exact(PROMPT)
+    os.close(child.child_fd)
+    end = time.monotonic() + LIMIT
+    while os.waitpid(child.pid, os.WNOHANG) == (0, 0):
+        if time.monotonic() > end:
+            os.kill(child.pid, signal.SIGKILL)
+            sys.exit("FAILED: the shell stayed on after its terminal closed")
+        time.sleep(0.1)
 
 
 def without_terminal():
