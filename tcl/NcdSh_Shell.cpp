@@ -213,8 +213,35 @@ void Remember(const std::string& command) {
 
 void OnInput(ClientData, int);
 
+int WidthOf(const wchar_t* begin, const wchar_t* end) {
+  int width = 0;
+  for (; begin != end; ++begin)
+    width += std::max(0, wcwidth(*begin));
+  return width;
+}
+
+// Moves the terminal's cursor from where libedit has it to the end of the
+// line, which may wrap over several rows.
+void GoToEnd() {
+  const LineInfoW* line = el_wline(s.editor);
+  if (!s.escapes || line->cursor == line->lastchar) return;
+  const int columns = Columns();
+  const int prompt = static_cast<int>(std::strlen(PromptText(s.editor)));
+  const int at = prompt + WidthOf(line->buffer, line->cursor);
+  const int end = prompt + WidthOf(line->buffer, line->lastchar);
+  std::string move;
+  if (end / columns > at / columns)
+    move += "\033[" + std::to_string(end / columns - at / columns) + "B";
+  move += "\r";
+  if (end % columns) move += "\033[" + std::to_string(end % columns) + "C";
+  std::fputs(move.c_str(), stdout);
+  std::fflush(stdout);
+}
+
 // Ctrl-C at the prompt: the line (and any unfinished command) is dropped.
+// The ^C goes after the line's end, so the next prompt starts below all of it.
 void DropLine() {
+  if (s.prompting) GoToEnd();
   Unprompt();
   Write(TCL_STDOUT, "^C\n");
   s.pending.clear();

@@ -137,6 +137,15 @@ def main():
     t.wait(lambda t: at_prompt_with("")(t) and t.lines()[t.screen.cursor.y - 1] == PROMPT + "puts dropped^C",
            "the line kept on the screen with ^C, and a fresh prompt below")
     t.run("puts kept", "kept", "the command after Ctrl-C")
+    # ... a line over two rows, with the cursor on its first: the fresh
+    # prompt goes below the whole line, not over its second row.
+    long = "puts " + "d" * 200
+    t.type(long + "\x01")
+    t.wait(lambda t: t.screen.cursor.x == len(PROMPT), "Ctrl-A on a line of two rows")
+    t.type(CTRL_C)
+    t.wait(lambda t: at_prompt_with("")(t) and t.lines()[t.screen.cursor.y - 1].endswith("d^C"),
+           "the ^C after the end of a line of two rows")
+    t.run("puts kept", "kept", "the command after Ctrl-C on a line of two rows")
     if "dropped" in t.lines():
         sys.exit("FAILED: the line dropped by Ctrl-C was run")
     # ... also while a slow Tab runs (the first on a large design): the
