@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -55,6 +56,13 @@ struct State {
 
 enum Wake : char { kInterrupt = 1, kResize = 2 };
 State s;
+
+// Ctrl-C presses so far, and those the prompt has dropped a line for: one
+// press that ends a read inside libedit is not answered again by the
+// interrupt that follows it.
+std::atomic<unsigned> presses{0};
+unsigned answered = 0;
+volatile std::sig_atomic_t pressedWhileReading = 0;
 
 // ---- text between libedit (wide characters of the locale) and Tcl (UTF-8) ----
 
@@ -212,6 +220,15 @@ void Remember(const std::string& command) {
 }
 
 void OnInput(ClientData, int);
+void OnSigint(int);
+
+void Handle(int signal, void (*handler)(int), int flags = SA_RESTART) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = flags;
+  sigaction(signal, &action, nullptr);
+}
 
 int WidthOf(const wchar_t* begin, const wchar_t* end) {
   int width = 0;
@@ -241,6 +258,7 @@ void GoToEnd() {
 // Ctrl-C at the prompt: the line (and any unfinished command) is dropped.
 // The ^C goes after the line's end, so the next prompt starts below all of it.
 void DropLine() {
+  answered = presses.load();
   if (s.prompting) GoToEnd();
   Unprompt();
   Write(TCL_STDOUT, "^C\n");
@@ -286,9 +304,14 @@ void OnInput(ClientData, int) {
   s.resized = false;
   int count = 0;
   s.reading = true;
+  pressedWhileReading = 0;
+  // libedit waits for keys itself while it searches (Ctrl-R): a Ctrl-C must
+  // end that read rather than wait for the search to end.
+  Handle(SIGINT, OnSigint, 0);
   const wchar_t* line = el_wgets(s.editor, &count);
+  Handle(SIGINT, OnSigint, SA_RESTART);
   s.reading = false;
-  if (s.dropLine) {
+  if (s.dropLine || pressedWhileReading) {
     s.dropLine = false;
     return DropLine();
   }
@@ -405,6 +428,8 @@ void Wake(char byte) {
 }
 
 void OnSigint(int) {
+  presses.fetch_add(1);
+  pressedWhileReading = 1;
   Ncd_StopCommands();
   Wake(kInterrupt);
 }
@@ -464,7 +489,7 @@ bool Stopped(Tcl_Interp* interp, int code) {
 int OnInterrupt(ClientData, Tcl_Interp* interp, int code) {
   if (s.recording) s.stoppedRecording = true;
   if (!s.evaluating && !interp && !Tcl_InterpActive(s.interp)) {
-    DropLine();
+    if (presses.load() != answered) DropLine();
     return code;
   }
   // A Tab's completion: it stops, and the line goes as at the prompt.
@@ -479,14 +504,6 @@ int OnInterrupt(ClientData, Tcl_Interp* interp, int code) {
   Tcl_SetObjResult(interp, Tcl_NewStringObj("interrupted", -1));
   Tcl_SetErrorCode(interp, "NCD", "STOPPED", "stopped", nullptr);
   return TCL_ERROR;
-}
-
-void Handle(int signal, void (*handler)(int)) {
-  struct sigaction action {};
-  action.sa_handler = handler;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  sigaction(signal, &action, nullptr);
 }
 
 void WatchSignals() {

@@ -141,11 +141,22 @@ def main():
     # prompt goes below the whole line, not over its second row.
     long = "puts " + "d" * 200
     t.type(long + "\x01")
-    t.wait(lambda t: t.screen.cursor.x == len(PROMPT), "Ctrl-A on a line of two rows")
+    t.wait(lambda t: t.screen.cursor.x == len(PROMPT)
+           and "".join(t.lines()[t.screen.cursor.y:t.screen.cursor.y + 2]) == PROMPT + long,
+           "Ctrl-A on a line of two rows")
     t.type(CTRL_C)
     t.wait(lambda t: at_prompt_with("")(t) and t.lines()[t.screen.cursor.y - 1].endswith("d^C"),
            "the ^C after the end of a line of two rows")
     t.run("puts kept", "kept", "the command after Ctrl-C on a line of two rows")
+    # ... in a search of the history (Ctrl-R), found or not: the search ends
+    # at once, and what is typed next is a command again.
+    for search in ("kep", "zzzz"):
+        t.type("\x12" + search)
+        t.wait(lambda t: any(search in line for line in t.lines()[t.screen.cursor.y:]),
+               f"Ctrl-R searching {search}")
+        t.type(CTRL_C)
+        t.wait(at_prompt_with(""), f"Ctrl-C ending the search for {search}")
+        t.run("puts alive", "alive", f"the command after Ctrl-C ended the search for {search}")
     if "dropped" in t.lines():
         sys.exit("FAILED: the line dropped by Ctrl-C was run")
     # ... also while a slow Tab runs (the first on a large design): the
