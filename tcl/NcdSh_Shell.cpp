@@ -207,6 +207,9 @@ void Evaluate(const std::string& command) {
     Write(TCL_STDERR, "command returned code " + std::to_string(code) + "\n");
   }
   Tcl_ResetResult(s.interp);
+  // A Ctrl-C pressed while the command ran was for it, also when the
+  // package stopped the command before Tcl saw the interrupt.
+  answered = presses.load();
 }
 
 bool Blank(const std::string& text) {

@@ -186,6 +186,16 @@ def main():
         t.wait(lambda t: t.lines()[t.screen.cursor.y - 1].endswith(("interrupted", "command stopped"))
                and t.cursor_line() == PROMPT.rstrip(), f"one Ctrl-C stopping {loop}")
     t.run("rename history {}; rename _history history; puts restored", "restored", "the history")
+    # A Ctrl-C while a command's long answer is written (the terminal not
+    # reading it) is for that command: no second prompt follows it.
+    t.type("string repeat x 300000\r")
+    time.sleep(0.5)
+    t.type(CTRL_C)
+    t.wait(lambda t: t.cursor_line() == PROMPT.rstrip() and t.lines()[t.screen.cursor.y - 1].endswith("x"),
+           "the long answer written, then the prompt")
+    t.pump(0.5)
+    if t.cursor_line() != PROMPT.rstrip() or not t.lines()[t.screen.cursor.y - 1].endswith("x"):
+        sys.exit("FAILED: a Ctrl-C while an answer was written dropped the next prompt's line")
     # ... and one the event loop runs while the prompt waits, which fails as
     # a background error; the prompt reads on.
     t.run("after 100 {while 1 {}}", "after#0", "a callback scheduled")
