@@ -415,6 +415,7 @@ unsigned char OnTab(EditLine* editor, int) {
   const bool again = s.tabbed == Marked(line);
   s.tabbed = Marked(line);
   if (!again) return CC_REFRESH_BEEP;
+  GoToEnd();  // the list goes below the whole line
   List(answer.choices, answer.cut);
   return CC_REDISPLAY;
 }

@@ -122,6 +122,12 @@ def main():
     t.type("get_property lev" + TAB)
     t.wait(at_prompt_with("get_property level"), "Tab completing a property name")
     t.run("u_cnt/c0", "Comp", "get_property level u_cnt/c0")
+    # The choices of a word on the first row of a line of two go below the
+    # whole line.
+    t.clear()
+    t.type("get_blocks u_cnt/c " + "x" * 200 + "\x01" + "\x1b[C" * len("get_blocks u_cnt/c") + TAB + TAB)
+    t.wait(lambda t: "u_cnt/c0  u_cnt/c1" in t.lines(), "the choices listed on rows of their own")
+    t.type(CTRL_C)
     # Tab after non-ASCII text; a file name written as Tcl reads it.
     t.type("set x üüüü; get_bl" + TAB)
     t.wait(at_prompt_with("set x üüüü; get_blocks"), "Tab completing after non-ASCII text")
