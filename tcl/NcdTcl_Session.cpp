@@ -60,26 +60,56 @@ std::optional<FileStamp> StampOf(const std::string& file) {
                    std::int64_t{status.st_mtim.tv_sec} * 1000000000 + status.st_mtim.tv_nsec};
 }
 
+}  // namespace
+
 // The manager keeps a closed design, by its file's name, as the file was
-// when it was read. When the file changed since this process last asked
-// for it, the kept designs are let go first, so that the open reads the
-// file as it is now. A file since removed leaves the kept design to
-// answer, and a design still open under another handle stays shared as it
-// is. The stamps are the process's, as the manager is.
-void ForgetIfChanged(UtilI::ISharedNcdMgr& mgr, const std::string& file) {
-  static std::mutex lock;
-  static std::map<std::string, FileStamp> stamps;
-  const std::optional<FileStamp> now = StampOf(file);
-  if (!now) return;  // nothing newer to read: what the manager keeps answers
-  bool changed = false;
-  {
-    std::lock_guard<std::mutex> held(lock);
-    const auto [known, first] = stamps.try_emplace(file, *now);
-    changed = !first && !(known->second == *now);
-    known->second = *now;
+// when it was read. When the file changed since the version on record, the
+// kept designs are let go first, so that the open reads the file as it is
+// now. A file since removed leaves the kept design to answer, and a design
+// still open under another handle stays shared as it was read: such an
+// open, which the manager answers at once with the design it has, leaves
+// the old version on record, so that the first open after that design is
+// handed back reads the file again. The versions are the process's, as the
+// manager is.
+class FileCheck {
+ public:
+  FileCheck(UtilI::ISharedNcdMgr& mgr, const std::string& file) : m_file(file) {
+    const std::optional<FileStamp> now = StampOf(file);
+    if (!now) return;  // nothing newer to read: what the manager keeps answers
+    {
+      std::lock_guard<std::mutex> held(Lock());
+      const auto [known, first] = Stamps().try_emplace(file, *now);
+      if (!first && !(known->second == *now)) m_changed = now;
+    }
+    if (m_changed) mgr.PurgeUnused();
   }
-  if (changed) mgr.PurgeUnused();
-}
+
+  // The open's first answer from the manager (1: it had the design already).
+  // The new version goes on record once an open did not answer a design of
+  // the old one.
+  CitI::Result Answered(CitI::Result status) {
+    if (m_changed && status != 1) {
+      std::lock_guard<std::mutex> held(Lock());
+      Stamps()[m_file] = *m_changed;
+    }
+    return status;
+  }
+
+ private:
+  static std::mutex& Lock() {
+    static std::mutex lock;
+    return lock;
+  }
+  static std::map<std::string, FileStamp>& Stamps() {
+    static std::map<std::string, FileStamp> stamps;
+    return stamps;
+  }
+
+  std::string m_file;
+  std::optional<FileStamp> m_changed;  // the file as it is, when not as on record
+};
+
+namespace {
 
 std::string NameText(std::uint64_t number) {
   return "ncd" + std::to_string(number);
@@ -219,9 +249,9 @@ Session::Handle& Session::Insert(Handle&& handle) {
 }
 
 Session::Handle& Session::Open(const OpenRequest& request) {
-  ForgetIfChanged(*m_mgr, request.file);
+  FileCheck check(*m_mgr, request.file);
   Handle proto = NewHandle(request);
-  if (!request.async) return OpenBlocking(std::move(proto));
+  if (!request.async) return OpenBlocking(std::move(proto), check);
   proto.key = KeyOf(proto.owner.get(), proto.file);
   const std::uint64_t number = proto.number;
   Handle& handle = Insert(std::move(proto));
@@ -234,7 +264,8 @@ Session::Handle& Session::Open(const OpenRequest& request) {
     // Watching before asking, so that a read that ends at once is not missed.
     Watch(handle);
     LoadNotes::CallNotes notes;
-    Settle(handle, m_mgr->Load(handle.requester, handle.name, handle.owner, false), &notes);
+    Settle(handle, check.Answered(m_mgr->Load(handle.requester, handle.name, handle.owner, false)),
+           &notes);
   } catch (...) {
     // Nothing stays: no handle, no request, no number used up.
     Close(handle);
@@ -244,12 +275,13 @@ Session::Handle& Session::Open(const OpenRequest& request) {
   return handle;
 }
 
-Session::Handle& Session::OpenBlocking(Handle&& proto) {
+Session::Handle& Session::OpenBlocking(Handle&& proto, FileCheck& check) {
   HeldNote note(KeyOf(proto.owner.get(), proto.file));
   LoadNotes::CallNotes notes;
   try {
     const ProgressLine line(m_interp, proto.name.str());
-    CitI::Result status = m_mgr->Load(proto.requester, proto.name, proto.owner, false);
+    CitI::Result status =
+        check.Answered(m_mgr->Load(proto.requester, proto.name, proto.owner, false));
     if (WaitForRead(proto, status) == 1)
       proto.design = m_mgr->Get(proto.requester, proto.name, proto.owner);
   } catch (...) {

@@ -65,6 +65,7 @@ struct OpenRequest {
 };
 
 struct ServiceEvent;
+class FileCheck;
 struct Placement;  // NcdTcl_Index.h
 
 class Session final : public Mailbox {
@@ -101,7 +102,7 @@ class Session final : public Mailbox {
 
   // A blocking open answers a ready handle or throws the load's error (LOAD);
   // an asynchronous one answers a handle in any state. A file changed since
-  // the process last opened it is read again, not taken from the manager's
+  // its kept design was read is read again, not taken from the manager's
   // cache (the unused designs are purged first).
   Handle& Open(const OpenRequest& request);
   // The handle a name stands for; throws HANDLE for unknown and closed names.
@@ -137,7 +138,7 @@ class Session final : public Mailbox {
   CommonI::RefCountPtr<CitI::IInterface> OwnerNamed(const std::string& name);
   static void OpenContextOf(const CommonI::RefCountPtr<CitI::IInterface>& owner);
   Handle& Insert(Handle&& handle);
-  Handle& OpenBlocking(Handle&& proto);
+  Handle& OpenBlocking(Handle&& proto, FileCheck& check);
   CitI::Result WaitForRead(const Handle& handle, CitI::Result status);
   // `notes` hold the messages of the call that answered `status`, for a
   // load that failed in that very call.
