@@ -5,6 +5,7 @@
 
 #include "NcdTcl_Error.h"
 #include "NcdTcl_Object.h"
+#include "NcdTcl_Resolve.h"
 
 namespace NcdTcl {
 
@@ -22,14 +23,16 @@ namespace {
 }
 
 // A list whose first element holds an object came from a command of the
-// package (or was made of its objects): it is an argument.
+// package (or was made of its objects): it is an argument. The element may
+// itself be an answer kept whole (`lappend cells [get_blocks c0]`), as the
+// commands take it.
 bool HoldsObjects(Tcl_Obj* word) {
-  if (KindOf(word)) return true;
+  if (KindOf(Unwrapped(word))) return true;
   if (!word->typePtr || std::strcmp(word->typePtr->name, "list")) return false;
   int count = 0;
   Tcl_Obj** elements = nullptr;
   return Tcl_ListObjGetElements(nullptr, word, &count, &elements) == TCL_OK && count > 0 &&
-         KindOf(elements[0]);
+         KindOf(Unwrapped(elements[0]));
 }
 
 }  // namespace
