@@ -410,12 +410,15 @@ void Properties(Context& c) {
   }
 }
 
-// One more name than the limit, so that a cut list shows.
+// One more name than the limit, so that a cut list shows. Names that share
+// nothing share "", which must hold too: the names offered may share more.
 void NamesOf(Context& c, const KindInfo& kind) {
   std::string common;
-  for (std::string& name : NamesWithPrefix(c.interp, c.Design(), kind, c.word, c.most + 1, &common))
+  std::vector<std::string> names =
+      NamesWithPrefix(c.interp, c.Design(), kind, c.word, c.most + 1, &common);
+  if (!names.empty()) c.common = c.common ? CommonPrefix(*c.common, common) : common;
+  for (std::string& name : names)
     c.out.push_back(std::move(name));
-  if (!common.empty()) c.common = c.common ? CommonPrefix(*c.common, common) : common;
 }
 
 // The top block's pins, by their own names.
