@@ -23,7 +23,7 @@ namespace {
 [[noreturn]] void UnknownProperty(Tcl_Obj* object, const char* name) {
   const KindInfo& kind = *KindOf(object);
   throw Error(ErrorClass::Property,
-              std::string("unknown property \"") + name + "\" of " + kind.word + " \"" +
+              "unknown property \"" + Clipped(name) + "\" of " + kind.word + " \"" +
                   Tcl_GetString(object) +
                   "\"; it has: " + JoinedPropertyNames(CollectableOf(object)),
               {name});

@@ -421,7 +421,7 @@ Session::Handle& Session::Find(Tcl_Obj* name) {
     if (auto it = m_handles.find(number); it != m_handles.end()) return it->second;
   }
   bool closed = wellFormed && number < m_nextHandle;
-  std::string quoted = std::string("\"") + text + "\"";
+  std::string quoted = "\"" + Clipped(text) + "\"";
   throw Error(ErrorClass::Handle,
               closed ? "design handle " + quoted + " is closed" : "unknown design handle " + quoted,
               {text});
