@@ -164,12 +164,13 @@ std::vector<std::string> BlocksWithPrefix(Session::Handle& design, const std::st
   return out;
 }
 
-// A pin is completed as block/pin: the pins of the block the prefix names.
+// A pin is completed as block/pin: the pins of the block the prefix names;
+// at the top level, the top block's pins, which are paths of one level.
 void AddPinsOf(Session::Handle& design, const std::string& prefix, std::vector<std::string>& out) {
   const std::size_t slash = prefix.rfind('/');
-  if (slash == std::string::npos) return;
   ResultList holder(false);
-  Tcl_Obj* block = BlockAt(design, prefix.substr(0, slash), holder);
+  Tcl_Obj* block =
+      BlockAt(design, slash == std::string::npos ? "" : prefix.substr(0, slash), holder);
   if (!block) return;
   ResultList pins(false);
   AddRelated(block, InfoOf(Kind::Pin), pins);
