@@ -62,23 +62,25 @@ std::optional<FileStamp> StampOf(const std::string& file) {
 
 }  // namespace
 
-// The manager keeps a closed design, by its file's name, as the file was
-// when it was read. When the file changed since the version on record, the
-// kept designs are let go first, so that the open reads the file as it is
-// now. A file since removed leaves the kept design to answer, and a design
-// still open under another handle stays shared as it was read: such an
-// open, which the manager answers at once with the design it has, leaves
-// the old version on record, so that the first open after that design is
-// handed back reads the file again. The versions are the process's, as the
-// manager is.
+// The manager keeps a closed design, by its owner and file, as the file was
+// when it was read. When the file changed since the version on record for
+// that design, the kept designs are let go first, so that the open reads
+// the file as it is now (an open of the same file for another owner reads
+// it anew and says nothing of this owner's design). A file since removed
+// leaves the kept design to answer, and a design still open under another
+// handle stays shared as it was read: such an open, which the manager
+// answers at once with the design it has, leaves the old version on
+// record, so that the first open after that design is handed back reads
+// the file again. The versions are the process's, as the manager is.
 class FileCheck {
  public:
-  FileCheck(UtilI::ISharedNcdMgr& mgr, const std::string& file) : m_file(file) {
+  FileCheck(UtilI::ISharedNcdMgr& mgr, const CitI::IInterface* owner, const std::string& file)
+      : m_key(KeyOf(owner, file)) {
     const std::optional<FileStamp> now = StampOf(file);
     if (!now) return;  // nothing newer to read: what the manager keeps answers
     {
       std::lock_guard<std::mutex> held(Lock());
-      const auto [known, first] = Stamps().try_emplace(file, *now);
+      const auto [known, first] = Stamps().try_emplace(m_key, *now);
       if (!first && !(known->second == *now)) m_changed = now;
     }
     if (m_changed) mgr.PurgeUnused();
@@ -90,7 +92,7 @@ class FileCheck {
   CitI::Result Answered(CitI::Result status) {
     if (m_changed && status != 1) {
       std::lock_guard<std::mutex> held(Lock());
-      Stamps()[m_file] = *m_changed;
+      Stamps()[m_key] = *m_changed;
     }
     return status;
   }
@@ -100,12 +102,12 @@ class FileCheck {
     static std::mutex lock;
     return lock;
   }
-  static std::map<std::string, FileStamp>& Stamps() {
-    static std::map<std::string, FileStamp> stamps;
+  static std::map<ReadKey, FileStamp>& Stamps() {
+    static std::map<ReadKey, FileStamp> stamps;
     return stamps;
   }
 
-  std::string m_file;
+  ReadKey m_key;
   std::optional<FileStamp> m_changed;  // the file as it is, when not as on record
 };
 
@@ -249,8 +251,8 @@ Session::Handle& Session::Insert(Handle&& handle) {
 }
 
 Session::Handle& Session::Open(const OpenRequest& request) {
-  FileCheck check(*m_mgr, request.file);
   Handle proto = NewHandle(request);
+  FileCheck check(*m_mgr, proto.owner.get(), request.file);
   if (!request.async) return OpenBlocking(std::move(proto), check);
   proto.key = KeyOf(proto.owner.get(), proto.file);
   const std::uint64_t number = proto.number;
