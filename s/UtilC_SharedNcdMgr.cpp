@@ -1,6 +1,7 @@
 #include "UtilC_SharedNcdMgr.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <mutex>
 #include <new>
 #include <utility>
@@ -198,7 +199,7 @@ CitI::Result Mgr::AddListener(CommonI::IEventListener* listener) {
 
 CitI::Result Mgr::RemoveListener(CommonI::IEventListener* listener) {
   if (!listener) return 0;
-  return Guarded(__LINE__, CitI::Result(0), [&]() -> CitI::Result {
+  const CitI::Result removed = Guarded(__LINE__, CitI::Result(0), [&]() -> CitI::Result {
     Port_ThrGuard guard(m_lock);
     std::shared_ptr<const Listeners> current = m_listeners.load();
     if (!current || !current->count(listener)) return 0;
@@ -211,21 +212,42 @@ CitI::Result Mgr::RemoveListener(CommonI::IEventListener* listener) {
     m_listeners.store(std::move(next));
     return 1;
   });
+  if (removed) AwaitAnnouncements();
+  return removed;
+}
+
+// A reader thread may have taken the listeners before the removal: the
+// caller may free its listener once no announcement runs. A listener that
+// removes one cannot wait (for itself, or for a thread that waits for it).
+void Mgr::AwaitAnnouncements() {
+  if (t_announcing) return;
+  std::unique_lock<std::mutex> lock(m_announceLock);
+  m_announceDone.wait(lock, [this] { return m_announcements.load() == 0; });
 }
 
 // A listener that throws is reported; the others still hear the event.
+// Counted before the listeners are taken, so that a removal that finds no
+// announcement running has none to wait for.
 void Mgr::NotifyListeners(CommonI::IEvent& event) noexcept {
-  std::shared_ptr<const Listeners> listeners = m_listeners.load();
-  if (!listeners) return;
-  const bool outer = std::exchange(t_announcing, true);
-  for (CommonI::IEventListener* listener : *listeners) {
-    try {
-      listener->OnEvent(&event);
-    } catch (...) {
-      ReportCaught(__LINE__);
+  m_announcements.fetch_add(1);
+  if (std::shared_ptr<const Listeners> listeners = m_listeners.load()) {
+    const bool outer = std::exchange(t_announcing, true);
+    for (CommonI::IEventListener* listener : *listeners) {
+      try {
+        listener->OnEvent(&event);
+      } catch (...) {
+        ReportCaught(__LINE__);
+      }
     }
+    t_announcing = outer;
   }
-  t_announcing = outer;
+  if (m_announcements.fetch_sub(1) != 1) return;
+  try {
+    std::lock_guard<std::mutex> lock(m_announceLock);  // a waiter is waiting or sees 0
+  } catch (...) {
+    ReportCaught(__LINE__);
+  }
+  m_announceDone.notify_all();
 }
 
 int Mgr::Status(LoadRecord& record) {

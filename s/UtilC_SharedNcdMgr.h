@@ -35,7 +35,10 @@
 // called on the reader thread without any lock of the manager; they may
 // call the manager, also for the design they hear of: a load record that
 // such a call disposes of is torn down when the reader thread ends, never
-// on the thread it would have to wait for.
+// on the thread it would have to wait for. RemoveListener returns once no
+// reader thread announces a read any more, so that the caller may free the
+// listener then; called from a listener, it does not wait (a listener
+// removed there may still be called by another reader thread meanwhile).
 // Lock order: a collectable class lock, the identity lock, the collections'
 // live-design lock, then m_lock, then the design's search-source lock and
 // the search context's lock (a hand-back withdraws the search source under
@@ -45,9 +48,11 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <list>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 
 #include "Port_Thr.h"
@@ -136,6 +141,7 @@ private:
   void RemoveRequester(RecordMap::iterator it, const Port::XUID& requester, Disposal& disposal, Spare& spare);
   void Dispose(RecordPtr record, Disposal& disposal, Spare& spare);
   void LetGoOfEverything();
+  void AwaitAnnouncements();
   static Port::StringBase FileEntry(const char* format, const SharedNcd* design);
 
   static std::atomic<Mgr*> s_instance;
@@ -155,6 +161,11 @@ private:
   // A release could not take m_lock: some design in m_refFiles may be left
   // with the manager's reference alone, to be handed back.
   std::atomic<bool> m_handBackPending{false};
+  // Announcements running (NotifyListeners), and what RemoveListener waits
+  // on for them to end; m_announceLock is taken alone, around no call.
+  std::atomic<int> m_announcements{0};
+  std::mutex m_announceLock;
+  std::condition_variable m_announceDone;
 };
 
 }  // namespace UtilC::SharedNcd

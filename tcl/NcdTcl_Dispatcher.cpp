@@ -1,5 +1,7 @@
 #include "NcdTcl_Dispatcher.h"
 
+#include <utility>
+
 #include "NcdTcl_LoadNotes.h"
 #include "UtilI_Event.h"
 
@@ -29,16 +31,23 @@ Dispatcher& Dispatcher::Instance() {
 }
 
 void Dispatcher::Subscribe(Mailbox* mailbox, UtilI::ISharedNcdMgr* mgr) {
+  std::lock_guard<std::mutex> listening(m_listening);
   std::lock_guard<std::mutex> lock(m_mutex);
   if (m_mailboxes.empty() && mgr->AddListener(this)) m_mgr = mgr;
   m_mailboxes.insert(mailbox);
 }
 
+// The removal waits for the announcements running, which take m_mutex: it
+// is made outside m_mutex.
 void Dispatcher::Unsubscribe(Mailbox* mailbox) {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  if (!m_mailboxes.erase(mailbox) || !m_mailboxes.empty() || !m_mgr) return;
-  m_mgr->RemoveListener(this);
-  m_mgr = nullptr;
+  std::lock_guard<std::mutex> listening(m_listening);
+  UtilI::ISharedNcdMgr* mgr = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_mailboxes.erase(mailbox) || !m_mailboxes.empty() || !m_mgr) return;
+    mgr = std::exchange(m_mgr, nullptr);
+  }
+  mgr->RemoveListener(this);
 }
 
 std::uint64_t Dispatcher::Generation() {

@@ -16,8 +16,10 @@
 // The dispatcher also counts events (Generation), so that a client thread
 // can wait for the next read to end without spinning.
 //
-// Lock order: the dispatcher's lock, then the manager's. The manager never
-// holds its lock while calling listeners.
+// Lock order: the dispatcher's subscription lock, its lock, then the
+// manager's. The manager never holds its lock while calling listeners; the
+// removal of the listener, which waits for the listeners running, is made
+// without the dispatcher's lock.
 #pragma once
 
 #include <chrono>
@@ -62,6 +64,10 @@ class Dispatcher : public CommonI::IEventListener {
  private:
   Dispatcher() = default;
 
+  // Taken before m_mutex by Subscribe and Unsubscribe, so that a removal
+  // from the manager (made outside m_mutex) and a new subscription come in
+  // turn.
+  std::mutex m_listening;
   std::mutex m_mutex;  // guards everything below
   std::condition_variable m_changed;
   std::set<Mailbox*> m_mailboxes;

@@ -336,6 +336,32 @@ TEST_F(MgrProtocol, ListenersMayTakeOrGiveUpTheDesignTheyHearOf) {
   EXPECT_EQ(listener.count(UtilI::SharedNcdLoadFailedID), 1u);
 }
 
+// A client frees its listener once RemoveListener has returned: a reader
+// thread still announcing to it is waited for, never left to call it after.
+TEST_F(MgrProtocol, RemovedListenerIsNotCalledAfterTheRemovalReturns) {
+  std::atomic<bool> inside{false}, removed{false}, calledAfterRemoval{false};
+  ncdtest::CallbackListener lingering([&](CommonI::IEvent&) {
+    inside = true;
+    for (int i = 0; i < 40 && !removed; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    calledAfterRemoval = calledAfterRemoval || removed;
+    inside = false;
+  });
+  mgr->AddListener(&lingering);
+  EXPECT_EQ(mgr->Load(R1, a, {}, false), 2u);
+  for (int i = 0; i < 2000 && !inside; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(inside);
+  mgr->RemoveListener(&lingering);
+  removed = true;
+  EXPECT_FALSE(inside);
+  for (int i = 0; i < 2000 && inside; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_FALSE(calledAfterRemoval);
+  EXPECT_EQ(WaitLoaded(R1, a), 1);
+  mgr->CancelLoad(R1, a, {});
+}
+
 // A release from a destructor while the registry lock fails: the reference
 // goes, nothing is thrown, and the next operation hands the design back.
 TEST_F(MgrProtocol, ReleaseThatCannotLockDropsItsReferenceAndTheHandBackFollows) {
