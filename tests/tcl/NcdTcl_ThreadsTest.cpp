@@ -29,13 +29,14 @@ constexpr const char* kQueries = R"tcl(
   set answers
 )tcl";
 
-std::string Query(const std::string& file, const std::string& owner) {
+std::string Query(const std::string& file, const std::string& owner,
+                  const char* script = kQueries) {
   Tcl_Interp* interp = Tcl_CreateInterp();
   std::string answer;
   if (Ncd_Init(interp) == TCL_OK) {
     Tcl_SetVar(interp, "file", file.c_str(), TCL_GLOBAL_ONLY);
     Tcl_SetVar(interp, "owner", owner.c_str(), TCL_GLOBAL_ONLY);
-    Tcl_EvalEx(interp, kQueries, -1, TCL_EVAL_GLOBAL);
+    Tcl_EvalEx(interp, script, -1, TCL_EVAL_GLOBAL);
   }
   answer = Tcl_GetStringResult(interp);
   Tcl_DeleteInterp(interp);
@@ -60,6 +61,60 @@ TEST(TclThreads, InterpretersOnSeveralThreadsQueryOneDesign) {
     thread.join();
   for (const std::string& answer : answers)
     EXPECT_EQ(answer, reference);
+  Tcl_Interp* interp = Tcl_CreateInterp();
+  ASSERT_EQ(Ncd_Init(interp), TCL_OK);
+  ASSERT_EQ(Tcl_Eval(interp, "ncd::purge_unused; list [ncd::dump] [ncd::live_objects]"), TCL_OK);
+  EXPECT_EQ(std::string(Tcl_GetStringResult(interp)),
+            "{m_refFiles{} m_loadFiles{} m_unusedFiles{}} {collectables 0 values 0 helpers 0 "
+            "patterns 0 device 0}");
+  Tcl_DeleteInterp(interp);
+}
+
+// Asynchronous opens on several threads, of one design and of a file that
+// fails, given up (cancel_load, close_design) or waited for as their reads
+// end on the reader threads: each callback runs once, none for a handle
+// closed before, and every interpreter's deletion leaves nothing behind.
+constexpr const char* kAsyncOpens = R"tcl(
+  proc heard {h state} { incr ::calls($h); if {[info exists ::closed($h)]} { lappend ::late $h } }
+  set late {}
+  set waited {}
+  for {set i 0} {$i < 24} {incr i} {
+    set h [ncd::open_design {*}$owner -command heard [expr {$i % 4 ? $file : "$file.missing"}]]
+    switch [expr {$i % 3}] {
+      0 { if {[catch {ncd::cancel_load $h}]} { ncd::close_design $h } }
+      1 { ncd::close_design $h }
+      2 {
+        while {![info exists calls($h)]} { vwait calls($h) }
+        lappend waited [ncd::load_status $h]
+        ncd::close_design $h
+      }
+    }
+    set closed($h) 1
+  }
+  after 20 {set settled 1}
+  vwait settled
+  set many {}
+  foreach {h n} [array get calls] { if {$n != 1} { lappend many $h } }
+  list [lsort -unique $waited] $many $late
+)tcl";
+
+TEST(TclThreads, AsynchronousOpensEndAsTheirInterpretersComeAndGo) {
+  const std::string file = std::string(NCD_EXAMPLES) + "/demo.ncd.json";
+  const std::string expected = "{failed ready} {} {}";
+  ASSERT_EQ(Query(file, "", kAsyncOpens), expected);
+  std::vector<std::string> answers(6);
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < answers.size(); ++i) {
+    const std::string owner = i % 2 ? "-owner t" + std::to_string(i) : "";
+    threads.emplace_back([&answers, i, file, owner] {
+      answers[i] = Query(file, owner, kAsyncOpens);
+      Tcl_FinalizeThread();
+    });
+  }
+  for (std::thread& thread : threads)
+    thread.join();
+  for (const std::string& answer : answers)
+    EXPECT_EQ(answer, expected);
   Tcl_Interp* interp = Tcl_CreateInterp();
   ASSERT_EQ(Ncd_Init(interp), TCL_OK);
   ASSERT_EQ(Tcl_Eval(interp, "ncd::purge_unused; list [ncd::dump] [ncd::live_objects]"), TCL_OK);
