@@ -97,6 +97,19 @@ class FileCheck {
     return status;
   }
 
+  // A named owner goes with its interpreter: no open asks for its designs
+  // again.
+  static void Forget(const CitI::IInterface* owner) noexcept {
+    try {
+      std::lock_guard<std::mutex> held(Lock());
+      std::map<ReadKey, FileStamp>& stamps = Stamps();
+      auto it = stamps.lower_bound(ReadKey{owner, {}});
+      while (it != stamps.end() && it->first.owner == owner)
+        it = stamps.erase(it);
+    } catch (...) {  // the lock could not be taken: the entries stay, as before
+    }
+  }
+
  private:
   static std::mutex& Lock() {
     static std::mutex lock;
@@ -202,8 +215,10 @@ Session::~Session() {
       // Close forgets the handle before it can fail; nothing is left to do.
     }
   }
-  for (const auto& [name, owner] : m_owners)
+  for (const auto& [name, owner] : m_owners) {
+    FileCheck::Forget(owner.get());
     CloseSearchContext(owner);
+  }
 }
 
 // ---- opening ----
