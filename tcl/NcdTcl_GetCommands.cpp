@@ -264,17 +264,22 @@ void FindExact(const Request& request, Session::Handle& design, const PathPatter
 // A glob without -hierarchical is a path from the top: the blocks, pins or
 // signals it can match lie at its depth below the blocks its first levels
 // match, so the walk asks only the children of matching blocks, level by
-// level, from the deepest block its leading levels name (NcdTcl_Index.h).
-bool WalksPath(const Request& request, const PathPattern& pattern) {
+// level, from the deepest block its leading levels name. A pin or signal
+// glob with -hierarchical matches the last levels of every member's path:
+// one walk of the view answers it, making objects of the matches only
+// (NcdTcl_Index.h). False when no such walk answers the pattern.
+bool WalkByBlocks(const Request& request, Session::Handle& design, const PathPattern& pattern,
+                  ResultList& out) {
   const Kind kind = request.kind.kind;
-  return !pattern.Mode().regexp && !pattern.Mode().hierarchical &&
-         (kind == Kind::Block || kind == Kind::Pin || kind == Kind::Signal);
-}
-
-bool WalkPath(const Request& request, Session::Handle& design, const PathPattern& pattern,
-              ResultList& out) {
+  const bool member = kind == Kind::Pin || kind == Kind::Signal;
+  if (pattern.Mode().regexp || !(member || kind == Kind::Block)) return false;
   ResultList found(false);
-  if (!AddAlongPath(design, request.kind, pattern, request.Most(), found)) return false;
+  const std::uint64_t most = request.Most();
+  if (!pattern.Mode().hierarchical) {
+    if (!AddAlongPath(design, request.kind, pattern, most, found)) return false;
+  } else if (!member || !AddMembersNamed(design, request.kind, pattern, most, found)) {
+    return false;
+  }
   out.Swap(found);  // each object once, at most -limit of them
   return true;
 }
@@ -302,23 +307,6 @@ void WalkView(const Request& request, Session::Handle& design,
   else
     AddBlocksBelowAny(design, request.kind, *globs.front(), most, found);
   out.Swap(found);
-}
-
-// A pin or signal glob with -hierarchical matches the last levels of every
-// member's path: one walk of the view answers it, making objects of the
-// matches only (NcdTcl_Index.h).
-bool WalksMembers(const Request& request, const PathPattern& pattern) {
-  const Kind kind = request.kind.kind;
-  return !pattern.Mode().regexp && pattern.Mode().hierarchical &&
-         (kind == Kind::Pin || kind == Kind::Signal);
-}
-
-bool WalkMembers(const Request& request, Session::Handle& design, const PathPattern& pattern,
-                 ResultList& out) {
-  ResultList found(false);
-  if (!AddMembersNamed(design, request.kind, pattern, request.Most(), found)) return false;
-  out.Swap(found);  // each object once, at most -limit of them
-  return true;
 }
 
 // Several net globs, and no net given as a pattern, are answered by one walk
@@ -377,12 +365,11 @@ void SearchPatterns(const Request& request, Session::Handle& design,
   if (patterns.size() == 1) {
     const PathPattern pattern(request.interp, Tcl_GetString(patterns.front()), request.Mode());
     if (pattern.IsExact()) return FindExact(request, design, pattern, out);
-    if (WalksPath(request, pattern) && WalkPath(request, design, pattern, out)) return;
+    if (WalkByBlocks(request, design, pattern, out)) return;
     if (WalksView(request, pattern)) {
       const PathPattern* walked[] = {&pattern};
       return WalkView(request, design, walked, out);
     }
-    if (WalksMembers(request, pattern) && WalkMembers(request, design, pattern, out)) return;
     if (request.kind.searchType && !pattern.IsSlow())
       return SearchOne(request, design, pattern, out);
   }

@@ -217,6 +217,13 @@ bool BlockPathEndMatches(const PathPattern& pattern, std::size_t levels, const X
   return true;
 }
 
+// Whether some pin (or signal) name holds a '/': such a member's path has
+// more levels than its block's and one, which walks by block cannot answer.
+bool MemberNamesHoldSlash(const Xdm_View& view, const KindInfo& kind) {
+  const auto table = kind.kind == Kind::Pin ? Xdm_ViewIndex::kPins : Xdm_ViewIndex::kSignals;
+  return view.GetNameIndex().NamesWithSlash(table) != 0;
+}
+
 // Where blocks and their members come in the component's order: a block's
 // place is the positions (from 1) of it and its ancestors among their
 // siblings, from the top (depth first, each block before its children); a
@@ -399,8 +406,7 @@ void AddEveryMember(Session::Handle& handle, const KindInfo& kind, ResultList& o
 bool AddMembersNamed(Session::Handle& handle, const KindInfo& kind, const PathPattern& pattern,
                      std::uint64_t most, ResultList& out) {
   const Xdm_View* view = handle.design->GetView();
-  const auto table = kind.kind == Kind::Pin ? Xdm_ViewIndex::kPins : Xdm_ViewIndex::kSignals;
-  if (view && view->GetNameIndex().NamesWithSlash(table) != 0) return false;
+  if (view && MemberNamesHoldSlash(*view, kind)) return false;
   const std::size_t last = pattern.Levels() - 1;
   AddShownMembers(
       handle, kind, most,
@@ -570,8 +576,7 @@ bool AddAlongPath(Session::Handle& handle, const KindInfo& kind, const PathPatte
     });
     return true;
   }
-  const auto table = kind.kind == Kind::Pin ? Xdm_ViewIndex::kPins : Xdm_ViewIndex::kSignals;
-  if (view->GetNameIndex().NamesWithSlash(table) != 0) return false;
+  if (MemberNamesHoldSlash(*view, kind)) return false;
   // A member's path is its block's and its name; the top's members are
   // paths of one level.
   const auto last = [&](const char* name) { return pattern.LevelMatches(levels - 1, name); };

@@ -43,24 +43,24 @@ std::string Query(const std::string& file, const std::string& owner,
   return answer;
 }
 
-TEST(TclThreads, InterpretersOnSeveralThreadsQueryOneDesign) {
-  const std::string file = std::string(NCD_EXAMPLES) + "/demo.ncd.json";
-  const std::string reference = Query(file, "");
-  ASSERT_NE(reference.find("u_cnt/c0"), std::string::npos) << reference;
+// `script` on six threads at once, each in an interpreter of its own (half
+// under the process's owner, the others under one each): every thread
+// answers `expected`, and nothing stays alive afterwards.
+void ExpectAlikeOnThreads(const std::string& file, const char* script,
+                          const std::string& expected) {
   std::vector<std::string> answers(6);
   std::vector<std::thread> threads;
   for (std::size_t i = 0; i < answers.size(); ++i) {
-    // Half share the process's owner; the others have an owner each.
     const std::string owner = i % 2 ? "-owner t" + std::to_string(i) : "";
-    threads.emplace_back([&answers, i, file, owner] {
-      answers[i] = Query(file, owner);
+    threads.emplace_back([&answers, i, file, owner, script] {
+      answers[i] = Query(file, owner, script);
       Tcl_FinalizeThread();  // Tcl's data of this thread
     });
   }
   for (std::thread& thread : threads)
     thread.join();
   for (const std::string& answer : answers)
-    EXPECT_EQ(answer, reference);
+    EXPECT_EQ(answer, expected);
   Tcl_Interp* interp = Tcl_CreateInterp();
   ASSERT_EQ(Ncd_Init(interp), TCL_OK);
   ASSERT_EQ(Tcl_Eval(interp, "ncd::purge_unused; list [ncd::dump] [ncd::live_objects]"), TCL_OK);
@@ -68,6 +68,13 @@ TEST(TclThreads, InterpretersOnSeveralThreadsQueryOneDesign) {
             "{m_refFiles{} m_loadFiles{} m_unusedFiles{}} {collectables 0 values 0 helpers 0 "
             "patterns 0 device 0}");
   Tcl_DeleteInterp(interp);
+}
+
+TEST(TclThreads, InterpretersOnSeveralThreadsQueryOneDesign) {
+  const std::string file = std::string(NCD_EXAMPLES) + "/demo.ncd.json";
+  const std::string reference = Query(file, "");
+  ASSERT_NE(reference.find("u_cnt/c0"), std::string::npos) << reference;
+  ExpectAlikeOnThreads(file, kQueries, reference);
 }
 
 // Asynchronous opens on several threads, of one design and of a file that
@@ -102,26 +109,7 @@ TEST(TclThreads, AsynchronousOpensEndAsTheirInterpretersComeAndGo) {
   const std::string file = std::string(NCD_EXAMPLES) + "/demo.ncd.json";
   const std::string expected = "{failed ready} {} {}";
   ASSERT_EQ(Query(file, "", kAsyncOpens), expected);
-  std::vector<std::string> answers(6);
-  std::vector<std::thread> threads;
-  for (std::size_t i = 0; i < answers.size(); ++i) {
-    const std::string owner = i % 2 ? "-owner t" + std::to_string(i) : "";
-    threads.emplace_back([&answers, i, file, owner] {
-      answers[i] = Query(file, owner, kAsyncOpens);
-      Tcl_FinalizeThread();
-    });
-  }
-  for (std::thread& thread : threads)
-    thread.join();
-  for (const std::string& answer : answers)
-    EXPECT_EQ(answer, expected);
-  Tcl_Interp* interp = Tcl_CreateInterp();
-  ASSERT_EQ(Ncd_Init(interp), TCL_OK);
-  ASSERT_EQ(Tcl_Eval(interp, "ncd::purge_unused; list [ncd::dump] [ncd::live_objects]"), TCL_OK);
-  EXPECT_EQ(std::string(Tcl_GetStringResult(interp)),
-            "{m_refFiles{} m_loadFiles{} m_unusedFiles{}} {collectables 0 values 0 helpers 0 "
-            "patterns 0 device 0}");
-  Tcl_DeleteInterp(interp);
+  ExpectAlikeOnThreads(file, kAsyncOpens, expected);
 }
 
 }  // namespace
